@@ -1,0 +1,82 @@
+#include "controls/MessageService.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QUrl>
+
+#include "app/Zel1.h"
+
+namespace {
+
+RealMessageService& realService() {
+  static RealMessageService s;
+  return s;
+}
+MessageService* g_service = nullptr;
+std::function<void(const QString&, int)> g_help;
+
+QWidget* parentWindow() { return QApplication::activeWindow(); }
+
+}  // namespace
+
+MessageService& messages() { return g_service ? *g_service : realService(); }
+void setMessageService(MessageService* service) { g_service = service; }
+
+void RealMessageService::information(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok, parentWindow());
+  box.exec();
+}
+
+MessageService::Answer RealMessageService::question(const QString& text, bool defaultNo) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text, QMessageBox::Yes | QMessageBox::No,
+                  parentWindow());
+  box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+std::optional<QString> RealMessageService::inputBox(const QString& prompt, const QString& defaultText) {
+  bool ok = false;
+  QString t = QInputDialog::getText(parentWindow(), QString::fromLatin1(kAppTitle), prompt, QLineEdit::Normal,
+                                    defaultText, &ok);
+  if (!ok) return std::nullopt;
+  return t;
+}
+
+QString RealMessageService::openFileName(const QString& caption, const QString& dir, const QString& filter) {
+  return QFileDialog::getOpenFileName(parentWindow(), caption, dir, filter);
+}
+
+QString RealMessageService::saveFileName(const QString& caption, const QString& dir, const QString& filter) {
+  return QFileDialog::getSaveFileName(parentWindow(), caption, dir, filter);
+}
+
+QString RealMessageService::folderName(const QString& caption, const QString& dir) {
+  return QFileDialog::getExistingDirectory(parentWindow(), caption, dir);
+}
+
+bool RealMessageService::choosePrinter(QPrinter& printer) {
+  QPrintDialog dlg(&printer, parentWindow());
+  return dlg.exec() == QDialog::Accepted;
+}
+
+void RealMessageService::showHelp(int topic) {
+  const QString file = ZEL1.dataFile(QStringLiteral("zel6.hlp"));
+  if (g_help) g_help(file, topic);
+}
+
+bool RealMessageService::openDocument(const QString& path) {
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+int RealMessageService::execModal(QDialog& dialog) { return dialog.exec(); }
+
+void RealMessageService::setHelpHandler(std::function<void(const QString&, int)> handler) {
+  g_help = std::move(handler);
+}

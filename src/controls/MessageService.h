@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+class QDialog;
+class QPrinter;
+class QWidget;
+
+// Every message box, question, input box, file dialog, print dialog and help request of the
+// program goes through this service. The real one shows Qt dialogs titled "Zelmora"; tests install
+// a scripted one that checks each message and gives queued answers.
+class MessageService {
+ public:
+  enum class Answer { Ok, Yes, No, Cancel };
+
+  virtual ~MessageService() = default;
+
+  // OK-only box (information, refusals, errors).
+  virtual void information(const QString& text) = 0;
+  // Yes/No box; defaultNo makes No the default button (before destructive or discarding steps).
+  virtual Answer question(const QString& text, bool defaultNo) = 0;
+  // Input box: the typed text, or nothing when cancelled.
+  virtual std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) = 0;
+  // File choice; an empty text when cancelled.
+  virtual QString openFileName(const QString& caption, const QString& dir, const QString& filter) = 0;
+  virtual QString saveFileName(const QString& caption, const QString& dir, const QString& filter) = 0;
+  virtual QString folderName(const QString& caption, const QString& dir) = 0;
+  // The printer dialog: false when cancelled. The dialog may set the printer to write a PDF file.
+  virtual bool choosePrinter(QPrinter& printer) = 0;
+  // Opens the help file "zel6.hlp" of the data folder at a topic number.
+  virtual void showHelp(int topic) = 0;
+  // Opens a document in the user's own program for it (the tutorial in the web browser).
+  virtual bool openDocument(const QString& path) = 0;
+  // Runs a modal dialog and returns its result code. Tests fill and press its buttons here.
+  virtual int execModal(QDialog& dialog) = 0;
+};
+
+// The service in use; the real one unless a test installed another.
+MessageService& messages();
+// Installs a service (nullptr puts the real one back). The caller keeps ownership.
+void setMessageService(MessageService* service);
+
+// The real service. The frame window hands it the function that shows a help topic.
+class RealMessageService : public MessageService {
+ public:
+  void information(const QString& text) override;
+  Answer question(const QString& text, bool defaultNo) override;
+  std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
+  QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
+  QString saveFileName(const QString& caption, const QString& dir, const QString& filter) override;
+  QString folderName(const QString& caption, const QString& dir) override;
+  bool choosePrinter(QPrinter& printer) override;
+  void showHelp(int topic) override;
+  bool openDocument(const QString& path) override;
+  int execModal(QDialog& dialog) override;
+
+  static void setHelpHandler(std::function<void(const QString& file, int topic)> handler);
+};
+
+// The title of every message box.
+inline constexpr const char* kAppTitle = "Zelmora";

@@ -1,0 +1,172 @@
+#include "store/Connection.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include "store/Dialect.h"
+#include "store/sqlite.h"
+
+namespace {
+
+void applyKey(sqlite3* db, const QString& password) {
+  if (password.isEmpty()) return;
+  QByteArray k = password.toUtf8();
+  sqlite3_key(db, k.constData(), int(k.size()));
+}
+
+QString lastError(sqlite3* db, int rc) {
+  if (db) return QString::fromUtf8(sqlite3_errmsg(db));
+  return QString::fromUtf8(sqlite3_errstr(rc));
+}
+
+}  // namespace
+
+Connection::~Connection() { close(); }
+
+void Connection::fail(int rc) const { throw DbError(rc, lastError(db_, rc)); }
+
+void Connection::open(const QString& path, const QString& password, ShareMode mode) {
+  close();
+  if (!QFileInfo(path).isFile()) throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    QString msg = lastError(db, rc);
+    sqlite3_close(db);
+    throw DbError(rc, msg);
+  }
+  sqlite3_busy_timeout(db, 2000);
+  applyKey(db, password);
+  // Keying always succeeds; the first read tells whether the key (or its absence) fits.
+  rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    QString msg = lastError(db, rc);
+    sqlite3_close(db);
+    if (rc == SQLITE_NOTADB && password.isEmpty()) msg = QStringLiteral("Not a valid password.");
+    throw DbError(rc, msg);
+  }
+  const char* setup =
+      mode == ShareMode::Exclusive
+          ? "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA locking_mode=EXCLUSIVE;"
+            " BEGIN EXCLUSIVE; COMMIT;"
+          : "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;";
+  rc = sqlite3_exec(db, setup, nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    QString msg = lastError(db, rc);
+    sqlite3_close(db);
+    throw DbError(rc, msg);
+  }
+  db_ = db;
+  path_ = path;
+  mode_ = mode;
+}
+
+void Connection::create(const QString& path, const QString& password) {
+  close();
+  if (QFileInfo::exists(path)) throw DbError(SQLITE_CANTOPEN, QStringLiteral("The file '%1' already exists.").arg(path));
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                           nullptr);
+  if (rc != SQLITE_OK) {
+    QString msg = lastError(db, rc);
+    sqlite3_close(db);
+    throw DbError(rc, msg);
+  }
+  applyKey(db, password);
+  rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; select count(*) from sqlite_master",
+                    nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) {
+    QString msg = lastError(db, rc);
+    sqlite3_close(db);
+    throw DbError(rc, msg);
+  }
+  db_ = db;
+  path_ = path;
+  mode_ = ShareMode::Default;
+}
+
+void Connection::close() {
+  if (!db_) return;
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
+  mode_ = ShareMode::Default;
+}
+
+QString Connection::translate(const QString& sql) const { return Dialect::translate(sql, dateFormat_); }
+
+void Connection::execute(const QString& sql) {
+  if (!db_) throw DbError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+  QByteArray s = translate(sql).toUtf8();
+  char* err = nullptr;
+  int rc = sqlite3_exec(db_, s.constData(), nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    QString msg = err ? QString::fromUtf8(err) : lastError(db_, rc);
+    sqlite3_free(err);
+    throw DbError(rc, msg);
+  }
+}
+
+void Connection::beginTransaction() { execute(QStringLiteral("BEGIN IMMEDIATE")); }
+void Connection::commit() { execute(QStringLiteral("COMMIT")); }
+void Connection::rollback() {
+  if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+bool Connection::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+
+void encryptPlainFile(const QString& path, const QString& password) {
+  const QString tmp = path + QStringLiteral(".keying");
+  QFile::remove(tmp);
+  sqlite3* db = nullptr;
+  auto fail = [&](int rc) {
+    QString msg = lastError(db, rc);
+    sqlite3_close(db);
+    QFile::remove(tmp);
+    throw DbError(rc, msg);
+  };
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) fail(rc);
+  int userVersion = 0;
+  {
+    sqlite3_stmt* st = nullptr;
+    rc = sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &st, nullptr);
+    if (rc != SQLITE_OK) fail(rc);
+    if (sqlite3_step(st) == SQLITE_ROW) userVersion = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+  }
+  QString quotedTmp = Dialect::sqlQuote(tmp);
+  QString attach = QStringLiteral("ATTACH DATABASE '%1' AS encrypted KEY '%2'; SELECT sqlcipher_export('encrypted');"
+                                  " PRAGMA encrypted.user_version=%3; DETACH DATABASE encrypted;")
+                       .arg(quotedTmp, Dialect::sqlQuote(password))
+                       .arg(userVersion);
+  rc = sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) fail(rc);
+  sqlite3_close(db);
+  db = nullptr;
+  // Check the keyed copy before it replaces the original.
+  try {
+    Connection check;
+    check.open(tmp, password);
+  } catch (const DbError&) {
+    QFile::remove(tmp);
+    throw;
+  }
+  if (::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(path).constData()) != 0) {
+    QFile::remove(tmp);
+    throw DbError(SQLITE_IOERR, QStringLiteral("Could not replace '%1'.").arg(path));
+  }
+}
+
+bool openProgramDatabase(Connection& cn, const QString& path) {
+  try {
+    cn.open(path, QString());
+  } catch (const DbError& e) {
+    if (e.description() != QLatin1String("Not a valid password.")) throw;
+    cn.open(path, QString::fromLatin1(kDatabasePassword));
+    return false;
+  }
+  // The file has no password yet: give it one, then keep it to ourselves for this run.
+  cn.close();
+  encryptPlainFile(path, QString::fromLatin1(kDatabasePassword));
+  cn.open(path, QString::fromLatin1(kDatabasePassword), Connection::ShareMode::Exclusive);
+  return true;
+}

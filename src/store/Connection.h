@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QString>
+
+#include "store/DbError.h"
+
+struct sqlite3;
+
+// The one database connection: an SQLCipher file opened with or without the file's password.
+class Connection {
+ public:
+  enum class ShareMode { Default, Exclusive };
+
+  Connection() = default;
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Opens an existing file. An empty password opens it as a plain SQLite file. The open is
+  // checked by reading the file's catalogue: a file with some other password, a plain file
+  // opened with a password, or a damaged file fail with DbError.
+  // Without a password a file that carries one fails with the description "Not a valid password."
+  void open(const QString& path, const QString& password, ShareMode mode = ShareMode::Default);
+  // Creates a new, empty file with the password (fails when the file exists).
+  void create(const QString& path, const QString& password);
+  void close();
+  bool isOpen() const { return db_ != nullptr; }
+  const QString& path() const { return path_; }
+  ShareMode mode() const { return mode_; }
+
+  // Runs statements that return no rows, after the dialect translation.
+  void execute(const QString& sql);
+  void beginTransaction();
+  void commit();
+  void rollback();
+  bool inTransaction() const;
+
+  // Pattern of the record form's date fields; #date# literals are read in its order.
+  void setDateDisplayFormat(const QString& f) { dateFormat_ = f; }
+  const QString& dateDisplayFormat() const { return dateFormat_; }
+  QString translate(const QString& sql) const;
+
+  sqlite3* handle() const { return db_; }
+  [[noreturn]] void fail(int rc) const;
+
+ private:
+  sqlite3* db_ = nullptr;
+  QString path_;
+  ShareMode mode_ = ShareMode::Default;
+  QString dateFormat_ = QStringLiteral("mm-dd-yyyy");
+};
+
+// The program's fixed database password.
+inline constexpr const char* kDatabasePassword = "qzrpvn582";
+
+// Gives a plain (unencrypted) database file the password, in place: the file is exported into a
+// keyed copy beside it which then replaces it. The original stays untouched on any failure.
+void encryptPlainFile(const QString& path, const QString& password);
+
+// Opens the program's database the way the start-up does: a file that has no password yet gets
+// it now and stays locked exclusively for this run; a file that has it opens with normal sharing.
+// Anything else (damaged file, some other password) fails with DbError and writes nothing.
+// Returns true when the password was set by this open.
+bool openProgramDatabase(Connection& cn, const QString& path);

@@ -1,0 +1,116 @@
+#include "store/Schema.h"
+
+#include "store/Connection.h"
+#include "store/RecordSet.h"
+
+namespace Schema {
+
+namespace {
+
+// Text columns compare, order and match with "like" regardless of case.
+const char* kCreate = R"sql(
+create table if not exists zel (
+  recid integer primary key autoincrement,
+  cemeteryid integer,
+  csection text collate nocase,
+  lot text collate nocase,
+  grave text collate nocase,
+  lotid integer,
+  vault text collate nocase,
+  ownerlastname text collate nocase,
+  ownerfirstname text collate nocase,
+  owneraddress1 text collate nocase,
+  owneraddress2 text collate nocase,
+  ownercity text collate nocase,
+  ownerstate text collate nocase,
+  ownerzip text collate nocase,
+  ownerphone text collate nocase,
+  interlastname text collate nocase,
+  interfirstname text collate nocase,
+  sex text collate nocase,
+  age double,
+  internum double,
+  interdate date,
+  birthdate date,
+  deathdate date,
+  deedbook text collate nocase,
+  deedpage double,
+  certnum text collate nocase,
+  purchdate date,
+  purchprice money,
+  burialfee money,
+  amtpaid money,
+  birthplace text collate nocase,
+  latereside text collate nocase,
+  socialstate text collate nocase,
+  nearestrelative text collate nocase,
+  undertaker text collate nocase,
+  deathcause text collate nocase,
+  remarks text collate nocase,
+  status text collate nocase
+);
+create table if not exists cemetery (
+  cemeteryid integer primary key autoincrement,
+  name text collate nocase,
+  addr1 text collate nocase,
+  addr2 text collate nocase,
+  city text collate nocase,
+  state text collate nocase,
+  zipcode text collate nocase,
+  phone text collate nocase,
+  remarks text collate nocase
+);
+create table if not exists lots (
+  lotid integer primary key autoincrement,
+  lotdesc text collate nocase,
+  lotsize text collate nocase,
+  lotprice money
+);
+create index if not exists zel_place on zel (cemeteryid, csection, lot, grave);
+create index if not exists zel_location on zel (csection, lot, grave);
+create index if not exists zel_interred on zel (interlastname, interfirstname);
+create index if not exists zel_owner on zel (ownerlastname, ownerfirstname);
+create index if not exists zel_death on zel (deathdate);
+create index if not exists zel_birth on zel (birthdate);
+create index if not exists zel_lot on zel (lotid);
+create index if not exists cemetery_name on cemetery (name);
+create index if not exists lots_desc on lots (lotdesc, lotsize);
+)sql";
+
+}  // namespace
+
+void create(Connection& cn) { cn.execute(QString::fromLatin1(kCreate)); }
+
+bool isComplete(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select count(*) as cnt from sqlite_master where type='table' and name in ('zel','cemetery','lots')"));
+  return rs.field(QStringLiteral("cnt")).toInt() == 3;
+}
+
+const QStringList& zelColumns() {
+  static const QStringList cols = {
+      "recid",         "cemeteryid",    "csection",   "lot",          "grave",           "lotid",
+      "vault",         "ownerlastname", "ownerfirstname", "owneraddress1", "owneraddress2", "ownercity",
+      "ownerstate",    "ownerzip",      "ownerphone", "interlastname", "interfirstname", "sex",
+      "age",           "internum",      "interdate",  "birthdate",    "deathdate",       "deedbook",
+      "deedpage",      "certnum",       "purchdate",  "purchprice",   "burialfee",       "amtpaid",
+      "birthplace",    "latereside",    "socialstate", "nearestrelative", "undertaker",  "deathcause",
+      "remarks",       "status"};
+  return cols;
+}
+
+QString stateDisplay(const QString& letter) {
+  if (letter == QLatin1String(kSold)) return QStringLiteral("SOLD");
+  if (letter == QLatin1String(kReserved)) return QStringLiteral("RESERVED");
+  if (letter == QLatin1String(kBuried)) return QStringLiteral("BURIED");
+  return QStringLiteral("OPEN");
+}
+
+QString stateLegend(const QString& letter) {
+  if (letter == QLatin1String(kSold)) return QStringLiteral("Sold");
+  if (letter == QLatin1String(kReserved)) return QStringLiteral("Reserved");
+  if (letter == QLatin1String(kBuried)) return QStringLiteral("Buried");
+  return QStringLiteral("Available");
+}
+
+}  // namespace Schema

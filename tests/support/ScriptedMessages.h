@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <optional>
+
+#include "controls/MessageService.h"
+
+// The message service tests install. Every message is recorded; each one must have been
+// expected (in order) with its answer, otherwise the test fails.
+class ScriptedMessages : public MessageService {
+ public:
+  enum class Kind { Information, Question, InputBox, OpenFile, SaveFile, Folder, Printer, Help, Document, Modal };
+
+  struct Record {
+    Kind kind;
+    QString text;       // message, prompt, caption, topic number or document path
+    bool defaultNo = false;
+  };
+
+  ScriptedMessages();   // installs itself
+  ~ScriptedMessages() override;  // puts the real service back and fails on unused expectations
+
+  // Expectations, consumed in order. A text of "*" matches any text.
+  ScriptedMessages& expectInfo(const QString& text);
+  ScriptedMessages& expectQuestion(const QString& text, Answer answer, std::optional<bool> defaultNo = {});
+  ScriptedMessages& expectInput(const QString& prompt, std::optional<QString> answer);
+  ScriptedMessages& expectOpenFile(const QString& answer);
+  ScriptedMessages& expectSaveFile(const QString& answer);
+  ScriptedMessages& expectFolder(const QString& answer);
+  // The printer answer: a PDF file name to print into, or empty to cancel.
+  ScriptedMessages& expectPrinter(const QString& pdfFile);
+  ScriptedMessages& expectHelp(int topic);
+  ScriptedMessages& expectDocument(const QString& pathEnd, bool opened = true);
+  // A modal dialog: the handler fills it and returns the result code exec() would have given.
+  ScriptedMessages& expectModal(const QString& objectName, std::function<int(QDialog&)> handler);
+
+  const std::vector<Record>& log() const { return log_; }
+  int pending() const { return int(queue_.size()); }
+  // Fails the test when expectations are left over, then clears them.
+  void verify();
+
+  void information(const QString& text) override;
+  Answer question(const QString& text, bool defaultNo) override;
+  std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
+  QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
+  QString saveFileName(const QString& caption, const QString& dir, const QString& filter) override;
+  QString folderName(const QString& caption, const QString& dir) override;
+  bool choosePrinter(QPrinter& printer) override;
+  void showHelp(int topic) override;
+  bool openDocument(const QString& path) override;
+  int execModal(QDialog& dialog) override;
+
+ private:
+  struct Expect {
+    Expect(Kind k, QString t) : kind(k), text(std::move(t)) {}
+    Kind kind;
+    QString text;
+    Answer answer = Answer::Ok;
+    std::optional<bool> defaultNo;
+    std::optional<QString> textAnswer;
+    bool flag = true;
+    std::function<int(QDialog&)> handler;
+  };
+  Expect take(Kind kind, const QString& text);
+
+  std::deque<Expect> queue_;
+  std::vector<Record> log_;
+};
+
+const char* kindName(ScriptedMessages::Kind k);
