@@ -33,6 +33,14 @@ void setFieldText(QLineEdit* field, const QString& text, int limit) {
   field->setText(text);
 }
 
+void makeIdField(QLineEdit* field) {
+  field->setReadOnly(true);
+  field->setFocusPolicy(Qt::NoFocus);
+  QPalette p = field->palette();
+  p.setColor(QPalette::Base, p.color(QPalette::Window));
+  field->setPalette(p);
+}
+
 ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(parent), table_(table) {
   setObjectName(table.objectName);
   setWindowTitle(table.caption);

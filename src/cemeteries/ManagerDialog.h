@@ -87,3 +87,5 @@ class ManagerDialog : public QDialog {
 // Shows a text in a line field without cutting it to the field's typing limit: a longer stored
 // text stays whole, so saving it again changes nothing.
 void setFieldText(QLineEdit* field, const QString& text, int limit);
+// An id field: shown, never typed into, and drawn on the window's background to say so.
+void makeIdField(QLineEdit* field);

@@ -55,8 +55,7 @@ frmCemeteryMgr::frmCemeteryMgr(QWidget* parent) : ManagerDialog(cemeteryTable(),
     return e;
   };
   txtCemeteryID = line("txtCemeteryID", 50);
-  txtCemeteryID->setReadOnly(true);
-  txtCemeteryID->setFocusPolicy(Qt::NoFocus);
+  makeIdField(txtCemeteryID);
   txtName = line("txtName", 50);
   txtAddr1 = line("txtAddr1", 50);
   txtAddr2 = line("txtAddr2", 50);

@@ -41,6 +41,7 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
     messages().information(e.description());
   }
   if (rs.isOpen()) rs.close();
+  List1->setCurrentItem(nullptr);
 
   connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
 }

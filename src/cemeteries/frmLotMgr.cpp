@@ -36,8 +36,7 @@ frmLotMgr::frmLotMgr(QWidget* parent) : ManagerDialog(lotTable(), parent) {
   txtLotID = new QLineEdit(this);
   txtLotID->setObjectName(QStringLiteral("txtLotID"));
   txtLotID->setMaxLength(50);
-  txtLotID->setReadOnly(true);
-  txtLotID->setFocusPolicy(Qt::NoFocus);
+  makeIdField(txtLotID);
   txtLotDesc = new QLineEdit(this);
   txtLotDesc->setObjectName(QStringLiteral("txtLotDesc"));
   txtLotDesc->setMaxLength(50);
