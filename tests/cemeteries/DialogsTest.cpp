@@ -47,18 +47,6 @@ TEST_F(ChooserTest, DoubleClickChoosesAndAnyOtherCloseChoosesNothing) {
   EXPECT_EQ(ZEL1.CurrentCemeteryName, "Elm");
 }
 
-TEST_F(ChooserTest, EmptyListYieldsNothing) {
-  ScriptedMessages msgs;
-  ZEL1.CurrentCemeteryId = 5;
-  msgs.expectModal("frmCemeterySelect", [](QDialog& d) {
-    EXPECT_EQ(static_cast<frmCemeterySelect&>(d).List1->count(), 0);
-    d.reject();
-    return d.result();
-  });
-  EXPECT_FALSE(frmCemeterySelect::choose());
-  EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
-}
-
 TEST(AddressTest, SaveHandsTheTextsBackAndCloseDiscards) {
   const OwnerAddress before{"1 Main St", "Apt 2", "Springfield", "IL", "62701", "555-1234"};
   ScriptedMessages msgs;
