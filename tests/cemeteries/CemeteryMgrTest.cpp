@@ -231,6 +231,14 @@ TEST_F(CemeteryMgrTest, NullColumnsAndSameNamesAndHelp) {
   EXPECT_EQ(w.txtCity->text(), "Second");
   EXPECT_EQ(w.txtRemarks->toPlainText(), "spaced");
 
+  // Remarks: typing stops at 255 characters, a longer stored remark still loads whole.
+  w.txtRemarks->insertPlainText(QString(300, u'r'));
+  EXPECT_EQ(w.txtRemarks->toPlainText().size(), 255);
+  exec("update cemetery set remarks='" + QString(400, u'x') + "' where cemeteryid=" + second);
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::No);
+  doubleClickRow(w.List1, row);
+  EXPECT_EQ(w.txtRemarks->toPlainText().size(), 400);
+
   msgs.expectHelp(7);
   press(w, "Command3");
   EXPECT_EQ(child<QLabel>(w, "lblHint")->text(), "Double-click to Modify");
