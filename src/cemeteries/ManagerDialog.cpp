@@ -1,0 +1,273 @@
+#include "cemeteries/ManagerDialog.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/Zel1.h"
+#include "controls/MessageService.h"
+#include "store/RecordSet.h"
+
+namespace {
+
+const QString kSaveFirst = QStringLiteral("Do you want to save your changes first?");
+
+void closeIfOpen(RecordSet& rs) {
+  if (rs.isOpen()) rs.close();
+}
+
+void report(const DbError& e) { messages().information(e.description()); }
+
+}  // namespace
+
+void setFieldText(QLineEdit* field, const QString& text, int limit) {
+  field->setMaxLength(std::max(limit, int(text.size())));
+  field->setText(text);
+}
+
+void makeIdField(QLineEdit* field) {
+  field->setReadOnly(true);
+  field->setFocusPolicy(Qt::NoFocus);
+  QPalette p = field->palette();
+  p.setColor(QPalette::Base, p.color(QPalette::Window));
+  field->setPalette(p);
+}
+
+ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(parent), table_(table) {
+  setObjectName(table.objectName);
+  setWindowTitle(table.caption);
+
+  List1 = new QListWidget(this);
+  List1->setObjectName(QStringLiteral("List1"));
+  List1->setSelectionMode(QAbstractItemView::SingleSelection);
+  List1->viewport()->installEventFilter(this);
+  lblHint = new QLabel(QStringLiteral("Double-click to Modify"), this);
+  lblHint->setObjectName(QStringLiteral("lblHint"));
+
+  auto makeButton = [this](const char* name, const QString& caption) {
+    auto* b = new QPushButton(caption, this);
+    b->setObjectName(QLatin1String(name));
+    b->setAutoDefault(false);
+    return b;
+  };
+  Command4 = makeButton("Command4", QStringLiteral("&New"));
+  Command2 = makeButton("Command2", QStringLiteral("Sa&ve"));
+  Command3 = makeButton("Command3", QStringLiteral("&Help"));
+  Command1 = makeButton("Command1", QStringLiteral("Close"));
+
+  connect(Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
+  connect(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  connect(Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
+  connect(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
+  connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
+}
+
+void ManagerDialog::finishLayout(QGridLayout* fields) {
+  auto* listBox = new QVBoxLayout;
+  listBox->addWidget(lblHint);
+  listBox->addWidget(List1, 1);
+
+  auto* top = new QHBoxLayout;
+  top->addLayout(fields, 3);
+  top->addLayout(listBox, 2);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  for (QPushButton* b : {Command4, Command2, Command3, Command1}) buttons->addWidget(b);
+
+  auto* outer = new QVBoxLayout(this);
+  outer->addLayout(top, 1);
+  outer->addLayout(buttons);
+
+  adjustSize();
+  centre();
+  fillList();
+  ZEL1.ManagerChanged = false;
+}
+
+void ManagerDialog::watch(QLineEdit* field) {
+  connect(field, &QLineEdit::textChanged, this, [] { ZEL1.ManagerChanged = true; });
+}
+
+void ManagerDialog::watch(QPlainTextEdit* field) {
+  connect(field, &QPlainTextEdit::textChanged, this, [] { ZEL1.ManagerChanged = true; });
+}
+
+void ManagerDialog::centre() {
+  QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (!s) return;
+  const QRect g = s->geometry();
+  move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+}
+
+int ManagerDialog::selectedIndex() const {
+  QListWidgetItem* item = List1->currentItem();
+  return item && item->isSelected() ? List1->row(item) : -1;
+}
+
+void ManagerDialog::selectId(qint64 id) {
+  for (int i = 0; i < List1->count(); ++i) {
+    if (List1->item(i)->data(Qt::UserRole).toLongLong() == id) {
+      List1->setCurrentRow(i);
+      return;
+    }
+  }
+}
+
+void ManagerDialog::fillList() {
+  List1->clear();
+  RecordSet& rs = ZEL1.rsLookup;
+  closeIfOpen(rs);
+  try {
+    rs.open(table_.listSql);
+    for (; !rs.eof(); rs.moveNext()) {
+      auto* item = new QListWidgetItem(rs.field(table_.listColumn).toString(), List1);
+      item->setData(Qt::UserRole, rs.field(table_.idColumn).toInt());
+    }
+  } catch (const DbError& e) {
+    report(e);
+  }
+  closeIfOpen(rs);
+}
+
+bool ManagerDialog::askSaveFirst() {
+  if (!ZEL1.ManagerChanged) return true;
+  if (messages().question(kSaveFirst, true) != MessageService::Answer::Yes) return true;
+  // A refused Save keeps the window as it is, so the edits are not lost behind the user's back.
+  return save();
+}
+
+bool ManagerDialog::newEntry() {
+  if (!askSaveFirst()) return false;
+  clearFields();
+  List1->setCurrentRow(-1);
+  List1->clearSelection();
+  firstField()->setFocus();
+  ZEL1.ManagerChanged = false;
+  return true;
+}
+
+void ManagerDialog::Command4Click() { newEntry(); }
+
+bool ManagerDialog::Command2Click() { return save(); }
+
+bool ManagerDialog::save() {
+  if (requiredEmpty()) {
+    messages().information(table_.emptyMessage);
+    return false;
+  }
+  const QString idText = idField()->text();
+  const qint64 id = qint64(leadingNumber(idText));
+  RecordSet& rs = ZEL1.rsLookup;
+  closeIfOpen(rs);
+  try {
+    rs.open(table_.rowSql + QString::number(id), RecordSet::Cursor::Static);
+    if (idText.isEmpty()) rs.addNew();
+    writeFields(rs);
+    rs.update();
+  } catch (const DbError& e) {
+    if (rs.isOpen() && rs.editing()) rs.cancelUpdate();
+    closeIfOpen(rs);
+    report(e);
+    return false;
+  }
+  closeIfOpen(rs);
+  ZEL1.ManagerChanged = false;
+  fillList();
+  newEntry();
+  return true;
+}
+
+void ManagerDialog::List1DblClick() {
+  const int index = selectedIndex();
+  if (index < 0) return;
+  // Saving refills the list; the entry double-clicked is found again by its id.
+  const qint64 id = List1->item(index)->data(Qt::UserRole).toLongLong();
+  if (!askSaveFirst()) return;
+  selectId(id);
+  openEntry(id);
+}
+
+void ManagerDialog::openEntry(qint64 id) {
+  idField()->setText(QString::number(id));
+  RecordSet& rs = ZEL1.rsLookup;
+  closeIfOpen(rs);
+  try {
+    rs.open(table_.rowSql + idField()->text(), RecordSet::Cursor::Static);
+    if (rs.eof()) {
+      // Gone since the list was filled.
+      clearFields();
+      fillList();
+    } else {
+      readFields(rs);
+    }
+  } catch (const DbError& e) {
+    report(e);
+  }
+  firstField()->setFocus();
+  closeIfOpen(rs);
+  ZEL1.ManagerChanged = false;
+}
+
+bool ManagerDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == List1->viewport() && event->type() == QEvent::MouseButtonPress) {
+    auto* me = static_cast<QMouseEvent*>(event);
+    if (me->button() == Qt::RightButton) {
+      List1MouseDown(me->button());
+      return true;  // the entry acted on is the one already selected
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void ManagerDialog::List1MouseDown(Qt::MouseButton button) {
+  if (button != Qt::RightButton || selectedIndex() < 0) return;
+  deleteEntry();
+}
+
+void ManagerDialog::deleteEntry() {
+  QListWidgetItem* item = List1->item(selectedIndex());
+  const qint64 id = item->data(Qt::UserRole).toLongLong();
+  const QString name = item->text();
+  RecordSet& rs = ZEL1.rsLookup2;
+  closeIfOpen(rs);
+  try {
+    rs.open(table_.inUseSql + QString::number(id));
+    if (!rs.eof()) {
+      messages().information(table_.inUseMessage);
+    } else if (messages().question(table_.deleteQuestion + QStringLiteral("\n\n") + name, true) ==
+               MessageService::Answer::Yes) {
+      rs.close();
+      ZEL1.cnData.execute(table_.deleteSql + QString::number(id));
+      QApplication::processEvents();
+      fillList();
+      // Edits of the entry just deleted have nowhere to go.
+      if (idField()->text() == QString::number(id)) ZEL1.ManagerChanged = false;
+      newEntry();
+    }
+  } catch (const DbError& e) {
+    report(e);
+  }
+  closeIfOpen(rs);
+}
+
+void ManagerDialog::Command3Click() { messages().showHelp(table_.helpTopic); }
+
+void ManagerDialog::Command1Click() { reject(); }
+
+void ManagerDialog::reject() {
+  if (closing_) return;
+  // Every way of closing asks about unsaved edits, not only the Close button.
+  if (!askSaveFirst()) return;
+  closing_ = true;
+  QDialog::reject();
+  closing_ = false;
+}

@@ -1,0 +1,136 @@
+#include "cemeteries/RecordAssign.h"
+
+#include <QComboBox>
+
+#include "app/Zel1.h"
+#include "cemeteries/frmCemeteryMgr.h"
+#include "cemeteries/frmCemeterySelect.h"
+#include "cemeteries/frmLotMgr.h"
+#include "controls/MessageService.h"
+#include "store/RecordSet.h"
+
+namespace cemeteries {
+
+namespace {
+
+void closeIfOpen(RecordSet& rs) {
+  if (rs.isOpen()) rs.close();
+}
+
+void fillCemeteries(std::initializer_list<QComboBox*> lists) {
+  for (QComboBox* l : lists) l->clear();
+  RecordSet& rs = ZEL1.rsLookup;
+  closeIfOpen(rs);
+  try {
+    rs.open(QStringLiteral("select * from cemetery order by name"));
+    for (; !rs.eof(); rs.moveNext()) {
+      const QString name = rs.field(QStringLiteral("Name")).toString();
+      const qint32 id = qint32(rs.field(QStringLiteral("cemeteryid")).toInt());
+      for (QComboBox* l : lists) l->addItem(name, id);
+    }
+  } catch (const DbError& e) {
+    messages().information(e.description());
+  }
+  closeIfOpen(rs);
+  for (QComboBox* l : lists) l->setCurrentIndex(-1);
+}
+
+}  // namespace
+
+void fillCemeteryList(QComboBox* list) { fillCemeteries({list}); }
+
+void fillCemeteryLists(QComboBox* txtCemetery, QComboBox* Combo1) { fillCemeteries({txtCemetery, Combo1}); }
+
+void fillLotTypeList(QComboBox* txtLotInfo) {
+  txtLotInfo->clear();
+  RecordSet& rs = ZEL1.rsLookup2;
+  closeIfOpen(rs);
+  try {
+    rs.open(QStringLiteral("select * from lots order by lotdesc"));
+    for (; !rs.eof(); rs.moveNext()) {
+      const QString text = rs.field(QStringLiteral("lotdesc")).toString().trimmed() + QStringLiteral(", ") +
+                           rs.field(QStringLiteral("lotsize")).toString().trimmed();
+      txtLotInfo->addItem(text, qint32(rs.field(QStringLiteral("lotid")).toInt()));
+    }
+  } catch (const DbError& e) {
+    messages().information(e.description());
+  }
+  closeIfOpen(rs);
+  txtLotInfo->setCurrentIndex(-1);
+}
+
+std::optional<Money> lotPrice(qint64 lotId) {
+  RecordSet& rs = ZEL1.rsLookup2;
+  closeIfOpen(rs);
+  std::optional<Money> price;
+  try {
+    rs.open(QStringLiteral("select * from lots where lotid=") + QString::number(lotId));
+    if (!rs.eof()) price = rs.field(QStringLiteral("lotprice")).toMoney();
+  } catch (const DbError& e) {
+    messages().information(e.description());
+  }
+  closeIfOpen(rs);
+  return price;
+}
+
+void txtCemeteryClick() { ZEL1.RecordChanged = true; }
+
+std::optional<Money> txtLotInfoClick(QComboBox* txtLotInfo) {
+  ZEL1.RecordChanged = true;
+  if (txtLotInfo->currentIndex() < 0) return std::nullopt;
+  return lotPrice(txtLotInfo->currentData().toLongLong());
+}
+
+void Command1Click(QComboBox* txtCemetery, QComboBox* Combo1, QWidget* parent) {
+  {
+    frmCemeteryMgr mgr(parent);
+    messages().execModal(mgr);
+  }
+  fillCemeteryLists(txtCemetery, Combo1);
+}
+
+void Command2Click(QComboBox* txtLotInfo, QWidget* parent) {
+  {
+    frmLotMgr mgr(parent);
+    messages().execModal(mgr);
+  }
+  fillLotTypeList(txtLotInfo);
+}
+
+bool Command3Click(OwnerAddress& address, QWidget* parent) {
+  std::optional<OwnerAddress> edited = frmAddress::edit(address, parent);
+  if (!edited || *edited == address) return false;
+  address = *edited;
+  ZEL1.RecordChanged = true;
+  return true;
+}
+
+bool settleMapCemetery(QWidget* parent) {
+  RecordSet& rs = ZEL1.rsLookup;
+  closeIfOpen(rs);
+  qint64 count = 0;
+  try {
+    rs.open(QStringLiteral("select count(*) as cnt from cemetery"));
+    count = rs.field(QStringLiteral("cnt")).toInt();
+    rs.close();
+    if (count == 0) {
+      messages().information(QStringLiteral(
+          "No cemeteries exist. You must first create cemeteries and them build a map for it in "
+          "order to use this feature."));
+      return false;
+    }
+    if (count == 1) {
+      rs.open(QStringLiteral("select * from cemetery"));
+      ZEL1.CurrentCemeteryId = qint32(rs.field(QStringLiteral("cemeteryid")).toInt());
+      rs.close();
+      return ZEL1.CurrentCemeteryId > 0;
+    }
+  } catch (const DbError& e) {
+    closeIfOpen(rs);
+    messages().information(e.description());
+    return false;
+  }
+  return frmCemeterySelect::choose(parent);
+}
+
+}  // namespace cemeteries

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <optional>
+
+class QLineEdit;
+class QPushButton;
+
+// The purchaser's postal address and telephone as the record form keeps them.
+struct OwnerAddress {
+  QString addr1, addr2, city, state, zipCode, phone;
+  bool operator==(const OwnerAddress&) const = default;
+};
+
+// The owner address dialog: shows the record form's six address texts; Save hands them back.
+class frmAddress : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit frmAddress(const OwnerAddress& address, QWidget* parent = nullptr);
+
+  // Runs the dialog modally: the edited texts after Save, nothing after Close.
+  static std::optional<OwnerAddress> edit(const OwnerAddress& address, QWidget* parent = nullptr);
+
+  OwnerAddress address() const;
+
+  QLineEdit* txtAddr1 = nullptr;
+  QLineEdit* txtAddr2 = nullptr;
+  QLineEdit* txtCity = nullptr;
+  QLineEdit* txtState = nullptr;
+  QLineEdit* txtZipCode = nullptr;
+  QLineEdit* txtPhone = nullptr;
+  QPushButton* Command1 = nullptr;  // Save
+  QPushButton* Command2 = nullptr;  // Close
+
+  void Command1Click();
+  void Command2Click();
+};

@@ -1,0 +1,61 @@
+#include "cemeteries/frmCemeterySelect.h"
+
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "app/Zel1.h"
+#include "controls/MessageService.h"
+#include "store/RecordSet.h"
+
+frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("frmCemeterySelect"));
+  setWindowTitle(QStringLiteral("Cemetery Selector"));
+  ZEL1.CurrentCemeteryId = 0;
+
+  // The list is the whole inner area of the window.
+  List1 = new QListWidget(this);
+  List1->setObjectName(QStringLiteral("List1"));
+  List1->setSelectionMode(QAbstractItemView::SingleSelection);
+  auto* box = new QVBoxLayout(this);
+  box->setContentsMargins(0, 0, 0, 0);
+  box->addWidget(List1);
+  resize(320, 260);
+
+  QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+  if (s) {
+    const QRect g = s->geometry();
+    move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
+  }
+
+  RecordSet& rs = ZEL1.rsLookup;
+  if (rs.isOpen()) rs.close();
+  try {
+    rs.open(QStringLiteral("select * from cemetery order by name"));
+    for (; !rs.eof(); rs.moveNext()) {
+      auto* item = new QListWidgetItem(rs.field(QStringLiteral("Name")).toString(), List1);
+      item->setData(Qt::UserRole, rs.field(QStringLiteral("cemeteryid")).toInt());
+    }
+  } catch (const DbError& e) {
+    messages().information(e.description());
+  }
+  if (rs.isOpen()) rs.close();
+  List1->setCurrentItem(nullptr);
+
+  connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
+}
+
+void frmCemeterySelect::List1DblClick() {
+  QListWidgetItem* item = List1->currentItem();
+  if (!item) return;
+  ZEL1.CurrentCemeteryId = qint32(item->data(Qt::UserRole).toLongLong());
+  ZEL1.CurrentCemeteryName = item->text();
+  accept();
+}
+
+bool frmCemeterySelect::choose(QWidget* parent) {
+  frmCemeterySelect dlg(parent);
+  messages().execModal(dlg);
+  return ZEL1.CurrentCemeteryId > 0;
+}

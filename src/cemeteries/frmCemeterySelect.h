@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+
+class QListWidget;
+
+// The cemetery chooser. A double-click on an entry leaves the choice in ZEL1.CurrentCemeteryId and
+// ZEL1.CurrentCemeteryName; any other way of closing leaves CurrentCemeteryId at 0.
+class frmCemeterySelect : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit frmCemeterySelect(QWidget* parent = nullptr);
+
+  // Runs the chooser modally; true when a cemetery was chosen (ZEL1.CurrentCemeteryId > 0).
+  static bool choose(QWidget* parent = nullptr);
+
+  QListWidget* List1 = nullptr;
+
+  void List1DblClick();
+};

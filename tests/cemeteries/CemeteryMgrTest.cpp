@@ -1,0 +1,261 @@
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+
+#include "WindowDriver.h"
+#include "app/Zel1.h"
+#include "cemeteries/frmCemeteryMgr.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+const QString kSaveFirst = QStringLiteral("Do you want to save your changes first?");
+const QString kNoName = QStringLiteral("You cannot save a cemetery with no name.");
+const QString kInUse = QStringLiteral(
+    "You cannot delete the cemetery you selected because graves have been assigned to it. You must first "
+    "change or remove the graves associated with this cemetery before deletion.");
+
+class CemeteryMgrTest : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    ZEL1.ManagerChanged = true;  // the window starts clean whatever was left before
+  }
+  QString row(const QString& columns, const QString& where) {
+    return scalar(QStringLiteral("select %1 from cemetery where %2").arg(columns, where));
+  }
+  QStringList allFields(frmCemeteryMgr& w) {
+    return {w.txtCemeteryID->text(), w.txtName->text(),  w.txtAddr1->text(),
+            w.txtAddr2->text(),      w.txtCity->text(),  w.txtState->text(),
+            w.txtZipCode->text(),    w.txtPhone->text(), w.txtRemarks->toPlainText()};
+  }
+};
+
+TEST_F(CemeteryMgrTest, CreateOpenChangeAndDeleteThroughTheWindow) {
+  exec("insert into cemetery (name) values ('Beech Hill')");
+  ScriptedMessages msgs;
+  frmCemeteryMgr w;
+  w.show();
+  EXPECT_EQ(w.windowTitle(), "Cemetery Manager");
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+  EXPECT_EQ(listTexts(w.List1), QStringList{"Beech Hill"});
+  EXPECT_EQ(selectedRow(w.List1), -1);
+
+  // A new cemetery: leading blanks, a quote, a comma and letters beyond ASCII are stored as typed.
+  QTest::keyClicks(w.txtName, "  O'Brien, ");
+  w.txtName->insert(QStringLiteral("Łódź Église"));
+  QTest::keyClicks(w.txtAddr1, "12 Kirk's Lane");
+  QTest::keyClicks(w.txtCity, "Ashford");
+  QTest::keyClicks(w.txtState, "NYX");  // two characters at most
+  QTest::keyClicks(w.txtZipCode, "12345-6789");
+  QTest::keyClicks(w.txtPhone, "555-0100");
+  QTest::keyClicks(w.txtRemarks, "Gate locks at dusk; key at \"office\"");
+  EXPECT_TRUE(ZEL1.ManagerChanged);
+  press(w, "Command2");
+
+  const QString name = QStringLiteral("  O'Brien, Łódź Église");
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
+  const QString id = row("cemeteryid", "addr1='12 Kirk''s Lane'");
+  EXPECT_EQ(row("name", "cemeteryid=" + id), name);
+  EXPECT_EQ(row("state", "cemeteryid=" + id), "NY");
+  EXPECT_EQ(row("zipcode", "cemeteryid=" + id), "12345-6789");
+  EXPECT_EQ(row("remarks", "cemeteryid=" + id), "Gate locks at dusk; key at \"office\"");
+  EXPECT_EQ(row("addr2", "cemeteryid=" + id), "");  // empty text, not Null
+  EXPECT_EQ(scalar("select count(*) from cemetery where addr2 is null and cemeteryid=" + id), "0");
+
+  // After Save the fields are empty, nothing is selected and the list holds the new name.
+  EXPECT_EQ(allFields(w), QStringList(9, QString()));
+  EXPECT_EQ(selectedRow(w.List1), -1);
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+  EXPECT_EQ(listTexts(w.List1), (QStringList{name, "Beech Hill"}));
+
+  // Open it again: shown trimmed, with its id.
+  doubleClickRow(w.List1, 0);
+  EXPECT_EQ(w.txtCemeteryID->text(), id);
+  EXPECT_EQ(w.txtName->text(), name.trimmed());
+  EXPECT_EQ(w.txtCity->text(), "Ashford");
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+  EXPECT_EQ(w.focusWidget(), w.txtName);
+
+  // Change it in place: the same row, now holding the trimmed name and the new city.
+  w.txtCity->clear();
+  QTest::keyClicks(w.txtCity, "Ashford, Kent");
+  press(w, "Command2");
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
+  EXPECT_EQ(row("city", "cemeteryid=" + id), "Ashford, Kent");
+  EXPECT_EQ(row("name", "cemeteryid=" + id), name.trimmed());
+  EXPECT_EQ(w.txtCemeteryID->text(), "");
+  EXPECT_EQ(selectedRow(w.List1), -1);
+
+  // Delete it: the question names the entry; No keeps it, Yes removes only its row.
+  EXPECT_EQ(listTexts(w.List1), (QStringList{"Beech Hill", name.trimmed()}));
+  clickRow(w.List1, 1);
+  msgs.expectQuestion("Do you want to delete the following cemetery?\n\n" + name.trimmed(),
+                      MessageService::Answer::No, true);
+  rightPress(w.List1, 1);
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
+  msgs.expectQuestion("*", MessageService::Answer::Yes, true);
+  rightPress(w.List1, 1);
+  EXPECT_EQ(scalar("select count(*) from cemetery where cemeteryid=" + id), "0");
+  EXPECT_EQ(listTexts(w.List1), QStringList{"Beech Hill"});
+  EXPECT_EQ(selectedRow(w.List1), -1);
+}
+
+TEST_F(CemeteryMgrTest, GravesKeepACemeteryAndStrayClicksDoNothing) {
+  exec("insert into cemetery (name) values ('Alder Row')");
+  exec("insert into cemetery (name) values ('Birch Vale')");
+  const QString used = scalar("select cemeteryid from cemetery where name='Birch Vale'");
+  exec("insert into zel (cemeteryid, csection, lot, grave, status) values (" + used +
+       ", 'A', '1', '1', ' ')");
+
+  ScriptedMessages msgs;
+  frmCemeteryMgr w;
+  w.show();
+
+  // Right button with nothing selected, and a left press: nothing asked, nothing deleted.
+  rightPress(w.List1, 1);
+  EXPECT_EQ(selectedRow(w.List1), -1);
+  clickRow(w.List1, 1);
+  EXPECT_EQ(selectedRow(w.List1), 1);
+
+  // The press acts on the selected entry, not on the one under the pointer, and keeps the selection.
+  msgs.expectInfo(kInUse);
+  rightPress(w.List1, 0);
+  EXPECT_EQ(selectedRow(w.List1), 1);
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
+}
+
+TEST_F(CemeteryMgrTest, NameOfBlanksIsRefusedAndTheEditsStay) {
+  ScriptedMessages msgs;
+  frmCemeteryMgr w;
+  w.show();
+  QTest::keyClicks(w.txtName, "   ");
+  QTest::keyClicks(w.txtCity, "Dover");
+  msgs.expectInfo(kNoName);
+  press(w, "Command2");
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "0");
+  EXPECT_TRUE(ZEL1.ManagerChanged);
+  EXPECT_EQ(w.txtCity->text(), "Dover");
+
+  // Close, answering Yes: the refused Save keeps the window open with its edits.
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  msgs.expectInfo(kNoName);
+  press(w, "Command1");
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.txtCity->text(), "Dover");
+
+  // Answering No closes without saving.
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
+  press(w, "Command1");
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "0");
+}
+
+TEST_F(CemeteryMgrTest, UnsavedEditsAreAskedAboutOnNewAndClose) {
+  ScriptedMessages msgs;
+  frmCemeteryMgr w;
+  w.show();
+
+  // New with no edits asks nothing.
+  press(w, "Command4");
+  QTest::keyClicks(w.txtName, "Cedar Knoll");
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
+  press(w, "Command4");
+  EXPECT_EQ(w.txtName->text(), "");
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "0");
+
+  QTest::keyClicks(w.txtName, "Cedar Knoll");
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  press(w, "Command4");
+  EXPECT_EQ(scalar("select name from cemetery"), "Cedar Knoll");
+  EXPECT_EQ(w.txtName->text(), "");
+
+  // The window's own close (title bar, Escape) asks too.
+  QTest::keyClicks(w.txtRemarks, "new gate");
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  msgs.expectInfo(kNoName);
+  w.close();
+  EXPECT_TRUE(w.isVisible());
+  QTest::keyClicks(w.txtName, "Dogwood");
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  w.close();
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(scalar("select remarks from cemetery where name='Dogwood'"), "new gate");
+}
+
+TEST_F(CemeteryMgrTest, OpenEntryAfterSavingLoadsTheEntryDoubleClicked) {
+  exec("insert into cemetery (name, city) values ('Maple', 'Leeds')");
+  exec("insert into cemetery (name, city) values ('Oak', 'York')");
+  const QString oak = scalar("select cemeteryid from cemetery where name='Oak'");
+  ScriptedMessages msgs;
+  frmCemeteryMgr w;
+  w.show();
+
+  // "Aspen" sorts before "Oak", so saving it shifts the rows of the list.
+  QTest::keyClicks(w.txtName, "Aspen");
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  doubleClickRow(w.List1, 1);
+  EXPECT_EQ(scalar("select count(*) from cemetery where name='Aspen'"), "1");
+  EXPECT_EQ(w.txtCemeteryID->text(), oak);
+  EXPECT_EQ(w.txtName->text(), "Oak");
+  EXPECT_EQ(w.txtCity->text(), "York");
+  EXPECT_EQ(w.List1->currentItem()->text(), "Oak");
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+
+  // Answering No loads the other entry and drops the edits.
+  w.txtCity->setText("Hull");
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
+  doubleClickRow(w.List1, 1);
+  EXPECT_EQ(w.txtName->text(), "Maple");
+  EXPECT_EQ(scalar("select city from cemetery where name='Oak'"), "York");
+}
+
+TEST_F(CemeteryMgrTest, NullColumnsAndSameNamesAndHelp) {
+  exec("insert into cemetery (name) values ('Twin')");
+  exec("insert into cemetery (name, city, remarks) values ('Twin', 'Second', '  spaced  ')");
+  const QString second = scalar("select cemeteryid from cemetery where city='Second'");
+  ScriptedMessages msgs;
+  frmCemeteryMgr w;
+  w.show();
+  ASSERT_EQ(w.List1->count(), 2);
+
+  // Entries with equal names are told apart by their ids.
+  const int row = w.List1->item(0)->data(Qt::UserRole).toString() == second ? 0 : 1;
+  doubleClickRow(w.List1, 1 - row);
+  EXPECT_EQ(w.txtCity->text(), "");  // Null columns load empty
+  EXPECT_EQ(w.txtRemarks->toPlainText(), "");
+  doubleClickRow(w.List1, row);
+  EXPECT_EQ(w.txtCemeteryID->text(), second);
+  EXPECT_EQ(w.txtCity->text(), "Second");
+  EXPECT_EQ(w.txtRemarks->toPlainText(), "spaced");
+
+  // Remarks: typing stops at 255 characters, a longer stored remark still loads whole.
+  w.txtRemarks->insertPlainText(QString(300, u'r'));
+  EXPECT_EQ(w.txtRemarks->toPlainText().size(), 255);
+  exec("update cemetery set remarks='" + QString(400, u'x') + "' where cemeteryid=" + second);
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::No);
+  doubleClickRow(w.List1, row);
+  EXPECT_EQ(w.txtRemarks->toPlainText().size(), 400);
+
+  msgs.expectHelp(7);
+  press(w, "Command3");
+  EXPECT_EQ(child<QLabel>(w, "lblHint")->text(), "Double-click to Modify");
+}
+
+TEST_F(CemeteryMgrTest, DeletingTheEntryBeingEditedDropsItsEdits) {
+  exec("insert into cemetery (name) values ('Rowan')");
+  ScriptedMessages msgs;
+  frmCemeteryMgr w;
+  w.show();
+  doubleClickRow(w.List1, 0);
+  QTest::keyClicks(w.txtCity, "Bath");
+  msgs.expectQuestion("Do you want to delete the following cemetery?\n\nRowan", MessageService::Answer::Yes);
+  rightPress(w.List1, 0);
+  EXPECT_EQ(scalar("select count(*) from cemetery"), "0");
+  EXPECT_EQ(w.txtName->text(), "");
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+}
+
+}  // namespace

@@ -1,0 +1,103 @@
+#include <QLineEdit>
+
+#include "WindowDriver.h"
+#include "app/Zel1.h"
+#include "cemeteries/RecordAssign.h"
+#include "cemeteries/frmAddress.h"
+#include "cemeteries/frmCemeterySelect.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+using ChooserTest = DataTest;
+
+TEST_F(ChooserTest, DoubleClickChoosesAndAnyOtherCloseChoosesNothing) {
+  exec("insert into cemetery (name) values ('Willow')");
+  exec("insert into cemetery (name) values ('ash grove')");
+  exec("insert into cemetery (name) values ('Elm')");
+  const QString elm = scalar("select cemeteryid from cemetery where name='Elm'");
+  ZEL1.rsLookup.open("select * from lots");  // left open by an earlier command
+
+  ScriptedMessages msgs;
+  msgs.expectModal("frmCemeterySelect", [&](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    EXPECT_EQ(w.windowTitle(), "Cemetery Selector");
+    EXPECT_EQ(listTexts(w.List1), (QStringList{"ash grove", "Elm", "Willow"}));
+    EXPECT_EQ(w.List1->geometry(), w.rect());  // the list is the whole window
+    clickRow(w.List1, 1);
+    EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);  // a single click chooses nothing
+    doubleClickRow(w.List1, 1);
+    EXPECT_FALSE(w.isVisible());
+    return w.result();
+  });
+  EXPECT_TRUE(frmCemeterySelect::choose());
+  EXPECT_EQ(QString::number(ZEL1.CurrentCemeteryId), elm);
+  EXPECT_EQ(ZEL1.CurrentCemeteryName, "Elm");
+
+  // Closed without a double-click: id back to 0, the name of the last choice stays.
+  msgs.expectModal("frmCemeterySelect", [&](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    clickRow(w.List1, 2);
+    w.close();
+    return w.result();
+  });
+  EXPECT_FALSE(frmCemeterySelect::choose());
+  EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
+  EXPECT_EQ(ZEL1.CurrentCemeteryName, "Elm");
+}
+
+TEST(AddressTest, SaveHandsTheTextsBackAndCloseDiscards) {
+  const OwnerAddress before{"1 Main St", "Apt 2", "Springfield", "IL", "62701", "555-1234"};
+  ScriptedMessages msgs;
+  msgs.expectModal("frmAddress", [](QDialog& d) {
+    auto& w = static_cast<frmAddress&>(d);
+    EXPECT_EQ(w.windowTitle(), "Owner Address Information");
+    EXPECT_EQ(w.txtCity->text(), "Springfield");
+    EXPECT_EQ(w.txtPhone->text(), "555-1234");
+    w.txtAddr1->clear();
+    QTest::keyClicks(w.txtAddr1, "14 O'Neil Rd, Unit 3");
+    w.txtCity->clear();
+    w.txtCity->insert(QStringLiteral("Zürich"));
+    press(w, "Command1");
+    return w.result();
+  });
+  std::optional<OwnerAddress> saved = frmAddress::edit(before);
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(*saved, (OwnerAddress{"14 O'Neil Rd, Unit 3", "Apt 2", QStringLiteral("Zürich"), "IL", "62701",
+                                  "555-1234"}));
+
+  msgs.expectModal("frmAddress", [](QDialog& d) {
+    auto& w = static_cast<frmAddress&>(d);
+    w.txtAddr2->setText("changed");
+    press(w, "Command2");
+    return w.result();
+  });
+  EXPECT_FALSE(frmAddress::edit(before));
+
+  // All fields emptied and saved: the record form's six texts become empty.
+  msgs.expectModal("frmAddress", [](QDialog& d) {
+    for (QLineEdit* e : d.findChildren<QLineEdit*>()) e->clear();
+    static_cast<frmAddress&>(d).Command1Click();
+    return d.result();
+  });
+  EXPECT_EQ(frmAddress::edit(before), OwnerAddress{});
+}
+
+TEST(AddressTest, LimitsApplyToTypingButStoredTextsStayWhole) {
+  const QString longCity = QStringLiteral("Llanfairpwllgwyngyll-on-Sea");  // longer than the 20 typed
+  ScriptedMessages msgs;
+  msgs.expectModal("frmAddress", [&](QDialog& d) {
+    auto& w = static_cast<frmAddress&>(d);
+    EXPECT_EQ(w.txtCity->text(), longCity);
+    QTest::keyClicks(w.txtState, "TXX");
+    w.Command1Click();
+    return w.result();
+  });
+  auto saved = frmAddress::edit(OwnerAddress{"", "", longCity, "", "", ""});
+  ASSERT_TRUE(saved);
+  EXPECT_EQ(saved->city, longCity);
+  EXPECT_EQ(saved->state, "TX");
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#include <QLabel>
+#include <QLineEdit>
+
+#include "WindowDriver.h"
+#include "app/Zel1.h"
+#include "cemeteries/MoneyField.h"
+#include "cemeteries/frmLotMgr.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+const QString kSaveFirst = QStringLiteral("Do you want to save your changes first?");
+
+using LotMgrTest = DataTest;
+
+TEST_F(LotMgrTest, CreateOpenChangeAndDeleteLotTypes) {
+  ScriptedMessages msgs;
+  frmLotMgr w;
+  w.show();
+  EXPECT_EQ(w.windowTitle(), "Lot Manager");
+  EXPECT_EQ(child<QLabel>(w, "lblHint")->text(), "Double-click\nto Modify");
+  EXPECT_EQ(w.txtLotPrice->text(), "0.00");
+
+  // Price typed with grouping: stored exactly, as money.
+  QTest::keyClicks(w.txtLotDesc, "Family, 8' x 10'");
+  QTest::keyClicks(w.txtLotSize, "8x10");
+  w.txtLotPrice->selectAll();
+  QTest::keyClicks(w.txtLotPrice, "1,234,567.89");
+  press(w, "Command2");
+  const QString id = scalar("select lotid from lots");
+  EXPECT_EQ(scalar("select lotdesc from lots"), "Family, 8' x 10'");
+  EXPECT_EQ(scalar("select lotsize from lots"), "8x10");
+  EXPECT_EQ(scalar("select typeof(lotprice)||':'||lotprice from lots"), "integer:12345678900");  // exact
+  EXPECT_EQ(w.txtLotID->text(), "");
+  EXPECT_EQ(w.txtLotPrice->text(), "");
+
+  // Only the description is required: size and price may stay empty (no price stored).
+  QTest::keyClicks(w.txtLotDesc, "Cremation niche");
+  press(w, "Command2");
+  EXPECT_EQ(scalar("select count(*) from lots where lotprice is null and lotsize=''"), "1");
+  EXPECT_EQ(listTexts(w.List1), (QStringList{"Cremation niche", "Family, 8' x 10'"}));
+
+  doubleClickRow(w.List1, 1);
+  EXPECT_EQ(w.txtLotID->text(), id);
+  EXPECT_EQ(w.txtLotDesc->text(), "Family, 8' x 10'");
+  EXPECT_EQ(w.txtLotPrice->text(), "1,234,567.89");
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+
+  doubleClickRow(w.List1, 0);
+  EXPECT_EQ(w.txtLotSize->text(), "");
+  EXPECT_EQ(w.txtLotPrice->text(), "");
+  w.txtLotPrice->insert("-12.5");
+  EXPECT_TRUE(ZEL1.ManagerChanged);
+  press(w, "Command2");
+  EXPECT_EQ(scalar("select lotprice from lots where lotdesc='Cremation niche'"), "-12.50");
+  EXPECT_EQ(scalar("select count(*) from lots"), "2");
+
+  // Deleting: refused while a grave uses the type.
+  exec("insert into zel (lotid, csection) values (" + id + ", 'B')");
+  clickRow(w.List1, 1);
+  msgs.expectInfo(
+      "You cannot delete the lot type you selected because graves have been assigned to it. You must first "
+      "change or remove the graves associated with this lot type before deletion.");
+  rightPress(w.List1, 1);
+  EXPECT_EQ(scalar("select count(*) from lots"), "2");
+
+  clickRow(w.List1, 0);
+  msgs.expectQuestion("Do you want to delete the following lot type?\n\nCremation niche",
+                      MessageService::Answer::Yes, true);
+  rightPress(w.List1, 0);
+  EXPECT_EQ(listTexts(w.List1), QStringList{"Family, 8' x 10'"});
+
+  msgs.expectHelp(8);
+  press(w, "Command3");
+}
+
+TEST_F(LotMgrTest, EmptyDescriptionAndUnsavedEdits) {
+  exec("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', 5000000)");
+  ScriptedMessages msgs;
+  frmLotMgr w;
+  w.show();
+  EXPECT_FALSE(ZEL1.ManagerChanged);
+
+  QTest::keyClicks(w.txtLotSize, "2x2");
+  msgs.expectInfo("You cannot save a lot with no description.");
+  press(w, "Command2");
+  EXPECT_EQ(scalar("select count(*) from lots"), "1");
+
+  // Open entry with Yes: the refused Save leaves the edits on the window.
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  msgs.expectInfo("You cannot save a lot with no description.");
+  doubleClickRow(w.List1, 0);
+  EXPECT_EQ(w.txtLotSize->text(), "2x2");
+  EXPECT_EQ(w.txtLotID->text(), "");
+
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
+  doubleClickRow(w.List1, 0);
+  EXPECT_EQ(w.txtLotDesc->text(), "Single");
+  EXPECT_EQ(w.txtLotPrice->text(), "500.00");
+
+  // Save question on Close: Yes writes the change and closes.
+  w.txtLotDesc->setText("Single deep");
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  press(w, "Command1");
+  EXPECT_FALSE(w.isVisible());
+  EXPECT_EQ(scalar("select lotdesc from lots"), "Single deep");
+  EXPECT_EQ(scalar("select lotprice from lots"), "500.00");
+}
+
+TEST(MoneyFieldTest, AcceptsAmountsOfTheFieldOnly) {
+  for (const char* ok : {"", "0", "0.00", "1,234.5", "-9000000000", "9,000,000,000.00", ".5"})
+    EXPECT_TRUE(moneyfield::acceptable(QString::fromLatin1(ok))) << ok;
+  for (const char* bad : {"abc", "1.234", "9000000000.01", "-9000000001", "1e5", "$5"})
+    EXPECT_FALSE(moneyfield::acceptable(QString::fromLatin1(bad))) << bad;
+
+  QWidget parent;
+  QLineEdit* e = makeMoneyField(&parent, "price");
+  e->clear();
+  QTest::keyClicks(e, "12a3.456");  // the letter and the third decimal are refused
+  EXPECT_EQ(e->text(), "123.45");
+  EXPECT_EQ(moneyFieldValue(e)->scaled(), 1234500);
+  emit e->editingFinished();
+  EXPECT_EQ(e->text(), "123.45");
+  e->setText("1234");
+  emit e->editingFinished();
+  EXPECT_EQ(e->text(), "1,234.00");
+  setMoneyFieldValue(e, std::nullopt);
+  EXPECT_FALSE(moneyFieldValue(e).has_value());
+}
+
+}  // namespace
