@@ -1,6 +1,7 @@
 #include "store/RecordSet.h"
 
 #include <QRegularExpression>
+#include <cmath>
 
 #include "store/DateValue.h"
 #include "store/sqlite.h"
@@ -83,9 +84,14 @@ void RecordSet::setColumns(sqlite3_stmt* st) {
     names_ << name;
     index_.insert(name.toLower(), i);  // first of equal names wins
     QString decl = QString::fromUtf8(sqlite3_column_decltype(st, i)).toUpper();
-    kinds_.push_back(decl == QLatin1String("MONEY")                                    ? ColKind::Money
-                     : (decl == QLatin1String("DATE") || decl == QLatin1String("DATETIME")) ? ColKind::Date
-                                                                                       : ColKind::Other);
+    ColKind kind = ColKind::Other;
+    if (decl == QLatin1String("MONEY"))
+      kind = ColKind::Money;
+    else if (decl == QLatin1String("DATE") || decl == QLatin1String("DATETIME"))
+      kind = ColKind::Date;
+    else if (decl == QLatin1String("DOUBLE") || decl == QLatin1String("REAL") || decl == QLatin1String("INTEGER"))
+      kind = ColKind::Number;
+    kinds_.push_back(kind);
   }
   // QHash::insert replaces; keep the first column of a repeated name.
   for (int i = n - 1; i >= 0; --i) index_.insert(names_[i].toLower(), i);
@@ -279,7 +285,15 @@ void RecordSet::skipMissingBackward() {
 void RecordSet::moveFirst() {
   requireOpen();
   cancelUpdate();
-  if (cursor_ == Cursor::ForwardOnly) return;  // a stream starts at its first row
+  if (cursor_ == Cursor::ForwardOnly) {
+    // A stream cannot go back: run the query again from its first row.
+    sqlite3_reset(stmt_);
+    int rc = sqlite3_step(stmt_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) cn_->fail(rc);
+    fwdEof_ = rc != SQLITE_ROW;
+    if (!fwdEof_) readRow(stmt_, fwdRow_);
+    return;
+  }
   pos_ = recordCount() == 0 ? 0 : 0;
   skipMissingForward();
 }
@@ -360,12 +374,46 @@ void RecordSet::addNew() {
   touched_.assign(names_.size(), false);
 }
 
-void RecordSet::assign(const QString& name, const Value& v) {
+std::optional<Value> RecordSet::convertText(const QString& text, ColKind kind) const {
+  switch (kind) {
+    case ColKind::Money:
+      if (auto m = Money::parse(text)) return Value(*m);
+      return std::nullopt;
+    case ColKind::Date: {
+      bool hasTime = false;
+      QDateTime dt = DateValue::fromIso(text, &hasTime);
+      if (dt.isValid()) return Value(dt, hasTime);
+      QDate d = DateValue::parseDisplay(text, cn_->dateDisplayFormat());
+      if (d.isValid()) return Value(d);
+      return std::nullopt;
+    }
+    case ColKind::Number: {
+      bool ok = false;
+      const QString t = text.trimmed();
+      qint64 n = t.toLongLong(&ok);
+      if (ok) return Value(n);
+      double d = t.toDouble(&ok);
+      if (ok && std::isfinite(d)) return Value(d);
+      return std::nullopt;
+    }
+    case ColKind::Other:
+      break;
+  }
+  return Value(text);
+}
+
+void RecordSet::assign(const QString& name, const Value& given) {
   requireOpen();
   int i = indexOf(name);
+  if (editMode_ == EditMode::None && (cursor_ == Cursor::ForwardOnly || table_.isEmpty() || keyIndex_ < 0))
+    throw DbError(3251, QStringLiteral("Current Recordset does not support updating."));
+  Value v = given;
+  if (v.type() == Value::Type::Text && kinds_[i] != ColKind::Other) {
+    auto converted = convertText(v.toString(), kinds_[i]);
+    if (!converted) return;  // type mismatch: the field keeps its value
+    v = *converted;
+  }
   if (editMode_ == EditMode::None) {
-    if (cursor_ == Cursor::ForwardOnly || table_.isEmpty() || keyIndex_ < 0)
-      throw DbError(3251, QStringLiteral("Current Recordset does not support updating."));
     std::vector<Value> row;
     for (int k = 0; k < int(names_.size()); ++k) row.push_back(field(k));
     pending_ = std::move(row);
