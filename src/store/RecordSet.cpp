@@ -13,9 +13,9 @@ DbError closedError() {
 }
 
 DbError noRowError() {
-  return DbError(3021,
-                 QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested "
-                                "operation requires a current record."));
+  return DbError(
+      3021, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested "
+                           "operation requires a current record."));
 }
 
 struct Stmt {
@@ -89,7 +89,8 @@ void RecordSet::setColumns(sqlite3_stmt* st) {
       kind = ColKind::Money;
     else if (decl == QLatin1String("DATE") || decl == QLatin1String("DATETIME"))
       kind = ColKind::Date;
-    else if (decl == QLatin1String("DOUBLE") || decl == QLatin1String("REAL") || decl == QLatin1String("INTEGER"))
+    else if (decl == QLatin1String("DOUBLE") || decl == QLatin1String("REAL") ||
+             decl == QLatin1String("INTEGER"))
       kind = ColKind::Number;
     kinds_.push_back(kind);
   }
@@ -152,12 +153,12 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
   };
   auto stepFails = [&](int rc) { return rc != SQLITE_ROW && rc != SQLITE_DONE; };
 
-  static const QRegularExpression single(QStringLiteral("^select\\s+\\*\\s+from\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
-                                         QRegularExpression::CaseInsensitiveOption |
-                                             QRegularExpression::DotMatchesEverythingOption);
-  static const QRegularExpression fromTable(QStringLiteral("^select\\s.*?\\sfrom\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
-                                            QRegularExpression::CaseInsensitiveOption |
-                                                QRegularExpression::DotMatchesEverythingOption);
+  static const QRegularExpression single(
+      QStringLiteral("^select\\s+\\*\\s+from\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+  static const QRegularExpression fromTable(
+      QStringLiteral("^select\\s.*?\\sfrom\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
 
   if (cursor == Cursor::ForwardOnly) {
     prepare(text, &stmt_);
@@ -329,7 +330,8 @@ void RecordSet::moveNext() {
 void RecordSet::movePrevious() {
   requireOpen();
   cancelUpdate();
-  if (cursor_ == Cursor::ForwardOnly) throw DbError(3219, QStringLiteral("Operation is not allowed in this context."));
+  if (cursor_ == Cursor::ForwardOnly)
+    throw DbError(3219, QStringLiteral("Operation is not allowed in this context."));
   if (pos_ < 0) throw noRowError();
   --pos_;
   skipMissingBackward();
@@ -338,9 +340,10 @@ void RecordSet::movePrevious() {
 int RecordSet::indexOf(const QString& name) const {
   auto it = index_.constFind(name.toLower());
   if (it == index_.constEnd())
-    throw DbError(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested name "
-                                       "or ordinal. (%1)")
-                            .arg(name));
+    throw DbError(3265,
+                  QStringLiteral("Item cannot be found in the collection corresponding to the requested name "
+                                 "or ordinal. (%1)")
+                      .arg(name));
   return it.value();
 }
 

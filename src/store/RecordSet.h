@@ -92,7 +92,7 @@ class RecordSet {
   int keyIndex_ = -1;
   bool keyed_ = false;
   std::vector<std::vector<Value>> rows_;  // full snapshot (not keyed)
-  std::vector<qint64> keys_;             // keyed snapshot
+  std::vector<qint64> keys_;              // keyed snapshot
   int pos_ = -1;                          // -1 = BOF, size = EOF
   mutable std::vector<Value> current_;    // keyed: row at pos_
   mutable int currentPos_ = -2;
