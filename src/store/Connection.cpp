@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include "store/Dialect.h"
+#include "store/RecordSet.h"
 #include "store/sqlite.h"
 
 namespace {
@@ -94,6 +95,8 @@ void Connection::create(const QString& path, const QString& password) {
 }
 
 void Connection::close() {
+  for (RecordSet* rs : std::vector<RecordSet*>(sets_)) rs->close();
+  sets_.clear();
   if (!db_) return;
   sqlite3_close_v2(db_);
   db_ = nullptr;

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 #include "store/DbError.h"
 
 struct sqlite3;
+class RecordSet;
 
 // The one database connection: an SQLCipher file opened with or without the file's password.
 class Connection {
@@ -23,6 +25,8 @@ class Connection {
   void open(const QString& path, const QString& password, ShareMode mode = ShareMode::Default);
   // Creates a new, empty file with the password (fails when the file exists).
   void create(const QString& path, const QString& password);
+  // Closes the record sets open on this connection too: their statements would otherwise keep the
+  // file open (and locked) after the close.
   void close();
   bool isOpen() const { return db_ != nullptr; }
   const QString& path() const { return path_; }
@@ -44,6 +48,9 @@ class Connection {
   [[noreturn]] void fail(int rc) const;
 
  private:
+  friend class RecordSet;
+  std::vector<RecordSet*> sets_;  // open record sets, registered by RecordSet::open
+
   sqlite3* db_ = nullptr;
   QString path_;
   ShareMode mode_ = ShareMode::Default;

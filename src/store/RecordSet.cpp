@@ -49,6 +49,10 @@ void RecordSet::requireOpen() const {
 }
 
 void RecordSet::close() {
+  if (registered_) {
+    std::erase(registered_->sets_, this);
+    registered_ = nullptr;
+  }
   sqlite3_finalize(stmt_);
   stmt_ = nullptr;
   sqlite3_finalize(fetch_);
@@ -138,6 +142,9 @@ void RecordSet::readRow(sqlite3_stmt* st, std::vector<Value>& row) const {
 void RecordSet::open(const QString& sql, Cursor cursor) {
   close();
   if (!cn_ || !cn_->isOpen()) throw closedError();
+  // Registered from here on, so that closing the connection also finalizes what a failed open left.
+  registered_ = cn_;
+  cn_->sets_.push_back(this);
   sqlite3* db = cn_->handle();
   QString text = cn_->translate(sql).trimmed();
   cursor_ = cursor;

@@ -75,6 +75,7 @@ class RecordSet {
   void requireOpen() const;
 
   Connection* cn_ = nullptr;
+  Connection* registered_ = nullptr;  // the connection that lists this set as open
   bool open_ = false;
   Cursor cursor_ = Cursor::ForwardOnly;
   QStringList names_;

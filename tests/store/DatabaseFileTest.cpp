@@ -158,3 +158,25 @@ TEST_F(DatabaseFileTest, FileMadeByFirstCipherVersionOpens) {
   EXPECT_EQ(rs.field(QStringLiteral("amtpaid")), Value(*Money::parse(QStringLiteral("1101.50"))));
   EXPECT_EQ(rs.field(QStringLiteral("status")).toString(), "B");
 }
+
+TEST_F(DatabaseFileTest, ClosingTheConnectionClosesItsRecordSetsAndFreesTheFile) {
+  makePlainFile();
+  auto cn = std::make_unique<Connection>();
+  ASSERT_TRUE(openProgramDatabase(*cn, file));
+  RecordSet stream(cn.get()), keyed(cn.get());
+  stream.open(QStringLiteral("select * from zel"));
+  keyed.open(QStringLiteral("select * from zel"), RecordSet::Cursor::Static);
+  ASSERT_FALSE(stream.eof());
+  cn->close();
+  EXPECT_FALSE(stream.isOpen());
+  EXPECT_FALSE(keyed.isOpen());
+
+  // The lock of the run went with the connection: the file can be copied and opened again.
+  Connection other;
+  ASSERT_NO_THROW(other.open(file, kPassword));
+  other.close();
+  ASSERT_NO_THROW(cn->open(file, kPassword, Connection::ShareMode::Exclusive));
+  keyed.open(QStringLiteral("select * from zel"), RecordSet::Cursor::Static);
+  cn.reset();  // a connection going away closes its sets too
+  EXPECT_FALSE(keyed.isOpen());
+}
