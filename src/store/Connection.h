@@ -32,7 +32,9 @@ class Connection {
   const QString& path() const { return path_; }
   ShareMode mode() const { return mode_; }
 
-  // Runs statements that return no rows, after the dialect translation.
+  // Runs statements that return no rows, after the dialect translation. The password statement
+  // "ALTER DATABASE PASSWORD new old;" (NULL for none) keys a plain file or changes the key; the
+  // connection stays open on the file in its sharing mode.
   void execute(const QString& sql);
   void beginTransaction();
   void commit();
@@ -51,8 +53,11 @@ class Connection {
   friend class RecordSet;
   std::vector<RecordSet*> sets_;  // open record sets, registered by RecordSet::open
 
+  void changePassword(const QString& newPassword, const QString& oldPassword);
+
   sqlite3* db_ = nullptr;
   QString path_;
+  QString password_;
   ShareMode mode_ = ShareMode::Default;
   QString dateFormat_ = QStringLiteral("mm-dd-yyyy");
 };

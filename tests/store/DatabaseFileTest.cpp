@@ -180,3 +180,28 @@ TEST_F(DatabaseFileTest, ClosingTheConnectionClosesItsRecordSetsAndFreesTheFile)
   cn.reset();  // a connection going away closes its sets too
   EXPECT_FALSE(keyed.isOpen());
 }
+
+TEST_F(DatabaseFileTest, PasswordStatementKeysAPlainFileAndChangesAKey) {
+  makePlainFile();
+  Connection cn;
+  cn.open(file, QString(), Connection::ShareMode::Exclusive);
+  cn.execute(QStringLiteral("ALTER DATABASE PASSWORD qzrpvn582 NULL;"));
+  EXPECT_EQ(cn.mode(), Connection::ShareMode::Exclusive);
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("select ownerlastname from zel")), "O'Brien");
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("PRAGMA user_version")), "7");
+  cn.close();
+  Connection check;
+  EXPECT_THROW(check.open(file, QString()), DbError);
+  ASSERT_NO_THROW(check.open(file, kPassword));
+
+  // A wrong old password changes nothing.
+  const QByteArray keyed = bytesOf(file);
+  EXPECT_THROW(check.execute(QStringLiteral("alter database password other NULL")), DbError);
+  EXPECT_EQ(bytesOf(file), keyed);
+
+  check.execute(QStringLiteral("alter database password o'ther qzrpvn582"));
+  check.close();
+  EXPECT_THROW(check.open(file, kPassword), DbError);
+  ASSERT_NO_THROW(check.open(file, QStringLiteral("o'ther")));
+  EXPECT_EQ(scalarOn(check, QStringLiteral("select count(*) from zel")), "1");
+}
