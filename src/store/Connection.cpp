@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "store/Dialect.h"
+#include "store/RecordSet.h"
 #include "store/sqlite.h"
 
 namespace {
@@ -27,7 +29,8 @@ void Connection::fail(int rc) const { throw DbError(rc, lastError(db_, rc)); }
 
 void Connection::open(const QString& path, const QString& password, ShareMode mode) {
   close();
-  if (!QFileInfo(path).isFile()) throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  if (!QFileInfo(path).isFile())
+    throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
   // The engine takes an empty file for a new database; for us it is a damaged one.
   if (QFileInfo(path).size() == 0)
     throw DbError(SQLITE_NOTADB, password.isEmpty() ? QStringLiteral("Not a valid password.")
@@ -49,11 +52,11 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
     if (rc == SQLITE_NOTADB && password.isEmpty()) msg = QStringLiteral("Not a valid password.");
     throw DbError(rc, msg);
   }
-  const char* setup =
-      mode == ShareMode::Exclusive
-          ? "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA locking_mode=EXCLUSIVE;"
-            " BEGIN EXCLUSIVE; COMMIT;"
-          : "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;";
+  const char* setup = mode == ShareMode::Exclusive
+                          ? "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768; "
+                            "PRAGMA locking_mode=EXCLUSIVE;"
+                            " BEGIN EXCLUSIVE; COMMIT;"
+                          : "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768;";
   rc = sqlite3_exec(db, setup, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     QString msg = lastError(db, rc);
@@ -63,21 +66,25 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
   db_ = db;
   path_ = path;
   mode_ = mode;
+  password_ = password;
 }
 
 void Connection::create(const QString& path, const QString& password) {
   close();
-  if (QFileInfo::exists(path)) throw DbError(SQLITE_CANTOPEN, QStringLiteral("The file '%1' already exists.").arg(path));
+  if (QFileInfo::exists(path))
+    throw DbError(SQLITE_CANTOPEN, QStringLiteral("The file '%1' already exists.").arg(path));
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                           nullptr);
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
     QString msg = lastError(db, rc);
     sqlite3_close(db);
     throw DbError(rc, msg);
   }
   applyKey(db, password);
-  rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; select count(*) from sqlite_master",
+  rc = sqlite3_exec(db,
+                    "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768;"
+                    " select count(*) from sqlite_master",
                     nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     QString msg = lastError(db, rc);
@@ -87,9 +94,12 @@ void Connection::create(const QString& path, const QString& password) {
   db_ = db;
   path_ = path;
   mode_ = ShareMode::Default;
+  password_ = password;
 }
 
 void Connection::close() {
+  for (RecordSet* rs : std::vector<RecordSet*>(sets_)) rs->close();
+  sets_.clear();
   if (!db_) return;
   sqlite3_close_v2(db_);
   db_ = nullptr;
@@ -100,6 +110,17 @@ QString Connection::translate(const QString& sql) const { return Dialect::transl
 
 void Connection::execute(const QString& sql) {
   if (!db_) throw DbError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+  static const QRegularExpression alter(
+      QStringLiteral("^\\s*alter\\s+database\\s+password\\s+([^\\s;]+)\\s+([^\\s;]+)\\s*;?\\s*$"),
+      QRegularExpression::CaseInsensitiveOption);
+  if (auto m = alter.match(sql); m.hasMatch()) {
+    auto word = [&](int i) {
+      QString w = m.captured(i);
+      return w.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0 ? QString() : w;
+    };
+    changePassword(word(1), word(2));
+    return;
+  }
   QByteArray s = translate(sql).toUtf8();
   char* err = nullptr;
   int rc = sqlite3_exec(db_, s.constData(), nullptr, nullptr, &err);
@@ -108,6 +129,29 @@ void Connection::execute(const QString& sql) {
     sqlite3_free(err);
     throw DbError(rc, msg);
   }
+}
+
+void Connection::changePassword(const QString& newPassword, const QString& oldPassword) {
+  if (oldPassword != password_) throw DbError(SQLITE_AUTH, QStringLiteral("Not a valid password."));
+  if (newPassword == oldPassword) return;
+  if (newPassword.isEmpty())
+    throw DbError(SQLITE_MISUSE, QStringLiteral("Removing the database password is not supported."));
+  if (inTransaction()) throw DbError(SQLITE_BUSY, QStringLiteral("The database is in a transaction."));
+  const QString path = path_;
+  const ShareMode mode = mode_;
+  if (oldPassword.isEmpty()) {
+    // A plain file is keyed into a copy that replaces it, with the connection closed meanwhile.
+    close();
+    encryptPlainFile(path, newPassword);
+    open(path, newPassword, mode);
+    return;
+  }
+  const QString rekey = QStringLiteral("PRAGMA rekey='%1'").arg(Dialect::sqlQuote(newPassword));
+  int rc = sqlite3_exec(db_, rekey.toUtf8().constData(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) fail(rc);
+  // The rekey reports success even when it did nothing: check by opening with the new key.
+  close();
+  open(path, newPassword, mode);
 }
 
 void Connection::beginTransaction() { execute(QStringLiteral("BEGIN IMMEDIATE")); }
@@ -127,10 +171,11 @@ void encryptPlainFile(const QString& path, const QString& password) {
     QFile::remove(tmp);
     throw DbError(rc, msg);
   };
-  if (!QFileInfo(path).isFile()) throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  if (!QFileInfo(path).isFile())
+    throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
   // ATTACH opens with the main file's flags: without CREATE it cannot make the keyed copy.
-  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                           nullptr);
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) fail(rc);
   int userVersion = 0;
   {
@@ -141,8 +186,9 @@ void encryptPlainFile(const QString& path, const QString& password) {
     sqlite3_finalize(st);
   }
   QString quotedTmp = Dialect::sqlQuote(tmp);
-  QString attach = QStringLiteral("ATTACH DATABASE '%1' AS encrypted KEY '%2'; SELECT sqlcipher_export('encrypted');"
-                                  " PRAGMA encrypted.user_version=%3; DETACH DATABASE encrypted;")
+  QString attach = QStringLiteral(
+                       "ATTACH DATABASE '%1' AS encrypted KEY '%2'; SELECT sqlcipher_export('encrypted');"
+                       " PRAGMA encrypted.user_version=%3; DETACH DATABASE encrypted;")
                        .arg(quotedTmp, Dialect::sqlQuote(password))
                        .arg(userVersion);
   rc = sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
