@@ -1,14 +1,13 @@
-# cmake -DKIND=help|tutorial -DSOURCE_DIR=... -DOUTPUT=... -P JoinFragments.cmake
-# Joins the fragment files of SOURCE_DIR in numeric order between header.html.in and footer.html.in.
+# cmake -DKIND=help|tutorial -DPARTS=a.html,b.html,... -DSOURCE_DIR=... -DOUTPUT=... -P JoinFragments.cmake
+# Joins the fragment files PARTS of SOURCE_DIR in numeric order between header.html.in and footer.html.in.
 #   help:     topic<N>.html, each wrapped in an anchor "topicN"
 #   tutorial: <NN>-<name>.html, each wrapped in a section with the id <name>
 if(KIND STREQUAL "help")
-  file(GLOB parts ${SOURCE_DIR}/topic*.html)
   set(pattern "^topic([0-9]+)\\.html$")
 else()
-  file(GLOB parts ${SOURCE_DIR}/*.html)
   set(pattern "^([0-9]+)-(.+)\\.html$")
 endif()
+string(REPLACE "," ";" parts "${PARTS}")
 
 # Sort by number: key = zero-padded number, so topic10 comes after topic9.
 set(keyed "")

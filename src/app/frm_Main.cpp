@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
+#include <memory>
 
 #include "app/HelpViewer.h"
 #include "app/ToolbarIcons.h"
@@ -35,8 +36,10 @@ const ButtonDef kButtons[] = {
     {"Archive", "Backup and restore"}, {"Help", "Help"}, {nullptr, nullptr}, {"Exit", "Exit"},
 };
 
-QSettings placementSettings() {
-  return QSettings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zel"), QStringLiteral("zel"));
+std::unique_ptr<QSettings> placementSettings(const QString& file) {
+  if (!file.isEmpty()) return std::make_unique<QSettings>(file, QSettings::IniFormat);
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zel"),
+                                     QStringLiteral("zel"));
 }
 
 }  // namespace
@@ -255,7 +258,8 @@ void frm_Main::closeEvent(QCloseEvent* event) {
 }
 
 void frm_Main::restorePlacement() {
-  QSettings s = placementSettings();
+  auto settings = placementSettings(settingsFile);
+  QSettings& s = *settings;
   s.beginGroup(QStringLiteral("window"));
   bool ok = false;
   int state = s.value(QStringLiteral("state"), QStringLiteral("2")).toString().toInt(&ok);
@@ -281,7 +285,8 @@ void frm_Main::restorePlacement() {
 }
 
 void frm_Main::storePlacement() {
-  QSettings s = placementSettings();
+  auto settings = placementSettings(settingsFile);
+  QSettings& s = *settings;
   s.beginGroup(QStringLiteral("window"));
   const Qt::WindowStates ws = windowState();
   const int state = ws.testFlag(Qt::WindowMinimized) ? 1 : ws.testFlag(Qt::WindowMaximized) ? 2 : 0;

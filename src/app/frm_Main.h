@@ -56,7 +56,9 @@ class frm_Main : public QMainWindow {
   // Shows a child window inside the frame with the toolbar hidden until the child is gone.
   QMdiSubWindow* showChild(QWidget* child);
 
-  // Window placement in the per-user settings (twips, as text).
+  // Window placement in the per-user settings (twips, as text). settingsFile replaces the
+  // per-user store with a file of its own (tests).
+  QString settingsFile;
   void restorePlacement();
   void storePlacement();
 
