@@ -28,6 +28,10 @@ void Connection::fail(int rc) const { throw DbError(rc, lastError(db_, rc)); }
 void Connection::open(const QString& path, const QString& password, ShareMode mode) {
   close();
   if (!QFileInfo(path).isFile()) throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  // The engine takes an empty file for a new database; for us it is a damaged one.
+  if (QFileInfo(path).size() == 0)
+    throw DbError(SQLITE_NOTADB, password.isEmpty() ? QStringLiteral("Not a valid password.")
+                                                    : QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
@@ -123,7 +127,10 @@ void encryptPlainFile(const QString& path, const QString& password) {
     QFile::remove(tmp);
     throw DbError(rc, msg);
   };
-  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  if (!QFileInfo(path).isFile()) throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  // ATTACH opens with the main file's flags: without CREATE it cannot make the keyed copy.
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                           nullptr);
   if (rc != SQLITE_OK) fail(rc);
   int userVersion = 0;
   {
