@@ -95,7 +95,7 @@ QPixmap frmSplash::picture() {
   p.drawPath(stone);
   p.setPen(QColor(60, 60, 70));
   QFont title(QStringLiteral("Arial"));
-  title.setPixelSize(24);
+  title.setPixelSize(20);
   title.setBold(true);
   p.setFont(title);
   p.drawText(QRect(105, 120, 110, 34), Qt::AlignCenter, QStringLiteral("Zelmora"));

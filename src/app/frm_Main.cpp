@@ -94,7 +94,13 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
   resize(800, 600);
 }
 
-frm_Main::~frm_Main() { RealMessageService::setHelpHandler(nullptr); }
+frm_Main::~frm_Main() {
+  RealMessageService::setHelpHandler(nullptr);
+  // Child windows go while the frame is still whole: their "gone" handlers look at it.
+  destroying_ = true;
+  delete mdiArea;
+  mdiArea = nullptr;
+}
 
 QAction* frm_Main::toolbarAction(const QString& key) const { return Toolbar1->findChild<QAction*>(key); }
 
@@ -123,6 +129,7 @@ QMdiSubWindow* frm_Main::showChild(QWidget* child) {
   QPointer<QMdiSubWindow> guard = sub;
   // The toolbar comes back when the child is gone, however it was closed.
   auto gone = [this, guard] {
+    if (destroying_) return;
     if (guard) guard->close();
     for (QMdiSubWindow* w : mdiArea->subWindowList())
       if (w != guard && !w->isHidden()) return;

@@ -76,5 +76,6 @@ class frm_Main : public QMainWindow {
   void end(int code);
   bool activating_ = false;
   bool ending_ = false;
+  bool destroying_ = false;
   bool patchedThisRun_ = false;
 };

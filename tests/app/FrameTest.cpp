@@ -72,7 +72,8 @@ TEST_F(FrameTest, ToolbarHoldsTheSixCommandsInOrder) {
   for (QAction* a : frame->Toolbar1->actions()) keys << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
   EXPECT_EQ(keys.join(QLatin1Char(' ')), QStringLiteral("DataEdit MapEdit Reports | Archive Help | Exit"));
   for (QAction* a : frame->Toolbar1->actions()) {
-    if (!a->isSeparator()) EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+    if (a->isSeparator()) continue;
+    EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
   }
   EXPECT_NE(frame->findChild<QToolBar*>(QStringLiteral("Toolbar1")), nullptr);
   EXPECT_NE(frame->findChild<QWidget*>(QStringLiteral("StatusBar1")), nullptr);
