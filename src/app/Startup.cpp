@@ -70,9 +70,10 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     ZEL1.DataPath = StartupRules::dataPathFrom(options_.commandLine, programFolder);
 
     if (StartupRules::screenTooSmall(screenWidth, fontHeight)) {
-      messages().information(QStringLiteral(
-          "This software requires a minimum resolution of 800x600 with small fonts or any resolution higher than "
-          "800x600 (such as 1024x768)."));
+      messages().information(
+          QStringLiteral("This software requires a minimum resolution of 800x600 with small fonts or any "
+                         "resolution higher than "
+                         "800x600 (such as 1024x768)."));
       return Outcome::Ended;
     }
 
@@ -82,15 +83,17 @@ Startup::Outcome Startup::run(frm_Main& frame) {
       if (QFileInfo::exists(seed)) {
         QFile from(seed);
         if (!from.copy(db))
-          throw StepError(int(from.error()), QStringLiteral("Could not copy '%1' to '%2': %3")
-                                                 .arg(seed, db, from.errorString()));
+          throw StepError(
+              int(from.error()),
+              QStringLiteral("Could not copy '%1' to '%2': %3").arg(seed, db, from.errorString()));
         // A seed installed read-only must not make the working copy read-only.
         QFile::setPermissions(db, QFile::permissions(db) | QFile::ReadOwner | QFile::WriteOwner);
         QCoreApplication::processEvents();
       } else {
-        messages().information(QStringLiteral(
-            "The data files cannot be found. You can at this time recover your data files from a previous backup "
-            "if you like."));
+        messages().information(
+            QStringLiteral("The data files cannot be found. You can at this time recover your data files "
+                           "from a previous backup "
+                           "if you like."));
         ZEL1.RestoreOnly = true;
         return Outcome::Recovery;
       }

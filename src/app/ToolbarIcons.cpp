@@ -91,12 +91,18 @@ QIcon toolbarIcon(const QString& key) {
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
-  if (key == QLatin1String("DataEdit")) drawDataEdit(p);
-  else if (key == QLatin1String("MapEdit")) drawMapEdit(p);
-  else if (key == QLatin1String("Reports")) drawReports(p);
-  else if (key == QLatin1String("Archive")) drawArchive(p);
-  else if (key == QLatin1String("Help")) drawHelp(p);
-  else if (key == QLatin1String("Exit")) drawExit(p);
+  if (key == QLatin1String("DataEdit"))
+    drawDataEdit(p);
+  else if (key == QLatin1String("MapEdit"))
+    drawMapEdit(p);
+  else if (key == QLatin1String("Reports"))
+    drawReports(p);
+  else if (key == QLatin1String("Archive"))
+    drawArchive(p);
+  else if (key == QLatin1String("Help"))
+    drawHelp(p);
+  else if (key == QLatin1String("Exit"))
+    drawExit(p);
   p.end();
   return QIcon(pm);
 }

@@ -102,7 +102,8 @@ QPixmap frmSplash::picture() {
   QFont sub(QStringLiteral("Arial"));
   sub.setPixelSize(11);
   p.setFont(sub);
-  p.drawText(QRect(105, 158, 110, 40), Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("Cemetery\nrecords"));
+  p.drawText(QRect(105, 158, 110, 40), Qt::AlignCenter | Qt::TextWordWrap,
+             QStringLiteral("Cemetery\nrecords"));
   // Rows of small grave markers.
   p.setPen(Qt::NoPen);
   p.setBrush(QColor(170, 170, 175));

@@ -23,7 +23,8 @@ namespace {
 
 const char* const kTutorialQuestion =
     "Would you like to view the online tutorial instead of the help documentation?\n\n"
-    "If you answer YES, you will need a web browser installed to be able to view the documentation. If you answer "
+    "If you answer YES, you will need a web browser installed to be able to view the documentation. If you "
+    "answer "
     "NO, no additional software is required to view the information.";
 
 struct ButtonDef {
@@ -32,8 +33,14 @@ struct ButtonDef {
 };
 
 const ButtonDef kButtons[] = {
-    {"DataEdit", "Grave records"}, {"MapEdit", "Cemetery maps"}, {"Reports", "Reports"}, {nullptr, nullptr},
-    {"Archive", "Backup and restore"}, {"Help", "Help"}, {nullptr, nullptr}, {"Exit", "Exit"},
+    {"DataEdit", "Grave records"},
+    {"MapEdit", "Cemetery maps"},
+    {"Reports", "Reports"},
+    {nullptr, nullptr},
+    {"Archive", "Backup and restore"},
+    {"Help", "Help"},
+    {nullptr, nullptr},
+    {"Exit", "Exit"},
 };
 
 std::unique_ptr<QSettings> placementSettings(const QString& file) {
@@ -89,7 +96,8 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
   });
 
   endProgram = [](int code) {
-    QMetaObject::invokeMethod(qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
   };
   resize(800, 600);
 }
@@ -110,12 +118,18 @@ void frm_Main::end(int code) {
 }
 
 void frm_Main::Toolbar1ButtonClick(const QString& key) {
-  if (key == QLatin1String("DataEdit")) DataEditClick();
-  else if (key == QLatin1String("MapEdit")) MapEditClick();
-  else if (key == QLatin1String("Reports")) ReportsClick();
-  else if (key == QLatin1String("Archive")) ArchiveClick();
-  else if (key == QLatin1String("Help")) HelpClick();
-  else if (key == QLatin1String("Exit")) ExitClick();
+  if (key == QLatin1String("DataEdit"))
+    DataEditClick();
+  else if (key == QLatin1String("MapEdit"))
+    MapEditClick();
+  else if (key == QLatin1String("Reports"))
+    ReportsClick();
+  else if (key == QLatin1String("Archive"))
+    ArchiveClick();
+  else if (key == QLatin1String("Help"))
+    HelpClick();
+  else if (key == QLatin1String("Exit"))
+    ExitClick();
 }
 
 QMdiSubWindow* frm_Main::showChild(QWidget* child) {
@@ -154,9 +168,10 @@ void frm_Main::MapEditClick() {
   ZEL1.rsLookup.open(QStringLiteral("select count(*) as cnt from cemetery"), RecordSet::Cursor::ForwardOnly);
   const qint64 cnt = ZEL1.rsLookup.field(QStringLiteral("cnt")).toInt();
   if (cnt == 0) {
-    messages().information(QStringLiteral(
-        "You have not created any cemeteries. In order to create a map you must have a cemetery to associate it "
-        "with."));
+    messages().information(
+        QStringLiteral("You have not created any cemeteries. In order to create a map you must have a "
+                       "cemetery to associate it "
+                       "with."));
     ZEL1.rsLookup.close();
     return;
   }
@@ -222,10 +237,10 @@ void frm_Main::FormActivate() {
   try {
     // Both statements or neither: a half-applied repair would be run again over newer edits.
     ZEL1.cnData.beginTransaction();
-    ZEL1.cnData.execute(
-        QStringLiteral("update zel set status='S' where rtrim(ownerlastname)>'' or rtrim(ownerfirstname)>''"));
-    ZEL1.cnData.execute(
-        QStringLiteral("update zel set status='B' where rtrim(interlastname)>'' or rtrim(interfirstname)>''"));
+    ZEL1.cnData.execute(QStringLiteral(
+        "update zel set status='S' where rtrim(ownerlastname)>'' or rtrim(ownerfirstname)>''"));
+    ZEL1.cnData.execute(QStringLiteral(
+        "update zel set status='B' where rtrim(interlastname)>'' or rtrim(interfirstname)>''"));
     ZEL1.cnData.commit();
   } catch (const DbError& e) {
     ZEL1.cnData.rollback();

@@ -29,9 +29,9 @@ class frm_Main : public QMainWindow {
 
   // Windows made elsewhere. Each maker returns the new child window (not yet shown), which the
   // frame shows inside itself with the toolbar hidden until it is gone; nullptr opens nothing.
-  std::function<QWidget*()> makeDataEntry;   // the record form
-  std::function<QWidget*()> makeMapEditor;   // the map editor on ZEL1.CurrentCemeteryId
-  std::function<QWidget*()> makeReports;     // the report window
+  std::function<QWidget*()> makeDataEntry;  // the record form
+  std::function<QWidget*()> makeMapEditor;  // the map editor on ZEL1.CurrentCemeteryId
+  std::function<QWidget*()> makeReports;    // the report window
   // The cemetery chooser, shown modally: true when a cemetery was chosen (ZEL1.CurrentCemeteryId).
   std::function<bool()> chooseCemetery;
   // The backup and restore window, shown modally (also in restore-only mode).

@@ -16,8 +16,8 @@ TEST(DateGuard, DisplayFormatFollowsTheSystemPatternsOrder) {
       {"yyyy-MM-dd", "dd-mm-yyyy"},   // does not begin with the month
       {"M/d/yyyy gg", "mm-dd-yyyy"},  // text after the year is cut off
       {"MM.dd.yy", "mm-dd-yyyy"},
-      {"d.M", "dd-mm-yyyy"},          // no year at all: still settled
-      {"", ""},                       // no pattern: left empty
+      {"d.M", "dd-mm-yyyy"},  // no year at all: still settled
+      {"", ""},               // no pattern: left empty
   };
   for (const Case& c : cases)
     EXPECT_EQ(DateGuard::displayFormatFor(QString::fromLatin1(c.pattern)), QString::fromLatin1(c.format))
@@ -38,7 +38,8 @@ TEST(DateGuard, RunSetsTheProgramValueAndTheConnectionsDateOrder) {
   DateGuard::run(QStringLiteral("dd/MM/yy"));
   EXPECT_EQ(ZEL1.DateDisplayFormat, QStringLiteral("dd-mm-yyyy"));
   // #01-02-2003# read day first is 1 February 2003.
-  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where interdate = #01-02-2003#")), QStringLiteral("1"));
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where interdate = #01-02-2003#")),
+            QStringLiteral("1"));
 
   DateGuard::run(QString());
   EXPECT_TRUE(ZEL1.DateDisplayFormat.isEmpty());

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFile>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -19,10 +19,13 @@
 namespace {
 
 const QString kNoCemetery = QStringLiteral(
-    "You have not created any cemeteries. In order to create a map you must have a cemetery to associate it with.");
+    "You have not created any cemeteries. In order to create a map you must have a cemetery to associate it "
+    "with.");
 const QString kTutorialQuestion = QStringLiteral(
-    "Would you like to view the online tutorial instead of the help documentation?\n\nIf you answer YES, you will "
-    "need a web browser installed to be able to view the documentation. If you answer NO, no additional software "
+    "Would you like to view the online tutorial instead of the help documentation?\n\nIf you answer YES, you "
+    "will "
+    "need a web browser installed to be able to view the documentation. If you answer NO, no additional "
+    "software "
     "is required to view the information.");
 
 // A child window that may refuse to close, and notes whether the database was open when asked.
@@ -36,8 +39,10 @@ class FakeChild : public QWidget {
   void closeEvent(QCloseEvent* e) override {
     ++asked;
     dbOpenWhenAsked = ZEL1.cnData.isOpen();
-    if (refuse) e->ignore();
-    else e->accept();
+    if (refuse)
+      e->ignore();
+    else
+      e->accept();
   }
 };
 
@@ -69,7 +74,8 @@ class FrameTest : public DataTest {
 
 TEST_F(FrameTest, ToolbarHoldsTheSixCommandsInOrder) {
   QStringList keys;
-  for (QAction* a : frame->Toolbar1->actions()) keys << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+  for (QAction* a : frame->Toolbar1->actions())
+    keys << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
   EXPECT_EQ(keys.join(QLatin1Char(' ')), QStringLiteral("DataEdit MapEdit Reports | Archive Help | Exit"));
   for (QAction* a : frame->Toolbar1->actions()) {
     if (a->isSeparator()) continue;
@@ -199,14 +205,18 @@ TEST_F(FrameTest, HelpViewerShowsTheTopicOfTheRealHelpFile) {
 }
 
 TEST_F(FrameTest, ActivationAppliesTheStateRepairOnce) {
-  exec(QStringLiteral("insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
-                      " values ('owner', 'Smith', '', '', '', ' ')"));
-  exec(QStringLiteral("insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
-                      " values ('inter', '', '', '', 'Ann', 'R')"));
-  exec(QStringLiteral("insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
-                      " values ('both', '', 'Joe', 'Doe', '', '')"));
-  exec(QStringLiteral("insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
-                      " values ('blank', '  ', '', ' ', '', 'R')"));
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('owner', 'Smith', '', '', '', ' ')"));
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('inter', '', '', '', 'Ann', 'R')"));
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('both', '', 'Joe', 'Doe', '', '')"));
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('blank', '  ', '', ' ', '', 'R')"));
   const QString marker = folder->file(QStringLiteral("fixdates.dat"));
   {
     QFile f(marker);
