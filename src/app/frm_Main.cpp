@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScreen>
 #include <QSettings>
 #include <QStatusBar>
 #include <QToolBar>
@@ -51,7 +52,14 @@ std::unique_ptr<QSettings> placementSettings(const QString& file) {
 
 }  // namespace
 
+namespace {
+frm_Main* g_instance = nullptr;
+}
+
+frm_Main* frm_Main::instance() { return g_instance; }
+
 frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
+  g_instance = this;
   setObjectName(QStringLiteral("frm_Main"));
   setWindowTitle(QStringLiteral("Zelmora"));
 
@@ -88,11 +96,13 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
   setStatusBar(StatusBar1);
 
   CD1 = new HelpViewer(this);
-  RealMessageService::setHelpHandler([this](const QString& file, int topic) {
-    CD1->HelpFile = file;
-    CD1->HelpContextId = topic;
-    CD1->HelpCommandId = HelpViewer::HelpContext;
-    CD1->ShowHelp();
+  RealMessageService::setHelpHandler([](const QString& file, int topic) {
+    if (frm_Main* frame = instance()) {
+      frame->CD1->HelpFile = file;
+      frame->CD1->HelpContextId = topic;
+      frame->CD1->HelpCommandId = HelpViewer::HelpContext;
+      frame->CD1->ShowHelp();
+    }
   });
 
   endProgram = [](int code) {
@@ -103,7 +113,7 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
 }
 
 frm_Main::~frm_Main() {
-  RealMessageService::setHelpHandler(nullptr);
+  if (g_instance == this) g_instance = nullptr;
   // Child windows go while the frame is still whole: their "gone" handlers look at it.
   destroying_ = true;
   delete mdiArea;
@@ -132,7 +142,7 @@ void frm_Main::Toolbar1ButtonClick(const QString& key) {
     ExitClick();
 }
 
-QMdiSubWindow* frm_Main::showChild(QWidget* child) {
+QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
   if (!child) {
     Toolbar1->setVisible(true);
     return nullptr;
@@ -152,7 +162,10 @@ QMdiSubWindow* frm_Main::showChild(QWidget* child) {
   connect(child, &QObject::destroyed, this, gone);
   connect(sub, &QObject::destroyed, this, gone);
   child->show();
-  sub->showMaximized();
+  if (maximised)
+    sub->showMaximized();
+  else
+    sub->show();
   return sub;
 }
 
@@ -298,7 +311,11 @@ void frm_Main::restorePlacement() {
     const int top = read("top", pos().y(), twipsPerPixelY);
     const int width = read("width", size().width(), twipsPerPixel);
     const int height = read("height", size().height(), twipsPerPixelY);
-    move(left, top);
+    // A place on a screen that is no longer there would put the window out of reach.
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens())
+      onScreen = onScreen || screen->availableGeometry().intersects(QRect(left, top, width, height));
+    if (onScreen) move(left, top);
     resize(width, height);
     setWindowState(Qt::WindowNoState);
   } else {

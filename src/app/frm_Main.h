@@ -53,8 +53,12 @@ class frm_Main : public QMainWindow {
   // Runs the activation steps (also run by every activation of the window).
   void FormActivate();
 
-  // Shows a child window inside the frame with the toolbar hidden until the child is gone.
-  QMdiSubWindow* showChild(QWidget* child);
+  // Shows a child window inside the frame; once no child window is left the toolbar shows again.
+  // nullptr only shows the toolbar again.
+  QMdiSubWindow* showChild(QWidget* child, bool maximised = false);
+
+  // The frame of this run (the latest made), for windows that open child windows inside it.
+  static frm_Main* instance();
 
   // Window placement in the per-user settings (twips, as text). settingsFile replaces the
   // per-user store with a file of its own (tests).

@@ -286,7 +286,6 @@ TEST_F(FrameTest, PlacementRoundTripsAndMaximisedKeepsTheLastNormalPlacement) {
   frame->move(120, 80);
   frame->resize(700, 500);
   ASSERT_TRUE(frame->close());
-  const QString left = stored("left");
 
   frm_Main again;
   again.settingsFile = frame->settingsFile;
@@ -295,11 +294,23 @@ TEST_F(FrameTest, PlacementRoundTripsAndMaximisedKeepsTheLastNormalPlacement) {
   EXPECT_EQ(again.pos(), QPoint(120, 80));
   EXPECT_EQ(again.size(), QSize(700, 500));
 
+  // A place far off every screen keeps the window where it is, with its stored size.
+  {
+    QSettings s(frame->settingsFile, QSettings::IniFormat);
+    s.setValue(QStringLiteral("window/left"), QStringLiteral("-900000"));
+  }
+  frm_Main lost;
+  lost.settingsFile = frame->settingsFile;
+  const QPoint before = lost.pos();
+  lost.restorePlacement();
+  EXPECT_EQ(lost.pos(), before);
+  EXPECT_EQ(lost.size(), QSize(700, 500));
+
   again.show();
   again.setWindowState(Qt::WindowMaximized);
   again.storePlacement();
   EXPECT_EQ(stored("state"), QStringLiteral("2"));
-  EXPECT_EQ(stored("left"), left);
+  EXPECT_EQ(stored("left"), QStringLiteral("-900000"));
   EXPECT_EQ(stored("width"), QString::number(float(700 * 1440.0 / again.logicalDpiX())));
 }
 
