@@ -128,18 +128,24 @@ void frm_Main::end(int code) {
 }
 
 void frm_Main::Toolbar1ButtonClick(const QString& key) {
-  if (key == QLatin1String("DataEdit"))
-    DataEditClick();
-  else if (key == QLatin1String("MapEdit"))
-    MapEditClick();
-  else if (key == QLatin1String("Reports"))
-    ReportsClick();
-  else if (key == QLatin1String("Archive"))
-    ArchiveClick();
-  else if (key == QLatin1String("Help"))
-    HelpClick();
-  else if (key == QLatin1String("Exit"))
-    ExitClick();
+  // The commands have no error handling of their own: a failure is shown and the command dropped.
+  try {
+    if (key == QLatin1String("DataEdit"))
+      DataEditClick();
+    else if (key == QLatin1String("MapEdit"))
+      MapEditClick();
+    else if (key == QLatin1String("Reports"))
+      ReportsClick();
+    else if (key == QLatin1String("Archive"))
+      ArchiveClick();
+    else if (key == QLatin1String("Help"))
+      HelpClick();
+    else if (key == QLatin1String("Exit"))
+      ExitClick();
+  } catch (const DbError& e) {
+    ZEL1.rsLookup.close();
+    messages().information(e.description());
+  }
 }
 
 QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {

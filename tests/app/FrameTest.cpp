@@ -4,14 +4,19 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFile>
+#include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QSettings>
+#include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 
 #include "app/HelpViewer.h"
 #include "app/Zel1.h"
+#include "app/frmSplash.h"
 #include "app/frm_Main.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
@@ -121,6 +126,14 @@ TEST_F(FrameTest, MapEditWithoutCemeteriesRefuses) {
   EXPECT_FALSE(ZEL1.rsLookup.isOpen());
 }
 
+TEST_F(FrameTest, MapEditWithoutADatabaseShowsTheFailure) {
+  ZEL1.cnData.close();
+  ScriptedMessages msgs;
+  msgs.expectInfo(QStringLiteral("Operation is not allowed when the object is closed."));
+  press("MapEdit");
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+}
+
 TEST_F(FrameTest, MapEditWithOneCemeteryOpensItsMapWithoutAsking) {
   exec(QStringLiteral("insert into cemetery (name) values ('Only One')"));
   const qint32 id = scalar(QStringLiteral("select cemeteryid from cemetery")).toInt();
@@ -193,6 +206,8 @@ TEST_F(FrameTest, HelpViewerShowsTheTopicOfTheRealHelpFile) {
   EXPECT_TRUE(frame->CD1->isVisible());
   EXPECT_EQ(frame->CD1->HelpFile, folder->file(QStringLiteral("zel6.hlp")));
   EXPECT_EQ(frame->CD1->currentAnchor(), QStringLiteral("topic12"));
+  QCoreApplication::processEvents();
+  EXPECT_GT(frame->CD1->browser()->verticalScrollBar()->value(), 0) << "scrolled down to the topic";
   const QString text = frame->CD1->browser()->toPlainText();
   EXPECT_TRUE(text.contains(QStringLiteral("The main window")));
   EXPECT_TRUE(text.contains(QStringLiteral("Backing up and restoring data")));
@@ -202,6 +217,32 @@ TEST_F(FrameTest, HelpViewerShowsTheTopicOfTheRealHelpFile) {
   frame->CD1->HelpFile = folder->file(QStringLiteral("gone.hlp"));
   frame->CD1->ShowHelp();
   EXPECT_TRUE(frame->CD1->browser()->toPlainText().contains(QStringLiteral("gone.hlp")));
+}
+
+TEST_F(FrameTest, SplashShowsTheVersionAndClosesOnAKeyOrAClick) {
+  QPointer<frmSplash> splash = new frmSplash;
+  EXPECT_EQ(splash->Label1->text(), QStringLiteral("Version 6.8.1  PLEASE WAIT ..."));
+  EXPECT_EQ(splash->Image1->pixmap().size(), QSize(300, 300));
+  EXPECT_EQ(splash->Label1->geometry().top(), 300);
+  EXPECT_EQ(splash->width(), 300);
+  EXPECT_EQ(splash->height(), 300 + splash->Label1->height());
+  EXPECT_EQ(splash->Timer1->interval(), 3000);
+  EXPECT_TRUE(splash->Timer1->isActive());
+  splash->show();
+  QTest::keyClick(splash, Qt::Key_Space);
+  EXPECT_FALSE(splash && splash->isVisible());
+
+  splash = new frmSplash;
+  splash->show();
+  QTest::mouseClick(splash->Label1, Qt::LeftButton);
+  EXPECT_FALSE(splash && splash->isVisible());
+
+  // An activation closes a splash that is still up.
+  splash = new frmSplash;
+  splash->show();
+  frame->splash = splash;
+  frame->FormActivate();
+  EXPECT_FALSE(splash && splash->isVisible());
 }
 
 TEST_F(FrameTest, ActivationAppliesTheStateRepairOnce) {
