@@ -144,8 +144,15 @@ void frm_Main::Toolbar1ButtonClick(const QString& key) {
       ExitClick();
   } catch (const DbError& e) {
     ZEL1.rsLookup.close();
+    if (!hasChildWindows()) Toolbar1->setVisible(true);
     messages().information(e.description());
   }
+}
+
+bool frm_Main::hasChildWindows() const {
+  for (QMdiSubWindow* w : mdiArea->subWindowList())
+    if (!w->isHidden()) return true;
+  return false;
 }
 
 QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
@@ -161,9 +168,7 @@ QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
   auto gone = [this, guard] {
     if (destroying_) return;
     if (guard) guard->close();
-    for (QMdiSubWindow* w : mdiArea->subWindowList())
-      if (w != guard && !w->isHidden()) return;
-    Toolbar1->setVisible(true);
+    if (!hasChildWindows()) Toolbar1->setVisible(true);
   };
   connect(child, &QObject::destroyed, this, gone);
   connect(sub, &QObject::destroyed, this, gone);
@@ -284,11 +289,10 @@ void frm_Main::closeEvent(QCloseEvent* event) {
   // Child windows close first, while the database is still open, so that they can still save
   // or refuse; one that refuses keeps the program running.
   mdiArea->closeAllSubWindows();
-  for (QMdiSubWindow* w : mdiArea->subWindowList())
-    if (!w->isHidden()) {
-      event->ignore();
-      return;
-    }
+  if (hasChildWindows()) {
+    event->ignore();
+    return;
+  }
   CD1->close();
   storePlacement();
   ZEL1.rsLookup2.close();

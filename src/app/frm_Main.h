@@ -57,6 +57,9 @@ class frm_Main : public QMainWindow {
   // nullptr only shows the toolbar again.
   QMdiSubWindow* showChild(QWidget* child, bool maximised = false);
 
+  // True while a child window is open inside the frame.
+  bool hasChildWindows() const;
+
   // The frame of this run (the latest made), for windows that open child windows inside it.
   static frm_Main* instance();
 
