@@ -32,6 +32,14 @@ class StepError : public std::runtime_error {
   QString description;
 };
 
+const char* const kSecondCopy = "Cannot run more than one instance of this application.";
+const char* const kSmallScreen =
+    "This software requires a minimum resolution of 800x600 with small fonts or any resolution higher than "
+    "800x600 (such as 1024x768).";
+const char* const kNoDataFiles =
+    "The data files cannot be found. You can at this time recover your data files from a previous backup if "
+    "you like.";
+
 }  // namespace
 
 Startup::Startup(Options options) : options_(std::move(options)) {}
@@ -57,7 +65,7 @@ Startup::Outcome Startup::run(frm_Main& frame) {
   stepMarker_.clear();
   try {
     if (!claimSingleCopy()) {
-      messages().information(QStringLiteral("Cannot run more than one instance of this application."));
+      messages().information(QString::fromLatin1(kSecondCopy));
       return Outcome::Ended;
     }
 
@@ -70,10 +78,7 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     ZEL1.DataPath = StartupRules::dataPathFrom(options_.commandLine, programFolder);
 
     if (StartupRules::screenTooSmall(screenWidth, fontHeight)) {
-      messages().information(
-          QStringLiteral("This software requires a minimum resolution of 800x600 with small fonts or any "
-                         "resolution higher than "
-                         "800x600 (such as 1024x768)."));
+      messages().information(QString::fromLatin1(kSmallScreen));
       return Outcome::Ended;
     }
 
@@ -90,10 +95,7 @@ Startup::Outcome Startup::run(frm_Main& frame) {
         QFile::setPermissions(db, QFile::permissions(db) | QFile::ReadOwner | QFile::WriteOwner);
         QCoreApplication::processEvents();
       } else {
-        messages().information(
-            QStringLiteral("The data files cannot be found. You can at this time recover your data files "
-                           "from a previous backup "
-                           "if you like."));
+        messages().information(QString::fromLatin1(kNoDataFiles));
         ZEL1.RestoreOnly = true;
         return Outcome::Recovery;
       }

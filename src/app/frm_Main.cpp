@@ -24,9 +24,12 @@ namespace {
 
 const char* const kTutorialQuestion =
     "Would you like to view the online tutorial instead of the help documentation?\n\n"
-    "If you answer YES, you will need a web browser installed to be able to view the documentation. If you "
-    "answer "
-    "NO, no additional software is required to view the information.";
+    "If you answer YES, you will need a web browser installed to be able to view the documentation. "
+    "If you answer NO, no additional software is required to view the information.";
+
+const char* const kNoCemetery =
+    "You have not created any cemeteries. "
+    "In order to create a map you must have a cemetery to associate it with.";
 
 struct ButtonDef {
   const char* key;
@@ -192,10 +195,7 @@ void frm_Main::MapEditClick() {
   ZEL1.rsLookup.open(QStringLiteral("select count(*) as cnt from cemetery"), RecordSet::Cursor::ForwardOnly);
   const qint64 cnt = ZEL1.rsLookup.field(QStringLiteral("cnt")).toInt();
   if (cnt == 0) {
-    messages().information(
-        QStringLiteral("You have not created any cemeteries. In order to create a map you must have a "
-                       "cemetery to associate it "
-                       "with."));
+    messages().information(QString::fromLatin1(kNoCemetery));
     ZEL1.rsLookup.close();
     return;
   }

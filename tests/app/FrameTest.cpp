@@ -24,14 +24,12 @@
 namespace {
 
 const QString kNoCemetery = QStringLiteral(
-    "You have not created any cemeteries. In order to create a map you must have a cemetery to associate it "
-    "with.");
+    "You have not created any cemeteries. "
+    "In order to create a map you must have a cemetery to associate it with.");
 const QString kTutorialQuestion = QStringLiteral(
-    "Would you like to view the online tutorial instead of the help documentation?\n\nIf you answer YES, you "
-    "will "
-    "need a web browser installed to be able to view the documentation. If you answer NO, no additional "
-    "software "
-    "is required to view the information.");
+    "Would you like to view the online tutorial instead of the help documentation?\n\n"
+    "If you answer YES, you will need a web browser installed to be able to view the documentation. "
+    "If you answer NO, no additional software is required to view the information.");
 
 // A child window that may refuse to close, and notes whether the database was open when asked.
 class FakeChild : public QWidget {

@@ -17,13 +17,11 @@ namespace {
 
 const QString kSecondCopy = QStringLiteral("Cannot run more than one instance of this application.");
 const QString kSmallScreen = QStringLiteral(
-    "This software requires a minimum resolution of 800x600 with small fonts or any resolution higher than "
-    "800x600 "
-    "(such as 1024x768).");
+    "This software requires a minimum resolution of 800x600 with small fonts "
+    "or any resolution higher than 800x600 (such as 1024x768).");
 const QString kNoDataFiles = QStringLiteral(
-    "The data files cannot be found. You can at this time recover your data files from a previous backup if "
-    "you "
-    "like.");
+    "The data files cannot be found. "
+    "You can at this time recover your data files from a previous backup if you like.");
 
 QByteArray readAll(const QString& path) {
   QFile f(path);
