@@ -1,6 +1,10 @@
 #include <QApplication>
 
+#include "app/Startup.h"
+
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  return 0;
+  QApplication::setOrganizationName(QStringLiteral("zel"));
+  QApplication::setApplicationName(QStringLiteral("zel"));
+  return Startup::runProgram(QCoreApplication::arguments());
 }

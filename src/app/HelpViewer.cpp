@@ -1,0 +1,47 @@
+#include "app/HelpViewer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
+  setObjectName(QStringLiteral("CD1"));
+  setWindowTitle(QStringLiteral("Zelmora Help"));
+  browser_ = new QTextBrowser(this);
+  browser_->setObjectName(QStringLiteral("helpText"));
+  browser_->setOpenExternalLinks(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(browser_);
+  resize(640, 560);
+}
+
+void HelpViewer::ShowHelp() {
+  anchor_ = QStringLiteral("topic%1").arg(HelpContextId);
+  if (loadedFile_ != HelpFile || browser_->document()->isEmpty()) {
+    QFile f(HelpFile);
+    if (f.open(QIODevice::ReadOnly)) {
+      // Set as HTML with the file's folder as base, so relative links and pictures resolve.
+      browser_->setSearchPaths({QFileInfo(HelpFile).absolutePath()});
+      browser_->setHtml(QString::fromUtf8(f.readAll()));
+      loadedFile_ = HelpFile;
+    } else {
+      browser_->setPlainText(QStringLiteral("The help file %1 cannot be found.").arg(HelpFile));
+      loadedFile_.clear();
+    }
+  }
+  show();
+  raise();
+  activateWindow();
+  browser_->scrollToAnchor(anchor_);
+  // Once more after the first layout pass, which a newly shown window has not had yet.
+  QPointer<QTextBrowser> b = browser_;
+  const QString a = anchor_;
+  QTimer::singleShot(0, browser_, [b, a] {
+    if (b) b->scrollToAnchor(a);
+  });
+}

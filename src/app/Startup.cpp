@@ -1,0 +1,164 @@
+#include "app/Startup.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTimer>
+#include <stdexcept>
+
+#include "app/DateGuard.h"
+#include "app/StartupRules.h"
+#include "app/Zel1.h"
+#include "app/Zel2.h"
+#include "app/frmSplash.h"
+#include "app/frm_Main.h"
+#include "controls/MessageService.h"
+#include "store/Connection.h"
+#include "store/DbError.h"
+
+namespace {
+
+// An error of a start-up step that is not the engine's.
+class StepError : public std::runtime_error {
+ public:
+  StepError(int number, const QString& description)
+      : std::runtime_error(description.toStdString()), number(number), description(description) {}
+  int number;
+  QString description;
+};
+
+const char* const kSecondCopy = "Cannot run more than one instance of this application.";
+const char* const kSmallScreen =
+    "This software requires a minimum resolution of 800x600 with small fonts or any resolution higher than "
+    "800x600 (such as 1024x768).";
+const char* const kNoDataFiles =
+    "The data files cannot be found. You can at this time recover your data files from a previous backup if "
+    "you like.";
+
+}  // namespace
+
+Startup::Startup(Options options) : options_(std::move(options)) {}
+Startup::~Startup() = default;
+
+bool Startup::claimSingleCopy() {
+  QString path = options_.lockFile;
+  if (path.isEmpty()) {
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    QDir().mkpath(dir);
+    path = dir + QStringLiteral("/zelmora.lock");
+  }
+  lock_ = std::make_unique<QLockFile>(path);
+  lock_->setStaleLockTime(0);  // a lock left by a crashed run is recognised by its process id
+  if (lock_->tryLock(0)) return true;
+  // Only a lock held by a live copy refuses the start; an unwritable location does not.
+  const bool other = lock_->error() == QLockFile::LockFailedError;
+  lock_.reset();
+  return !other;
+}
+
+Startup::Outcome Startup::run(frm_Main& frame) {
+  stepMarker_.clear();
+  try {
+    if (!claimSingleCopy()) {
+      messages().information(QString::fromLatin1(kSecondCopy));
+      return Outcome::Ended;
+    }
+
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const int screenWidth = options_.screenWidth.value_or(screen ? screen->size().width() : 0);
+    const int fontHeight = options_.fontHeight.value_or(QFontMetrics(QApplication::font()).height());
+
+    const QString programFolder =
+        options_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : options_.programFolder;
+    ZEL1.DataPath = StartupRules::dataPathFrom(options_.commandLine, programFolder);
+
+    if (StartupRules::screenTooSmall(screenWidth, fontHeight)) {
+      messages().information(QString::fromLatin1(kSmallScreen));
+      return Outcome::Ended;
+    }
+
+    const QString db = ZEL1.dataFile(QStringLiteral("zel.mdb"));
+    if (!QFileInfo::exists(db)) {
+      const QString seed = ZEL1.dataFile(QStringLiteral("zeldemo.mdb"));
+      if (QFileInfo::exists(seed)) {
+        QFile from(seed);
+        if (!from.copy(db))
+          throw StepError(
+              int(from.error()),
+              QStringLiteral("Could not copy '%1' to '%2': %3").arg(seed, db, from.errorString()));
+        // A seed installed read-only must not make the working copy read-only.
+        QFile::setPermissions(db, QFile::permissions(db) | QFile::ReadOwner | QFile::WriteOwner);
+        QCoreApplication::processEvents();
+      } else {
+        messages().information(QString::fromLatin1(kNoDataFiles));
+        ZEL1.RestoreOnly = true;
+        return Outcome::Recovery;
+      }
+    }
+
+    auto* splash = new frmSplash;
+    frame.splash = splash;
+    splash->show();
+    QCoreApplication::processEvents();
+
+    frame.restorePlacement();
+
+    QCoreApplication::processEvents();
+    // The connection and the three shared record sets live for the whole run; they are bound here.
+    stepMarker_ = QStringLiteral("4.1");
+    ZEL1.rsRecords.setConnection(&ZEL1.cnData);
+    stepMarker_ = QStringLiteral("4.2");
+    ZEL1.rsLookup.setConnection(&ZEL1.cnData);
+    stepMarker_ = QStringLiteral("4.3");
+    ZEL1.rsLookup2.setConnection(&ZEL1.cnData);
+    stepMarker_ = QStringLiteral("4.4");
+    openProgramDatabase(ZEL1.cnData, db);
+
+    ZEL1.MapZoom = 500;
+    frame.setWindowTitle(QStringLiteral("Zelmora v.") + ZEL2::versionText());
+    frame.StatusPanel1->setText(ZEL1.DataPath);
+    if (frame.splash) frame.splash->close();
+
+    DateGuard::run(options_.datePattern.value_or(DateGuard::systemShortDatePattern()));
+    return Outcome::Running;
+  } catch (const DbError& e) {
+    messages().information(StartupRules::errorReport(e.number(), e.description(), stepMarker_));
+  } catch (const StepError& e) {
+    messages().information(StartupRules::errorReport(e.number, e.description, stepMarker_));
+  } catch (const std::exception& e) {
+    messages().information(StartupRules::errorReport(0, QString::fromLocal8Bit(e.what()), stepMarker_));
+  }
+  ZEL1.cnData.close();
+  if (frame.splash) frame.splash->close();
+  QCoreApplication::processEvents();
+  ZEL1.StartupFailed = true;
+  return Outcome::Failed;
+}
+
+int Startup::runProgram(const QStringList& arguments) {
+  Options options;
+  options.commandLine = arguments.mid(1).join(QLatin1Char(' '));
+  frm_Main frame;
+  connectWindows(frame);
+  Startup startup(options);
+  switch (startup.run(frame)) {
+    case Outcome::Ended:
+      return 0;
+    case Outcome::Failed:
+      return 1;
+    case Outcome::Recovery:
+    case Outcome::Running:
+      break;
+  }
+  frame.show();
+  frame.activateWindow();
+  // Without a window manager the frame may never be told it is active; run the activation steps
+  // once in any case (they do nothing when they already ran).
+  QTimer::singleShot(0, &frame, [&frame] { frame.FormActivate(); });
+  return QApplication::exec();
+}

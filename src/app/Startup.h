@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QLockFile>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+class frm_Main;
+
+// The program's start-up: the frame window's load steps, from the one-copy check to the date
+// guard. Screen and font readings, the date pattern and the lock file can be given by tests.
+class Startup {
+ public:
+  enum class Outcome {
+    Ended,     // a second copy or a too small screen: the program ends now
+    Recovery,  // data files missing: the frame's activation opens the restore and ends
+    Failed,    // an error was reported: the program ends
+    Running,   // the database is open
+  };
+
+  struct Options {
+    QString commandLine;                 // the whole command line after the program name
+    QString programFolder;               // default: the folder of the program
+    std::optional<int> screenWidth;      // pixels; default: the primary screen
+    std::optional<int> fontHeight;       // pixels; default: the application font
+    std::optional<QString> datePattern;  // default: the system's short date pattern
+    QString lockFile;                    // default: a file in the per-user data location
+  };
+
+  explicit Startup(Options options);
+  ~Startup();
+
+  // The load steps, run once for the frame window.
+  Outcome run(frm_Main& frame);
+
+  // The last step marker reached ("", "4.1" ... "4.4").
+  const QString& stepMarker() const { return stepMarker_; }
+
+  // The whole program: makes the frame, runs the start-up and the event loop.
+  static int runProgram(const QStringList& arguments);
+
+ private:
+  bool claimSingleCopy();
+
+  Options options_;
+  std::unique_ptr<QLockFile> lock_;
+  QString stepMarker_;
+};
+
+// Sets the frame window's hooks to the program's other windows.
+void connectWindows(frm_Main& frame);

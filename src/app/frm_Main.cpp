@@ -1,0 +1,352 @@
+#include "app/frm_Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QToolBar>
+#include <memory>
+
+#include "app/HelpViewer.h"
+#include "app/ToolbarIcons.h"
+#include "app/Zel1.h"
+#include "app/frmSplash.h"
+#include "controls/MessageService.h"
+#include "store/DbError.h"
+
+namespace {
+
+const char* const kTutorialQuestion =
+    "Would you like to view the online tutorial instead of the help documentation?\n\n"
+    "If you answer YES, you will need a web browser installed to be able to view the documentation. "
+    "If you answer NO, no additional software is required to view the information.";
+
+const char* const kNoCemetery =
+    "You have not created any cemeteries. "
+    "In order to create a map you must have a cemetery to associate it with.";
+
+struct ButtonDef {
+  const char* key;
+  const char* tip;
+};
+
+const ButtonDef kButtons[] = {
+    {"DataEdit", "Grave records"},
+    {"MapEdit", "Cemetery maps"},
+    {"Reports", "Reports"},
+    {nullptr, nullptr},
+    {"Archive", "Backup and restore"},
+    {"Help", "Help"},
+    {nullptr, nullptr},
+    {"Exit", "Exit"},
+};
+
+std::unique_ptr<QSettings> placementSettings(const QString& file) {
+  if (!file.isEmpty()) return std::make_unique<QSettings>(file, QSettings::IniFormat);
+  return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("zel"),
+                                     QStringLiteral("zel"));
+}
+
+}  // namespace
+
+namespace {
+frm_Main* g_instance = nullptr;
+}
+
+frm_Main* frm_Main::instance() { return g_instance; }
+
+frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
+  g_instance = this;
+  setObjectName(QStringLiteral("frm_Main"));
+  setWindowTitle(QStringLiteral("Zelmora"));
+
+  mdiArea = new QMdiArea(this);
+  mdiArea->setObjectName(QStringLiteral("mdiArea"));
+  mdiArea->setBackground(QColor(128, 128, 128));
+  setCentralWidget(mdiArea);
+
+  Toolbar1 = new QToolBar(this);
+  Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+  Toolbar1->setMovable(false);
+  Toolbar1->setFloatable(false);
+  Toolbar1->setIconSize(QSize(32, 32));
+  Toolbar1->toggleViewAction()->setEnabled(false);  // no way to hide it by hand
+  for (const ButtonDef& b : kButtons) {
+    if (!b.key) {
+      Toolbar1->addSeparator();
+      continue;
+    }
+    const QString key = QString::fromLatin1(b.key);
+    QAction* a = Toolbar1->addAction(toolbarIcon(key), key);
+    a->setObjectName(key);
+    a->setToolTip(QString::fromLatin1(b.tip));
+    connect(a, &QAction::triggered, this, [this, key] { Toolbar1ButtonClick(key); });
+  }
+  addToolBar(Qt::TopToolBarArea, Toolbar1);
+  setContextMenuPolicy(Qt::NoContextMenu);
+
+  StatusBar1 = new QStatusBar(this);
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusPanel1 = new QLabel(StatusBar1);
+  StatusPanel1->setObjectName(QStringLiteral("Panel1"));
+  StatusBar1->addWidget(StatusPanel1, 1);
+  setStatusBar(StatusBar1);
+
+  CD1 = new HelpViewer(this);
+  RealMessageService::setHelpHandler([](const QString& file, int topic) {
+    if (frm_Main* frame = instance()) {
+      frame->CD1->HelpFile = file;
+      frame->CD1->HelpContextId = topic;
+      frame->CD1->HelpCommandId = HelpViewer::HelpContext;
+      frame->CD1->ShowHelp();
+    }
+  });
+
+  endProgram = [](int code) {
+    QMetaObject::invokeMethod(
+        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+  };
+  resize(800, 600);
+}
+
+frm_Main::~frm_Main() {
+  if (g_instance == this) g_instance = nullptr;
+  // Child windows go while the frame is still whole: their "gone" handlers look at it.
+  destroying_ = true;
+  delete mdiArea;
+  mdiArea = nullptr;
+}
+
+QAction* frm_Main::toolbarAction(const QString& key) const { return Toolbar1->findChild<QAction*>(key); }
+
+void frm_Main::end(int code) {
+  ending_ = true;
+  if (endProgram) endProgram(code);
+}
+
+void frm_Main::Toolbar1ButtonClick(const QString& key) {
+  // The commands have no error handling of their own: a failure is shown and the command dropped.
+  try {
+    if (key == QLatin1String("DataEdit"))
+      DataEditClick();
+    else if (key == QLatin1String("MapEdit"))
+      MapEditClick();
+    else if (key == QLatin1String("Reports"))
+      ReportsClick();
+    else if (key == QLatin1String("Archive"))
+      ArchiveClick();
+    else if (key == QLatin1String("Help"))
+      HelpClick();
+    else if (key == QLatin1String("Exit"))
+      ExitClick();
+  } catch (const DbError& e) {
+    ZEL1.rsLookup.close();
+    if (!hasChildWindows()) Toolbar1->setVisible(true);
+    messages().information(e.description());
+  }
+}
+
+bool frm_Main::hasChildWindows() const {
+  for (QMdiSubWindow* w : mdiArea->subWindowList())
+    if (!w->isHidden()) return true;
+  return false;
+}
+
+QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
+  if (!child) {
+    Toolbar1->setVisible(true);
+    return nullptr;
+  }
+  child->setAttribute(Qt::WA_DeleteOnClose);
+  QMdiSubWindow* sub = mdiArea->addSubWindow(child);
+  sub->setAttribute(Qt::WA_DeleteOnClose);
+  QPointer<QMdiSubWindow> guard = sub;
+  // The toolbar comes back when the child is gone, however it was closed.
+  auto gone = [this, guard] {
+    if (destroying_) return;
+    if (guard) guard->close();
+    if (!hasChildWindows()) Toolbar1->setVisible(true);
+  };
+  connect(child, &QObject::destroyed, this, gone);
+  connect(sub, &QObject::destroyed, this, gone);
+  child->show();
+  if (maximised)
+    sub->showMaximized();
+  else
+    sub->show();
+  return sub;
+}
+
+void frm_Main::DataEditClick() {
+  Toolbar1->setVisible(false);
+  QCoreApplication::processEvents();
+  showChild(makeDataEntry ? makeDataEntry() : nullptr);
+}
+
+void frm_Main::MapEditClick() {
+  ZEL1.CurrentCemeteryId = 0;
+  if (ZEL1.rsLookup.isOpen()) ZEL1.rsLookup.close();
+  ZEL1.rsLookup.open(QStringLiteral("select count(*) as cnt from cemetery"), RecordSet::Cursor::ForwardOnly);
+  const qint64 cnt = ZEL1.rsLookup.field(QStringLiteral("cnt")).toInt();
+  if (cnt == 0) {
+    messages().information(QString::fromLatin1(kNoCemetery));
+    ZEL1.rsLookup.close();
+    return;
+  }
+  if (cnt == 1) {
+    ZEL1.rsLookup.close();
+    ZEL1.rsLookup.open(QStringLiteral("select * from cemetery"), RecordSet::Cursor::ForwardOnly);
+    ZEL1.CurrentCemeteryId = qint32(ZEL1.rsLookup.field(QStringLiteral("cemeteryid")).toInt());
+  } else {
+    ZEL1.rsLookup.close();
+    if (!chooseCemetery || !chooseCemetery()) return;
+  }
+  if (ZEL1.CurrentCemeteryId > 0) {
+    Toolbar1->setVisible(false);
+    QCoreApplication::processEvents();
+    showChild(makeMapEditor ? makeMapEditor() : nullptr);
+  }
+}
+
+void frm_Main::ReportsClick() {
+  Toolbar1->setVisible(false);
+  QCoreApplication::processEvents();
+  showChild(makeReports ? makeReports() : nullptr);
+}
+
+void frm_Main::ArchiveClick() {
+  if (openBackupRestore) openBackupRestore();
+}
+
+void frm_Main::HelpClick() {
+  if (messages().question(QString::fromLatin1(kTutorialQuestion), false) == MessageService::Answer::Yes)
+    messages().openDocument(ZEL1.dataFile(QStringLiteral("zl-tutor.html")));
+  else
+    showHelpTopic(1);
+}
+
+void frm_Main::ExitClick() { close(); }
+
+void frm_Main::showHelpTopic(int topic) { messages().showHelp(topic); }
+
+void frm_Main::FormActivate() {
+  if (activating_ || ending_) return;  // a message box of these steps re-activates the frame when it closes
+  activating_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{activating_};
+
+  if (splash) splash->close();
+  QCoreApplication::processEvents();
+  if (ZEL1.StartupFailed) {
+    end(1);
+    return;
+  }
+  if (ZEL1.RestoreOnly) {
+    QCoreApplication::processEvents();
+    if (openBackupRestore) openBackupRestore();
+    end(0);
+    return;
+  }
+  const QString marker = ZEL1.dataFile(QStringLiteral("fixdates.dat"));
+  if (patchedThisRun_ || !QFile::exists(marker) || !ZEL1.cnData.isOpen()) return;
+  patchedThisRun_ = true;
+  try {
+    // Both statements or neither: a half-applied repair would be run again over newer edits.
+    ZEL1.cnData.beginTransaction();
+    ZEL1.cnData.execute(QStringLiteral(
+        "update zel set status='S' where rtrim(ownerlastname)>'' or rtrim(ownerfirstname)>''"));
+    ZEL1.cnData.execute(QStringLiteral(
+        "update zel set status='B' where rtrim(interlastname)>'' or rtrim(interfirstname)>''"));
+    ZEL1.cnData.commit();
+  } catch (const DbError& e) {
+    ZEL1.cnData.rollback();
+    messages().information(QString::number(e.number()) + QStringLiteral("\n\n") + e.description());
+    return;
+  }
+  QFile::remove(marker);
+  messages().information(QStringLiteral("Patch Applied."));
+}
+
+void frm_Main::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) FormActivate();
+}
+
+void frm_Main::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (ZEL1.StartupFailed) end(1);
+}
+
+void frm_Main::closeEvent(QCloseEvent* event) {
+  // Child windows close first, while the database is still open, so that they can still save
+  // or refuse; one that refuses keeps the program running.
+  mdiArea->closeAllSubWindows();
+  if (hasChildWindows()) {
+    event->ignore();
+    return;
+  }
+  CD1->close();
+  storePlacement();
+  ZEL1.rsLookup2.close();
+  ZEL1.rsLookup.close();
+  ZEL1.rsRecords.close();
+  ZEL1.cnData.close();
+  event->accept();
+}
+
+void frm_Main::restorePlacement() {
+  auto settings = placementSettings(settingsFile);
+  QSettings& s = *settings;
+  s.beginGroup(QStringLiteral("window"));
+  bool ok = false;
+  int state = s.value(QStringLiteral("state"), QStringLiteral("2")).toString().toInt(&ok);
+  if (!ok || state < 0 || state > 2) state = 2;
+  if (state == 0) {
+    const double twipsPerPixel = 1440.0 / logicalDpiX();
+    const double twipsPerPixelY = 1440.0 / logicalDpiY();
+    auto read = [&](const char* key, int currentPixels, double perPixel) {
+      bool good = false;
+      const float twips = s.value(QLatin1String(key)).toString().toFloat(&good);
+      return good ? int(qRound(twips / perPixel)) : currentPixels;
+    };
+    const int left = read("left", pos().x(), twipsPerPixel);
+    const int top = read("top", pos().y(), twipsPerPixelY);
+    const int width = read("width", size().width(), twipsPerPixel);
+    const int height = read("height", size().height(), twipsPerPixelY);
+    // A place on a screen that is no longer there would put the window out of reach.
+    bool onScreen = false;
+    for (QScreen* screen : QGuiApplication::screens())
+      onScreen = onScreen || screen->availableGeometry().intersects(QRect(left, top, width, height));
+    if (onScreen) move(left, top);
+    resize(width, height);
+    setWindowState(Qt::WindowNoState);
+  } else {
+    setWindowState(state == 1 ? Qt::WindowMinimized : Qt::WindowMaximized);
+  }
+}
+
+void frm_Main::storePlacement() {
+  auto settings = placementSettings(settingsFile);
+  QSettings& s = *settings;
+  s.beginGroup(QStringLiteral("window"));
+  const Qt::WindowStates ws = windowState();
+  const int state = ws.testFlag(Qt::WindowMinimized) ? 1 : ws.testFlag(Qt::WindowMaximized) ? 2 : 0;
+  if (state == 0) {
+    const double twipsPerPixel = 1440.0 / logicalDpiX();
+    const double twipsPerPixelY = 1440.0 / logicalDpiY();
+    auto text = [](double twips) { return QString::number(float(twips)); };
+    s.setValue(QStringLiteral("top"), text(pos().y() * twipsPerPixelY));
+    s.setValue(QStringLiteral("left"), text(pos().x() * twipsPerPixel));
+    s.setValue(QStringLiteral("width"), text(size().width() * twipsPerPixel));
+    s.setValue(QStringLiteral("height"), text(size().height() * twipsPerPixelY));
+  }
+  s.setValue(QStringLiteral("state"), QString::number(state));
+}

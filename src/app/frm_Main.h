@@ -1,0 +1,88 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QStatusBar;
+class QToolBar;
+class HelpViewer;
+class frmSplash;
+
+// The frame window: a toolbar of commands, the child windows inside, the help viewer, and the
+// window placement kept between runs.
+class frm_Main : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit frm_Main(QWidget* parent = nullptr);
+  ~frm_Main() override;
+
+  QToolBar* Toolbar1 = nullptr;
+  QStatusBar* StatusBar1 = nullptr;
+  QLabel* StatusPanel1 = nullptr;  // the status bar's one panel
+  QMdiArea* mdiArea = nullptr;
+  HelpViewer* CD1 = nullptr;
+
+  // Windows made elsewhere. Each maker returns the new child window (not yet shown), which the
+  // frame shows inside itself with the toolbar hidden until it is gone; nullptr opens nothing.
+  std::function<QWidget*()> makeDataEntry;  // the record form
+  std::function<QWidget*()> makeMapEditor;  // the map editor on ZEL1.CurrentCemeteryId
+  std::function<QWidget*()> makeReports;    // the report window
+  // The cemetery chooser, shown modally: true when a cemetery was chosen (ZEL1.CurrentCemeteryId).
+  std::function<bool()> chooseCemetery;
+  // The backup and restore window, shown modally (also in restore-only mode).
+  std::function<void()> openBackupRestore;
+  // Ends the program; tests replace it to see that the program would end.
+  std::function<void(int exitCode)> endProgram;
+
+  // Toolbar commands, dispatched by the button's key.
+  void Toolbar1ButtonClick(const QString& key);
+  void DataEditClick();
+  void MapEditClick();
+  void ReportsClick();
+  void ArchiveClick();
+  void HelpClick();
+  void ExitClick();
+
+  // The help operation every window uses: the help file of the data folder at a topic number.
+  void showHelpTopic(int topic);
+  // Runs the activation steps (also run by every activation of the window).
+  void FormActivate();
+
+  // Shows a child window inside the frame; once no child window is left the toolbar shows again.
+  // nullptr only shows the toolbar again.
+  QMdiSubWindow* showChild(QWidget* child, bool maximised = false);
+
+  // True while a child window is open inside the frame.
+  bool hasChildWindows() const;
+
+  // The frame of this run (the latest made), for windows that open child windows inside it.
+  static frm_Main* instance();
+
+  // Window placement in the per-user settings (twips, as text). settingsFile replaces the
+  // per-user store with a file of its own (tests).
+  QString settingsFile;
+  void restorePlacement();
+  void storePlacement();
+
+  // The splash shown during start-up; closed by the first activation if still open.
+  QPointer<frmSplash> splash;
+
+  QAction* toolbarAction(const QString& key) const;
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void end(int code);
+  bool activating_ = false;
+  bool ending_ = false;
+  bool destroying_ = false;
+  bool patchedThisRun_ = false;
+};

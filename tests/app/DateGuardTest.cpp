@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "app/DateGuard.h"
+#include "app/StartupRules.h"
+#include "app/Zel1.h"
+#include "support/TestFolder.h"
+
+TEST(DateGuard, DisplayFormatFollowsTheSystemPatternsOrder) {
+  struct Case {
+    const char* pattern;
+    const char* format;
+  } cases[] = {
+      {"M/d/yyyy", "mm-dd-yyyy"},     // already four digits: unchanged
+      {"M/d/yy", "mm-dd-yyyy"},       // widened
+      {"dd/MM/yy", "dd-mm-yyyy"},     // day first
+      {"yyyy-MM-dd", "dd-mm-yyyy"},   // does not begin with the month
+      {"M/d/yyyy gg", "mm-dd-yyyy"},  // text after the year is cut off
+      {"MM.dd.yy", "mm-dd-yyyy"},
+      {"d.M", "dd-mm-yyyy"},  // no year at all: still settled
+      {"", ""},               // no pattern: left empty
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(DateGuard::displayFormatFor(QString::fromLatin1(c.pattern)), QString::fromLatin1(c.format))
+        << c.pattern;
+}
+
+TEST(DateGuard, FixShortDateFormatWidensTheFirstTwoDigitYearOnly) {
+  EXPECT_EQ(DateGuard::FixShortDateFormat(QStringLiteral("M/d/yy")), QStringLiteral("M/d/yyyy"));
+  EXPECT_EQ(DateGuard::FixShortDateFormat(QStringLiteral("dd.MM.yy")), QStringLiteral("dd.MM.yyyy"));
+  EXPECT_EQ(DateGuard::FixShortDateFormat(QStringLiteral("yy/MM/dd")), QStringLiteral("yyyy/MM/dd"));
+  EXPECT_EQ(DateGuard::FixShortDateFormat(QStringLiteral("dd/MM/yyyy")), QStringLiteral("dd/MM/yyyy"));
+  EXPECT_EQ(DateGuard::FixShortDateFormat(QStringLiteral("d/M")), QStringLiteral("d/M"));
+}
+
+TEST(DateGuard, RunSetsTheProgramValueAndTheConnectionsDateOrder) {
+  TestFolder folder;
+  exec(QStringLiteral("insert into zel (csection, interdate) values ('A', '2003-02-01')"));
+  DateGuard::run(QStringLiteral("dd/MM/yy"));
+  EXPECT_EQ(ZEL1.DateDisplayFormat, QStringLiteral("dd-mm-yyyy"));
+  // #01-02-2003# read day first is 1 February 2003.
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where interdate = #01-02-2003#")),
+            QStringLiteral("1"));
+
+  DateGuard::run(QString());
+  EXPECT_TRUE(ZEL1.DateDisplayFormat.isEmpty());
+  EXPECT_EQ(ZEL1.cnData.dateDisplayFormat(), QStringLiteral("dd-mm-yyyy"));  // left as it was
+}
+
+TEST(StartupRules, DataPathAlwaysEndsWithOneSeparator) {
+  EXPECT_EQ(StartupRules::dataPathFrom(QStringLiteral("/srv/cem"), QStringLiteral("/opt/zel")),
+            QStringLiteral("/srv/cem/"));
+  EXPECT_EQ(StartupRules::dataPathFrom(QStringLiteral("/srv/cem/"), QStringLiteral("/opt/zel")),
+            QStringLiteral("/srv/cem/"));
+  EXPECT_EQ(StartupRules::dataPathFrom(QStringLiteral("/srv/my cemetery"), QStringLiteral("/opt/zel")),
+            QStringLiteral("/srv/my cemetery/"));
+  EXPECT_EQ(StartupRules::dataPathFrom(QString(), QStringLiteral("/opt/zel")), QStringLiteral("/opt/zel/"));
+}
+
+TEST(StartupRules, ScreenCheck) {
+  EXPECT_FALSE(StartupRules::screenTooSmall(1024, 40));
+  EXPECT_FALSE(StartupRules::screenTooSmall(801, 17));
+  EXPECT_FALSE(StartupRules::screenTooSmall(800, 16));
+  EXPECT_TRUE(StartupRules::screenTooSmall(800, 17));
+  EXPECT_TRUE(StartupRules::screenTooSmall(799, 10));
+  EXPECT_TRUE(StartupRules::screenTooSmall(640, 10));
+  EXPECT_EQ(StartupRules::FontSizeName(16), QStringLiteral("Small Fonts"));
+  EXPECT_EQ(StartupRules::FontSizeName(17), QStringLiteral("Large Fonts"));
+}

@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTest>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+
+#include "app/HelpViewer.h"
+#include "app/Zel1.h"
+#include "app/frmSplash.h"
+#include "app/frm_Main.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+const QString kNoCemetery = QStringLiteral(
+    "You have not created any cemeteries. "
+    "In order to create a map you must have a cemetery to associate it with.");
+const QString kTutorialQuestion = QStringLiteral(
+    "Would you like to view the online tutorial instead of the help documentation?\n\n"
+    "If you answer YES, you will need a web browser installed to be able to view the documentation. "
+    "If you answer NO, no additional software is required to view the information.");
+
+// A child window that may refuse to close, and notes whether the database was open when asked.
+class FakeChild : public QWidget {
+ public:
+  bool refuse = false;
+  bool dbOpenWhenAsked = false;
+  int asked = 0;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    ++asked;
+    dbOpenWhenAsked = ZEL1.cnData.isOpen();
+    if (refuse)
+      e->ignore();
+    else
+      e->accept();
+  }
+};
+
+class FrameTest : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    frame = std::make_unique<frm_Main>();
+    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
+    frame->endProgram = [this](int code) { endCodes.push_back(code); };
+  }
+  void TearDown() override {
+    frame.reset();
+    DataTest::TearDown();
+  }
+  void press(const char* key) {
+    QAction* a = frame->toolbarAction(QString::fromLatin1(key));
+    ASSERT_NE(a, nullptr) << key;
+    a->trigger();
+  }
+  QString stored(const char* key) const {
+    QSettings s(frame->settingsFile, QSettings::IniFormat);
+    return s.value(QStringLiteral("window/") + QLatin1String(key)).toString();
+  }
+
+  std::unique_ptr<frm_Main> frame;
+  std::vector<int> endCodes;
+};
+
+TEST_F(FrameTest, ToolbarHoldsTheSixCommandsInOrder) {
+  QStringList keys;
+  for (QAction* a : frame->Toolbar1->actions())
+    keys << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
+  EXPECT_EQ(keys.join(QLatin1Char(' ')), QStringLiteral("DataEdit MapEdit Reports | Archive Help | Exit"));
+  for (QAction* a : frame->Toolbar1->actions()) {
+    if (a->isSeparator()) continue;
+    EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+  }
+  EXPECT_NE(frame->findChild<QToolBar*>(QStringLiteral("Toolbar1")), nullptr);
+  EXPECT_NE(frame->findChild<QWidget*>(QStringLiteral("StatusBar1")), nullptr);
+}
+
+TEST_F(FrameTest, ChildWindowHidesTheToolbarUntilItCloses) {
+  frame->show();
+  QPointer<FakeChild> form;
+  frame->makeDataEntry = [&] { return form = new FakeChild; };
+  press("DataEdit");
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(frame->Toolbar1->isHidden());
+  EXPECT_EQ(frame->mdiArea->subWindowList().size(), 1);
+  form->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+
+  // A window that is not there yet opens nothing and leaves the toolbar in place.
+  press("Reports");
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+}
+
+TEST_F(FrameTest, MapEditWithoutCemeteriesRefuses) {
+  ScriptedMessages msgs;
+  msgs.expectInfo(kNoCemetery);
+  ZEL1.CurrentCemeteryId = 7;
+  int editors = 0;
+  frame->makeMapEditor = [&]() -> QWidget* {
+    ++editors;
+    return nullptr;
+  };
+  frame->chooseCemetery = [] {
+    ADD_FAILURE() << "no chooser without cemeteries";
+    return false;
+  };
+  press("MapEdit");
+  EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
+  EXPECT_EQ(editors, 0);
+  EXPECT_FALSE(ZEL1.rsLookup.isOpen());
+}
+
+TEST_F(FrameTest, MapEditWithoutADatabaseShowsTheFailure) {
+  ZEL1.cnData.close();
+  ScriptedMessages msgs;
+  msgs.expectInfo(QStringLiteral("Operation is not allowed when the object is closed."));
+  press("MapEdit");
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+}
+
+TEST_F(FrameTest, MapEditWithOneCemeteryOpensItsMapWithoutAsking) {
+  exec(QStringLiteral("insert into cemetery (name) values ('Only One')"));
+  const qint32 id = scalar(QStringLiteral("select cemeteryid from cemetery")).toInt();
+  ScriptedMessages msgs;
+  frame->show();
+  frame->chooseCemetery = [] {
+    ADD_FAILURE() << "one cemetery needs no choice";
+    return false;
+  };
+  qint32 editorCemetery = -1;
+  QPointer<FakeChild> editor;
+  frame->makeMapEditor = [&] {
+    editorCemetery = ZEL1.CurrentCemeteryId;
+    return editor = new FakeChild;
+  };
+  press("MapEdit");
+  EXPECT_EQ(editorCemetery, id);
+  EXPECT_TRUE(frame->Toolbar1->isHidden());
+  ASSERT_TRUE(editor);
+  editor->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+}
+
+TEST_F(FrameTest, MapEditWithSeveralCemeteriesAsksTheChooser) {
+  exec(QStringLiteral("insert into cemetery (name) values ('East')"));
+  exec(QStringLiteral("insert into cemetery (name) values ('West')"));
+  const qint32 west = scalar(QStringLiteral("select cemeteryid from cemetery where name='West'")).toInt();
+  ScriptedMessages msgs;
+  int editors = 0;
+  frame->makeMapEditor = [&]() -> QWidget* {
+    ++editors;
+    EXPECT_EQ(ZEL1.CurrentCemeteryId, west);
+    return new FakeChild;
+  };
+
+  // Closed without a choice: nothing opens.
+  int asked = 0;
+  frame->chooseCemetery = [&] {
+    ++asked;
+    EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
+    return false;
+  };
+  press("MapEdit");
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(editors, 0);
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+
+  frame->chooseCemetery = [&] {
+    ZEL1.CurrentCemeteryId = west;
+    return true;
+  };
+  press("MapEdit");
+  EXPECT_EQ(editors, 1);
+}
+
+TEST_F(FrameTest, HelpOffersTheTutorialOrTheHelpFile) {
+  ScriptedMessages msgs;
+  msgs.expectQuestion(kTutorialQuestion, MessageService::Answer::Yes, false)
+      .expectDocument(folder->file(QStringLiteral("zl-tutor.html")));
+  press("Help");
+  msgs.expectQuestion(kTutorialQuestion, MessageService::Answer::No).expectHelp(1);
+  press("Help");
+}
+
+TEST_F(FrameTest, HelpViewerShowsTheTopicOfTheRealHelpFile) {
+  folder->copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zel6.hlp"));
+  RealMessageService real;  // the frame's help dialog behind the real service
+  real.showHelp(12);
+  EXPECT_TRUE(frame->CD1->isVisible());
+  EXPECT_EQ(frame->CD1->HelpFile, folder->file(QStringLiteral("zel6.hlp")));
+  EXPECT_EQ(frame->CD1->currentAnchor(), QStringLiteral("topic12"));
+  QCoreApplication::processEvents();
+  EXPECT_GT(frame->CD1->browser()->verticalScrollBar()->value(), 0) << "scrolled down to the topic";
+  const QString text = frame->CD1->browser()->toPlainText();
+  EXPECT_TRUE(text.contains(QStringLiteral("The main window")));
+  EXPECT_TRUE(text.contains(QStringLiteral("Backing up and restoring data")));
+
+  // Without the file the viewer says which file is missing.
+  QFile::remove(folder->file(QStringLiteral("zel6.hlp")));
+  frame->CD1->HelpFile = folder->file(QStringLiteral("gone.hlp"));
+  frame->CD1->ShowHelp();
+  EXPECT_TRUE(frame->CD1->browser()->toPlainText().contains(QStringLiteral("gone.hlp")));
+}
+
+TEST_F(FrameTest, SplashShowsTheVersionAndClosesOnAKeyOrAClick) {
+  QPointer<frmSplash> splash = new frmSplash;
+  EXPECT_EQ(splash->Label1->text(), QStringLiteral("Version 6.8.1  PLEASE WAIT ..."));
+  EXPECT_EQ(splash->Image1->pixmap().size(), QSize(300, 300));
+  EXPECT_EQ(splash->Label1->geometry().top(), 300);
+  EXPECT_EQ(splash->width(), 300);
+  EXPECT_EQ(splash->height(), 300 + splash->Label1->height());
+  EXPECT_EQ(splash->Timer1->interval(), 3000);
+  EXPECT_TRUE(splash->Timer1->isActive());
+  splash->show();
+  QTest::keyClick(splash, Qt::Key_Space);
+  EXPECT_FALSE(splash && splash->isVisible());
+
+  splash = new frmSplash;
+  splash->show();
+  QTest::mouseClick(splash->Label1, Qt::LeftButton);
+  EXPECT_FALSE(splash && splash->isVisible());
+
+  // An activation closes a splash that is still up.
+  splash = new frmSplash;
+  splash->show();
+  frame->splash = splash;
+  frame->FormActivate();
+  EXPECT_FALSE(splash && splash->isVisible());
+}
+
+TEST_F(FrameTest, ActivationAppliesTheStateRepairOnce) {
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('owner', 'Smith', '', '', '', ' ')"));
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('inter', '', '', '', 'Ann', 'R')"));
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('both', '', 'Joe', 'Doe', '', '')"));
+  exec(QStringLiteral(
+      "insert into zel (csection, ownerlastname, ownerfirstname, interlastname, interfirstname, status)"
+      " values ('blank', '  ', '', ' ', '', 'R')"));
+  const QString marker = folder->file(QStringLiteral("fixdates.dat"));
+  {
+    QFile f(marker);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("anything");
+  }
+  auto states = [] {
+    RecordSet rs(&ZEL1.cnData);
+    rs.open(QStringLiteral("select csection, status from zel order by recid"));
+    QStringList out;
+    for (; !rs.eof(); rs.moveNext())
+      out << rs.field(QStringLiteral("csection")).toString() + QLatin1Char('=') +
+                 rs.field(QStringLiteral("status")).toString();
+    return out.join(QLatin1Char(' '));
+  };
+
+  ScriptedMessages msgs;
+  msgs.expectInfo(QStringLiteral("Patch Applied."));
+  frame->FormActivate();
+  EXPECT_EQ(states(), QStringLiteral("owner=S inter=B both=B blank=R"));
+  EXPECT_FALSE(QFile::exists(marker));
+  EXPECT_TRUE(endCodes.empty());
+
+  // Later activations leave later edits alone.
+  exec(QStringLiteral("update zel set status='R' where csection='inter'"));
+  frame->FormActivate();
+  EXPECT_EQ(states(), QStringLiteral("owner=S inter=R both=B blank=R"));
+}
+
+TEST_F(FrameTest, ClosingLetsChildrenRefuseWhileTheDatabaseIsStillOpen) {
+  ScriptedMessages msgs;
+  frame->show();
+  frame->setWindowState(Qt::WindowNoState);
+  frame->move(100, 50);
+  frame->resize(640, 480);
+  auto* child = new FakeChild;
+  child->refuse = true;
+  frame->makeDataEntry = [&] { return child; };
+  press("DataEdit");
+
+  EXPECT_FALSE(frame->close());
+  EXPECT_TRUE(frame->isVisible());
+  EXPECT_EQ(child->asked, 1);
+  EXPECT_TRUE(child->dbOpenWhenAsked);
+  EXPECT_TRUE(ZEL1.cnData.isOpen());
+  EXPECT_TRUE(stored("state").isEmpty()) << "nothing is stored while the program keeps running";
+
+  child->refuse = false;
+  QPointer<FakeChild> watch = child;
+  bool dbOpenAtLastAsk = false;
+  QObject::connect(child, &QObject::destroyed, [&] { dbOpenAtLastAsk = ZEL1.cnData.isOpen(); });
+  EXPECT_TRUE(frame->close());
+  EXPECT_TRUE(dbOpenAtLastAsk || (watch && watch->dbOpenWhenAsked));
+  EXPECT_FALSE(ZEL1.cnData.isOpen());
+
+  const double perPixel = 1440.0 / frame->logicalDpiX();
+  EXPECT_EQ(stored("state"), QStringLiteral("0"));
+  EXPECT_EQ(stored("left"), QString::number(float(100 * perPixel)));
+  EXPECT_EQ(stored("top"), QString::number(float(50 * perPixel)));
+  EXPECT_EQ(stored("width"), QString::number(float(640 * perPixel)));
+  EXPECT_EQ(stored("height"), QString::number(float(480 * perPixel)));
+}
+
+TEST_F(FrameTest, PlacementRoundTripsAndMaximisedKeepsTheLastNormalPlacement) {
+  frame->show();
+  frame->setWindowState(Qt::WindowNoState);
+  frame->move(120, 80);
+  frame->resize(700, 500);
+  ASSERT_TRUE(frame->close());
+
+  frm_Main again;
+  again.settingsFile = frame->settingsFile;
+  again.restorePlacement();
+  EXPECT_EQ(again.windowState(), Qt::WindowNoState);
+  EXPECT_EQ(again.pos(), QPoint(120, 80));
+  EXPECT_EQ(again.size(), QSize(700, 500));
+
+  // A place far off every screen keeps the window where it is, with its stored size.
+  {
+    QSettings s(frame->settingsFile, QSettings::IniFormat);
+    s.setValue(QStringLiteral("window/left"), QStringLiteral("-900000"));
+  }
+  frm_Main lost;
+  lost.settingsFile = frame->settingsFile;
+  const QPoint before = lost.pos();
+  lost.restorePlacement();
+  EXPECT_EQ(lost.pos(), before);
+  EXPECT_EQ(lost.size(), QSize(700, 500));
+
+  again.show();
+  again.setWindowState(Qt::WindowMaximized);
+  again.storePlacement();
+  EXPECT_EQ(stored("state"), QStringLiteral("2"));
+  EXPECT_EQ(stored("left"), QStringLiteral("-900000"));
+  EXPECT_EQ(stored("width"), QString::number(float(700 * 1440.0 / again.logicalDpiX())));
+}
+
+TEST_F(FrameTest, ExitClosesTheFrameAndReleasesTheDatabase) {
+  frame->show();
+  press("Exit");
+  EXPECT_FALSE(frame->isVisible());
+  EXPECT_FALSE(ZEL1.cnData.isOpen());
+}
+
+}  // namespace

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLockFile>
+#include <QSettings>
+
+#include "app/Startup.h"
+#include "app/Zel1.h"
+#include "app/frmSplash.h"
+#include "app/frm_Main.h"
+#include "store/Schema.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+const QString kSecondCopy = QStringLiteral("Cannot run more than one instance of this application.");
+const QString kSmallScreen = QStringLiteral(
+    "This software requires a minimum resolution of 800x600 with small fonts "
+    "or any resolution higher than 800x600 (such as 1024x768).");
+const QString kNoDataFiles = QStringLiteral(
+    "The data files cannot be found. "
+    "You can at this time recover your data files from a previous backup if you like.");
+
+QByteArray readAll(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Start-up against an empty temporary data folder, on a large screen with small fonts.
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = std::make_unique<TestFolder>(false);
+    ZEL1.reset();
+    frame = std::make_unique<frm_Main>();
+    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
+    frame->endProgram = [this](int code) { endCodes.push_back(code); };
+  }
+  void TearDown() override {
+    frame.reset();
+    folder.reset();
+  }
+
+  Startup::Options options(const QString& commandLine) const {
+    Startup::Options o;
+    o.commandLine = commandLine;
+    o.programFolder = QStringLiteral("/nonexistent/program");
+    o.screenWidth = 1280;
+    o.fontHeight = 13;
+    o.datePattern = QStringLiteral("M/d/yy");
+    o.lockFile = folder->file(QStringLiteral("zelmora.lock"));
+    return o;
+  }
+  QString folderWithoutSlash() const {
+    QString p = folder->path();
+    p.chop(1);
+    return p;
+  }
+  // A database file as another program or an older version left it: no password.
+  void makePlainDatabase(const QString& name, const QString& cemetery) {
+    Connection cn;
+    cn.create(folder->file(name), QString());
+    Schema::create(cn);
+    cn.execute(QStringLiteral("insert into cemetery (name) values ('%1')").arg(cemetery));
+    cn.close();
+  }
+
+  std::unique_ptr<TestFolder> folder;
+  std::unique_ptr<frm_Main> frame;
+  std::vector<int> endCodes;
+};
+
+TEST_F(StartupTest, MissingDatabaseIsSeededFromTheDemoAndOpened) {
+  makePlainDatabase(QStringLiteral("zeldemo.mdb"), QStringLiteral("Demo Hill"));
+  const QString seed = folder->file(QStringLiteral("zeldemo.mdb"));
+  QFile::setPermissions(seed, QFile::ReadOwner);  // an installed seed may be read-only
+  const QByteArray seedBytes = readAll(seed);
+
+  ScriptedMessages msgs;
+  Startup startup(options(folderWithoutSlash()));
+  ASSERT_EQ(startup.run(*frame), Startup::Outcome::Running);
+
+  EXPECT_EQ(ZEL1.DataPath, folder->path());
+  EXPECT_TRUE(ZEL1.cnData.isOpen());
+  EXPECT_EQ(ZEL1.cnData.path(), folder->file(QStringLiteral("zel.mdb")));
+  EXPECT_EQ(scalar(QStringLiteral("select name from cemetery")), QStringLiteral("Demo Hill"));
+  EXPECT_EQ(readAll(seed), seedBytes) << "the seed stays as it was";
+  EXPECT_TRUE(QFile::permissions(ZEL1.cnData.path()) & QFile::WriteOwner);
+  EXPECT_EQ(frame->windowTitle(), QStringLiteral("Zelmora v.6.8.1"));
+  EXPECT_EQ(ZEL1.MapZoom, 500);
+  EXPECT_EQ(ZEL1.DateDisplayFormat, QStringLiteral("mm-dd-yyyy"));
+  EXPECT_FALSE(ZEL1.StartupFailed);
+  EXPECT_FALSE(ZEL1.RestoreOnly);
+  EXPECT_EQ(startup.stepMarker(), QStringLiteral("4.4"));
+
+  // The copy now carries the program's password: it no longer opens without one.
+  ZEL1.cnData.close();
+  Connection plain;
+  EXPECT_THROW(plain.open(folder->file(QStringLiteral("zel.mdb")), QString()), DbError);
+}
+
+TEST_F(StartupTest, WithNoDataFilesTheRecoveryPathRunsWithoutADatabase) {
+  ScriptedMessages msgs;
+  msgs.expectInfo(kNoDataFiles);
+  int restores = 0;
+  frame->openBackupRestore = [&] {
+    EXPECT_TRUE(ZEL1.RestoreOnly);
+    ++restores;
+  };
+  Startup startup(options(folder->path()));
+  EXPECT_EQ(startup.run(*frame), Startup::Outcome::Recovery);
+  EXPECT_TRUE(ZEL1.RestoreOnly);
+  EXPECT_FALSE(ZEL1.cnData.isOpen());
+  EXPECT_FALSE(QFile::exists(folder->file(QStringLiteral("zel.mdb"))));
+  EXPECT_TRUE(startup.stepMarker().isEmpty());
+
+  // The activation opens the restore window, then ends the program; later activations do nothing.
+  frame->FormActivate();
+  frame->FormActivate();
+  EXPECT_EQ(restores, 1);
+  EXPECT_EQ(endCodes, std::vector<int>{0});
+}
+
+TEST_F(StartupTest, OnlyOneCopyRunsPerUser) {
+  makePlainDatabase(QStringLiteral("zel.mdb"), QStringLiteral("North"));
+  ScriptedMessages msgs;
+  auto first = std::make_unique<Startup>(options(folder->path()));
+  ASSERT_EQ(first->run(*frame), Startup::Outcome::Running);
+
+  msgs.expectInfo(kSecondCopy);
+  frm_Main secondFrame;
+  Startup second(options(folder->path()));
+  EXPECT_EQ(second.run(secondFrame), Startup::Outcome::Ended);
+  EXPECT_TRUE(ZEL1.cnData.isOpen()) << "the running copy keeps its database";
+
+  // Once the first copy has ended, a new one starts.
+  ZEL1.cnData.close();
+  first.reset();
+  Startup third(options(folder->path()));
+  EXPECT_EQ(third.run(secondFrame), Startup::Outcome::Running);
+}
+
+TEST_F(StartupTest, TooSmallScreenEndsBeforeAnythingIsTouched) {
+  ScriptedMessages msgs;
+  msgs.expectInfo(kSmallScreen).expectInfo(kSmallScreen);
+  Startup::Options o = options(folder->path());
+  o.screenWidth = 800;
+  o.fontHeight = 17;
+  EXPECT_EQ(Startup(o).run(*frame), Startup::Outcome::Ended);
+  o.screenWidth = 640;
+  o.fontHeight = 10;
+  EXPECT_EQ(Startup(o).run(*frame), Startup::Outcome::Ended);
+  EXPECT_FALSE(ZEL1.RestoreOnly) << "the data folder was not even looked at";
+
+  // 800 pixels with small fonts is enough.
+  msgs.expectInfo(kNoDataFiles);
+  o.screenWidth = 800;
+  o.fontHeight = 16;
+  EXPECT_EQ(Startup(o).run(*frame), Startup::Outcome::Recovery);
+}
+
+TEST_F(StartupTest, DamagedDatabaseIsReportedWithTheStepMarkerAndEndsTheProgram) {
+  {
+    QFile f(folder->file(QStringLiteral("zel.mdb")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(4096, 'x'));
+  }
+  ScriptedMessages msgs;
+  msgs.expectInfo(QStringLiteral("26\n\nfile is encrypted or is not a database\n\n4.4"));
+  Startup startup(options(folder->path()));
+  EXPECT_EQ(startup.run(*frame), Startup::Outcome::Failed);
+  EXPECT_TRUE(ZEL1.StartupFailed);
+  EXPECT_FALSE(ZEL1.cnData.isOpen());
+  EXPECT_TRUE(!frame->splash || frame->splash->isHidden()) << "the splash is gone";
+
+  // The first resize or activation ends the program.
+  frame->show();
+  frame->resize(900, 700);
+  ASSERT_FALSE(endCodes.empty());
+  EXPECT_EQ(endCodes.front(), 1);
+}
+
+TEST_F(StartupTest, DatabaseWithAnotherPasswordIsRefusedAndLeftUntouched) {
+  const QString db = folder->file(QStringLiteral("zel.mdb"));
+  {
+    Connection cn;
+    cn.create(db, QStringLiteral("not-ours"));
+    Schema::create(cn);
+    cn.execute(QStringLiteral("insert into cemetery (name) values ('Elsewhere')"));
+  }
+  const QByteArray before = readAll(db);
+  const QStringList filesBefore = QDir(folder->path()).entryList(QDir::Files);
+
+  ScriptedMessages msgs;
+  msgs.expectInfo(QStringLiteral("26\n\nfile is encrypted or is not a database\n\n4.4"));
+  EXPECT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Failed);
+  EXPECT_TRUE(ZEL1.StartupFailed);
+  EXPECT_EQ(readAll(db), before);
+  EXPECT_EQ(QDir(folder->path()).entryList(QDir::Files), filesBefore);
+
+  frame->FormActivate();
+  EXPECT_EQ(endCodes, std::vector<int>{1});
+}
+
+TEST_F(StartupTest, PlacementIsRestoredFromTheSettings) {
+  makePlainDatabase(QStringLiteral("zel.mdb"), QStringLiteral("North"));
+  {
+    QSettings s(frame->settingsFile, QSettings::IniFormat);
+    s.setValue(QStringLiteral("window/state"), QStringLiteral("0"));
+    s.setValue(QStringLiteral("window/left"), QStringLiteral("1500"));
+    s.setValue(QStringLiteral("window/top"), QStringLiteral("750"));
+    s.setValue(QStringLiteral("window/width"), QStringLiteral("9600"));
+    s.setValue(QStringLiteral("window/height"), QStringLiteral("7200"));
+  }
+  ScriptedMessages msgs;
+  ASSERT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Running);
+  const double perPixel = 1440.0 / frame->logicalDpiX();
+  EXPECT_EQ(frame->windowState(), Qt::WindowNoState);
+  EXPECT_EQ(frame->pos(), QPoint(qRound(1500 / perPixel), qRound(750 / perPixel)));
+  EXPECT_EQ(frame->size(), QSize(qRound(9600 / perPixel), qRound(7200 / perPixel)));
+
+  // With nothing stored the frame opens maximised.
+  frm_Main fresh;
+  fresh.settingsFile = folder->file(QStringLiteral("none.ini"));
+  fresh.restorePlacement();
+  EXPECT_TRUE(fresh.windowState().testFlag(Qt::WindowMaximized));
+}
+
+}  // namespace
