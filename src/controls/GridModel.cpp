@@ -573,7 +573,7 @@ int GridModel::rowCount(const QModelIndex& parent) const { return parent.isValid
 int GridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : maxCols_; }
 
 QVariant GridModel::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+  if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
   const int r = index.row() + 1, c = index.column() + 1;
   const Cell* cell = find(r, c);
   switch (role) {
@@ -597,14 +597,14 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return false;
+  if (role != Qt::EditRole || !index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid)) return false;
   if (!(flags(index) & Qt::ItemIsEditable)) return false;
   setText(index.row() + 1, index.column() + 1, value.toString());
   return true;
 }
 
 Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return Qt::NoItemFlags;
+  if (!index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid)) return Qt::NoItemFlags;
   Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   // Only drop-down cells take input from the user; every other cell is written by the program.
   if (cellType(index.row() + 1, index.column() + 1) == kComboCell) f |= Qt::ItemIsEditable;

@@ -46,6 +46,8 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
   setWindowTitle(QStringLiteral("Zelmora Map"));
 
   Spread1 = new GridControl(this);
+  Spread1->setMaxRows(500);
+  Spread1->setMaxCols(500);
   Spread1->setObjectName(QStringLiteral("Spread1"));
   txtLocation = new QLineEdit(this);
   txtLocation->setObjectName(QStringLiteral("txtLocation"));
