@@ -9,7 +9,6 @@
 #include <QStyledItemDelegate>
 #include <algorithm>
 
-#include "maps/MapFile.h"
 
 namespace {
 
@@ -117,6 +116,10 @@ qint64 GridControl::sheetHeightTwips() const {
 }
 
 void GridControl::applySizes() {
+  // Headers follow the sheet's font so that row numbers shrink and grow with the cells.
+  const QFont headerFont = model_->font(model_->maxRows() + 1, model_->maxCols() + 1);
+  horizontalHeader()->setFont(headerFont);
+  verticalHeader()->setFont(headerFont);
   // The default size resizes every section at once; only explicit sizes are set one by one.
   horizontalHeader()->setDefaultSectionSize(std::max(widthToPixels(model_->defaultColWidth()), 1));
   verticalHeader()->setDefaultSectionSize(std::max(heightToPixels(model_->defaultRowHeight()), 1));
@@ -217,17 +220,10 @@ void GridControl::keyPressEvent(QKeyEvent* e) {
 // ---- files --------------------------------------------------------------------------------------
 
 bool GridControl::saveToFile(const QString& fileName, bool dataOnly, QString* error) const {
-  MapSheetData sheet;
-  model_->toSheetData(sheet, dataOnly);
-  return MapFile::save(fileName, sheet, error);
+  return model_->saveFile(fileName, dataOnly, error);
 }
 
-bool GridControl::loadFromFile(const QString& fileName, QString* error) {
-  MapSheetData sheet;
-  if (!MapFile::load(fileName, sheet, error)) return false;
-  model_->fromSheetData(sheet);
-  return true;
-}
+bool GridControl::loadFromFile(const QString& fileName, QString* error) { return model_->loadFile(fileName, error); }
 
 // ---- printing -----------------------------------------------------------------------------------
 

@@ -524,47 +524,64 @@ void GridModel::setRowHeight(int row, double h) {
 
 // ---- map file data ------------------------------------------------------------------------------
 
-void GridModel::toSheetData(MapSheetData& out, bool dataOnly) const {
-  out.maxRows = maxRows_;
-  out.maxCols = maxCols_;
-  out.defaultBack = defBack_ & 0xFFFFFFu;
-  out.defaultFore = defFore_ & 0xFFFFFFu;
-  out.cells.clear();
-  for (int r = 0; r <= maxRows_; ++r) {
-    for (const Cell& c : rows_[r]) {
-      MapSheetData::Cell sc;
-      sc.row = r;
-      sc.col = c.col;
-      sc.text = c.text;
-      if (!dataOnly) {
-        sc.hasBack = c.back != 0;
-        sc.back = c.back & 0xFFFFFFu;
-        sc.hasFore = c.fore != 0;
-        sc.fore = c.fore & 0xFFFFFFu;
-      }
-      if (sc.text.isEmpty() && !sc.hasBack && !sc.hasFore) continue;
-      out.cells.push_back(std::move(sc));
-    }
-  }
+bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) const {
+  auto kept = [dataOnly](const Cell& c) { return !c.text.isEmpty() || (!dataOnly && (c.back || c.fore)); };
+  MapFile::Header h;
+  h.maxRows = maxRows_;
+  h.maxCols = maxCols_;
+  h.defaultBack = defBack_ & 0xFFFFFFu;
+  h.defaultFore = defFore_ & 0xFFFFFFu;
+  for (const Row& row : rows_)
+    for (const Cell& c : row) h.cellCount += kept(c) ? 1 : 0;
+  return MapFile::save(
+      path, h,
+      [&](const std::function<void(const MapCell&)>& put) {
+        MapCell mc;
+        for (int r = 0; r <= maxRows_; ++r)
+          for (const Cell& c : rows_[r]) {
+            if (!kept(c)) continue;
+            mc.row = r;
+            mc.col = c.col;
+            mc.text = c.text;
+            mc.hasBack = !dataOnly && c.back;
+            mc.back = c.back & 0xFFFFFFu;
+            mc.hasFore = !dataOnly && c.fore;
+            mc.fore = c.fore & 0xFFFFFFu;
+            put(mc);
+          }
+      },
+      error);
 }
 
-void GridModel::fromSheetData(const MapSheetData& in) {
-  beginResetModel();
-  maxRows_ = std::max(in.maxRows, 0);
-  maxCols_ = std::max(in.maxCols, 0);
-  rows_.assign(size_t(maxRows_) + 1, Row{});
-  defBack_ = 0xFF000000u | in.defaultBack;
-  defFore_ = 0xFF000000u | in.defaultFore;
-  for (const auto& sc : in.cells) {
-    if (sc.row < 0 || sc.col < 0 || sc.row > maxRows_ || sc.col > maxCols_) continue;
-    Cell& c = cellRef(sc.row, sc.col);
-    c.text = sc.text;
-    c.back = sc.hasBack ? (0xFF000000u | sc.back) : 0;
-    c.fore = sc.hasFore ? (0xFF000000u | sc.fore) : 0;
+bool GridModel::loadFile(const QString& path, QString* error) {
+  bool reset = false;
+  const bool ok = MapFile::load(
+      path,
+      [&](const MapFile::Header& h) {
+        beginResetModel();
+        reset = true;
+        maxRows_ = h.maxRows;
+        maxCols_ = h.maxCols;
+        rows_.assign(size_t(maxRows_) + 1, Row{});
+        defBack_ = 0xFF000000u | h.defaultBack;
+        defFore_ = 0xFF000000u | h.defaultFore;
+      },
+      [&](MapCell&& mc) {
+        Cell& c = cellRef(mc.row, mc.col);
+        c.text = std::move(mc.text);
+        c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
+        c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
+        if (c.plain()) prune(mc.row, mc.col);
+      },
+      error);
+  if (reset) {
+    for (auto it = rowHeights_.begin(); it != rowHeights_.end();)
+      it = it.key() > maxRows_ ? rowHeights_.erase(it) : ++it;
+    for (auto it = colWidths_.begin(); it != colWidths_.end();)
+      it = it.key() > maxCols_ ? colWidths_.erase(it) : ++it;
+    endResetModel();
   }
-  for (auto it = rowHeights_.begin(); it != rowHeights_.end();) it = it.key() > maxRows_ ? rowHeights_.erase(it) : ++it;
-  for (auto it = colWidths_.begin(); it != colWidths_.end();) it = it.key() > maxCols_ ? colWidths_.erase(it) : ++it;
-  endResetModel();
+  return ok;
 }
 
 // ---- model interface ----------------------------------------------------------------------------

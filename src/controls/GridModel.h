@@ -8,7 +8,6 @@
 #include <functional>
 #include <vector>
 
-struct MapSheetData;
 
 // A block of cells in grid numbers. -1 in a row (column) means every row (column) of the sheet,
 // 0 the header row (column). row2/col2 of -2 mean "same as row/col".
@@ -99,9 +98,10 @@ class GridModel : public QAbstractTableModel {
     GridModel& m_;
   };
 
-  // The sheet as a map file keeps it (dataOnly: texts only), and back.
-  void toSheetData(MapSheetData& out, bool dataOnly) const;
-  void fromSheetData(const MapSheetData& in);
+  // The sheet's own file (dataOnly: size and texts only); see MapFile. A failed load leaves the
+  // sheet as it was; error then names the file.
+  bool saveFile(const QString& path, bool dataOnly, QString* error = nullptr) const;
+  bool loadFile(const QString& path, QString* error = nullptr);
   void clear();  // every cell and default back to a fresh sheet of the same size
 
   // QAbstractItemModel.

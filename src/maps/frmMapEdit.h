@@ -18,6 +18,7 @@ class frmMapEdit : public QWidget {
   Q_OBJECT
  public:
   explicit frmMapEdit(QWidget* parent = nullptr);
+  QSize sizeHint() const override { return {900, 650}; }
 
   GridControl* Spread1;
   QGroupBox* SSFrame1;

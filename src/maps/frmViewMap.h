@@ -14,6 +14,7 @@ class frmViewMap : public QWidget {
   Q_OBJECT
  public:
   explicit frmViewMap(QWidget* parent = nullptr);
+  QSize sizeHint() const override { return {900, 650}; }
 
   GridControl* Spread1;
   QLineEdit* txtLocation;
