@@ -43,27 +43,40 @@ struct Fixture {
                        "'Last', 'First' from n"));
     ZEL1.CurrentCemeteryId = 1;
 
-    GridControl g;
-    g.setMaxRows(kSize);
-    g.setMaxCols(kSize);
-    {
-      GridModel::Batch batch(*g.grid());
-      g.setBackColor(GridRange::all(), MapColors::green());
-      for (int r = 1; r <= kSize; ++r) {
-        if (r % 10 == 0) {  // a road every tenth row
-          g.setBackColor(GridRange::block(r, 1, r, kSize), MapColors::black());
-          continue;
+    // The maps are written straight to their files, so the sheet is never held by the fixture.
+    auto write = [&](const QString& name, bool marker) {
+      MapFile::Header h;
+      h.maxRows = kSize;
+      h.maxCols = kSize;
+      h.defaultBack = 0x008000;  // unused space
+      h.cellCount = (marker ? 1 : 0) + kSize * kSize;
+      MapFile::save(name, h, [&](const std::function<void(const MapCell&)>& put) {
+        MapCell c;
+        if (marker) {
+          c.text = QString::fromLatin1(kMapMarker);
+          put(c);
         }
-        g.setBackColor(GridRange::block(r, 1, r, kSize), MapColors::white());
-        for (int c = 1; c <= kSize; ++c) g.setText(r, c, QStringLiteral("%1,%2,1").arg(r).arg(c));
-      }
-      for (int r = 1; r <= kSize; r += 3) g.setBackColor(GridRange::block(r, 1, r, kSize / 3), MapColors::red());
-    }
+        for (int r = 1; r <= kSize; ++r)
+          for (int col = 1; col <= kSize; ++col) {
+            c.row = r;
+            c.col = col;
+            c.hasBack = true;
+            if (r % 10 == 0) {  // a road every tenth row
+              c.text.clear();
+              c.back = 0x000000;
+            } else {
+              c.text = QString::number(r) + QLatin1Char(',') + QString::number(col) + QStringLiteral(",1");
+              // An earlier version left a third of each third row coloured by state.
+              c.back = (!marker && r % 3 == 1 && col <= kSize / 3) ? 0xFF0000 : 0xFFFFFF;
+            }
+            put(c);
+          }
+      });
+    };
     oldMap = ZEL1.DataPath + QStringLiteral("old.dat");
-    g.saveToFile(oldMap, false);
-    g.setText(0, 0, QString::fromLatin1(kMapMarker));
+    write(oldMap, false);
     newMap = MapFile::fileName(ZEL1.DataPath, 1);
-    g.saveToFile(newMap, false);
+    write(newMap, true);
   }
 };
 

@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPrinter>
+#include <QFile>
+#include <QStringDecoder>
 #include <QStyledItemDelegate>
 #include <algorithm>
 
@@ -224,6 +226,109 @@ bool GridControl::saveToFile(const QString& fileName, bool dataOnly, QString* er
 }
 
 bool GridControl::loadFromFile(const QString& fileName, QString* error) { return model_->loadFile(fileName, error); }
+
+// ---- delimited text -----------------------------------------------------------------------------
+
+namespace {
+
+// Splits one line into items; with a qualifier, items may be wrapped in it and a doubled qualifier
+// inside stands for one.
+QStringList splitItems(const QString& line, const QString& delim, const QString& qual) {
+  if (delim.isEmpty()) return {line};
+  if (qual.isEmpty()) return line.split(delim);
+  QStringList items;
+  QString cur;
+  bool quoted = false;
+  qsizetype i = 0;
+  while (i < line.size()) {
+    if (quoted) {
+      if (line.mid(i, qual.size()) == qual) {
+        if (line.mid(i + qual.size(), qual.size()) == qual) {
+          cur += qual;
+          i += 2 * qual.size();
+        } else {
+          quoted = false;
+          i += qual.size();
+        }
+      } else {
+        cur += line[i++];
+      }
+    } else if (cur.isEmpty() && line.mid(i, qual.size()) == qual) {
+      quoted = true;
+      i += qual.size();
+    } else if (line.mid(i, delim.size()) == delim) {
+      items << cur;
+      cur.clear();
+      i += delim.size();
+    } else {
+      cur += line[i++];
+    }
+  }
+  items << cur;
+  return items;
+}
+
+}  // namespace
+
+bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier, const QString& itemDelimiter,
+                               const QString& lineDelimiter, int option, const QString& logFile) {
+  Q_UNUSED(option);
+  QStringList log;
+  log << QStringLiteral("Loading %1").arg(fileName);
+  auto finish = [&](bool ok) {
+    log << (ok ? QStringLiteral("Load complete.") : QStringLiteral("The file could not be properly loaded."));
+    QFile f(logFile);
+    if (!logFile.isEmpty() && f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+      f.write((log.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+    return ok;
+  };
+  QFile in(fileName);
+  if (!in.open(QIODevice::ReadOnly)) {
+    log << QStringLiteral("Cannot open the file: %1").arg(in.errorString());
+    return finish(false);
+  }
+  const QByteArray bytes = in.readAll();
+  // UTF-8 when the file is valid UTF-8, else the older single-byte text.
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  QString text = utf8.decode(bytes);
+  if (utf8.hasError()) text = QString::fromLatin1(bytes);
+  if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
+
+  QStringList lines;
+  const bool newline = lineDelimiter.isEmpty() || lineDelimiter == QLatin1String("\r\n") ||
+                       lineDelimiter == QLatin1String("\n") || lineDelimiter == QLatin1String("\r");
+  if (newline) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    lines = text.split(QLatin1Char('\n'));
+  } else {
+    lines = text.split(lineDelimiter);
+  }
+  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
+
+  GridModel::Batch batch(*model_);
+  int lost = 0;
+  for (int i = 0; i < lines.size(); ++i) {
+    const QStringList items = splitItems(lines[i], itemDelimiter, qualifier);
+    const int row = i + 1;
+    for (int c = 0; c < items.size(); ++c) {
+      if (items[c].isEmpty()) continue;
+      if (row > model_->maxRows() || c + 1 > model_->maxCols()) {
+        if (++lost <= 20)
+          log << QStringLiteral("Line %1, item %2 lies outside the sheet (%3 rows, %4 columns) and was not loaded.")
+                     .arg(row)
+                     .arg(c + 1)
+                     .arg(model_->maxRows())
+                     .arg(model_->maxCols());
+        continue;
+      }
+      model_->setText(row, c + 1, items[c]);
+    }
+  }
+  log << QStringLiteral("%1 lines read.").arg(lines.size());
+  if (lost > 20) log << QStringLiteral("%1 items in all were not loaded.").arg(lost);
+  return finish(lost == 0);
+}
 
 // ---- printing -----------------------------------------------------------------------------------
 

@@ -82,6 +82,13 @@ class GridControl : public QTableView {
   bool saveToFile(const QString& fileName, bool dataOnly, QString* error = nullptr) const;
   bool loadFromFile(const QString& fileName, QString* error = nullptr);
 
+  // Fills the sheet from a delimited text file from row 1, column 1. An empty qualifier means none
+  // (quotes are then ordinary characters). The option value is accepted for the callers' sake and
+  // changes nothing. Writes its log into logFile; false when the file could not be read or did not
+  // fit the sheet (what did not fit is named in the log).
+  bool loadTextFile(const QString& fileName, const QString& qualifier, const QString& itemDelimiter,
+                    const QString& lineDelimiter, int option, const QString& logFile);
+
   // Action 32: prints the block up to the last row and column that hold data.
   PrintSettings& printSettings() { return print_; }
   bool print(QPrinter& printer) const;

@@ -13,30 +13,39 @@ inline QString recordKey(const QString& section, const QString& lot, const QStri
   return section.trimmed() + QLatin1Char(',') + lot.trimmed() + QLatin1Char(',') + grave.trimmed();
 }
 
-// The lookup form of a key (case folded). Empty when the text does not name a grave: only a text
-// of exactly three comma-separated parts does.
-inline QString lookupKey(const QString& text) {
-  const QString t = text.trimmed();
-  if (t.isEmpty() || t.count(QLatin1Char(',')) != 2) return QString();
-  return t.toCaseFolded();
-}
+// A key that hashes and compares without regard to letter case, without making a folded copy.
+struct FoldedKey {
+  QString text;
+  friend bool operator==(const FoldedKey& a, const FoldedKey& b) {
+    return a.text.compare(b.text, Qt::CaseInsensitive) == 0;
+  }
+  friend size_t qHash(const FoldedKey& k, size_t seed = 0) {
+    size_t h = seed ^ 0x9E3779B9u;
+    for (QChar c : k.text) h = h * 31 + c.toCaseFolded().unicode();
+    return h;
+  }
+};
+
+// Whether a cell text names a grave: only a text of exactly three comma-separated parts does.
+inline bool namesGrave(const QString& trimmed) { return !trimmed.isEmpty() && trimmed.count(QLatin1Char(',')) == 2; }
 
 // Key to state; the first record of a key wins.
 class StateTable {
  public:
   void add(const QString& section, const QString& lot, const QString& grave, const QString& status) {
-    const QString k = recordKey(section, lot, grave).toCaseFolded();
-    if (!map_.contains(k)) map_.insert(k, status.trimmed());
+    FoldedKey k{recordKey(section, lot, grave)};
+    if (!map_.contains(k)) map_.insert(std::move(k), status.trimmed());
   }
+  // The state for a cell's text; empty when no record belongs to it.
   QString state(const QString& cellText) const {
-    const QString k = lookupKey(cellText);
-    return k.isEmpty() ? QString() : map_.value(k);
+    const QString t = cellText.trimmed();
+    if (!namesGrave(t)) return QString();
+    return map_.value(FoldedKey{t});
   }
   int size() const { return int(map_.size()); }
-  void reserve(int n) { map_.reserve(n); }
 
  private:
-  QHash<QString, QString> map_;
+  QHash<FoldedKey, QString> map_;
 };
 
 }  // namespace MapKeys
