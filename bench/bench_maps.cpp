@@ -36,11 +36,14 @@ struct Fixture {
     // Grave (r, c) of the first hundred rows: section r, lot c, grave 1; states in turn.
     const QString last = QString::number(kRecords - 1), size = QString::number(kSize);
     ZEL1.cnData.execute(
-        QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, status, interlastname, interfirstname) "
-                       "with recursive n(i) as (select 0 union all select i+1 from n where i<") +
-        last + QStringLiteral(") select 1, cast(i/") + size + QStringLiteral("+1 as text), cast(i % ") + size +
-        QStringLiteral("+1 as text), '1', case i % 4 when 0 then 'B' when 1 then 'S' when 2 then 'R' else ' ' end, "
-                       "'Last', 'First' from n"));
+        QStringLiteral(
+            "insert into zel (cemeteryid, csection, lot, grave, status, interlastname, interfirstname) "
+            "with recursive n(i) as (select 0 union all select i+1 from n where i<") +
+        last + QStringLiteral(") select 1, cast(i/") + size + QStringLiteral("+1 as text), cast(i % ") +
+        size +
+        QStringLiteral(
+            "+1 as text), '1', case i % 4 when 0 then 'B' when 1 then 'S' when 2 then 'R' else ' ' end, "
+            "'Last', 'First' from n"));
     ZEL1.CurrentCemeteryId = 1;
 
     // The maps are written straight to their files, so the sheet is never held by the fixture.

@@ -1,16 +1,15 @@
 #include "controls/GridControl.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPrinter>
-#include <QFile>
 #include <QStringDecoder>
 #include <QStyledItemDelegate>
 #include <algorithm>
-
 
 namespace {
 
@@ -76,8 +75,10 @@ GridControl::GridControl(QWidget* parent) : QTableView(parent), model_(new GridM
   connect(model_, &QAbstractItemModel::columnsInserted, this, [this] { applySizes(); });
   connect(this, &QAbstractItemView::clicked, this,
           [this](const QModelIndex& i) { emit cellClicked(i.column() + 1, i.row() + 1); });
-  connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int s) { emit cellClicked(s + 1, 0); });
-  connect(verticalHeader(), &QHeaderView::sectionClicked, this, [this](int s) { emit cellClicked(0, s + 1); });
+  connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int s) { emit cellClicked(s + 1, 0); });
+  connect(verticalHeader(), &QHeaderView::sectionClicked, this,
+          [this](int s) { emit cellClicked(0, s + 1); });
   applySizes();
 }
 
@@ -225,7 +226,9 @@ bool GridControl::saveToFile(const QString& fileName, bool dataOnly, QString* er
   return model_->saveFile(fileName, dataOnly, error);
 }
 
-bool GridControl::loadFromFile(const QString& fileName, QString* error) { return model_->loadFile(fileName, error); }
+bool GridControl::loadFromFile(const QString& fileName, QString* error) {
+  return model_->loadFile(fileName, error);
+}
 
 // ---- delimited text -----------------------------------------------------------------------------
 
@@ -270,8 +273,9 @@ QStringList splitItems(const QString& line, const QString& delim, const QString&
 
 }  // namespace
 
-bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier, const QString& itemDelimiter,
-                               const QString& lineDelimiter, int option, const QString& logFile) {
+bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier,
+                               const QString& itemDelimiter, const QString& lineDelimiter, int option,
+                               const QString& logFile) {
   Q_UNUSED(option);
   QStringList log;
   log << QStringLiteral("Loading %1").arg(fileName);
@@ -315,7 +319,8 @@ bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier
       if (items[c].isEmpty()) continue;
       if (row > model_->maxRows() || c + 1 > model_->maxCols()) {
         if (++lost <= 20)
-          log << QStringLiteral("Line %1, item %2 lies outside the sheet (%3 rows, %4 columns) and was not loaded.")
+          log << QStringLiteral(
+                     "Line %1, item %2 lies outside the sheet (%3 rows, %4 columns) and was not loaded.")
                      .arg(row)
                      .arg(c + 1)
                      .arg(model_->maxRows())

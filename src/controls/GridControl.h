@@ -14,12 +14,12 @@ class GridControl : public QTableView {
   Q_OBJECT
  public:
   struct PrintSettings {
-    bool color = true;    // print back and text colours; otherwise black on white
-    bool grid = true;     // grid lines between the cells
-    bool border = true;   // a frame around the printed block
-    QString header;       // page header and footer; "/r" right-aligns the rest of the line
+    bool color = true;   // print back and text colours; otherwise black on white
+    bool grid = true;    // grid lines between the cells
+    bool border = true;  // a frame around the printed block
+    QString header;      // page header and footer; "/r" right-aligns the rest of the line
     QString footer;
-    int marginLeft = 0;   // twips, inside the printer's printable area
+    int marginLeft = 0;  // twips, inside the printer's printable area
     int marginTop = 0;
   };
 

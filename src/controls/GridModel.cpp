@@ -146,7 +146,8 @@ void GridModel::setMaxRows(int n) {
     beginRemoveRows({}, n, maxRows_ - 1);
     rows_.resize(n + 1);
     maxRows_ = n;
-    for (auto it = rowHeights_.begin(); it != rowHeights_.end();) it = it.key() > n ? rowHeights_.erase(it) : ++it;
+    for (auto it = rowHeights_.begin(); it != rowHeights_.end();)
+      it = it.key() > n ? rowHeights_.erase(it) : ++it;
     endRemoveRows();
   }
 }
@@ -165,7 +166,8 @@ void GridModel::setMaxCols(int n) {
       r.erase(it, r.end());
     }
     maxCols_ = n;
-    for (auto it = colWidths_.begin(); it != colWidths_.end();) it = it.key() > n ? colWidths_.erase(it) : ++it;
+    for (auto it = colWidths_.begin(); it != colWidths_.end();)
+      it = it.key() > n ? colWidths_.erase(it) : ++it;
     endRemoveColumns();
   }
 }
@@ -614,7 +616,8 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 }
 
 bool GridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::EditRole || !index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid)) return false;
+  if (role != Qt::EditRole || !index.isValid() || !checkIndex(index, CheckIndexOption::IndexIsValid))
+    return false;
   if (!(flags(index) & Qt::ItemIsEditable)) return false;
   setText(index.row() + 1, index.column() + 1, value.toString());
   return true;

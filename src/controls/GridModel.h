@@ -8,7 +8,6 @@
 #include <functional>
 #include <vector>
 
-
 // A block of cells in grid numbers. -1 in a row (column) means every row (column) of the sheet,
 // 0 the header row (column). row2/col2 of -2 mean "same as row/col".
 struct GridRange {

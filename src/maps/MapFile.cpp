@@ -19,8 +19,9 @@ constexpr int kHeaderLen = 7 + 6 * 4;
 enum CellFlags : quint8 { HasBack = 1, HasFore = 2 };
 
 QString damaged(const QString& path) {
-  return QStringLiteral("The map file %1 is damaged or is not a map file of this program. The map is "
-                        "shown empty; the file is left as it is.")
+  return QStringLiteral(
+             "The map file %1 is damaged or is not a map file of this program. The map is "
+             "shown empty; the file is left as it is.")
       .arg(path);
 }
 
@@ -159,8 +160,9 @@ bool save(const QString& path, const Header& header,
   if (!ok || !file.commit()) {
     file.cancelWriting();
     if (error)
-      *error = QStringLiteral("The map could not be saved to %1: %2")
-                   .arg(path, written != header.cellCount ? QStringLiteral("internal error") : file.errorString());
+      *error =
+          QStringLiteral("The map could not be saved to %1: %2")
+              .arg(path, written != header.cellCount ? QStringLiteral("internal error") : file.errorString());
     return false;
   }
   return true;

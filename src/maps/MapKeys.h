@@ -27,7 +27,9 @@ struct FoldedKey {
 };
 
 // Whether a cell text names a grave: only a text of exactly three comma-separated parts does.
-inline bool namesGrave(const QString& trimmed) { return !trimmed.isEmpty() && trimmed.count(QLatin1Char(',')) == 2; }
+inline bool namesGrave(const QString& trimmed) {
+  return !trimmed.isEmpty() && trimmed.count(QLatin1Char(',')) == 2;
+}
 
 // Key to state; the first record of a key wins.
 class StateTable {

@@ -134,7 +134,8 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
 void frmMapEdit::FormLoad() {
   RecordSet& rs = ZEL1.rsLookup;
   if (rs.isOpen()) rs.close();
-  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") + QString::number(ZEL1.CurrentCemeteryId));
+  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") +
+          QString::number(ZEL1.CurrentCemeteryId));
   if (!rs.eof()) setWindowTitle(rs.field(QStringLiteral("Name")).toString());
   rs.close();
 
@@ -279,23 +280,27 @@ void frmMapEdit::mnuRowDelClick() {
 
 void frmMapEdit::mnuMaxColsClick() {
   const int old = Spread1->maxCols();
-  const auto answer = messages().inputBox(QStringLiteral("How many columns would you like?"), QString::number(old));
+  const auto answer =
+      messages().inputBox(QStringLiteral("How many columns would you like?"), QString::number(old));
   const qint64 n = leadingWhole(answer.value_or(QString()));
   // Nothing changes for 0; a negative count is refused the same way, a huge one is capped.
   if (n < 1) return;
   Spread1->setMaxCols(int(std::min<qint64>(n, MapFile::kMaxSize)));
   if (Spread1->maxCols() > old)
-    Spread1->setBackColor(GridRange::block(1, old + 1, Spread1->maxRows(), Spread1->maxCols()), MapColors::green());
+    Spread1->setBackColor(GridRange::block(1, old + 1, Spread1->maxRows(), Spread1->maxCols()),
+                          MapColors::green());
 }
 
 void frmMapEdit::mnuMaxRowsClick() {
   const int old = Spread1->maxRows();
-  const auto answer = messages().inputBox(QStringLiteral("How many rows would you like?"), QString::number(old));
+  const auto answer =
+      messages().inputBox(QStringLiteral("How many rows would you like?"), QString::number(old));
   const qint64 n = leadingWhole(answer.value_or(QString()));
   if (n < 1) return;
   Spread1->setMaxRows(int(std::min<qint64>(n, MapFile::kMaxSize)));
   if (Spread1->maxRows() > old)
-    Spread1->setBackColor(GridRange::block(old + 1, 1, Spread1->maxRows(), Spread1->maxCols()), MapColors::green());
+    Spread1->setBackColor(GridRange::block(old + 1, 1, Spread1->maxRows(), Spread1->maxCols()),
+                          MapColors::green());
 }
 
 void frmMapEdit::mnuHelpClick() { messages().showHelp(9); }

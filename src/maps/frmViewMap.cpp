@@ -65,11 +65,14 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
   info->setColumnStretch(1, 3);
 
   auto* legend = new QHBoxLayout;
-  legend->addWidget(legendEntry(this, QStringLiteral("Available"), MapColors::white(), QStringLiteral("Available")));
+  legend->addWidget(
+      legendEntry(this, QStringLiteral("Available"), MapColors::white(), QStringLiteral("Available")));
   legend->addWidget(legendEntry(this, QStringLiteral("Buried"), MapColors::red(), QStringLiteral("Buried")));
   legend->addWidget(legendEntry(this, QStringLiteral("Sold"), MapColors::blue(), QStringLiteral("Sold")));
-  legend->addWidget(legendEntry(this, QStringLiteral("Reserved"), MapColors::yellow(), QStringLiteral("Reserved")));
-  legend->addWidget(legendEntry(this, QStringLiteral("Path"), MapColors::black(), QStringLiteral("Path or Road")));
+  legend->addWidget(
+      legendEntry(this, QStringLiteral("Reserved"), MapColors::yellow(), QStringLiteral("Reserved")));
+  legend->addWidget(
+      legendEntry(this, QStringLiteral("Path"), MapColors::black(), QStringLiteral("Path or Road")));
   legend->addStretch(1);
 
   menuBar = new QMenuBar(this);
@@ -102,7 +105,8 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
 void frmViewMap::FormLoad() {
   RecordSet& rs = ZEL1.rsLookup;
   if (rs.isOpen()) rs.close();
-  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") + QString::number(ZEL1.CurrentCemeteryId));
+  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") +
+          QString::number(ZEL1.CurrentCemeteryId));
   if (!rs.eof()) setWindowTitle(rs.field(QStringLiteral("Name")).toString());
   rs.close();
 
@@ -136,7 +140,8 @@ void frmViewMap::FormActivate() {
     rs.open(QStringLiteral("select status, csection, lot, grave from zel where cemeteryid=") +
             QString::number(ZEL1.CurrentCemeteryId) + QStringLiteral(" and status in ('b','r','s')"));
     for (; !rs.eof(); rs.moveNext())
-      states.add(rs.field(1).toString(), rs.field(2).toString(), rs.field(3).toString(), rs.field(0).toString());
+      states.add(rs.field(1).toString(), rs.field(2).toString(), rs.field(3).toString(),
+                 rs.field(0).toString());
     rs.close();
   } catch (const std::exception&) {
     if (ZEL1.rsLookup2.isOpen()) ZEL1.rsLookup2.close();
@@ -205,12 +210,23 @@ void frmViewMap::Spread1Click(int col, int row) {
 
 void frmViewMap::mnuZoomClick() {
   switch (ZEL1.MapZoom) {
-    case 50: ZEL1.MapZoom = 100; break;
-    case 100: ZEL1.MapZoom = 250; break;
-    case 250: ZEL1.MapZoom = 500; break;
-    case 500: ZEL1.MapZoom = 1000; break;
-    case 1000: ZEL1.MapZoom = 50; break;
-    default: break;
+    case 50:
+      ZEL1.MapZoom = 100;
+      break;
+    case 100:
+      ZEL1.MapZoom = 250;
+      break;
+    case 250:
+      ZEL1.MapZoom = 500;
+      break;
+    case 500:
+      ZEL1.MapZoom = 1000;
+      break;
+    case 1000:
+      ZEL1.MapZoom = 50;
+      break;
+    default:
+      break;
   }
   GridModel::Batch batch(*Spread1->grid());
   Spread1->setColWidth(-1, 2 * ZEL1.MapZoom);
@@ -220,9 +236,7 @@ void frmViewMap::mnuZoomClick() {
   refit();
 }
 
-QString frmViewMap::printFooter() {
-  return QStringLiteral("Zelmora cemetery records - zelmora.example.org");
-}
+QString frmViewMap::printFooter() { return QStringLiteral("Zelmora cemetery records - zelmora.example.org"); }
 
 void frmViewMap::mnuPrintClick() {
   const int lastRow = Spread1->maxRows(), lastCol = Spread1->maxCols();
@@ -232,7 +246,8 @@ void frmViewMap::mnuPrintClick() {
     if (!messages().choosePrinter(printer)) return;  // cancelled: nothing is printed
     QCoreApplication::processEvents();
     GridControl::PrintSettings& ps = Spread1->printSettings();
-    ps.color = messages().question(QStringLiteral("Do you want to print colors?"), true) == MessageService::Answer::Yes;
+    ps.color = messages().question(QStringLiteral("Do you want to print colors?"), true) ==
+               MessageService::Answer::Yes;
     // The printed block ends at the last cell holding text; a dot there makes it the whole sheet.
     if (lastRow >= 1 && lastCol >= 1 && Spread1->text(lastRow, lastCol).isEmpty()) {
       Spread1->setText(lastRow, lastCol, QStringLiteral("."));
@@ -256,7 +271,8 @@ void frmViewMap::mnuPrintClick() {
   } catch (...) {
     // Printing ends silently on any failure.
   }
-  if (dotted && Spread1->text(lastRow, lastCol) == QLatin1String(".")) Spread1->setText(lastRow, lastCol, QString());
+  if (dotted && Spread1->text(lastRow, lastCol) == QLatin1String("."))
+    Spread1->setText(lastRow, lastCol, QString());
 }
 
 void frmViewMap::mnuHelpClick() { messages().showHelp(10); }

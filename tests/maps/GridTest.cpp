@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <QFile>
 #include <QHeaderView>
 #include <QPrinter>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "controls/GridControl.h"
 
@@ -14,7 +16,8 @@ namespace {
 int pdfPages(const QString& file) {
   QFile f(file);
   if (!f.open(QIODevice::ReadOnly)) return -1;
-  return int(QString::fromLatin1(f.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
+  return int(
+      QString::fromLatin1(f.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
 }
 
 }  // namespace
@@ -256,4 +259,24 @@ TEST(Grid, LoadsDelimitedTextAndLogsWhatDoesNotFit) {
   EXPECT_EQ(small.text(1, 2), "John");
   EXPECT_FALSE(small.loadTextFile(dir.filePath(QStringLiteral("none.txt")), QString(), QStringLiteral("\t"),
                                   QStringLiteral("\r\n"), 4, log));
+}
+
+TEST(Grid, ClicksReportCellsAndHeadersInGridNumbers) {
+  GridControl g;
+  g.setMaxRows(5);
+  g.setMaxCols(5);
+  g.resize(600, 300);
+  g.show();
+  QCoreApplication::processEvents();
+  QList<QPair<int, int>> clicks;
+  QObject::connect(&g, &GridControl::cellClicked, [&](int col, int row) { clicks.append({col, row}); });
+  QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, g.visualRect(g.grid()->index(2, 3)).center());
+  EXPECT_EQ(g.activeRow(), 3);
+  EXPECT_EQ(g.activeCol(), 4);
+  const QHeaderView* top = g.horizontalHeader();
+  QTest::mouseClick(top->viewport(), Qt::LeftButton, {},
+                    QPoint(top->sectionViewportPosition(1) + top->sectionSize(1) / 2, top->height() / 2));
+  ASSERT_EQ(clicks.size(), 2);
+  EXPECT_EQ(clicks[0], qMakePair(4, 3));
+  EXPECT_EQ(clicks[1], qMakePair(2, 0));
 }

@@ -28,7 +28,9 @@ class MapEditTest : public DataTest {
     ZEL1.CurrentCemeteryId = 3;
   }
   QString mapFile() const { return MapFile::fileName(ZEL1.DataPath, 3); }
-  void trigger(frmMapEdit& w, const char* name) { w.findChild<QAction*>(QString::fromLatin1(name))->trigger(); }
+  void trigger(frmMapEdit& w, const char* name) {
+    w.findChild<QAction*>(QString::fromLatin1(name))->trigger();
+  }
   // Types the three fields the way the user does.
   void fill(frmMapEdit& w, const QString& s, const QString& l, const QString& g) {
     for (QLineEdit* e : {w.txtSection, w.txtLot, w.txtGrave}) e->clear();
@@ -192,9 +194,9 @@ TEST_F(MapEditTest, NumberOfColumnsAndRowsGrowAndShrinkTheSheet) {
   g.setBackColor(GridRange::block(1, 500, 500, 500), Qt::white);
   g.setText(10, 500, QStringLiteral("A,1,1"));
 
-  for (const std::optional<QString>& answer : {std::optional<QString>(QStringLiteral("0")),
-                                               std::optional<QString>(QStringLiteral("abc")),
-                                               std::optional<QString>()}) {
+  for (const std::optional<QString>& answer :
+       {std::optional<QString>(QStringLiteral("0")), std::optional<QString>(QStringLiteral("abc")),
+        std::optional<QString>()}) {
     msgs.expectInput(QStringLiteral("How many columns would you like?"), answer);
     trigger(w, "mnuMaxCols");
     EXPECT_EQ(g.maxCols(), 500);

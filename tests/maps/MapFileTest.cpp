@@ -89,8 +89,12 @@ TEST(MapFile, RefusesDamagedAndForeignFilesAndLeavesThemAlone) {
 
   QByteArray flipped = bytes;
   flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x40);
-  const QList<QByteArray> bad = {QByteArray(), QByteArray("just some text\r\n"), bytes.left(bytes.size() - 1),
-                                 bytes.left(bytes.size() / 2), flipped, bytes + QByteArray("x")};
+  const QList<QByteArray> bad = {QByteArray(),
+                                 QByteArray("just some text\r\n"),
+                                 bytes.left(bytes.size() - 1),
+                                 bytes.left(bytes.size() / 2),
+                                 flipped,
+                                 bytes + QByteArray("x")};
   int i = 0;
   for (const QByteArray& content : bad) {
     const QString name = dir.filePath(QStringLiteral("bad%1.dat").arg(i++));

@@ -27,9 +27,10 @@ class ViewMapTest : public DataTest {
   }
   void record(int cem, const QString& s, const QString& l, const QString& g, const QString& status,
               const QString& inter = QString(), const QString& owner = QString()) {
-    exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, status, interlastname, interfirstname, "
-                        "ownerlastname, ownerfirstname) values (%1, '%2', '%3', '%4', '%5', '%6', 'Ann', '%7', "
-                        "'Bob')")
+    exec(QStringLiteral(
+             "insert into zel (cemeteryid, csection, lot, grave, status, interlastname, interfirstname, "
+             "ownerlastname, ownerfirstname) values (%1, '%2', '%3', '%4', '%5', '%6', 'Ann', '%7', "
+             "'Bob')")
              .arg(cem)
              .arg(QString(s).replace("'", "''"), l, g, status, inter, owner));
   }
@@ -65,8 +66,8 @@ TEST_F(ViewMapTest, ColoursGravesByStateOnce) {
   record(4, "A", "1", "5", " ");
   record(4, "A", "1", "6", "S");  // the first of two records with one place decides
   record(4, "A", "1", "6", "B");
-  record(5, "A", "1", "7", "B");  // another cemetery
-  record(4, "A", "1", "1,1", "B");  // a key of four parts
+  record(5, "A", "1", "7", "B");     // another cemetery
+  record(4, "A", "1", "1,1", "B");   // a key of four parts
   record(4, "A ", " 1", "8 ", "S");  // stored with blanks
   map({"A,1,1", " a,1,2 ", "A,1,3", "A,1,4", "A,1,5", "A,1,6", "A,1,7", "A,1", "A,1,1,1", "A,1,8"});
 
@@ -139,7 +140,8 @@ TEST_F(ViewMapTest, ClickShowsTheGraveAndCloseHandsItToTheRecordForm) {
   frmViewMap v;
   v.Spread1Click(1, 1);
   v.mnuCloseClick();
-  EXPECT_EQ(recidOf(ZEL1.PendingQuery), scalar("select recid from zel where grave='1' and interlastname='Grey'"));
+  EXPECT_EQ(recidOf(ZEL1.PendingQuery),
+            scalar("select recid from zel where grave='1' and interlastname='Grey'"));
 }
 
 TEST_F(ViewMapTest, ZoomStepsThroughFiveSizes) {
@@ -169,7 +171,7 @@ TEST_F(ViewMapTest, PrintsToPdfAndPutsTheCornerCellBack) {
   const QString pdf = dir.filePath(QStringLiteral("map.pdf"));
   frmViewMap w;
   msgs.expectPrinter(pdf).expectQuestion(QStringLiteral("Do you want to print colors?"),
-                                          MessageService::Answer::Yes, true);
+                                         MessageService::Answer::Yes, true);
   w.findChild<QAction*>(QStringLiteral("mnuPrint"))->trigger();
   QFile f(pdf);
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -180,8 +182,8 @@ TEST_F(ViewMapTest, PrintsToPdfAndPutsTheCornerCellBack) {
 
   // A text in the last cell stays; black and white printing when the answer is No.
   w.Spread1->setText(10, 12, QStringLiteral("X"));
-  msgs.expectPrinter(pdf).expectQuestion(QStringLiteral("Do you want to print colors?"), MessageService::Answer::No,
-                                         true);
+  msgs.expectPrinter(pdf).expectQuestion(QStringLiteral("Do you want to print colors?"),
+                                         MessageService::Answer::No, true);
   w.mnuPrintClick();
   EXPECT_EQ(w.Spread1->text(10, 12), "X");
   EXPECT_FALSE(w.Spread1->printSettings().color);
