@@ -129,7 +129,7 @@ void GridModel::replaceBackColors(const QList<QColor>& keep, const QColor& to) {
 void GridModel::forEachText(const std::function<void(int, int, const QString&)>& fn) const {
   for (int r = 1; r <= maxRows_; ++r)
     for (const Cell& c : rows_[r])
-      if (c.col >= 1 && !c.text.isEmpty()) fn(r, c.col, c.text);
+      if (c.col >= 1 && !c.text.isEmpty()) fn(r, c.col, c.text.raw());
 }
 
 // ---- size ---------------------------------------------------------------------------------------
@@ -202,7 +202,7 @@ void GridModel::clear() {
 
 QString GridModel::text(int row, int col) const {
   const Cell* c = find(row, col);
-  return c ? c->text : QString();
+  return c ? c->text.toString() : QString();
 }
 
 void GridModel::setText(int row, int col, const QString& text) {
@@ -544,7 +544,7 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
             if (!kept(c)) continue;
             mc.row = r;
             mc.col = c.col;
-            mc.text = c.text;
+            mc.text = c.text.raw();
             mc.hasBack = !dataOnly && c.back;
             mc.back = c.back & 0xFFFFFFu;
             mc.hasFore = !dataOnly && c.fore;
@@ -570,7 +570,7 @@ bool GridModel::loadFile(const QString& path, QString* error) {
       },
       [&](MapCell&& mc) {
         Cell& c = cellRef(mc.row, mc.col);
-        c.text = std::move(mc.text);
+        c.text = mc.text;
         c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
         c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
         if (c.plain()) prune(mc.row, mc.col);
@@ -598,7 +598,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-      return cell ? cell->text : QString();
+      return cell ? cell->text.toString() : QString();
     case Qt::BackgroundRole:
       return unpack(cell && cell->back ? cell->back : defBack_);
     case Qt::ForegroundRole:

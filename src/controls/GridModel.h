@@ -5,7 +5,11 @@
 #include <QFont>
 #include <QHash>
 #include <QString>
+#include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <new>
+#include <utility>
 #include <vector>
 
 // A block of cells in grid numbers. -1 in a row (column) means every row (column) of the sheet,
@@ -83,7 +87,8 @@ class GridModel : public QAbstractTableModel {
 
   // Every data cell whose back colour is not one of keep gets the colour to.
   void replaceBackColors(const QList<QColor>& keep, const QColor& to);
-  // Every stored cell with a non-empty text, row by row.
+  // Every stored cell with a non-empty text, row by row. The text shares the cell's characters:
+  // it is valid during the call, and fn may change colours and formats but not texts.
   void forEachText(const std::function<void(int row, int col, const QString& text)>& fn) const;
   // Whole-sheet changes made inside a batch send one reset-free dataChanged at its end.
   class Batch {
@@ -124,8 +129,55 @@ class GridModel : public QAbstractTableModel {
     QString combo;
     bool operator==(const Style&) const = default;
   };
+  // A cell's text in one small heap block (length, then UTF-16), a third of a QString's cost; a
+  // large sheet holds a million of them.
+  class CellText {
+   public:
+    CellText() = default;
+    ~CellText() { std::free(p_); }
+    CellText(const CellText& o) { assign(o.view()); }
+    CellText(CellText&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    CellText& operator=(const CellText& o) {
+      if (this != &o) assign(o.view());
+      return *this;
+    }
+    CellText& operator=(CellText&& o) noexcept {
+      std::swap(p_, o.p_);
+      return *this;
+    }
+    CellText& operator=(const QString& s) {
+      assign(QStringView(s));
+      return *this;
+    }
+    bool isEmpty() const { return !p_; }
+    qsizetype size() const {
+      quint32 n = 0;
+      if (p_) std::memcpy(&n, p_, sizeof n);
+      return qsizetype(n);
+    }
+    QString toString() const { return p_ ? QString(data(), size()) : QString(); }
+    // Shares the cell's characters: valid only while the cell's text is unchanged.
+    QString raw() const { return p_ ? QString::fromRawData(data(), size()) : QString(); }
+    QStringView view() const { return p_ ? QStringView(data(), size()) : QStringView(); }
+    void assign(QStringView s) {
+      char* np = nullptr;
+      if (!s.isEmpty()) {
+        const quint32 n = quint32(s.size());
+        np = static_cast<char*>(std::malloc(sizeof n + 2 * size_t(n)));
+        if (!np) throw std::bad_alloc();
+        std::memcpy(np, &n, sizeof n);
+        std::memcpy(np + sizeof n, s.data(), 2 * size_t(n));
+      }
+      std::free(p_);
+      p_ = np;
+    }
+
+   private:
+    const QChar* data() const { return reinterpret_cast<const QChar*>(p_ + sizeof(quint32)); }
+    char* p_ = nullptr;
+  };
   struct Cell {
-    QString text;
+    CellText text;
     quint32 back = 0;  // 0 = sheet default, else 0xFFRRGGBB
     quint32 fore = 0;
     qint32 col = 0;
