@@ -632,8 +632,26 @@ Qt::ItemFlags GridModel::flags(const QModelIndex& index) const {
 }
 
 QVariant GridModel::headerData(int section, Qt::Orientation o, int role) const {
-  if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, o, role);
   if (section < 0 || section >= (o == Qt::Horizontal ? maxCols_ : maxRows_)) return {};
-  const QString own = o == Qt::Horizontal ? text(0, section + 1) : text(section + 1, 0);
-  return own.isEmpty() ? QString::number(section + 1) : own;
+  // Header cells are row 0 (column headers) and column 0 (row headers) of the sheet.
+  const int r = o == Qt::Horizontal ? 0 : section + 1;
+  const int c = o == Qt::Horizontal ? section + 1 : 0;
+  const Cell* cell = find(r, c);
+  switch (role) {
+    case Qt::DisplayRole: {
+      const QString own = text(r, c);
+      return own.isEmpty() ? QString::number(section + 1) : own;
+    }
+    case Qt::TextAlignmentRole: {
+      if (!cell || !cell->style || styles_[cell->style].halign < 0) return {};
+      const int a = styles_[cell->style].halign;
+      const Qt::Alignment h = a == 1 ? Qt::AlignRight : a == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
+      return QVariant::fromValue(h | Qt::AlignVCenter);
+    }
+    case Qt::FontRole:
+      if (!cell || !cell->style) return {};
+      return font(r, c);
+    default:
+      return QAbstractTableModel::headerData(section, o, role);
+  }
 }

@@ -70,6 +70,12 @@ TEST(Grid, AddressingBlocksWholeSheetAndHeaders) {
   EXPECT_EQ(m.headerData(1, Qt::Horizontal).toString(), "Name");
   EXPECT_EQ(m.headerData(0, Qt::Horizontal).toString(), "1");
   EXPECT_EQ(m.headerData(39, Qt::Vertical).toString(), "R");
+  m.setTypeHAlign(GridRange{0, -1, 0, -1}, 2);  // the report's centred column headers
+  m.setFontBold(GridRange::cell(0, 2), true);
+  EXPECT_EQ(m.headerData(4, Qt::Horizontal, Qt::TextAlignmentRole).value<Qt::Alignment>() &
+                Qt::AlignHorizontal_Mask,
+            Qt::AlignHCenter);
+  EXPECT_TRUE(m.headerData(1, Qt::Horizontal, Qt::FontRole).value<QFont>().bold());
   EXPECT_EQ(m.dataRowCnt(), 0) << "header texts are not data";
 
   m.setText(7, 3, QStringLiteral("a"));
