@@ -1,0 +1,221 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QString>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <utility>
+#include <vector>
+
+// A block of cells in grid numbers. -1 in a row (column) means every row (column) of the sheet,
+// 0 the header row (column). row2/col2 of -2 mean "same as row/col".
+struct GridRange {
+  int row = -1, col = -1, row2 = -2, col2 = -2;
+  static GridRange cell(int r, int c) { return {r, c, r, c}; }
+  static GridRange all() { return {-1, -1, -1, -1}; }
+  static GridRange block(int r, int c, int r2, int c2) { return {r, c, r2, c2}; }
+};
+
+// The data of the spreadsheet grid. Rows 1..maxRows and columns 1..maxCols are the cells; row 0
+// holds the column headers, column 0 the row headers, (0, 0) the corner. Model row i is grid row
+// i + 1. Only cells that differ from the sheet's defaults are stored, sorted by column per row, so a
+// large mostly-plain sheet costs little.
+class GridModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  enum class Align { Left = 0, Right = 1, Centre = 2 };
+  static constexpr int kComboCell = 8;  // cell type of a drop-down list cell
+  enum class Unit { Twips, Chars };     // unit of column widths and row heights
+
+  explicit GridModel(QObject* parent = nullptr);
+
+  // Size.
+  int maxRows() const { return maxRows_; }
+  int maxCols() const { return maxCols_; }
+  void setMaxRows(int n);  // cells beyond the new size are dropped
+  void setMaxCols(int n);
+  int dataRowCnt() const;  // last row holding a text; 0 when none
+  int dataColCnt() const;
+
+  // Text.
+  QString text(int row, int col) const;
+  void setText(int row, int col, const QString& text);
+  void setText(const GridRange& range, const QString& text);
+
+  // Formats of single cells (effective values) and of blocks.
+  QColor backColor(int row, int col) const;
+  QColor foreColor(int row, int col) const;
+  QFont font(int row, int col) const;
+  bool fontBold(int row, int col) const;
+  int typeHAlign(int row, int col) const;
+  int cellType(int row, int col) const;
+  QStringList comboList(int row, int col) const;
+  void setBackColor(const GridRange& range, const QColor& c);
+  void setForeColor(const GridRange& range, const QColor& c);
+  void setFontName(const GridRange& range, const QString& name);
+  void setFontSize(const GridRange& range, double size);
+  void setFontBold(const GridRange& range, bool bold);
+  void setTypeHAlign(const GridRange& range, int align);
+  // Type 8 makes drop-down cells whose choices are the tab-separated items of list; other types
+  // make plain text cells.
+  void setCellType(const GridRange& range, int type, const QString& list = QString());
+
+  // Rows and columns. The insert/delete actions keep the sheet's size (the last row falls off, or a
+  // blank one comes in at the end); insertRows grows the sheet.
+  void insertRowAt(int row);
+  void insertColAt(int col);
+  void deleteRowAt(int row);
+  void deleteColAt(int col);
+  void insertRows(int row, int count);
+
+  // Sizes in the grid's unit; index -1 = every column (row), 0 the header.
+  Unit unit() const { return unit_; }
+  void setUnit(Unit u);
+  double colWidth(int col) const;
+  double rowHeight(int row) const;
+  void setColWidth(int col, double w);
+  void setRowHeight(int row, double h);
+  double defaultColWidth() const { return defColWidth_; }
+  double defaultRowHeight() const { return defRowHeight_; }
+  bool hasColWidthOverrides() const { return !colWidths_.isEmpty(); }
+  bool hasRowHeightOverrides() const { return !rowHeights_.isEmpty(); }
+
+  // Every data cell whose back colour is not one of keep gets the colour to.
+  void replaceBackColors(const QList<QColor>& keep, const QColor& to);
+  // Every stored cell with a non-empty text, row by row. The text shares the cell's characters:
+  // it is valid during the call, and fn may change colours and formats but not texts.
+  void forEachText(const std::function<void(int row, int col, const QString& text)>& fn) const;
+  // Whole-sheet changes made inside a batch send one reset-free dataChanged at its end.
+  class Batch {
+   public:
+    explicit Batch(GridModel& m) : m_(m) { ++m_.batch_; }
+    ~Batch() {
+      if (--m_.batch_ == 0) m_.flushBatch();
+    }
+
+   private:
+    GridModel& m_;
+  };
+
+  // The sheet's own file (dataOnly: size and texts only); see MapFile. A failed load leaves the
+  // sheet as it was; error then names the file.
+  bool saveFile(const QString& path, bool dataOnly, QString* error = nullptr) const;
+  bool loadFile(const QString& path, QString* error = nullptr);
+  void clear();  // every cell and default back to a fresh sheet of the same size
+
+  // QAbstractItemModel.
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
+
+ signals:
+  void sizesChanged();  // column widths or row heights changed
+
+ private:
+  struct Style {
+    QString fontName;  // empty = sheet default
+    double fontSize = 0;
+    qint8 bold = -1;
+    qint8 halign = -1;
+    qint8 type = 0;
+    QString combo;
+    bool operator==(const Style&) const = default;
+  };
+  // A cell's text in one small heap block (length, then UTF-16), a third of a QString's cost; a
+  // large sheet holds a million of them.
+  class CellText {
+   public:
+    CellText() = default;
+    ~CellText() { std::free(p_); }
+    CellText(const CellText& o) { assign(o.view()); }
+    CellText(CellText&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    CellText& operator=(const CellText& o) {
+      if (this != &o) assign(o.view());
+      return *this;
+    }
+    CellText& operator=(CellText&& o) noexcept {
+      std::swap(p_, o.p_);
+      return *this;
+    }
+    CellText& operator=(const QString& s) {
+      assign(QStringView(s));
+      return *this;
+    }
+    bool isEmpty() const { return !p_; }
+    qsizetype size() const {
+      quint32 n = 0;
+      if (p_) std::memcpy(&n, p_, sizeof n);
+      return qsizetype(n);
+    }
+    QString toString() const { return p_ ? QString(data(), size()) : QString(); }
+    // Shares the cell's characters: valid only while the cell's text is unchanged.
+    QString raw() const { return p_ ? QString::fromRawData(data(), size()) : QString(); }
+    QStringView view() const { return p_ ? QStringView(data(), size()) : QStringView(); }
+    void assign(QStringView s) {
+      char* np = nullptr;
+      if (!s.isEmpty()) {
+        const quint32 n = quint32(s.size());
+        np = static_cast<char*>(std::malloc(sizeof n + 2 * size_t(n)));
+        if (!np) throw std::bad_alloc();
+        std::memcpy(np, &n, sizeof n);
+        std::memcpy(np + sizeof n, s.data(), 2 * size_t(n));
+      }
+      std::free(p_);
+      p_ = np;
+    }
+
+   private:
+    const QChar* data() const { return reinterpret_cast<const QChar*>(p_ + sizeof(quint32)); }
+    char* p_ = nullptr;
+  };
+  struct Cell {
+    CellText text;
+    quint32 back = 0;  // 0 = sheet default, else 0xFFRRGGBB
+    quint32 fore = 0;
+    qint32 col = 0;
+    quint16 style = 0;  // 0 = sheet default
+    bool plain() const { return text.isEmpty() && !back && !fore && !style; }
+  };
+  using Row = std::vector<Cell>;
+
+  const Cell* find(int row, int col) const;
+  Cell& cellRef(int row, int col);
+  void prune(int row, int col);
+  // Normalised bounds of a range; false when it is empty. A whole sheet is reported by wholeSheet.
+  bool bounds(const GridRange& r, int& r1, int& c1, int& r2, int& c2) const;
+  static bool isAll(const GridRange& r) { return r.row == -1 && r.col == -1; }
+  template <class F>
+  void applyBlock(const GridRange& range, F&& fn);
+  void changeStyle(const GridRange& range, const std::function<void(Style&)>& change,
+                   const std::function<void(Style&)>& changeDefault);
+  quint16 intern(const Style& s);
+  const Style& styleOf(const Cell* c) const;
+  QFont fontFor(const Style& s) const;
+  void changed(int r1, int c1, int r2, int c2);
+  void flushBatch();
+
+  int maxRows_ = 0;
+  int maxCols_ = 0;
+  std::vector<Row> rows_;  // index = grid row 0..maxRows
+  quint32 defBack_ = 0xFFFFFFFF;
+  quint32 defFore_ = 0xFF000000;
+  Style defStyle_;
+  std::vector<Style> styles_;  // styles_[0] unused (= default)
+  mutable std::vector<QFont> fontCache_;
+  mutable bool fontCacheValid_ = false;
+  Unit unit_ = Unit::Twips;
+  double defColWidth_ = 1000;
+  double defRowHeight_ = 250;
+  QHash<int, double> colWidths_;
+  QHash<int, double> rowHeights_;
+  int batch_ = 0;
+  bool batchDirty_ = false;
+};

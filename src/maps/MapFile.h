@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+#include <functional>
+#include <vector>
+
+// One cell of a map sheet as a map file keeps it. Colours are 0xRRGGBB values.
+struct MapCell {
+  qint32 row = 0;
+  qint32 col = 0;
+  QString text;
+  bool hasBack = false;
+  quint32 back = 0;
+  bool hasFore = false;
+  quint32 fore = 0;
+};
+
+// The sheet as a whole: its size, the sheet-wide colours and every cell that differs from an empty
+// cell in those colours. Row 0 / column 0 are the headers, (0, 0) the corner marker.
+struct MapSheetData {
+  qint32 maxRows = 0;
+  qint32 maxCols = 0;
+  quint32 defaultBack = 0xFFFFFF;
+  quint32 defaultFore = 0x000000;
+  std::vector<MapCell> cells;
+};
+
+// Reads and writes map files. The format is our own: a magic text, a format version, the sheet and
+// a checksum over everything before it, so that a damaged or foreign file is refused as a whole.
+// Cells are streamed, so a large sheet is never held twice.
+namespace MapFile {
+
+inline constexpr qint32 kMaxSize = 100000;  // rows or columns beyond this mean a damaged file
+
+// The map file of a cemetery: the data folder, "zelmap", the id in plain decimal, ".dat".
+QString fileName(const QString& dataPath, qint32 cemeteryId);
+
+struct Header {
+  qint32 maxRows = 0;
+  qint32 maxCols = 0;
+  quint32 defaultBack = 0xFFFFFF;
+  quint32 defaultFore = 0x000000;
+  quint32 cellCount = 0;
+};
+
+// Writes atomically: a failure leaves an earlier file intact. cells(put) must call put exactly
+// header.cellCount times. On failure error holds a message naming the file.
+bool save(const QString& path, const Header& header,
+          const std::function<void(const std::function<void(const MapCell&)>& put)>& cells,
+          QString* error = nullptr);
+// Checks the whole file first; only a sound file reaches onHeader and then onCell for each cell.
+bool load(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell, QString* error = nullptr);
+
+// The same for a sheet held in memory.
+bool save(const QString& path, const MapSheetData& sheet, QString* error = nullptr);
+bool load(const QString& path, MapSheetData& sheet, QString* error = nullptr);
+
+}  // namespace MapFile

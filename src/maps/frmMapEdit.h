@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QWidget>
+
+class GridControl;
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+
+// The map editor of the cemetery ZEL1.CurrentCemeteryId. A child window of the frame; the map is
+// saved only by its Close command.
+class frmMapEdit : public QWidget {
+  Q_OBJECT
+ public:
+  explicit frmMapEdit(QWidget* parent = nullptr);
+  QSize sizeHint() const override { return {900, 650}; }
+
+  GridControl* Spread1;
+  QGroupBox* SSFrame1;
+  QRadioButton* Option1;
+  QRadioButton* Option2;
+  QRadioButton* Option3;
+  QLineEdit* txtSection;
+  QLineEdit* txtLot;
+  QLineEdit* txtGrave;
+  QPushButton* Command1;
+  QGroupBox* SSFrame2;
+  QCheckBox* Check1;
+  QRadioButton* Option4;
+  QRadioButton* Option5;
+  QMenuBar* menuBar;
+  QMenu* mnuZoom;
+  QAction* mnu10;
+  QAction* mnu25;
+  QAction* mnu50;
+  QAction* mnu100;
+  QAction* mnu200;
+  QMenu* mnuRowCol;
+  QAction* mnuColIns;
+  QAction* mnuRowIns;
+  QAction* mnuColDel;
+  QAction* mnuRowDel;
+  QAction* mnuMaxCols;
+  QAction* mnuMaxRows;
+  QAction* mnuHelp;
+  QAction* mnuClose;
+
+  void Command1Click();
+  void zoom(double fontSize, int colWidth, int rowHeight);
+  void mnuColInsClick();
+  void mnuRowInsClick();
+  void mnuColDelClick();
+  void mnuRowDelClick();
+  void mnuMaxColsClick();
+  void mnuMaxRowsClick();
+  void mnuHelpClick();
+  // Saves the map and closes the editor; false (editor left open) when the file could not be written.
+  bool mnuCloseClick();
+  void Spread1Click(int col, int row);
+  void Spread1KeyUp();
+
+ signals:
+  // Close saved the map: the frame shows its toolbar again.
+  void toolbarWanted();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void FormLoad();
+  void showCell(int row, int col);
+  void refit();
+};

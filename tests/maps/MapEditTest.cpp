@@ -1,0 +1,290 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/Zel1.h"
+#include "controls/GridControl.h"
+#include "maps/MapColors.h"
+#include "maps/MapFile.h"
+#include "maps/frmMapEdit.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+class MapEditTest : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    exec(QStringLiteral("insert into cemetery (cemeteryid, name) values (3, 'Oak Hill')"));
+    ZEL1.CurrentCemeteryId = 3;
+  }
+  QString mapFile() const { return MapFile::fileName(ZEL1.DataPath, 3); }
+  void trigger(frmMapEdit& w, const char* name) {
+    w.findChild<QAction*>(QString::fromLatin1(name))->trigger();
+  }
+  // Types the three fields the way the user does.
+  void fill(frmMapEdit& w, const QString& s, const QString& l, const QString& g) {
+    for (QLineEdit* e : {w.txtSection, w.txtLot, w.txtGrave}) e->clear();
+    QTest::keyClicks(w.txtSection, s);
+    QTest::keyClicks(w.txtLot, l);
+    QTest::keyClicks(w.txtGrave, g);
+  }
+  ScriptedMessages msgs;
+};
+
+const QColor kGreen(0, 128, 0);
+
+}  // namespace
+
+TEST_F(MapEditTest, NewMapIsUnusedSpaceAtFullZoom) {
+  frmMapEdit w;
+  EXPECT_EQ(w.windowTitle(), "Oak Hill");
+  EXPECT_EQ(w.Spread1->maxRows(), 500);
+  EXPECT_EQ(w.Spread1->maxCols(), 500);
+  EXPECT_EQ(w.Spread1->backColor(1, 1), kGreen);
+  EXPECT_EQ(w.Spread1->backColor(500, 500), kGreen);
+  EXPECT_EQ(w.Spread1->colWidth(7), 500);
+  EXPECT_EQ(w.Spread1->rowHeight(7), 250);
+  EXPECT_EQ(w.Spread1->grid()->font(1, 1).pointSizeF(), 7);
+  EXPECT_FALSE(QFile::exists(mapFile())) << "nothing is written before Close";
+
+  trigger(w, "mnu10");
+  EXPECT_EQ(w.Spread1->colWidth(1), 50);
+  EXPECT_EQ(w.Spread1->rowHeight(1), 25);
+  EXPECT_EQ(w.Spread1->grid()->font(9, 9).pointSizeF(), 3);
+  trigger(w, "mnu200");
+  EXPECT_EQ(w.Spread1->colWidth(1), 1000);
+  EXPECT_EQ(w.Spread1->grid()->font(9, 9).pointSizeF(), 10);
+
+  msgs.expectHelp(9);
+  trigger(w, "mnuHelp");
+}
+
+TEST_F(MapEditTest, SetNumbersBlocksRowByRowAndSetsKinds) {
+  frmMapEdit w;
+  GridControl& g = *w.Spread1;
+  w.Check1->setChecked(true);
+  fill(w, QStringLiteral(" A "), QStringLiteral("12"), QStringLiteral("5"));
+  g.selectBlock(2, 2, 2, 2);
+  w.Command1->click();
+  EXPECT_EQ(g.text(2, 2), "A,12,5");
+  EXPECT_EQ(g.backColor(2, 2), QColor(Qt::white));
+
+  g.selectBlock(4, 3, 5, 5);
+  w.Command1->click();
+  EXPECT_EQ(g.text(4, 3), "A,12,5");
+  EXPECT_EQ(g.text(4, 5), "A,12,7");
+  EXPECT_EQ(g.text(5, 3), "A,12,8");
+  EXPECT_EQ(g.text(5, 5), "A,12,10");
+  EXPECT_EQ(g.backColor(3, 3), kGreen) << "outside the block";
+
+  // Grave texts that do not start with a number count from 0; halves go to the even neighbour.
+  fill(w, QStringLiteral("B"), QStringLiteral("1"), QStringLiteral("x7"));
+  g.selectBlock(7, 1, 7, 2);
+  w.Command1->click();
+  EXPECT_EQ(g.text(7, 1), "B,1,0");
+  EXPECT_EQ(g.text(7, 2), "B,1,1");
+  fill(w, QStringLiteral("B"), QStringLiteral("1"), QStringLiteral("2.5"));
+  g.selectBlock(8, 1, 8, 1);
+  w.Command1->click();
+  EXPECT_EQ(g.text(8, 1), "B,1,2");
+
+  // Without AutoNumber every cell gets the trimmed fields as they are.
+  w.Check1->setChecked(false);
+  fill(w, QStringLiteral("C"), QStringLiteral("2 "), QStringLiteral(" 9b"));
+  g.selectBlock(10, 1, 11, 2);
+  w.Command1->click();
+  EXPECT_EQ(g.text(10, 1), "C,2,9b");
+  EXPECT_EQ(g.text(11, 2), "C,2,9b");
+
+  // Paths and unused space never keep a text, whatever the fields say.
+  w.Option2->setChecked(true);
+  g.selectBlock(10, 1, 10, 2);
+  w.Command1->click();
+  EXPECT_EQ(g.text(10, 1), "");
+  EXPECT_EQ(g.backColor(10, 2), QColor(Qt::black));
+  w.Option3->setChecked(true);
+  g.selectBlock(11, 1, 11, 1);
+  w.Command1->click();
+  EXPECT_EQ(g.text(11, 1), "");
+  EXPECT_EQ(g.backColor(11, 1), kGreen);
+
+  // Burial lots without a location: empty fields give white cells with no text.
+  w.Option1->setChecked(true);
+  fill(w, QString(), QStringLiteral("  "), QString());
+  g.selectBlock(4, 3, 4, 4);
+  w.Command1->click();
+  EXPECT_EQ(g.text(4, 3), "");
+  EXPECT_EQ(g.backColor(4, 4), QColor(Qt::white));
+  EXPECT_EQ(g.text(4, 5), "A,12,7");
+}
+
+TEST_F(MapEditTest, ClickOrKeyShowsTheCellAndHeadersDoNothing) {
+  frmMapEdit w;
+  GridControl& g = *w.Spread1;
+  g.setText(3, 3, QStringLiteral("A ,12, 4"));
+  g.setBackColor(GridRange::cell(3, 3), Qt::white);
+  g.setBackColor(GridRange::cell(3, 4), Qt::black);
+  g.setText(3, 5, QStringLiteral("A,1"));
+  g.setBackColor(GridRange::cell(3, 5), Qt::red);
+
+  w.Spread1Click(3, 3);
+  EXPECT_EQ(w.txtSection->text(), "A ");
+  EXPECT_EQ(w.txtGrave->text(), " 4");
+  EXPECT_TRUE(w.Option1->isChecked());
+  w.Spread1Click(4, 3);
+  EXPECT_EQ(w.txtSection->text(), "");
+  EXPECT_TRUE(w.Option2->isChecked());
+  w.Spread1Click(5, 3);  // other colours leave the kind as it was
+  EXPECT_TRUE(w.Option2->isChecked());
+  w.Spread1Click(0, 3);
+  w.Spread1Click(3, 0);
+  EXPECT_TRUE(w.Option2->isChecked());
+
+  // The cursor moved by a key shows the cell it lands on.
+  g.setActiveCell(3, 4);
+  g.setFocus();
+  QTest::keyClick(&g, Qt::Key_Left);
+  EXPECT_EQ(g.activeCol(), 3);
+  EXPECT_EQ(w.txtLot->text(), "12");
+  EXPECT_TRUE(w.Option1->isChecked());
+}
+
+TEST_F(MapEditTest, InsertAndRemoveRowsAndColumnsAtTheCursor) {
+  frmMapEdit w;
+  GridControl& g = *w.Spread1;
+  g.setText(5, 5, QStringLiteral("A,1,1"));
+  g.setBackColor(GridRange::block(1, 5, 500, 5), Qt::white);
+  g.setActiveCell(5, 5);
+
+  trigger(w, "mnuColIns");
+  EXPECT_EQ(g.maxCols(), 501);
+  EXPECT_EQ(g.text(5, 6), "A,1,1");
+  EXPECT_EQ(g.backColor(500, 6), QColor(Qt::white));
+  EXPECT_EQ(g.backColor(1, 5), kGreen);
+  EXPECT_EQ(g.text(5, 5), "");
+
+  g.setActiveCell(5, 5);
+  trigger(w, "mnuRowIns");
+  EXPECT_EQ(g.maxRows(), 501);
+  EXPECT_EQ(g.text(6, 6), "A,1,1");
+  EXPECT_EQ(g.backColor(5, 6), kGreen);
+
+  g.setActiveCell(5, 5);
+  trigger(w, "mnuRowDel");
+  trigger(w, "mnuColDel");
+  EXPECT_EQ(g.maxRows(), 500);
+  EXPECT_EQ(g.maxCols(), 500);
+  EXPECT_EQ(g.text(5, 5), "A,1,1");
+  EXPECT_EQ(g.backColor(500, 5), QColor(Qt::white));
+}
+
+TEST_F(MapEditTest, NumberOfColumnsAndRowsGrowAndShrinkTheSheet) {
+  frmMapEdit w;
+  GridControl& g = *w.Spread1;
+  g.setBackColor(GridRange::block(1, 500, 500, 500), Qt::white);
+  g.setText(10, 500, QStringLiteral("A,1,1"));
+
+  for (const std::optional<QString>& answer :
+       {std::optional<QString>(QStringLiteral("0")), std::optional<QString>(QStringLiteral("abc")),
+        std::optional<QString>()}) {
+    msgs.expectInput(QStringLiteral("How many columns would you like?"), answer);
+    trigger(w, "mnuMaxCols");
+    EXPECT_EQ(g.maxCols(), 500);
+  }
+  msgs.expectInput(QStringLiteral("How many columns would you like?"), QStringLiteral("502"));
+  trigger(w, "mnuMaxCols");
+  EXPECT_EQ(g.maxCols(), 502);
+  EXPECT_EQ(g.backColor(10, 500), QColor(Qt::white)) << "existing cells keep their kind";
+  EXPECT_EQ(g.backColor(10, 501), kGreen);
+
+  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("3"));
+  trigger(w, "mnuMaxRows");
+  EXPECT_EQ(g.maxRows(), 3);
+  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("20"));
+  trigger(w, "mnuMaxRows");
+  EXPECT_EQ(g.text(10, 500), "") << "shrinking dropped the cell";
+  EXPECT_EQ(g.backColor(10, 500), kGreen);
+  EXPECT_EQ(g.backColor(2, 500), QColor(Qt::white));
+}
+
+TEST_F(MapEditTest, CloseSavesTheMapAndItComesBackEqual) {
+  QMdiArea area;
+  auto* w = new frmMapEdit;
+  QMdiSubWindow* sub = area.addSubWindow(w);
+  sub->setAttribute(Qt::WA_DeleteOnClose, false);
+  sub->show();
+  QSignalSpy toolbar(w, &frmMapEdit::toolbarWanted);
+  w->Check1->setChecked(true);
+  fill(*w, QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("1"));
+  w->Spread1->selectBlock(1, 1, 3, 4);
+  w->Command1->click();
+  w->Option2->setChecked(true);
+  w->Spread1->selectBlock(4, 1, 4, 10);
+  w->Command1->click();
+  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("40"));
+  trigger(*w, "mnuMaxRows");
+  trigger(*w, "mnuClose");
+  EXPECT_EQ(toolbar.count(), 1);
+  EXPECT_FALSE(sub->isVisible());
+  ASSERT_TRUE(QFile::exists(mapFile()));
+
+  frmMapEdit again;
+  EXPECT_EQ(again.Spread1->text(0, 0), "6.0");
+  EXPECT_EQ(again.Spread1->maxRows(), 40);
+  for (int r = 0; r <= 41; ++r)
+    for (int c = 0; c <= 501; ++c) {
+      ASSERT_EQ(again.Spread1->text(r, c), w->Spread1->text(r, c)) << r << "," << c;
+      ASSERT_EQ(again.Spread1->backColor(r, c), w->Spread1->backColor(r, c)) << r << "," << c;
+    }
+  EXPECT_EQ(again.Spread1->text(3, 4), "A,1,12");
+}
+
+TEST_F(MapEditTest, MapWithoutMarkerIsCleanedOnceWhenOpened) {
+  {
+    GridControl old;
+    old.setMaxRows(30);
+    old.setMaxCols(20);
+    old.setBackColor(GridRange::all(), Qt::white);
+    old.setBackColor(GridRange::cell(1, 1), Qt::red);  // coloured by state by an earlier version
+    old.setBackColor(GridRange::cell(1, 2), Qt::blue);
+    old.setBackColor(GridRange::cell(1, 3), Qt::black);
+    old.setText(1, 1, QStringLiteral("A,1,1"));
+    ASSERT_TRUE(old.saveToFile(mapFile(), false));
+  }
+  frmMapEdit w;
+  EXPECT_EQ(w.Spread1->maxRows(), 30);
+  EXPECT_EQ(w.Spread1->backColor(1, 1), kGreen);
+  EXPECT_EQ(w.Spread1->text(1, 1), "A,1,1");
+  EXPECT_EQ(w.Spread1->backColor(1, 2), kGreen);
+  EXPECT_EQ(w.Spread1->backColor(1, 3), QColor(Qt::black));
+  EXPECT_EQ(w.Spread1->backColor(30, 20), QColor(Qt::white));
+}
+
+TEST_F(MapEditTest, DamagedMapFileIsReportedAndLeftUnchanged) {
+  const QByteArray junk("not a map at all");
+  {
+    QFile f(mapFile());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(junk);
+  }
+  msgs.expectInfo(QStringLiteral("*"));
+  frmMapEdit w;
+  ASSERT_FALSE(msgs.log().empty());
+  EXPECT_TRUE(msgs.log().back().text.contains(mapFile())) << msgs.log().back().text.toStdString();
+  EXPECT_EQ(w.Spread1->maxRows(), 500);
+  EXPECT_EQ(w.Spread1->backColor(250, 250), kGreen);
+  w.close();
+  QFile f(mapFile());
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  EXPECT_EQ(f.readAll(), junk) << "closing the window without Close writes nothing";
+}
