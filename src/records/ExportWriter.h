@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class Connection;
 class RecordSet;
 class Value;
 
@@ -29,11 +30,11 @@ struct Result {
   qint64 records = 0;
 };
 
-// Opens rs on the query (closing it first if open), writes the title line and one line per row to
-// fileName, and leaves rs closed. The file is written aside and put in place only when complete,
-// so a failure keeps the earlier file as it was.
-Result write(RecordSet& rs, const QString& fileName);
-// The same for the program: ZEL1.rsRecords into "zel.csv" in the data folder.
+// Runs the query on cn and writes the title line and one line per row to fileName. The shared
+// record set rs is closed first, as every command that reuses it does, and left closed. The file is written
+// aside and put in place only when complete, so a failure keeps the earlier file as it was.
+Result write(Connection& cn, RecordSet& rs, const QString& fileName);
+// The same for the program: ZEL1.cnData and ZEL1.rsRecords into "zel.csv" in the data folder.
 Result write();
 
 }  // namespace ExportWriter
