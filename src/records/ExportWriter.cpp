@@ -26,43 +26,16 @@ const char* kQuery =
     "ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, ZEL.InterLastName, ZEL.InterFirstName";
 
 // The fields read from each row, by name, in the order of the select list.
-const char* const kFields[] = {"Name",
-                               "cSection",
-                               "Lot",
-                               "Grave",
-                               "LotDesc",
-                               "Vault",
-                               "OwnerLastName",
-                               "OwnerFirstName",
-                               "OwnerAddress1",
-                               "OwnerAddress2",
-                               "OwnerCity",
-                               "OwnerState",
-                               "OwnerZip",
-                               "OwnerPhone",
-                               "InterLastName",
-                               "InterFirstName",
-                               "Sex",
-                               "Age",
-                               "InterNum",
-                               "InterDate",
-                               "DeedBook",
-                               "DeedPage",
-                               "CertNum",
-                               "PurchDate",
-                               "PurchPrice",
-                               "BurialFee",
-                               "AmtPaid",
-                               "BirthPlace",
-                               "LateReside",
-                               "SocialState",
-                               "BirthDate",
-                               "DeathDate",
-                               "DeathCause",
-                               "Undertaker",
-                               "NearestRelative",
-                               "Remarks",
-                               "Status"};
+// clang-format off
+const char* const kFields[] = {
+    "Name", "cSection", "Lot", "Grave", "LotDesc", "Vault",
+    "OwnerLastName", "OwnerFirstName", "OwnerAddress1", "OwnerAddress2", "OwnerCity", "OwnerState",
+    "OwnerZip", "OwnerPhone", "InterLastName", "InterFirstName", "Sex", "Age",
+    "InterNum", "InterDate", "DeedBook", "DeedPage", "CertNum", "PurchDate",
+    "PurchPrice", "BurialFee", "AmtPaid", "BirthPlace", "LateReside", "SocialState",
+    "BirthDate", "DeathDate", "DeathCause", "Undertaker", "NearestRelative", "Remarks",
+    "Status"};
+// clang-format on
 constexpr int kFieldCount = int(sizeof(kFields) / sizeof(kFields[0]));
 
 void appendText(QByteArray& out, const QString& text) {
@@ -104,43 +77,14 @@ QByteArray realText(double d) {
 QString query() { return QString::fromLatin1(kQuery); }
 
 const QStringList& titles() {
-  static const QStringList t = {"Name",
-                                "Section",
-                                "Lot",
-                                "Grave",
-                                "LotDesc",
-                                "Vault",
-                                "OwnerLastName",
-                                "OwnerFirstName",
-                                "OwnerAddress1",
-                                "OwnerAddress2",
-                                "OwnerCity",
-                                "OwnerState",
-                                "OwnerZip",
-                                "OwnerPhone",
-                                "InterLastName",
-                                "InterFirstName",
-                                "Sex",
-                                "Age",
-                                "InterNum",
-                                "InterDate",
-                                "DeedBook",
-                                "DeedPage",
-                                "CertNum",
-                                "PurchDate",
-                                "PurchPrice",
-                                "BurialFee",
-                                "AmtPaid",
-                                "BirthPlace",
-                                "LateReside",
-                                "SocialState",
-                                "BirthDate",
-                                "DeathDate",
-                                "DeathCause",
-                                "Undertaker",
-                                "NearestRelative",
-                                "Remarks",
-                                "Status"};
+  static const QStringList t =
+      QStringLiteral(
+          "Name,Section,Lot,Grave,LotDesc,Vault,OwnerLastName,OwnerFirstName,OwnerAddress1,"
+          "OwnerAddress2,OwnerCity,OwnerState,OwnerZip,OwnerPhone,InterLastName,InterFirstName,Sex,"
+          "Age,InterNum,InterDate,DeedBook,DeedPage,CertNum,PurchDate,PurchPrice,BurialFee,AmtPaid,"
+          "BirthPlace,LateReside,SocialState,BirthDate,DeathDate,DeathCause,Undertaker,"
+          "NearestRelative,Remarks,Status")
+          .split(QLatin1Char(','));
   return t;
 }
 

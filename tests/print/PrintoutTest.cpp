@@ -50,34 +50,15 @@ PrintedRecord sampleRecord() {
   return r;
 }
 
-const char* const kLabels[] = {"Section:",
-                               "Lot:",
-                               "Grave:",
-                               "Status:",
-                               "Interment #:",
-                               "Interment Date:",
-                               "First Name:",
-                               "Last Name:",
-                               "DOB:",
-                               "DOD:",
-                               "Age:",
-                               "Sex:",
-                               "Purchaser First Name:",
-                               "Purchaser Last Name:",
-                               "Deed Book:",
-                               "Deed Page:",
-                               "Certificate Number:",
-                               "Purchase Date:",
-                               "Purchase price:",
-                               "Burial Fee:",
-                               "Vault:",
-                               "Place of Birth:",
-                               "Late Residence:",
-                               "Social State:",
-                               "Nearest Relative:",
-                               "Undertaker:",
-                               "Cause of Death:",
-                               "Remarks:"};
+// clang-format off
+const char* const kLabels[] = {
+    "Section:", "Lot:", "Grave:",
+    "Status:",
+    "Interment #:", "Interment Date:", "First Name:", "Last Name:", "DOB:", "DOD:", "Age:", "Sex:",
+    "Purchaser First Name:", "Purchaser Last Name:", "Deed Book:",
+    "Deed Page:", "Certificate Number:", "Purchase Date:", "Purchase price:", "Burial Fee:",
+    "Vault:", "Place of Birth:", "Late Residence:", "Social State:", "Nearest Relative:", "Undertaker:", "Cause of Death:", "Remarks:"};
+// clang-format on
 
 // The text printed on the same line as a label, starting at the value column; nullptr if none.
 const RecordingSurface::Text* valueOf(const RecordingSurface& s, const RecordingSurface::Text& label) {
