@@ -57,7 +57,8 @@ const char* const kLabels[] = {
     "Interment #:", "Interment Date:", "First Name:", "Last Name:", "DOB:", "DOD:", "Age:", "Sex:",
     "Purchaser First Name:", "Purchaser Last Name:", "Deed Book:",
     "Deed Page:", "Certificate Number:", "Purchase Date:", "Purchase price:", "Burial Fee:",
-    "Vault:", "Place of Birth:", "Late Residence:", "Social State:", "Nearest Relative:", "Undertaker:", "Cause of Death:", "Remarks:"};
+    "Vault:", "Place of Birth:", "Late Residence:", "Social State:",
+    "Nearest Relative:", "Undertaker:", "Cause of Death:", "Remarks:"};
 // clang-format on
 
 // The text printed on the same line as a label, starting at the value column; nullptr if none.
