@@ -1,0 +1,322 @@
+#include "records/ExportWriter.h"
+
+#include <QSaveFile>
+#include <cmath>
+#include <cstring>
+
+#include "app/Zel1.h"
+#include "store/DateValue.h"
+#include "store/DbError.h"
+#include "store/RecordSet.h"
+#include "store/Value.h"
+#include "store/sqlite.h"
+
+namespace ExportWriter {
+
+namespace {
+
+const char* kQuery =
+    "SELECT Cemetery.Name, ZEL.cSection, ZEL.Lot, ZEL.Grave, Lots.LotDesc, ZEL.Vault, ZEL.OwnerLastName, "
+    "ZEL.OwnerFirstName, ZEL.OwnerAddress1, ZEL.OwnerAddress2, ZEL.OwnerCity, ZEL.OwnerState, ZEL.OwnerZip, "
+    "ZEL.OwnerPhone, ZEL.InterLastName, ZEL.InterFirstName, ZEL.Sex, ZEL.Age, ZEL.InterNum, ZEL.InterDate, "
+    "ZEL.DeedBook, ZEL.DeedPage, ZEL.CertNum, ZEL.PurchDate, ZEL.PurchPrice, ZEL.BurialFee, ZEL.AmtPaid, "
+    "ZEL.BirthPlace, ZEL.LateReside, ZEL.SocialState, ZEL.BirthDate, ZEL.DeathDate, ZEL.DeathCause, "
+    "ZEL.Undertaker, ZEL.NearestRelative, ZEL.Remarks, ZEL.Status FROM (ZEL INNER JOIN Lots ON ZEL.LotID = "
+    "Lots.LotID) INNER JOIN Cemetery ON ZEL.CemeteryID = Cemetery.CemeteryID ORDER BY ZEL.cSection, ZEL.Lot, "
+    "ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, ZEL.InterLastName, ZEL.InterFirstName";
+
+// The fields read from each row, by name, in the order of the select list.
+// clang-format off
+const char* const kFields[] = {
+    "Name", "cSection", "Lot", "Grave", "LotDesc", "Vault",
+    "OwnerLastName", "OwnerFirstName", "OwnerAddress1", "OwnerAddress2", "OwnerCity", "OwnerState",
+    "OwnerZip", "OwnerPhone", "InterLastName", "InterFirstName", "Sex", "Age",
+    "InterNum", "InterDate", "DeedBook", "DeedPage", "CertNum", "PurchDate",
+    "PurchPrice", "BurialFee", "AmtPaid", "BirthPlace", "LateReside", "SocialState",
+    "BirthDate", "DeathDate", "DeathCause", "Undertaker", "NearestRelative", "Remarks",
+    "Status"};
+// clang-format on
+constexpr int kFieldCount = int(sizeof(kFields) / sizeof(kFields[0]));
+
+void appendText(QByteArray& out, const QString& text) {
+  out.append('"');
+  if (text.contains(QLatin1Char('"'))) {
+    QString doubled = text;
+    doubled.replace(QLatin1String("\""), QLatin1String("\"\""));
+    out.append(doubled.toUtf8());
+  } else {
+    out.append(text.toUtf8());
+  }
+  out.append('"');
+}
+
+void appendTwo(QByteArray& out, int n) {
+  out.append(char('0' + n / 10));
+  out.append(char('0' + n % 10));
+}
+
+// Shortest plain decimal text: a point, no exponent, no trailing zeros.
+QByteArray realText(double d) {
+  if (!std::isfinite(d)) return QByteArray::number(d);
+  if (std::trunc(d) == d) {
+    if (std::fabs(d) < 9.0e18) return QByteArray::number(qint64(d));
+    return QByteArray::number(d, 'f', 0);
+  }
+  QByteArray s = QByteArray::number(d, 'g', 15);
+  if (s.contains('e')) {
+    const int exponent = int(std::floor(std::log10(std::fabs(d))));
+    s = QByteArray::number(d, 'f', qBound(0, 14 - exponent, 330));
+    while (s.endsWith('0')) s.chop(1);
+    if (s.endsWith('.')) s.chop(1);
+  }
+  return s;
+}
+
+}  // namespace
+
+QString query() { return QString::fromLatin1(kQuery); }
+
+const QStringList& titles() {
+  static const QStringList t =
+      QStringLiteral(
+          "Name,Section,Lot,Grave,LotDesc,Vault,OwnerLastName,OwnerFirstName,OwnerAddress1,"
+          "OwnerAddress2,OwnerCity,OwnerState,OwnerZip,OwnerPhone,InterLastName,InterFirstName,Sex,"
+          "Age,InterNum,InterDate,DeedBook,DeedPage,CertNum,PurchDate,PurchPrice,BurialFee,AmtPaid,"
+          "BirthPlace,LateReside,SocialState,BirthDate,DeathDate,DeathCause,Undertaker,"
+          "NearestRelative,Remarks,Status")
+          .split(QLatin1Char(','));
+  return t;
+}
+
+void appendItem(QByteArray& out, const Value& v) {
+  switch (v.type()) {
+    case Value::Type::Null:
+      out.append("#NULL#");
+      break;
+    case Value::Type::Text:
+      appendText(out, v.toString());
+      break;
+    case Value::Type::Integer:
+      out.append(QByteArray::number(v.toInt()));
+      break;
+    case Value::Type::Real:
+      out.append(realText(v.toDouble()));
+      break;
+    case Value::Type::Money:
+      out.append(v.toMoney().toPlainString().toLatin1());
+      break;
+    case Value::Type::Date: {
+      const QDateTime dt = v.toDateTime();
+      const QDate d = dt.date();
+      const QTime t = dt.time();
+      out.append('#');
+      out.append(QByteArray::number(d.year()).rightJustified(4, '0'));
+      out.append('-');
+      appendTwo(out, d.month());
+      out.append('-');
+      appendTwo(out, d.day());
+      if (v.hasTime() && t != QTime(0, 0)) {
+        out.append(' ');
+        appendTwo(out, t.hour());
+        out.append(':');
+        appendTwo(out, t.minute());
+        out.append(':');
+        appendTwo(out, t.second());
+      }
+      out.append('#');
+      break;
+    }
+  }
+}
+
+QByteArray item(const Value& v) {
+  QByteArray out;
+  appendItem(out, v);
+  return out;
+}
+
+namespace {
+
+enum class Kind { Other, Money, Date };
+
+Kind kindOf(sqlite3_stmt* st, int col) {
+  const char* decl = sqlite3_column_decltype(st, col);
+  if (!decl) return Kind::Other;
+  if (qstricmp(decl, "money") == 0) return Kind::Money;
+  if (qstricmp(decl, "date") == 0 || qstricmp(decl, "datetime") == 0) return Kind::Date;
+  return Kind::Other;
+}
+
+bool isDigits(const char* p, int n) {
+  for (int i = 0; i < n; ++i)
+    if (p[i] < '0' || p[i] > '9') return false;
+  return true;
+}
+
+int number(const char* p, int n) {
+  int v = 0;
+  for (int i = 0; i < n; ++i) v = v * 10 + (p[i] - '0');
+  return v;
+}
+
+// Stored dates in their usual ISO shapes are copied straight through; anything else goes the long
+// way through the store's own reading.
+bool appendStoredDate(QByteArray& out, const char* p, int n) {
+  if (n != 10 && n != 19) return false;
+  if (!isDigits(p, 4) || p[4] != '-' || !isDigits(p + 5, 2) || p[7] != '-' || !isDigits(p + 8, 2))
+    return false;
+  if (!QDate::isValid(number(p, 4), number(p + 5, 2), number(p + 8, 2))) return false;
+  bool withTime = false;
+  if (n == 19) {
+    if (p[10] != ' ' || !isDigits(p + 11, 2) || p[13] != ':' || !isDigits(p + 14, 2) || p[16] != ':' ||
+        !isDigits(p + 17, 2))
+      return false;
+    if (!QTime::isValid(number(p + 11, 2), number(p + 14, 2), number(p + 17, 2))) return false;
+    withTime = std::memcmp(p + 11, "00:00:00", 8) != 0;
+  }
+  out.append('#');
+  out.append(p, withTime ? 19 : 10);
+  out.append('#');
+  return true;
+}
+
+void appendRawText(QByteArray& out, const char* p, int n) {
+  out.append('"');
+  const char* end = p + n;
+  while (const char* q = static_cast<const char*>(std::memchr(p, '"', size_t(end - p)))) {
+    out.append(p, q - p + 1);
+    out.append('"');
+    p = q + 1;
+  }
+  out.append(p, end - p);
+  out.append('"');
+}
+
+// One column of the current row, read as the store reads it (money columns hold scaled integers,
+// date columns ISO text) and written by the item rules.
+void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
+  switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL:
+      out.append("#NULL#");
+      return;
+    case SQLITE_INTEGER: {
+      const qint64 v = sqlite3_column_int64(st, col);
+      if (kind == Kind::Money)
+        out.append(Money::fromScaled(v).toPlainString().toLatin1());
+      else
+        out.append(QByteArray::number(v));
+      return;
+    }
+    case SQLITE_FLOAT: {
+      const double d = sqlite3_column_double(st, col);
+      if (kind == Kind::Money)
+        out.append(Money::fromDouble(d).toPlainString().toLatin1());
+      else
+        out.append(realText(d));
+      return;
+    }
+    default: {
+      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+      const int n = sqlite3_column_bytes(st, col);
+      if (kind == Kind::Date) {
+        if (appendStoredDate(out, p, n)) return;
+        bool hasTime = false;
+        const QDateTime dt = DateValue::fromIso(QString::fromUtf8(p, n), &hasTime);
+        if (dt.isValid()) {
+          appendItem(out, Value(dt, hasTime));
+          return;
+        }
+      } else if (kind == Kind::Money) {
+        appendItem(out, Value(Money::parse(QString::fromUtf8(p, n)).value_or(Money())));
+        return;
+      }
+      appendRawText(out, p, n);
+      return;
+    }
+  }
+}
+
+struct Statement {
+  sqlite3_stmt* st = nullptr;
+  ~Statement() { sqlite3_finalize(st); }
+};
+
+}  // namespace
+
+Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
+  Result result;
+  result.fileName = fileName;
+
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly)) {
+    result.error = file.errorString();
+    return result;
+  }
+
+  QByteArray buffer;
+  constexpr qsizetype kChunk = 1 << 20;
+  buffer.reserve(kChunk + 64 * 1024);
+  bool written = true;
+  const auto flush = [&]() {
+    if (written && file.write(buffer) != buffer.size()) written = false;
+    buffer.clear();
+  };
+
+  for (int i = 0; i < titles().size(); ++i) {
+    if (i) buffer.append(',');
+    appendText(buffer, titles()[i]);
+  }
+  buffer.append("\r\n");
+
+  try {
+    if (rs.isOpen()) rs.close();
+    if (!cn.isOpen()) throw DbError(SQLITE_MISUSE, QStringLiteral("The database is not open."));
+    // The rows are streamed straight from the engine: a record set would make values of every
+    // field first, which costs more than the whole rest of the export.
+    Statement stmt;
+    const QByteArray sql = cn.translate(query()).toUtf8();
+    int rc = sqlite3_prepare_v2(cn.handle(), sql.constData(), int(sql.size()), &stmt.st, nullptr);
+    if (rc != SQLITE_OK) cn.fail(rc);
+
+    // Look the fields up by name once; the rows are then read by position.
+    int index[kFieldCount];
+    Kind kinds[kFieldCount];
+    const int columns = sqlite3_column_count(stmt.st);
+    for (int i = 0; i < kFieldCount; ++i) {
+      index[i] = -1;
+      for (int c = 0; c < columns && index[i] < 0; ++c)
+        if (qstricmp(sqlite3_column_name(stmt.st, c), kFields[i]) == 0) index[i] = c;
+      if (index[i] < 0)
+        throw DbError(SQLITE_ERROR, QStringLiteral("Item not found in this collection: %1").arg(kFields[i]));
+      kinds[i] = kindOf(stmt.st, index[i]);
+    }
+
+    while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW) {
+      for (int i = 0; i < kFieldCount; ++i) {
+        if (i) buffer.append(',');
+        appendColumn(buffer, stmt.st, index[i], kinds[i]);
+      }
+      buffer.append("\r\n");
+      ++result.records;
+      if (buffer.size() >= kChunk) flush();
+    }
+    if (rc != SQLITE_DONE) cn.fail(rc);
+  } catch (const DbError& e) {
+    file.cancelWriting();
+    result.error = e.description();
+    return result;
+  }
+
+  flush();
+  if (!written || !file.commit()) {
+    result.error = file.errorString();
+    file.cancelWriting();
+    return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+Result write() { return write(ZEL1.cnData, ZEL1.rsRecords, ZEL1.dataFile(QLatin1String(kFileName))); }
+
+}  // namespace ExportWriter

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+class Connection;
+class RecordSet;
+class Value;
+
+// The export of every grave record, with its cemetery's name and lot type, to "zel.csv".
+namespace ExportWriter {
+
+inline constexpr const char* kFileName = "zel.csv";
+
+// The export's query and the titles of its 37 columns, in the order of the select list.
+QString query();
+const QStringList& titles();
+
+// One item of a line: texts in double quotes (a quote inside doubled), numbers without trailing
+// zeros and with a point, dates as #yyyy-mm-dd# (with " hh:mm:ss" when a time is stored), Null as
+// #NULL#.
+void appendItem(QByteArray& out, const Value& v);
+QByteArray item(const Value& v);
+
+struct Result {
+  bool ok = false;
+  QString fileName;  // the file written (or that could not be written)
+  QString error;     // why it failed
+  qint64 records = 0;
+};
+
+// Runs the query on cn and writes the title line and one line per row to fileName. The shared
+// record set rs is closed first, as every command that reuses it does, and left closed. The file is written
+// aside and put in place only when complete, so a failure keeps the earlier file as it was.
+Result write(Connection& cn, RecordSet& rs, const QString& fileName);
+// The same for the program: ZEL1.cnData and ZEL1.rsRecords into "zel.csv" in the data folder.
+Result write();
+
+}  // namespace ExportWriter

@@ -1,0 +1,230 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <map>
+
+#include "app/Zel1.h"
+#include "records/ExportWriter.h"
+#include "records/RecordPrintout.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+const QByteArray kTitleLine =
+    "\"Name\",\"Section\",\"Lot\",\"Grave\",\"LotDesc\",\"Vault\",\"OwnerLastName\",\"OwnerFirstName\","
+    "\"OwnerAddress1\",\"OwnerAddress2\",\"OwnerCity\",\"OwnerState\",\"OwnerZip\",\"OwnerPhone\","
+    "\"InterLastName\",\"InterFirstName\",\"Sex\",\"Age\",\"InterNum\",\"InterDate\",\"DeedBook\","
+    "\"DeedPage\","
+    "\"CertNum\",\"PurchDate\",\"PurchPrice\",\"BurialFee\",\"AmtPaid\",\"BirthPlace\",\"LateReside\","
+    "\"SocialState\",\"BirthDate\",\"DeathDate\",\"DeathCause\",\"Undertaker\",\"NearestRelative\","
+    "\"Remarks\","
+    "\"Status\"\r\n";
+
+qint64 addRow(const QString& table, const std::map<QString, Value>& values) {
+  RecordSet& rs = ZEL1.rsLookup;
+  if (rs.isOpen()) rs.close();
+  rs.open("select * from " + table, RecordSet::Cursor::Static);
+  rs.addNew();
+  for (const auto& [name, v] : values) rs.assign(name, v);
+  rs.update();
+  rs.moveLast();
+  const qint64 key = rs.field(0).toInt();
+  rs.close();
+  return key;
+}
+
+QByteArray readFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+  return f.readAll();
+}
+
+QString completeMessage() { return "Export complete. File named " + ZEL1.DataPath + "ZEL.CSV was created."; }
+
+class Export : public DataTest {
+ protected:
+  QString csv() const { return ZEL1.dataFile("zel.csv"); }
+};
+
+}  // namespace
+
+TEST_F(Export, WritesEveryJoinedRecordByTheItemRules) {
+  const qint64 oak = addRow("cemetery", {{"name", "Oak Hill"}});
+  const qint64 mary = addRow("cemetery", {{"name", "Saint Mary's"}});
+  const qint64 gone = addRow("cemetery", {{"name", "Closed"}});
+  const qint64 single = addRow("lots", {{"lotdesc", "Single"}, {"lotprice", Money::fromUnits(300)}});
+  const qint64 family = addRow("lots", {{"lotdesc", "Family, 4 \"large\""}});
+  const qint64 dropped = addRow("lots", {{"lotdesc", "Dropped"}});
+
+  // Section B sorts after section A although it was stored first.
+  addRow("zel", {{"cemeteryid", oak},
+                 {"csection", "B"},
+                 {"lot", "1"},
+                 {"grave", "1"},
+                 {"lotid", single},
+                 {"age", 0.5},
+                 {"purchprice", Money::fromScaled(-35000)},
+                 {"status", "R"}});
+  addRow("zel", {{"cemeteryid", oak},
+                 {"csection", "A"},
+                 {"lot", "1"},
+                 {"grave", "1"},
+                 {"lotid", single},
+                 {"vault", "Concrete"},
+                 {"ownerlastname", "Smith, Jr."},
+                 {"ownerfirstname", "John"},
+                 {"owneraddress1", "1 Main St"},
+                 {"owneraddress2", ""},
+                 {"ownercity", "Springfield"},
+                 {"ownerstate", "IL"},
+                 {"ownerzip", "62701"},
+                 {"ownerphone", "555-0100"},
+                 {"interlastname", "Doe"},
+                 {"interfirstname", "Jane"},
+                 {"sex", "F"},
+                 {"age", 85.0},
+                 {"internum", 117.0},
+                 {"interdate", QDate(2020, 3, 4)},
+                 {"deedbook", "B-7"},
+                 {"deedpage", 33.0},
+                 {"certnum", "C-1001"},
+                 {"purchprice", Money::fromScaled(2507500)},
+                 {"burialfee", Money::fromUnits(300)},
+                 {"amtpaid", Money::fromScaled(125000)},
+                 {"birthplace", "Zürich"},
+                 {"latereside", "Shelbyville"},
+                 {"socialstate", "Widow"},
+                 {"birthdate", QDate(1935, 1, 2)},
+                 {"deathdate", Value(QDateTime(QDate(2020, 3, 1), QTime(14, 5, 9)), true)},
+                 {"deathcause", "Old age"},
+                 {"undertaker", "Miller & Sons"},
+                 {"nearestrelative", "John"},
+                 {"remarks", "Known as \"Babe\", loved"},
+                 {"status", "B"}});
+  addRow("zel", {{"cemeteryid", mary},
+                 {"csection", "A"},
+                 {"lot", "1"},
+                 {"grave", "2"},
+                 {"lotid", family},
+                 {"remarks", ""}});
+  // Left out by the joins: no lot type, a deleted lot type, a deleted cemetery.
+  addRow("zel", {{"cemeteryid", oak}, {"csection", "A"}, {"lot", "0"}, {"grave", "1"}, {"lotid", 0}});
+  addRow("zel", {{"cemeteryid", oak}, {"csection", "A"}, {"lot", "0"}, {"grave", "2"}, {"lotid", dropped}});
+  addRow("zel", {{"cemeteryid", gone}, {"csection", "A"}, {"lot", "0"}, {"grave", "3"}, {"lotid", single}});
+  exec(QString("delete from lots where lotid = %1").arg(dropped));
+  exec(QString("delete from cemetery where cemeteryid = %1").arg(gone));
+
+  ZEL1.rsRecords.open("select * from zel", RecordSet::Cursor::Static);  // as the form holds it
+  {
+    ScriptedMessages m;
+    m.expectInfo(completeMessage());
+    exportRecords();
+  }
+  EXPECT_FALSE(ZEL1.rsRecords.isOpen());
+
+  const QByteArray expected =
+      kTitleLine +
+      "\"Oak Hill\",\"A\",\"1\",\"1\",\"Single\",\"Concrete\",\"Smith, Jr.\",\"John\",\"1 Main St\",\"\","
+      "\"Springfield\",\"IL\",\"62701\",\"555-0100\",\"Doe\",\"Jane\",\"F\",85,117,#2020-03-04#,\"B-7\",33,"
+      "\"C-1001\",#NULL#,250.75,300,12.5,\"Z\xc3\xbcrich\",\"Shelbyville\",\"Widow\",#1935-01-02#,"
+      "#2020-03-01 14:05:09#,\"Old age\",\"Miller & Sons\",\"John\",\"Known as \"\"Babe\"\", "
+      "loved\",\"B\"\r\n"
+      "\"Saint Mary's\",\"A\",\"1\",\"2\",\"Family, 4 "
+      "\"\"large\"\"\",#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,"
+      "#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,"
+      "#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,\"\",#NULL#\r\n"
+      "\"Oak "
+      "Hill\",\"B\",\"1\",\"1\",\"Single\",#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,"
+      "#NULL#,#NULL#,#NULL#,0.5,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,-3.5,#NULL#,#NULL#,#NULL#,#NULL#,"
+      "#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,\"R\"\r\n";
+  const QByteArray actual = readFile(csv());
+  EXPECT_EQ(actual.toStdString(), expected.toStdString());
+}
+
+TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
+  {
+    ScriptedMessages m;
+    m.expectInfo(completeMessage());
+    exportRecords();
+  }
+  EXPECT_EQ(readFile(csv()), kTitleLine);
+
+  const qint64 c = addRow("cemetery", {{"name", "Oak Hill"}});
+  const qint64 l = addRow("lots", {{"lotdesc", "Single"}});
+  addRow("zel", {{"cemeteryid", c}, {"csection", "A"}, {"lotid", l}, {"interdate", Value()}});
+  {
+    ScriptedMessages m;
+    m.expectInfo(completeMessage());
+    exportRecords();
+  }
+  const QList<QByteArray> lines = readFile(csv()).split('\n');
+  ASSERT_EQ(lines.size(), 3);  // two lines and nothing after the last line end
+  EXPECT_TRUE(lines[1].startsWith("\"Oak Hill\",\"A\",#NULL#,#NULL#,\"Single\","));
+  EXPECT_TRUE(lines[2].isEmpty());
+  // Nothing left beside the file from writing it aside.
+  EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
+}
+
+TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
+  {
+    ScriptedMessages m;
+    m.expectInfo(completeMessage());
+    exportRecords();
+  }
+  const QByteArray earlier = readFile(csv());
+
+  // A failing query: the earlier file stays as it was, rsRecords ends closed.
+  exec("drop table lots");
+  {
+    ScriptedMessages m;
+    m.expectInfo("*");
+    exportRecords();
+    ASSERT_EQ(m.log().size(), 1u);
+    EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written.\n\n"))
+        << m.log()[0].text.toStdString();
+    EXPECT_TRUE(m.log()[0].text.contains("lots", Qt::CaseInsensitive)) << m.log()[0].text.toStdString();
+  }
+  EXPECT_EQ(readFile(csv()), earlier);
+  EXPECT_FALSE(ZEL1.rsRecords.isOpen());
+  EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
+
+  // A folder in the way of the file.
+  ASSERT_TRUE(QFile::remove(csv()));
+  ASSERT_TRUE(QDir(ZEL1.DataPath).mkdir("zel.csv"));
+  {
+    ScriptedMessages m;
+    m.expectInfo("*");
+    exportRecords();
+    ASSERT_EQ(m.log().size(), 1u);
+    EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written.\n\n"));
+    EXPECT_GT(m.log()[0].text.size(),
+              QString("The export file " + csv() + " could not be written.\n\n").size());
+  }
+  EXPECT_TRUE(QFileInfo(csv()).isDir());
+
+  // A data folder that does not exist.
+  ZEL1.DataPath = ZEL1.DataPath + "missing/";
+  {
+    ScriptedMessages m;
+    m.expectInfo("*");
+    exportRecords();
+    ASSERT_EQ(m.log().size(), 1u);
+    EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written."));
+  }
+}
+
+TEST(ExportItems, NumbersAndDates) {
+  EXPECT_EQ(ExportWriter::item(Value(1500.0)), "1500");
+  EXPECT_EQ(ExportWriter::item(Value(-2.25)), "-2.25");
+  EXPECT_EQ(ExportWriter::item(Value(0.1)), "0.1");
+  EXPECT_EQ(ExportWriter::item(Value(0.00001)), "0.00001");
+  EXPECT_EQ(ExportWriter::item(Value(qint64(-7))), "-7");
+  EXPECT_EQ(ExportWriter::item(Value(Money::fromScaled(15000000))), "1500");
+  EXPECT_EQ(ExportWriter::item(Value(Money::fromScaled(-2500))), "-0.25");
+  EXPECT_EQ(ExportWriter::item(Value(QDateTime(QDate(2001, 2, 3), QTime(0, 0)), true)), "#2001-02-03#");
+  EXPECT_EQ(ExportWriter::item(Value(QDate(987, 6, 5))), "#0987-06-05#");
+  EXPECT_EQ(ExportWriter::item(Value("")), "\"\"");
+  EXPECT_EQ(ExportWriter::item(Value()), "#NULL#");
+}
