@@ -4,11 +4,13 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTabWidget>
 #include <QToolBar>
 
 #include "RecordFormFixture.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MoneyEdit.h"
+#include "search/frmFind.h"
 
 TEST_F(RecordForm, ListsLoadInNameOrderAndNewSelectsTheOnlyCemetery) {
   addCemetery(QStringLiteral("Oakwood"));
@@ -183,4 +185,24 @@ TEST_F(RecordForm, WorksInsideAnMdiArea) {
   EXPECT_TRUE(closed);
   EXPECT_TRUE(area.subWindowList().isEmpty() || !sub->isVisible());
   ZEL1.RecordChanged = false;
+}
+
+// Run by hand under Xvfb to look at the form: writes /tmp/frmDataEntry.png and /tmp/frmFind.png.
+TEST_F(RecordForm, DISABLED_Screenshot) {
+  addCemetery(QStringLiteral("Oakwood Memorial Gardens"));
+  addLot(QStringLiteral("Single"), QStringLiteral("'4 x 10'"), QStringLiteral("850.0"));
+  exec(QStringLiteral(
+      "insert into zel (cemeteryid, csection, lot, grave, lotid, status, interlastname, "
+      "interfirstname, interdate, birthdate, deathdate, age, sex, ownerlastname, ownerfirstname, "
+      "purchprice, burialfee, amtpaid, remarks) values (1, 'B-2', '10', '3', 1, 'B', 'O''Neil', "
+      "'Mary', '2001-03-18', '1921-03-15', '2001-03-15', 80, 'F', 'O''Neil', 'Patrick', 850.0, 400.0, "
+      "1250.0, 'Headstone set 2002')"));
+  open();
+  form->resize(1000, 680);
+  form->mnuGetFirstClick();
+  form->grab().save(QStringLiteral("/tmp/frmDataEntry.png"));
+  frmFind f;
+  f.Tab1->setCurrentIndex(1);
+  f.show();
+  f.grab().save(QStringLiteral("/tmp/frmFind.png"));
 }
