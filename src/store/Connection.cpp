@@ -27,7 +27,12 @@ void Connection::fail(int rc) const { throw DbError(rc, lastError(db_, rc)); }
 
 void Connection::open(const QString& path, const QString& password, ShareMode mode) {
   close();
-  if (!QFileInfo(path).isFile()) throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  if (!QFileInfo(path).isFile())
+    throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  // The engine takes an empty file for a new database; for us it is a damaged one.
+  if (QFileInfo(path).size() == 0)
+    throw DbError(SQLITE_NOTADB, password.isEmpty() ? QStringLiteral("Not a valid password.")
+                                                    : QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {
@@ -45,11 +50,11 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
     if (rc == SQLITE_NOTADB && password.isEmpty()) msg = QStringLiteral("Not a valid password.");
     throw DbError(rc, msg);
   }
-  const char* setup =
-      mode == ShareMode::Exclusive
-          ? "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA locking_mode=EXCLUSIVE;"
-            " BEGIN EXCLUSIVE; COMMIT;"
-          : "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL;";
+  const char* setup = mode == ShareMode::Exclusive
+                          ? "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768; "
+                            "PRAGMA locking_mode=EXCLUSIVE;"
+                            " BEGIN EXCLUSIVE; COMMIT;"
+                          : "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768;";
   rc = sqlite3_exec(db, setup, nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     QString msg = lastError(db, rc);
@@ -63,17 +68,20 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
 
 void Connection::create(const QString& path, const QString& password) {
   close();
-  if (QFileInfo::exists(path)) throw DbError(SQLITE_CANTOPEN, QStringLiteral("The file '%1' already exists.").arg(path));
+  if (QFileInfo::exists(path))
+    throw DbError(SQLITE_CANTOPEN, QStringLiteral("The file '%1' already exists.").arg(path));
   sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                           nullptr);
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) {
     QString msg = lastError(db, rc);
     sqlite3_close(db);
     throw DbError(rc, msg);
   }
   applyKey(db, password);
-  rc = sqlite3_exec(db, "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; select count(*) from sqlite_master",
+  rc = sqlite3_exec(db,
+                    "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768;"
+                    " select count(*) from sqlite_master",
                     nullptr, nullptr, nullptr);
   if (rc != SQLITE_OK) {
     QString msg = lastError(db, rc);
@@ -123,7 +131,11 @@ void encryptPlainFile(const QString& path, const QString& password) {
     QFile::remove(tmp);
     throw DbError(rc, msg);
   };
-  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  if (!QFileInfo(path).isFile())
+    throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
+  // ATTACH opens with the main file's flags: without CREATE it cannot make the keyed copy.
+  int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) fail(rc);
   int userVersion = 0;
   {
@@ -134,8 +146,9 @@ void encryptPlainFile(const QString& path, const QString& password) {
     sqlite3_finalize(st);
   }
   QString quotedTmp = Dialect::sqlQuote(tmp);
-  QString attach = QStringLiteral("ATTACH DATABASE '%1' AS encrypted KEY '%2'; SELECT sqlcipher_export('encrypted');"
-                                  " PRAGMA encrypted.user_version=%3; DETACH DATABASE encrypted;")
+  QString attach = QStringLiteral(
+                       "ATTACH DATABASE '%1' AS encrypted KEY '%2'; SELECT sqlcipher_export('encrypted');"
+                       " PRAGMA encrypted.user_version=%3; DETACH DATABASE encrypted;")
                        .arg(quotedTmp, Dialect::sqlQuote(password))
                        .arg(userVersion);
   rc = sqlite3_exec(db, attach.toUtf8().constData(), nullptr, nullptr, nullptr);

@@ -196,7 +196,8 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
     Stmt all;
     prepare(text, &all.st);
     setColumns(all.st);
-    if (!keyColumn_.isEmpty()) keyIndex_ = indexOf(keyColumn_);
+    // Without its key in the select list the set can add rows but not edit them.
+    if (hasField(keyColumn_)) keyIndex_ = indexOf(keyColumn_);
     int rc;
     while ((rc = sqlite3_step(all.st)) == SQLITE_ROW) {
       rows_.emplace_back();
@@ -209,7 +210,7 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
     }
   }
   open_ = true;
-  pos_ = -1;
+  pos_ = 0;  // an empty set is at both BOF and EOF
   if (!isEmpty()) moveFirst();
 }
 

@@ -1,0 +1,91 @@
+// Store speed on a large database: writing 100,000 records and reading them the ways the windows do.
+#include <benchmark/benchmark.h>
+
+#include <QTemporaryDir>
+#include <memory>
+
+#include "DataGen.h"
+#include "store/Connection.h"
+#include "store/RecordSet.h"
+
+namespace {
+
+constexpr int kRecords = 100000;
+
+// One keyed database of kRecords records shared by the reading benchmarks.
+struct BigDatabase {
+  QTemporaryDir dir;
+  QString file = dir.filePath(QStringLiteral("zel.mdb"));
+  Connection cn;
+  BigDatabase() {
+    DataGen::Options o;
+    o.records = kRecords;
+    DataGen::makeDatabase(file, o, QString::fromLatin1(kDatabasePassword));
+    cn.open(file, QString::fromLatin1(kDatabasePassword));
+  }
+};
+
+BigDatabase& big() {
+  static BigDatabase db;
+  return db;
+}
+
+void BM_GenerateRecords(benchmark::State& state) {
+  QTemporaryDir dir;
+  DataGen::Options o;
+  o.records = int(state.range(0));
+  int n = 0;
+  for (auto _ : state) {
+    DataGen::makeDatabase(dir.filePath(QStringLiteral("gen%1.mdb").arg(n++)), o,
+                          QString::fromLatin1(kDatabasePassword));
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_GenerateRecords)->Arg(kRecords)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// The record form's set: every record of the file in place order, then its last row.
+void BM_OpenStaticKeyedSet(benchmark::State& state) {
+  Connection& cn = big().cn;
+  for (auto _ : state) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("select * from zel order by csection, lot, grave"), RecordSet::Cursor::Static);
+    rs.moveLast();
+    benchmark::DoNotOptimize(rs.field(QStringLiteral("recid")));
+  }
+  state.SetItemsProcessed(state.iterations() * kRecords);
+}
+BENCHMARK(BM_OpenStaticKeyedSet)->Unit(benchmark::kMillisecond);
+
+// Stepping through a static keyed set: each move reads one row.
+void BM_StepStaticKeyedSet(benchmark::State& state) {
+  RecordSet rs(&big().cn);
+  rs.open(QStringLiteral("select * from zel order by interlastname, interfirstname"),
+          RecordSet::Cursor::Static);
+  for (auto _ : state) {
+    rs.moveNext();
+    if (rs.eof()) rs.moveFirst();
+    benchmark::DoNotOptimize(rs.field(QStringLiteral("interlastname")));
+  }
+}
+BENCHMARK(BM_StepStaticKeyedSet);
+
+// A report's or the export's read: every row once, forward only, a few fields by name.
+void BM_ReadAllForwardOnly(benchmark::State& state) {
+  Connection& cn = big().cn;
+  for (auto _ : state) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral(
+        "select * from zel where purchprice+burialfee<>amtpaid order by ownerlastname, ownerfirstname"));
+    Money total;
+    for (; !rs.eof(); rs.moveNext())
+      total += rs.field(QStringLiteral("purchprice")).toMoney() +
+               rs.field(QStringLiteral("burialfee")).toMoney() -
+               rs.field(QStringLiteral("amtpaid")).toMoney();
+    benchmark::DoNotOptimize(total);
+  }
+}
+BENCHMARK(BM_ReadAllForwardOnly)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,66 @@
+// Writes a database of synthetic records: the demo seed, or bigger files for trying things out.
+#include <QCoreApplication>
+#include <QStringList>
+#include <cstdio>
+
+#include "DataGen.h"
+#include "store/Connection.h"
+
+namespace {
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: zel_seed [--records N] [--cemeteries N] [--lot-types N] [--seed N] [--burials-only]\n"
+               "                [--plain | --password TEXT] FILE\n"
+               "Without --plain or --password the file gets the program's password.\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QStringList args = app.arguments().mid(1);
+  DataGen::Options o;
+  QString password = QString::fromLatin1(kDatabasePassword);
+  QString file;
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& a = args[i];
+    auto number = [&](int& out) {
+      bool ok = false;
+      if (i + 1 < args.size()) out = args[++i].toInt(&ok);
+      return ok && out >= 0;
+    };
+    bool ok = true;
+    if (a == QLatin1String("--records")) {
+      ok = number(o.records);
+    } else if (a == QLatin1String("--cemeteries")) {
+      ok = number(o.cemeteries);
+    } else if (a == QLatin1String("--lot-types")) {
+      ok = number(o.lotTypes);
+    } else if (a == QLatin1String("--seed")) {
+      int s = 0;
+      ok = number(s);
+      o.seed = quint32(s);
+    } else if (a == QLatin1String("--burials-only")) {
+      o.allStates = false;
+    } else if (a == QLatin1String("--plain")) {
+      password.clear();
+    } else if (a == QLatin1String("--password") && i + 1 < args.size()) {
+      password = args[++i];
+    } else if (!a.startsWith(QLatin1String("--")) && file.isEmpty()) {
+      file = a;
+    } else {
+      ok = false;
+    }
+    if (!ok) return usage();
+  }
+  if (file.isEmpty()) return usage();
+  try {
+    DataGen::makeDatabase(file, o, password);
+  } catch (const DbError& e) {
+    std::fprintf(stderr, "zel_seed: %s: %s\n", qPrintable(file), qPrintable(e.description()));
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,136 @@
+// The program's SQL texts as the windows write them, run on a real database.
+#include <gtest/gtest.h>
+
+#include "StoreTestUtil.h"
+#include "app/Zel1.h"
+#include "store/Dialect.h"
+#include "support/TestFolder.h"
+
+using namespace storetest;
+
+namespace {
+
+class DialectTest : public DataTest {
+ protected:
+  qint64 add(Fields fields) { return addRow(ZEL1.cnData, QStringLiteral("zel"), fields); }
+  void setDateFormat(const char* f) {
+    ZEL1.DateDisplayFormat = QString::fromLatin1(f);
+    ZEL1.cnData.setDateDisplayFormat(ZEL1.DateDisplayFormat);
+  }
+  // The values of one column of a query, joined with blanks.
+  QString column(const QString& sql, RecordSet::Cursor cursor = RecordSet::Cursor::ForwardOnly) {
+    RecordSet rs(&ZEL1.cnData);
+    rs.open(sql, cursor);
+    QStringList out;
+    for (; !rs.eof(); rs.moveNext()) out << rs.field(0).toString();
+    return out.join(u' ');
+  }
+};
+
+Money money(const char* text) { return *Money::parse(QString::fromLatin1(text)); }
+
+}  // namespace
+
+TEST_F(DialectTest, DateLiteralsAreReadInTheDisplayOrder) {
+  exec("insert into zel (csection, deathdate) values ('A', #03-04-2020#)");
+  EXPECT_EQ(scalar("select deathdate from zel where csection='A'"), "2020-03-04");
+  EXPECT_EQ(scalar("select csection from zel where deathdate=#3/4/2020#"), "A");
+  EXPECT_EQ(scalar("select count(*) from zel where deathdate=#04-03-2020#"), "0");
+
+  setDateFormat("dd-mm-yyyy");
+  exec("insert into zel (csection, deathdate) values ('B', #03-04-2020#)");
+  EXPECT_EQ(scalar("select deathdate from zel where csection='B'"), "2020-04-03");
+  EXPECT_EQ(scalar("select csection from zel where deathdate=#04.03.2020#"), "A");
+  EXPECT_EQ(column("select csection from zel where deathdate>=#01-04-2020# order by csection"), "B");
+  // ISO text means the same in either order.
+  EXPECT_EQ(scalar("select csection from zel where deathdate=#2020-03-04#"), "A");
+
+  // A date that does not exist matches nothing rather than failing or matching some other day.
+  EXPECT_EQ(scalar("select count(*) from zel where deathdate=#31-02-2020#"), "0");
+  // "#" inside a quoted text is text.
+  exec("insert into zel (csection, remarks) values ('C', 'Plot #5, row #2')");
+  EXPECT_EQ(scalar("select remarks from zel where remarks like '%#5%'"), "Plot #5, row #2");
+}
+
+TEST_F(DialectTest, SelectTopLimitsTheOrderedRows) {
+  for (const char* s : {"D", "B", "E", "A", "C"}) add({{"csection", s}, {"status", "B"}});
+  EXPECT_EQ(column("select top 1 * from zel order by csection"),
+            column("select recid from zel where csection='A'"));
+  EXPECT_EQ(column("SELECT TOP 2 csection FROM zel WHERE status='B' ORDER BY csection DESC;"), "E D");
+  EXPECT_EQ(column("select top 3 csection from zel order by csection", RecordSet::Cursor::Static), "A B C");
+  EXPECT_EQ(column("select csection from zel where csection='select top 1' order by csection"), "");
+}
+
+TEST_F(DialectTest, TextComparesOrdersAndMatchesRegardlessOfCase) {
+  add({{"csection", "b"}, {"ownerlastname", "Smith"}, {"status", "B"}});
+  add({{"csection", "A"}, {"ownerlastname", "SMITHERS"}, {"status", "s"}});
+  add({{"csection", "C"}, {"ownerlastname", "Asmith"}, {"status", "R"}});
+  add({{"csection", "a2"}, {"ownerlastname", "O'Brien"}, {"status", " "}});
+
+  EXPECT_EQ(column("select csection from zel where status='b'"), "b");
+  EXPECT_EQ(column("select csection from zel where Status='S'"), "A");
+  EXPECT_EQ(column("select csection from zel order by csection"), "A a2 b C");
+  EXPECT_EQ(column("select csection from zel where csection>'B' order by cSection"), "C");
+  EXPECT_EQ(column("select csection from zel where ownerlastname like 'smith%' order by csection"), "A b");
+  EXPECT_EQ(column("select csection from zel where ownerlastname='smith'"), "b");
+  EXPECT_EQ(column("select csection from zel where ownerlastname='" + Dialect::sqlQuote("o'brien") + "'"),
+            "a2");
+  EXPECT_EQ(column("select csection from zel where rtrim(status)>'' order by csection"), "A b C");
+}
+
+TEST_F(DialectTest, ExportJoinKeepsOnlyRecordsWithTheirCemeteryAndLotType) {
+  const qint64 cem = addRow(ZEL1.cnData, "cemetery", {{"name", "Hillcrest"}});
+  const qint64 gone = addRow(ZEL1.cnData, "cemetery", {{"name", "Closed"}});
+  const qint64 lot = addRow(ZEL1.cnData, "lots", {{"lotdesc", "Single"}, {"lotprice", money("500")}});
+  add({{"cemeteryid", cem},
+       {"lotid", lot},
+       {"csection", "B"},
+       {"lot", "1"},
+       {"grave", "1"},
+       {"purchprice", money("250.75")}});
+  add({{"cemeteryid", cem},
+       {"lotid", lot},
+       {"csection", "a"},
+       {"lot", "2"},
+       {"grave", "1"},
+       {"interdate", QDate(2001, 2, 3)}});
+  add({{"cemeteryid", cem}, {"lotid", 0}, {"csection", "A"}, {"lot", "1"}});
+  add({{"cemeteryid", gone}, {"lotid", lot}, {"csection", "A"}, {"lot", "3"}});
+  exec(QStringLiteral("delete from cemetery where cemeteryid=%1").arg(gone));
+
+  RecordSet rs(&ZEL1.cnData);
+  rs.open(
+      "SELECT Cemetery.Name, ZEL.cSection, ZEL.Lot, ZEL.Grave, Lots.LotDesc, ZEL.InterDate, ZEL.PurchPrice, "
+      "ZEL.Status FROM (ZEL INNER JOIN Lots ON ZEL.LotID = Lots.LotID) INNER JOIN Cemetery ON ZEL.CemeteryID "
+      "= "
+      "Cemetery.CemeteryID ORDER BY ZEL.cSection, ZEL.Lot, ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, "
+      "ZEL.InterLastName, ZEL.InterFirstName",
+      RecordSet::Cursor::Default);
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.field("Name").toString(), "Hillcrest");
+  EXPECT_EQ(rs.field("cSection").toString(), "a");
+  EXPECT_EQ(rs.field("LotDesc").toString(), "Single");
+  EXPECT_EQ(rs.field("InterDate"), Value(QDate(2001, 2, 3)));
+  EXPECT_TRUE(rs.field("PurchPrice").toMoney().isZero());
+  rs.moveNext();
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.field("cSection").toString(), "B");
+  EXPECT_TRUE(rs.field("InterDate").isNull());
+  EXPECT_EQ(rs.field("PurchPrice"), Value(money("250.75")));
+  rs.moveNext();
+  EXPECT_TRUE(rs.eof());
+}
+
+TEST_F(DialectTest, BalanceConditionIsExactOnMoney) {
+  auto owes = [&](const char* price, const char* fee, const char* paid) {
+    exec("delete from zel");
+    add({{"purchprice", money(price)}, {"burialfee", money(fee)}, {"amtpaid", money(paid)}});
+    return scalar("select count(*) as cnt from zel where purchprice+burialfee<>amtpaid") == "1";
+  };
+  EXPECT_FALSE(owes("0.1", "0.2", "0.3"));
+  EXPECT_FALSE(owes("8999999999.99", "0.01", "9000000000"));
+  EXPECT_TRUE(owes("8999999999.99", "0.01", "8999999999.99"));
+  EXPECT_TRUE(owes("250.75", "0", "250.70"));
+  EXPECT_TRUE(owes("300", "0", "325"));  // overpaid is listed too
+  EXPECT_TRUE(owes("0.0001", "0", "0"));
+}

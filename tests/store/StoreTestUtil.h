@@ -1,0 +1,43 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <initializer_list>
+#include <utility>
+
+#include "store/Connection.h"
+#include "store/RecordSet.h"
+#include "store/Value.h"
+
+namespace storetest {
+
+inline QByteArray bytesOf(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll();
+}
+
+inline void writeBytes(const QString& path, const QByteArray& bytes) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(bytes);
+}
+
+using Fields = std::initializer_list<std::pair<const char*, Value>>;
+
+// Adds one row to a table the way the record form's save does: through a static set, then moves
+// to the last row. Returns the new key.
+inline qint64 addRow(Connection& cn, const QString& table, Fields fields) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select * from %1 where 1=0").arg(table), RecordSet::Cursor::Static);
+  rs.addNew();
+  for (const auto& [name, value] : fields) rs.assign(QString::fromLatin1(name), value);
+  rs.update();
+  rs.moveLast();
+  return rs.field(0).toInt();
+}
+
+}  // namespace storetest
