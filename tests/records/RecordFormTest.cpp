@@ -178,6 +178,14 @@ TEST_F(RecordForm, WorksInsideAnMdiArea) {
   f->onClosed = [&] { closed = true; };
   QMdiSubWindow* sub = area.addSubWindow(f);
   sub->show();
+  // Activation inside the area runs a waiting query.
+  exec(QStringLiteral("insert into zel (csection) values ('Q')"));
+  ZEL1.PendingQuery = QStringLiteral("select * from zel");
+  area.setActiveSubWindow(nullptr);
+  area.setActiveSubWindow(sub);
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  EXPECT_EQ(f->txtSection->text(), QStringLiteral("Q"));
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
   QTest::keyClicks(f->txtRemarks, QStringLiteral("x"));
   msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
                        MessageService::Answer::No, true);
