@@ -620,7 +620,16 @@ void frmDataEntry::ShowCurrentRecord() {
   txtCauseOfDeath->setText(trimmedText(f("deathcause")));
   txtRemarks->setText(trimmedText(f("remarks")));
   ZEL1.RecordChanged = false;
+  focusSection();
+}
+
+void frmDataEntry::focusSection() {
+  // The form moves the focus itself: the field being left must not react to the record just shown
+  // (an age field would otherwise fill in a date of the new record and mark it changed).
+  const bool was = suppressFocus_;
+  suppressFocus_ = true;
   txtSection->setFocus();
+  suppressFocus_ = was;
 }
 
 void frmDataEntry::mnuNewClick() {
@@ -646,7 +655,7 @@ void frmDataEntry::mnuNewClick() {
     f->clear();
   if (txtCemetery->count() == 1) txtCemetery->setCurrentIndex(0);
   ZEL1.RecordChanged = false;
-  if (txtSection->isVisible()) txtSection->setFocus();
+  if (txtSection->isVisible()) focusSection();
 }
 
 // ---- Navigation and opening ----

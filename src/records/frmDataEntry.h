@@ -169,6 +169,7 @@ class frmDataEntry : public QMainWindow {
   void dateHint(DateEdit* field);
   // Puts the focus back on a refused field once the current focus change has finished.
   void returnFocusTo(QWidget* field);
+  void focusSection();
   bool writeRecord(bool isNew);
   bool placeTaken(bool isNew);
   void reportError(const std::exception& e);

@@ -132,7 +132,13 @@ bool frmDataEntry::writeRecord(bool isNew) {
   RecordSet& rs = ZEL1.rsRecords;
   if (isNew) {
     if (!rs.isOpen()) rs.open(QStringLiteral("select * from zel where recid=0"), RecordSet::Cursor::Static);
-    rs.addNew();
+    try {
+      rs.addNew();
+    } catch (const DbError&) {
+      // Another window left the set open read-only: take the empty set on zel instead.
+      rs.open(QStringLiteral("select * from zel where recid=0"), RecordSet::Cursor::Static);
+      rs.addNew();
+    }
   }
   auto text = [&](const char* col, const QLineEdit* f) { rs.assign(QLatin1String(col), f->text()); };
   auto number = [&](const char* col, const QLineEdit* f) {

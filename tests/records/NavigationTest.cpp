@@ -214,3 +214,29 @@ TEST_F(Navigation, PendingQueryRunsOnceAtActivation) {
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
   EXPECT_FALSE(ZEL1.RecordChanged);
 }
+
+TEST_F(Navigation, MovingOnFromTheAgeFieldLeavesTheNextRecordAsStored) {
+  // Zeller has a date of death but no date of birth; the age field must not fill one in.
+  form->mnuGetFirstClick();
+  type(form->txtAge, QString());
+  key(form->txtAge, Qt::Key_PageDown);
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  EXPECT_TRUE(form->txtDateOfBirth->text().isEmpty());
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  EXPECT_EQ(form->focusWidget(), form->txtSection);
+}
+
+TEST_F(Navigation, ShortcutKeysRunTheirCommands) {
+  form->mnuGetFirstClick();
+  type(form->txtRemarks, QStringLiteral("by key"));
+  QTest::keyClick(form->txtRemarks, Qt::Key_F12);
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='by key'")), QStringLiteral("Adams"));
+  QTest::keyClick(form->txtRemarks, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
+    static_cast<frmFind&>(d).Command2->click();
+    return int(d.result());
+  });
+  QTest::keyClick(form->txtSection, Qt::Key_F, Qt::ControlModifier);
+}
