@@ -54,7 +54,8 @@ struct Setup {
     ZEL1.DateDisplayFormat = QStringLiteral("mm-dd-yyyy");
     DataGen::Options o;
     o.records = kRecords;
-    DataGen::makeDatabase(ZEL1.dataFile(QStringLiteral("zel.mdb")), o, QString::fromLatin1(kDatabasePassword));
+    DataGen::makeDatabase(ZEL1.dataFile(QStringLiteral("zel.mdb")), o,
+                          QString::fromLatin1(kDatabasePassword));
     ZEL1.cnData.open(ZEL1.dataFile(QStringLiteral("zel.mdb")), QString::fromLatin1(kDatabasePassword));
     setMessageService(&msgs);
     form = std::make_unique<frmDataEntry>();

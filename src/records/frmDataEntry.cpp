@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -89,7 +90,6 @@ QString deriveState(bool intermentDateValid, const QString& interredFirst, const
 frmDataEntry::frmDataEntry(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("frmDataEntry"));
   setWindowTitle(QStringLiteral("Data Entry"));
-  setAttribute(Qt::WA_DeleteOnClose, false);
   buildForm();
   buildMenus();
   connectReactions();
@@ -822,7 +822,8 @@ bool frmDataEntry::navigationKey(int key) {
 }
 
 bool frmDataEntry::eventFilter(QObject* watched, QEvent* e) {
-  if (e->type() == QEvent::KeyPress) {
+  // Open menus keep their own Home/End/Page keys.
+  if (e->type() == QEvent::KeyPress && !qobject_cast<QMenu*>(watched)) {
     auto* k = static_cast<QKeyEvent*>(e);
     if (!(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) && navigationKey(k->key())) return true;
   }

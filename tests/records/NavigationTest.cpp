@@ -231,7 +231,8 @@ TEST_F(Navigation, ShortcutKeysRunTheirCommands) {
   type(form->txtRemarks, QStringLiteral("by key"));
   QTest::keyClick(form->txtRemarks, Qt::Key_F12);
   EXPECT_FALSE(ZEL1.RecordChanged);
-  EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='by key'")), QStringLiteral("Adams"));
+  EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='by key'")),
+            QStringLiteral("Adams"));
   QTest::keyClick(form->txtRemarks, Qt::Key_N, Qt::ControlModifier);
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
   msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
