@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QTabWidget>
 #include <QToolBar>
+#include <iostream>
 
 #include "RecordFormFixture.h"
 #include "controls/MaskedEdit.h"
@@ -196,19 +197,21 @@ TEST_F(RecordForm, WorksInsideAnMdiArea) {
 }
 
 // Run by hand under Xvfb to look at the form: writes /tmp/frmDataEntry.png and /tmp/frmFind.png.
+// (Money columns hold the amount scaled by 10000.)
 TEST_F(RecordForm, DISABLED_Screenshot) {
   addCemetery(QStringLiteral("Oakwood Memorial Gardens"));
-  addLot(QStringLiteral("Single"), QStringLiteral("'4 x 10'"), QStringLiteral("850.0"));
+  addLot(QStringLiteral("Single"), QStringLiteral("'4 x 10'"), QStringLiteral("8500000"));
   exec(QStringLiteral(
       "insert into zel (cemeteryid, csection, lot, grave, lotid, status, interlastname, "
       "interfirstname, interdate, birthdate, deathdate, age, sex, ownerlastname, ownerfirstname, "
       "purchprice, burialfee, amtpaid, remarks) values (1, 'B-2', '10', '3', 1, 'B', 'O''Neil', "
-      "'Mary', '2001-03-18', '1921-03-15', '2001-03-15', 80, 'F', 'O''Neil', 'Patrick', 850.0, 400.0, "
-      "1250.0, 'Headstone set 2002')"));
+      "'Mary', '2001-03-18', '1921-03-15', '2001-03-15', 80, 'F', 'O''Neil', 'Patrick', 8500000, 4000000, "
+      "12500000, 'Headstone set 2002')"));
   open();
   form->resize(1000, 680);
   form->mnuGetFirstClick();
   form->grab().save(QStringLiteral("/tmp/frmDataEntry.png"));
+  std::cout << "minimum size " << form->minimumSizeHint().width() << "x" << form->minimumSizeHint().height() << "\n";
   frmFind f;
   f.Tab1->setCurrentIndex(1);
   f.show();
