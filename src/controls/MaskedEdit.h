@@ -8,6 +8,7 @@
 // character is refused as a whole.
 class MaskedEdit : public QLineEdit {
   Q_OBJECT
+  Q_PROPERTY(QString allowedCharacters READ allowedCharacters WRITE setAllowedCharacters)
  public:
   explicit MaskedEdit(QWidget* parent = nullptr);
 

@@ -31,19 +31,9 @@
 #include "search/frmFind.h"
 #include "store/DbError.h"
 #include "store/Schema.h"
+#include "ui_frmDataEntry.h"
 
 namespace {
-
-const QString kLocationChars =
-    QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-abcdefghijklmnopqrstuvwxyz");
-const QString kDigits = QStringLiteral("0123456789");
-
-template <class T>
-T* named(QWidget* parent, const char* name) {
-  auto* w = new T(parent);
-  w->setObjectName(QLatin1String(name));
-  return w;
-}
 
 QString trimmedText(const Value& v) { return v.isNull() ? QString() : v.toString().trimmed(); }
 
@@ -114,231 +104,63 @@ frmDataEntry::frmDataEntry(QWidget* parent) : QMainWindow(parent) {
 frmDataEntry::~frmDataEntry() = default;
 
 void frmDataEntry::buildForm() {
+  // The fields, labels and frames are laid out in frmDataEntry.ui.
   auto* central = new QWidget(this);
-  central->setObjectName(QStringLiteral("centralWidget"));
+  ui_ = std::make_unique<Ui::frmDataEntryFields>();
+  ui_->setupUi(central);
   setCentralWidget(central);
-
-  auto label = [&](QWidget* parent, const char* name, const QString& text, QWidget* buddy) {
-    auto* l = named<QLabel>(parent, name);
-    l->setText(text);
-    l->setBuddy(buddy);
-    return l;
-  };
-  auto text = [&](QWidget* parent, const char* name) { return named<QLineEdit>(parent, name); };
-  auto masked = [&](QWidget* parent, const char* name, const QString& chars) {
-    auto* m = named<MaskedEdit>(parent, name);
-    m->setAllowedCharacters(chars);
-    return m;
-  };
-
-  // Top: place of the grave, cemetery and lot type.
-  auto* top = new QWidget(central);
-  auto* tg = new QGridLayout(top);
-  tg->setContentsMargins(0, 0, 0, 0);
-  txtSection = masked(top, "txtSection", kLocationChars);
-  txtLot = masked(top, "txtLot", kLocationChars);
-  txtGrave = masked(top, "txtGrave", kLocationChars);
-  txtStatus = text(top, "txtStatus");
-  txtStatus->setReadOnly(true);
-  txtStatus->setText(QStringLiteral("OPEN"));
-  txtStatus->setFocusPolicy(Qt::ClickFocus);
-  txtRecordNum = text(top, "txtRecordNum");
-  txtRecordNum->setReadOnly(true);
-  txtRecordNum->setFocusPolicy(Qt::ClickFocus);
-  txtCemetery = named<QComboBox>(top, "txtCemetery");
-  txtLotInfo = named<QComboBox>(top, "txtLotInfo");
-  Command1 = named<QPushButton>(top, "Command1");
-  Command1->setText(QStringLiteral("Modify"));
-  Command2 = named<QPushButton>(top, "Command2");
-  Command2->setText(QStringLiteral("Modify"));
-  tg->addWidget(label(top, "lblSection", QStringLiteral("Section"), txtSection), 0, 0);
-  tg->addWidget(label(top, "lblLot", QStringLiteral("Lot"), txtLot), 0, 1);
-  tg->addWidget(label(top, "lblGrave", QStringLiteral("Grave"), txtGrave), 0, 2);
-  tg->addWidget(label(top, "lblStatus", QStringLiteral("Status"), txtStatus), 0, 3);
-  tg->addWidget(label(top, "lblRecordNum", QStringLiteral("Record #"), txtRecordNum), 0, 4);
-  tg->addWidget(txtSection, 1, 0);
-  tg->addWidget(txtLot, 1, 1);
-  tg->addWidget(txtGrave, 1, 2);
-  tg->addWidget(txtStatus, 1, 3);
-  tg->addWidget(txtRecordNum, 1, 4);
-  tg->addWidget(label(top, "lblCemetery", QStringLiteral("Cemetery"), txtCemetery), 0, 5);
-  auto* cemRow = new QHBoxLayout;
-  cemRow->addWidget(txtCemetery, 1);
-  cemRow->addWidget(Command1);
-  tg->addLayout(cemRow, 1, 5);
-  tg->addWidget(label(top, "lblLotInfo", QStringLiteral("Lot Information"), txtLotInfo), 0, 6);
-  auto* lotRow = new QHBoxLayout;
-  lotRow->addWidget(txtLotInfo, 1);
-  lotRow->addWidget(Command2);
-  tg->addLayout(lotRow, 1, 6);
-  for (int c = 0; c < 5; ++c) tg->setColumnStretch(c, 1);
-  tg->setColumnStretch(5, 3);
-  tg->setColumnStretch(6, 3);
-
-  // Address fields live with the form but are edited through the address dialog.
-  txtAddr1 = text(central, "txtAddr1");
-  txtAddr2 = text(central, "txtAddr2");
-  txtCity = text(central, "txtCity");
-  txtState = text(central, "txtState");
-  txtZipCode = masked(central, "txtZipCode", QStringLiteral("0123456789-"));
-  txtPhone = text(central, "txtPhone");
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{txtAddr1, txtAddr2, txtCity, txtState, txtZipCode, txtPhone})
-    w->hide();
-
-  // A frame with labelled fields in rows of label/field pairs.
-  auto frame = [&](const char* name, const QString& title) {
-    auto* g = named<QGroupBox>(central, name);
-    g->setTitle(title);
-    return g;
-  };
-
-  // Interred Information.
-  QGroupBox* interred = frame("fraInterred", QStringLiteral("Interred Information"));
-  auto* ig = new QGridLayout(interred);
-  txtIntermentNum = masked(interred, "txtIntermentNum", kDigits);
-  txtInterredFirstName = text(interred, "txtInterredFirstName");
-  txtInterredLastName = text(interred, "txtInterredLastName");
-  txtIntermentDate = named<DateEdit>(interred, "txtIntermentDate");
-  txtDateOfBirth = named<DateEdit>(interred, "txtDateOfBirth");
-  txtDateOfDeath = named<DateEdit>(interred, "txtDateOfDeath");
-  txtAge = masked(interred, "txtAge", kDigits);
-  txtMale = named<QRadioButton>(interred, "txtMale");
-  txtMale->setText(QStringLiteral("Male"));
-  txtFemale = named<QRadioButton>(interred, "txtFemale");
-  txtFemale->setText(QStringLiteral("Female"));
-  txtUnknown = named<QRadioButton>(interred, "txtUnknown");
-  txtUnknown->setText(QStringLiteral("Unknown"));
-  ig->addWidget(label(interred, "lblIntermentNum", QStringLiteral("Interment #"), txtIntermentNum), 0, 0);
-  ig->addWidget(txtIntermentNum, 0, 1);
-  ig->addWidget(label(interred, "lblIntermentDate", QStringLiteral("Interment Date"), txtIntermentDate), 0,
-                2);
-  ig->addWidget(txtIntermentDate, 0, 3);
-  ig->addWidget(label(interred, "lblInterredFirstName", QStringLiteral("First Name"), txtInterredFirstName),
-                1, 0);
-  ig->addWidget(txtInterredFirstName, 1, 1, 1, 3);
-  ig->addWidget(label(interred, "lblInterredLastName", QStringLiteral("Last Name"), txtInterredLastName), 2,
-                0);
-  ig->addWidget(txtInterredLastName, 2, 1, 1, 3);
-  ig->addWidget(label(interred, "lblDateOfBirth", QStringLiteral("Date of Birth"), txtDateOfBirth), 3, 0);
-  ig->addWidget(txtDateOfBirth, 3, 1);
-  ig->addWidget(label(interred, "lblDateOfDeath", QStringLiteral("Date of Death"), txtDateOfDeath), 3, 2);
-  ig->addWidget(txtDateOfDeath, 3, 3);
-  ig->addWidget(label(interred, "lblAge", QStringLiteral("Age"), txtAge), 4, 0);
-  ig->addWidget(txtAge, 4, 1);
-  auto* sexRow = new QHBoxLayout;
-  sexRow->addWidget(txtMale);
-  sexRow->addWidget(txtFemale);
-  sexRow->addWidget(txtUnknown);
-  sexRow->addStretch(1);
-  ig->addLayout(sexRow, 4, 2, 1, 2);
-  ig->setColumnStretch(1, 1);
-  ig->setColumnStretch(3, 1);
-  ig->setRowStretch(5, 1);
-
-  // Purchaser Information.
-  QGroupBox* purchaser = frame("fraPurchaser", QStringLiteral("Purchaser Information"));
-  auto* pg = new QGridLayout(purchaser);
-  txtPurchaserFirstName = text(purchaser, "txtPurchaserFirstName");
-  txtPurchaserLastName = text(purchaser, "txtPurchaserLastName");
-  txtDeedBook = text(purchaser, "txtDeedBook");
-  txtDeedPage = masked(purchaser, "txtDeedPage", kDigits);
-  txtCertificateNum = text(purchaser, "txtCertificateNum");
-  txtPurchDate = named<DateEdit>(purchaser, "txtPurchDate");
-  txtPurchPrice = named<MoneyEdit>(purchaser, "txtPurchPrice");
-  txtBurialFee = named<MoneyEdit>(purchaser, "txtBurialFee");
-  txtPaid = named<MoneyEdit>(purchaser, "txtPaid");
-  Command3 = named<QPushButton>(purchaser, "Command3");
-  Command3->setText(QStringLiteral("Address"));
-  pg->addWidget(
-      label(purchaser, "lblPurchaserFirstName", QStringLiteral("First Name"), txtPurchaserFirstName), 0, 0);
-  pg->addWidget(txtPurchaserFirstName, 0, 1, 1, 3);
-  pg->addWidget(label(purchaser, "lblPurchaserLastName", QStringLiteral("Last Name"), txtPurchaserLastName),
-                1, 0);
-  pg->addWidget(txtPurchaserLastName, 1, 1, 1, 3);
-  pg->addWidget(label(purchaser, "lblDeedBook", QStringLiteral("Deed Book"), txtDeedBook), 2, 0);
-  pg->addWidget(txtDeedBook, 2, 1);
-  pg->addWidget(label(purchaser, "lblDeedPage", QStringLiteral("Deed Page"), txtDeedPage), 2, 2);
-  pg->addWidget(txtDeedPage, 2, 3);
-  pg->addWidget(
-      label(purchaser, "lblCertificateNum", QStringLiteral("Certificate Number"), txtCertificateNum), 3, 0);
-  pg->addWidget(txtCertificateNum, 3, 1);
-  pg->addWidget(label(purchaser, "lblPurchDate", QStringLiteral("Purchase Date"), txtPurchDate), 3, 2);
-  pg->addWidget(txtPurchDate, 3, 3);
-  pg->addWidget(label(purchaser, "lblPurchPrice", QStringLiteral("Purchase Price"), txtPurchPrice), 4, 0);
-  pg->addWidget(txtPurchPrice, 4, 1);
-  pg->addWidget(label(purchaser, "lblBurialFee", QStringLiteral("Burial Fee"), txtBurialFee), 4, 2);
-  pg->addWidget(txtBurialFee, 4, 3);
-  lblPaid = label(purchaser, "lblPaid", QStringLiteral("Amount Paid"), txtPaid);
-  pg->addWidget(lblPaid, 5, 0);
-  pg->addWidget(txtPaid, 5, 1);
-  pg->addWidget(Command3, 5, 3, Qt::AlignRight);
-  pg->setColumnStretch(1, 1);
-  pg->setColumnStretch(3, 1);
-  pg->setRowStretch(6, 1);
-
-  // Other Information.
-  QGroupBox* other = frame("fraOther", QStringLiteral("Other Information"));
-  auto* og = new QGridLayout(other);
-  txtVault = text(other, "txtVault");
-  txtPlaceOfBirth = text(other, "txtPlaceOfBirth");
-  txtLateResidence = text(other, "txtLateResidence");
-  txtSocialState = text(other, "txtSocialState");
-  txtNearestRelative = text(other, "txtNearestRelative");
-  txtUndertaker = text(other, "txtUndertaker");
-  txtCauseOfDeath = text(other, "txtCauseOfDeath");
-  txtRemarks = text(other, "txtRemarks");
-  og->addWidget(label(other, "lblVault", QStringLiteral("Vault"), txtVault), 0, 0);
-  og->addWidget(txtVault, 0, 1);
-  og->addWidget(label(other, "lblPlaceOfBirth", QStringLiteral("Place of Birth"), txtPlaceOfBirth), 0, 2);
-  og->addWidget(txtPlaceOfBirth, 0, 3);
-  og->addWidget(label(other, "lblLateResidence", QStringLiteral("Late Residence"), txtLateResidence), 1, 0);
-  og->addWidget(txtLateResidence, 1, 1);
-  og->addWidget(label(other, "lblSocialState", QStringLiteral("Social State"), txtSocialState), 1, 2);
-  og->addWidget(txtSocialState, 1, 3);
-  og->addWidget(label(other, "lblNearestRelative", QStringLiteral("Nearest Relative"), txtNearestRelative), 2,
-                0);
-  og->addWidget(txtNearestRelative, 2, 1);
-  og->addWidget(label(other, "lblUndertaker", QStringLiteral("Undertaker"), txtUndertaker), 2, 2);
-  og->addWidget(txtUndertaker, 2, 3);
-  og->addWidget(label(other, "lblCauseOfDeath", QStringLiteral("Cause of Death "), txtCauseOfDeath), 3, 0);
-  og->addWidget(txtCauseOfDeath, 3, 1, 1, 3);
-  og->addWidget(label(other, "lblRemarks", QStringLiteral("Remarks"), txtRemarks), 4, 0);
-  og->addWidget(txtRemarks, 4, 1, 1, 3);
-  og->setColumnStretch(1, 1);
-  og->setColumnStretch(3, 1);
-  og->setRowStretch(5, 1);
-
-  // Navigation Controls.
-  QGroupBox* nav = frame("fraNavigation", QStringLiteral("Navigation Controls"));
-  auto* ng = new QVBoxLayout(nav);
-  Combo1 = named<QComboBox>(nav, "Combo1");
-  Check1 = named<QCheckBox>(nav, "Check1");
-  Check1->setText(QStringLiteral("This Cemetery Only"));
-  Option1 = named<QRadioButton>(nav, "Option1");
-  Option1->setText(QStringLiteral("Sort by Location"));
-  Option1->setChecked(true);
-  Option2 = named<QRadioButton>(nav, "Option2");
-  Option2->setText(QStringLiteral("Sort by Interred"));
-  Option3 = named<QRadioButton>(nav, "Option3");
-  Option3->setText(QStringLiteral("Sort by Owner"));
-  Option4 = named<QRadioButton>(nav, "Option4");
-  Option4->setText(QStringLiteral("Sort by DOD"));
-  Option5 = named<QRadioButton>(nav, "Option5");
-  Option5->setText(QStringLiteral("Sort by DOB"));
-  ng->addWidget(Combo1);
-  ng->addWidget(Check1);
-  for (QRadioButton* o : {Option1, Option2, Option3, Option4, Option5}) ng->addWidget(o);
-  ng->addStretch(1);
-
-  auto* grid = new QGridLayout(central);
-  grid->addWidget(top, 0, 0, 1, 2);
-  grid->addWidget(interred, 1, 0);
-  grid->addWidget(purchaser, 1, 1);
-  grid->addWidget(other, 2, 0);
-  grid->addWidget(nav, 2, 1);
-  grid->setColumnStretch(0, 1);
-  grid->setColumnStretch(1, 1);
+  Ui::frmDataEntryFields& u = *ui_;
+  txtSection = u.txtSection;
+  txtLot = u.txtLot;
+  txtGrave = u.txtGrave;
+  txtStatus = u.txtStatus;
+  txtCemetery = u.txtCemetery;
+  txtRecordNum = u.txtRecordNum;
+  txtLotInfo = u.txtLotInfo;
+  Command1 = u.Command1;
+  Command2 = u.Command2;
+  txtAddr1 = u.txtAddr1;
+  txtAddr2 = u.txtAddr2;
+  txtCity = u.txtCity;
+  txtState = u.txtState;
+  txtZipCode = u.txtZipCode;
+  txtPhone = u.txtPhone;
+  txtIntermentNum = u.txtIntermentNum;
+  txtInterredFirstName = u.txtInterredFirstName;
+  txtInterredLastName = u.txtInterredLastName;
+  txtIntermentDate = u.txtIntermentDate;
+  txtDateOfBirth = u.txtDateOfBirth;
+  txtDateOfDeath = u.txtDateOfDeath;
+  txtAge = u.txtAge;
+  txtMale = u.txtMale;
+  txtFemale = u.txtFemale;
+  txtUnknown = u.txtUnknown;
+  txtPurchaserFirstName = u.txtPurchaserFirstName;
+  txtPurchaserLastName = u.txtPurchaserLastName;
+  txtDeedBook = u.txtDeedBook;
+  txtDeedPage = u.txtDeedPage;
+  txtCertificateNum = u.txtCertificateNum;
+  txtPurchDate = u.txtPurchDate;
+  txtPurchPrice = u.txtPurchPrice;
+  txtBurialFee = u.txtBurialFee;
+  txtPaid = u.txtPaid;
+  lblPaid = u.lblPaid;
+  Command3 = u.Command3;
+  txtVault = u.txtVault;
+  txtPlaceOfBirth = u.txtPlaceOfBirth;
+  txtLateResidence = u.txtLateResidence;
+  txtSocialState = u.txtSocialState;
+  txtNearestRelative = u.txtNearestRelative;
+  txtUndertaker = u.txtUndertaker;
+  txtCauseOfDeath = u.txtCauseOfDeath;
+  txtRemarks = u.txtRemarks;
+  Combo1 = u.Combo1;
+  Check1 = u.Check1;
+  Option1 = u.Option1;
+  Option2 = u.Option2;
+  Option3 = u.Option3;
+  Option4 = u.Option4;
+  Option5 = u.Option5;
 
   // The sex buttons are exclusive among themselves only, and all three may be off.
   for (QRadioButton* r : {txtMale, txtFemale, txtUnknown}) r->setAutoExclusive(false);
@@ -351,22 +173,6 @@ void frmDataEntry::buildForm() {
   connect(txtUnknown, &QRadioButton::toggled, this, [this](bool on) {
     if (on) txtMale->setChecked(false), txtFemale->setChecked(false);
   });
-
-  setTabOrder(txtSection, txtLot);
-  setTabOrder(txtLot, txtGrave);
-  setTabOrder(txtGrave, txtCemetery);
-  setTabOrder(txtCemetery, txtLotInfo);
-  setTabOrder(txtLotInfo, txtIntermentNum);
-  setTabOrder(txtIntermentNum, txtIntermentDate);
-  setTabOrder(txtIntermentDate, txtInterredFirstName);
-  setTabOrder(txtInterredFirstName, txtInterredLastName);
-  setTabOrder(txtInterredLastName, txtDateOfBirth);
-  setTabOrder(txtDateOfBirth, txtDateOfDeath);
-  setTabOrder(txtDateOfDeath, txtAge);
-  setTabOrder(txtAge, txtMale);
-  setTabOrder(txtMale, txtFemale);
-  setTabOrder(txtFemale, txtUnknown);
-  setTabOrder(txtUnknown, txtPurchaserFirstName);
 }
 
 void frmDataEntry::buildMenus() {

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <memory>
 
 #include "store/Value.h"
 
@@ -19,6 +20,9 @@ class QPushButton;
 class DateEdit;
 class MaskedEdit;
 class MoneyEdit;
+namespace Ui {
+class frmDataEntryFields;
+}
 
 // The grave record form: shows one row of zel at a time, and creates, changes, finds, steps
 // through, saves and removes records. It works on its own or inside the frame's QMdiArea.
@@ -174,6 +178,7 @@ class frmDataEntry : public QMainWindow {
   bool placeTaken(bool isNew);
   void reportError(const std::exception& e);
 
+  std::unique_ptr<Ui::frmDataEntryFields> ui_;
   bool closing_ = false;
   bool suppressFocus_ = false;
 };
