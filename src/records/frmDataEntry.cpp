@@ -316,8 +316,13 @@ void frmDataEntry::connectReactions() {
                                     txtRemarks};
   // txtPaid counts too: an edit of the amount paid alone must not be lost without asking.
   for (QLineEdit* f : fields) connect(f, &QLineEdit::textChanged, this, &frmDataEntry::markChanged);
-  for (QRadioButton* r : {txtMale, txtFemale, txtUnknown})
-    connect(r, &QRadioButton::clicked, this, &frmDataEntry::markChanged);
+  for (QRadioButton* r : {txtMale, txtFemale, txtUnknown}) {
+    connect(r, &QRadioButton::clicked, this, [this, r] {
+      // A click on the chosen button keeps it chosen, as option buttons do.
+      if (!r->isChecked()) r->setChecked(true);
+      markChanged();
+    });
+  }
   connect(txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
   connect(txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
 
@@ -581,6 +586,8 @@ void frmDataEntry::mnuOpenClick() {
       }
     }
   } catch (const std::exception&) {
+    // Not left pending: the next activation would only fail on it again.
+    ZEL1.PendingQuery.clear();
     messages().information(QStringLiteral("The search could not be performed."));
   }
 }

@@ -37,25 +37,8 @@ TEST_F(RecordForm, ListsLoadInNameOrderAndNewSelectsTheOnlyCemetery) {
   EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
 }
 
-TEST_F(RecordForm, MenusAndToolbarCarryTheirCaptionsAndKeys) {
+TEST_F(RecordForm, CommandsOfOtherWindowsRunTheirHooks) {
   open();
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("Data Entry"));
-  QStringList bar;
-  for (QAction* a : form->menuBar()->actions()) bar << a->text();
-  EXPECT_EQ(bar, (QStringList{"&File", "C&lose", "&Help"}));
-  EXPECT_EQ(form->mnuNew->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
-  EXPECT_EQ(form->mnuOpen->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
-  EXPECT_EQ(form->mnuSave->shortcut(), QKeySequence(Qt::Key_F12));
-  for (const char* name : {"mnuPrint", "mnuImport", "mnuExport", "mnuMapView", "mnuRemove", "mnuGetFirst"})
-    EXPECT_NE(form->findChild<QAction*>(QLatin1String(name)), nullptr) << name;
-  QStringList keys, tips;
-  for (QAction* a : form->Toolbar1->actions())
-    if (!a->isSeparator()) keys << a->data().toString(), tips << a->toolTip();
-  EXPECT_EQ(keys, (QStringList{"New", "Find", "Save", "Print", "First", "Prev", "Next", "Last", "MapView",
-                               "Close"}));
-  EXPECT_EQ(tips[4], QStringLiteral("Get First Record"));
-  EXPECT_EQ(tips[9], QStringLiteral("Close this Window"));
-
   // Hooks wired by the frame run from their menu items and buttons.
   int printed = 0, cemeteryManager = 0;
   form->onPrint = [&] { ++printed; };
@@ -127,6 +110,8 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
   form->ShowCurrentRecord();
   form->txtUnknown->click();
   EXPECT_TRUE(ZEL1.RecordChanged);
+  form->txtUnknown->click();  // clicking the chosen one keeps it
+  EXPECT_TRUE(form->txtUnknown->isChecked());
   form->mnuNewClick();
   EXPECT_FALSE(ZEL1.RecordChanged);
   EXPECT_EQ(form->txtRecordNum->text(), QString());
@@ -211,7 +196,8 @@ TEST_F(RecordForm, DISABLED_Screenshot) {
   form->resize(1000, 680);
   form->mnuGetFirstClick();
   form->grab().save(QStringLiteral("/tmp/frmDataEntry.png"));
-  std::cout << "minimum size " << form->minimumSizeHint().width() << "x" << form->minimumSizeHint().height() << "\n";
+  std::cout << "minimum size " << form->minimumSizeHint().width() << "x" << form->minimumSizeHint().height()
+            << "\n";
   frmFind f;
   f.Tab1->setCurrentIndex(1);
   f.show();
