@@ -200,7 +200,7 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
   find(
       2, [](frmFind&) {}, QStringLiteral("The search could not be performed."));
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
-  ZEL1.PendingQuery.clear();
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
 }
 
 TEST_F(Navigation, PendingQueryRunsOnceAtActivation) {
