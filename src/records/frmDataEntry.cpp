@@ -316,6 +316,9 @@ void frmDataEntry::connectReactions() {
                                     txtRemarks};
   // txtPaid counts too: an edit of the amount paid alone must not be lost without asking.
   for (QLineEdit* f : fields) connect(f, &QLineEdit::textChanged, this, &frmDataEntry::markChanged);
+  // So do the address fields when the address dialog changes them: the save question then covers them.
+  for (QLineEdit* f : {txtAddr1, txtAddr2, txtCity, txtState, static_cast<QLineEdit*>(txtZipCode), txtPhone})
+    connect(f, &QLineEdit::textChanged, this, &frmDataEntry::markChanged);
   for (QRadioButton* r : {txtMale, txtFemale, txtUnknown}) {
     connect(r, &QRadioButton::clicked, this, [this, r] {
       // A click on the chosen button keeps it chosen, as option buttons do.

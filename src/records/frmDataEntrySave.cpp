@@ -242,8 +242,13 @@ void frmDataEntry::mnuSaveClick() {
     if (!isNew) {
       // The form's row must be the set's current row; reopen it when the set moved elsewhere.
       RecordSet& rs = ZEL1.rsRecords;
-      const bool onRow = rs.isOpen() && !rs.eof() && !rs.bof() &&
-                         QString::number(rs.field(QStringLiteral("recid")).toInt()) == txtRecordNum->text();
+      bool onRow = false;
+      try {
+        onRow = rs.isOpen() && !rs.eof() && !rs.bof() &&
+                QString::number(rs.field(QStringLiteral("recid")).toInt()) == txtRecordNum->text();
+      } catch (const DbError&) {
+        onRow = false;  // the current row was removed meanwhile
+      }
       if (!onRow) {
         if (rs.isOpen()) rs.close();
         rs.open(QStringLiteral("select * from zel where recid=") +

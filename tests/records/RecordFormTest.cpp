@@ -99,14 +99,17 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
   EXPECT_FALSE(form->txtMale->isChecked() || form->txtFemale->isChecked() || form->txtUnknown->isChecked());
   EXPECT_FALSE(ZEL1.RecordChanged);
 
-  // Any edit marks the record changed, the amount paid included.
+  // Any edit marks the record changed, the amount paid and the address included.
   for (QLineEdit* f : {static_cast<QLineEdit*>(form->txtRemarks), static_cast<QLineEdit*>(form->txtPaid),
-                       static_cast<QLineEdit*>(form->txtDateOfBirth)}) {
+                       static_cast<QLineEdit*>(form->txtDateOfBirth), form->txtCity}) {
     form->ShowCurrentRecord();
     ASSERT_FALSE(ZEL1.RecordChanged);
     QTest::keyClicks(f, QStringLiteral("1"));
     EXPECT_TRUE(ZEL1.RecordChanged) << f->objectName().toStdString();
   }
+  form->ShowCurrentRecord();
+  form->txtCity->setText(QString());  // written back unchanged by the address dialog
+  EXPECT_FALSE(ZEL1.RecordChanged);
   form->ShowCurrentRecord();
   form->txtUnknown->click();
   EXPECT_TRUE(ZEL1.RecordChanged);
