@@ -563,6 +563,8 @@ void frmDataEntry::FormActivate() {
   if (ZEL1.PendingQuery.isEmpty()) return;
   const QString sql = ZEL1.PendingQuery;
   ZEL1.PendingQuery.clear();
+  // The record on the form is about to be replaced: unsaved edits are offered for saving first.
+  askToSave();
   try {
     openRecords(sql);
     if (ZEL1.rsRecords.isEmpty()) {
@@ -578,6 +580,7 @@ void frmDataEntry::FormActivate() {
 
 void frmDataEntry::mnuOpenClick() {
   try {
+    askToSave();  // the form is cleared next; edits are not dropped without asking
     mnuNewClick();
     frmFind find(this);
     messages().execModal(find);

@@ -174,7 +174,9 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
             QStringLiteral("select * from zel where internum=0 and birthdate=#02-03-1901# "));
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
 
-  form->mnuNewClick();
+  // Edits on the form are offered for saving before Find clears it.
+  type(form->txtVault, QStringLiteral("v"));
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
   find(2, [](frmFind& f) {
     QTest::keyClicks(f.txtPurchaserLastName, QStringLiteral("O'B"));
     QTest::keyClicks(f.txtDeedBook, QStringLiteral("D'1"));
@@ -208,9 +210,12 @@ TEST_F(Navigation, PendingQueryRunsOnceAtActivation) {
   form->FormActivate();
   EXPECT_EQ(name(), QStringLiteral("Moore"));
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
-  type(form->txtVault, QStringLiteral("x"));  // no save question here
+  // Unsaved edits are offered for saving before the record is replaced.
+  type(form->txtVault, QStringLiteral("x"));
   ZEL1.PendingQuery = QStringLiteral("select * from zel where recid=-1");
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   form->FormActivate();
+  EXPECT_EQ(scalar(QStringLiteral("select vault from zel where interlastname='Moore'")), QStringLiteral("x"));
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
   EXPECT_FALSE(ZEL1.RecordChanged);
 }
