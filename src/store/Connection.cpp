@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "store/Dialect.h"
+#include "store/RecordSet.h"
 #include "store/sqlite.h"
 
 namespace {
@@ -64,6 +66,7 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
   db_ = db;
   path_ = path;
   mode_ = mode;
+  password_ = password;
 }
 
 void Connection::create(const QString& path, const QString& password) {
@@ -91,9 +94,12 @@ void Connection::create(const QString& path, const QString& password) {
   db_ = db;
   path_ = path;
   mode_ = ShareMode::Default;
+  password_ = password;
 }
 
 void Connection::close() {
+  for (RecordSet* rs : std::vector<RecordSet*>(sets_)) rs->close();
+  sets_.clear();
   if (!db_) return;
   sqlite3_close_v2(db_);
   db_ = nullptr;
@@ -104,6 +110,17 @@ QString Connection::translate(const QString& sql) const { return Dialect::transl
 
 void Connection::execute(const QString& sql) {
   if (!db_) throw DbError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+  static const QRegularExpression alter(
+      QStringLiteral("^\\s*alter\\s+database\\s+password\\s+([^\\s;]+)\\s+([^\\s;]+)\\s*;?\\s*$"),
+      QRegularExpression::CaseInsensitiveOption);
+  if (auto m = alter.match(sql); m.hasMatch()) {
+    auto word = [&](int i) {
+      QString w = m.captured(i);
+      return w.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0 ? QString() : w;
+    };
+    changePassword(word(1), word(2));
+    return;
+  }
   QByteArray s = translate(sql).toUtf8();
   char* err = nullptr;
   int rc = sqlite3_exec(db_, s.constData(), nullptr, nullptr, &err);
@@ -112,6 +129,29 @@ void Connection::execute(const QString& sql) {
     sqlite3_free(err);
     throw DbError(rc, msg);
   }
+}
+
+void Connection::changePassword(const QString& newPassword, const QString& oldPassword) {
+  if (oldPassword != password_) throw DbError(SQLITE_AUTH, QStringLiteral("Not a valid password."));
+  if (newPassword == oldPassword) return;
+  if (newPassword.isEmpty())
+    throw DbError(SQLITE_MISUSE, QStringLiteral("Removing the database password is not supported."));
+  if (inTransaction()) throw DbError(SQLITE_BUSY, QStringLiteral("The database is in a transaction."));
+  const QString path = path_;
+  const ShareMode mode = mode_;
+  if (oldPassword.isEmpty()) {
+    // A plain file is keyed into a copy that replaces it, with the connection closed meanwhile.
+    close();
+    encryptPlainFile(path, newPassword);
+    open(path, newPassword, mode);
+    return;
+  }
+  const QString rekey = QStringLiteral("PRAGMA rekey='%1'").arg(Dialect::sqlQuote(newPassword));
+  int rc = sqlite3_exec(db_, rekey.toUtf8().constData(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) fail(rc);
+  // The rekey reports success even when it did nothing: check by opening with the new key.
+  close();
+  open(path, newPassword, mode);
 }
 
 void Connection::beginTransaction() { execute(QStringLiteral("BEGIN IMMEDIATE")); }

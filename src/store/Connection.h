@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QString>
+#include <vector>
 
 #include "store/DbError.h"
 
 struct sqlite3;
+class RecordSet;
 
 // The one database connection: an SQLCipher file opened with or without the file's password.
 class Connection {
@@ -23,12 +25,16 @@ class Connection {
   void open(const QString& path, const QString& password, ShareMode mode = ShareMode::Default);
   // Creates a new, empty file with the password (fails when the file exists).
   void create(const QString& path, const QString& password);
+  // Closes the record sets open on this connection too: their statements would otherwise keep the
+  // file open (and locked) after the close.
   void close();
   bool isOpen() const { return db_ != nullptr; }
   const QString& path() const { return path_; }
   ShareMode mode() const { return mode_; }
 
-  // Runs statements that return no rows, after the dialect translation.
+  // Runs statements that return no rows, after the dialect translation. The password statement
+  // "ALTER DATABASE PASSWORD new old;" (NULL for none) keys a plain file or changes the key; the
+  // connection stays open on the file in its sharing mode.
   void execute(const QString& sql);
   void beginTransaction();
   void commit();
@@ -44,8 +50,14 @@ class Connection {
   [[noreturn]] void fail(int rc) const;
 
  private:
+  friend class RecordSet;
+  std::vector<RecordSet*> sets_;  // open record sets, registered by RecordSet::open
+
+  void changePassword(const QString& newPassword, const QString& oldPassword);
+
   sqlite3* db_ = nullptr;
   QString path_;
+  QString password_;
   ShareMode mode_ = ShareMode::Default;
   QString dateFormat_ = QStringLiteral("mm-dd-yyyy");
 };

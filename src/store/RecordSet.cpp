@@ -1,6 +1,7 @@
 #include "store/RecordSet.h"
 
 #include <QRegularExpression>
+#include <cmath>
 
 #include "store/DateValue.h"
 #include "store/sqlite.h"
@@ -12,9 +13,9 @@ DbError closedError() {
 }
 
 DbError noRowError() {
-  return DbError(3021,
-                 QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested "
-                                "operation requires a current record."));
+  return DbError(
+      3021, QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested "
+                           "operation requires a current record."));
 }
 
 struct Stmt {
@@ -48,6 +49,10 @@ void RecordSet::requireOpen() const {
 }
 
 void RecordSet::close() {
+  if (registered_) {
+    std::erase(registered_->sets_, this);
+    registered_ = nullptr;
+  }
   sqlite3_finalize(stmt_);
   stmt_ = nullptr;
   sqlite3_finalize(fetch_);
@@ -83,9 +88,15 @@ void RecordSet::setColumns(sqlite3_stmt* st) {
     names_ << name;
     index_.insert(name.toLower(), i);  // first of equal names wins
     QString decl = QString::fromUtf8(sqlite3_column_decltype(st, i)).toUpper();
-    kinds_.push_back(decl == QLatin1String("MONEY")                                    ? ColKind::Money
-                     : (decl == QLatin1String("DATE") || decl == QLatin1String("DATETIME")) ? ColKind::Date
-                                                                                       : ColKind::Other);
+    ColKind kind = ColKind::Other;
+    if (decl == QLatin1String("MONEY"))
+      kind = ColKind::Money;
+    else if (decl == QLatin1String("DATE") || decl == QLatin1String("DATETIME"))
+      kind = ColKind::Date;
+    else if (decl == QLatin1String("DOUBLE") || decl == QLatin1String("REAL") ||
+             decl == QLatin1String("INTEGER"))
+      kind = ColKind::Number;
+    kinds_.push_back(kind);
   }
   // QHash::insert replaces; keep the first column of a repeated name.
   for (int i = n - 1; i >= 0; --i) index_.insert(names_[i].toLower(), i);
@@ -131,6 +142,9 @@ void RecordSet::readRow(sqlite3_stmt* st, std::vector<Value>& row) const {
 void RecordSet::open(const QString& sql, Cursor cursor) {
   close();
   if (!cn_ || !cn_->isOpen()) throw closedError();
+  // Registered from here on, so that closing the connection also finalizes what a failed open left.
+  registered_ = cn_;
+  cn_->sets_.push_back(this);
   sqlite3* db = cn_->handle();
   QString text = cn_->translate(sql).trimmed();
   cursor_ = cursor;
@@ -146,12 +160,12 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
   };
   auto stepFails = [&](int rc) { return rc != SQLITE_ROW && rc != SQLITE_DONE; };
 
-  static const QRegularExpression single(QStringLiteral("^select\\s+\\*\\s+from\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
-                                         QRegularExpression::CaseInsensitiveOption |
-                                             QRegularExpression::DotMatchesEverythingOption);
-  static const QRegularExpression fromTable(QStringLiteral("^select\\s.*?\\sfrom\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
-                                            QRegularExpression::CaseInsensitiveOption |
-                                                QRegularExpression::DotMatchesEverythingOption);
+  static const QRegularExpression single(
+      QStringLiteral("^select\\s+\\*\\s+from\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+  static const QRegularExpression fromTable(
+      QStringLiteral("^select\\s.*?\\sfrom\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
 
   if (cursor == Cursor::ForwardOnly) {
     prepare(text, &stmt_);
@@ -279,7 +293,15 @@ void RecordSet::skipMissingBackward() {
 void RecordSet::moveFirst() {
   requireOpen();
   cancelUpdate();
-  if (cursor_ == Cursor::ForwardOnly) return;  // a stream starts at its first row
+  if (cursor_ == Cursor::ForwardOnly) {
+    // A stream cannot go back: run the query again from its first row.
+    sqlite3_reset(stmt_);
+    int rc = sqlite3_step(stmt_);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) cn_->fail(rc);
+    fwdEof_ = rc != SQLITE_ROW;
+    if (!fwdEof_) readRow(stmt_, fwdRow_);
+    return;
+  }
   pos_ = recordCount() == 0 ? 0 : 0;
   skipMissingForward();
 }
@@ -315,7 +337,8 @@ void RecordSet::moveNext() {
 void RecordSet::movePrevious() {
   requireOpen();
   cancelUpdate();
-  if (cursor_ == Cursor::ForwardOnly) throw DbError(3219, QStringLiteral("Operation is not allowed in this context."));
+  if (cursor_ == Cursor::ForwardOnly)
+    throw DbError(3219, QStringLiteral("Operation is not allowed in this context."));
   if (pos_ < 0) throw noRowError();
   --pos_;
   skipMissingBackward();
@@ -324,9 +347,10 @@ void RecordSet::movePrevious() {
 int RecordSet::indexOf(const QString& name) const {
   auto it = index_.constFind(name.toLower());
   if (it == index_.constEnd())
-    throw DbError(3265, QStringLiteral("Item cannot be found in the collection corresponding to the requested name "
-                                       "or ordinal. (%1)")
-                            .arg(name));
+    throw DbError(3265,
+                  QStringLiteral("Item cannot be found in the collection corresponding to the requested name "
+                                 "or ordinal. (%1)")
+                      .arg(name));
   return it.value();
 }
 
@@ -360,12 +384,46 @@ void RecordSet::addNew() {
   touched_.assign(names_.size(), false);
 }
 
-void RecordSet::assign(const QString& name, const Value& v) {
+std::optional<Value> RecordSet::convertText(const QString& text, ColKind kind) const {
+  switch (kind) {
+    case ColKind::Money:
+      if (auto m = Money::parse(text)) return Value(*m);
+      return std::nullopt;
+    case ColKind::Date: {
+      bool hasTime = false;
+      QDateTime dt = DateValue::fromIso(text, &hasTime);
+      if (dt.isValid()) return Value(dt, hasTime);
+      QDate d = DateValue::parseDisplay(text, cn_->dateDisplayFormat());
+      if (d.isValid()) return Value(d);
+      return std::nullopt;
+    }
+    case ColKind::Number: {
+      bool ok = false;
+      const QString t = text.trimmed();
+      qint64 n = t.toLongLong(&ok);
+      if (ok) return Value(n);
+      double d = t.toDouble(&ok);
+      if (ok && std::isfinite(d)) return Value(d);
+      return std::nullopt;
+    }
+    case ColKind::Other:
+      break;
+  }
+  return Value(text);
+}
+
+void RecordSet::assign(const QString& name, const Value& given) {
   requireOpen();
   int i = indexOf(name);
+  if (editMode_ == EditMode::None && (cursor_ == Cursor::ForwardOnly || table_.isEmpty() || keyIndex_ < 0))
+    throw DbError(3251, QStringLiteral("Current Recordset does not support updating."));
+  Value v = given;
+  if (v.type() == Value::Type::Text && kinds_[i] != ColKind::Other) {
+    auto converted = convertText(v.toString(), kinds_[i]);
+    if (!converted) return;  // type mismatch: the field keeps its value
+    v = *converted;
+  }
   if (editMode_ == EditMode::None) {
-    if (cursor_ == Cursor::ForwardOnly || table_.isEmpty() || keyIndex_ < 0)
-      throw DbError(3251, QStringLiteral("Current Recordset does not support updating."));
     std::vector<Value> row;
     for (int k = 0; k < int(names_.size()); ++k) row.push_back(field(k));
     pending_ = std::move(row);

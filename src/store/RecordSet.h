@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "store/Connection.h"
@@ -48,6 +49,9 @@ class RecordSet {
   Value field(int index) const;
 
   // Editing (static sets on one table): assign fields, then update() writes the row.
+  // Text given to a money, date or number column is converted the way the engine converts it
+  // (dates in ISO or in the connection's display order); text that does not convert leaves the
+  // field as it was, so a field keeps its default.
   void addNew();
   void assign(const QString& name, const Value& v);
   void update();
@@ -56,7 +60,7 @@ class RecordSet {
 
  private:
   enum class EditMode { None, Edit, Add };
-  enum class ColKind { Other, Money, Date };
+  enum class ColKind { Other, Money, Date, Number };
 
   int indexOf(const QString& name) const;
   void loadCurrent() const;
@@ -65,11 +69,13 @@ class RecordSet {
   Value decode(sqlite3_stmt* st, int i) const;
   Value decodeAs(sqlite3_stmt* st, int i, ColKind kind) const;
   void bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) const;
+  std::optional<Value> convertText(const QString& text, ColKind kind) const;
   void skipMissingForward();
   void skipMissingBackward();
   void requireOpen() const;
 
   Connection* cn_ = nullptr;
+  Connection* registered_ = nullptr;  // the connection that lists this set as open
   bool open_ = false;
   Cursor cursor_ = Cursor::ForwardOnly;
   QStringList names_;
@@ -87,7 +93,7 @@ class RecordSet {
   int keyIndex_ = -1;
   bool keyed_ = false;
   std::vector<std::vector<Value>> rows_;  // full snapshot (not keyed)
-  std::vector<qint64> keys_;             // keyed snapshot
+  std::vector<qint64> keys_;              // keyed snapshot
   int pos_ = -1;                          // -1 = BOF, size = EOF
   mutable std::vector<Value> current_;    // keyed: row at pos_
   mutable int currentPos_ = -2;

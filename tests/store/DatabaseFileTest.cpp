@@ -158,3 +158,50 @@ TEST_F(DatabaseFileTest, FileMadeByFirstCipherVersionOpens) {
   EXPECT_EQ(rs.field(QStringLiteral("amtpaid")), Value(*Money::parse(QStringLiteral("1101.50"))));
   EXPECT_EQ(rs.field(QStringLiteral("status")).toString(), "B");
 }
+
+TEST_F(DatabaseFileTest, ClosingTheConnectionClosesItsRecordSetsAndFreesTheFile) {
+  makePlainFile();
+  auto cn = std::make_unique<Connection>();
+  ASSERT_TRUE(openProgramDatabase(*cn, file));
+  RecordSet stream(cn.get()), keyed(cn.get());
+  stream.open(QStringLiteral("select * from zel"));
+  keyed.open(QStringLiteral("select * from zel"), RecordSet::Cursor::Static);
+  ASSERT_FALSE(stream.eof());
+  cn->close();
+  EXPECT_FALSE(stream.isOpen());
+  EXPECT_FALSE(keyed.isOpen());
+
+  // The lock of the run went with the connection: the file can be copied and opened again.
+  Connection other;
+  ASSERT_NO_THROW(other.open(file, kPassword));
+  other.close();
+  ASSERT_NO_THROW(cn->open(file, kPassword, Connection::ShareMode::Exclusive));
+  keyed.open(QStringLiteral("select * from zel"), RecordSet::Cursor::Static);
+  cn.reset();  // a connection going away closes its sets too
+  EXPECT_FALSE(keyed.isOpen());
+}
+
+TEST_F(DatabaseFileTest, PasswordStatementKeysAPlainFileAndChangesAKey) {
+  makePlainFile();
+  Connection cn;
+  cn.open(file, QString(), Connection::ShareMode::Exclusive);
+  cn.execute(QStringLiteral("ALTER DATABASE PASSWORD qzrpvn582 NULL;"));
+  EXPECT_EQ(cn.mode(), Connection::ShareMode::Exclusive);
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("select ownerlastname from zel")), "O'Brien");
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("PRAGMA user_version")), "7");
+  cn.close();
+  Connection check;
+  EXPECT_THROW(check.open(file, QString()), DbError);
+  ASSERT_NO_THROW(check.open(file, kPassword));
+
+  // A wrong old password changes nothing.
+  const QByteArray keyed = bytesOf(file);
+  EXPECT_THROW(check.execute(QStringLiteral("alter database password other NULL")), DbError);
+  EXPECT_EQ(bytesOf(file), keyed);
+
+  check.execute(QStringLiteral("alter database password o'ther qzrpvn582"));
+  check.close();
+  EXPECT_THROW(check.open(file, kPassword), DbError);
+  ASSERT_NO_THROW(check.open(file, QStringLiteral("o'ther")));
+  EXPECT_EQ(scalarOn(check, QStringLiteral("select count(*) from zel")), "1");
+}

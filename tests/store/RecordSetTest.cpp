@@ -135,6 +135,8 @@ TEST_F(RecordSetTest, ForwardOnlySetsReadOnceAndDoNotEdit) {
   rs.moveNext();
   EXPECT_TRUE(rs.eof());
   EXPECT_EQ(errorOf([&] { rs.field(0); }), 3021);
+  rs.moveFirst();  // runs the query again
+  EXPECT_EQ(rs.field(0).toString(), "A");
   rs.close();
   EXPECT_EQ(errorOf([&] { rs.eof(); }), 3704);
 }
@@ -165,7 +167,7 @@ TEST_F(RecordSetTest, MoneyAndDatesRoundTripExactly) {
     EXPECT_EQ(rs.field("deathdate"), Value(QDate(2001, 2, 3)));
     rs.moveNext();
     EXPECT_EQ(rs.field("amtpaid"), Value(Money::fromUnits(300)));
-    EXPECT_TRUE(rs.field("deathdate").isNull());  // not a stored date form
+    EXPECT_EQ(rs.field("deathdate"), Value(QDate(2001, 3, 4)));  // the display order, mm-dd
   }
   EXPECT_EQ(scalar("select sum(amtpaid) from zel where recid=" + keys[0] + " or recid=" + keys[1]),
             QString::number(Money::parse("1234.6678")->scaled()));
@@ -179,4 +181,41 @@ TEST_F(RecordSetTest, TransactionRollbackUndoesWrites) {
   EXPECT_FALSE(ZEL1.cnData.inTransaction());
   EXPECT_EQ(scalar("select group_concat(csection, '') from (select csection from zel order by csection)"),
             "ABC");
+}
+
+TEST_F(RecordSetTest, TextThatDoesNotConvertLeavesTypedFieldsAtTheirDefaults) {
+  // The import's way: defaults first, then the texts of a file row.
+  ZEL1.cnData.setDateDisplayFormat("dd-mm-yyyy");
+  rs.open("select * from zel where recid=0", Cursor::Static);
+  rs.addNew();
+  for (const char* f : {"age", "internum", "deedpage"}) rs.assign(f, 0);
+  rs.assign("purchprice", Money());
+  const std::pair<const char*, const char*> texts[] = {{"age", " 42 "},
+                                                       {"internum", "12a"},
+                                                       {"deedpage", ""},
+                                                       {"cemeteryid", "3"},
+                                                       {"birthdate", "31-12-1950"},
+                                                       {"deathdate", "31-02-2001"},
+                                                       {"interdate", "2001-13-01"},
+                                                       {"purchdate", ""},
+                                                       {"purchprice", "$1,250.50"},
+                                                       {"burialfee", "n/a"},
+                                                       {"csection", " A "}};
+  for (const auto& [f, text] : texts) rs.assign(f, text);
+  rs.update();
+  rs.moveLast();
+  EXPECT_EQ(rs.field("age").toDouble(), 42);
+  EXPECT_EQ(rs.field("internum").toDouble(), 0);
+  EXPECT_EQ(rs.field("deedpage").toDouble(), 0);
+  EXPECT_EQ(rs.field("cemeteryid"), Value(3));
+  EXPECT_EQ(rs.field("birthdate"), Value(QDate(1950, 12, 31)));
+  EXPECT_TRUE(rs.field("deathdate").isNull());
+  EXPECT_TRUE(rs.field("interdate").isNull());
+  EXPECT_TRUE(rs.field("purchdate").isNull());
+  EXPECT_EQ(rs.field("purchprice"), Value(*Money::parse("1250.5")));
+  EXPECT_TRUE(rs.field("burialfee").isNull());
+  EXPECT_EQ(rs.field("csection").toString(), " A ");  // text columns take text unchanged
+  EXPECT_EQ(
+      scalar("select typeof(age) || typeof(internum) || typeof(deedpage) from zel where csection=' A '"),
+      "realrealreal");
 }

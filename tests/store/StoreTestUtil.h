@@ -6,11 +6,18 @@
 #include <QFile>
 #include <QString>
 #include <initializer_list>
+#include <ostream>
 #include <utility>
 
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/Value.h"
+
+// Readable values in test failures.
+inline void PrintTo(const Value& v, std::ostream* os) {
+  static const char* const kinds[] = {"Null", "Integer", "Real", "Text", "Money", "Date"};
+  *os << kinds[int(v.type())] << " \"" << v.toString().toStdString() << '"';
+}
 
 namespace storetest {
 
