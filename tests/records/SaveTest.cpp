@@ -212,3 +212,19 @@ TEST_F(RecordForm, RemoveAsksAndClearsTheForm) {
   form->mnuGetNextClick();
   EXPECT_EQ(form->txtGrave->text(), QStringLiteral("2"));
 }
+
+TEST_F(RecordForm, ADatabaseFailureIsReportedAndTheEditsStay) {
+  addCemetery(QStringLiteral("Oakwood"));
+  addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
+  open();
+  placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("1"));
+  exec(QStringLiteral("alter table zel rename to zel_away"));
+  msgs->expectInfo(QStringLiteral("*"));
+  form->mnuSaveClick();
+  EXPECT_TRUE(ZEL1.RecordChanged);
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
+  exec(QStringLiteral("alter table zel_away rename to zel"));
+  form->mnuSaveClick();
+  EXPECT_FALSE(form->txtRecordNum->text().isEmpty());
+}
