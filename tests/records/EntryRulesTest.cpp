@@ -1,0 +1,110 @@
+// Reactions of the date and age fields as they are entered and left.
+#include "RecordFormFixture.h"
+#include "controls/MaskedEdit.h"
+
+namespace {
+const QString kYearHint = QStringLiteral(
+    "If you are trying to enter only the year of a date, we recommend you enter the first day of the first "
+    "month of "
+    "the year that you have to enter. For example, if you only have the year 1922 you might enter 1/1/1922.");
+}
+
+TEST_F(RecordForm, LeavingADateChecksItAgainstToday) {
+  open();
+  // Interment: five days ahead passes, six is refused and the field keeps its text and the focus.
+  type(form->txtIntermentDate, shown(today().addDays(5)));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->txtRemarks);
+  type(form->txtIntermentDate, shown(today().addDays(6)));
+  msgs->expectInfo(QStringLiteral(
+      "Invalid Interment Date.\n\nThis date can not be greater than 5 days from today's date."));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->txtIntermentDate);
+  EXPECT_EQ(form->txtIntermentDate->text(), shown(today().addDays(6)));
+  form->txtIntermentDate->clear();
+
+  // Birth: today passes, tomorrow is refused.
+  type(form->txtDateOfBirth, shown(today()));
+  moveTo(form->txtRemarks);
+  type(form->txtDateOfBirth, shown(today().addDays(1)));
+  msgs->expectInfo(
+      QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date."));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->txtDateOfBirth);
+
+  // Death before birth: refused, emptied, focus back.
+  type(form->txtDateOfBirth, QStringLiteral("03-15-1950"));
+  moveTo(form->txtDateOfDeath);
+  type(form->txtDateOfDeath, QStringLiteral("03-14-1950"));
+  msgs->expectInfo(
+      QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfDeath->text(), QString());
+  EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
+  type(form->txtDateOfDeath, shown(today().addDays(1)));
+  msgs->expectInfo(
+      QStringLiteral("Invalid Date of Death.\n\nThis date can not be greater than today's date."));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
+
+  // The purchase date has no check of its own.
+  form->txtDateOfDeath->clear();
+  type(form->txtPurchDate, shown(today().addYears(1)));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtPurchDate->text(), shown(today().addYears(1)));
+}
+
+TEST_F(RecordForm, AYearAloneIsClearedWithAHint) {
+  open();
+  for (DateEdit* d : {form->txtIntermentDate, form->txtPurchDate}) {
+    type(d, QStringLiteral("1922"));
+    msgs->expectInfo(kYearHint);
+    moveTo(form->txtRemarks);
+    EXPECT_EQ(d->text(), QString());
+    EXPECT_EQ(form->focusWidget(), d);
+  }
+  // Eight digits are a whole date in the field's pattern.
+  type(form->txtDateOfBirth, QStringLiteral("01021922"));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1922"));
+  EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1922, 1, 2));
+}
+
+TEST_F(RecordForm, AgeAndDatesFollowEachOther) {
+  open();
+  type(form->txtDateOfBirth, QStringLiteral("12-31-1920"));
+  type(form->txtDateOfDeath, QStringLiteral("1/1/1921"));
+  moveTo(form->txtAge);
+  EXPECT_EQ(form->txtAge->text(), QStringLiteral("1"));  // calendar years, not completed years
+  EXPECT_EQ(form->txtDateOfDeath->text(), QStringLiteral("01-01-1921"));
+
+  form->mnuNewClick();
+  type(form->txtDateOfDeath, QStringLiteral("03-15-2001"));
+  type(form->txtAge, QStringLiteral("80"));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1921, 3, 15));
+
+  form->mnuNewClick();
+  type(form->txtDateOfBirth, QStringLiteral("03-15-1921"));
+  type(form->txtAge, QStringLiteral("80"));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfDeath->date(), QDate(2001, 3, 15));
+
+  // An empty age with only a death date copies it.
+  form->mnuNewClick();
+  type(form->txtDateOfDeath, QStringLiteral("06-30-1999"));
+  moveTo(form->txtAge);
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("06-30-1999"));
+}
+
+TEST_F(RecordForm, DayFirstPatternShowsAndReadsDatesDayFirst) {
+  ZEL1.DateDisplayFormat = QStringLiteral("dd-mm-yyyy");
+  exec(QStringLiteral("insert into zel (csection, birthdate) values ('A', '1930-02-01')"));
+  open();
+  form->mnuGetFirstClick();
+  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
+  type(form->txtDateOfDeath, QStringLiteral("13-02-1990"));
+  EXPECT_EQ(form->txtDateOfDeath->date(), QDate(1990, 2, 13));
+  ZEL1.RecordChanged = false;
+}

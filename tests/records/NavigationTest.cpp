@@ -1,0 +1,248 @@
+// Stepping through records, the save question, finding and closing.
+#include <QCheckBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include "RecordFormFixture.h"
+#include "controls/MaskedEdit.h"
+#include "search/frmFind.h"
+
+namespace {
+const QString kSaveFirst = QStringLiteral("Would you like to save your changes first?");
+}
+
+class Navigation : public RecordForm {
+ protected:
+  void SetUp() override {
+    RecordForm::SetUp();
+    oak = addCemetery(QStringLiteral("Oakwood"));
+    maple = addCemetery(QStringLiteral("Maple"));
+    addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
+    // Location order is text order: lot 10 before lot 9.
+    row(oak, "A", "9", "1", "Zeller", "1950-01-01");
+    row(maple, "A", "10", "1", "Adams", "1940-01-01");
+    row(oak, "B", "1", "1", "Moore", NULL);
+    open();
+  }
+  static void row(qint64 cem, const char* section, const char* lot, const char* grave, const char* name,
+                  const char* death) {
+    exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, lotid, interlastname, deathdate) "
+                        "values (%1, '%2', '%3', '%4', 1, '%5', %6)")
+             .arg(cem)
+             .arg(QLatin1String(section), QLatin1String(lot), QLatin1String(grave), QLatin1String(name),
+                  death ? QStringLiteral("'%1'").arg(QLatin1String(death)) : QStringLiteral("NULL")));
+  }
+  QString name() const { return form->txtInterredLastName->text(); }
+  static void key(QWidget* w, Qt::Key k) { QTest::keyClick(w, k); }
+
+  qint64 oak = 0, maple = 0;
+};
+
+TEST_F(Navigation, KeysStepThroughInTheChosenOrderWhicheverFieldHasFocus) {
+  key(form->txtRemarks, Qt::Key_Home);
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
+  key(form->txtDateOfBirth, Qt::Key_PageDown);
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  key(form->txtCemetery, Qt::Key_PageDown);
+  EXPECT_EQ(name(), QStringLiteral("Moore"));
+  key(form->txtSection, Qt::Key_PageDown);  // past the end: nothing happens
+  EXPECT_EQ(name(), QStringLiteral("Moore"));
+  key(form->txtSection, Qt::Key_PageUp);
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  key(form->txtSection, Qt::Key_End);
+  EXPECT_EQ(name(), QStringLiteral("Moore"));
+
+  form->Option2->setChecked(true);
+  form->mnuGetFirst->trigger();
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
+  form->Option4->setChecked(true);  // by death date: the empty one first
+  form->Toolbar1ButtonClick(QStringLiteral("Last"));
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+
+  // One cemetery only.
+  form->Option1->setChecked(true);
+  form->Check1->setChecked(true);
+  msgs->expectInfo(
+      QStringLiteral("You have chosen to search the database for a specific cemetery but have chosen no "
+                     "cemetery from the drop-down box."));
+  form->mnuGetFirstClick();
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  form->Combo1->setCurrentIndex(form->Combo1->findText(QStringLiteral("Oakwood")));
+  form->mnuGetFirstClick();
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  form->mnuGetNextClick();
+  EXPECT_EQ(name(), QStringLiteral("Moore"));
+  form->mnuGetNextClick();
+  EXPECT_EQ(name(), QStringLiteral("Moore"));
+
+  // A cemetery without records keeps the shown record.
+  exec(QStringLiteral("insert into cemetery (name) values ('Empty')"));
+  form->loadCemeteryLists();
+  form->Combo1->setCurrentIndex(form->Combo1->findText(QStringLiteral("Empty")));
+  form->mnuGetLastClick();
+  EXPECT_EQ(name(), QStringLiteral("Moore"));
+  EXPECT_FALSE(form->txtRecordNum->text().isEmpty());
+}
+
+TEST_F(Navigation, NextAndPrevDoNothingBeforeASetIsOpen) {
+  form->mnuGetNextClick();
+  form->mnuGetPrevClick();
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+}
+
+TEST_F(Navigation, ChangedRecordAsksBeforeMovingAndClosing) {
+  form->mnuGetLastClick();
+  type(form->txtRemarks, QStringLiteral("edited"));
+  // At the end: the question comes first, No keeps the edits on the form.
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
+  key(form->txtRemarks, Qt::Key_PageDown);
+  EXPECT_EQ(form->txtRemarks->text(), QStringLiteral("edited"));
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where remarks='edited'")), QStringLiteral("0"));
+
+  // Yes saves, then moves.
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  key(form->txtRemarks, Qt::Key_PageUp);
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='edited'")),
+            QStringLiteral("Moore"));
+  EXPECT_FALSE(ZEL1.RecordChanged);
+
+  // A save that is refused does not stop the move.
+  form->txtDateOfBirth->setDate(today().addDays(3));
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  msgs->expectInfo(
+      QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date."));
+  form->mnuGetFirstClick();
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
+
+  // Unchanged: no question.
+  form->mnuGetNextClick();
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+
+  // A new record typed, then navigation: asked, saved on Yes.
+  form->mnuNewClick();
+  type(form->txtSection, QStringLiteral("N"));
+  choose(form->txtLotInfo, 0);
+  choose(form->txtCemetery, 0);
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  form->mnuGetFirstClick();
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where csection='N'")), QStringLiteral("1"));
+
+  // Closing with edits asks once, and either answer closes.
+  bool closed = false;
+  form->onClosed = [&] { closed = true; };
+  type(form->txtVault, QStringLiteral("V"));
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
+  form->mnuClose->trigger();
+  EXPECT_TRUE(closed);
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_FALSE(ZEL1.rsRecords.isOpen());
+}
+
+TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
+  // Purchaser and interred details for the find tabs.
+  exec(
+      QStringLiteral("update zel set ownerlastname='O''Brien', deedbook='D''1', deedpage=12, internum=0, "
+                     "birthdate='1901-02-03' where interlastname='Zeller'"));
+  exec(QStringLiteral("update zel set interlastname='O''Neil' where interlastname='Moore'"));
+  auto find = [&](int tab, std::function<void(frmFind&)> fill, QString failure = {}) {
+    msgs->expectModal(QStringLiteral("frmFind"), [tab, fill](QDialog& d) {
+      auto& f = static_cast<frmFind&>(d);
+      f.Tab1->setCurrentIndex(tab);
+      fill(f);
+      f.Command1->click();
+      return int(d.result());
+    });
+    if (!failure.isEmpty()) msgs->expectInfo(failure);
+    form->mnuOpen->trigger();
+  };
+  find(0, [](frmFind& f) {
+    f.txtCemetery->setCurrentIndex(f.txtCemetery->findText(QStringLiteral("Maple")));
+    QTest::keyClicks(f.txtGrave, QStringLiteral("1"));
+  });
+  EXPECT_EQ(ZEL1.PendingQuery, QStringLiteral("select * from zel where cemeteryid=2 and grave='1'"));
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
+
+  find(1, [](frmFind& f) { QTest::keyClicks(f.txtInterredLastName, QStringLiteral("o'n")); });
+  EXPECT_EQ(name(), QStringLiteral("O'Neil"));
+  find(1, [](frmFind& f) {
+    QTest::keyClicks(f.txtIntermentNum, QStringLiteral("0"));
+    QTest::keyClicks(f.txtDateOfBirth, QStringLiteral("2/3/1901"));
+  });
+  EXPECT_EQ(ZEL1.PendingQuery,
+            QStringLiteral("select * from zel where internum=0 and birthdate=#02-03-1901# "));
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+
+  // Edits on the form are offered for saving before Find clears it.
+  type(form->txtVault, QStringLiteral("v"));
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
+  find(2, [](frmFind& f) {
+    QTest::keyClicks(f.txtPurchaserLastName, QStringLiteral("O'B"));
+    QTest::keyClicks(f.txtDeedBook, QStringLiteral("D'1"));
+    QTest::keyClicks(f.txtDeedPage, QStringLiteral("12b"));
+  });
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  EXPECT_FALSE(ZEL1.RecordChanged);
+
+  // Nothing found: the form stays cleared.
+  find(0, [](frmFind& f) { QTest::keyClicks(f.txtSection, QStringLiteral("ZZ")); });
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+
+  // Cancel leaves nothing pending and the form cleared.
+  msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
+    static_cast<frmFind&>(d).Command2->click();
+    return int(d.result());
+  });
+  form->mnuOpenClick();
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+  EXPECT_TRUE(form->txtSection->text().isEmpty());
+
+  // A query the database refuses: nothing filled on the tab.
+  find(
+      2, [](frmFind&) {}, QStringLiteral("The search could not be performed."));
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+}
+
+TEST_F(Navigation, PendingQueryRunsOnceAtActivation) {
+  ZEL1.PendingQuery = QStringLiteral("select * from zel where interlastname='Moore'");
+  form->FormActivate();
+  EXPECT_EQ(name(), QStringLiteral("Moore"));
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+  // Unsaved edits are offered for saving before the record is replaced.
+  type(form->txtVault, QStringLiteral("x"));
+  ZEL1.PendingQuery = QStringLiteral("select * from zel where recid=-1");
+  msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
+  form->FormActivate();
+  EXPECT_EQ(scalar(QStringLiteral("select vault from zel where interlastname='Moore'")), QStringLiteral("x"));
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_FALSE(ZEL1.RecordChanged);
+}
+
+TEST_F(Navigation, MovingOnFromTheAgeFieldLeavesTheNextRecordAsStored) {
+  // Zeller has a date of death but no date of birth; the age field must not fill one in.
+  form->mnuGetFirstClick();
+  type(form->txtAge, QString());
+  key(form->txtAge, Qt::Key_PageDown);
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  EXPECT_TRUE(form->txtDateOfBirth->text().isEmpty());
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  EXPECT_EQ(form->focusWidget(), form->txtSection);
+}
+
+TEST_F(Navigation, ShortcutKeysRunTheirCommands) {
+  form->mnuGetFirstClick();
+  type(form->txtRemarks, QStringLiteral("by key"));
+  QTest::keyClick(form->txtRemarks, Qt::Key_F12);
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='by key'")),
+            QStringLiteral("Adams"));
+  QTest::keyClick(form->txtRemarks, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
+    static_cast<frmFind&>(d).Command2->click();
+    return int(d.result());
+  });
+  QTest::keyClick(form->txtSection, Qt::Key_F, Qt::ControlModifier);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDate>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+
+#include "app/Zel1.h"
+#include "controls/DateEdit.h"
+#include "controls/MaskedEdit.h"
+#include "controls/MoneyEdit.h"
+#include "records/frmDataEntry.h"
+#include "store/DateValue.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+// A fresh database with the record form open on it, shown offscreen and active.
+class RecordForm : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    msgs = std::make_unique<ScriptedMessages>();
+  }
+  void TearDown() override {
+    if (form) {
+      ZEL1.RecordChanged = false;
+      form.reset();
+    }
+    msgs.reset();
+    DataTest::TearDown();
+  }
+
+  static qint64 addCemetery(const QString& name) {
+    exec(QStringLiteral("insert into cemetery (name) values ('%1')").arg(name));
+    return scalar(QStringLiteral("select max(cemeteryid) from cemetery")).toLongLong();
+  }
+  static qint64 addLot(const QString& desc, const QString& size, const QString& price) {
+    exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('%1', %2, %3)")
+             .arg(desc, size, price));
+    return scalar(QStringLiteral("select max(lotid) from lots")).toLongLong();
+  }
+
+  frmDataEntry& open() {
+    form = std::make_unique<frmDataEntry>();
+    form->resize(1024, 700);
+    form->show();
+    form->activateWindow();
+    (void)QTest::qWaitForWindowActive(form.get());
+    return *form;
+  }
+
+  static void type(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+  }
+  // Leaves the focused field for another one and lets the form react.
+  static void moveTo(QWidget* field) {
+    field->setFocus();
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  }
+  static void choose(QComboBox* box, int index) {
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+  }
+  static QString shown(const QDate& d) { return DateValue::formatDisplay(d, QStringLiteral("mm-dd-yyyy")); }
+  static QDate today() { return QDate::currentDate(); }
+
+  // One cemetery and one lot type, and a new record on the form at a place of the cemetery.
+  void placeNew(const QString& section, const QString& lot, const QString& grave) {
+    form->mnuNewClick();
+    type(form->txtSection, section);
+    type(form->txtLot, lot);
+    type(form->txtGrave, grave);
+    choose(form->txtCemetery, 0);
+    choose(form->txtLotInfo, 0);
+  }
+
+  std::unique_ptr<ScriptedMessages> msgs;
+  std::unique_ptr<frmDataEntry> form;
+};

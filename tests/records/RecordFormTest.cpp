@@ -1,0 +1,208 @@
+// Loading, showing and clearing the record form; its menus and toolbar.
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolBar>
+#include <iostream>
+
+#include "RecordFormFixture.h"
+#include "controls/MaskedEdit.h"
+#include "controls/MoneyEdit.h"
+#include "search/frmFind.h"
+
+TEST_F(RecordForm, ListsLoadInNameOrderAndNewSelectsTheOnlyCemetery) {
+  addCemetery(QStringLiteral("Oakwood"));
+  addLot(QStringLiteral("Single "), QStringLiteral("NULL"), QStringLiteral("100"));
+  addLot(QStringLiteral("Double"), QStringLiteral("' 4x8 '"), QStringLiteral("250"));
+  open();
+  ASSERT_EQ(form->txtCemetery->count(), 1);
+  EXPECT_EQ(form->txtCemetery->currentIndex(), 0);  // the only cemetery is chosen for a new record
+  EXPECT_EQ(form->Combo1->currentIndex(), -1);
+  ASSERT_EQ(form->txtLotInfo->count(), 2);
+  EXPECT_EQ(form->txtLotInfo->itemText(0), QStringLiteral("Double, 4x8"));
+  EXPECT_EQ(form->txtLotInfo->itemText(1), QStringLiteral("Single, "));
+  EXPECT_EQ(form->txtLotInfo->currentIndex(), -1);
+  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("OPEN"));
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  form.reset();
+
+  addCemetery(QStringLiteral("Maple Hill"));
+  open();
+  ASSERT_EQ(form->txtCemetery->count(), 2);
+  EXPECT_EQ(form->txtCemetery->itemText(0), QStringLiteral("Maple Hill"));
+  EXPECT_EQ(form->Combo1->itemText(1), QStringLiteral("Oakwood"));
+  EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
+}
+
+TEST_F(RecordForm, CommandsOfOtherWindowsRunTheirHooks) {
+  open();
+  // Hooks wired by the frame run from their menu items and buttons.
+  int printed = 0, cemeteryManager = 0;
+  form->onPrint = [&] { ++printed; };
+  form->onCemeteryManager = [&] {
+    ++cemeteryManager;
+    addCemetery(QStringLiteral("Added Later"));
+  };
+  form->findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->trigger();
+  form->Command1->click();
+  EXPECT_EQ(printed, 1);
+  EXPECT_EQ(cemeteryManager, 1);
+  EXPECT_EQ(form->txtCemetery->count(), 1);
+  EXPECT_EQ(form->Combo1->count(), 1);
+  EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
+
+  msgs->expectHelp(3);
+  form->mnuHelp->trigger();
+}
+
+TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
+  const qint64 cem = addCemetery(QStringLiteral("Oakwood"));
+  const qint64 lot = addLot(QStringLiteral("Single"), QStringLiteral("'4x8'"), QStringLiteral("100"));
+  exec(QStringLiteral(
+           "insert into zel (cemeteryid, csection, lot, grave, lotid, status, internum, age, deedpage, "
+           "interdate, birthdate, deathdate, purchdate, sex, purchprice, burialfee, amtpaid, "
+           "interlastname, ownerzip) values (%1, ' A ', '7', '3', %2, 'b', 0, 0, 0, '1990-05-04', "
+           "'1920-01-02', NULL, NULL, 'F', 1234.5, NULL, 0, 'Smith  ', NULL)")
+           .arg(cem)
+           .arg(lot));
+  exec(
+      QStringLiteral("insert into zel (csection, cemeteryid, lotid, status, internum, age, deedpage, sex) "
+                     "values ('Z', 999, 999, 'R', 12.0, 71, 33, 'x')"));
+  open();
+  form->mnuGetFirstClick();
+  EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
+  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("OPEN"));  // lower-case "b" is not a state
+  EXPECT_EQ(form->txtIntermentNum->text(), QString());
+  EXPECT_EQ(form->txtAge->text(), QString());
+  EXPECT_EQ(form->txtDeedPage->text(), QString());
+  EXPECT_EQ(form->txtIntermentDate->text(), QStringLiteral("05-04-1990"));
+  EXPECT_EQ(form->txtDateOfDeath->text(), QString());
+  EXPECT_TRUE(form->txtFemale->isChecked());
+  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1234.50"));  // the stored price, not the lot type's
+  EXPECT_EQ(form->txtBurialFee->text(), QString());
+  EXPECT_EQ(form->txtPaid->text(), QStringLiteral("0.00"));
+  EXPECT_EQ(form->txtLotInfo->currentIndex(), 0);
+  EXPECT_EQ(form->txtCemetery->currentIndex(), 0);
+  EXPECT_FALSE(ZEL1.RecordChanged);
+
+  form->mnuGetNextClick();
+  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("RESERVED"));
+  EXPECT_EQ(form->txtIntermentNum->text(), QStringLiteral("12"));
+  EXPECT_EQ(form->txtAge->text(), QStringLiteral("71"));
+  EXPECT_EQ(form->txtDeedPage->text(), QStringLiteral("33"));
+  EXPECT_EQ(form->txtLotInfo->currentIndex(), -1);  // ids that match no entry
+  EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
+  EXPECT_FALSE(form->txtMale->isChecked() || form->txtFemale->isChecked() || form->txtUnknown->isChecked());
+  EXPECT_FALSE(ZEL1.RecordChanged);
+
+  // Any edit marks the record changed, the amount paid and the address included.
+  for (QLineEdit* f : {static_cast<QLineEdit*>(form->txtRemarks), static_cast<QLineEdit*>(form->txtPaid),
+                       static_cast<QLineEdit*>(form->txtDateOfBirth), form->txtCity}) {
+    form->ShowCurrentRecord();
+    ASSERT_FALSE(ZEL1.RecordChanged);
+    QTest::keyClicks(f, QStringLiteral("1"));
+    EXPECT_TRUE(ZEL1.RecordChanged) << f->objectName().toStdString();
+  }
+  form->ShowCurrentRecord();
+  form->txtCity->setText(QString());  // written back unchanged by the address dialog
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  form->ShowCurrentRecord();
+  form->txtUnknown->click();
+  EXPECT_TRUE(ZEL1.RecordChanged);
+  form->txtUnknown->click();  // clicking the chosen one keeps it
+  EXPECT_TRUE(form->txtUnknown->isChecked());
+  form->mnuNewClick();
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  EXPECT_EQ(form->txtRecordNum->text(), QString());
+  EXPECT_FALSE(form->txtUnknown->isChecked());
+}
+
+TEST_F(RecordForm, ChoosingALotTypeCopiesItsPrice) {
+  addCemetery(QStringLiteral("Oakwood"));
+  addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("100.25"));
+  addLot(QStringLiteral("Urn"), QStringLiteral("NULL"), QStringLiteral("NULL"));
+  open();
+  type(form->txtPurchPrice, QStringLiteral("5"));
+  choose(form->txtLotInfo, 0);
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("100.25"));
+  choose(form->txtLotInfo, 1);  // no price stored: the typed one stays
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("100.25"));
+  EXPECT_TRUE(ZEL1.RecordChanged);
+}
+
+TEST_F(RecordForm, MapViewFindsTheCemeteryOrAsks) {
+  open();
+  msgs->expectInfo(
+      QStringLiteral("No cemeteries exist. You must first create cemeteries and them build a map for it "
+                     "in order to use this feature."));
+  int viewer = 0, chooser = 0;
+  form->onMapViewer = [&] { ++viewer; };
+  form->onChooseCemetery = [&] { ++chooser; };
+  form->mnuMapView->trigger();
+  EXPECT_EQ(viewer, 0);
+
+  const qint64 id = addCemetery(QStringLiteral("Oakwood"));
+  form->Toolbar1ButtonClick(QStringLiteral("MapView"));
+  EXPECT_EQ(ZEL1.CurrentCemeteryId, id);
+  EXPECT_EQ(viewer, 1);
+  EXPECT_EQ(chooser, 0);
+
+  addCemetery(QStringLiteral("Maple"));
+  ZEL1.CurrentCemeteryId = 0;  // chooser cancelled
+  form->mnuMapViewClick();
+  EXPECT_EQ(chooser, 1);
+  EXPECT_EQ(viewer, 1);
+}
+
+TEST_F(RecordForm, WorksInsideAnMdiArea) {
+  QMdiArea area;
+  area.resize(1024, 700);
+  area.show();
+  auto* f = new frmDataEntry;
+  bool closed = false;
+  f->onClosed = [&] { closed = true; };
+  QMdiSubWindow* sub = area.addSubWindow(f);
+  sub->show();
+  // Activation inside the area runs a waiting query.
+  exec(QStringLiteral("insert into zel (csection) values ('Q')"));
+  ZEL1.PendingQuery = QStringLiteral("select * from zel");
+  area.setActiveSubWindow(nullptr);
+  area.setActiveSubWindow(sub);
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  EXPECT_EQ(f->txtSection->text(), QStringLiteral("Q"));
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+  QTest::keyClicks(f->txtRemarks, QStringLiteral("x"));
+  msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
+                       MessageService::Answer::No, true);
+  f->mnuCloseClick();
+  EXPECT_TRUE(closed);
+  EXPECT_TRUE(area.subWindowList().isEmpty() || !sub->isVisible());
+  ZEL1.RecordChanged = false;
+}
+
+// Run by hand under Xvfb to look at the form: writes /tmp/frmDataEntry.png and /tmp/frmFind.png.
+// (Money columns hold the amount scaled by 10000.)
+TEST_F(RecordForm, DISABLED_Screenshot) {
+  addCemetery(QStringLiteral("Oakwood Memorial Gardens"));
+  addLot(QStringLiteral("Single"), QStringLiteral("'4 x 10'"), QStringLiteral("8500000"));
+  exec(QStringLiteral(
+      "insert into zel (cemeteryid, csection, lot, grave, lotid, status, interlastname, "
+      "interfirstname, interdate, birthdate, deathdate, age, sex, ownerlastname, ownerfirstname, "
+      "purchprice, burialfee, amtpaid, remarks) values (1, 'B-2', '10', '3', 1, 'B', 'O''Neil', "
+      "'Mary', '2001-03-18', '1921-03-15', '2001-03-15', 80, 'F', 'O''Neil', 'Patrick', 8500000, 4000000, "
+      "12500000, 'Headstone set 2002')"));
+  open();
+  form->resize(1000, 680);
+  form->mnuGetFirstClick();
+  form->grab().save(QStringLiteral("/tmp/frmDataEntry.png"));
+  std::cout << "minimum size " << form->minimumSizeHint().width() << "x" << form->minimumSizeHint().height()
+            << "\n";
+  frmFind f;
+  f.Tab1->setCurrentIndex(1);
+  f.show();
+  f.grab().save(QStringLiteral("/tmp/frmFind.png"));
+}

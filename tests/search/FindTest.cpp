@@ -1,0 +1,133 @@
+// The find dialog's query texts and what they find.
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+
+#include "app/Zel1.h"
+#include "app/Zel2.h"
+#include "controls/DateEdit.h"
+#include "controls/MaskedEdit.h"
+#include "search/frmFind.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+// Readable failures for texts.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
+QT_END_NAMESPACE
+
+class Find : public DataTest {
+ protected:
+  QString ok(frmFind& f) {
+    f.Command1->click();
+    return ZEL1.PendingQuery;
+  }
+  static int count(const QString& sql) {
+    RecordSet rs(&ZEL1.cnData);
+    rs.open(sql, RecordSet::Cursor::Static);
+    return rs.recordCount();
+  }
+};
+
+TEST(SqlQuote, DoublesEverySingleQuote) {
+  EXPECT_EQ(ZEL2::SqlQuote(QStringLiteral("O'Neil")), QStringLiteral("O''Neil"));
+  EXPECT_EQ(ZEL2::SqlQuote(QStringLiteral("''")), QStringLiteral("''''"));
+  EXPECT_EQ(ZEL2::SqlQuote(QStringLiteral("plain")), QStringLiteral("plain"));
+  EXPECT_EQ(ZEL2::SqlQuote(QString()), QString());
+}
+
+TEST_F(Find, LoadsCemeteriesAndBuildsTheShowingTabsQuery) {
+  exec(QStringLiteral("insert into cemetery (name) values ('Zion')"));
+  exec(QStringLiteral("insert into cemetery (name) values ('Abbey')"));
+  frmFind f;
+  EXPECT_EQ(f.windowTitle(), QStringLiteral("Find ..."));
+  ASSERT_EQ(f.txtCemetery->count(), 2);
+  EXPECT_EQ(f.txtCemetery->itemText(0), QStringLiteral("Abbey"));
+  EXPECT_EQ(f.txtCemetery->currentIndex(), -1);
+  QStringList tabs;
+  for (int i = 0; i < f.Tab1->count(); ++i) tabs << f.Tab1->tabText(i);
+  EXPECT_EQ(tabs, (QStringList{"Location", "Interred", "Purchaser"}));
+
+  // Location: cemetery 1 (Zion) and grave 12; a section typed elsewhere does not count.
+  f.txtCemetery->setCurrentIndex(1);
+  QTest::keyClicks(f.txtGrave, QStringLiteral("12"));
+  QTest::keyClicks(f.txtInterredLastName, QStringLiteral("Smith"));
+  EXPECT_EQ(f.buildQuery(), QStringLiteral("select * from zel where cemeteryid=1 and grave='12'"));
+  f.txtGrave->clear();
+  QTest::keyClicks(f.txtSection, QStringLiteral("B'2"));
+  QTest::keyClicks(f.txtLot, QStringLiteral("7"));
+  EXPECT_EQ(f.buildQuery(),
+            QStringLiteral("select * from zel where cemeteryid=1 and csection='B''2' and lot='7' "));
+
+  // Interred: only this tab's fields.
+  f.Tab1->setCurrentIndex(1);
+  f.txtInterredLastName->setText(QStringLiteral("O'Neil"));
+  EXPECT_EQ(f.buildQuery(), QStringLiteral("select * from zel where interlastname like 'O''Neil%' "));
+  QTest::keyClicks(f.txtIntermentNum, QStringLiteral("0"));
+  QTest::keyClicks(f.txtIntermentDate, QStringLiteral("1922"));  // not a date: not filled
+  QTest::keyClicks(f.txtDateOfDeath, QStringLiteral("3/4/1950"));
+  QTest::keyClicks(f.txtInterredFirstName, QStringLiteral("Jo"));
+  EXPECT_EQ(f.buildQuery(),
+            QStringLiteral(
+                "select * from zel where internum=0 and interfirstname like 'Jo%' and interlastname like "
+                "'O''Neil%' and deathdate=#03-04-1950#"));
+
+  // Purchaser.
+  f.Tab1->setCurrentIndex(2);
+  QTest::keyClicks(f.txtDeedPage, QStringLiteral("12b"));
+  QTest::keyClicks(f.txtCertificateNum, QStringLiteral("X'1"));
+  QTest::keyClicks(f.txtPurchaserFirstName, QStringLiteral("a"));
+  EXPECT_EQ(f.buildQuery(),
+            QStringLiteral("select * from zel where ownerfirstname like 'a%' and deedpage=12 and "
+                           "certnum='X''1' "));
+  f.txtPurchaserFirstName->clear();
+  f.txtDeedPage->clear();
+  f.txtCertificateNum->clear();
+  EXPECT_EQ(ok(f), QStringLiteral("select * from zel where "));
+
+  // Cancel leaves nothing pending.
+  frmFind g;
+  g.Command2->click();
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+  ScriptedMessages msgs;
+  msgs.expectHelp(5);
+  g.Command4->click();
+}
+
+TEST_F(Find, QueriesFindTheRightRowsWhateverTheCaseQuotesAndDateOrder) {
+  exec(
+      QStringLiteral("insert into zel (interlastname, ownerlastname, csection, deathdate) "
+                     "values ('O''Neil', 'Mc''Kay', 'B''2', '1950-04-03')"));
+  exec(
+      QStringLiteral("insert into zel (interlastname, ownerlastname, csection, deathdate) "
+                     "values ('Olsen', 'Moore', 'B', '1950-03-04')"));
+  frmFind f;
+  f.Tab1->setCurrentIndex(1);
+  QTest::keyClicks(f.txtInterredLastName, QStringLiteral("o"));
+  EXPECT_EQ(count(f.buildQuery()), 2);  // a prefix of one letter, any case
+  f.txtInterredLastName->setText(QStringLiteral("o'"));
+  EXPECT_EQ(count(f.buildQuery()), 1);
+  f.txtInterredLastName->clear();
+  QTest::keyClicks(f.txtDateOfDeath, QStringLiteral("04-03-1950"));
+  EXPECT_EQ(count(f.buildQuery()), 1);
+  f.Tab1->setCurrentIndex(0);
+  QTest::keyClicks(f.txtSection, QStringLiteral("b'2"));
+  EXPECT_EQ(count(f.buildQuery()), 1);
+  f.Tab1->setCurrentIndex(2);
+  QTest::keyClicks(f.txtPurchaserLastName, QStringLiteral("MC'"));
+  EXPECT_EQ(count(f.buildQuery()), 1);
+
+  // With the day-first pattern the same text is 4 March.
+  ZEL1.DateDisplayFormat = QStringLiteral("dd-mm-yyyy");
+  ZEL1.cnData.setDateDisplayFormat(ZEL1.DateDisplayFormat);
+  frmFind d;
+  d.Tab1->setCurrentIndex(1);
+  QTest::keyClicks(d.txtDateOfDeath, QStringLiteral("04-03-1950"));
+  const QString q = d.buildQuery();
+  EXPECT_EQ(q, QStringLiteral("select * from zel where deathdate=#04-03-1950#"));
+  RecordSet rs(&ZEL1.cnData);
+  rs.open(q);
+  ASSERT_FALSE(rs.eof());
+  EXPECT_EQ(rs.field(QStringLiteral("interlastname")).toString(), QStringLiteral("Olsen"));
+}
