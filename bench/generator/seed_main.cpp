@@ -4,15 +4,50 @@
 #include <cstdio>
 
 #include "DataGen.h"
+#include "maps/MapColors.h"
+#include "maps/MapFile.h"
 #include "store/Connection.h"
 
 namespace {
 
+// The drawn map of cemetery 1: grave spaces as burial lots (white, with their place), section
+// captions on paths (black), the rest unused ground (green), and the editor's marker in the corner.
+bool writeDemoMap(const QString& path, const DataGen::Options& o) {
+  const DataGen::Layout layout = DataGen::demoLayout(o);
+  MapSheetData sheet;
+  sheet.maxRows = layout.rows + 1;
+  sheet.maxCols = layout.cols + 1;
+  sheet.defaultBack = MapColors::green().rgb() & 0xFFFFFF;
+  MapCell marker;
+  marker.text = QString::fromLatin1(kMapMarker);
+  sheet.cells.push_back(marker);
+  for (const DataGen::Cell& c : layout.cells) {
+    MapCell cell;
+    cell.row = c.row;
+    cell.col = c.col;
+    cell.text = c.label.isEmpty() ? c.text() : c.label;
+    cell.hasBack = true;
+    cell.back = (c.label.isEmpty() ? MapColors::white() : MapColors::black()).rgb() & 0xFFFFFF;
+    if (!c.label.isEmpty()) {
+      cell.hasFore = true;
+      cell.fore = 0xFFFFFF;
+    }
+    sheet.cells.push_back(std::move(cell));
+  }
+  QString error;
+  if (!MapFile::save(path, sheet, &error)) {
+    std::fprintf(stderr, "zel_seed: %s\n", qPrintable(error));
+    return false;
+  }
+  return true;
+}
+
 int usage() {
   std::fprintf(stderr,
                "usage: zel_seed [--records N] [--cemeteries N] [--lot-types N] [--seed N] [--burials-only]\n"
-               "                [--plain | --password TEXT] FILE\n"
-               "Without --plain or --password the file gets the program's password.\n");
+               "                [--plain | --password TEXT] [--map MAPFILE] FILE\n"
+               "Without --plain or --password the file gets the program's password.\n"
+               "--map also writes the drawn map of cemetery 1 matching the records.\n");
   return 2;
 }
 
@@ -24,6 +59,7 @@ int main(int argc, char** argv) {
   DataGen::Options o;
   QString password = QString::fromLatin1(kDatabasePassword);
   QString file;
+  QString mapFile;
   for (int i = 0; i < args.size(); ++i) {
     const QString& a = args[i];
     auto number = [&](int& out) {
@@ -48,6 +84,8 @@ int main(int argc, char** argv) {
       password.clear();
     } else if (a == QLatin1String("--password") && i + 1 < args.size()) {
       password = args[++i];
+    } else if (a == QLatin1String("--map") && i + 1 < args.size()) {
+      mapFile = args[++i];
     } else if (!a.startsWith(QLatin1String("--")) && file.isEmpty()) {
       file = a;
     } else {
@@ -62,5 +100,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "zel_seed: %s: %s\n", qPrintable(file), qPrintable(e.description()));
     return 1;
   }
+  if (!mapFile.isEmpty() && !writeDemoMap(mapFile, o)) return 1;
   return 0;
 }

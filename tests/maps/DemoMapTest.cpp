@@ -1,0 +1,55 @@
+// The drawn map shipped in the demo data folder, shown by the viewer over the demo seed.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include "app/Zel1.h"
+#include "controls/GridControl.h"
+#include "maps/MapFile.h"
+#include "maps/frmViewMap.h"
+#include "store/RecordSet.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+TEST(DemoMap, EveryGraveOfTheFirstDemoCemeteryIsOnTheMapInItsStateColour) {
+  TestFolder folder(false);
+  folder.copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zeldemo.mdb"), QStringLiteral("zel.mdb"));
+  folder.copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zelmap1.dat"));
+  ASSERT_TRUE(openProgramDatabase(ZEL1.cnData, folder.file(QStringLiteral("zel.mdb"))));
+  ZEL1.CurrentCemeteryId = 1;
+
+  // What the map should show, from the records themselves.
+  QHash<QString, QColor> expected;
+  RecordSet rs(&ZEL1.cnData);
+  rs.open(QStringLiteral("select csection, lot, grave, status from zel where cemeteryid=1"));
+  for (; !rs.eof(); rs.moveNext()) {
+    const QString key = rs.field(0).toString() + u',' + rs.field(1).toString() + u',' + rs.field(2).toString();
+    const QString s = rs.field(3).toString();
+    expected.insert(key, s == "B"   ? QColor(255, 0, 0)
+                         : s == "S" ? QColor(0, 0, 255)
+                         : s == "R" ? QColor(255, 255, 0)
+                                    : QColor(255, 255, 255));
+  }
+  ASSERT_GT(expected.size(), 100);
+
+  ScriptedMessages msgs;
+  frmViewMap w;
+  w.show();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(w.coloured());
+  GridControl& g = *w.Spread1;
+  int graves = 0;
+  QSet<QRgb> seen;
+  for (int r = 1; r <= g.maxRows(); ++r) {
+    for (int c = 1; c <= g.maxCols(); ++c) {
+      const QString text = g.text(r, c);
+      if (text.count(u',') != 2) continue;
+      ++graves;
+      ASSERT_TRUE(expected.contains(text)) << text.toStdString();
+      EXPECT_EQ(g.backColor(r, c), expected.value(text)) << text.toStdString();
+      seen.insert(g.backColor(r, c).rgb());
+    }
+  }
+  EXPECT_EQ(graves, expected.size());
+  EXPECT_EQ(seen.size(), 4) << "open, sold, reserved and buried graves all appear";
+}
