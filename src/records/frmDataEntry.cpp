@@ -172,6 +172,11 @@ void frmDataEntry::buildForm() {
   Option4 = u.Option4;
   Option5 = u.Option5;
 
+  // A date shows whole, whichever column it shares.
+  const int dateWidth = fontMetrics().horizontalAdvance(QStringLiteral("00-00-00000")) + 12;
+  for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
+    d->setMinimumWidth(dateWidth);
+
   // The sex buttons are exclusive among themselves only, and all three may be off.
   for (QRadioButton* r : {txtMale, txtFemale, txtUnknown}) r->setAutoExclusive(false);
   connect(txtMale, &QRadioButton::toggled, this, [this](bool on) {
