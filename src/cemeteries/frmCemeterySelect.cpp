@@ -86,3 +86,13 @@ bool settleCemetery(const QString& noneMessage, const std::function<bool()>& cho
   }
   return choose ? choose() : frmCemeterySelect::choose();
 }
+
+std::optional<QString> cemeteryName(qint32 cemeteryId) {
+  RecordSet& rs = ZEL1.rsLookup;
+  if (rs.isOpen()) rs.close();
+  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") + QString::number(cemeteryId));
+  std::optional<QString> name;
+  if (!rs.eof()) name = rs.field(QStringLiteral("Name")).toString();
+  rs.close();
+  return name;
+}

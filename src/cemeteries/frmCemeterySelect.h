@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 
 class QListWidget;
 
@@ -25,3 +26,6 @@ class frmCemeterySelect : public QDialog {
 // message noneMessage and false; exactly one is taken without asking; with several, choose decides
 // (the chooser by default). A database failure is shown and gives false.
 bool settleCemetery(const QString& noneMessage, const std::function<bool()>& choose = {});
+
+// The Name of a cemetery (read through ZEL1.rsLookup); nothing when there is no such cemetery.
+std::optional<QString> cemeteryName(qint32 cemeteryId);
