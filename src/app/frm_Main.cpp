@@ -17,6 +17,7 @@
 #include "app/ToolbarIcons.h"
 #include "app/Zel1.h"
 #include "app/frmSplash.h"
+#include "cemeteries/frmCemeterySelect.h"
 #include "controls/MessageService.h"
 #include "store/DbError.h"
 
@@ -190,28 +191,12 @@ void frm_Main::DataEditClick() {
 }
 
 void frm_Main::MapEditClick() {
-  ZEL1.CurrentCemeteryId = 0;
-  if (ZEL1.rsLookup.isOpen()) ZEL1.rsLookup.close();
-  ZEL1.rsLookup.open(QStringLiteral("select count(*) as cnt from cemetery"), RecordSet::Cursor::ForwardOnly);
-  const qint64 cnt = ZEL1.rsLookup.field(QStringLiteral("cnt")).toInt();
-  if (cnt == 0) {
-    messages().information(QString::fromLatin1(kNoCemetery));
-    ZEL1.rsLookup.close();
+  if (!settleCemetery(QString::fromLatin1(kNoCemetery),
+                      [this] { return chooseCemetery && chooseCemetery(); }))
     return;
-  }
-  if (cnt == 1) {
-    ZEL1.rsLookup.close();
-    ZEL1.rsLookup.open(QStringLiteral("select * from cemetery"), RecordSet::Cursor::ForwardOnly);
-    ZEL1.CurrentCemeteryId = qint32(ZEL1.rsLookup.field(QStringLiteral("cemeteryid")).toInt());
-  } else {
-    ZEL1.rsLookup.close();
-    if (!chooseCemetery || !chooseCemetery()) return;
-  }
-  if (ZEL1.CurrentCemeteryId > 0) {
-    Toolbar1->setVisible(false);
-    QCoreApplication::processEvents();
-    showChild(makeMapEditor ? makeMapEditor() : nullptr);
-  }
+  Toolbar1->setVisible(false);
+  QCoreApplication::processEvents();
+  showChild(makeMapEditor ? makeMapEditor() : nullptr);
 }
 
 void frm_Main::ReportsClick() {

@@ -5,6 +5,7 @@
 
 class QGridLayout;
 class QLabel;
+class QGridLayout;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -89,3 +90,13 @@ class ManagerDialog : public QDialog {
 void setFieldText(QLineEdit* field, const QString& text, int limit);
 // An id field: shown, never typed into, and drawn on the window's background to say so.
 void makeIdField(QLineEdit* field);
+
+// The six address texts of a cemetery or a purchaser: made on parent with their object names
+// (txtAddr1, txtAddr2, txtCity, txtState, txtZipCode, txtPhone) and typing limits, and laid out
+// from a grid row on as "Address 1", "Address 2", "City/State/Zip" (three fields) and "Phone".
+struct AddressFields {
+  QLineEdit *addr1, *addr2, *city, *state, *zipCode, *phone;
+};
+AddressFields makeAddressFields(QWidget* parent, int cityLimit);
+// Returns the row after the last one used.
+int addAddressRows(QGridLayout* grid, int row, const AddressFields& f);

@@ -37,8 +37,6 @@ void fillCemeteries(std::initializer_list<QComboBox*> lists) {
 
 }  // namespace
 
-void fillCemeteryList(QComboBox* list) { fillCemeteries({list}); }
-
 void fillCemeteryLists(QComboBox* txtCemetery, QComboBox* Combo1) { fillCemeteries({txtCemetery, Combo1}); }
 
 void fillLotTypeList(QComboBox* txtLotInfo) {
@@ -65,7 +63,10 @@ std::optional<Money> lotPrice(qint64 lotId) {
   std::optional<Money> price;
   try {
     rs.open(QStringLiteral("select * from lots where lotid=") + QString::number(lotId));
-    if (!rs.eof()) price = rs.field(QStringLiteral("lotprice")).toMoney();
+    if (!rs.eof()) {
+      const Value v = rs.field(QStringLiteral("lotprice"));
+      if (!v.isNull()) price = v.toMoney();
+    }
   } catch (const DbError& e) {
     messages().information(e.description());
   }
@@ -73,28 +74,20 @@ std::optional<Money> lotPrice(qint64 lotId) {
   return price;
 }
 
-void txtCemeteryClick() { ZEL1.RecordChanged = true; }
-
 std::optional<Money> txtLotInfoClick(QComboBox* txtLotInfo) {
   ZEL1.RecordChanged = true;
   if (txtLotInfo->currentIndex() < 0) return std::nullopt;
   return lotPrice(txtLotInfo->currentData().toLongLong());
 }
 
-void Command1Click(QComboBox* txtCemetery, QComboBox* Combo1, QWidget* parent) {
-  {
-    frmCemeteryMgr mgr(parent);
-    messages().execModal(mgr);
-  }
-  fillCemeteryLists(txtCemetery, Combo1);
+void openCemeteryManager(QWidget* parent) {
+  frmCemeteryMgr mgr(parent);
+  messages().execModal(mgr);
 }
 
-void Command2Click(QComboBox* txtLotInfo, QWidget* parent) {
-  {
-    frmLotMgr mgr(parent);
-    messages().execModal(mgr);
-  }
-  fillLotTypeList(txtLotInfo);
+void openLotManager(QWidget* parent) {
+  frmLotMgr mgr(parent);
+  messages().execModal(mgr);
 }
 
 bool Command3Click(OwnerAddress& address, QWidget* parent) {
@@ -105,32 +98,11 @@ bool Command3Click(OwnerAddress& address, QWidget* parent) {
   return true;
 }
 
-bool settleMapCemetery(QWidget* parent) {
-  RecordSet& rs = ZEL1.rsLookup;
-  closeIfOpen(rs);
-  qint64 count = 0;
-  try {
-    rs.open(QStringLiteral("select count(*) as cnt from cemetery"));
-    count = rs.field(QStringLiteral("cnt")).toInt();
-    rs.close();
-    if (count == 0) {
-      messages().information(QStringLiteral(
-          "No cemeteries exist. You must first create cemeteries and them build a map for it in "
-          "order to use this feature."));
-      return false;
-    }
-    if (count == 1) {
-      rs.open(QStringLiteral("select * from cemetery"));
-      ZEL1.CurrentCemeteryId = qint32(rs.field(QStringLiteral("cemeteryid")).toInt());
-      rs.close();
-      return ZEL1.CurrentCemeteryId > 0;
-    }
-  } catch (const DbError& e) {
-    closeIfOpen(rs);
-    messages().information(e.description());
-    return false;
-  }
-  return frmCemeterySelect::choose(parent);
+bool settleMapCemetery(QWidget* parent, const std::function<bool()>& choose) {
+  return settleCemetery(
+      QStringLiteral("No cemeteries exist. You must first create cemeteries and them build a map for it "
+                     "in order to use this feature."),
+      choose ? choose : std::function<bool()>([parent] { return frmCemeterySelect::choose(parent); }));
 }
 
 }  // namespace cemeteries

@@ -16,19 +16,13 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
   setObjectName(QStringLiteral("frmAddress"));
   setWindowTitle(QStringLiteral("Owner Address Information"));
 
-  auto line = [this](const char* name) {
-    auto* e = new QLineEdit(this);
-    e->setObjectName(QLatin1String(name));
-    return e;
-  };
-  txtAddr1 = line("txtAddr1");
-  txtAddr2 = line("txtAddr2");
-  txtCity = line("txtCity");
-  txtState = line("txtState");
-  txtZipCode = line("txtZipCode");
-  txtPhone = line("txtPhone");
-  txtState->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("MMMM")) + 12);
-  txtZipCode->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000-00000")) + 12);
+  const AddressFields f = makeAddressFields(this, 20);
+  txtAddr1 = f.addr1;
+  txtAddr2 = f.addr2;
+  txtCity = f.city;
+  txtState = f.state;
+  txtZipCode = f.zipCode;
+  txtPhone = f.phone;
 
   Command1 = new QPushButton(QStringLiteral("Sa&ve"), this);
   Command1->setObjectName(QStringLiteral("Command1"));
@@ -38,21 +32,7 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
   Command2->setAutoDefault(false);
 
   auto* grid = new QGridLayout;
-  auto label = [this](const QString& text, QWidget* buddy) {
-    auto* l = new QLabel(text, this);
-    l->setBuddy(buddy);
-    return l;
-  };
-  grid->addWidget(label(QStringLiteral("Address 1"), txtAddr1), 0, 0);
-  grid->addWidget(txtAddr1, 0, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("Address 2"), txtAddr2), 1, 0);
-  grid->addWidget(txtAddr2, 1, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("City/State/Zip"), txtCity), 2, 0);
-  grid->addWidget(txtCity, 2, 1);
-  grid->addWidget(txtState, 2, 2);
-  grid->addWidget(txtZipCode, 2, 3);
-  grid->addWidget(label(QStringLiteral("Phone"), txtPhone), 3, 0);
-  grid->addWidget(txtPhone, 3, 1, 1, 3);
+  addAddressRows(grid, 0, f);
   grid->setColumnStretch(1, 1);
 
   auto* buttons = new QHBoxLayout;

@@ -57,18 +57,17 @@ frmCemeteryMgr::frmCemeteryMgr(QWidget* parent) : ManagerDialog(cemeteryTable(),
   txtCemeteryID = line("txtCemeteryID", 50);
   makeIdField(txtCemeteryID);
   txtName = line("txtName", 50);
-  txtAddr1 = line("txtAddr1", 50);
-  txtAddr2 = line("txtAddr2", 50);
-  txtCity = line("txtCity", 50);
-  txtState = line("txtState", 2);
-  txtZipCode = line("txtZipCode", 10);
-  txtPhone = line("txtPhone", 50);
+  const AddressFields address = makeAddressFields(this, 50);
+  txtAddr1 = address.addr1;
+  txtAddr2 = address.addr2;
+  txtCity = address.city;
+  txtState = address.state;
+  txtZipCode = address.zipCode;
+  txtPhone = address.phone;
   txtRemarks = new QPlainTextEdit(this);
   txtRemarks->setObjectName(QStringLiteral("txtRemarks"));
   txtRemarks->setTabChangesFocus(true);
 
-  txtState->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("MMMM")) + 12);
-  txtZipCode->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000-00000")) + 12);
   txtCemeteryID->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
 
   auto* grid = new QGridLayout;
@@ -81,16 +80,7 @@ frmCemeteryMgr::frmCemeteryMgr(QWidget* parent) : ManagerDialog(cemeteryTable(),
   grid->addWidget(txtCemeteryID, 0, 1, 1, 3, Qt::AlignLeft);
   grid->addWidget(label(QStringLiteral("Cemetery"), txtName), 1, 0);
   grid->addWidget(txtName, 1, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("Address 1"), txtAddr1), 2, 0);
-  grid->addWidget(txtAddr1, 2, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("Address 2"), txtAddr2), 3, 0);
-  grid->addWidget(txtAddr2, 3, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("City/State/Zip"), txtCity), 4, 0);
-  grid->addWidget(txtCity, 4, 1);
-  grid->addWidget(txtState, 4, 2);
-  grid->addWidget(txtZipCode, 4, 3);
-  grid->addWidget(label(QStringLiteral("Phone"), txtPhone), 5, 0);
-  grid->addWidget(txtPhone, 5, 1, 1, 3);
+  addAddressRows(grid, 2, address);
   grid->addWidget(label(QStringLiteral("Remarks"), txtRemarks), 6, 0, Qt::AlignTop);
   grid->addWidget(txtRemarks, 6, 1, 1, 3);
   grid->setColumnStretch(1, 1);

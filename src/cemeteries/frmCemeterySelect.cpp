@@ -7,6 +7,7 @@
 
 #include "app/Zel1.h"
 #include "controls/MessageService.h"
+#include "store/DbError.h"
 #include "store/RecordSet.h"
 
 frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
@@ -58,4 +59,40 @@ bool frmCemeterySelect::choose(QWidget* parent) {
   frmCemeterySelect dlg(parent);
   messages().execModal(dlg);
   return ZEL1.CurrentCemeteryId > 0;
+}
+
+bool settleCemetery(const QString& noneMessage, const std::function<bool()>& choose) {
+  ZEL1.CurrentCemeteryId = 0;
+  RecordSet& rs = ZEL1.rsLookup;
+  if (rs.isOpen()) rs.close();
+  try {
+    rs.open(QStringLiteral("select count(*) as cnt from cemetery"));
+    const qint64 count = rs.field(QStringLiteral("cnt")).toInt();
+    rs.close();
+    if (count == 0) {
+      messages().information(noneMessage);
+      return false;
+    }
+    if (count == 1) {
+      rs.open(QStringLiteral("select * from cemetery"));
+      ZEL1.CurrentCemeteryId = qint32(rs.field(QStringLiteral("cemeteryid")).toInt());
+      rs.close();
+      return ZEL1.CurrentCemeteryId > 0;
+    }
+  } catch (const DbError& e) {
+    if (rs.isOpen()) rs.close();
+    messages().information(e.description());
+    return false;
+  }
+  return choose ? choose() : frmCemeterySelect::choose();
+}
+
+std::optional<QString> cemeteryName(qint32 cemeteryId) {
+  RecordSet& rs = ZEL1.rsLookup;
+  if (rs.isOpen()) rs.close();
+  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") + QString::number(cemeteryId));
+  std::optional<QString> name;
+  if (!rs.eof()) name = rs.field(QStringLiteral("Name")).toString();
+  rs.close();
+  return name;
 }

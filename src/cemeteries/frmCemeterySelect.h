@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
+#include <optional>
 
 class QListWidget;
 
@@ -19,3 +21,11 @@ class frmCemeterySelect : public QDialog {
 
   void List1DblClick();
 };
+
+// The cemetery a map command works on, left in ZEL1.CurrentCemeteryId: with no cemetery the
+// message noneMessage and false; exactly one is taken without asking; with several, choose decides
+// (the chooser by default). A database failure is shown and gives false.
+bool settleCemetery(const QString& noneMessage, const std::function<bool()>& choose = {});
+
+// The Name of a cemetery (read through ZEL1.rsLookup); nothing when there is no such cemetery.
+std::optional<QString> cemeteryName(qint32 cemeteryId);

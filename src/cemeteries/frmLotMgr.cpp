@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "cemeteries/MoneyField.h"
+#include "controls/MoneyEdit.h"
 #include "store/RecordSet.h"
 
 namespace {
@@ -43,7 +43,11 @@ frmLotMgr::frmLotMgr(QWidget* parent) : ManagerDialog(lotTable(), parent) {
   txtLotSize = new QLineEdit(this);
   txtLotSize->setObjectName(QStringLiteral("txtLotSize"));
   txtLotSize->setMaxLength(10);
-  txtLotPrice = makeMoneyField(this, QStringLiteral("txtLotPrice"));
+  txtLotPrice = new MoneyEdit(this);
+  txtLotPrice->setObjectName(QStringLiteral("txtLotPrice"));
+  txtLotPrice->setGrouped(true);
+  txtLotPrice->setPlaceholderText(QString());
+  txtLotPrice->setValue(Money());
 
   const int digits = fontMetrics().horizontalAdvance(QStringLiteral("0,000,000,000.00")) + 16;
   txtLotID->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
@@ -67,7 +71,7 @@ frmLotMgr::frmLotMgr(QWidget* parent) : ManagerDialog(lotTable(), parent) {
   grid->setColumnStretch(1, 1);
   grid->setRowStretch(4, 1);
 
-  for (QLineEdit* e : {txtLotDesc, txtLotSize, txtLotPrice}) watch(e);
+  for (QLineEdit* e : {txtLotDesc, txtLotSize, static_cast<QLineEdit*>(txtLotPrice)}) watch(e);
 
   setMinimumWidth(560);
   finishLayout(grid);
@@ -81,14 +85,14 @@ void frmLotMgr::clearFields() {
   txtLotID->clear();
   setFieldText(txtLotDesc, QString(), 50);
   setFieldText(txtLotSize, QString(), 10);
-  setMoneyFieldValue(txtLotPrice, std::nullopt);
+  txtLotPrice->clear();
 }
 
 void frmLotMgr::writeFields(RecordSet& rs) {
   rs.assign(QStringLiteral("lotdesc"), txtLotDesc->text());
   rs.assign(QStringLiteral("lotsize"), txtLotSize->text());
   // Exact money; an empty price is stored as no price.
-  const std::optional<Money> price = moneyFieldValue(txtLotPrice);
+  const std::optional<Money> price = txtLotPrice->amount();
   rs.assign(QStringLiteral("lotprice"), price ? Value(*price) : Value());
 }
 
@@ -97,5 +101,5 @@ void frmLotMgr::readFields(const RecordSet& rs) {
   const Value size = rs.field(QStringLiteral("lotsize"));
   setFieldText(txtLotSize, size.isNull() ? QString() : size.toString().trimmed(), 10);
   const Value price = rs.field(QStringLiteral("lotprice"));
-  setMoneyFieldValue(txtLotPrice, price.isNull() ? std::nullopt : std::optional<Money>(price.toMoney()));
+  txtLotPrice->setAmount(price.isNull() ? std::nullopt : std::optional<Money>(price.toMoney()));
 }

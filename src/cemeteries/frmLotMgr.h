@@ -2,6 +2,8 @@
 
 #include "cemeteries/ManagerDialog.h"
 
+class MoneyEdit;
+
 // The lot type manager: creates, edits and deletes rows of table lots.
 class frmLotMgr : public ManagerDialog {
   Q_OBJECT
@@ -12,7 +14,7 @@ class frmLotMgr : public ManagerDialog {
   QLineEdit* txtLotID = nullptr;
   QLineEdit* txtLotDesc = nullptr;
   QLineEdit* txtLotSize = nullptr;
-  QLineEdit* txtLotPrice = nullptr;  // money field (MoneyField.h)
+  MoneyEdit* txtLotPrice = nullptr;  // empty: no price stored
 
  protected:
   QLineEdit* idField() const override { return txtLotID; }

@@ -8,20 +8,26 @@
 
 namespace {
 
+bool noAmount(const QString& t) { return t.isEmpty() || t == u'-' || t == u'.' || t == QLatin1String("-."); }
+
 class MoneyValidator : public QValidator {
  public:
-  using QValidator::QValidator;
+  explicit MoneyValidator(MoneyEdit* field) : QValidator(field), field_(field) {}
   State validate(QString& input, int&) const override {
-    static const QRegularExpression re(QStringLiteral("^-?\\d*(\\.\\d{0,2})?$"));
+    static const QRegularExpression plain(QStringLiteral("^-?\\d*(\\.\\d{0,2})?$"));
+    static const QRegularExpression grouped(QStringLiteral("^-?[\\d,]*(\\.\\d{0,2})?$"));
     const QString t = input.trimmed();
-    if (!re.match(t).hasMatch()) return Invalid;
-    if (t.isEmpty() || t == u'-' || t == u'.' || t == QLatin1String("-.")) return Intermediate;
+    if (!(field_->grouped() ? grouped : plain).match(t).hasMatch()) return Invalid;
+    if (noAmount(t)) return Intermediate;
     auto m = Money::parse(t);
-    if (!m) return Invalid;
+    if (!m) return field_->grouped() ? Intermediate : Invalid;  // "1," while typing
     const Money limit = Money::fromUnits(MoneyEdit::kLimit);
     if (*m > limit || *m < Money() - limit) return Invalid;
     return Acceptable;
   }
+
+ private:
+  MoneyEdit* field_;
 };
 
 }  // namespace
@@ -32,19 +38,39 @@ MoneyEdit::MoneyEdit(QWidget* parent) : QLineEdit(parent) {
   setPlaceholderText(QStringLiteral("0.00"));
 }
 
-Money MoneyEdit::value() const { return Money::parse(text().trimmed()).value_or(Money()); }
+Money MoneyEdit::value() const { return amount().value_or(Money()); }
 
-void MoneyEdit::setValue(const Money& m) { setText(m.toString(2)); }
+std::optional<Money> MoneyEdit::amount() const {
+  const QString t = text().trimmed();
+  if (noAmount(t)) return std::nullopt;
+  return Money::parse(t);
+}
+
+QString MoneyEdit::display(const Money& m) const { return grouped_ ? m.toDisplayString() : m.toString(2); }
+
+void MoneyEdit::setValue(const Money& m) { setText(display(m)); }
+
+void MoneyEdit::setAmount(std::optional<Money> m) {
+  if (m)
+    setValue(*m);
+  else
+    clear();
+}
+
+void MoneyEdit::setGrouped(bool grouped) {
+  grouped_ = grouped;
+  if (auto m = amount()) setValue(*m);
+}
 
 void MoneyEdit::focusOutEvent(QFocusEvent* e) {
   QLineEdit::focusOutEvent(e);
   if (!isFieldFocusChange(e)) return;
-  // Show what was typed with its two decimals.
-  const QString t = text().trimmed();
-  if (t.isEmpty() || t == u'-' || t == u'.' || t == QLatin1String("-.")) {
+  // Show what was typed in the field's own format.
+  const std::optional<Money> m = amount();
+  if (!m) {
     if (!text().isEmpty()) clear();
     return;
   }
-  const QString shown = value().toString(2);
+  const QString shown = display(*m);
   if (shown != text()) setText(shown);
 }

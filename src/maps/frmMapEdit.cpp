@@ -16,6 +16,7 @@
 #include <cmath>
 
 #include "app/Zel1.h"
+#include "cemeteries/frmCemeterySelect.h"
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
@@ -132,12 +133,7 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
 }
 
 void frmMapEdit::FormLoad() {
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
-  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") +
-          QString::number(ZEL1.CurrentCemeteryId));
-  if (!rs.eof()) setWindowTitle(rs.field(QStringLiteral("Name")).toString());
-  rs.close();
+  if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
 
   GridModel::Batch batch(*Spread1->grid());
   Spread1->setBackColor(GridRange::all(), MapColors::green());

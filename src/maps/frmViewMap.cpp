@@ -15,6 +15,7 @@
 
 #include "app/Zel1.h"
 #include "app/Zel2.h"
+#include "cemeteries/frmCemeterySelect.h"
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
@@ -103,12 +104,7 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
 }
 
 void frmViewMap::FormLoad() {
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
-  rs.open(QStringLiteral("select * from cemetery where cemeteryid=") +
-          QString::number(ZEL1.CurrentCemeteryId));
-  if (!rs.eof()) setWindowTitle(rs.field(QStringLiteral("Name")).toString());
-  rs.close();
+  if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
 
   const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
   if (QFile::exists(file)) {

@@ -24,10 +24,13 @@
 
 #include "app/Zel1.h"
 #include "app/Zel2.h"
+#include "cemeteries/RecordAssign.h"
+#include "cemeteries/frmCemeterySelect.h"
 #include "controls/DateEdit.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MessageService.h"
 #include "controls/MoneyEdit.h"
+#include "records/RecordPrintout.h"
 #include "search/frmFind.h"
 #include "store/DbError.h"
 #include "store/Schema.h"
@@ -83,6 +86,13 @@ frmDataEntry::frmDataEntry(QWidget* parent) : QMainWindow(parent) {
   buildForm();
   buildMenus();
   connectReactions();
+  // The other windows of the form's commands; tests and the frame may replace them.
+  onPrint = [this] { printRecord(printedRecord()); };
+  onExport = [] { exportRecords(); };
+  onCemeteryManager = [this] { cemeteries::openCemeteryManager(this); };
+  onLotManager = [this] { cemeteries::openLotManager(this); };
+  onAddress = [this] { editAddress(); };
+  onChooseCemetery = [this] { frmCemeterySelect::choose(this); };
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
 
   // Form load.
@@ -161,6 +171,11 @@ void frmDataEntry::buildForm() {
   Option3 = u.Option3;
   Option4 = u.Option4;
   Option5 = u.Option5;
+
+  // A date shows whole, whichever column it shares.
+  const int dateWidth = fontMetrics().horizontalAdvance(QStringLiteral("00-00-00000")) + 12;
+  for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
+    d->setMinimumWidth(dateWidth);
 
   // The sex buttons are exclusive among themselves only, and all three may be off.
   for (QRadioButton* r : {txtMale, txtFemale, txtUnknown}) r->setAutoExclusive(false);
@@ -243,6 +258,9 @@ void frmDataEntry::buildMenus() {
   connect(mnuImport, &QAction::triggered, this, [this] {
     if (onImport) onImport();
   });
+  // Offered only when an import window is wired.
+  mnuImport->setEnabled(false);
+  connect(mnuFile, &QMenu::aboutToShow, this, [this] { mnuImport->setEnabled(bool(onImport)); });
   connect(mnuExport, &QAction::triggered, this, [this] {
     if (onExport) onExport();
   });
@@ -351,34 +369,9 @@ void frmDataEntry::reportError(const std::exception& e) {
     messages().information(QString::fromUtf8(e.what()));
 }
 
-void frmDataEntry::loadCemeteryLists() {
-  txtCemetery->clear();
-  Combo1->clear();
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
-  for (rs.open(QStringLiteral("select * from cemetery order by name")); !rs.eof(); rs.moveNext()) {
-    const QString name = rs.field(QStringLiteral("Name")).toString();
-    const qint64 id = rs.field(QStringLiteral("cemeteryid")).toInt();
-    txtCemetery->addItem(name, id);
-    Combo1->addItem(name, id);
-  }
-  rs.close();
-  txtCemetery->setCurrentIndex(-1);
-  Combo1->setCurrentIndex(-1);
-}
+void frmDataEntry::loadCemeteryLists() { cemeteries::fillCemeteryLists(txtCemetery, Combo1); }
 
-void frmDataEntry::loadLotList() {
-  txtLotInfo->clear();
-  RecordSet& rs = ZEL1.rsLookup2;
-  if (rs.isOpen()) rs.close();
-  for (rs.open(QStringLiteral("select * from lots order by lotdesc")); !rs.eof(); rs.moveNext()) {
-    txtLotInfo->addItem(trimmedText(rs.field(QStringLiteral("lotdesc"))) + QStringLiteral(", ") +
-                            trimmedText(rs.field(QStringLiteral("lotsize"))),
-                        rs.field(QStringLiteral("lotid")).toInt());
-  }
-  rs.close();
-  txtLotInfo->setCurrentIndex(-1);
-}
+void frmDataEntry::loadLotList() { cemeteries::fillLotTypeList(txtLotInfo); }
 
 void frmDataEntry::ShowCurrentRecord() {
   const RecordSet& rs = ZEL1.rsRecords;
@@ -683,66 +676,74 @@ void frmDataEntry::mnuHelpClick() { messages().showHelp(3); }
 
 void frmDataEntry::Command1Click() {
   if (onCemeteryManager) onCemeteryManager();
-  try {
-    loadCemeteryLists();
-  } catch (const std::exception& e) {
-    reportError(e);
-  }
+  loadCemeteryLists();
 }
 
 void frmDataEntry::Command2Click() {
   if (onLotManager) onLotManager();
-  try {
-    loadLotList();
-  } catch (const std::exception& e) {
-    reportError(e);
-  }
+  loadLotList();
 }
 
 void frmDataEntry::Command3Click() {
   if (onAddress) onAddress();
 }
 
+void frmDataEntry::editAddress() {
+  OwnerAddress a{txtAddr1->text(), txtAddr2->text(),   txtCity->text(),
+                 txtState->text(), txtZipCode->text(), txtPhone->text()};
+  if (!cemeteries::Command3Click(a, this)) return;
+  txtAddr1->setText(a.addr1);
+  txtAddr2->setText(a.addr2);
+  txtCity->setText(a.city);
+  txtState->setText(a.state);
+  txtZipCode->setText(a.zipCode);
+  txtPhone->setText(a.phone);
+}
+
 void frmDataEntry::txtLotInfoClick() {
-  markChanged();
-  if (txtLotInfo->currentIndex() < 0) return;
-  try {
-    RecordSet& rs = ZEL1.rsLookup2;
-    if (rs.isOpen()) rs.close();
-    rs.open(QStringLiteral("select * from lots where lotid=") +
-            QString::number(txtLotInfo->currentData().toLongLong()));
-    if (!rs.eof()) {
-      const Value price = rs.field(QStringLiteral("lotprice"));
-      if (!price.isNull()) txtPurchPrice->setValue(price.toMoney());
-    }
-    rs.close();
-  } catch (const std::exception& e) {
-    reportError(e);
-  }
+  if (std::optional<Money> price = cemeteries::txtLotInfoClick(txtLotInfo)) txtPurchPrice->setValue(*price);
 }
 
 void frmDataEntry::mnuMapViewClick() {
-  try {
-    RecordSet& rs = ZEL1.rsLookup;
-    if (rs.isOpen()) rs.close();
-    rs.open(QStringLiteral("select count(*) as cnt from cemetery"));
-    const qint64 cnt = rs.field(QStringLiteral("cnt")).toInt();
-    rs.close();
-    if (cnt == 0) {
-      messages().information(QStringLiteral(
-          "No cemeteries exist. You must first create cemeteries and them build a map for it in order "
-          "to use this feature."));
-      return;
-    }
-    if (cnt == 1) {
-      rs.open(QStringLiteral("select * from cemetery"));
-      ZEL1.CurrentCemeteryId = qint32(rs.field(QStringLiteral("cemeteryid")).toInt());
-      rs.close();
-    } else if (onChooseCemetery) {
-      onChooseCemetery();
-    }
-    if (ZEL1.CurrentCemeteryId > 0 && onMapViewer) onMapViewer();
-  } catch (const std::exception& e) {
-    reportError(e);
-  }
+  const bool chosen = cemeteries::settleMapCemetery(this, [this] {
+    if (onChooseCemetery) onChooseCemetery();
+    return ZEL1.CurrentCemeteryId > 0;
+  });
+  if (chosen && onMapViewer) onMapViewer();
+}
+
+PrintedRecord frmDataEntry::printedRecord() const {
+  PrintedRecord r;
+  r.txtCemetery = txtCemetery->currentText();
+  r.txtSection = txtSection->text();
+  r.txtLot = txtLot->text();
+  r.txtGrave = txtGrave->text();
+  r.txtStatus = txtStatus->text();
+  r.txtIntermentNum = txtIntermentNum->text();
+  r.txtIntermentDate = txtIntermentDate->text();
+  r.txtInterredFirstName = txtInterredFirstName->text();
+  r.txtInterredLastName = txtInterredLastName->text();
+  r.txtDateOfBirth = txtDateOfBirth->text();
+  r.txtDateOfDeath = txtDateOfDeath->text();
+  r.txtAge = txtAge->text();
+  r.txtMale = txtMale->isChecked();
+  r.txtFemale = txtFemale->isChecked();
+  r.txtUnknown = txtUnknown->isChecked();
+  r.txtPurchaserFirstName = txtPurchaserFirstName->text();
+  r.txtPurchaserLastName = txtPurchaserLastName->text();
+  r.txtDeedBook = txtDeedBook->text();
+  r.txtDeedPage = txtDeedPage->text();
+  r.txtCertificateNum = txtCertificateNum->text();
+  r.txtPurchDate = txtPurchDate->text();
+  r.txtPurchPrice = txtPurchPrice->text();
+  r.txtBurialFee = txtBurialFee->text();
+  r.txtVault = txtVault->text();
+  r.txtPlaceOfBirth = txtPlaceOfBirth->text();
+  r.txtLateResidence = txtLateResidence->text();
+  r.txtSocialState = txtSocialState->text();
+  r.txtNearestRelative = txtNearestRelative->text();
+  r.txtUndertaker = txtUndertaker->text();
+  r.txtCauseOfDeath = txtCauseOfDeath->text();
+  r.txtRemarks = txtRemarks->text();
+  return r;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 
+#include "records/RecordPrintout.h"
 #include "store/Value.h"
 
 class QAction;
@@ -64,10 +65,15 @@ class frmDataEntry : public QMainWindow {
   void txtAgeEnter();
   void txtAgeLeave();
   void txtLotInfoClick();
+  // The owner address dialog on the six hidden address fields; Save copies its texts back.
+  void editAddress();
+  // The shown values, for the printout (unsaved edits print as they stand).
+  PrintedRecord printedRecord() const;
 
-  // Windows built elsewhere; the frame window wires them.
+  // The other windows of the form's commands. Each is set to the real window when the form is
+  // made, except the map viewer (wired by the frame, which shows it) and the import window.
   std::function<void()> onPrint;            // mnuPrint: print the shown record
-  std::function<void()> onImport;           // mnuImport: the import window
+  std::function<void()> onImport;           // mnuImport: the import window (disabled while unset)
   std::function<void()> onExport;           // mnuExport: the export file
   std::function<void()> onCemeteryManager;  // Command1: the cemetery manager, modal
   std::function<void()> onLotManager;       // Command2: the lot type manager, modal

@@ -1,10 +1,12 @@
+#include <QApplication>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 
 #include "WindowDriver.h"
 #include "app/Zel1.h"
-#include "cemeteries/MoneyField.h"
 #include "cemeteries/frmLotMgr.h"
+#include "controls/MoneyEdit.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 
@@ -109,24 +111,27 @@ TEST_F(LotMgrTest, EmptyDescriptionAndUnsavedEdits) {
 }
 
 TEST(MoneyFieldTest, AcceptsAmountsOfTheFieldOnly) {
+  MoneyEdit e;
+  e.setGrouped(true);
+  auto acceptable = [&](const char* text) {
+    QString t = QString::fromLatin1(text);
+    int pos = 0;
+    return t.isEmpty() || e.validator()->validate(t, pos) == QValidator::Acceptable;
+  };
   for (const char* ok : {"", "0", "0.00", "1,234.5", "-9000000000", "9,000,000,000.00", ".5"})
-    EXPECT_TRUE(moneyfield::acceptable(QString::fromLatin1(ok))) << ok;
+    EXPECT_TRUE(acceptable(ok)) << ok;
   for (const char* bad : {"abc", "1.234", "9000000000.01", "-9000000001", "1e5", "$5"})
-    EXPECT_FALSE(moneyfield::acceptable(QString::fromLatin1(bad))) << bad;
+    EXPECT_FALSE(acceptable(bad)) << bad;
 
-  QWidget parent;
-  QLineEdit* e = makeMoneyField(&parent, "price");
-  e->clear();
-  QTest::keyClicks(e, "12a3.456");  // the letter and the third decimal are refused
-  EXPECT_EQ(e->text(), "123.45");
-  EXPECT_EQ(moneyFieldValue(e)->scaled(), 1234500);
-  emit e->editingFinished();
-  EXPECT_EQ(e->text(), "123.45");
-  e->setText("1234");
-  emit e->editingFinished();
-  EXPECT_EQ(e->text(), "1,234.00");
-  setMoneyFieldValue(e, std::nullopt);
-  EXPECT_FALSE(moneyFieldValue(e).has_value());
+  QTest::keyClicks(&e, "12a3.456");  // the letter and the third decimal are refused
+  EXPECT_EQ(e.text(), "123.45");
+  EXPECT_EQ(e.amount()->scaled(), 1234500);
+  e.setText("1234");  // shown grouped once the user leaves the field
+  QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(&e, &out);
+  EXPECT_EQ(e.text(), "1,234.00");
+  e.setAmount(std::nullopt);
+  EXPECT_FALSE(e.amount().has_value());
 }
 
 }  // namespace

@@ -1,0 +1,311 @@
+// The record form inside the frame, with the real windows its commands open.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+
+#include "app/Startup.h"
+#include "app/Zel1.h"
+#include "app/frm_Main.h"
+#include "cemeteries/frmAddress.h"
+#include "cemeteries/frmCemeteryMgr.h"
+#include "cemeteries/frmLotMgr.h"
+#include "controls/GridControl.h"
+#include "controls/MaskedEdit.h"
+#include "controls/MoneyEdit.h"
+#include "maps/MapFile.h"
+#include "maps/frmViewMap.h"
+#include "records/frmDataEntry.h"
+#include "support/PdfPages.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+void settle() {
+  for (int i = 0; i < 5; ++i) {
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+void type(QLineEdit* field, const QString& text) {
+  field->setFocus();
+  field->selectAll();
+  QTest::keyClicks(field, text);
+}
+
+void choose(QComboBox* box, const QString& text) {
+  const int i = box->findText(text);
+  ASSERT_GE(i, 0) << text.toStdString();
+  box->setCurrentIndex(i);
+  emit box->activated(i);
+}
+
+// Right button on a manager's list entry: the manager's delete command.
+void rightPressRow(QListWidget* list, int row) {
+  const QPoint p = list->visualItemRect(list->item(row)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
+  QTest::mousePress(list->viewport(), Qt::RightButton, {}, p);
+  QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, p);
+}
+
+class RecordFormWindows : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Plain', '4x8', 100)"));
+    msgs = std::make_unique<ScriptedMessages>();
+    frame = std::make_unique<frm_Main>();
+    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
+    frame->endProgram = [](int) {};
+    connectWindows(*frame);
+    frame->resize(1200, 950);
+    frame->show();
+    frame->activateWindow();
+    (void)QTest::qWaitForWindowActive(frame.get());
+  }
+  void TearDown() override {
+    ZEL1.RecordChanged = false;
+    frame.reset();
+    msgs.reset();
+    DataTest::TearDown();
+  }
+
+  // DataEdit on the frame's toolbar: the record form inside the frame.
+  frmDataEntry& openForm() {
+    frame->toolbarAction(QStringLiteral("DataEdit"))->trigger();
+    settle();
+    form = frame->mdiArea->findChild<frmDataEntry*>();
+    EXPECT_NE(form, nullptr);
+    EXPECT_TRUE(frame->Toolbar1->isHidden());
+    return *form;
+  }
+
+  QString stored(const QString& column) const {
+    return scalar(
+        QStringLiteral("select %1 from zel where recid=%2").arg(column, form->txtRecordNum->text()));
+  }
+
+  // A new record at a place, with the first cemetery and lot type, saved.
+  void placeAndSave(const QString& section, const QString& lot, const QString& grave) {
+    if (form->txtCemetery->currentIndex() < 0) form->txtCemetery->setCurrentIndex(0);
+    if (form->txtLotInfo->currentIndex() < 0) form->txtLotInfo->setCurrentIndex(0);
+    type(form->txtSection, section);
+    type(form->txtLot, lot);
+    type(form->txtGrave, grave);
+    form->txtVault->setFocus();
+    settle();
+    form->mnuSave->trigger();
+    ASSERT_FALSE(form->txtRecordNum->text().isEmpty());
+  }
+
+  std::unique_ptr<ScriptedMessages> msgs;
+  std::unique_ptr<frm_Main> frame;
+  frmDataEntry* form = nullptr;
+};
+
+TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUses) {
+  openForm();
+  msgs->expectModal(QStringLiteral("frmCemeteryMgr"), [](QDialog& d) {
+    auto& w = static_cast<frmCemeteryMgr&>(d);
+    QTest::keyClicks(w.txtName, QStringLiteral("Oakwood"));
+    w.Command2->click();
+    w.Command1->click();
+    return w.result();
+  });
+  form->Command1->click();
+  EXPECT_EQ(form->txtCemetery->count(), 1);
+  EXPECT_EQ(form->Combo1->findText(QStringLiteral("Oakwood")), 0);
+
+  msgs->expectModal(QStringLiteral("frmLotMgr"), [](QDialog& d) {
+    auto& w = static_cast<frmLotMgr&>(d);
+    QTest::keyClicks(w.txtLotDesc, QStringLiteral("Single"));
+    QTest::keyClicks(w.txtLotSize, QStringLiteral("4x8"));
+    w.txtLotPrice->selectAll();
+    QTest::keyClicks(w.txtLotPrice, QStringLiteral("1,250.75"));
+    w.Command2->click();
+    w.Command1->click();
+    return w.result();
+  });
+  form->Command2->click();
+  EXPECT_EQ(form->txtLotInfo->count(), 2);
+
+  // Choosing the lot type fills the purchase price; the record stores both ids.
+  choose(form->txtCemetery, QStringLiteral("Oakwood"));
+  choose(form->txtLotInfo, QStringLiteral("Single, 4x8"));
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1250.75"));
+  placeAndSave(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("2"));
+  EXPECT_EQ(stored(QStringLiteral("cemeteryid")), scalar(QStringLiteral("select cemeteryid from cemetery")));
+  EXPECT_EQ(stored(QStringLiteral("lotid")),
+            scalar(QStringLiteral("select lotid from lots where lotdesc='Single'")));
+  EXPECT_EQ(stored(QStringLiteral("purchprice")), QStringLiteral("1250.75"));
+
+  // A later price of the lot type does not replace the stored one when the record is shown.
+  exec(QStringLiteral("update lots set lotprice=300 where lotdesc='Single'"));
+  form->mnuGetFirst->trigger();
+  EXPECT_EQ(form->txtLotInfo->currentText(), QStringLiteral("Single, 4x8"));
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1250.75"));
+  EXPECT_FALSE(ZEL1.RecordChanged);
+
+  // Both managers now refuse to delete what the record uses.
+  ScriptedMessages* m = msgs.get();
+  msgs->expectModal(QStringLiteral("frmCemeteryMgr"), [m](QDialog& d) {
+    auto& w = static_cast<frmCemeteryMgr&>(d);
+    m->expectInfo(QStringLiteral(
+        "You cannot delete the cemetery you selected because graves have been assigned to it. You must "
+        "first change or remove the graves associated with this cemetery before deletion."));
+    rightPressRow(w.List1, 0);
+    w.Command1->click();
+    return w.result();
+  });
+  form->Command1->click();
+  msgs->expectModal(QStringLiteral("frmLotMgr"), [m](QDialog& d) {
+    auto& w = static_cast<frmLotMgr&>(d);
+    m->expectInfo(QStringLiteral(
+        "You cannot delete the lot type you selected because graves have been assigned to it. You must "
+        "first change or remove the graves associated with this lot type before deletion."));
+    rightPressRow(w.List1, 1);  // "Single", after "Plain"
+    w.Command1->click();
+    return w.result();
+  });
+  form->Command2->click();
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from cemetery")), QStringLiteral("1"));
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from lots")), QStringLiteral("2"));
+}
+
+TEST_F(RecordFormWindows, AddressDialogEditsTheHiddenFieldsThatTheSaveStores) {
+  exec(QStringLiteral("insert into cemetery (name) values ('Oakwood')"));
+  openForm();
+  form->txtAddr1->setText(QStringLiteral("1 Old Rd"));
+
+  const QStringList typed = {"2 Elm St", "Apt 4", "Troy", "NY", "12180", "555-0101"};
+  msgs->expectModal(QStringLiteral("frmAddress"), [&](QDialog& d) {
+    auto& w = static_cast<frmAddress&>(d);
+    EXPECT_EQ(w.txtAddr1->text(), QStringLiteral("1 Old Rd"));  // the form's own values
+    const QList<QLineEdit*> fields = {w.txtAddr1, w.txtAddr2,   w.txtCity,
+                                      w.txtState, w.txtZipCode, w.txtPhone};
+    for (int i = 0; i < fields.size(); ++i) {
+      fields[i]->clear();
+      QTest::keyClicks(fields[i], typed[i]);
+    }
+    w.Command1->click();  // Save
+    return w.result();
+  });
+  ZEL1.RecordChanged = false;
+  form->Command3->click();
+  EXPECT_TRUE(ZEL1.RecordChanged);
+  EXPECT_EQ(form->txtCity->text(), QStringLiteral("Troy"));
+
+  // Close hands nothing back.
+  msgs->expectModal(QStringLiteral("frmAddress"), [](QDialog& d) {
+    auto& w = static_cast<frmAddress&>(d);
+    w.txtCity->setText(QStringLiteral("Elsewhere"));
+    w.Command2->click();
+    return w.result();
+  });
+  form->Command3->click();
+  EXPECT_EQ(form->txtCity->text(), QStringLiteral("Troy"));
+
+  placeAndSave(QStringLiteral("B"), QStringLiteral("2"), QStringLiteral("3"));
+  const QStringList columns = {"owneraddress1", "owneraddress2", "ownercity",
+                               "ownerstate",    "ownerzip",      "ownerphone"};
+  for (int i = 0; i < columns.size(); ++i)
+    EXPECT_EQ(stored(columns[i]), typed[i]) << columns[i].toStdString();
+}
+
+TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
+  exec(QStringLiteral("insert into cemetery (name) values ('Oakwood')"));
+  openForm();
+  type(form->txtInterredLastName, QStringLiteral("Stored"));
+  placeAndSave(QStringLiteral("C"), QStringLiteral("3"), QStringLiteral("4"));
+  type(form->txtInterredLastName, QStringLiteral("Unsaved"));
+
+  const PrintedRecord r = form->printedRecord();
+  EXPECT_EQ(r.txtCemetery, QStringLiteral("Oakwood"));
+  EXPECT_EQ(r.txtInterredLastName, QStringLiteral("Unsaved"));
+  EXPECT_EQ(r.txtStatus, form->txtStatus->text());
+
+  QTemporaryDir dir;
+  const QString pdf = dir.filePath(QStringLiteral("record.pdf"));
+  msgs->expectPrinter(pdf);
+  form->mnuPrint->trigger();
+  QFile f(pdf);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray bytes = f.readAll();
+  EXPECT_TRUE(bytes.startsWith("%PDF-"));
+  EXPECT_EQ(pdfPageCount(bytes), 1);
+
+  msgs->expectInfo(QStringLiteral("Export complete. File named ") + ZEL1.DataPath +
+                   QStringLiteral("ZEL.CSV was created."));
+  form->mnuExport->trigger();
+  QFile csv(folder->file(QStringLiteral("zel.csv")));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QList<QByteArray> lines = csv.readAll().trimmed().split('\n');
+  ASSERT_EQ(lines.size(), 2);  // titles and the one record, as stored
+  EXPECT_TRUE(lines[1].contains("\"Oakwood\""));
+  EXPECT_TRUE(lines[1].contains("\"Stored\""));
+
+  // No import window yet: its menu item is offered disabled.
+  emit form->mnuFile->aboutToShow();
+  EXPECT_FALSE(form->mnuImport->isEnabled());
+}
+
+TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {
+  exec(QStringLiteral("insert into cemetery (cemeteryid, name) values (4, 'Elm Ridge')"));
+  exec(QStringLiteral(
+      "insert into zel (cemeteryid, csection, lot, grave, status, interlastname, interfirstname) "
+      "values (4, 'A', '1', '1', 'B', 'Smith', 'Ann')"));
+  exec(
+      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, status, ownerlastname) "
+                     "values (4, 'A', '1', '2', 'S', 'Jones')"));
+  {
+    GridControl g;
+    g.setMaxRows(4);
+    g.setMaxCols(4);
+    g.setBackColor(GridRange::all(), QColor(0, 128, 0));
+    g.setText(1, 1, QStringLiteral("A,1,1"));
+    g.setText(1, 2, QStringLiteral("A,1,2"));
+    g.setText(0, 0, QStringLiteral("6.0"));
+    ASSERT_TRUE(g.saveToFile(MapFile::fileName(ZEL1.DataPath, 4), false));
+  }
+  openForm();
+  EXPECT_TRUE(form->txtSection->text().isEmpty());
+
+  form->mnuMapView->trigger();  // one cemetery: no chooser
+  settle();
+  auto* viewer = frame->mdiArea->findChild<frmViewMap*>();
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Elm Ridge"));
+  EXPECT_TRUE(frame->Toolbar1->isHidden());
+  emit viewer->Spread1->cellClicked(1, 1);
+  EXPECT_EQ(viewer->txtName->text(), QStringLiteral("Smith, Ann"));
+
+  viewer->mnuClose->trigger();
+  settle();
+  EXPECT_EQ(frame->mdiArea->findChild<frmViewMap*>(), nullptr);
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+  EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
+  EXPECT_EQ(form->txtGrave->text(), QStringLiteral("1"));
+  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
+  EXPECT_EQ(form->txtCemetery->currentText(), QStringLiteral("Elm Ridge"));
+
+  // Closing the form gives the frame its toolbar back.
+  form->mnuClose->trigger();
+  settle();
+  EXPECT_EQ(frame->mdiArea->findChild<frmDataEntry*>(), nullptr);
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+}
+
+}  // namespace
