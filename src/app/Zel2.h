@@ -8,7 +8,7 @@ namespace ZEL2 {
 // Doubles every single quote of a text so that it can stand inside an SQL string literal.
 QString SqlQuote(const QString& text);
 
-// "Zelmora v.6.8.1" style version text: major.minor.revision.
+// The version as major.minor.revision ("6.8.1"); the title puts "Zelmora v." before it.
 QString versionText();
 
 }  // namespace ZEL2
