@@ -34,4 +34,7 @@ void connectWindows(frm_Main& frame) {
     };
     return form;
   };
+  // The report window and the backup window are not part of the program yet: their buttons are
+  // shown greyed out rather than doing nothing when pressed.
+  for (const char* key : {"Reports", "Archive"}) frame.toolbarAction(QString::fromLatin1(key))->setEnabled(false);
 }
