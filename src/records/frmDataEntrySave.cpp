@@ -71,8 +71,8 @@ void frmDataEntry::txtDateOfDeathLeave() {
   if (d.isValid() && QDate::currentDate().daysTo(d) > 0) {
     messages().information(twoParts(QStringLiteral("Invalid Date of Death."), kNotAfterToday));
     returnFocusTo(txtDateOfDeath);
-    return;
   }
+  // Checked even after a refusal above: a date of death before a kept date of birth goes too.
   const QDate birth = txtDateOfBirth->date();
   if (d.isValid() && birth.isValid() && birth.daysTo(d) < 0) {
     messages().information(

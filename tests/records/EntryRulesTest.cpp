@@ -46,6 +46,18 @@ TEST_F(RecordForm, LeavingADateChecksItAgainstToday) {
       QStringLiteral("Invalid Date of Death.\n\nThis date can not be greater than today's date."));
   moveTo(form->txtRemarks);
   EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
+  // After that refusal the order against the date of birth is still checked: a date of birth kept
+  // after its own refusal and a later, also refused, date of death give both messages.
+  form->txtDateOfBirth->setDate(today().addDays(3));
+  type(form->txtDateOfDeath, shown(today().addDays(2)));
+  msgs->expectInfo(
+      QStringLiteral("Invalid Date of Death.\n\nThis date can not be greater than today's date."));
+  msgs->expectInfo(
+      QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfDeath->text(), QString());
+  EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
+  form->txtDateOfBirth->clear();
 
   // The purchase date has no check of its own.
   form->txtDateOfDeath->clear();
