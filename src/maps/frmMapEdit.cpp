@@ -21,6 +21,7 @@
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
 #include "maps/MapFile.h"
+#include "store/DbError.h"
 #include "store/Value.h"
 
 namespace {
@@ -133,7 +134,12 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
 }
 
 void frmMapEdit::FormLoad() {
-  if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
+  try {
+    if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
+  } catch (const DbError& e) {
+    // The map can still be drawn and saved; only its caption comes from the database.
+    messages().information(e.description());
+  }
 
   GridModel::Batch batch(*Spread1->grid());
   Spread1->setBackColor(GridRange::all(), MapColors::green());

@@ -288,3 +288,22 @@ TEST_F(MapEditTest, DamagedMapFileIsReportedAndLeftUnchanged) {
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), junk) << "closing the window without Close writes nothing";
 }
+
+TEST_F(MapEditTest, UnreadableCaptionIsReportedAndTheMapStillEdited) {
+  exec(QStringLiteral("alter table cemetery rename to cemetery_gone"));
+  msgs.expectInfo(QStringLiteral("*"));
+  frmMapEdit w;
+  ASSERT_EQ(msgs.log().size(), 1u);
+  EXPECT_TRUE(msgs.log().back().text.contains("cemetery")) << msgs.log().back().text.toStdString();
+  EXPECT_EQ(w.windowTitle(), "Map Editor");
+  EXPECT_EQ(w.Spread1->backColor(1, 1), kGreen);
+  w.Spread1->selectBlock(1, 1, 1, 1);
+  w.Option1->setChecked(true);
+  fill(w, "A", "1", "1");
+  w.Command1Click();
+  EXPECT_TRUE(w.mnuCloseClick());
+  GridControl back;
+  ASSERT_TRUE(back.loadFromFile(mapFile()));
+  EXPECT_EQ(back.text(1, 1), "A,1,1");
+  exec(QStringLiteral("alter table cemetery_gone rename to cemetery"));
+}
