@@ -157,6 +157,21 @@ TEST_F(MapEditTest, ClickOrKeyShowsTheCellAndHeadersDoNothing) {
   EXPECT_EQ(g.activeCol(), 3);
   EXPECT_EQ(w.txtLot->text(), "12");
   EXPECT_TRUE(w.Option1->isChecked());
+
+  // Parts longer than the fields take are shown whole, and Set copies them unshortened; typing
+  // stays limited.
+  g.setText(4, 1, QStringLiteral("Chapel Yard North,12,10000000001"));
+  w.Spread1Click(1, 4);
+  EXPECT_EQ(w.txtSection->text(), "Chapel Yard North");
+  EXPECT_EQ(w.txtGrave->text(), "10000000001");
+  g.selectBlock(4, 2, 4, 2);
+  w.Option1->setChecked(true);
+  w.Command1->click();
+  EXPECT_EQ(g.text(4, 2), "Chapel Yard North,12,10000000001");
+  w.Spread1Click(3, 3);
+  w.txtSection->clear();
+  QTest::keyClicks(w.txtSection, "ABCDEFGHIJKLMN");
+  EXPECT_EQ(w.txtSection->text(), "ABCDEFGHIJ");
 }
 
 TEST_F(MapEditTest, InsertAndRemoveRowsAndColumnsAtTheCursor) {
