@@ -16,11 +16,13 @@
 #include <cmath>
 
 #include "app/Zel1.h"
+#include "cemeteries/ManagerDialog.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
 #include "maps/MapFile.h"
+#include "store/DbError.h"
 #include "store/Value.h"
 
 namespace {
@@ -31,6 +33,8 @@ qint64 leadingWhole(const QString& text) {
   if (!std::isfinite(v)) return 0;
   return qint64(std::clamp(v, -1e15, 1e15));
 }
+
+constexpr int kFieldLimit = 10;  // typing limit of the section, lot and grave fields
 
 template <class T>
 T* named(T* w, const char* name) {
@@ -61,7 +65,7 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
   txtSection = named(new QLineEdit(this), "txtSection");
   txtLot = named(new QLineEdit(this), "txtLot");
   txtGrave = named(new QLineEdit(this), "txtGrave");
-  for (QLineEdit* e : {txtSection, txtLot, txtGrave}) e->setMaxLength(10);
+  for (QLineEdit* e : {txtSection, txtLot, txtGrave}) e->setMaxLength(kFieldLimit);
   auto* fields = new QFormLayout;
   fields->addRow(QStringLiteral("Section"), txtSection);
   fields->addRow(QStringLiteral("Lot"), txtLot);
@@ -133,7 +137,12 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
 }
 
 void frmMapEdit::FormLoad() {
-  if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
+  try {
+    if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
+  } catch (const DbError& e) {
+    // The map can still be drawn and saved; only its caption comes from the database.
+    messages().information(e.description());
+  }
 
   GridModel::Batch batch(*Spread1->grid());
   Spread1->setBackColor(GridRange::all(), MapColors::green());
@@ -169,16 +178,12 @@ void frmMapEdit::refit() {
 }
 
 void frmMapEdit::showCell(int row, int col) {
-  const QStringList parts = Spread1->text(row, col).split(QLatin1Char(','));
-  if (parts.size() == 3) {
-    txtSection->setText(parts[0]);
-    txtLot->setText(parts[1]);
-    txtGrave->setText(parts[2]);
-  } else {
-    txtSection->clear();
-    txtLot->clear();
-    txtGrave->clear();
-  }
+  // A part longer than the fields' typing limit is shown whole, so that Set does not cut it.
+  QStringList parts = Spread1->text(row, col).split(QLatin1Char(','));
+  if (parts.size() != 3) parts = {QString(), QString(), QString()};
+  setFieldText(txtSection, parts[0], kFieldLimit);
+  setFieldText(txtLot, parts[1], kFieldLimit);
+  setFieldText(txtGrave, parts[2], kFieldLimit);
   const QColor b = Spread1->backColor(row, col);
   if (b == MapColors::white())
     Option1->setChecked(true);

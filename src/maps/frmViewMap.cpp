@@ -21,6 +21,8 @@
 #include "maps/MapColors.h"
 #include "maps/MapFile.h"
 #include "maps/MapKeys.h"
+#include "store/DbError.h"
+#include "store/RecordSet.h"
 
 namespace {
 
@@ -104,7 +106,12 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
 }
 
 void frmViewMap::FormLoad() {
-  if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
+  try {
+    if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
+  } catch (const DbError& e) {
+    // The map itself does not need the database: it is still shown, under the window's own caption.
+    messages().information(e.description());
+  }
 
   const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
   if (QFile::exists(file)) {
@@ -191,17 +198,23 @@ void frmViewMap::Spread1Click(int col, int row) {
   if (parts.size() != 3) return;
   RecordSet& rs = ZEL1.rsLookup;
   if (rs.isOpen()) rs.close();
-  rs.open(graveQuery(parts));
-  if (!rs.eof()) {
-    const QString status = rs.field(QStringLiteral("Status")).toString().trimmed();
-    if (status == QLatin1String("S") || status == QLatin1String("R"))
-      txtName->setText(rs.field(QStringLiteral("ownerlastname")).toString().trimmed() + QStringLiteral(", ") +
-                       rs.field(QStringLiteral("ownerfirstname")).toString().trimmed());
-    else
-      txtName->setText(rs.field(QStringLiteral("interlastname")).toString().trimmed() + QStringLiteral(", ") +
-                       rs.field(QStringLiteral("interfirstname")).toString().trimmed());
+  try {
+    rs.open(graveQuery(parts));
+    if (!rs.eof()) {
+      const QString status = rs.field(QStringLiteral("Status")).toString().trimmed();
+      if (status == QLatin1String("S") || status == QLatin1String("R"))
+        txtName->setText(rs.field(QStringLiteral("ownerlastname")).toString().trimmed() +
+                         QStringLiteral(", ") +
+                         rs.field(QStringLiteral("ownerfirstname")).toString().trimmed());
+      else
+        txtName->setText(rs.field(QStringLiteral("interlastname")).toString().trimmed() +
+                         QStringLiteral(", ") +
+                         rs.field(QStringLiteral("interfirstname")).toString().trimmed());
+    }
+  } catch (const DbError& e) {
+    messages().information(e.description());
   }
-  rs.close();
+  if (rs.isOpen()) rs.close();
 }
 
 void frmViewMap::mnuZoomClick() {

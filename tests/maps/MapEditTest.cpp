@@ -157,6 +157,21 @@ TEST_F(MapEditTest, ClickOrKeyShowsTheCellAndHeadersDoNothing) {
   EXPECT_EQ(g.activeCol(), 3);
   EXPECT_EQ(w.txtLot->text(), "12");
   EXPECT_TRUE(w.Option1->isChecked());
+
+  // Parts longer than the fields take are shown whole, and Set copies them unshortened; typing
+  // stays limited.
+  g.setText(4, 1, QStringLiteral("Chapel Yard North,12,10000000001"));
+  w.Spread1Click(1, 4);
+  EXPECT_EQ(w.txtSection->text(), "Chapel Yard North");
+  EXPECT_EQ(w.txtGrave->text(), "10000000001");
+  g.selectBlock(4, 2, 4, 2);
+  w.Option1->setChecked(true);
+  w.Command1->click();
+  EXPECT_EQ(g.text(4, 2), "Chapel Yard North,12,10000000001");
+  w.Spread1Click(3, 3);
+  w.txtSection->clear();
+  QTest::keyClicks(w.txtSection, "ABCDEFGHIJKLMN");
+  EXPECT_EQ(w.txtSection->text(), "ABCDEFGHIJ");
 }
 
 TEST_F(MapEditTest, InsertAndRemoveRowsAndColumnsAtTheCursor) {
@@ -287,4 +302,23 @@ TEST_F(MapEditTest, DamagedMapFileIsReportedAndLeftUnchanged) {
   QFile f(mapFile());
   ASSERT_TRUE(f.open(QIODevice::ReadOnly));
   EXPECT_EQ(f.readAll(), junk) << "closing the window without Close writes nothing";
+}
+
+TEST_F(MapEditTest, UnreadableCaptionIsReportedAndTheMapStillEdited) {
+  exec(QStringLiteral("alter table cemetery rename to cemetery_gone"));
+  msgs.expectInfo(QStringLiteral("*"));
+  frmMapEdit w;
+  ASSERT_EQ(msgs.log().size(), 1u);
+  EXPECT_TRUE(msgs.log().back().text.contains("cemetery")) << msgs.log().back().text.toStdString();
+  EXPECT_EQ(w.windowTitle(), "Map Editor");
+  EXPECT_EQ(w.Spread1->backColor(1, 1), kGreen);
+  w.Spread1->selectBlock(1, 1, 1, 1);
+  w.Option1->setChecked(true);
+  fill(w, "A", "1", "1");
+  w.Command1Click();
+  EXPECT_TRUE(w.mnuCloseClick());
+  GridControl back;
+  ASSERT_TRUE(back.loadFromFile(mapFile()));
+  EXPECT_EQ(back.text(1, 1), "A,1,1");
+  exec(QStringLiteral("alter table cemetery_gone rename to cemetery"));
 }

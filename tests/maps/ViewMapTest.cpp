@@ -202,3 +202,30 @@ TEST_F(ViewMapTest, WithoutMapFileShowsAnEmptySheet) {
   w.Spread1Click(1, 1);
   EXPECT_EQ(w.txtLocation->text(), "");
 }
+
+TEST_F(ViewMapTest, DatabaseFailuresAreReportedAndTheMapStillShown) {
+  map({"A,1,1"});
+  // The caption cannot be read: the viewer says why and shows the map under its own caption.
+  exec(QStringLiteral("alter table cemetery rename to cemetery_gone"));
+  msgs.expectInfo(QStringLiteral("*"));
+  frmViewMap w;
+  ASSERT_EQ(msgs.log().size(), 1u);
+  EXPECT_TRUE(msgs.log().back().text.contains("cemetery")) << msgs.log().back().text.toStdString();
+  EXPECT_EQ(w.windowTitle(), "Zelmora Map");
+  EXPECT_EQ(w.Spread1->text(1, 1), "A,1,1");
+
+  // The grave of a clicked cell cannot be looked up: said once, the location still shown.
+  exec(QStringLiteral("alter table zel rename to zel_gone"));
+  w.show();
+  QCoreApplication::processEvents();  // colouring fails silently
+  msgs.expectInfo(QStringLiteral("*"));
+  emit w.Spread1->cellClicked(1, 1);
+  ASSERT_EQ(msgs.log().size(), 2u);
+  EXPECT_TRUE(msgs.log().back().text.contains("zel")) << msgs.log().back().text.toStdString();
+  EXPECT_EQ(w.txtLocation->text(), "A,1,1");
+  EXPECT_EQ(w.txtName->text(), "");
+  w.mnuCloseClick();
+  EXPECT_TRUE(ZEL1.PendingQuery.startsWith("select * from zel where cemeteryid=4 and csection='A'"));
+  exec(QStringLiteral("alter table zel_gone rename to zel"));
+  exec(QStringLiteral("alter table cemetery_gone rename to cemetery"));
+}
