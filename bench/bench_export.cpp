@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "DataGen.h"
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "store/Connection.h"
 

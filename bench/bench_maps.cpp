@@ -8,12 +8,12 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "app/Zel1.h"
 #include "controls/GridControl.h"
+#include "controls/MapFile.h"
 #include "maps/MapColors.h"
-#include "maps/MapFile.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
+#include "program/Zel1.h"
 #include "store/Schema.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <memory>
 
 #include "DataGen.h"
-#include "app/Zel1.h"
 #include "controls/MessageService.h"
+#include "program/Zel1.h"
 #include "records/frmDataEntry.h"
 
 namespace {

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "DataGen.h"
+#include "controls/MapFile.h"
 #include "maps/MapColors.h"
-#include "maps/MapFile.h"
 #include "store/Connection.h"
 
 namespace {

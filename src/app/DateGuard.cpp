@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 
 namespace DateGuard {
 

@@ -13,11 +13,11 @@
 
 #include "app/DateGuard.h"
 #include "app/StartupRules.h"
-#include "app/Zel1.h"
-#include "app/Zel2.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
 #include "controls/MessageService.h"
+#include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
 

@@ -10,7 +10,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "app/Zel2.h"
+#include "program/Zel2.h"
 
 frmSplash::frmSplash(QWidget* parent) : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint) {
   setObjectName(QStringLiteral("frmSplash"));

@@ -15,10 +15,10 @@
 
 #include "app/HelpViewer.h"
 #include "app/ToolbarIcons.h"
-#include "app/Zel1.h"
 #include "app/frmSplash.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/MessageService.h"
+#include "program/Zel1.h"
 #include "store/DbError.h"
 
 namespace {
@@ -100,9 +100,9 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
   setStatusBar(StatusBar1);
 
   CD1 = new HelpViewer(this);
-  RealMessageService::setHelpHandler([](const QString& file, int topic) {
+  RealMessageService::setHelpHandler([](int topic) {
     if (frm_Main* frame = instance()) {
-      frame->CD1->HelpFile = file;
+      frame->CD1->HelpFile = ZEL1.dataFile(QStringLiteral("zel6.hlp"));
       frame->CD1->HelpContextId = topic;
       frame->CD1->HelpCommandId = HelpViewer::HelpContext;
       frame->CD1->ShowHelp();

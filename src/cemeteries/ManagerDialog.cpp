@@ -12,8 +12,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/Zel1.h"
 #include "controls/MessageService.h"
+#include "program/Zel1.h"
 #include "store/RecordSet.h"
 
 namespace {

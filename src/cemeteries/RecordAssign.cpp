@@ -2,11 +2,11 @@
 
 #include <QComboBox>
 
-#include "app/Zel1.h"
 #include "cemeteries/frmCemeteryMgr.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "cemeteries/frmLotMgr.h"
 #include "controls/MessageService.h"
+#include "program/Zel1.h"
 #include "store/RecordSet.h"
 
 namespace cemeteries {

@@ -5,8 +5,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "app/Zel1.h"
 #include "controls/MessageService.h"
+#include "program/Zel1.h"
 #include "store/DbError.h"
 #include "store/RecordSet.h"
 

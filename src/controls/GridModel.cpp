@@ -3,7 +3,7 @@
 #include <QFontMetricsF>
 #include <algorithm>
 
-#include "maps/MapFile.h"
+#include "controls/MapFile.h"
 
 namespace {
 

@@ -10,8 +10,6 @@
 #include <QPrinter>
 #include <QUrl>
 
-#include "app/Zel1.h"
-
 namespace {
 
 RealMessageService& realService() {
@@ -19,7 +17,7 @@ RealMessageService& realService() {
   return s;
 }
 MessageService* g_service = nullptr;
-std::function<void(const QString&, int)> g_help;
+std::function<void(int)> g_help;
 
 QWidget* parentWindow() { return QApplication::activeWindow(); }
 
@@ -34,8 +32,8 @@ void RealMessageService::information(const QString& text) {
 }
 
 MessageService::Answer RealMessageService::question(const QString& text, bool defaultNo) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text, QMessageBox::Yes | QMessageBox::No,
-                  parentWindow());
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
+                  QMessageBox::Yes | QMessageBox::No, parentWindow());
   box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
@@ -67,8 +65,7 @@ bool RealMessageService::choosePrinter(QPrinter& printer) {
 }
 
 void RealMessageService::showHelp(int topic) {
-  const QString file = ZEL1.dataFile(QStringLiteral("zel6.hlp"));
-  if (g_help) g_help(file, topic);
+  if (g_help) g_help(topic);
 }
 
 bool RealMessageService::openDocument(const QString& path) {
@@ -77,6 +74,6 @@ bool RealMessageService::openDocument(const QString& path) {
 
 int RealMessageService::execModal(QDialog& dialog) { return dialog.exec(); }
 
-void RealMessageService::setHelpHandler(std::function<void(const QString&, int)> handler) {
+void RealMessageService::setHelpHandler(std::function<void(int topic)> handler) {
   g_help = std::move(handler);
 }

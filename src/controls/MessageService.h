@@ -43,7 +43,8 @@ MessageService& messages();
 // Installs a service (nullptr puts the real one back). The caller keeps ownership.
 void setMessageService(MessageService* service);
 
-// The real service. The frame window hands it the function that shows a help topic.
+// The real service. The frame window hands it the function that shows a help topic; the frame
+// knows where the help file lies.
 class RealMessageService : public MessageService {
  public:
   void information(const QString& text) override;
@@ -57,7 +58,7 @@ class RealMessageService : public MessageService {
   bool openDocument(const QString& path) override;
   int execModal(QDialog& dialog) override;
 
-  static void setHelpHandler(std::function<void(const QString& file, int topic)> handler);
+  static void setHelpHandler(std::function<void(int topic)> handler);
 };
 
 // The title of every message box.

@@ -15,13 +15,13 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/Zel1.h"
 #include "cemeteries/ManagerDialog.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/GridControl.h"
+#include "controls/MapFile.h"
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
-#include "maps/MapFile.h"
+#include "program/Zel1.h"
 #include "store/DbError.h"
 #include "store/Value.h"
 

@@ -13,14 +13,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "app/Zel1.h"
-#include "app/Zel2.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/GridControl.h"
+#include "controls/MapFile.h"
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
-#include "maps/MapFile.h"
 #include "maps/MapKeys.h"
+#include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "store/DbError.h"
 #include "store/RecordSet.h"
 

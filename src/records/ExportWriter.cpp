@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 #include "store/DateValue.h"
 #include "store/DbError.h"
 #include "store/RecordSet.h"

@@ -3,10 +3,10 @@
 #include <QCoreApplication>
 #include <QPrinter>
 
-#include "app/Zel1.h"
-#include "app/Zel2.h"
 #include "controls/MessageService.h"
 #include "controls/PrintSurface.h"
+#include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "records/ExportWriter.h"
 
 QString PrintedRecord::sexText() const {

@@ -22,14 +22,14 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "app/Zel1.h"
-#include "app/Zel2.h"
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/DateEdit.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MessageService.h"
 #include "controls/MoneyEdit.h"
+#include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "records/RecordPrintout.h"
 #include "search/frmFind.h"
 #include "store/DbError.h"

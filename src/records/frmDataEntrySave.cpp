@@ -4,12 +4,12 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "app/Zel1.h"
-#include "app/Zel2.h"
 #include "controls/DateEdit.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MessageService.h"
 #include "controls/MoneyEdit.h"
+#include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "records/frmDataEntry.h"
 #include "store/DbError.h"
 

@@ -8,11 +8,11 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "app/Zel1.h"
-#include "app/Zel2.h"
 #include "controls/DateEdit.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MessageService.h"
+#include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "store/DateValue.h"
 
 namespace {

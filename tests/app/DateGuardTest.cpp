@@ -2,7 +2,7 @@
 
 #include "app/DateGuard.h"
 #include "app/StartupRules.h"
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 #include "support/TestFolder.h"
 
 TEST(DateGuard, DisplayFormatFollowsTheSystemPatternsOrder) {

@@ -15,9 +15,9 @@
 #include <QToolBar>
 
 #include "app/HelpViewer.h"
-#include "app/Zel1.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
+#include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 

@@ -6,9 +6,9 @@
 #include <QSettings>
 
 #include "app/Startup.h"
-#include "app/Zel1.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
+#include "program/Zel1.h"
 #include "store/Schema.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"

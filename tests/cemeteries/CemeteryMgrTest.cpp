@@ -3,8 +3,8 @@
 #include <QPlainTextEdit>
 
 #include "WindowDriver.h"
-#include "app/Zel1.h"
 #include "cemeteries/frmCemeteryMgr.h"
+#include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 

@@ -1,10 +1,10 @@
 #include <QLineEdit>
 
 #include "WindowDriver.h"
-#include "app/Zel1.h"
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmAddress.h"
 #include "cemeteries/frmCemeterySelect.h"
+#include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 

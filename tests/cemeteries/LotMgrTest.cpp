@@ -4,9 +4,9 @@
 #include <QLineEdit>
 
 #include "WindowDriver.h"
-#include "app/Zel1.h"
 #include "cemeteries/frmLotMgr.h"
 #include "controls/MoneyEdit.h"
+#include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 

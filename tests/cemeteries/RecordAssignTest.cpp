@@ -2,10 +2,10 @@
 #include <QLineEdit>
 
 #include "WindowDriver.h"
-#include "app/Zel1.h"
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmCemeteryMgr.h"
 #include "cemeteries/frmLotMgr.h"
+#include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 

@@ -16,16 +16,16 @@
 #include <QToolBar>
 
 #include "app/Startup.h"
-#include "app/Zel1.h"
 #include "app/frm_Main.h"
 #include "cemeteries/frmAddress.h"
 #include "cemeteries/frmCemeteryMgr.h"
 #include "cemeteries/frmLotMgr.h"
 #include "controls/GridControl.h"
+#include "controls/MapFile.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MoneyEdit.h"
-#include "maps/MapFile.h"
 #include "maps/frmViewMap.h"
+#include "program/Zel1.h"
 #include "records/frmDataEntry.h"
 #include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"

@@ -3,10 +3,10 @@
 
 #include <QCoreApplication>
 
-#include "app/Zel1.h"
 #include "controls/GridControl.h"
-#include "maps/MapFile.h"
+#include "controls/MapFile.h"
 #include "maps/frmViewMap.h"
+#include "program/Zel1.h"
 #include "store/RecordSet.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
@@ -23,7 +23,8 @@ TEST(DemoMap, EveryGraveOfTheFirstDemoCemeteryIsOnTheMapInItsStateColour) {
   RecordSet rs(&ZEL1.cnData);
   rs.open(QStringLiteral("select csection, lot, grave, status from zel where cemeteryid=1"));
   for (; !rs.eof(); rs.moveNext()) {
-    const QString key = rs.field(0).toString() + u',' + rs.field(1).toString() + u',' + rs.field(2).toString();
+    const QString key =
+        rs.field(0).toString() + u',' + rs.field(1).toString() + u',' + rs.field(2).toString();
     const QString s = rs.field(3).toString();
     expected.insert(key, s == "B"   ? QColor(255, 0, 0)
                          : s == "S" ? QColor(0, 0, 255)

@@ -10,11 +10,11 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/Zel1.h"
 #include "controls/GridControl.h"
+#include "controls/MapFile.h"
 #include "maps/MapColors.h"
-#include "maps/MapFile.h"
 #include "maps/frmMapEdit.h"
+#include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 

@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 
 #include "controls/GridControl.h"
-#include "maps/MapFile.h"
+#include "controls/MapFile.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 
-#include "app/Zel1.h"
 #include "controls/GridControl.h"
-#include "maps/MapFile.h"
+#include "controls/MapFile.h"
 #include "maps/frmViewMap.h"
+#include "program/Zel1.h"
 #include "store/RecordSet.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"

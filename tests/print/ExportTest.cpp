@@ -4,7 +4,7 @@
 #include <QFile>
 #include <map>
 
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "records/RecordPrintout.h"
 #include "support/ScriptedMessages.h"

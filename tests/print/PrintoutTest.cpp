@@ -5,8 +5,8 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include "app/Zel2.h"
 #include "controls/PrintSurface.h"
+#include "program/Zel2.h"
 #include "records/RecordPrintout.h"
 #include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"

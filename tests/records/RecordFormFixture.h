@@ -7,10 +7,10 @@
 #include <QTest>
 #include <memory>
 
-#include "app/Zel1.h"
 #include "controls/DateEdit.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MoneyEdit.h"
+#include "program/Zel1.h"
 #include "records/frmDataEntry.h"
 #include "store/DateValue.h"
 #include "support/ScriptedMessages.h"

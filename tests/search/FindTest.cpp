@@ -4,10 +4,10 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "app/Zel1.h"
-#include "app/Zel2.h"
 #include "controls/DateEdit.h"
 #include "controls/MaskedEdit.h"
+#include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "search/frmFind.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"

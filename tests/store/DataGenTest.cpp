@@ -5,7 +5,7 @@
 
 #include "DataGen.h"
 #include "StoreTestUtil.h"
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 #include "store/Schema.h"
 #include "support/TestFolder.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "StoreTestUtil.h"
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 #include "store/Dialect.h"
 #include "support/TestFolder.h"
 

@@ -4,7 +4,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 #include "store/Schema.h"
 
 TestFolder::TestFolder(bool withDatabase) {

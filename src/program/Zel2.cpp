@@ -1,4 +1,4 @@
-#include "app/Zel2.h"
+#include "program/Zel2.h"
 
 #include "store/Dialect.h"
 

@@ -1,4 +1,4 @@
-#include "app/Zel1.h"
+#include "program/Zel1.h"
 
 Zel1 ZEL1;
 

@@ -1,4 +1,4 @@
-#include "maps/MapFile.h"
+#include "controls/MapFile.h"
 
 #include <QByteArray>
 #include <QCryptographicHash>
