@@ -10,6 +10,8 @@
 #include <QPrinter>
 #include <QUrl>
 
+#include "store/DbError.h"
+
 namespace {
 
 RealMessageService& realService() {
@@ -76,4 +78,11 @@ int RealMessageService::execModal(QDialog& dialog) { return dialog.exec(); }
 
 void RealMessageService::setHelpHandler(std::function<void(int topic)> handler) {
   g_help = std::move(handler);
+}
+
+void showFailure(const std::exception& e) {
+  if (auto* db = dynamic_cast<const DbError*>(&e))
+    messages().information(db->description());
+  else
+    messages().information(QString::fromUtf8(e.what()));
 }

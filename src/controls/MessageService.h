@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <stdexcept>
 
 class QDialog;
 class QPrinter;
@@ -60,6 +61,10 @@ class RealMessageService : public MessageService {
 
   static void setHelpHandler(std::function<void(int topic)> handler);
 };
+
+// Shows a failure (of the database, a file or anything else a command ran into) in an OK-only
+// box: every window reports failures this one way, nothing is swallowed.
+void showFailure(const std::exception& e);
 
 // The title of every message box.
 inline constexpr const char* kAppTitle = "Zelmora";
