@@ -32,7 +32,10 @@ std::function<bool(const QString&)>& placingFault() {
 }
 
 // Empty when the database opens with the program's password and holds the program's tables (and,
-// with integrity, passes the engine's integrity check); otherwise the reason.
+// with integrity, passes the engine's quick integrity check: every page is read, which checks each
+// page's authentication code, and every table and index is walked; the full check's comparison of
+// each index with its table takes five times as long and finds no damage the quick one misses in a
+// keyed file); otherwise the reason.
 QString databaseProblem(const QString& path, bool integrity) {
   try {
     Connection cn;
@@ -40,7 +43,7 @@ QString databaseProblem(const QString& path, bool integrity) {
     if (integrity) {
       sqlite3_stmt* st = nullptr;
       QString verdict;
-      if (sqlite3_prepare_v2(cn.handle(), "PRAGMA integrity_check(1)", -1, &st, nullptr) == SQLITE_OK &&
+      if (sqlite3_prepare_v2(cn.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) == SQLITE_OK &&
           sqlite3_step(st) == SQLITE_ROW)
         verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
       else

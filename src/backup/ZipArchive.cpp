@@ -106,7 +106,10 @@ int ZipArchive::write(const QString& path, const std::vector<Source>& files) {
       return fail(SourceUnreadable, QStringLiteral("The file %1 cannot be read: %2")
                                         .arg(s.path, QString::fromLocal8Bit(zip_strerror(za.get()))));
     }
-    if (!s.compress) zip_set_file_compression(za.get(), zip_uint64_t(index), ZIP_CM_STORE, 0);
+    // libzip deflates at its highest level unless told; the zip command's level 6 is many times
+    // faster for nearly the same size.
+    zip_set_file_compression(za.get(), zip_uint64_t(index), s.compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
+                             s.compress ? 6 : 0);
   }
   zip_register_progress_callback_with_state(
       za.get(), 0.01, [](zip_t*, double done, void* self) { static_cast<ZipArchive*>(self)->report(done); },
