@@ -118,8 +118,8 @@ BENCHMARK(BM_Restore)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime
 // unzip of the same archive into a data folder, replacing the files there.
 void BM_UnzipCommand(benchmark::State& state) {
   for (auto _ : state)
-    if (!runCommand(state, QStringLiteral("unzip"), {QStringLiteral("-q"), QStringLiteral("-o"), g_archive,
-                                                     QStringLiteral("-d"), g_restore}))
+    if (!runCommand(state, QStringLiteral("unzip"),
+                    {QStringLiteral("-q"), QStringLiteral("-o"), g_archive, QStringLiteral("-d"), g_restore}))
       return;
 }
 BENCHMARK(BM_UnzipCommand)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
@@ -134,7 +134,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
 };
 
 void ratio(const char* what, const char* ours, const char* theirs, double target) {
-  const double a = g_seconds.value(QString::fromLatin1(ours)), b = g_seconds.value(QString::fromLatin1(theirs));
+  const double a = g_seconds.value(QString::fromLatin1(ours)),
+               b = g_seconds.value(QString::fromLatin1(theirs));
   if (a > 0 && b > 0)
     std::printf("%s: %.3f s / %.3f s = %.2f (target %.1f): %s\n", what, a, b, a / b, target,
                 a / b <= target ? "met" : "NOT met");

@@ -68,6 +68,7 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   Label1 = new QLabel(QString::fromLatin1(kExplanation), this);
   withName(Label1, "Label1");
   Label1->setWordWrap(true);
+  Label1->setMinimumWidth(480);
 
   Frame1 = new QGroupBox(QStringLiteral("Operation Type"), this);
   withName(Frame1, "Frame1");
@@ -89,9 +90,15 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
   dirModel_->setReadOnly(true);
   Dir1->setModel(dirModel_);
+  // The model reads folders in the background: the chosen folder is brought into view again as
+  // each folder on its way is read.
+  connect(dirModel_, &QFileSystemModel::directoryLoaded, this, [this] {
+    if (Dir1->currentIndex().isValid())
+      Dir1->scrollTo(Dir1->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
   for (int c = 1; c < dirModel_->columnCount(); ++c) Dir1->hideColumn(c);
   Dir1->header()->hide();
-  Dir1->setMinimumHeight(150);
+  Dir1->setMinimumHeight(120);
 
   List1 = new QListWidget(this);
   withName(List1, "List1");
@@ -164,7 +171,6 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   layout->addWidget(List1);
   layout->addWidget(Picture1);
   layout->addLayout(buttons);
-  setMinimumWidth(520);
 
   // The drives and folders start at the user's home.
   const QString home = QDir::homePath();
@@ -202,9 +208,17 @@ void frmBackupRestore::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (centred_) return;
   centred_ = true;
-  adjustSize();
+  // The wrapped explanation makes the height depend on the width, which the window's minimum size
+  // does not follow by itself: without this a small screen squeezes the controls over each other.
+  const int w = qMax(width(), minimumSizeHint().width());
+  const int preferred = layout()->totalHeightForWidth(w);
+  const int treeSlack = Dir1->isVisible() ? Dir1->sizeHint().height() - Dir1->minimumHeight() : 0;
+  setMinimumHeight(preferred - qMax(0, treeSlack));
+  int h = preferred;
   if (QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect s = screen->availableGeometry();
+    h = qMax(minimumHeight(), qMin(preferred, s.height() - (frameGeometry().height() - height())));
+    resize(w, h);
     move(s.x() + (s.width() - frameGeometry().width()) / 2,
          s.y() + (s.height() - frameGeometry().height()) / 2);
   }
@@ -332,7 +346,10 @@ void frmBackupRestore::runOperation() {
     messages().information(DataBackup::outcomeText(r, QString::fromLatin1(kZipped)));
     return;
   }
-  const QString archive = messages().openFileName(QStringLiteral("Restore Data"), targetFolder(),
+  // The automatic backups are the likeliest to be wanted; the folder list is hidden for a restore.
+  const QString automatic = AutoBackup::folder(auto_, ZEL1.DataPath);
+  const QString archive = messages().openFileName(QStringLiteral("Restore Data"),
+                                                  QFileInfo(automatic).isDir() ? automatic : targetFolder(),
                                                   QStringLiteral("Zip archives (*.zip);;All files (*)"));
   if (archive.isEmpty()) return;
   Picture1->show();
