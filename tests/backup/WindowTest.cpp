@@ -16,6 +16,7 @@
 #include "app/frm_Main.h"
 #include "backup/AutoBackup.h"
 #include "backup/DrawProgress.h"
+#include "backup/Volumes.h"
 #include "backup/frmBackupRestore.h"
 #include "store/Schema.h"
 #include "support/ScriptedMessages.h"
@@ -261,6 +262,22 @@ TEST_F(BackupWindowTest, RestoreOnlyFromStartUp) {
             bytesOf(folder->file(QStringLiteral("zelmap2.dat"))));
 }
 
+TEST(Volumes, RemovableMediaFirstAndEachPathOnItsOwnVolume) {
+  std::vector<Volumes::Volume> v = {
+      {"/", "File System", false}, {"/home", "Home", false}, {"/media/anna/STICK", "STICK", true}};
+  Volumes::arrange(v);
+  EXPECT_EQ(v[0].text(), QStringLiteral("STICK (/media/anna/STICK)"));
+  EXPECT_EQ(v[1].rootPath, QStringLiteral("/"));
+  EXPECT_EQ(Volumes::indexOf(v, QStringLiteral("/home/anna/backups")), 2);
+  EXPECT_EQ(Volumes::indexOf(v, QStringLiteral("/homework")), 1) << "a name that only begins like a volume's";
+  EXPECT_EQ(Volumes::indexOf(v, QStringLiteral("/media/anna/STICK")), 0);
+  EXPECT_EQ(Volumes::desktopName(QString(), QStringLiteral("/"), 0), QStringLiteral("File System"));
+  EXPECT_EQ(Volumes::desktopName(QString(), QStringLiteral("/media/x"), 16000000000),
+            QStringLiteral("16 GB Volume"));
+  EXPECT_EQ(Volumes::desktopName(QStringLiteral("CARD"), QStringLiteral("/media/x"), 16000000000),
+            QStringLiteral("CARD"));
+}
+
 TEST(AutoBackupRotation, RemovesOnlyTheOldestAutomaticArchives) {
   QTemporaryDir dir;
   const QStringList names = {
@@ -305,6 +322,10 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
   EXPECT_EQ(kept, (QStringList{QFileInfo(byHand).fileName(), "zelauto20240305174510.zip",
                                "zelauto20240305174610.zip", "zelauto20240305174710.zip"}));
   EXPECT_EQ(AutoBackup::load(settings).last, now);
+  run([&](frmBackupRestore& w) {
+    EXPECT_EQ(w.lblLastBackup->text(), QStringLiteral("Last automatic backup: 03-05-2024 17:47"));
+    w.Command2->click();
+  });
 
   for (int i = 1; i < kept.size(); ++i) {
     QTemporaryDir restored;
