@@ -250,7 +250,7 @@ Result restore(const QString& archivePath, const QString& dataPath, const ZipArc
   const QString aside = work.filePath(QStringLiteral("aside"));
   QStringList moved, placed;
   QString problem;
-  if (!QDir().mkdir(aside)) problem = QStringLiteral("no room for the current files in %1").arg(work.path());
+  if (!QDir().mkdir(aside)) problem = QStringLiteral("the folder %1 cannot be made").arg(aside);
   QStringList current = names;
   current << kJournal;
   for (const QString& n : current) {

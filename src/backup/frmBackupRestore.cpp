@@ -360,8 +360,12 @@ void frmBackupRestore::runOperation() {
 }
 
 void frmBackupRestore::open(QWidget* parent, const QString& settingsFile) {
-  frmBackupRestore window(parent, settingsFile);
-  messages().execModal(window);
+  try {
+    frmBackupRestore window(parent, settingsFile);
+    messages().execModal(window);
+  } catch (const std::exception& e) {
+    showFailure(e);
+  }
 }
 
 void frmBackupRestore::backUpOnClose(QStatusBar* bar, const QString& settingsFile) {
