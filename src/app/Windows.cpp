@@ -4,6 +4,7 @@
 
 #include "app/Startup.h"
 #include "app/frm_Main.h"
+#include "backup/frmBackupRestore.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
@@ -34,7 +35,9 @@ void connectWindows(frm_Main& frame) {
     };
     return form;
   };
-  // The report window and the backup window are not part of the program yet: their buttons are
-  // shown greyed out rather than doing nothing when pressed.
-  for (const char* key : {"Reports", "Archive"}) frame.toolbarAction(QString::fromLatin1(key))->setEnabled(false);
+  frame.openBackupRestore = [&frame] { frmBackupRestore::open(&frame, frame.settingsFile); };
+  frame.closingBackup = [&frame] { frmBackupRestore::backUpOnClose(frame.StatusBar1, frame.settingsFile); };
+  // The report window is not part of the program yet: its button is shown greyed out rather than
+  // doing nothing when pressed.
+  frame.toolbarAction(QStringLiteral("Reports"))->setEnabled(false);
 }

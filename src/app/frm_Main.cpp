@@ -207,6 +207,8 @@ void frm_Main::ReportsClick() {
 
 void frm_Main::ArchiveClick() {
   if (openBackupRestore) openBackupRestore();
+  // The window could not give the database back: the program cannot go on.
+  if (ZEL1.RestoreOnly) end(0);
 }
 
 void frm_Main::HelpClick() {
@@ -283,7 +285,10 @@ void frm_Main::closeEvent(QCloseEvent* event) {
   ZEL1.rsLookup2.close();
   ZEL1.rsLookup.close();
   ZEL1.rsRecords.close();
+  const bool hadDatabase = ZEL1.cnData.isOpen();
   ZEL1.cnData.close();
+  // The files are whole now that nothing holds them open.
+  if (hadDatabase && closingBackup) closingBackup();
   event->accept();
 }
 

@@ -34,8 +34,11 @@ class frm_Main : public QMainWindow {
   std::function<QWidget*()> makeReports;    // the report window
   // The cemetery chooser, shown modally: true when a cemetery was chosen (ZEL1.CurrentCemeteryId).
   std::function<bool()> chooseCemetery;
-  // The backup and restore window, shown modally (also in restore-only mode).
+  // The backup and restore window, shown modally (also in restore-only mode). When it leaves
+  // ZEL1.RestoreOnly set, the program ends.
   std::function<void()> openBackupRestore;
+  // Runs after the database was closed by a closing frame that had it open (the automatic backup).
+  std::function<void()> closingBackup;
   // Ends the program; tests replace it to see that the program would end.
   std::function<void(int exitCode)> endProgram;
 
