@@ -1,3 +1,5 @@
+#include <QLabel>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -7,7 +9,9 @@
 #include "cemeteries/frmCemeterySelect.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
+#include "program/Zel1.h"
 #include "records/frmDataEntry.h"
+#include "reports/frmReports.h"
 
 // The frame window's hooks to the windows that open from its toolbar.
 void connectWindows(frm_Main& frame) {
@@ -34,7 +38,14 @@ void connectWindows(frm_Main& frame) {
     };
     return form;
   };
-  // The report window and the backup window are not part of the program yet: their buttons are
-  // shown greyed out rather than doing nothing when pressed.
-  for (const char* key : {"Reports", "Archive"}) frame.toolbarAction(QString::fromLatin1(key))->setEnabled(false);
+  frame.makeReports = [&frame] {
+    Report::Format format{QLocale::system()};
+    if (!ZEL1.DateDisplayFormat.isEmpty()) format.dateFormat = ZEL1.DateDisplayFormat;
+    auto* reports = new frmReports(format);
+    reports->statusText = [&frame] { return frame.StatusPanel1->text(); };
+    return reports;
+  };
+  // The backup window is not part of the program yet: its button is shown greyed out rather than
+  // doing nothing when pressed.
+  frame.toolbarAction(QStringLiteral("Archive"))->setEnabled(false);
 }
