@@ -148,8 +148,8 @@ void BM_PrintPdf(benchmark::State& state) {
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(file);
-    const bool ok =
-        Report::paintPages(printer, table, {table.title, Report::pageDate(QDate::currentDate()), ZEL1.DataPath});
+    const bool ok = Report::paintPages(printer, table,
+                                       {table.title, Report::pageDate(QDate::currentDate()), ZEL1.DataPath});
     total += double(t.nsecsElapsed()) / 1e9;
     if (!ok) {
       state.SkipWithError("printing failed");
@@ -159,7 +159,9 @@ void BM_PrintPdf(benchmark::State& state) {
   state.counters["rows"] = table.count();
   keep(state, "print", total);
 }
-void BM_PrintPdfShell(benchmark::State& s) { shell(s, "print shell", setup().small, Report::Id::InterredByName); }
+void BM_PrintPdfShell(benchmark::State& s) {
+  shell(s, "print shell", setup().small, Report::Id::InterredByName);
+}
 
 BENCHMARK(BM_InterredByName)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_InterredByNameShell)->Unit(benchmark::kMillisecond)->Iterations(5);

@@ -75,7 +75,8 @@ bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& 
   auto drawCell = [&](double x, double y, double w, double h, const Cell& cell) {
     if (cell.text.isEmpty()) return;
     p.setFont(cell.bold ? boldFont : cellFont);
-    p.drawText(QRectF(x + pad, y, w - 2 * pad, h), int(alignmentOf(cell.align) | Qt::AlignVCenter), cell.text);
+    p.drawText(QRectF(x + pad, y, w - 2 * pad, h), int(alignmentOf(cell.align) | Qt::AlignVCenter),
+               cell.text);
   };
 
   for (int first = 1; first <= lastRow; first += perPage) {
@@ -92,8 +93,8 @@ bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& 
     p.setFont(headerFont);
     for (const Place& pl : places) {
       const Column& col = table.columns[pl.col];
-      p.drawText(QRectF(pl.x + pad, 0, pl.w - 2 * pad, headRowH), int(alignmentOf(col.headerAlign) | Qt::AlignVCenter),
-                 col.header);
+      p.drawText(QRectF(pl.x + pad, 0, pl.w - 2 * pad, headRowH),
+                 int(alignmentOf(col.headerAlign) | Qt::AlignVCenter), col.header);
     }
     double y = headRowH;
     for (int r = first; r < first + perPage && r <= lastRow; ++r, y += rowH) {

@@ -64,8 +64,8 @@ QString cemeteryAddress(const RecordSet& rs, const Fields& f) {
   QString a = text(rs, f["addr1"]);
   const QString addr2 = text(rs, f["addr2"]);
   if (!addr2.trimmed().isEmpty()) a += u'\n' + addr2;
-  return a + u'\n' + text(rs, f["city"]) + QStringLiteral(", ") + text(rs, f["State"]) + QStringLiteral("  ") +
-         text(rs, f["zipcode"]);
+  return a + u'\n' + text(rs, f["city"]) + QStringLiteral(", ") + text(rs, f["State"]) +
+         QStringLiteral("  ") + text(rs, f["zipcode"]);
 }
 
 void setColumns(Table& t, std::initializer_list<Column> cols) { t.columns.assign(cols); }
@@ -88,7 +88,8 @@ const Definition* findByKey(const QString& key) {
 
 QString sql(Id id, qint32 cemeteryId) {
   const QString cemetery = QString::number(cemeteryId);
-  const QString interred = QStringLiteral("select * from zel where interlastname>'' and cemeteryid=") + cemetery;
+  const QString interred =
+      QStringLiteral("select * from zel where interlastname>'' and cemeteryid=") + cemetery;
   switch (id) {
     case Id::CemeteryList:
       return QStringLiteral("select * from cemetery order by name");
@@ -103,8 +104,8 @@ QString sql(Id id, qint32 cemeteryId) {
     case Id::InterredByDod:
       return interred + QStringLiteral(" order by deathdate");
     case Id::Receivables:
-      return QStringLiteral("select * from zel where purchprice+burialfee<>amtpaid and cemeteryid=") + cemetery +
-             QStringLiteral(" order by ownerlastname, ownerfirstname");
+      return QStringLiteral("select * from zel where purchprice+burialfee<>amtpaid and cemeteryid=") +
+             cemetery + QStringLiteral(" order by ownerlastname, ownerfirstname");
   }
   return {};
 }
@@ -185,7 +186,9 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
       for (; !rs.eof(); rs.moveNext()) {
         // A lot type without a price shows an empty cell, not a made-up zero.
         const Value p = rs.field(price);
-        t.rows.push_back({{text(rs, key)}, {text(rs, desc)}, {text(rs, size)},
+        t.rows.push_back({{text(rs, key)},
+                          {text(rs, desc)},
+                          {text(rs, size)},
                           right(p.isNull() ? QString() : moneyText(p.toMoney(), format))});
       }
       break;

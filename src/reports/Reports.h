@@ -11,7 +11,15 @@ class Connection;
 // so the report window, the tests and the command line all build reports the same way.
 namespace Report {
 
-enum class Id { CemeteryList, LotList, InterredByLocation, InterredByName, InterredByDob, InterredByDod, Receivables };
+enum class Id {
+  CemeteryList,
+  LotList,
+  InterredByLocation,
+  InterredByName,
+  InterredByDob,
+  InterredByDod,
+  Receivables
+};
 
 struct Definition {
   Id id;

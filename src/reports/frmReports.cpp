@@ -50,7 +50,8 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   mnuInterredListMenu = mnuReportsMenu->addMenu(QStringLiteral("List of Interred"));
   mnuInterredList = mnuInterredListMenu->menuAction();
   mnuInterredList->setObjectName(QStringLiteral("mnuInterredList"));
-  mnuLocationSort = item(this, mnuInterredListMenu, name(Id::InterredByLocation), caption(Id::InterredByLocation));
+  mnuLocationSort =
+      item(this, mnuInterredListMenu, name(Id::InterredByLocation), caption(Id::InterredByLocation));
   mnuNameSort = item(this, mnuInterredListMenu, name(Id::InterredByName), caption(Id::InterredByName));
   mnuDOBSort = item(this, mnuInterredListMenu, name(Id::InterredByDob), caption(Id::InterredByDob));
   mnuDODSort = item(this, mnuInterredListMenu, name(Id::InterredByDod), caption(Id::InterredByDod));
@@ -143,7 +144,8 @@ void frmReports::showTable() {
     g.setMaxRows(g.dataRowCnt() + t.gap);
     for (int c = 1; c <= int(t.countLine.size()); ++c) put(g.maxRows(), c, t.countLine[size_t(c - 1)]);
   }
-  for (int c = 1; c <= int(t.columns.size()); ++c) g.setColumnHidden(c - 1, t.columns[size_t(c - 1)].width == 0.0);
+  for (int c = 1; c <= int(t.columns.size()); ++c)
+    g.setColumnHidden(c - 1, t.columns[size_t(c - 1)].width == 0.0);
   g.setVisible(true);
   showing_ = true;
 }
