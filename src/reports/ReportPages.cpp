@@ -44,17 +44,18 @@ bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& 
   const double pageW = device.width(), pageH = device.height();
   const double pad = device.logicalDpiX() / 36.0;  // a cell's inner margin, 2 points
 
-  // Columns in table units (the cell font's character width), hidden ones left out.
+  // Column widths count digits of the cell font, as on the screen; hidden columns are left out.
   struct Place {
     size_t col;
     double x, w;
   };
+  const double digit = cellMetrics.horizontalAdvance(QLatin1Char('0'));
   std::vector<Place> places;
   double tableW = 0;
   for (size_t c = 0; c < table.columns.size(); ++c) {
     const double chars = table.columns[c].shownWidth();
     if (chars <= 0) continue;
-    const double w = chars * cellMetrics.averageCharWidth() + 2 * pad;
+    const double w = chars * digit + 2 * pad;
     places.push_back({c, tableW, w});
     tableW += w;
   }
