@@ -189,7 +189,7 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
         t.rows.push_back({{text(rs, key)},
                           {text(rs, desc)},
                           {text(rs, size)},
-                          right(p.isNull() ? QString() : moneyText(p.toMoney(), format))});
+                          p.isNull() ? Cell{} : right(moneyText(p.toMoney(), format))});
       }
       break;
     }
