@@ -68,6 +68,7 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   help->setShortcut(QKeySequence::HelpContents);
   help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   addAction(help);
+  setFocusPolicy(Qt::StrongFocus);  // the window keeps the focus, and F1, while its grid is hidden
   connect(help, &QAction::triggered, this, [] { messages().showHelp(11); });
 
   auto* outer = new QVBoxLayout(this);
