@@ -309,10 +309,3 @@ TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {
 }
 
 }  // namespace
-
-TEST_F(RecordFormWindows, ButtonsWithoutAWindowBehindThemAreGreyedOut) {
-  for (const char* key : {"DataEdit", "MapEdit", "Archive", "Help", "Exit"})
-    EXPECT_TRUE(frame->toolbarAction(QString::fromLatin1(key))->isEnabled()) << key;
-  for (const char* key : {"Reports"})
-    EXPECT_FALSE(frame->toolbarAction(QString::fromLatin1(key))->isEnabled()) << key;
-}
