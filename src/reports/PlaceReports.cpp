@@ -185,8 +185,8 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
   t.rows.push_back(sectionRow(total, true));
   if (total.available == 0) return t;
 
-  // The available spaces again, by the lot type their records give.
-  t.rows.emplace_back(cols);
+  // The available spaces again, by the lot type their records give. No empty row before it: the
+  // grid puts each row after the last one holding text.
   Row head(cols);
   head[0] = {QStringLiteral("Available by Lot Type"), Align::Left, true};
   head[7] = {QStringLiteral("Available"), Align::Right, true};
@@ -216,9 +216,9 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
 Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources) {
   Table t;
   t.title = QStringLiteral("Map Check for ") + cemetery.name;
-  t.columns = {{QStringLiteral("Rec ID"), Align::Left, 8},
-               {QStringLiteral("Kind"), Align::Left, 30},
-               {QStringLiteral("Place"), Align::Left, 15},
+  t.columns = {{QStringLiteral("Rec ID"), Align::Left, 7},
+               {QStringLiteral("Kind"), Align::Left, 25},
+               {QStringLiteral("Place"), Align::Left, 13},
                {QStringLiteral("Details"), Align::Left, 44}};
   t.gap = 2;
   t.recordColumn = 0;
@@ -256,7 +256,7 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
   enum Kind { NotOnMap, DrawnTwice, Shared, WrongState };
   const QString kinds[] = {
       QStringLiteral("Place not on the map"), QStringLiteral("Place drawn more than once"),
-      QStringLiteral("Place shared with another record"), QStringLiteral("State disagrees with its data")};
+      QStringLiteral("Place shared by records"), QStringLiteral("State disagrees with data")};
   struct Finding {
     Kind kind;
     qint64 record;  // 0: none

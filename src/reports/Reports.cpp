@@ -185,10 +185,10 @@ Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& fo
   Table t;
   t.title = QStringLiteral("Aged Receivables for ") + cemetery.name;
   t.columns = {
-      {QStringLiteral("Purchaser"), Align::Left, 30},     {QStringLiteral("Current"), Align::Right, 11},
-      {QStringLiteral("31-60 Days"), Align::Right, 11},   {QStringLiteral("61-90 Days"), Align::Right, 11},
-      {QStringLiteral("Over 90 Days"), Align::Right, 12}, {QStringLiteral("No Date"), Align::Right, 11},
-      {QStringLiteral("Total Due"), Align::Right, 11}};
+      {QStringLiteral("Purchaser"), Align::Left, 24},     {QStringLiteral("Current"), Align::Right, 10},
+      {QStringLiteral("31-60 Days"), Align::Right, 10},   {QStringLiteral("61-90 Days"), Align::Right, 10},
+      {QStringLiteral("Over 90 Days"), Align::Right, 10}, {QStringLiteral("No Date"), Align::Right, 10},
+      {QStringLiteral("Total Due"), Align::Right, 10}};
   t.gap = 1;
   constexpr size_t kAges = 5;  // up to 30 days (or ahead), 31-60, 61-90, over 90, no date
   struct Purchaser {
@@ -207,7 +207,10 @@ Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& fo
   const int last = f["ownerlastname"], first = f["ownerfirstname"], bought = f["purchdate"],
             price = f["purchprice"], fee = f["burialfee"], paid = f["amtpaid"];
   for (; !rs.eof(); rs.moveNext()) {
-    const QString name = trimmed(rs, last) + QStringLiteral(", ") + trimmed(rs, first);
+    const QString lastName = trimmed(rs, last), firstName = trimmed(rs, first);
+    const QString name = lastName.isEmpty() && firstName.isEmpty()
+                             ? QStringLiteral("(no purchaser)")
+                             : lastName + QStringLiteral(", ") + firstName;
     // One purchaser however the name's letters are cased; the first spelling is shown.
     const QString key = name.toCaseFolded();
     auto it = at.constFind(key);

@@ -194,10 +194,11 @@ void frmReports::mnuSaveAsClick() {
   QString suggested = windowTitle();
   suggested.replace(QRegularExpression(QStringLiteral("[^\\w .'-]+")), QStringLiteral("_"));
   QString filter;
-  QString file = messages().saveFileName(
-      QStringLiteral("Save Report As"),
-      QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)).filePath(suggested),
-      csv + QStringLiteral(";;") + pdf, &filter);
+  // The user's documents folder, or the home folder when there is none.
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!QDir(folder).exists()) folder = QDir::homePath();
+  QString file = messages().saveFileName(QStringLiteral("Save Report As"), QDir(folder).filePath(suggested),
+                                         csv + QStringLiteral(";;") + pdf, &filter);
   if (file.isEmpty()) return;
   // The chosen filter decides; the name gets its extension when it lacks it.
   const bool asPdf =

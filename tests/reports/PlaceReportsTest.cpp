@@ -1,13 +1,18 @@
 // The reports that set the map beside the records, the aged receivables, and reports as files.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
+#include "app/Startup.h"
+#include "controls/GridControl.h"
 #include "controls/MapFile.h"
+#include "maps/frmViewMap.h"
 #include "program/Zel1.h"
 #include "reports/ReportFiles.h"
 #include "reports/Reports.h"
+#include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -122,7 +127,6 @@ TEST_F(PlaceReports, AvailableGravesCountsSpacesAndStatesPerSectionAndByLotType)
                           "No place written|>1|>1|>0|>0|>0|>0|>1",
                           "Not on the map|||>0|>1|>0|>0",
                           "*Total|*>10|*>2|*>4|*>3|*>1|*>1|*>5",
-                          "",
                           "*Available by Lot Type|||||||*>Available",
                           "Double (8x8)|||||||>1",
                           "Single (4x8)|||||||>1",
@@ -134,7 +138,7 @@ TEST_F(PlaceReports, AvailableGravesCountsSpacesAndStatesPerSectionAndByLotType)
 
   // A map whose every place has a record; no map at all.
   EXPECT_EQ(lines(build(Id::AvailableGraves, 2)),
-            (Lines{"A|>2|>1|>0|>1|>0|>0|>1", "*Total|*>2|*>1|*>0|*>1|*>0|*>0|*>1", "",
+            (Lines{"A|>2|>1|>0|>1|>0|>0|>1", "*Total|*>2|*>1|*>0|*>1|*>0|*>0|*>1",
                    "*Available by Lot Type|||||||*>Available", "No record|||||||>1"}));
   const Report::Table none = build(Id::AvailableGraves, 3);
   EXPECT_EQ(lines(none), (Lines{"No map for this cemetery|||>0|>1|>0|>1"}));
@@ -150,9 +154,9 @@ TEST_F(PlaceReports, MapCheckListsEachKindOfDisagreementWithItsRecord) {
             (Lines{
                 n(lost) + "|Place not on the map|Z,9,9|No cell of the map names this place",
                 n(sold) + "|Place drawn more than once|A,1,2|Cells at row 1, column 2; row 2, column 4",
-                n(shared1) + "|Place shared with another record|9,1,1|Same place as record " + n(shared2),
-                n(shared2) + "|Place shared with another record|9,1,1|Same place as record " + n(shared1),
-                n(wrong) + "|State disagrees with its data|a,2,1|Stored as SOLD; Save would make it BURIED",
+                n(shared1) + "|Place shared by records|9,1,1|Same place as record " + n(shared2),
+                n(shared2) + "|Place shared by records|9,1,1|Same place as record " + n(shared1),
+                n(wrong) + "|State disagrees with data|a,2,1|Stored as SOLD; Save would make it BURIED",
             }));
   EXPECT_EQ(line(t.countLine), "|*Count: 5");
 
@@ -165,7 +169,7 @@ TEST_F(PlaceReports, MapCheckListsEachKindOfDisagreementWithItsRecord) {
   EXPECT_EQ(lines(build(Id::MapCheck, 3)),
             (Lines{"|This cemetery has no map.||Places were not compared with a map.",
                    scalar("select recid from zel where cemeteryid=3 and status='B'").toStdString() +
-                       "|State disagrees with its data|A,1,2|Stored as BURIED; Save would make it OPEN"}));
+                       "|State disagrees with data|A,1,2|Stored as BURIED; Save would make it OPEN"}));
 }
 
 TEST_F(PlaceReports, ADamagedMapFileIsAFailureNamingIt) {
@@ -183,6 +187,70 @@ TEST_F(PlaceReports, ADamagedMapFileIsAFailureNamingIt) {
       EXPECT_TRUE(QString::fromUtf8(e.what()).contains(file)) << e.what();
     }
   }
+}
+
+// The demo data folder as shipped: its planted disagreements, and its map counted cell by cell as
+// the map viewer colours it.
+TEST(DemoReports, MapCheckFindsWhatThePlantingPutThereAndAvailableGravesAgreesWithTheMap) {
+  TestFolder folder(false);
+  folder.copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zeldemo.mdb"), QStringLiteral("zel.mdb"));
+  folder.copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zelmap1.dat"));
+  ASSERT_TRUE(openProgramDatabase(ZEL1.cnData, folder.file(QStringLiteral("zel.mdb"))));
+  auto at = [](const char* section, const char* lot, const char* grave) {
+    return scalar(
+               QStringLiteral("select group_concat(recid) from zel where cemeteryid=1 and csection='%1' and "
+                              "lot='%2' and grave='%3' order by recid")
+                   .arg(QLatin1String(section), QLatin1String(lot), QLatin1String(grave)))
+        .toStdString();
+  };
+  const std::string shared = at("A", "3", "3"), first = shared.substr(0, shared.find(',')),
+                    second = shared.substr(shared.find(',') + 1);
+  EXPECT_EQ(lines(build(Id::MapCheck)),
+            (Lines{at("A", "2", "2") + "|Place not on the map|A,2,2|No cell of the map names this place",
+                   at("A", "2", "1") +
+                       "|Place drawn more than once|A,2,1|Cells at row 3, column 1; row 3, column 2",
+                   first + "|Place shared by records|A,3,3|Same place as record " + second,
+                   second + "|Place shared by records|A,3,3|Same place as record " + first,
+                   at("A", "6", "1") +
+                       "|State disagrees with data|A,6,1|Stored as SOLD; Save would make it RESERVED"}));
+  EXPECT_EQ(lines(build(Id::MapCheck, 2)),
+            (Lines{"|This cemetery has no map.||Places were not compared with a map.",
+                   "|No disagreements found."}));
+
+  // Spaces and available (white) spaces of each section, as the viewer shows them.
+  ScriptedMessages msgs;
+  ZEL1.CurrentCemeteryId = 1;
+  frmViewMap viewer;
+  viewer.show();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(viewer.coloured());
+  std::map<std::string, std::pair<int, int>> seen;
+  int spaces = 0, available = 0;
+  const GridControl& g = *viewer.Spread1;
+  for (int r = 1; r <= g.maxRows(); ++r)
+    for (int c = 1; c <= g.maxCols(); ++c)
+      if (g.text(r, c).count(u',') == 2) {
+        const bool white = g.backColor(r, c) == QColor(Qt::white);
+        auto& [n, free] = seen[g.text(r, c).section(u',', 0, 0).toStdString()];
+        ++n;
+        ++spaces;
+        free += white;
+        available += white;
+      }
+  ASSERT_EQ(seen.size(), 4u);
+  int sections = 0;
+  for (const Report::Row& row : build(Id::AvailableGraves).rows) {
+    const std::string name = row[0].text.toStdString();
+    const std::pair counted{row[1].text.toInt(), row[7].text.toInt()};
+    if (seen.count(name)) {
+      ++sections;
+      EXPECT_EQ(counted, seen[name]) << name;
+    }
+    if (name == "Total") {
+      EXPECT_EQ(counted, (std::pair{spaces, available}));
+    }
+  }
+  EXPECT_EQ(sections, 4);
 }
 
 TEST(AgedReceivables, BalancesGoIntoTheirAgeColumnsPerPurchaserWithExactTotals) {
@@ -208,6 +276,7 @@ TEST(AgedReceivables, BalancesGoIntoTheirAgeColumnsPerPurchaserWithExactTotals) 
   owes("Carter", "Cy", "'2024-04-10'", "7", "0");
   owes("Drake", "Di", "'2024-03-31'", "75", "100");  // overpaid
   owes("Eaton", "Ed", "'2024-01-01'", "10", "10");   // paid up
+  owes("", " ", "'2023-01-01'", "3", "0");
   owes("Adams", "John", "'2024-01-01'", "99", "0", 2);
 
   const Report::Table t = build(Id::AgedReceivables, 1, QDate(2024, 3, 31));
@@ -216,12 +285,12 @@ TEST(AgedReceivables, BalancesGoIntoTheirAgeColumnsPerPurchaserWithExactTotals) 
   for (const Report::Column& c : t.columns) headers << c.header;
   EXPECT_EQ(headers, (QStringList{"Purchaser", "Current", "31-60 Days", "61-90 Days", "Over 90 Days",
                                   "No Date", "Total Due"}));
-  EXPECT_EQ(lines(t),
-            (Lines{"Adams, John|>150.25|>10.00||||>160.25", "Baker, Ann||>20.00|>30.00|>40.00||>90.00",
-                   "Carter, Cy|>7.00||||>6.50|>13.50", "Drake, Di|>-25.00|||||>-25.00"}));
-  EXPECT_EQ(line(t.countLine), "*Count: 4|*>132.25|*>30.00|*>30.00|*>40.00|*>6.50|*>238.75");
-  EXPECT_EQ(t.total, Money::parse(QStringLiteral("238.75")));
-  EXPECT_EQ(t.countRow(), 5);
+  EXPECT_EQ(lines(t), (Lines{"(no purchaser)||||>3.00||>3.00", "Adams, John|>150.25|>10.00||||>160.25",
+                             "Baker, Ann||>20.00|>30.00|>40.00||>90.00", "Carter, Cy|>7.00||||>6.50|>13.50",
+                             "Drake, Di|>-25.00|||||>-25.00"}));
+  EXPECT_EQ(line(t.countLine), "*Count: 5|*>132.25|*>30.00|*>30.00|*>43.00|*>6.50|*>241.75");
+  EXPECT_EQ(t.total, Money::parse(QStringLiteral("241.75")));
+  EXPECT_EQ(t.countRow(), 6);
 }
 
 TEST(ReportFiles, CsvAndTextKeepEveryShownCellOfEveryRow) {
