@@ -81,6 +81,7 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
   EXPECT_EQ(form->txtIntermentDate->text(), QStringLiteral("05-04-1990"));
   EXPECT_EQ(form->txtDateOfDeath->text(), QString());
   EXPECT_TRUE(form->txtFemale->isChecked());
+  EXPECT_EQ(form->printedRecord().value(QStringLiteral("sex")), QStringLiteral("Female"));
   EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
   EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1234.50"));  // the stored price, not the lot type's
   EXPECT_EQ(form->txtBurialFee->text(), QString());
