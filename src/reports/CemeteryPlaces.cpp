@@ -6,6 +6,7 @@
 #include "controls/MapFile.h"
 #include "maps/MapKeys.h"
 #include "store/Connection.h"
+#include "store/RecordFields.h"
 #include "store/RecordSet.h"
 
 namespace Report::Places {
@@ -34,23 +35,6 @@ QString stateName(State s) {
 
 QString keyOf(const QString& place) { return place.toCaseFolded(); }
 
-namespace {
-
-// The state letter the record form's Save derives from a record's data.
-// Mirrors the Save rule; to be replaced by the store's own function once it has one.
-QString savedStateLetter(bool intermentDate, const QString& interredFirst, const QString& interredLast,
-                         bool purchaseDate, const QString& purchaserFirst, const QString& purchaserLast) {
-  QString letter = QStringLiteral(" ");
-  if (intermentDate || !interredLast.trimmed().isEmpty() || !interredFirst.trimmed().isEmpty())
-    letter = QStringLiteral("B");
-  else if (purchaseDate || !purchaserLast.trimmed().isEmpty() || !purchaserFirst.trimmed().isEmpty())
-    letter = QStringLiteral("S");
-  if (letter == QLatin1String("B") && !intermentDate) letter = QStringLiteral("R");
-  return letter;
-}
-
-}  // namespace
-
 QString recordsSql(qint32 cemeteryId) {
   return QStringLiteral(
              "select recid, csection, lot, grave, status, lotid, interdate, interfirstname, interlastname, "
@@ -70,8 +54,8 @@ std::vector<Record> records(Connection& cn, qint32 cemeteryId) {
     r.key = keyOf(r.place);
     r.state = stateOf(text(4));
     r.lotId = rs.field(5).toInt();
-    r.saved = stateOf(
-        savedStateLetter(rs.field(6).isDate(), text(7), text(8), rs.field(9).isDate(), text(10), text(11)));
+    r.saved = stateOf(RecordFields::stateLetter(rs.field(6).isDate(), text(7), text(8), rs.field(9).isDate(),
+                                                text(10), text(11)));
     out.push_back(std::move(r));
   }
   rs.close();
