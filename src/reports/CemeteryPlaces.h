@@ -4,6 +4,8 @@
 #include <functional>
 #include <vector>
 
+#include "maps/MapKeys.h"
+
 class Connection;
 
 // The places of one cemetery as its records and its map give them, for the reports that compare
@@ -19,21 +21,20 @@ State stateOf(const QString& status);
 // The record form's name of a state: "OPEN", "SOLD", "RESERVED", "BURIED".
 QString stateName(State s);
 
-// A place folded for comparing.
-QString keyOf(const QString& place);
+// A place as a key that compares and hashes without regard to case, without a folded copy.
+inline MapKeys::FoldedKey keyOf(const QString& place) { return {place}; }
 
 struct Record {
   qint64 id = 0;
   QString place;
-  QString key;
   State state = State::Open;  // as stored
   State saved = State::Open;  // as the record form's Save would set it from the record's data
   qint64 lotId = 0;
 };
 
-// The query of a cemetery's records, in record number order.
+// The query of a cemetery's records.
 QString recordsSql(qint32 cemeteryId);
-// Every record of the cemetery.
+// Every record of the cemetery, in record number order.
 std::vector<Record> records(Connection& cn, qint32 cemeteryId);
 
 // A map cell whose text names a grave.
@@ -48,8 +49,9 @@ struct MapSummary {
   qint64 unlabelledLots = 0;  // burial lot cells (white) with no text
 };
 
-// Reads the map file at path cell by cell; nothing when there is no file. A damaged file throws
-// std::runtime_error naming it.
-MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& onGrave);
+// Reads the map file at path cell by cell; nothing when there is no file. onSize first learns how
+// many cells the file holds. A damaged file throws std::runtime_error naming it.
+MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& onGrave,
+                   const std::function<void(qint64 cells)>& onSize = {});
 
 }  // namespace Report::Places

@@ -77,12 +77,12 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
     qint64 lotId = 0;
     std::vector<const Record*> records;
   };
-  QHash<QString, int> placeAt;
+  QHash<MapKeys::FoldedKey, int> placeAt;
   std::vector<Place> places;
   for (const Record& r : recs) {
-    auto it = placeAt.constFind(r.key);
+    auto it = placeAt.constFind(keyOf(r.place));
     if (it == placeAt.constEnd()) {
-      it = placeAt.insert(r.key, int(places.size()));
+      it = placeAt.insert(keyOf(r.place), int(places.size()));
       places.push_back({});
       places.back().lotId = r.lotId;
     }
@@ -96,18 +96,23 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
     qint64 spaces = 0, noRecord = 0, available = 0;
     StateCounts states{};
   };
-  QHash<QString, int> sectionAt;
+  QHash<MapKeys::FoldedKey, int> sectionAt;
   std::vector<Section> sections;
   QHash<qint64, qint64> availableByLot;  // spaces whose open records give this lot type
   qint64 availableWithoutRecord = 0;
+  int last = -1;  // the section of the cell before: neighbouring cells mostly share one
   const MapSummary map = readMap(mapFileOf(sources, cemetery), [&](GraveCell&& c) {
-    const QString name = c.place.left(c.place.indexOf(u','));
-    auto s = sectionAt.constFind(keyOf(name));
-    if (s == sectionAt.constEnd()) {
-      s = sectionAt.insert(keyOf(name), int(sections.size()));
-      sections.push_back({name});
+    const QStringView name = QStringView(c.place).left(c.place.indexOf(u','));
+    if (last < 0 || name.compare(sections[size_t(last)].name, Qt::CaseInsensitive) != 0) {
+      const QString section = name.toString();
+      auto s = sectionAt.constFind(keyOf(section));
+      if (s == sectionAt.constEnd()) {
+        s = sectionAt.insert(keyOf(section), int(sections.size()));
+        sections.push_back({section});
+      }
+      last = *s;
     }
-    Section& sec = sections[size_t(*s)];
+    Section& sec = sections[size_t(last)];
     ++sec.spaces;
     const auto p = placeAt.constFind(keyOf(c.place));
     if (p == placeAt.constEnd()) {
@@ -117,7 +122,7 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
       return;
     }
     Place& place = places[size_t(*p)];
-    place.section = *s;
+    place.section = last;
     if (place.open) {
       ++sec.available;
       ++availableByLot[place.lotId];
@@ -224,8 +229,8 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
   t.recordColumn = 0;
 
   const std::vector<Record> recs = records(cn, cemetery.id);
-  QHash<QString, std::vector<const Record*>> byPlace;
-  for (const Record& r : recs) byPlace[r.key].push_back(&r);
+  QHash<MapKeys::FoldedKey, std::vector<const Record*>> byPlace;
+  for (const Record& r : recs) byPlace[keyOf(r.place)].push_back(&r);
 
   // Cells by place; a place met again collects every position it is drawn at.
   struct Seen {
@@ -237,21 +242,23 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
     QStringList at;
   };
   auto at = [](int row, int col) { return QStringLiteral("row %1, column %2").arg(row).arg(col); };
-  QHash<QString, Seen> cells;
+  QHash<MapKeys::FoldedKey, Seen> cells;
   std::vector<Twice> drawnTwice;
-  const MapSummary map = readMap(mapFileOf(sources, cemetery), [&](GraveCell&& c) {
-    const QString key = keyOf(c.place);
-    auto it = cells.find(key);
-    if (it == cells.end()) {
-      cells.insert(key, {c.row, c.col});
-      return;
-    }
-    if (it->twice < 0) {
-      it->twice = int(drawnTwice.size());
-      drawnTwice.push_back({c.place, {at(it->row, it->col)}});
-    }
-    drawnTwice[size_t(it->twice)].at << at(c.row, c.col);
-  });
+  const MapSummary map = readMap(
+      mapFileOf(sources, cemetery),
+      [&](GraveCell&& c) {
+        auto it = cells.find(keyOf(c.place));
+        if (it == cells.end()) {
+          cells.insert(keyOf(c.place), {c.row, c.col});
+          return;
+        }
+        if (it->twice < 0) {
+          it->twice = int(drawnTwice.size());
+          drawnTwice.push_back({c.place, {at(it->row, it->col)}});
+        }
+        drawnTwice[size_t(it->twice)].at << at(c.row, c.col);
+      },
+      [&cells](qint64 n) { cells.reserve(n); });
 
   enum Kind { NotOnMap, DrawnTwice, Shared, WrongState };
   const QString kinds[] = {
@@ -264,9 +271,9 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
   };
   std::vector<Finding> found;
   for (const Record& r : recs) {
-    if (map.exists && !cells.contains(r.key))
+    if (map.exists && !cells.contains(keyOf(r.place)))
       found.push_back({NotOnMap, r.id, r.place, QStringLiteral("No cell of the map names this place")});
-    const std::vector<const Record*>& same = byPlace.value(r.key);
+    const std::vector<const Record*>& same = byPlace[keyOf(r.place)];
     if (same.size() > 1) {
       QStringList others;
       for (const Record* o : same)
