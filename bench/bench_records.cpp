@@ -35,7 +35,7 @@ class NoMessages : public MessageService {
     return std::nullopt;
   }
   QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+  QString saveFileName(const QString&, const QString&, const QString&, QString*) override { return {}; }
   QString folderName(const QString&, const QString&) override { return {}; }
   bool choosePrinter(QPrinter&) override { return false; }
   void showHelp(int) override {}

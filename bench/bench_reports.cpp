@@ -1,10 +1,14 @@
 // Reports on 100,000 grave records of one cemetery: the interred list by name and the outstanding
 // receivables, each built and shown in the report window (target 1 s), and a 2,000-row report
 // printed to PDF (target 5 s); each beside the sqlcipher shell running the same query.
+// The reports that read the map too (available graves, map check, aged receivables) on 100,000
+// records in every state with a 1000 x 1000 map, each built and shown (target 1 s), and Save As
+// CSV of the 100,000-row interred list (target 1 s), beside the shell writing the same CSV.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QPrinter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -14,21 +18,29 @@
 #include <memory>
 
 #include "DataGen.h"
+#include "controls/MapFile.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
 #include "reports/ReportPages.h"
 #include "reports/frmReports.h"
 #include "store/Connection.h"
+#include "store/RecordSet.h"
 
 namespace {
 
 constexpr int kRecords = 100000;
 constexpr int kPrintedRows = 2000;
 
-// A message would wait for a click: keep it and fail the run instead.
+// A message would wait for a click: keep it and fail the run instead. The file dialog answers
+// with saveAs.
 class KeptMessages : public RealMessageService {
  public:
   QString last;
+  QString saveAs;
+  QString saveFileName(const QString&, const QString&, const QString&, QString* filter) override {
+    if (filter) *filter = QStringLiteral("CSV files (*.csv)");
+    return saveAs;
+  }
   void information(const QString& text) override { last = text; }
   Answer question(const QString& text, bool) override {
     last = text;
@@ -36,10 +48,49 @@ class KeptMessages : public RealMessageService {
   }
 };
 
+// A 1000 x 1000 map: a road every tenth row, every other cell a grave space. The first spaces are
+// the places of the records, the rest spaces without a record in sections of a thousand.
+void writeMap(const QString& file, Connection& cn) {
+  QStringList places;
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select csection, lot, grave from zel order by recid"));
+  for (; !rs.eof(); rs.moveNext())
+    places << rs.field(0).toString() + u',' + rs.field(1).toString() + u',' + rs.field(2).toString();
+  rs.close();
+  constexpr int kSize = 1000;
+  MapFile::Header h;
+  h.maxRows = kSize;
+  h.maxCols = kSize;
+  h.defaultBack = 0x008000;
+  h.cellCount = kSize * kSize;
+  MapFile::save(file, h, [&](const std::function<void(const MapCell&)>& put) {
+    qsizetype k = 0;
+    MapCell c;
+    c.hasBack = true;
+    for (int r = 1; r <= kSize; ++r)
+      for (int col = 1; col <= kSize; ++col) {
+        c.row = r;
+        c.col = col;
+        if (r % 10 == 0) {
+          c.text.clear();
+          c.back = 0x000000;
+        } else {
+          c.back = 0xFFFFFF;
+          c.text = k < places.size()
+                       ? places[k]
+                       : QStringLiteral("N%1,%2,%3").arg(k / 1000).arg(k % 1000 / 10 + 1).arg(k % 10 + 1);
+          ++k;
+        }
+        put(c);
+      }
+  });
+}
+
 struct Setup {
   QTemporaryDir dir;
   KeptMessages msgs;
   QString big, small;  // 100,000 records; 2,000 records, each in one cemetery
+  QString mapped;      // 100,000 records in every state, with the map
   Setup() {
     ZEL1.reset();
     ZEL1.DataPath = dir.path() + u'/';
@@ -52,6 +103,12 @@ struct Setup {
     o.records = kPrintedRows;
     small = dir.filePath(QStringLiteral("small.mdb"));
     DataGen::makeDatabase(small, o, QString::fromLatin1(kDatabasePassword));
+    o.records = kRecords;
+    o.allStates = true;
+    mapped = dir.filePath(QStringLiteral("mapped.mdb"));
+    DataGen::makeDatabase(mapped, o, QString::fromLatin1(kDatabasePassword));
+    use(mapped);
+    writeMap(MapFile::fileName(ZEL1.DataPath, 1), ZEL1.cnData);
     setMessageService(&msgs);
   }
   void use(const QString& file) {
@@ -92,23 +149,30 @@ void shell(benchmark::State& state, const char* name, const QString& file, Repor
   keep(state, name, total);
 }
 
+// A report window that has built a report of cemetery 1.
+std::unique_ptr<frmReports> reportWindow(Report::Id id, bool* built) {
+  auto w = std::make_unique<frmReports>(Report::Format{QLocale::system()});
+  w->chooseCemetery = [] {
+    ZEL1.CurrentCemeteryId = 1;
+    ZEL1.CurrentCemeteryName = QStringLiteral("Hillcrest Cemetery");
+    return true;
+  };
+  w->show();
+  *built = w->runReport(id);
+  QApplication::processEvents();
+  return w;
+}
+
 // The report command of a new report window, from the menu to the filled, painted grid.
-void buildAndShow(benchmark::State& state, const char* name, Report::Id id) {
-  setup().use(setup().big);
+void buildAndShow(benchmark::State& state, const char* name, Report::Id id, const QString& file) {
+  setup().use(file);
   double total = 0;
   int rows = 0;
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
-    auto w = std::make_unique<frmReports>(Report::Format{QLocale::system()});
-    w->chooseCemetery = [] {
-      ZEL1.CurrentCemeteryId = 1;
-      ZEL1.CurrentCemeteryName = QStringLiteral("Hillcrest Cemetery");
-      return true;
-    };
-    w->show();
-    const bool built = w->runReport(id);
-    QApplication::processEvents();
+    bool built = false;
+    auto w = reportWindow(id, &built);
     total += double(t.nsecsElapsed()) / 1e9;
     if (!built) {
       state.SkipWithError(qPrintable(setup().msgs.last));
@@ -124,11 +188,15 @@ void buildAndShow(benchmark::State& state, const char* name, Report::Id id) {
   keep(state, name, total);
 }
 
-void BM_InterredByName(benchmark::State& s) { buildAndShow(s, "interred", Report::Id::InterredByName); }
+void BM_InterredByName(benchmark::State& s) {
+  buildAndShow(s, "interred", Report::Id::InterredByName, setup().big);
+}
 void BM_InterredByNameShell(benchmark::State& s) {
   shell(s, "interred shell", setup().big, Report::Id::InterredByName);
 }
-void BM_Receivables(benchmark::State& s) { buildAndShow(s, "receivables", Report::Id::Receivables); }
+void BM_Receivables(benchmark::State& s) {
+  buildAndShow(s, "receivables", Report::Id::Receivables, setup().big);
+}
 void BM_ReceivablesShell(benchmark::State& s) {
   shell(s, "receivables shell", setup().big, Report::Id::Receivables);
 }
@@ -163,12 +231,86 @@ void BM_PrintPdfShell(benchmark::State& s) {
   shell(s, "print shell", setup().small, Report::Id::InterredByName);
 }
 
+void BM_AvailableGraves(benchmark::State& s) {
+  buildAndShow(s, "available", Report::Id::AvailableGraves, setup().mapped);
+}
+void BM_AvailableGravesShell(benchmark::State& s) {
+  shell(s, "available shell", setup().mapped, Report::Id::AvailableGraves);
+}
+void BM_MapCheck(benchmark::State& s) { buildAndShow(s, "map check", Report::Id::MapCheck, setup().mapped); }
+void BM_MapCheckShell(benchmark::State& s) {
+  shell(s, "map check shell", setup().mapped, Report::Id::MapCheck);
+}
+void BM_AgedReceivables(benchmark::State& s) {
+  buildAndShow(s, "aged", Report::Id::AgedReceivables, setup().mapped);
+}
+void BM_AgedReceivablesShell(benchmark::State& s) {
+  shell(s, "aged shell", setup().mapped, Report::Id::AgedReceivables);
+}
+
+// Save As CSV of the shown interred list, from the chosen file to the file in place.
+void BM_SaveCsv(benchmark::State& state) {
+  setup().use(setup().big);
+  bool built = false;
+  auto w = reportWindow(Report::Id::InterredByName, &built);
+  if (!built) {
+    state.SkipWithError(qPrintable(setup().msgs.last));
+    return;
+  }
+  setup().msgs.saveAs = setup().dir.filePath(QStringLiteral("interred.csv"));
+  double total = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    w->mnuSaveAsClick();
+    total += double(t.nsecsElapsed()) / 1e9;
+    if (!setup().msgs.last.isEmpty()) {
+      state.SkipWithError(qPrintable(setup().msgs.last));
+      return;
+    }
+  }
+  state.counters["rows"] = w->table().count();
+  state.counters["MB"] = double(QFileInfo(setup().msgs.saveAs).size()) / 1e6;
+  keep(state, "csv", total);
+}
+// The shell writing the same rows as CSV into a file.
+void BM_SaveCsvShell(benchmark::State& state) {
+  const QString sql = ZEL1.cnData.translate(Report::sql(Report::Id::InterredByName, 1));
+  const QString out = setup().dir.filePath(QStringLiteral("shell.csv"));
+  const QString script = QStringLiteral("PRAGMA key='%1';\n.headers on\n.mode csv\n.output %2\n%3;\n")
+                             .arg(QLatin1String(kDatabasePassword), out, sql);
+  double total = 0;
+  for (auto _ : state) {
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(QStringLiteral("sqlcipher"), {setup().big});
+    p.write(script.toUtf8());
+    p.closeWriteChannel();
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+      state.SkipWithError("sqlcipher shell failed");
+      return;
+    }
+    total += double(t.nsecsElapsed()) / 1e9;
+  }
+  keep(state, "csv shell", total);
+}
+
 BENCHMARK(BM_InterredByName)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_InterredByNameShell)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Receivables)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ReceivablesShell)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PrintPdf)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PrintPdfShell)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_AvailableGraves)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_AvailableGravesShell)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_MapCheck)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_MapCheckShell)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_AgedReceivables)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_AgedReceivablesShell)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SaveCsv)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_SaveCsvShell)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void summary(const char* label, const char* name, double target) {
   const double s = g_seconds[name], cli = g_seconds[std::string(name) + " shell"];
@@ -189,6 +331,10 @@ int main(int argc, char** argv) {
   summary("interred list by name, built and shown", "interred", 1);
   summary("outstanding receivables, built and shown", "receivables", 1);
   summary("2,000-row report printed to PDF", "print", 5);
+  summary("available graves (1000 x 1000 map), shown", "available", 1);
+  summary("map check (1000 x 1000 map), shown", "map check", 1);
+  summary("aged receivables, built and shown", "aged", 1);
+  summary("interred list saved as CSV", "csv", 1);
   benchmark::Shutdown();
   setMessageService(nullptr);
   ZEL1.reset();

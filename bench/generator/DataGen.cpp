@@ -197,6 +197,27 @@ State stateFor(Rng& r, int i, bool allStates) {
   return State::Buried;
 }
 
+// Planted places of cemetery 1, by the index of its grave spaces.
+constexpr int kDrawnOver = 5;     // its cell shows the text of the grave before it
+constexpr int kSharedPlace = 10;  // the last record is moved here too
+constexpr int kSoldNamed = 20;    // sold, with an interred name
+
+void plantDisagreements(Connection& cn, qint64 cemeteryId, int count) {
+  if (count <= kSoldNamed + 1) return;
+  const Place shared = placeOf(kSharedPlace), last = placeOf(count - 1), named = placeOf(kSoldNamed);
+  auto where = [&](const Place& p) {
+    return QStringLiteral(" where cemeteryid=%1 and csection='%2' and lot='%3' and grave='%4'")
+        .arg(cemeteryId)
+        .arg(p.section, p.lot, p.grave);
+  };
+  cn.execute(QStringLiteral("update zel set csection='%1', lot='%2', grave='%3'")
+                 .arg(shared.section, shared.lot, shared.grave) +
+             where(last));
+  cn.execute(QStringLiteral("update zel set status='S', interdate=null, interlastname='Keller', "
+                            "interfirstname='Ruth', ownerlastname='Keller', ownerfirstname='Otto'") +
+             where(named));
+}
+
 }  // namespace
 
 QString Cell::text() const {
@@ -383,6 +404,7 @@ void fill(Connection& cn, const Options& o) {
       }
       ins.run();
     }
+    if (o.disagreements) plantDisagreements(cn, cemeteryIds.front(), (o.records + nCem - 1) / nCem);
     if (ownTransaction) cn.commit();
   } catch (...) {
     if (ownTransaction) cn.rollback();
@@ -435,9 +457,10 @@ Layout demoLayout(const Options& o) {
     Cell cell;
     cell.row = r0 + 1 + p.lotIndex;
     cell.col = c0 + p.graveIndex;
-    cell.section = p.section;
-    cell.lot = p.lot;
-    cell.grave = p.grave;
+    const Place drawn = o.disagreements && n == kDrawnOver ? placeOf(n - 1) : p;
+    cell.section = drawn.section;
+    cell.lot = drawn.lot;
+    cell.grave = drawn.grave;
     l.rows = std::max(l.rows, cell.row);
     l.cols = std::max(l.cols, cell.col);
     l.cells.push_back(std::move(cell));

@@ -17,6 +17,11 @@ struct Options {
   // With false every record is a burial; with true records come in every state (open, sold,
   // reserved, buried), the first four records one of each.
   bool allStates = true;
+  // The demo's planted disagreements between cemetery 1 and its map, one of each kind the map
+  // check finds (the README lists them): the plan draws the place of its 6th grave with the text of
+  // its 5th, its last record is moved onto the place of its 11th, and its 21st record is sold with
+  // an interred name.
+  bool disagreements = false;
 };
 
 // Fills an open connection whose schema exists and whose tables are empty: cemeteries with

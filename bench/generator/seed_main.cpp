@@ -45,9 +45,10 @@ bool writeDemoMap(const QString& path, const DataGen::Options& o) {
 int usage() {
   std::fprintf(stderr,
                "usage: zel_seed [--records N] [--cemeteries N] [--lot-types N] [--seed N] [--burials-only]\n"
-               "                [--plain | --password TEXT] [--map MAPFILE] FILE\n"
+               "                [--disagreements] [--plain | --password TEXT] [--map MAPFILE] FILE\n"
                "Without --plain or --password the file gets the program's password.\n"
-               "--map also writes the drawn map of cemetery 1 matching the records.\n");
+               "--map also writes the drawn map of cemetery 1 matching the records.\n"
+               "--disagreements plants the demo's disagreements between that map and the records.\n");
   return 2;
 }
 
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
       int s = 0;
       ok = number(s);
       o.seed = quint32(s);
+    } else if (a == QLatin1String("--disagreements")) {
+      o.disagreements = true;
     } else if (a == QLatin1String("--burials-only")) {
       o.allStates = false;
     } else if (a == QLatin1String("--plain")) {

@@ -46,6 +46,9 @@ void connectWindows(frm_Main& frame) {
     if (!ZEL1.DateDisplayFormat.isEmpty()) format.dateFormat = ZEL1.DateDisplayFormat;
     auto* reports = new frmReports(format);
     reports->statusText = [&frame] { return frame.StatusPanel1->text(); };
+    // A record picked in a report: the report window has closed, the record form opens and runs
+    // the query the report left.
+    reports->openRecordForm = [&frame] { frame.Toolbar1ButtonClick(QStringLiteral("DataEdit")); };
     return reports;
   };
 }

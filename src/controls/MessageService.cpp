@@ -53,8 +53,9 @@ QString RealMessageService::openFileName(const QString& caption, const QString& 
   return QFileDialog::getOpenFileName(parentWindow(), caption, dir, filter);
 }
 
-QString RealMessageService::saveFileName(const QString& caption, const QString& dir, const QString& filter) {
-  return QFileDialog::getSaveFileName(parentWindow(), caption, dir, filter);
+QString RealMessageService::saveFileName(const QString& caption, const QString& dir, const QString& filter,
+                                         QString* selectedFilter) {
+  return QFileDialog::getSaveFileName(parentWindow(), caption, dir, filter, selectedFilter);
 }
 
 QString RealMessageService::folderName(const QString& caption, const QString& dir) {

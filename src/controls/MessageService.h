@@ -25,9 +25,11 @@ class MessageService {
   virtual Answer question(const QString& text, bool defaultNo) = 0;
   // Input box: the typed text, or nothing when cancelled.
   virtual std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) = 0;
-  // File choice; an empty text when cancelled.
+  // File choice; an empty text when cancelled. selectedFilter, when given, receives the filter the
+  // user chose (filters are separated by ";;").
   virtual QString openFileName(const QString& caption, const QString& dir, const QString& filter) = 0;
-  virtual QString saveFileName(const QString& caption, const QString& dir, const QString& filter) = 0;
+  virtual QString saveFileName(const QString& caption, const QString& dir, const QString& filter,
+                               QString* selectedFilter = nullptr) = 0;
   virtual QString folderName(const QString& caption, const QString& dir) = 0;
   // The printer dialog: false when cancelled. The dialog may set the printer to write a PDF file.
   virtual bool choosePrinter(QPrinter& printer) = 0;
@@ -52,7 +54,8 @@ class RealMessageService : public MessageService {
   Answer question(const QString& text, bool defaultNo) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
   QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
-  QString saveFileName(const QString& caption, const QString& dir, const QString& filter) override;
+  QString saveFileName(const QString& caption, const QString& dir, const QString& filter,
+                       QString* selectedFilter = nullptr) override;
   QString folderName(const QString& caption, const QString& dir) override;
   bool choosePrinter(QPrinter& printer) override;
   void showHelp(int topic) override;

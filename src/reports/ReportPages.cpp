@@ -2,10 +2,15 @@
 
 #include <QDate>
 #include <QFontMetricsF>
+#include <QLocale>
+#include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
 #include <algorithm>
 #include <cmath>
+
+#include "reports/ReportFiles.h"
 
 namespace Report {
 
@@ -106,6 +111,23 @@ bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& 
     p.restore();
   }
   return p.end();
+}
+
+bool savePdf(const QString& path, const Table& table, const PageTexts& texts, QString* error) {
+  return saveFile(
+      path,
+      [&](QIODevice& d) {
+        QPdfWriter pdf(&d);
+        // The paper of the system's measurement habit, with half an inch all round.
+        const bool letter = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
+        pdf.setPageLayout(QPageLayout(QPageSize(letter ? QPageSize::Letter : QPageSize::A4),
+                                      QPageLayout::Portrait, QMarginsF(0.5, 0.5, 0.5, 0.5),
+                                      QPageLayout::Inch));
+        pdf.setTitle(texts.title);
+        pdf.setCreator(QStringLiteral("Zelmora"));
+        return paintPages(pdf, table, texts);
+      },
+      error);
 }
 
 }  // namespace Report

@@ -28,4 +28,7 @@ QString pageDate(const QDate& d);
 // could not begin or a page could not be added.
 bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& texts);
 
+// The same pages as a PDF file, written atomically; on failure error names the file.
+bool savePdf(const QString& path, const Table& table, const PageTexts& texts, QString* error);
+
 }  // namespace Report

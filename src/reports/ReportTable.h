@@ -40,6 +40,7 @@ struct Table {
   std::vector<Row> rows;       // one per record, in the order of the query
   Row countLine;               // "Count: n" in column 2, and the total where the report has one
   std::optional<Money> total;  // the receivables' sum of balances
+  int recordColumn = -1;       // the column whose record numbers a double-click opens; -1: none
 
   int count() const { return int(rows.size()); }
   // Grid row of the count line; the rows between the records and it stay empty.

@@ -1,9 +1,13 @@
 #include "reports/Reports.h"
 
 #include <QDate>
+#include <QHash>
+#include <array>
 #include <stdexcept>
 
 #include "maps/MapKeys.h"
+#include "reports/CemeteryPlaces.h"
+#include "reports/PlaceReports.h"
 #include "store/Connection.h"
 #include "store/DateValue.h"
 #include "store/RecordSet.h"
@@ -21,13 +25,16 @@ QString moneyText(Money m, const Format& f) {
 namespace {
 
 const std::vector<Definition> kDefinitions = {
-    {Id::CemeteryList, "cemeteries", "mnuCemeteryList", "List of Cemeteries", false},
-    {Id::LotList, "lot-types", "mnuLotList", "List of Lot Types", false},
-    {Id::InterredByLocation, "interred-by-location", "mnuLocationSort", "Sort by Location", true},
-    {Id::InterredByName, "interred-by-name", "mnuNameSort", "Sort by Name", true},
-    {Id::InterredByDob, "interred-by-dob", "mnuDOBSort", "Sort by DOB", true},
-    {Id::InterredByDod, "interred-by-dod", "mnuDODSort", "Sort by DOD", true},
-    {Id::Receivables, "receivables", "mnuAging", "Outstanding Receivables", true},
+    {Id::CemeteryList, "cemeteries", "mnuCemeteryList", "List of Cemeteries", false, false},
+    {Id::LotList, "lot-types", "mnuLotList", "List of Lot Types", false, false},
+    {Id::InterredByLocation, "interred-by-location", "mnuLocationSort", "Sort by Location", true, false},
+    {Id::InterredByName, "interred-by-name", "mnuNameSort", "Sort by Name", true, false},
+    {Id::InterredByDob, "interred-by-dob", "mnuDOBSort", "Sort by DOB", true, false},
+    {Id::InterredByDod, "interred-by-dod", "mnuDODSort", "Sort by DOD", true, false},
+    {Id::Receivables, "receivables", "mnuAging", "Outstanding Receivables", true, false},
+    {Id::AvailableGraves, "available-graves", "mnuAvailableGraves", "Available Graves", true, true},
+    {Id::MapCheck, "map-check", "mnuMapCheck", "Map Check", true, true},
+    {Id::AgedReceivables, "aged-receivables", "mnuAgedReceivables", "Aged Receivables", true, true},
 };
 
 // Column positions of a query's result, looked up once by name.
@@ -104,8 +111,12 @@ QString sql(Id id, qint32 cemeteryId) {
     case Id::InterredByDod:
       return interred + QStringLiteral(" order by deathdate");
     case Id::Receivables:
+    case Id::AgedReceivables:
       return QStringLiteral("select * from zel where purchprice+burialfee<>amtpaid and cemeteryid=") +
              cemetery + QStringLiteral(" order by ownerlastname, ownerfirstname");
+    case Id::AvailableGraves:
+    case Id::MapCheck:
+      return Places::recordsSql(cemeteryId);
   }
   return {};
 }
@@ -160,14 +171,94 @@ Table layout(Id id, const Cemetery& cemetery) {
       t.rowHeightFactor = 2.5;
       t.gap = 1;
       break;
+    case Id::AvailableGraves:
+    case Id::MapCheck:
+    case Id::AgedReceivables:
+      break;  // built by their own builders
   }
 
   return t;
 }
 
+// The receivables' balances by purchaser and by the age of the purchase date on the given day.
+Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& format, const QDate& today) {
+  Table t;
+  t.title = QStringLiteral("Aged Receivables for ") + cemetery.name;
+  t.columns = {
+      {QStringLiteral("Purchaser"), Align::Left, 24},     {QStringLiteral("Current"), Align::Right, 10},
+      {QStringLiteral("31-60 Days"), Align::Right, 10},   {QStringLiteral("61-90 Days"), Align::Right, 10},
+      {QStringLiteral("Over 90 Days"), Align::Right, 10}, {QStringLiteral("No Date"), Align::Right, 10},
+      {QStringLiteral("Total Due"), Align::Right, 10}};
+  t.gap = 1;
+  constexpr size_t kAges = 5;  // up to 30 days (or ahead), 31-60, 61-90, over 90, no date
+  struct Purchaser {
+    QString name;
+    std::array<std::optional<Money>, kAges> due;
+    Money total;
+  };
+  QHash<QString, int> at;
+  std::vector<Purchaser> purchasers;
+  std::array<Money, kAges> totals{};
+  Money total;
+
+  RecordSet rs(&cn);
+  rs.open(sql(Id::AgedReceivables, cemetery.id), RecordSet::Cursor::ForwardOnly);
+  const Fields f(rs);
+  const int last = f["ownerlastname"], first = f["ownerfirstname"], bought = f["purchdate"],
+            price = f["purchprice"], fee = f["burialfee"], paid = f["amtpaid"];
+  for (; !rs.eof(); rs.moveNext()) {
+    const QString lastName = trimmed(rs, last), firstName = trimmed(rs, first);
+    const QString name = lastName.isEmpty() && firstName.isEmpty()
+                             ? QStringLiteral("(no purchaser)")
+                             : lastName + QStringLiteral(", ") + firstName;
+    // One purchaser however the name's letters are cased; the first spelling is shown.
+    const QString key = name.toCaseFolded();
+    auto it = at.constFind(key);
+    if (it == at.constEnd()) {
+      it = at.insert(key, int(purchasers.size()));
+      purchasers.push_back({name, {}, {}});
+    }
+    Purchaser& p = purchasers[size_t(*it)];
+    const Money due = rs.field(price).toMoney() + rs.field(fee).toMoney() - rs.field(paid).toMoney();
+    const Value date = rs.field(bought);
+    size_t age = kAges - 1;
+    if (date.isDate()) {
+      const qint64 days = date.toDate().daysTo(today);
+      age = days <= 30 ? 0 : days <= 60 ? 1 : days <= 90 ? 2 : 3;
+    }
+    p.due[age] = p.due[age].value_or(Money()) + due;
+    p.total += due;
+    totals[age] += due;
+    total += due;
+  }
+  rs.close();
+
+  for (const Purchaser& p : purchasers) {
+    Row row{{p.name}};
+    for (const std::optional<Money>& m : p.due) row.push_back(m ? right(moneyText(*m, format)) : Cell{});
+    row.push_back(right(moneyText(p.total, format)));
+    t.rows.push_back(std::move(row));
+  }
+  t.countLine = {{QStringLiteral("Count: ") + QString::number(t.count()), Align::Left, true}};
+  for (const Money& m : totals) t.countLine.push_back({moneyText(m, format), Align::Right, true});
+  t.countLine.push_back({moneyText(total, format), Align::Right, true});
+  t.total = total;
+  return t;
+}
+
 }  // namespace
 
-Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format) {
+Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format, const Sources& sources) {
+  switch (id) {
+    case Id::AvailableGraves:
+      return availableGraves(cn, cemetery, sources);
+    case Id::MapCheck:
+      return mapCheck(cn, cemetery, sources);
+    case Id::AgedReceivables:
+      return agedReceivables(cn, cemetery, format, sources.today ? sources.today() : QDate::currentDate());
+    default:
+      break;
+  }
   Table t = layout(id, cemetery);
   Money total;
   RecordSet rs(&cn);
@@ -236,6 +327,10 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
       }
       break;
     }
+    case Id::AvailableGraves:
+    case Id::MapCheck:
+    case Id::AgedReceivables:
+      break;
   }
   rs.close();
 

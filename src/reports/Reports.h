@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
+#include <functional>
 #include <vector>
 
 #include "reports/ReportTable.h"
@@ -18,7 +20,10 @@ enum class Id {
   InterredByName,
   InterredByDob,
   InterredByDod,
-  Receivables
+  Receivables,
+  AvailableGraves,
+  MapCheck,
+  AgedReceivables
 };
 
 struct Definition {
@@ -27,6 +32,7 @@ struct Definition {
   const char* menuName;  // the report window's menu item
   const char* caption;   // its caption
   bool perCemetery;      // the cemetery is chosen first
+  bool later;            // one of the reports set apart below a separator in the menu
 };
 
 // Every report, in the order of the report window's menus.
@@ -41,10 +47,19 @@ struct Cemetery {
   QString name;
 };
 
-// The report's query.
+// What some reports read besides the database: the data folder with the cemeteries' map files,
+// and today's date (replaceable, so that ages can be tested on a fixed day).
+struct Sources {
+  QString dataPath;  // ends with the path separator
+  std::function<QDate()> today = [] { return QDate::currentDate(); };
+};
+
+// The report's query (for the map reports, the query of the cemetery's records).
 QString sql(Id id, qint32 cemeteryId);
 
-// Runs the report's query on cn and builds its table. A database failure throws DbError.
-Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format);
+// Runs the report's query on cn and builds its table. A database failure throws DbError; a map file
+// that cannot be read throws std::runtime_error naming the file.
+Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format,
+            const Sources& sources = {});
 
 }  // namespace Report

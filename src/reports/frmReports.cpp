@@ -2,16 +2,20 @@
 
 #include <QCoreApplication>
 #include <QDate>
+#include <QDir>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QVBoxLayout>
 
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
+#include "reports/ReportFiles.h"
 #include "reports/ReportPages.h"
 
 namespace {
@@ -56,9 +60,16 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   mnuDOBSort = item(this, mnuInterredListMenu, name(Id::InterredByDob), caption(Id::InterredByDob));
   mnuDODSort = item(this, mnuInterredListMenu, name(Id::InterredByDod), caption(Id::InterredByDod));
   mnuAging = item(this, mnuReportsMenu, name(Id::Receivables), caption(Id::Receivables));
+  mnuReportsMenu->addSeparator();
+  mnuAvailableGraves = item(this, mnuReportsMenu, name(Id::AvailableGraves), caption(Id::AvailableGraves));
+  mnuMapCheck = item(this, mnuReportsMenu, name(Id::MapCheck), caption(Id::MapCheck));
+  mnuAgedReceivables = item(this, mnuReportsMenu, name(Id::AgedReceivables), caption(Id::AgedReceivables));
   mnuPrint = menuBar->addAction(QStringLiteral("&Print"));
   mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
   mnuPrint->setVisible(false);
+  mnuSaveAs = menuBar->addAction(QStringLiteral("Save &As..."));
+  mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
+  mnuSaveAs->setVisible(false);
   mnuClose = menuBar->addAction(QStringLiteral("C&lose"));
   mnuClose->setObjectName(QStringLiteral("mnuClose"));
 
@@ -83,7 +94,15 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   connect(mnuDOBSort, &QAction::triggered, this, &frmReports::mnuDOBSortClick);
   connect(mnuDODSort, &QAction::triggered, this, &frmReports::mnuDODSortClick);
   connect(mnuAging, &QAction::triggered, this, &frmReports::mnuAgingClick);
+  connect(mnuAvailableGraves, &QAction::triggered, this, &frmReports::mnuAvailableGravesClick);
+  connect(mnuMapCheck, &QAction::triggered, this, &frmReports::mnuMapCheckClick);
+  connect(mnuAgedReceivables, &QAction::triggered, this, &frmReports::mnuAgedReceivablesClick);
   connect(mnuPrint, &QAction::triggered, this, &frmReports::mnuPrintClick);
+  connect(mnuSaveAs, &QAction::triggered, this, &frmReports::mnuSaveAsClick);
+  // Queued: the hand-over closes this window, which must not happen inside the grid's own handler.
+  connect(
+      Spread1, &QAbstractItemView::doubleClicked, this,
+      [this](const QModelIndex& i) { Spread1DblClick(i.column() + 1, i.row() + 1); }, Qt::QueuedConnection);
   connect(mnuClose, &QAction::triggered, this, &frmReports::mnuCloseClick);
   resize(900, 600);
 }
@@ -99,7 +118,9 @@ bool frmReports::runReport(Report::Id id) {
   }
   // The query runs before the window changes, so a failing one leaves the window as it was.
   try {
-    table_ = Report::build(id, ZEL1.cnData, cemetery, format_);
+    Report::Sources sources{ZEL1.DataPath};
+    if (today) sources.today = today;
+    table_ = Report::build(id, ZEL1.cnData, cemetery, format_, sources);
   } catch (const std::exception& e) {
     table_ = {};
     showFailure(e);
@@ -114,6 +135,7 @@ void frmReports::showTable() {
   setWindowTitle(t.title);
   mnuReports->setVisible(false);
   mnuPrint->setVisible(true);
+  mnuSaveAs->setVisible(true);
 
   GridControl& g = *Spread1;
   {
@@ -151,17 +173,56 @@ void frmReports::showTable() {
   showing_ = true;
 }
 
+Report::PageTexts frmReports::pageTexts() const {
+  return {windowTitle(), Report::pageDate(QDate::currentDate()), statusText ? statusText() : QString()};
+}
+
 void frmReports::mnuPrintClick() {
   // Any failure, the cancelled printer dialog included, ends printing without a message.
   try {
     QPrinter printer;
     if (!messages().choosePrinter(printer)) return;
     QCoreApplication::processEvents();
-    const Report::PageTexts texts{windowTitle(), Report::pageDate(QDate::currentDate()),
-                                  statusText ? statusText() : QString()};
-    Report::paintPages(printer, table_, texts);
+    Report::paintPages(printer, table_, pageTexts());
   } catch (...) {
   }
+}
+
+void frmReports::mnuSaveAsClick() {
+  const QString csv = QStringLiteral("CSV files (*.csv)"), pdf = QStringLiteral("PDF files (*.pdf)");
+  // A name the file system takes, from the report's title.
+  QString suggested = windowTitle();
+  suggested.replace(QRegularExpression(QStringLiteral("[^\\w .'-]+")), QStringLiteral("_"));
+  QString filter;
+  // The user's documents folder, or the home folder when there is none.
+  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!QDir(folder).exists()) folder = QDir::homePath();
+  QString file = messages().saveFileName(QStringLiteral("Save Report As"), QDir(folder).filePath(suggested),
+                                         csv + QStringLiteral(";;") + pdf, &filter);
+  if (file.isEmpty()) return;
+  // The chosen filter decides; the name gets its extension when it lacks it.
+  const bool asPdf =
+      filter.isEmpty() ? file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) : filter == pdf;
+  const QString suffix = asPdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
+  if (!file.endsWith(suffix, Qt::CaseInsensitive)) file += suffix;
+  QString error;
+  const bool saved =
+      asPdf ? Report::savePdf(file, table_, pageTexts(), &error) : Report::saveCsv(file, table_, &error);
+  if (!saved) showFailure(std::runtime_error(error.toStdString()));
+}
+
+void frmReports::Spread1DblClick(int /*col*/, int row) {
+  const int c = table_.recordColumn;
+  if (!showing_ || c < 0 || row < 1 || row > table_.count()) return;
+  const Report::Row& r = table_.rows[size_t(row - 1)];
+  bool isNumber = false;
+  const qint64 record = size_t(c) < r.size() ? r[size_t(c)].text.toLongLong(&isNumber) : 0;
+  if (!isNumber) return;
+  // As the map viewer does: the record form runs the query when it is next activated.
+  ZEL1.PendingQuery = QStringLiteral("select * from zel where recid=") + QString::number(record);
+  // The form opens first: the frame shows its toolbar again whenever no child window is left.
+  if (openRecordForm) openRecordForm();
+  mnuCloseClick();
 }
 
 void frmReports::mnuCloseClick() {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDate>
 #include <QWidget>
 #include <functional>
 
+#include "reports/ReportPages.h"
 #include "reports/Reports.h"
 
 class GridControl;
@@ -11,8 +13,8 @@ class QMenu;
 class QMenuBar;
 
 // The report window: one report, picked from the menu, built into the grid straight from the
-// database; then it can be printed. Choosing shows "&ReportType" and "C&lose", Showing "&Print" and
-// "C&lose": a second report needs the window opened again.
+// database; then it can be printed or saved. Choosing shows "&ReportType" and "C&lose", Showing
+// "&Print", "Save &As..." and "C&lose": a second report needs the window opened again.
 class frmReports : public QWidget {
   Q_OBJECT
  public:
@@ -32,7 +34,11 @@ class frmReports : public QWidget {
   QAction* mnuDOBSort;
   QAction* mnuDODSort;
   QAction* mnuAging;
+  QAction* mnuAvailableGraves;
+  QAction* mnuMapCheck;
+  QAction* mnuAgedReceivables;
   QAction* mnuPrint;
+  QAction* mnuSaveAs;
   QAction* mnuClose;
 
   // The cemetery chooser for per-cemetery reports: true when ZEL1.CurrentCemeteryId was chosen.
@@ -40,6 +46,11 @@ class frmReports : public QWidget {
   std::function<bool()> chooseCemetery;
   // The text of the page footer: the frame's status bar panel.
   std::function<QString()> statusText;
+  // Today's date for the ages of the aged receivables; the computer's clock unless replaced.
+  std::function<QDate()> today;
+  // Opens the record form after a double-click left ZEL1.PendingQuery for it (the frame's record
+  // form command); this window then closes.
+  std::function<void()> openRecordForm;
 
   void mnuCemeteryListClick() { runReport(Report::Id::CemeteryList); }
   void mnuLotListClick() { runReport(Report::Id::LotList); }
@@ -48,8 +59,14 @@ class frmReports : public QWidget {
   void mnuDOBSortClick() { runReport(Report::Id::InterredByDob); }
   void mnuDODSortClick() { runReport(Report::Id::InterredByDod); }
   void mnuAgingClick() { runReport(Report::Id::Receivables); }
+  void mnuAvailableGravesClick() { runReport(Report::Id::AvailableGraves); }
+  void mnuMapCheckClick() { runReport(Report::Id::MapCheck); }
+  void mnuAgedReceivablesClick() { runReport(Report::Id::AgedReceivables); }
   void mnuPrintClick();
+  void mnuSaveAsClick();
   void mnuCloseClick();
+  // A double-click on a row that names a record hands that record to the record form.
+  void Spread1DblClick(int col, int row);
 
   // Builds a report into the grid. False, with the window as it was, when no cemetery was chosen
   // or the database failed (the failure is shown).
@@ -63,6 +80,7 @@ class frmReports : public QWidget {
 
  private:
   void showTable();
+  Report::PageTexts pageTexts() const;
 
   Report::Format format_;
   Report::Table table_;

@@ -7,12 +7,14 @@
 #include <QDate>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QTest>
 #include <QToolBar>
 
 #include "app/Startup.h"
@@ -20,7 +22,9 @@
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/GridControl.h"
 #include "program/Zel1.h"
+#include "records/frmDataEntry.h"
 #include "reports/frmReports.h"
+#include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 
@@ -110,7 +114,9 @@ TEST_F(ReportWindow, ChoosingOffersTheReportsThenShowingOffersPrint) {
   EXPECT_EQ(visibleMenus(*w), (QStringList{"&ReportType", "C&lose"}));
   EXPECT_EQ(items(w->mnuReportsMenu),
             (QStringList{"mnuCemeteryList:List of Cemeteries", "mnuLotList:List of Lot Types",
-                         "mnuInterredList:List of Interred", "mnuAging:Outstanding Receivables"}));
+                         "mnuInterredList:List of Interred", "mnuAging:Outstanding Receivables", ":",
+                         "mnuAvailableGraves:Available Graves", "mnuMapCheck:Map Check",
+                         "mnuAgedReceivables:Aged Receivables"}));
   EXPECT_EQ(items(w->mnuInterredListMenu),
             (QStringList{"mnuLocationSort:Sort by Location", "mnuNameSort:Sort by Name",
                          "mnuDOBSort:Sort by DOB", "mnuDODSort:Sort by DOD"}));
@@ -123,7 +129,7 @@ TEST_F(ReportWindow, ChoosingOffersTheReportsThenShowingOffersPrint) {
                      "('Double', '8x8', 7500)"));
   w->mnuLotList->trigger();
   EXPECT_EQ(w->windowTitle(), "Lot Type List");
-  EXPECT_EQ(visibleMenus(*w), (QStringList{"&Print", "C&lose"}));
+  EXPECT_EQ(visibleMenus(*w), (QStringList{"&Print", "Save &As...", "C&lose"}));
   EXPECT_TRUE(grid().isVisibleTo(w.get()));
 
   // Header row bold, size 8, aligned; widths where the report gives them; rows, the empty gap row
@@ -260,6 +266,109 @@ TEST_F(ReportWindow, FrameToolbarComesBackHoweverTheWindowCloses) {
     EXPECT_FALSE(frame->Toolbar1->isHidden());
     EXPECT_EQ(frame->mdiArea->findChild<frmReports*>(), nullptr);
   }
+}
+
+TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheChosenFilter) {
+  addCemeteries();
+  exec(
+      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
+                     "interlastname, purchprice, burialfee, amtpaid) values "
+                     "(1, 'A', '1', '1', 'Ames, Jr.', 'Al', 'Ames \"Bo\"', 1000000, 0, 0), "
+                     "(1, 'A', '1', '2', 'Bell', 'Cy', NULL, 2500, 0, 0)"));
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Oak Hill")));
+  w->mnuAging->trigger();
+  const QString csvFilter = QStringLiteral("CSV files (*.csv)"),
+                pdfFilter = QStringLiteral("PDF files (*.pdf)");
+  auto read = [](const QString& name) {
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+
+  // The CSV filter: the name gets its extension; the hidden record number is left out, the
+  // two-line name cell stays one field.
+  msgs->expectSaveFile(folder->file(QStringLiteral("owing")), csvFilter);
+  w->mnuSaveAs->trigger();
+  EXPECT_EQ(read(folder->file(QStringLiteral("owing.csv"))),
+            QByteArray("Location,Purchaser/Interred,Purch Date,Purch Price,Burial Fee,Amt Paid,Total Due\r\n"
+                       "\"A,1,1\",\"Ames, Jr., Al\nAmes \"\"Bo\"\", \",,100.00,.00,.00,100.00\r\n"
+                       "\"A,1,2\",\"Bell, Cy\n, \",,.25,.00,.00,.25\r\n"
+                       "Count: 2,,,,,,100.25\r\n"));
+
+  // The PDF filter: the printed pages, whatever the typed name ends in.
+  msgs->expectSaveFile(folder->file(QStringLiteral("owing.csv")), pdfFilter);
+  w->mnuSaveAs->trigger();
+  const QByteArray pdf = read(folder->file(QStringLiteral("owing.csv.pdf")));
+  EXPECT_TRUE(pdf.startsWith("%PDF"));
+  EXPECT_EQ(pdfPageCount(pdf), 1);
+  const QStringList pages = pdfPages(folder->file(QStringLiteral("owing.csv.pdf")));
+  ASSERT_EQ(pages.size(), 1);
+  EXPECT_TRUE(pages[0].contains(QStringLiteral("Outstanding Receivables for Oak Hill")));
+  EXPECT_TRUE(pages[0].contains(QStringLiteral("Count: 2")));
+
+  // A file that cannot be written is named in one message; the earlier one stays; a cancelled
+  // dialog writes nothing.
+  const QString earlier = folder->file(QStringLiteral("owing.csv"));
+  const QByteArray before = read(earlier);
+  QDir().mkdir(folder->file(QStringLiteral("taken.csv")));  // a folder in the way
+  msgs->expectSaveFile(folder->file(QStringLiteral("taken.csv")), csvFilter);
+  msgs->expectInfo(QStringLiteral("*"));
+  w->mnuSaveAs->trigger();
+  EXPECT_TRUE(msgs->log().back().text.startsWith(QStringLiteral("The report could not be saved to ") +
+                                                 folder->file(QStringLiteral("taken.csv"))))
+      << msgs->log().back().text.toStdString();
+  msgs->expectSaveFile(QString());
+  w->mnuSaveAs->trigger();
+  EXPECT_EQ(read(earlier), before);
+  EXPECT_EQ(QDir(folder->path()).entryList({QStringLiteral("owing*")}, QDir::Files),
+            (QStringList{"owing.csv", "owing.csv.pdf"}));
+}
+
+TEST_F(ReportWindow, DoubleClickOnAMapCheckRowOpensTheRecordFormOnThatRecord) {
+  w.reset();
+  addCemeteries();
+  exec(QStringLiteral("insert into lots (lotdesc) values ('Single')"));
+  exec(QStringLiteral(
+      "insert into zel (cemeteryid, lotid, csection, lot, grave, interlastname, status) values "
+      "(1, 1, 'A', '1', '1', 'Ames', 'S'), (1, 1, 'A', '1', '2', 'Bell', 'R')"));
+  const QString wrong = scalar(QStringLiteral("select recid from zel where interlastname='Ames'"));
+  auto frame = std::make_unique<frm_Main>();
+  frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
+  frame->endProgram = [](int) {};
+  connectWindows(*frame);
+  frame->resize(1200, 950);
+  frame->show();
+  frame->toolbarAction(QStringLiteral("Reports"))->trigger();
+  settle();
+  auto* r = frame->mdiArea->findChild<frmReports*>();
+  ASSERT_NE(r, nullptr);
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Oak Hill")));
+  r->mnuMapCheck->trigger();
+  settle();
+  ASSERT_EQ(r->table().count(), 2);  // no map, and the one record whose state is wrong
+  GridControl& g = *r->Spread1;
+  ASSERT_EQ(g.text(2, 1), wrong);
+
+  // A row without a record number, and the count line, open nothing.
+  auto doubleClick = [&g](int row) {
+    const QRect cell = g.visualRect(g.model()->index(row - 1, 2));
+    // As a mouse does it: a click, then the double-click.
+    QTest::mouseClick(g.viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(g.viewport(), Qt::LeftButton, {}, cell.center());
+    settle();
+  };
+  doubleClick(1);
+  doubleClick(4);
+  EXPECT_EQ(frame->mdiArea->findChild<frmReports*>(), r);
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+
+  doubleClick(2);
+  EXPECT_EQ(frame->mdiArea->findChild<frmReports*>(), nullptr);
+  auto* form = frame->mdiArea->findChild<frmDataEntry*>();
+  ASSERT_NE(form, nullptr);
+  EXPECT_EQ(form->txtRecordNum->text(), wrong);
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+  EXPECT_TRUE(frame->Toolbar1->isHidden());
+  frame.reset();
 }
 
 }  // namespace

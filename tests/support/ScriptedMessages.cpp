@@ -58,9 +58,10 @@ ScriptedMessages& ScriptedMessages::expectOpenFile(const QString& answer) {
   queue_.push_back(e);
   return *this;
 }
-ScriptedMessages& ScriptedMessages::expectSaveFile(const QString& answer) {
+ScriptedMessages& ScriptedMessages::expectSaveFile(const QString& answer, const QString& filter) {
   Expect e(Kind::SaveFile, QStringLiteral("*"));
   e.textAnswer = answer;
+  e.filter = filter;
   queue_.push_back(e);
   return *this;
 }
@@ -138,9 +139,12 @@ QString ScriptedMessages::openFileName(const QString& caption, const QString&, c
   log_.push_back({Kind::OpenFile, caption});
   return take(Kind::OpenFile, caption).textAnswer.value_or(QString());
 }
-QString ScriptedMessages::saveFileName(const QString& caption, const QString&, const QString&) {
+QString ScriptedMessages::saveFileName(const QString& caption, const QString&, const QString&,
+                                       QString* selectedFilter) {
   log_.push_back({Kind::SaveFile, caption});
-  return take(Kind::SaveFile, caption).textAnswer.value_or(QString());
+  const Expect e = take(Kind::SaveFile, caption);
+  if (selectedFilter) *selectedFilter = e.filter;
+  return e.textAnswer.value_or(QString());
 }
 QString ScriptedMessages::folderName(const QString& caption, const QString&) {
   log_.push_back({Kind::Folder, caption});

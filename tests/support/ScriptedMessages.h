@@ -28,7 +28,8 @@ class ScriptedMessages : public MessageService {
   ScriptedMessages& expectQuestion(const QString& text, Answer answer, std::optional<bool> defaultNo = {});
   ScriptedMessages& expectInput(const QString& prompt, std::optional<QString> answer);
   ScriptedMessages& expectOpenFile(const QString& answer);
-  ScriptedMessages& expectSaveFile(const QString& answer);
+  // The chosen file name and, when given, the filter chosen with it.
+  ScriptedMessages& expectSaveFile(const QString& answer, const QString& filter = {});
   ScriptedMessages& expectFolder(const QString& answer);
   // The printer answer: a PDF file name to print into, or empty to cancel.
   ScriptedMessages& expectPrinter(const QString& pdfFile);
@@ -46,7 +47,8 @@ class ScriptedMessages : public MessageService {
   Answer question(const QString& text, bool defaultNo) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
   QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
-  QString saveFileName(const QString& caption, const QString& dir, const QString& filter) override;
+  QString saveFileName(const QString& caption, const QString& dir, const QString& filter,
+                       QString* selectedFilter = nullptr) override;
   QString folderName(const QString& caption, const QString& dir) override;
   bool choosePrinter(QPrinter& printer) override;
   void showHelp(int topic) override;
@@ -61,6 +63,7 @@ class ScriptedMessages : public MessageService {
     Answer answer = Answer::Ok;
     std::optional<bool> defaultNo;
     std::optional<QString> textAnswer;
+    QString filter;
     bool flag = true;
     std::function<int(QDialog&)> handler;
   };
