@@ -6,6 +6,7 @@
 #include "app/frm_Main.h"
 #include "backup/frmBackupRestore.h"
 #include "cemeteries/frmCemeterySelect.h"
+#include "import/frmImport.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
 #include "records/frmDataEntry.h"
@@ -33,6 +34,8 @@ void connectWindows(frm_Main& frame) {
         back->FormActivate();
       });
     };
+    // The import window opens beside the form, as the map viewer does.
+    form->onImport = [&frame] { frame.showChild(new frmImport()); };
     return form;
   };
   frame.openBackupRestore = [&frame] { frmBackupRestore::open(&frame, frame.settingsFile); };

@@ -291,7 +291,7 @@ QString formatText(const Format& f) {
 }
 
 void writeLines(const QString& logFile, const QStringList& lines, QIODevice::OpenMode mode) {
-  if (logFile.isEmpty()) return;
+  if (logFile.isEmpty() || lines.isEmpty()) return;
   QFile f(logFile);
   if (f.open(mode | QIODevice::WriteOnly | QIODevice::Text))
     f.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
