@@ -424,7 +424,7 @@ QString Table::text(int row, int col) const {
   const size_t item = first + size_t(col - 1);
   if (item >= next) return {};
   const qsizetype from = item == 0 ? 0 : ends_[item - 1];
-  return chars_.mid(from, ends_[item] - from);
+  return QString::fromRawData(chars_.constData() + from, ends_[item] - from);
 }
 
 void Table::append(int line, const Items& items) {

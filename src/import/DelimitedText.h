@@ -66,7 +66,8 @@ class Table {
  public:
   int rowCount() const { return int(lines_.size()); }
   int columnCount() const { return columns_; }
-  // Row and column from 1; empty outside the table.
+  // Row and column from 1; empty outside the table. The text shares the table's characters, so
+  // that reading a large table copies nothing: it is valid while the table lives unchanged.
   QString text(int row, int col) const;
   int line(int row) const { return row >= 1 && row <= rowCount() ? lines_[size_t(row - 1)] : 0; }
   void append(int line, const Items& items);

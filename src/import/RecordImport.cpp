@@ -61,8 +61,27 @@ qint64 lowestKey(Connection& cn, const QString& sql, const QString& key, const Q
   return rs.field(key).toInt();
 }
 
+qint64 storedRecords(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select count(*) as cnt from zel"));
+  return rs.field(QStringLiteral("cnt")).toInt();
+}
+
+// The indexes of table zel: name and the statement that makes it.
+std::vector<std::pair<QString, QString>> zelIndexes(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral(
+      "select name, sql from sqlite_master where type='index' and tbl_name='zel' and sql is not null"));
+  std::vector<std::pair<QString, QString>> list;
+  for (; !rs.eof(); rs.moveNext())
+    list.emplace_back(rs.field(QStringLiteral("name")).toString(),
+                      rs.field(QStringLiteral("sql")).toString());
+  return list;
+}
+
 // Values are stored as the record form stores them: money as its scaled integer, dates as ISO text.
-void bind(sqlite3_stmt* st, int pos, const Value& v) {
+// A text is bound from held, which keeps it until the statement has run.
+void bind(sqlite3_stmt* st, int pos, const Value& v, QByteArray& held) {
   switch (v.type()) {
     case Value::Type::Null:
       sqlite3_bind_null(st, pos);
@@ -77,12 +96,10 @@ void bind(sqlite3_stmt* st, int pos, const Value& v) {
       sqlite3_bind_int64(st, pos, v.toMoney().scaled());
       return;
     case Value::Type::Date:
-    case Value::Type::Text: {
-      const QByteArray b =
-          v.isDate() ? DateValue::toIso(v.toDateTime(), v.hasTime()).toUtf8() : v.toString().toUtf8();
-      sqlite3_bind_text(st, pos, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    case Value::Type::Text:
+      held = (v.isDate() ? DateValue::toIso(v.toDateTime(), v.hasTime()) : v.toString()).toUtf8();
+      sqlite3_bind_text(st, pos, held.constData(), int(held.size()), SQLITE_STATIC);
       return;
-    }
   }
 }
 
@@ -139,6 +156,10 @@ std::optional<Mapping> parseMapping(const QString& text, QString* error) {
 }
 
 std::optional<Value> convert(const Field& field, const QString& text, const QString& dateFormat) {
+  // Most texts neither stand in blanks nor in # signs: they go to the field table as they are.
+  const auto plain = [](QChar c) { return c != u'#' && !c.isSpace(); };
+  if (text.isEmpty() || (plain(text.front()) && plain(text.back())))
+    return RecordFields::fromText(field, text, dateFormat);
   const QString t = text.trimmed();
   if (t == QLatin1String("#NULL#")) return Value();
   if (field.kind == Kind::Date && t.size() > 2 && t.startsWith(u'#') && t.endsWith(u'#'))
@@ -183,7 +204,8 @@ QStringList logLines(const Check& c) {
   return lines;
 }
 
-int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirst, const Progress& progress) {
+int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirst, const Progress& progress,
+          Check* problems) {
   // Both lookups come first, so that a refusal leaves every record where it was.
   const qint64 cemetery = lowestKey(
       cn, QStringLiteral("select top 1 * from cemetery order by cemeteryid"), QStringLiteral("cemeteryid"),
@@ -233,19 +255,41 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
   Transaction tx(cn);
   if (emptyFirst) cn.execute(QStringLiteral("delete from zel"));
   const int total = plan.records();
-  std::vector<Value> row;
+  // Building an index once over the added rows is several times quicker than keeping it up row by
+  // row, unless the table already holds more rows than are added.
+  std::vector<std::pair<QString, QString>> indexes;
+  if (total > 0 && total >= (emptyFirst ? 0 : storedRecords(cn))) {
+    indexes = zelIndexes(cn);
+    for (const auto& [name, sql] : indexes) cn.execute(QStringLiteral("drop index \"%1\"").arg(name));
+  }
+  // The statement keeps its bindings from row to row: fields no column is mapped to are bound once.
+  std::vector<Value> row = defaults;
+  std::vector<QByteArray> held(row.size());
+  for (size_t i = 0; i < row.size(); ++i) bind(insert.get(), int(i) + 1, row[i], held[i]);
+  std::vector<int> varying = targets;
+  varying.push_back(status);
+  std::sort(varying.begin(), varying.end());
+  varying.erase(std::unique(varying.begin(), varying.end()), varying.end());
   int done = 0;
   for (int r = plan.firstRow; r <= plan.lastRow; ++r) {
-    row = defaults;
+    for (int i : varying) row[size_t(i)] = defaults[size_t(i)];
+    bool bad = false;
     for (size_t i = 0; i < plan.mapping.size(); ++i) {
       const Column& c = plan.mapping[i];
-      if (auto v = convert(*c.field, source.text(r, c.column), plan.dateFormat)) row[size_t(targets[i])] = *v;
+      const QString text = source.text(r, c.column);
+      if (auto v = convert(*c.field, text, plan.dateFormat)) {
+        row[size_t(targets[i])] = *v;
+      } else if (problems) {
+        problems->problems.push_back({r, c.column, c.field, text});
+        bad = true;
+      }
     }
+    if (bad) ++problems->rows;
     row[size_t(status)] =
         Schema::deriveState(row[size_t(interDate)].isDate(), row[size_t(interFirst)].toString(),
                             row[size_t(interLast)].toString(), row[size_t(purchDate)].isDate(),
                             row[size_t(ownerFirst)].toString(), row[size_t(ownerLast)].toString());
-    for (size_t i = 0; i < row.size(); ++i) bind(insert.get(), int(i) + 1, row[i]);
+    for (int i : varying) bind(insert.get(), i + 1, row[size_t(i)], held[size_t(i)]);
     const int rc = sqlite3_step(insert.get());
     if (rc != SQLITE_DONE) {
       const QString why = QString::fromUtf8(sqlite3_errmsg(cn.handle()));
@@ -255,6 +299,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     sqlite3_reset(insert.get());
     if (progress && ++done % kProgressStep == 0) progress(done, total);
   }
+  for (const auto& [name, sql] : indexes) cn.execute(sql);
   tx.commit();
   if (progress) progress(total, total);
   return total;

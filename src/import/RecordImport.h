@@ -91,9 +91,11 @@ QStringList logLines(const Check& c);
 // Adds one record per row of the plan to table zel, after deleting every grave record when
 // emptyFirst is set; all in one transaction. Refuses (DbError, nothing changed) a database without
 // a cemetery or a lot type: the records would belong to none. Any failure rolls everything back
-// and is thrown as DbError naming the row. Returns the number of records added.
+// and is thrown as DbError naming the row. Returns the number of records added. Cells that did not
+// convert are added to problems when it is given, as check() names them: one pass instead of two
+// where nobody is asked first.
 using Progress = std::function<void(int done, int total)>;
 int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirst,
-          const Progress& progress = {});
+          const Progress& progress = {}, Check* problems = nullptr);
 
 }  // namespace RecordImport

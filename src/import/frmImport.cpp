@@ -241,8 +241,9 @@ void frmImport::markColumn(int col) {
   {
     GridModel::Batch batch(*m);
     const int last = Spread1->maxRows();
-    m->setBackColor(GridRange::block(2, col, last, col), m->backColor(0, 0));
     std::vector<int>& rows = unconvertible_[col];
+    // The header cells never carry a colour of their own: theirs is the sheet's.
+    for (int r : rows) m->setBackColor(GridRange::cell(r, col), m->backColor(0, 0));
     rows.clear();
     const RecordFields::Field* field = RecordFields::find(Spread1->text(1, col));
     if (field && field->imported)
@@ -256,23 +257,30 @@ void frmImport::markColumn(int col) {
   marking_ = false;
 }
 
-void frmImport::showStatus() {
-  QString text = QStringLiteral("%1 rows, %2 columns from %3. Choose each column's field in the first row.")
-                     .arg(Spread1->maxRows() - 1)
-                     .arg(Spread1->maxCols())
-                     .arg(QFileInfo(fileName_).fileName());
-  if (!unconvertible_.empty()) {
-    int values = 0;
-    std::vector<int> rows;
-    for (const auto& [col, bad] : unconvertible_) {
-      values += int(bad.size());
-      rows.insert(rows.end(), bad.begin(), bad.end());
-    }
-    std::sort(rows.begin(), rows.end());
-    const int rowCount = int(std::unique(rows.begin(), rows.end()) - rows.begin());
-    text = RecordImport::summary(values, rowCount) + QStringLiteral(" (marked).");
+RecordImport::Check frmImport::marked(int firstRow) const {
+  std::vector<std::pair<int, int>> cells;
+  for (const auto& [col, rows] : unconvertible_)
+    for (int r : rows)
+      if (r >= firstRow) cells.emplace_back(r, col);
+  std::sort(cells.begin(), cells.end());
+  RecordImport::Check c;
+  for (const auto& [r, col] : cells) {
+    if (c.problems.empty() || c.problems.back().row != r) ++c.rows;
+    c.problems.push_back({r, col, RecordFields::find(Spread1->text(1, col)), Spread1->text(r, col)});
   }
-  lblStatus->setText(text);
+  return c;
+}
+
+void frmImport::showStatus() {
+  const RecordImport::Check c = marked(2);
+  if (c.problems.empty())
+    lblStatus->setText(
+        QStringLiteral("%1 rows, %2 columns from %3. Choose each column's field in the first row.")
+            .arg(Spread1->maxRows() - 1)
+            .arg(Spread1->maxCols())
+            .arg(QFileInfo(fileName_).fileName()));
+  else
+    lblStatus->setText(RecordImport::summary(int(c.problems.size()), c.rows) + QStringLiteral(" (marked)."));
 }
 
 void frmImport::mnuImport2Click() {
@@ -294,8 +302,9 @@ void frmImport::mnuImport2Click() {
     plan.lastRow = Spread1->maxRows();
     plan.dateFormat = ZEL1.DateDisplayFormat;
     const GridSource source(*Spread1);
-    // Nothing is written before the user has seen what will not convert.
-    const RecordImport::Check check = RecordImport::check(source, plan);
+    // Nothing is written before the user has seen what will not convert: the cells marked when
+    // their columns were mapped.
+    const RecordImport::Check check = marked(plan.firstRow);
     if (!check.problems.empty()) {
       DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
       if (messages().question(RecordImport::question(check), true) != MessageService::Answer::Yes) return;

@@ -4,6 +4,8 @@
 #include <map>
 #include <vector>
 
+#include "import/RecordImport.h"
+
 class GridControl;
 class QAction;
 class QLabel;
@@ -47,6 +49,8 @@ class frmImport : public QWidget {
   void fitColumns();
   // Marks the cells of a column that its mapped field will not take, and counts them.
   void markColumn(int col);
+  // What the marks say will not convert, from a row on.
+  RecordImport::Check marked(int firstRow) const;
   void showStatus();
   void progress(double fraction);
 
