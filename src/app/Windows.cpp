@@ -1,3 +1,5 @@
+#include <QLabel>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPointer>
@@ -9,7 +11,9 @@
 #include "import/frmImport.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
+#include "program/Zel1.h"
 #include "records/frmDataEntry.h"
+#include "reports/frmReports.h"
 
 // The frame window's hooks to the windows that open from its toolbar.
 void connectWindows(frm_Main& frame) {
@@ -40,7 +44,11 @@ void connectWindows(frm_Main& frame) {
   };
   frame.openBackupRestore = [&frame] { frmBackupRestore::open(&frame, frame.settingsFile); };
   frame.closingBackup = [&frame] { frmBackupRestore::backUpOnClose(frame.StatusBar1, frame.settingsFile); };
-  // The report window is not part of the program yet: its button is shown greyed out rather than
-  // doing nothing when pressed.
-  frame.toolbarAction(QStringLiteral("Reports"))->setEnabled(false);
+  frame.makeReports = [&frame] {
+    Report::Format format{QLocale::system()};
+    if (!ZEL1.DateDisplayFormat.isEmpty()) format.dateFormat = ZEL1.DateDisplayFormat;
+    auto* reports = new frmReports(format);
+    reports->statusText = [&frame] { return frame.StatusPanel1->text(); };
+    return reports;
+  };
 }

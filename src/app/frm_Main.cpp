@@ -202,7 +202,7 @@ void frm_Main::MapEditClick() {
 void frm_Main::ReportsClick() {
   Toolbar1->setVisible(false);
   QCoreApplication::processEvents();
-  showChild(makeReports ? makeReports() : nullptr);
+  showChild(makeReports ? makeReports() : nullptr, true);
 }
 
 void frm_Main::ArchiveClick() {

@@ -35,7 +35,10 @@ void DateEdit::setDate(const QDate& d) {
 
 void DateEdit::focusInEvent(QFocusEvent* e) {
   QLineEdit::focusInEvent(e);
-  if (isFieldFocusChange(e)) emit entered();
+  if (!isFieldFocusChange(e)) return;
+  // Coming back to a refused entry keeps the good value from before it.
+  if (holdsDateOrNothing()) before_ = text();
+  emit entered();
 }
 
 void DateEdit::focusOutEvent(QFocusEvent* e) {
@@ -47,7 +50,9 @@ void DateEdit::focusOutEvent(QFocusEvent* e) {
     const QString shown = DateValue::formatDisplay(d, format_);
     if (shown != text()) setText(shown);
   } else if (!text().trimmed().isEmpty()) {
+    setText(before_);
     emit invalidDate();
   }
   emit left();
+  if (holdsDateOrNothing()) before_ = text();
 }

@@ -5,9 +5,9 @@
 #include <QString>
 
 // A date field shown in the record form's pattern ("mm-dd-yyyy" or "dd-mm-yyyy"). It takes digits
-// and the separators "-", "/" and "."; when it is left holding something that is not a valid date
-// it says so through invalidDate(), and it is left with what was typed (the window decides).
-// Eight digits typed without separators are read as the pattern's parts.
+// and the separators "-", "/" and "."; eight digits typed without separators are read as the
+// pattern's parts. Left holding something that is not a valid date, it puts back what it held
+// before the edit and says so through invalidDate(): a half-typed date never replaces a good one.
 class DateEdit : public QLineEdit {
   Q_OBJECT
  public:
@@ -19,13 +19,19 @@ class DateEdit : public QLineEdit {
   // The typed date, or an invalid QDate when the text is empty or not a date.
   QDate date() const;
   bool hasValidDate() const { return date().isValid(); }
+  // Empty, or a valid date.
+  bool holdsDateOrNothing() const { return text().trimmed().isEmpty() || hasValidDate(); }
   // Shows a date in the pattern; an invalid date empties the field.
   void setDate(const QDate& d);
+  // Puts back what the field held when the current edit began (for a window refusing the date
+  // just left, from its left() handler).
+  void revert() { setText(before_); }
 
  signals:
   void entered();
   void left();
-  // Left with content that is not a valid date (raised before left()).
+  // Left with content that is not a valid date, now replaced by the earlier one (raised before
+  // left()).
   void invalidDate();
 
  protected:
@@ -34,4 +40,5 @@ class DateEdit : public QLineEdit {
 
  private:
   QString format_ = QStringLiteral("mm-dd-yyyy");
+  QString before_;  // the content when the edit began
 };

@@ -87,14 +87,18 @@ GridControl::GridControl(QWidget* parent) : QTableView(parent), model_(new GridM
 
 int GridControl::widthToPixels(double w) const {
   if (model_->unit() == GridModel::Unit::Twips) return qRound(w * logicalDpiX() / 1440.0);
-  const QFontMetricsF fm(model_->font(1, 1));
-  return qRound(w * fm.averageCharWidth() + 6);
+  return qRound(w * charWidth() + 6);
 }
 
 int GridControl::heightToPixels(double h) const {
   if (model_->unit() == GridModel::Unit::Twips) return qRound(h * logicalDpiY() / 1440.0);
   const QFontMetricsF fm(model_->font(1, 1));
   return qRound(h * (fm.height() + 4));
+}
+
+double GridControl::charWidth() const {
+  // The width of a digit, as spreadsheets count: numbers and dates fill the width they were given.
+  return QFontMetricsF(model_->font(1, 1)).horizontalAdvance(QLatin1Char('0'));
 }
 
 double GridControl::colTwips(int col) const {
@@ -158,8 +162,7 @@ double GridControl::maxTextColWidth(int col) const {
   if (px == 0) return 0;
   px += 6;  // the cell's inner margins
   if (model_->unit() == GridModel::Unit::Twips) return px * 1440.0 / logicalDpiX();
-  const QFontMetricsF fm(model_->font(1, 1));
-  return std::ceil((px - 6) / fm.averageCharWidth());
+  return std::ceil((px - 6) / charWidth());
 }
 
 // ---- cursor and selection -----------------------------------------------------------------------

@@ -122,6 +122,7 @@ class GridControl : public QTableView {
 
  private:
   void applySizes();
+  double charWidth() const;  // one character of a width in Chars, in pixels
   double colTwips(int col) const;
   double rowTwips(int row) const;
   void paintHeaderLine(QPainter& p, const QString& text, const QRect& rect) const;

@@ -19,6 +19,8 @@ class CharSetValidator : public QValidator {
   const QString* allowed_;
 };
 
+constexpr int kNoLimit = 32767;  // the line edit's own largest length
+
 }  // namespace
 
 bool isFieldFocusChange(const QFocusEvent* e) {
@@ -27,9 +29,23 @@ bool isFieldFocusChange(const QFocusEvent* e) {
 
 MaskedEdit::MaskedEdit(QWidget* parent) : QLineEdit(parent) {
   setValidator(new CharSetValidator(&allowed_, this));
+  // Once a long stored text is short enough, the limit holds again.
+  connect(this, &QLineEdit::textEdited, this, [this](const QString& t) {
+    if (limit_ > 0 && maxLength() > limit_ && t.size() <= limit_) setMaxLength(limit_);
+  });
 }
 
 void MaskedEdit::setAllowedCharacters(const QString& chars) { allowed_ = chars; }
+
+void MaskedEdit::setLimit(int chars) {
+  limit_ = chars;
+  setMaxLength(chars > 0 ? std::max(chars, int(text().size())) : kNoLimit);
+}
+
+void MaskedEdit::showText(const QString& text) {
+  if (limit_ > 0) setMaxLength(std::max(limit_, int(text.size())));
+  setText(text);
+}
 
 void MaskedEdit::focusInEvent(QFocusEvent* e) {
   QLineEdit::focusInEvent(e);

@@ -4,13 +4,14 @@
 #include <optional>
 
 #include "store/Money.h"
+#include "store/RecordFields.h"
 
 // A money field: two decimals, from -9000000000 to 9000000000. Empty counts as 0 (value()) or as
 // no amount (amount()). A grouped field also takes and shows "," between thousands.
 class MoneyEdit : public QLineEdit {
   Q_OBJECT
  public:
-  static constexpr qint64 kLimit = 9000000000LL;
+  static constexpr qint64 kLimit = RecordFields::kMoneyLimit;
 
   explicit MoneyEdit(QWidget* parent = nullptr);
 

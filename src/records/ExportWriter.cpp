@@ -7,6 +7,7 @@
 #include "program/Zel1.h"
 #include "store/DateValue.h"
 #include "store/DbError.h"
+#include "store/RecordFields.h"
 #include "store/RecordSet.h"
 #include "store/Value.h"
 #include "store/sqlite.h"
@@ -15,28 +16,18 @@ namespace ExportWriter {
 
 namespace {
 
-const char* kQuery =
-    "SELECT Cemetery.Name, ZEL.cSection, ZEL.Lot, ZEL.Grave, Lots.LotDesc, ZEL.Vault, ZEL.OwnerLastName, "
-    "ZEL.OwnerFirstName, ZEL.OwnerAddress1, ZEL.OwnerAddress2, ZEL.OwnerCity, ZEL.OwnerState, ZEL.OwnerZip, "
-    "ZEL.OwnerPhone, ZEL.InterLastName, ZEL.InterFirstName, ZEL.Sex, ZEL.Age, ZEL.InterNum, ZEL.InterDate, "
-    "ZEL.DeedBook, ZEL.DeedPage, ZEL.CertNum, ZEL.PurchDate, ZEL.PurchPrice, ZEL.BurialFee, ZEL.AmtPaid, "
-    "ZEL.BirthPlace, ZEL.LateReside, ZEL.SocialState, ZEL.BirthDate, ZEL.DeathDate, ZEL.DeathCause, "
-    "ZEL.Undertaker, ZEL.NearestRelative, ZEL.Remarks, ZEL.Status FROM (ZEL INNER JOIN Lots ON ZEL.LotID = "
-    "Lots.LotID) INNER JOIN Cemetery ON ZEL.CemeteryID = Cemetery.CemeteryID ORDER BY ZEL.cSection, ZEL.Lot, "
-    "ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, ZEL.InterLastName, ZEL.InterFirstName";
+// The select list is the field table's; the joins and the order are the export's own.
+const char* kFromAndOrder =
+    " FROM (ZEL INNER JOIN Lots ON ZEL.LotID = Lots.LotID) INNER JOIN Cemetery ON ZEL.CemeteryID = "
+    "Cemetery.CemeteryID ORDER BY ZEL.cSection, ZEL.Lot, ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, "
+    "ZEL.InterLastName, ZEL.InterFirstName";
 
-// The fields read from each row, by name, in the order of the select list.
-// clang-format off
-const char* const kFields[] = {
-    "Name", "cSection", "Lot", "Grave", "LotDesc", "Vault",
-    "OwnerLastName", "OwnerFirstName", "OwnerAddress1", "OwnerAddress2", "OwnerCity", "OwnerState",
-    "OwnerZip", "OwnerPhone", "InterLastName", "InterFirstName", "Sex", "Age",
-    "InterNum", "InterDate", "DeedBook", "DeedPage", "CertNum", "PurchDate",
-    "PurchPrice", "BurialFee", "AmtPaid", "BirthPlace", "LateReside", "SocialState",
-    "BirthDate", "DeathDate", "DeathCause", "Undertaker", "NearestRelative", "Remarks",
-    "Status"};
-// clang-format on
-constexpr int kFieldCount = int(sizeof(kFields) / sizeof(kFields[0]));
+std::vector<const RecordFields::Field*> exported() {
+  std::vector<const RecordFields::Field*> list;
+  for (const RecordFields::Field& f : RecordFields::all())
+    if (f.exportItem) list.push_back(&f);
+  return list;
+}
 
 void appendText(QByteArray& out, const QString& text) {
   out.append('"');
@@ -74,17 +65,18 @@ QByteArray realText(double d) {
 
 }  // namespace
 
-QString query() { return QString::fromLatin1(kQuery); }
+QString query() {
+  QStringList items;
+  for (const RecordFields::Field* f : exported()) items << QString::fromLatin1(f->exportItem);
+  return QStringLiteral("SELECT ") + items.join(QStringLiteral(", ")) + QLatin1String(kFromAndOrder);
+}
 
 const QStringList& titles() {
-  static const QStringList t =
-      QStringLiteral(
-          "Name,Section,Lot,Grave,LotDesc,Vault,OwnerLastName,OwnerFirstName,OwnerAddress1,"
-          "OwnerAddress2,OwnerCity,OwnerState,OwnerZip,OwnerPhone,InterLastName,InterFirstName,Sex,"
-          "Age,InterNum,InterDate,DeedBook,DeedPage,CertNum,PurchDate,PurchPrice,BurialFee,AmtPaid,"
-          "BirthPlace,LateReside,SocialState,BirthDate,DeathDate,DeathCause,Undertaker,"
-          "NearestRelative,Remarks,Status")
-          .split(QLatin1Char(','));
+  static const QStringList t = [] {
+    QStringList list;
+    for (const RecordFields::Field* f : exported()) list << QString::fromLatin1(f->exportTitle);
+    return list;
+  }();
   return t;
 }
 
@@ -192,6 +184,17 @@ void appendRawText(QByteArray& out, const char* p, int n) {
   out.append('"');
 }
 
+// A stored number: money as the store reads its column, other numbers plainly.
+QByteArray numberText(sqlite3_stmt* st, int col, Kind kind) {
+  const bool whole = sqlite3_column_type(st, col) == SQLITE_INTEGER;
+  if (kind == Kind::Money)
+    return (whole ? Money::fromScaled(sqlite3_column_int64(st, col))
+                  : Money::fromDouble(sqlite3_column_double(st, col)))
+        .toPlainString()
+        .toLatin1();
+  return whole ? QByteArray::number(sqlite3_column_int64(st, col)) : realText(sqlite3_column_double(st, col));
+}
+
 // One column of the current row, read as the store reads it (money columns hold scaled integers,
 // date columns ISO text) and written by the item rules.
 void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
@@ -199,22 +202,10 @@ void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
     case SQLITE_NULL:
       out.append("#NULL#");
       return;
-    case SQLITE_INTEGER: {
-      const qint64 v = sqlite3_column_int64(st, col);
-      if (kind == Kind::Money)
-        out.append(Money::fromScaled(v).toPlainString().toLatin1());
-      else
-        out.append(QByteArray::number(v));
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      out.append(numberText(st, col, kind));
       return;
-    }
-    case SQLITE_FLOAT: {
-      const double d = sqlite3_column_double(st, col);
-      if (kind == Kind::Money)
-        out.append(Money::fromDouble(d).toPlainString().toLatin1());
-      else
-        out.append(realText(d));
-      return;
-    }
     default: {
       const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
       const int n = sqlite3_column_bytes(st, col);
@@ -247,8 +238,9 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
   Result result;
   result.fileName = fileName;
 
+  // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
   QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly)) {
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
     result.error = file.errorString();
     return result;
   }
@@ -256,9 +248,16 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
   QByteArray buffer;
   constexpr qsizetype kChunk = 1 << 20;
   buffer.reserve(kChunk + 64 * 1024);
-  bool written = true;
+  // A short write (the disk just filled up) is followed by one more, which then fails with the
+  // disk's own reason.
   const auto flush = [&]() {
-    if (written && file.write(buffer) != buffer.size()) written = false;
+    for (qsizetype done = 0; result.error.isEmpty() && done < buffer.size();) {
+      const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
+      if (n <= 0)
+        result.error = file.errorString();
+      else
+        done += n;
+    }
     buffer.clear();
   };
 
@@ -279,20 +278,22 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
     if (rc != SQLITE_OK) cn.fail(rc);
 
     // Look the fields up by name once; the rows are then read by position.
-    int index[kFieldCount];
-    Kind kinds[kFieldCount];
+    const std::vector<const RecordFields::Field*> fields = exported();
+    const int count = int(fields.size());
+    std::vector<int> index(count, -1);
+    std::vector<Kind> kinds(count);
     const int columns = sqlite3_column_count(stmt.st);
-    for (int i = 0; i < kFieldCount; ++i) {
-      index[i] = -1;
+    for (int i = 0; i < count; ++i) {
+      const QByteArray name = fields[i]->exportField().toLatin1();
       for (int c = 0; c < columns && index[i] < 0; ++c)
-        if (qstricmp(sqlite3_column_name(stmt.st, c), kFields[i]) == 0) index[i] = c;
+        if (qstricmp(sqlite3_column_name(stmt.st, c), name.constData()) == 0) index[i] = c;
       if (index[i] < 0)
-        throw DbError(SQLITE_ERROR, QStringLiteral("Item not found in this collection: %1").arg(kFields[i]));
+        throw DbError(SQLITE_ERROR, QStringLiteral("Item not found in this collection: %1").arg(name));
       kinds[i] = kindOf(stmt.st, index[i]);
     }
 
     while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW) {
-      for (int i = 0; i < kFieldCount; ++i) {
+      for (int i = 0; i < count; ++i) {
         if (i) buffer.append(',');
         appendColumn(buffer, stmt.st, index[i], kinds[i]);
       }
@@ -308,8 +309,8 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
   }
 
   flush();
-  if (!written || !file.commit()) {
-    result.error = file.errorString();
+  if (result.error.isEmpty() && !file.commit()) result.error = file.errorString();
+  if (!result.error.isEmpty()) {
     file.cancelWriting();
     return result;
   }

@@ -1,71 +1,31 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 
 class PrintSurface;
 
-// The record form's values as the user sees them, for its printout. Each member is named after the
-// control it comes from; fill it from the controls' shown texts (not from the database), so that
-// unsaved changes print as they stand:
-//
-//   PrintedRecord r;
-//   r.txtCemetery = txtCemetery->currentText();   // the cemetery name shown in the list
-//   r.txtSection = txtSection->text();  ...        // every text, date and money field's shown text
-//   r.txtStatus = txtStatus->text();               // the state word, e.g. "SOLD"
-//   r.txtMale = txtMale->isChecked();  (likewise txtFemale, txtUnknown)
-//
-// Not printed, so not here: the amount paid, the lot type, the owner's address, the record number.
+// The record form's values as the user sees them, for its printout: made from the controls'
+// shown texts (not from the database), so that unsaved changes print as they stand.
 struct PrintedRecord {
-  QString txtCemetery;
+  QString cemetery;                // the cemetery name shown in txtCemetery, the sheet's heading
+  QHash<QString, QString> values;  // each printed field's shown text by column ("Male" for sex "M")
 
-  QString txtSection;
-  QString txtLot;
-  QString txtGrave;
-  QString txtStatus;
-
-  QString txtIntermentNum;
-  QString txtIntermentDate;
-  QString txtInterredFirstName;
-  QString txtInterredLastName;
-  QString txtDateOfBirth;
-  QString txtDateOfDeath;
-  QString txtAge;
-  bool txtMale = false;
-  bool txtFemale = false;
-  bool txtUnknown = false;
-
-  QString txtPurchaserFirstName;
-  QString txtPurchaserLastName;
-  QString txtDeedBook;
-  QString txtDeedPage;
-  QString txtCertificateNum;
-  QString txtPurchDate;
-  QString txtPurchPrice;
-  QString txtBurialFee;
-
-  QString txtVault;
-  QString txtPlaceOfBirth;
-  QString txtLateResidence;
-  QString txtSocialState;
-  QString txtNearestRelative;
-  QString txtUndertaker;
-  QString txtCauseOfDeath;
-  QString txtRemarks;
-
-  // "Male", "Female", "Unknown" for the chosen option, empty when none is chosen.
-  QString sexText() const;
+  QString value(const QString& column) const { return values.value(column); }
 };
 
-// Composes the one-page record sheet on a surface and ends the document. The heading carries the
-// cemetery and the given date, the footer the program's name and version.
+// Composes the one-page record sheet on a surface and ends the document: the heading with the
+// cemetery and the given date, the printed fields of the record's field table in their order, and
+// the footer with the program's name and version. A failure while composing still ends the
+// document (what was composed is printed) and is then shown.
 void composeRecordPrintout(PrintSurface& surface, const PrintedRecord& record,
                            const QDate& today = QDate::currentDate());
 
 // The record form's Print command: the printer dialog (cancel prints nothing), then the record
-// sheet. Printing failures end the command without a message.
+// sheet. A printer that cannot be started is reported.
 void printRecord(const PrintedRecord& record);
 
-// The record form's Export command: writes "zel.csv" in the data folder and tells the user that
-// it was created, or which file could not be written and why (the earlier file is then kept).
+// The record form's Export command: writes "zel.csv" in the data folder and tells the user which
+// file was created, or which file could not be written and why (the earlier file is then kept).
 void exportRecords();

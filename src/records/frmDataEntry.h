@@ -4,38 +4,25 @@
 #include <functional>
 #include <memory>
 
+#include "records/RecordBinding.h"
 #include "records/RecordPrintout.h"
-#include "store/Value.h"
-
-class QAction;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
-class QLineEdit;
-class QMenu;
-class QRadioButton;
-class QToolBar;
-class QToolButton;
-class QPushButton;
-class DateEdit;
-class MaskedEdit;
-class MoneyEdit;
-namespace Ui {
-class frmDataEntryFields;
-}
+#include "store/RecordFields.h"
+#include "ui_frmDataEntry.h"
 
 // The grave record form: shows one row of zel at a time, and creates, changes, finds, steps
 // through, saves and removes records. It works on its own or inside the frame's QMdiArea.
-// Every control is a public member carrying its name as objectName, so that the dialogs that edit
-// the form's fields (the owner address dialog) and the tests can reach them.
-class frmDataEntry : public QMainWindow {
+// Its controls, menus and toolbar come from frmDataEntry.ui, each a public member under its own
+// name (and objectName), so that the dialogs that edit the form's fields and the tests reach them.
+// What each field shows, prints and writes is read from the record's field table.
+class frmDataEntry : public QMainWindow, public Ui::frmDataEntry {
   Q_OBJECT
  public:
   explicit frmDataEntry(QWidget* parent = nullptr);
   ~frmDataEntry() override;
 
-  // Commands of the form.
+  // Commands of the form. Every command that leaves the record (New, Find, the navigation, a
+  // pending query, closing) asks first when it has changed; a save refused there keeps the form on
+  // the record with the edits, and the field in question focused.
   void ShowCurrentRecord();
   void mnuNewClick();
   void mnuOpenClick();
@@ -82,115 +69,38 @@ class frmDataEntry : public QMainWindow {
   std::function<void()> onMapViewer;        // MapView: the map viewer for CurrentCemeteryId
   std::function<void()> onClosed;           // the form closed: the frame shows its toolbar again
 
-  // Top of the form.
-  MaskedEdit* txtSection;
-  MaskedEdit* txtLot;
-  MaskedEdit* txtGrave;
-  QLineEdit* txtStatus;
-  QComboBox* txtCemetery;
-  QLineEdit* txtRecordNum;
-  QComboBox* txtLotInfo;
-  QPushButton* Command1;
-  QPushButton* Command2;
-  // Owner address, edited through the address dialog only.
-  QLineEdit* txtAddr1;
-  QLineEdit* txtAddr2;
-  QLineEdit* txtCity;
-  QLineEdit* txtState;
-  MaskedEdit* txtZipCode;
-  QLineEdit* txtPhone;
-  // Interred Information.
-  MaskedEdit* txtIntermentNum;
-  QLineEdit* txtInterredFirstName;
-  QLineEdit* txtInterredLastName;
-  DateEdit* txtIntermentDate;
-  DateEdit* txtDateOfBirth;
-  DateEdit* txtDateOfDeath;
-  MaskedEdit* txtAge;
-  QRadioButton* txtMale;
-  QRadioButton* txtFemale;
-  QRadioButton* txtUnknown;
-  // Purchaser Information.
-  QLineEdit* txtPurchaserFirstName;
-  QLineEdit* txtPurchaserLastName;
-  QLineEdit* txtDeedBook;
-  MaskedEdit* txtDeedPage;
-  QLineEdit* txtCertificateNum;
-  DateEdit* txtPurchDate;
-  MoneyEdit* txtPurchPrice;
-  MoneyEdit* txtBurialFee;
-  MoneyEdit* txtPaid;
-  QLabel* lblPaid;
-  QPushButton* Command3;
-  // Other Information.
-  QLineEdit* txtVault;
-  QLineEdit* txtPlaceOfBirth;
-  QLineEdit* txtLateResidence;
-  QLineEdit* txtSocialState;
-  QLineEdit* txtNearestRelative;
-  QLineEdit* txtUndertaker;
-  QLineEdit* txtCauseOfDeath;
-  QLineEdit* txtRemarks;
-  // Navigation Controls.
-  QComboBox* Combo1;
-  QCheckBox* Check1;
-  QRadioButton* Option1;
-  QRadioButton* Option2;
-  QRadioButton* Option3;
-  QRadioButton* Option4;
-  QRadioButton* Option5;
-
-  // Menus and toolbar.
-  QMenu* mnuFile;
-  QAction* mnuNew;
-  QAction* mnuOpen;
-  QMenu* mnuNavigate;
-  QAction* mnuGetFirst;
-  QAction* mnuGetLast;
-  QAction* mnuGetPrev;
-  QAction* mnuGetNext;
-  QAction* mnuMapView;
-  QAction* mnuSave;
-  QAction* mnuRemove;
-  QAction* mnuPrint;
-  QAction* mnuImport;
-  QAction* mnuExport;
-  QAction* mnuClose;
-  QAction* mnuHelp;
-  QToolBar* Toolbar1;
-
  protected:
   bool event(QEvent* e) override;
   bool eventFilter(QObject* watched, QEvent* e) override;
-  void keyPressEvent(QKeyEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
 
  private:
-  void buildForm();
-  void buildMenus();
-  void connectReactions();
+  void connectCommands();
   void markChanged();
-  // The save question before moving away or closing.
-  void askToSave();
+  void showRecord(const RecordSet* rs);
+  void clearForm();
+  // The save question before the form leaves the record. True when it may move on.
+  bool leaveRecord();
+  // The save; false when a check refused it or the database failed.
+  bool save();
+  bool refuse(const QString& message, QWidget* field);
+  void refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field);
+  bool checkFields();
+  bool placeTaken(bool isNew);
+  void writeRecord(bool isNew);
   void openFirstOrLast(bool last);
+  void step(bool forward);
   void openRecords(const QString& sql);
+  void runQuery(const QString& sql);
   QString orderByText() const;
   bool navigationKey(int key);
   void dateHint(DateEdit* field);
+  // Moves the focus without the reactions of the fields it leaves and enters.
+  void focusField(QWidget* field);
   // Puts the focus back on a refused field once the current focus change has finished.
   void returnFocusTo(QWidget* field);
-  void focusSection();
-  bool writeRecord(bool isNew);
-  bool placeTaken(bool isNew);
-  void reportError(const std::exception& e);
 
-  std::unique_ptr<Ui::frmDataEntryFields> ui_;
-  bool closing_ = false;
+  std::unique_ptr<RecordBinding> record_;
+  bool closed_ = false;
   bool suppressFocus_ = false;
 };
-
-// Text of a number column the way the form shows it: no decimals, 0 (and Null) as empty.
-QString wholeNumberText(const Value& v);
-// State letter of a record from what the form holds: "B", "R", "S" or " ".
-QString deriveState(bool intermentDateValid, const QString& interredFirst, const QString& interredLast,
-                    bool purchaseDateValid, const QString& purchaserFirst, const QString& purchaserLast);

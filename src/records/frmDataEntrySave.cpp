@@ -1,13 +1,7 @@
-// Field entry rules, save and remove of the record form.
-#include <QApplication>
-#include <QComboBox>
-#include <QRadioButton>
+// Field entry rules, the save question, save and remove of the record form.
 #include <QTimer>
 
-#include "controls/DateEdit.h"
-#include "controls/MaskedEdit.h"
 #include "controls/MessageService.h"
-#include "controls/MoneyEdit.h"
 #include "program/Zel1.h"
 #include "program/Zel2.h"
 #include "records/frmDataEntry.h"
@@ -15,11 +9,19 @@
 
 namespace {
 
-const QString kNotAfterToday = QStringLiteral("This date can not be greater than today's date.");
-const QString kNotAfterFiveDays =
-    QStringLiteral("This date can not be greater than 5 days from today's date.");
+const QString kYearHint = QStringLiteral(
+    "If you are trying to enter only the year of a date, we recommend you enter the first day of the "
+    "first month of the year that you have to enter. For example, if you only have the year 1922 you "
+    "might enter 1/1/1922.");
 
-QString twoParts(const QString& a, const QString& b) { return a + QStringLiteral("\n\n") + b; }
+// Whether a set's current row is the record: not when the set moved on, or the row is gone.
+bool onRecord(const RecordSet& rs, const QString& recid) {
+  try {
+    return rs.isOpen() && !rs.eof() && !rs.bof() && rs.field(QStringLiteral("recid")).toString() == recid;
+  } catch (const DbError&) {
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -35,239 +37,162 @@ void frmDataEntry::returnFocusTo(QWidget* field) {
 }
 
 void frmDataEntry::dateHint(DateEdit* field) {
+  // The field has put back its earlier date already: a retyped date that is no date never
+  // erases the stored one.
   if (suppressFocus_) return;
-  field->clear();
-  messages().information(QStringLiteral(
-      "If you are trying to enter only the year of a date, we recommend you enter the first day of the "
-      "first month of the year that you have to enter. For example, if you only have the year 1922 you "
-      "might enter 1/1/1922."));
+  messages().information(kYearHint);
   QCoreApplication::processEvents();
   returnFocusTo(field);
 }
 
+void frmDataEntry::refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field) {
+  if (suppressFocus_ || !refusal) return;
+  messages().information(refusal->message);
+  returnFocusTo(field);
+}
+
 void frmDataEntry::txtIntermentDateLeave() {
-  if (suppressFocus_) return;
-  const QDate d = txtIntermentDate->date();
-  if (!d.isValid()) return;
-  if (QDate::currentDate().daysTo(d) > 5) {
-    messages().information(twoParts(QStringLiteral("Invalid Interment Date."), kNotAfterFiveDays));
-    returnFocusTo(txtIntermentDate);
-  }
+  refuseOnLeave(RecordFields::checkDates(txtIntermentDate->date(), {}, {}), txtIntermentDate);
 }
 
 void frmDataEntry::txtDateOfBirthLeave() {
-  if (suppressFocus_) return;
-  const QDate d = txtDateOfBirth->date();
-  if (!d.isValid()) return;
-  if (QDate::currentDate().daysTo(d) > 0) {
-    messages().information(twoParts(QStringLiteral("Invalid Date of Birth."), kNotAfterToday));
-    returnFocusTo(txtDateOfBirth);
-  }
+  refuseOnLeave(RecordFields::checkDates({}, txtDateOfBirth->date(), {}), txtDateOfBirth);
 }
 
 void frmDataEntry::txtDateOfDeathLeave() {
   if (suppressFocus_) return;
-  const QDate d = txtDateOfDeath->date();
-  if (d.isValid() && QDate::currentDate().daysTo(d) > 0) {
-    messages().information(twoParts(QStringLiteral("Invalid Date of Death."), kNotAfterToday));
-    returnFocusTo(txtDateOfDeath);
-  }
-  // Checked even after a refusal above: a date of death before a kept date of birth goes too.
-  const QDate birth = txtDateOfBirth->date();
-  if (d.isValid() && birth.isValid() && birth.daysTo(d) < 0) {
+  const QDate death = txtDateOfDeath->date();
+  refuseOnLeave(RecordFields::checkDates({}, {}, death), txtDateOfDeath);
+  // Checked even after a refusal above: a date of death before a kept date of birth goes too, and
+  // the field gets back the date it held before (a stored one is not erased).
+  if (death.isValid() && txtDateOfBirth->date() > death) {
     messages().information(
         QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."));
-    txtDateOfDeath->clear();
+    txtDateOfDeath->revert();
     returnFocusTo(txtDateOfDeath);
   }
 }
 
 void frmDataEntry::txtAgeEnter() {
-  if (suppressFocus_) return;
+  // The age follows dates the user typed, never stored ones alone.
   const QDate birth = txtDateOfBirth->date();
   const QDate death = txtDateOfDeath->date();
-  if (birth.isValid() && death.isValid()) txtAge->setText(QString::number(death.year() - birth.year()));
+  if (suppressFocus_ || !birth.isValid() || !death.isValid() || birth > death) return;
+  if (record_->edited(txtDateOfBirth) || record_->edited(txtDateOfDeath))
+    txtAge->setText(QString::number(death.year() - birth.year()));
 }
 
 void frmDataEntry::txtAgeLeave() {
-  if (suppressFocus_) return;
-  const int age = int(leadingNumber(txtAge->text()));
-  if (!txtDateOfBirth->hasValidDate() && txtDateOfDeath->hasValidDate())
-    txtDateOfBirth->setDate(txtDateOfDeath->date().addYears(-age));
-  if (!txtDateOfDeath->hasValidDate() && txtDateOfBirth->hasValidDate())
-    txtDateOfDeath->setDate(txtDateOfBirth->date().addYears(age));
+  // Only an age the user typed fills in a missing date; an empty one fills in nothing.
+  if (suppressFocus_ || !record_->edited(txtAge)) return;
+  const std::optional<qint64> age = RecordFields::wholeNumber(*RecordFields::find(u"age"), txtAge->text());
+  if (!age) return;
+  if (txtDateOfBirth->text().isEmpty() && txtDateOfDeath->hasValidDate())
+    txtDateOfBirth->setDate(txtDateOfDeath->date().addYears(-int(*age)));
+  if (txtDateOfDeath->text().isEmpty() && txtDateOfBirth->hasValidDate())
+    txtDateOfDeath->setDate(txtDateOfBirth->date().addYears(int(*age)));
 }
 
-// ---- Save and remove ----
+// ---- The save question, save and remove ----
+
+bool frmDataEntry::leaveRecord() {
+  if (!ZEL1.RecordChanged) return true;
+  if (messages().question(QStringLiteral("Would you like to save your changes first?"), true) !=
+      MessageService::Answer::Yes)
+    return true;
+  return save();
+}
+
+void frmDataEntry::mnuSaveClick() { save(); }
+
+bool frmDataEntry::refuse(const QString& message, QWidget* field) {
+  messages().information(message);
+  focusField(field);
+  return false;
+}
+
+bool frmDataEntry::checkFields() {
+  for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
+    if (!d->holdsDateOrNothing()) return refuse(kYearHint, d);
+  if (auto r =
+          RecordFields::checkDates(txtIntermentDate->date(), txtDateOfBirth->date(), txtDateOfDeath->date()))
+    return refuse(r->message, record_->control(QLatin1String(r->column)));
+  if (txtCemetery->currentIndex() < 0)
+    return refuse(QStringLiteral("You haven't assigned a valid cemetery yet."), txtCemetery);
+  if (txtLotInfo->currentIndex() < 0)
+    return refuse(QStringLiteral("You haven't assigned a valid lot type yet."), txtLotInfo);
+  // A number is written only within what its column holds.
+  if (const RecordFields::Field* f = record_->numberOutOfRange(txtRecordNum->text().isEmpty()))
+    return refuse(RecordFields::outOfRangeMessage(*f), record_->control(QLatin1String(f->name)));
+  return true;
+}
 
 bool frmDataEntry::placeTaken(bool isNew) {
-  const qint64 cemeteryId = txtCemetery->currentData().toLongLong();
-  QString sql = QStringLiteral("select * from zel where cemeteryid=") + QString::number(cemeteryId) +
-                QStringLiteral(" and csection='") + ZEL2::SqlQuote(txtSection->text()) +
-                QStringLiteral("' and lot='") + ZEL2::SqlQuote(txtLot->text()) +
-                QStringLiteral("' and grave='") + ZEL2::SqlQuote(txtGrave->text()) + QStringLiteral("'");
-  if (!isNew) {
-    // A stored record is checked only when its place was changed; its own row does not count.
-    const RecordSet& cur = ZEL1.rsRecords;
-    const bool samePlace = cur.field(QStringLiteral("cemeteryid")).toInt() == cemeteryId &&
-                           cur.field(QStringLiteral("csection")).toString() == txtSection->text() &&
-                           cur.field(QStringLiteral("lot")).toString() == txtLot->text() &&
-                           cur.field(QStringLiteral("grave")).toString() == txtGrave->text();
-    if (samePlace) return false;
-    sql += QStringLiteral(" and recid<>") + txtRecordNum->text();
-  }
-  RecordSet& rs = ZEL1.rsLookup2;
-  if (rs.isOpen()) rs.close();
+  // A stored record is checked only when its place was changed; its own row does not count.
+  const auto moved = [this](const QWidget* f) { return record_->edited(f); };
+  if (!isNew && !moved(txtCemetery) && !moved(txtSection) && !moved(txtLot) && !moved(txtGrave)) return false;
+  QString sql = QStringLiteral("select * from zel where cemeteryid=") +
+                QString::number(txtCemetery->currentData().toLongLong()) + QStringLiteral(" and csection='") +
+                ZEL2::SqlQuote(txtSection->text()) + QStringLiteral("' and lot='") +
+                ZEL2::SqlQuote(txtLot->text()) + QStringLiteral("' and grave='") +
+                ZEL2::SqlQuote(txtGrave->text()) + QStringLiteral("'");
+  if (!isNew) sql += QStringLiteral(" and recid<>") + QString::number(txtRecordNum->text().toLongLong());
+  RecordSet rs(&ZEL1.cnData);
   rs.open(sql);
-  const bool taken = !rs.eof();
-  rs.close();
-  if (taken)
-    messages().information(QStringLiteral(
-        "You are trying to save a record that already exists. You are not permitted to have duplicate "
-        "entries."));
-  return taken;
+  if (rs.eof()) return false;
+  refuse(QStringLiteral("You are trying to save a record that already exists. You are not permitted to have "
+                        "duplicate entries."),
+         txtSection);
+  return true;
 }
 
-bool frmDataEntry::writeRecord(bool isNew) {
+void frmDataEntry::writeRecord(bool isNew) {
   RecordSet& rs = ZEL1.rsRecords;
+  const QString empty = QStringLiteral("select * from zel where recid=0");
   if (isNew) {
-    if (!rs.isOpen()) rs.open(QStringLiteral("select * from zel where recid=0"), RecordSet::Cursor::Static);
+    if (!rs.isOpen()) rs.open(empty, RecordSet::Cursor::Static);
     try {
       rs.addNew();
     } catch (const DbError&) {
       // Another window left the set open read-only: take the empty set on zel instead.
-      rs.open(QStringLiteral("select * from zel where recid=0"), RecordSet::Cursor::Static);
+      rs.open(empty, RecordSet::Cursor::Static);
       rs.addNew();
     }
   }
-  auto text = [&](const char* col, const QLineEdit* f) { rs.assign(QLatin1String(col), f->text()); };
-  auto number = [&](const char* col, const QLineEdit* f) {
-    rs.assign(QLatin1String(col), leadingNumber(f->text()));
-  };
-  auto date = [&](const char* col, const DateEdit* f) {
-    const QDate d = f->date();
-    rs.assign(QLatin1String(col), d.isValid() ? Value(d) : Value());
-  };
-  const bool interDate = txtIntermentDate->hasValidDate();
-
-  text("csection", txtSection);
-  text("lot", txtLot);
-  text("grave", txtGrave);
-  text("owneraddress1", txtAddr1);
-  text("owneraddress2", txtAddr2);
-  text("ownercity", txtCity);
-  text("ownerstate", txtState);
-  text("ownerzip", txtZipCode);
-  text("ownerphone", txtPhone);
-  rs.assign(QStringLiteral("lotid"), qint64(qint32(txtLotInfo->currentData().toLongLong())));
-  rs.assign(
-      QStringLiteral("status"),
-      deriveState(interDate, txtInterredFirstName->text(), txtInterredLastName->text(),
-                  txtPurchDate->hasValidDate(), txtPurchaserFirstName->text(), txtPurchaserLastName->text()));
-  rs.assign(QStringLiteral("cemeteryid"), qint64(qint32(txtCemetery->currentData().toLongLong())));
-  number("internum", txtIntermentNum);
-  date("interdate", txtIntermentDate);
-  text("interfirstname", txtInterredFirstName);
-  text("interlastname", txtInterredLastName);
-  date("birthdate", txtDateOfBirth);
-  date("deathdate", txtDateOfDeath);
-  number("age", txtAge);
-  QString sex = QStringLiteral(" ");
-  if (txtMale->isChecked()) sex = QStringLiteral("M");
-  if (txtFemale->isChecked()) sex = QStringLiteral("F");
-  if (txtUnknown->isChecked()) sex = QStringLiteral("U");
-  rs.assign(QStringLiteral("sex"), sex);
-  text("ownerfirstname", txtPurchaserFirstName);
-  text("ownerlastname", txtPurchaserLastName);
-  text("deedbook", txtDeedBook);
-  number("deedpage", txtDeedPage);
-  text("certnum", txtCertificateNum);
-  date("purchdate", txtPurchDate);
-  rs.assign(QStringLiteral("purchprice"), txtPurchPrice->value());
-  rs.assign(QStringLiteral("burialfee"), txtBurialFee->value());
-  rs.assign(QStringLiteral("amtpaid"), txtPaid->value());
-  text("vault", txtVault);
-  text("birthplace", txtPlaceOfBirth);
-  text("latereside", txtLateResidence);
-  text("socialstate", txtSocialState);
-  text("nearestrelative", txtNearestRelative);
-  text("undertaker", txtUndertaker);
-  text("deathcause", txtCauseOfDeath);
-  text("remarks", txtRemarks);
+  record_->write(rs, isNew);
+  rs.assign(QStringLiteral("status"),
+            RecordFields::stateLetter(txtIntermentDate->hasValidDate(), txtInterredFirstName->text(),
+                                      txtInterredLastName->text(), txtPurchDate->hasValidDate(),
+                                      txtPurchaserFirstName->text(), txtPurchaserLastName->text()));
   rs.update();
-
   if (isNew) {
     rs.moveLast();
-    txtRecordNum->setText(QString::number(rs.field(QStringLiteral("recid")).toInt()));
+    txtRecordNum->setText(rs.field(QStringLiteral("recid")).toString());
   }
-  return true;
 }
 
-void frmDataEntry::mnuSaveClick() {
-  const QDate today = QDate::currentDate();
-  const QDate inter = txtIntermentDate->date();
-  const QDate birth = txtDateOfBirth->date();
-  const QDate death = txtDateOfDeath->date();
-  if (inter.isValid() && today.daysTo(inter) > 5) {
-    messages().information(twoParts(QStringLiteral("Invalid Interment Date."), kNotAfterFiveDays));
-    return;
-  }
-  if (birth.isValid() && birth > today) {
-    messages().information(twoParts(QStringLiteral("Invalid Date of Birth."), kNotAfterToday));
-    return;
-  }
-  if (death.isValid() && death > today) {
-    messages().information(twoParts(QStringLiteral("Invalid Date of Death."), kNotAfterToday));
-    return;
-  }
-  if (birth.isValid() && death.isValid() && birth > death) {
-    messages().information(QStringLiteral("You cannot have a date-of-birth greater than the date-of-death."));
-    return;
-  }
-  if (death.isValid() && inter.isValid() && death > inter) {
-    messages().information(
-        QStringLiteral("You cannot have a date-of-death greater than the date-of-interment."));
-    return;
-  }
-  if (txtCemetery->currentIndex() < 0) {
-    messages().information(QStringLiteral("You haven't assigned a valid cemetery yet."));
-    return;
-  }
-  if (txtLotInfo->currentIndex() < 0) {
-    messages().information(QStringLiteral("You haven't assigned a valid lot type yet."));
-    return;
-  }
+bool frmDataEntry::save() {
+  if (!checkFields()) return false;
   const bool isNew = txtRecordNum->text().isEmpty();
+  RecordSet& rs = ZEL1.rsRecords;
   try {
-    if (!isNew) {
-      // The form's row must be the set's current row; reopen it when the set moved elsewhere.
-      RecordSet& rs = ZEL1.rsRecords;
-      bool onRow = false;
-      try {
-        onRow = rs.isOpen() && !rs.eof() && !rs.bof() &&
-                QString::number(rs.field(QStringLiteral("recid")).toInt()) == txtRecordNum->text();
-      } catch (const DbError&) {
-        onRow = false;  // the current row was removed meanwhile
-      }
-      if (!onRow) {
-        if (rs.isOpen()) rs.close();
-        rs.open(QStringLiteral("select * from zel where recid=") +
-                    QString::number(txtRecordNum->text().toLongLong()),
-                RecordSet::Cursor::Static);
-        if (rs.isEmpty()) {
-          messages().information(QStringLiteral("This record no longer exists in the database."));
-          return;
-        }
-      }
+    // The form's row must be the set's current row; it is read again when the set moved elsewhere.
+    if (!isNew && !onRecord(rs, txtRecordNum->text())) {
+      openRecords(QStringLiteral("select * from zel where recid=") +
+                  QString::number(txtRecordNum->text().toLongLong()));
+      if (rs.isEmpty())
+        return refuse(QStringLiteral("This record no longer exists in the database."), txtSection);
     }
-    if (placeTaken(isNew)) return;
+    if (placeTaken(isNew)) return false;
     writeRecord(isNew);
   } catch (const std::exception& e) {
-    if (ZEL1.rsRecords.isOpen()) ZEL1.rsRecords.cancelUpdate();
-    reportError(e);
-    return;
+    if (rs.isOpen()) rs.cancelUpdate();
+    showFailure(e);
+    return false;
   }
   ZEL1.RecordChanged = false;
+  record_->keepShown();
+  return true;
 }
 
 void frmDataEntry::mnuRemoveClick() {
@@ -283,8 +208,8 @@ void frmDataEntry::mnuRemoveClick() {
   try {
     ZEL1.cnData.execute(QStringLiteral("delete from zel where recid=") + txtRecordNum->text());
   } catch (const std::exception& e) {
-    reportError(e);
+    showFailure(e);
     return;
   }
-  mnuNewClick();
+  clearForm();
 }

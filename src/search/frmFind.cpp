@@ -14,6 +14,7 @@
 #include "program/Zel1.h"
 #include "program/Zel2.h"
 #include "store/DateValue.h"
+#include "store/RecordFields.h"
 
 namespace {
 
@@ -24,9 +25,11 @@ T* named(QWidget* parent, const char* name) {
   return w;
 }
 
-MaskedEdit* textField(QWidget* parent, const char* name, int maxLength) {
+// A field takes as much as the record form's field of the same column: whatever a record can hold
+// can be searched for.
+MaskedEdit* textField(QWidget* parent, const char* name, const char* column) {
   auto* m = named<MaskedEdit>(parent, name);
-  m->setMaxLength(maxLength);
+  m->setLimit(RecordFields::find(QLatin1String(column))->length);
   return m;
 }
 
@@ -42,9 +45,9 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent) {
   auto* location = new QWidget;
   auto* lf = new QFormLayout(location);
   txtCemetery = named<QComboBox>(location, "txtCemetery");
-  txtSection = textField(location, "txtSection", 10);
-  txtLot = textField(location, "txtLot", 10);
-  txtGrave = textField(location, "txtGrave", 10);
+  txtSection = textField(location, "txtSection", "csection");
+  txtLot = textField(location, "txtLot", "lot");
+  txtGrave = textField(location, "txtGrave", "grave");
   lf->addRow(QStringLiteral("Cemetery"), txtCemetery);
   lf->addRow(QStringLiteral("Section"), txtSection);
   lf->addRow(QStringLiteral("Lot"), txtLot);
@@ -53,10 +56,10 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent) {
 
   auto* interred = new QWidget;
   auto* inf = new QFormLayout(interred);
-  txtIntermentNum = textField(interred, "txtIntermentNum", 5);
+  txtIntermentNum = textField(interred, "txtIntermentNum", "internum");
   txtIntermentDate = named<DateEdit>(interred, "txtIntermentDate");
-  txtInterredFirstName = textField(interred, "txtInterredFirstName", 30);
-  txtInterredLastName = textField(interred, "txtInterredLastName", 30);
+  txtInterredFirstName = textField(interred, "txtInterredFirstName", "interfirstname");
+  txtInterredLastName = textField(interred, "txtInterredLastName", "interlastname");
   txtDateOfBirth = named<DateEdit>(interred, "txtDateOfBirth");
   txtDateOfDeath = named<DateEdit>(interred, "txtDateOfDeath");
   inf->addRow(QStringLiteral("Interment #"), txtIntermentNum);
@@ -69,11 +72,11 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent) {
 
   auto* purchaser = new QWidget;
   auto* pf = new QFormLayout(purchaser);
-  txtPurchaserFirstName = textField(purchaser, "txtPurchaserFirstName", 30);
-  txtPurchaserLastName = textField(purchaser, "txtPurchaserLastName", 30);
-  txtDeedBook = textField(purchaser, "txtDeedBook", 10);
-  txtDeedPage = textField(purchaser, "txtDeedPage", 10);
-  txtCertificateNum = textField(purchaser, "txtCertificateNum", 20);
+  txtPurchaserFirstName = textField(purchaser, "txtPurchaserFirstName", "ownerfirstname");
+  txtPurchaserLastName = textField(purchaser, "txtPurchaserLastName", "ownerlastname");
+  txtDeedBook = textField(purchaser, "txtDeedBook", "deedbook");
+  txtDeedPage = textField(purchaser, "txtDeedPage", "deedpage");
+  txtCertificateNum = textField(purchaser, "txtCertificateNum", "certnum");
   txtPurchDate = named<DateEdit>(purchaser, "txtPurchDate");
   pf->addRow(QStringLiteral("First Name"), txtPurchaserFirstName);
   pf->addRow(QStringLiteral("Last Name"), txtPurchaserLastName);
@@ -107,15 +110,13 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent) {
 
   // Form load: the cemetery list, nothing selected; the window centred on the screen.
   txtCemetery->clear();
-  RecordSet& rs = ZEL1.rsLookup;
   try {
-    if (rs.isOpen()) rs.close();
+    RecordSet rs(&ZEL1.cnData);
     for (rs.open(QStringLiteral("select * from cemetery order by name")); !rs.eof(); rs.moveNext())
       txtCemetery->addItem(rs.field(QStringLiteral("Name")).toString(),
                            rs.field(QStringLiteral("cemeteryid")).toInt());
-    rs.close();
-  } catch (const std::exception&) {
-    rs.close();
+  } catch (const std::exception& e) {
+    showFailure(e);  // the dialog still opens: the other fields can be searched
   }
   txtCemetery->setCurrentIndex(-1);
   resize(420, 300);

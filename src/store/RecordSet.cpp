@@ -61,7 +61,6 @@ void RecordSet::close() {
   names_.clear();
   index_.clear();
   kinds_.clear();
-  fwdRow_.clear();
   fwdEof_ = true;
   table_.clear();
   keyColumn_.clear();
@@ -178,7 +177,6 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
       throw e;
     }
     fwdEof_ = rc != SQLITE_ROW;
-    if (!fwdEof_) readRow(stmt_, fwdRow_);
     return;
   }
 
@@ -299,7 +297,6 @@ void RecordSet::moveFirst() {
     int rc = sqlite3_step(stmt_);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) cn_->fail(rc);
     fwdEof_ = rc != SQLITE_ROW;
-    if (!fwdEof_) readRow(stmt_, fwdRow_);
     return;
   }
   pos_ = recordCount() == 0 ? 0 : 0;
@@ -326,7 +323,6 @@ void RecordSet::moveNext() {
     int rc = sqlite3_step(stmt_);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) cn_->fail(rc);
     fwdEof_ = rc != SQLITE_ROW;
-    if (!fwdEof_) readRow(stmt_, fwdRow_);
     return;
   }
   if (pos_ >= recordCount()) throw noRowError();
@@ -364,7 +360,8 @@ Value RecordSet::field(int i) const {
   if (editMode_ != EditMode::None) return pending_[i];
   if (cursor_ == Cursor::ForwardOnly) {
     if (fwdEof_) throw noRowError();
-    return fwdRow_[i];
+    // Decoded when asked for: a report reads a few of the many columns of each row.
+    return decode(stmt_, i);
   }
   if (pos_ < 0 || pos_ >= recordCount()) throw noRowError();
   if (keyed_) {

@@ -85,7 +85,6 @@ class RecordSet {
   // Forward-only state.
   sqlite3_stmt* stmt_ = nullptr;
   bool fwdEof_ = true;
-  std::vector<Value> fwdRow_;
 
   // Static state: either full rows or keys of one table.
   QString table_;

@@ -13,7 +13,7 @@
 TEST(EntryControls, MaskedFieldTakesOnlyItsCharactersUpToItsLength) {
   MaskedEdit e;
   e.setAllowedCharacters(QStringLiteral("ABC0123456789-"));
-  e.setMaxLength(6);
+  e.setLimit(6);
   QTest::keyClicks(&e, QStringLiteral("A'b 1-2C99"));
   EXPECT_EQ(e.text(), QStringLiteral("A1-2C9"));
   // Ordinary editing: select all and paste over it; a paste with a refused character is refused.
@@ -27,6 +27,16 @@ TEST(EntryControls, MaskedFieldTakesOnlyItsCharactersUpToItsLength) {
   e.setCursorPosition(1);
   QTest::keyClick(&e, Qt::Key_Backspace);
   EXPECT_EQ(e.text(), QStringLiteral("2"));
+
+  // A stored text longer than the limit is shown whole; it can be shortened, not lengthened.
+  e.showText(QStringLiteral("AAAAAAAAA"));
+  EXPECT_EQ(e.text(), QStringLiteral("AAAAAAAAA"));
+  e.end(false);
+  QTest::keyClicks(&e, QStringLiteral("B"));
+  EXPECT_EQ(e.text(), QStringLiteral("AAAAAAAAA"));
+  for (int i = 0; i < 4; ++i) QTest::keyClick(&e, Qt::Key_Backspace);
+  QTest::keyClicks(&e, QStringLiteral("BC"));
+  EXPECT_EQ(e.text(), QStringLiteral("AAAAAB"));
 }
 
 TEST(EntryControls, DateFieldReadsItsPatternAndReportsWhatIsNoDate) {

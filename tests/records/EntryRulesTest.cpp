@@ -47,7 +47,8 @@ TEST_F(RecordForm, LeavingADateChecksItAgainstToday) {
   moveTo(form->txtRemarks);
   EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
   // After that refusal the order against the date of birth is still checked: a date of birth kept
-  // after its own refusal and a later, also refused, date of death give both messages.
+  // after its own refusal and a later, also refused, date of death give both messages, and the date
+  // of death goes back to what it held before this edit.
   form->txtDateOfBirth->setDate(today().addDays(3));
   type(form->txtDateOfDeath, shown(today().addDays(2)));
   msgs->expectInfo(
@@ -55,7 +56,7 @@ TEST_F(RecordForm, LeavingADateChecksItAgainstToday) {
   msgs->expectInfo(
       QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."));
   moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfDeath->text(), QString());
+  EXPECT_EQ(form->txtDateOfDeath->text(), shown(today().addDays(1)));
   EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
   form->txtDateOfBirth->clear();
 
@@ -66,13 +67,14 @@ TEST_F(RecordForm, LeavingADateChecksItAgainstToday) {
   EXPECT_EQ(form->txtPurchDate->text(), shown(today().addYears(1)));
 }
 
-TEST_F(RecordForm, AYearAloneIsClearedWithAHint) {
+TEST_F(RecordForm, ATextThatIsNoDateGivesBackTheEarlierDateWithAHint) {
+  exec(QStringLiteral("insert into zel (csection, deathdate) values ('A', '1950-03-04')"));
   open();
   for (DateEdit* d : {form->txtIntermentDate, form->txtPurchDate}) {
     type(d, QStringLiteral("1922"));
     msgs->expectInfo(kYearHint);
     moveTo(form->txtRemarks);
-    EXPECT_EQ(d->text(), QString());
+    EXPECT_EQ(d->text(), QString());  // a new record: nothing before
     EXPECT_EQ(form->focusWidget(), d);
   }
   // Eight digits are a whole date in the field's pattern.
@@ -80,6 +82,19 @@ TEST_F(RecordForm, AYearAloneIsClearedWithAHint) {
   moveTo(form->txtRemarks);
   EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1922"));
   EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1922, 1, 2));
+
+  // A stored date comes back, also after the focus returned to the field with the hint.
+  msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
+                       MessageService::Answer::No);
+  form->mnuGetFirstClick();
+  type(form->txtDateOfDeath, QStringLiteral("3/4/50"));
+  msgs->expectInfo(kYearHint);
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfDeath->text(), QStringLiteral("03-04-1950"));
+  type(form->txtDateOfDeath, QStringLiteral("13/13/1950"));
+  msgs->expectInfo(kYearHint);
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfDeath->text(), QStringLiteral("03-04-1950"));
 }
 
 TEST_F(RecordForm, AgeAndDatesFollowEachOther) {
@@ -90,24 +105,49 @@ TEST_F(RecordForm, AgeAndDatesFollowEachOther) {
   EXPECT_EQ(form->txtAge->text(), QStringLiteral("1"));  // calendar years, not completed years
   EXPECT_EQ(form->txtDateOfDeath->text(), QStringLiteral("01-01-1921"));
 
-  form->mnuNewClick();
+  newRecord();
   type(form->txtDateOfDeath, QStringLiteral("03-15-2001"));
   type(form->txtAge, QStringLiteral("80"));
   moveTo(form->txtRemarks);
   EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1921, 3, 15));
 
-  form->mnuNewClick();
+  newRecord();
   type(form->txtDateOfBirth, QStringLiteral("03-15-1921"));
   type(form->txtAge, QStringLiteral("80"));
   moveTo(form->txtRemarks);
   EXPECT_EQ(form->txtDateOfDeath->date(), QDate(2001, 3, 15));
+}
 
-  // An empty age with only a death date copies it.
-  form->mnuNewClick();
+TEST_F(RecordForm, OnlyATypedAgeOrDateDerivesAnother) {
+  // Stored: a date of death and an age but no date of birth; both dates and an age of completed
+  // years (the calendar years differ).
+  exec(QStringLiteral("insert into zel (csection, deathdate, age) values ('A', '2001-03-15', 80)"));
+  exec(QStringLiteral(
+      "insert into zel (csection, birthdate, deathdate, age) values ('B', '1921-06-01', '2001-03-15', 79)"));
+  open();
+  // An empty age fills in nothing.
   type(form->txtDateOfDeath, QStringLiteral("06-30-1999"));
   moveTo(form->txtAge);
   moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("06-30-1999"));
+  EXPECT_EQ(form->txtDateOfBirth->text(), QString());
+  // An age beyond what the field takes fills in nothing either.
+  type(form->txtAge, QStringLiteral("999"));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfBirth->text(), QString());
+
+  // Tabbing through the stored values changes nothing.
+  msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
+                       MessageService::Answer::No);
+  form->mnuGetFirstClick();
+  for (int record = 0; record < 2; ++record) {
+    SCOPED_TRACE(record);
+    moveTo(form->txtAge);
+    moveTo(form->txtRemarks);
+    EXPECT_EQ(form->txtAge->text(), record == 0 ? QStringLiteral("80") : QStringLiteral("79"));
+    EXPECT_EQ(form->txtDateOfBirth->text(), record == 0 ? QString() : QStringLiteral("06-01-1921"));
+    EXPECT_FALSE(ZEL1.RecordChanged);
+    form->mnuGetNextClick();
+  }
 }
 
 TEST_F(RecordForm, DayFirstPatternShowsAndReadsDatesDayFirst) {

@@ -4,9 +4,12 @@
 #include <QComboBox>
 #include <QDate>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QTest>
 #include <memory>
 
+#include "app/Startup.h"
+#include "app/frm_Main.h"
 #include "controls/DateEdit.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MoneyEdit.h"
@@ -24,10 +27,9 @@ class RecordForm : public DataTest {
     msgs = std::make_unique<ScriptedMessages>();
   }
   void TearDown() override {
-    if (form) {
-      ZEL1.RecordChanged = false;
-      form.reset();
-    }
+    ZEL1.RecordChanged = false;
+    form.reset();
+    frame.reset();
     msgs.reset();
     DataTest::TearDown();
   }
@@ -51,6 +53,21 @@ class RecordForm : public DataTest {
     return *form;
   }
 
+  // The form as the program opens it: "DataEdit" in a frame window of the given size.
+  frmDataEntry& openInFrame(QSize size) {
+    frame = std::make_unique<frm_Main>();
+    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
+    frame->endProgram = [](int) {};
+    connectWindows(*frame);
+    frame->resize(size);
+    frame->show();
+    frame->activateWindow();
+    (void)QTest::qWaitForWindowActive(frame.get());
+    frame->toolbarAction(QStringLiteral("DataEdit"))->trigger();
+    for (int i = 0; i < 5; ++i) QApplication::processEvents();
+    return *frame->mdiArea->findChild<frmDataEntry*>();
+  }
+
   static void type(QLineEdit* field, const QString& text) {
     field->setFocus();
     field->selectAll();
@@ -68,9 +85,17 @@ class RecordForm : public DataTest {
   static QString shown(const QDate& d) { return DateValue::formatDisplay(d, QStringLiteral("mm-dd-yyyy")); }
   static QDate today() { return QDate::currentDate(); }
 
+  // "New", dropping the edits of the record on the form.
+  void newRecord() {
+    if (ZEL1.RecordChanged)
+      msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
+                           MessageService::Answer::No, true);
+    form->mnuNewClick();
+  }
+
   // One cemetery and one lot type, and a new record on the form at a place of the cemetery.
   void placeNew(const QString& section, const QString& lot, const QString& grave) {
-    form->mnuNewClick();
+    newRecord();
     type(form->txtSection, section);
     type(form->txtLot, lot);
     type(form->txtGrave, grave);
@@ -80,4 +105,5 @@ class RecordForm : public DataTest {
 
   std::unique_ptr<ScriptedMessages> msgs;
   std::unique_ptr<frmDataEntry> form;
+  std::unique_ptr<frm_Main> frame;
 };

@@ -1,12 +1,12 @@
 // Loading, showing and clearing the record form; its menus and toolbar.
 #include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QToolBar>
-#include <iostream>
 
 #include "RecordFormFixture.h"
 #include "controls/MaskedEdit.h"
@@ -81,6 +81,7 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
   EXPECT_EQ(form->txtIntermentDate->text(), QStringLiteral("05-04-1990"));
   EXPECT_EQ(form->txtDateOfDeath->text(), QString());
   EXPECT_TRUE(form->txtFemale->isChecked());
+  EXPECT_EQ(form->printedRecord().value(QStringLiteral("sex")), QStringLiteral("Female"));
   EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
   EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1234.50"));  // the stored price, not the lot type's
   EXPECT_EQ(form->txtBurialFee->text(), QString());
@@ -100,8 +101,8 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
   EXPECT_FALSE(ZEL1.RecordChanged);
 
   // Any edit marks the record changed, the amount paid and the address included.
-  for (QLineEdit* f : {static_cast<QLineEdit*>(form->txtRemarks), static_cast<QLineEdit*>(form->txtPaid),
-                       static_cast<QLineEdit*>(form->txtDateOfBirth), form->txtCity}) {
+  for (QLineEdit* f : std::initializer_list<QLineEdit*>{form->txtRemarks, form->txtPaid, form->txtDateOfBirth,
+                                                        form->txtCity}) {
     form->ShowCurrentRecord();
     ASSERT_FALSE(ZEL1.RecordChanged);
     QTest::keyClicks(f, QStringLiteral("1"));
@@ -115,6 +116,8 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
   EXPECT_TRUE(ZEL1.RecordChanged);
   form->txtUnknown->click();  // clicking the chosen one keeps it
   EXPECT_TRUE(form->txtUnknown->isChecked());
+  msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
+                       MessageService::Answer::No, true);
   form->mnuNewClick();
   EXPECT_FALSE(ZEL1.RecordChanged);
   EXPECT_EQ(form->txtRecordNum->text(), QString());
@@ -158,51 +161,41 @@ TEST_F(RecordForm, MapViewFindsTheCemeteryOrAsks) {
   EXPECT_EQ(viewer, 1);
 }
 
-TEST_F(RecordForm, WorksInsideAnMdiArea) {
-  QMdiArea area;
-  area.resize(1024, 700);
-  area.show();
-  auto* f = new frmDataEntry;
-  bool closed = false;
-  f->onClosed = [&] { closed = true; };
-  QMdiSubWindow* sub = area.addSubWindow(f);
-  sub->show();
-  // Activation inside the area runs a waiting query.
-  exec(QStringLiteral("insert into zel (csection) values ('Q')"));
-  ZEL1.PendingQuery = QStringLiteral("select * from zel");
-  area.setActiveSubWindow(nullptr);
-  area.setActiveSubWindow(sub);
-  for (int i = 0; i < 3; ++i) QApplication::processEvents();
-  EXPECT_EQ(f->txtSection->text(), QStringLiteral("Q"));
-  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
-  QTest::keyClicks(f->txtRemarks, QStringLiteral("x"));
-  msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
-                       MessageService::Answer::No, true);
-  f->mnuCloseClick();
-  EXPECT_TRUE(closed);
-  EXPECT_TRUE(area.subWindowList().isEmpty() || !sub->isVisible());
-  ZEL1.RecordChanged = false;
-}
-
-// Run by hand under Xvfb to look at the form: writes /tmp/frmDataEntry.png and /tmp/frmFind.png.
-// (Money columns hold the amount scaled by 10000.)
-TEST_F(RecordForm, DISABLED_Screenshot) {
-  addCemetery(QStringLiteral("Oakwood Memorial Gardens"));
-  addLot(QStringLiteral("Single"), QStringLiteral("'4 x 10'"), QStringLiteral("8500000"));
-  exec(QStringLiteral(
-      "insert into zel (cemeteryid, csection, lot, grave, lotid, status, interlastname, "
-      "interfirstname, interdate, birthdate, deathdate, age, sex, ownerlastname, ownerfirstname, "
-      "purchprice, burialfee, amtpaid, remarks) values (1, 'B-2', '10', '3', 1, 'B', 'O''Neil', "
-      "'Mary', '2001-03-18', '1921-03-15', '2001-03-15', 80, 'F', 'O''Neil', 'Patrick', 8500000, 4000000, "
-      "12500000, 'Headstone set 2002')"));
-  open();
-  form->resize(1000, 680);
-  form->mnuGetFirstClick();
-  form->grab().save(QStringLiteral("/tmp/frmDataEntry.png"));
-  std::cout << "minimum size " << form->minimumSizeHint().width() << "x" << form->minimumSizeHint().height()
-            << "\n";
-  frmFind f;
-  f.Tab1->setCurrentIndex(1);
-  f.show();
-  f.grab().save(QStringLiteral("/tmp/frmFind.png"));
+// Each field shows its longest value whole, inside the smallest frame the program runs in and a
+// larger one, and no control of the form is cut off.
+TEST_F(RecordForm, EveryFieldShowsItsLongestValueWholeAt800x600) {
+  addCemetery(QStringLiteral("Oakwood"));
+  for (const QSize size : {QSize(800, 600), QSize(1280, 1024)}) {
+    SCOPED_TRACE(size.width());
+    frmDataEntry& f = openInFrame(size);
+    const QWidget* area = frame->mdiArea->viewport();
+    int checked = 0;
+    for (const RecordFields::Field& field : RecordFields::all()) {
+      auto* e = f.findChild<QLineEdit*>(QLatin1String(field.control));
+      if (!e || !e->isVisible()) continue;  // the address is edited in its own dialog
+      SCOPED_TRACE(field.control);
+      const QString text = RecordFields::longestValue(field);
+      e->setText(text);
+      ASSERT_EQ(e->text(), text);
+      QStyleOptionFrame opt;
+      opt.initFrom(e);
+      opt.lineWidth = e->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &opt, e);
+      // The line edit keeps 2 pixels each side of the text and one for the caret.
+      const int room = e->style()->subElementRect(QStyle::SE_LineEditContents, &opt, e).width() - 4;
+      EXPECT_LE(e->fontMetrics().horizontalAdvance(text) + 1, room);
+      ++checked;
+    }
+    EXPECT_EQ(checked, 29);
+    for (QWidget* w : f.findChildren<QWidget*>()) {
+      if (!w->isVisible() || !QRegularExpression(QStringLiteral("^(txt|Command|Option|Check|Combo)"))
+                                  .match(w->objectName())
+                                  .hasMatch())
+        continue;
+      const QRect onArea(w->mapTo(area, QPoint(0, 0)), w->size());
+      EXPECT_TRUE(area->rect().contains(onArea)) << w->objectName().toStdString();
+      EXPECT_GE(w->height(), w->minimumSizeHint().height()) << w->objectName().toStdString();
+    }
+    ZEL1.RecordChanged = false;
+    frame.reset();
+  }
 }

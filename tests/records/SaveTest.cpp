@@ -65,44 +65,16 @@ TEST_F(RecordForm, StateLetterFollowsWhatIsFilledIn) {
   addCemetery(QStringLiteral("Oakwood"));
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   open();
-  struct Case {
-    const char* what;
-    std::function<void()> fill;
-    const char* state;
-  };
-  const Case cases[] = {
-      {"location only", [] {}, " "},
-      {"purchaser first name", [this] { type(form->txtPurchaserFirstName, QStringLiteral("Ann")); }, "S"},
-      {"purchase date", [this] { type(form->txtPurchDate, QStringLiteral("01-01-2000")); }, "S"},
-      {"blank names", [this] { type(form->txtPurchaserLastName, QStringLiteral("  ")); }, " "},
-      {"interred name without date",
-       [this] {
-         type(form->txtPurchaserLastName, QStringLiteral("Buyer"));
-         type(form->txtInterredLastName, QStringLiteral("Doe"));
-       },
-       "R"},
-      {"interment date", [this] { type(form->txtIntermentDate, QStringLiteral("01-01-2000")); }, "B"},
-  };
-  int grave = 0;
-  for (const Case& c : cases) {
-    placeNew(QStringLiteral("A"), QStringLiteral("1"), QString::number(++grave));
-    c.fill();
+  // One record saved as it fills in: sold, reserved, buried.
+  placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("99"));
+  const std::pair<QLineEdit*, const char*> steps[] = {
+      {form->txtPurchaserFirstName, "S"}, {form->txtInterredFirstName, "R"}, {form->txtIntermentDate, "B"}};
+  for (auto [field, state] : steps) {
+    type(field, field == form->txtIntermentDate ? QStringLiteral("02-02-2002") : QStringLiteral("Jo"));
     moveTo(form->txtVault);
     form->mnuSaveClick();
-    ASSERT_FALSE(form->txtRecordNum->text().isEmpty()) << c.what;
-    EXPECT_EQ(col("status", form->txtRecordNum->text()), QLatin1String(c.state)) << c.what;
+    EXPECT_EQ(col("status", form->txtRecordNum->text()), QLatin1String(state));
   }
-  // A reserved record gets its interment date and is saved again: buried.
-  placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("99"));
-  type(form->txtInterredFirstName, QStringLiteral("Jo"));
-  moveTo(form->txtVault);
-  form->mnuSaveClick();
-  const QString id = form->txtRecordNum->text();
-  EXPECT_EQ(col("status", id), QStringLiteral("R"));
-  type(form->txtIntermentDate, QStringLiteral("02-02-2002"));
-  moveTo(form->txtVault);
-  form->mnuSaveClick();
-  EXPECT_EQ(col("status", id), QStringLiteral("B"));
 }
 
 TEST_F(RecordForm, SaveRefusesBadDatesAndMissingChoicesInOrder) {
@@ -110,19 +82,25 @@ TEST_F(RecordForm, SaveRefusesBadDatesAndMissingChoicesInOrder) {
   addCemetery(QStringLiteral("Maple"));
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   open();
-  // Dates set directly: the save checks them again whatever the fields let through.
-  auto attempt = [&](const QString& message) {
+  // Dates set directly: the save checks them again whatever the fields let through. A refusal
+  // puts the focus on the field in question.
+  auto attempt = [&](const QString& message, QWidget* field = nullptr) {
     if (!message.isEmpty()) msgs->expectInfo(message);
     form->mnuSaveClick();
     msgs->verify();
+    if (field) {
+      EXPECT_EQ(form->focusWidget(), field) << message.toStdString();
+    }
   };
   form->txtSection->setText(QStringLiteral("A"));
   form->txtIntermentDate->setDate(today().addDays(6));
   form->txtDateOfBirth->setDate(today().addDays(1));
   attempt(QStringLiteral(
-      "Invalid Interment Date.\n\nThis date can not be greater than 5 days from today's date."));
+              "Invalid Interment Date.\n\nThis date can not be greater than 5 days from today's date."),
+          form->txtIntermentDate);
   form->txtIntermentDate->setDate(today().addDays(5));
-  attempt(QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date."));
+  attempt(QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date."),
+          form->txtDateOfBirth);
   form->txtDateOfBirth->setDate(today());
   form->txtDateOfDeath->setDate(today().addDays(1));
   attempt(QStringLiteral("Invalid Date of Death.\n\nThis date can not be greater than today's date."));
@@ -133,7 +111,7 @@ TEST_F(RecordForm, SaveRefusesBadDatesAndMissingChoicesInOrder) {
   form->txtIntermentDate->setDate(QDate(1950, 1, 1));
   attempt(QStringLiteral("You cannot have a date-of-death greater than the date-of-interment."));
   form->txtIntermentDate->setDate(QDate(1950, 1, 2));
-  attempt(QStringLiteral("You haven't assigned a valid cemetery yet."));
+  attempt(QStringLiteral("You haven't assigned a valid cemetery yet."), form->txtCemetery);
   choose(form->txtCemetery, 1);
   attempt(QStringLiteral("You haven't assigned a valid lot type yet."));
   EXPECT_TRUE(ZEL1.RecordChanged);
@@ -227,4 +205,119 @@ TEST_F(RecordForm, ADatabaseFailureIsReportedAndTheEditsStay) {
   exec(QStringLiteral("alter table zel_away rename to zel"));
   form->mnuSaveClick();
   EXPECT_FALSE(form->txtRecordNum->text().isEmpty());
+}
+
+TEST_F(RecordForm, AStoredDateIsErasedOnlyByEmptyingItsField) {
+  addCemetery(QStringLiteral("Oakwood"));
+  addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
+  exec(
+      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, lotid, birthdate) "
+                     "values (1, 'A', '1', '1', 1, '1921-03-15')"));
+  exec(QStringLiteral(
+      "insert into zel (cemeteryid, csection, lot, grave, lotid) values (1, 'A', '1', '2', 1)"));
+  const QString hint = QStringLiteral(
+      "If you are trying to enter only the year of a date, we recommend you enter the first day of the "
+      "first month of the year that you have to enter. For example, if you only have the year 1922 you "
+      "might enter 1/1/1922.");
+  const auto stored = [] { return scalar(QStringLiteral("select birthdate from zel where grave='1'")); };
+  open();
+  form->mnuGetFirstClick();
+  // Retyped as no date and saved with F12, or with Page Down and Yes: refused, the text stays to be
+  // corrected, the stored date is kept.
+  type(form->txtDateOfBirth, QStringLiteral("3/25/32"));
+  msgs->expectInfo(hint);
+  QTest::keyClick(form->txtDateOfBirth, Qt::Key_F12);
+  msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
+                       MessageService::Answer::Yes);
+  msgs->expectInfo(hint);
+  QTest::keyClick(form->txtDateOfBirth, Qt::Key_PageDown);
+  EXPECT_EQ(form->txtGrave->text(), QStringLiteral("1"));
+  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("3/25/32"));
+  EXPECT_EQ(form->focusWidget(), form->txtDateOfBirth);
+  EXPECT_EQ(stored(), QStringLiteral("1921-03-15"));
+  // Left, the field shows the stored date again; a save keeps it.
+  msgs->expectInfo(hint);
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1921, 3, 15));
+  form->mnuSaveClick();
+  EXPECT_EQ(stored(), QStringLiteral("1921-03-15"));
+  // Only the user emptying the field clears it.
+  type(form->txtDateOfBirth, QString());
+  QTest::keyClick(form->txtDateOfBirth, Qt::Key_Backspace);
+  moveTo(form->txtRemarks);
+  form->mnuSaveClick();
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where grave='1' and birthdate is null")),
+            QStringLiteral("1"));
+}
+
+TEST_F(RecordForm, ASaveRewritesNothingTheUserLeftAsItWas) {
+  addCemetery(QStringLiteral("Oakwood"));
+  addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
+  // Values the form shows trimmed, rounded, without the time of day, or not at all (too large).
+  exec(QStringLiteral(
+      "insert into zel (cemeteryid, csection, lot, grave, lotid, interlastname, deathdate, age, internum) "
+      "values (1, 'A', '1', '1', 1, ' Smith  ', '2001-03-15 14:05:09', 71.6, 1e23)"));
+  {
+    RecordSet rs(&ZEL1.cnData);
+    rs.open(QStringLiteral("select * from zel"), RecordSet::Cursor::Static);
+    rs.moveFirst();
+    rs.assign(QStringLiteral("amtpaid"), Money::fromScaled(123456));  // 12.3456
+    rs.update();
+  }
+  const QString before =
+      scalar(QStringLiteral("select interlastname || '|' || deathdate || '|' || age || '|' || internum || "
+                            "'|' || amtpaid from zel"));
+  open();
+  form->mnuGetFirstClick();
+  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
+  EXPECT_EQ(form->txtAge->text(), QStringLiteral("72"));
+  EXPECT_EQ(form->txtIntermentNum->text(), QStringLiteral("1e+23"));  // never a wrapped number
+  type(form->txtRemarks, QStringLiteral("changed"));
+  form->mnuSaveClick();
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  EXPECT_EQ(scalar(QStringLiteral("select remarks from zel")), QStringLiteral("changed"));
+  EXPECT_EQ(scalar(QStringLiteral(
+                "select interlastname || '|' || deathdate || '|' || age || '|' || internum || '|' || amtpaid "
+                "from zel")),
+            before);
+}
+
+TEST_F(RecordForm, NumbersBeyondTheirColumnAreRefusedNamingTheField) {
+  addCemetery(QStringLiteral("Oakwood"));
+  addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
+  open();
+  placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("1"));
+  // The fields take no more digits than their column holds.
+  type(form->txtIntermentNum, QStringLiteral("12345678901234567890123"));
+  type(form->txtAge, QStringLiteral("12345"));
+  EXPECT_EQ(form->txtIntermentNum->text(), QStringLiteral("1234567890"));
+  EXPECT_EQ(form->txtAge->text(), QStringLiteral("123"));
+  struct Case {
+    MaskedEdit* field;
+    const char* text;
+    const char* message;
+  };
+  const Case cases[] = {
+      {form->txtIntermentNum, "2147483648", "Interment # must be a whole number from 0 to 2147483647."},
+      {form->txtDeedPage, "9999999999", "Deed Page must be a whole number from 0 to 2147483647."},
+      {form->txtAge, "151", "Age must be a whole number from 0 to 150."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    form->txtIntermentNum->clear();
+    form->txtDeedPage->clear();
+    form->txtAge->clear();
+    type(c.field, QLatin1String(c.text));
+    msgs->expectInfo(QLatin1String(c.message));
+    form->mnuSaveClick();
+    msgs->verify();
+    EXPECT_EQ(form->focusWidget(), c.field);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("0"));
+  }
+  // The largest ones are stored exactly.
+  form->txtAge->setText(QStringLiteral("150"));
+  form->txtDeedPage->setText(QStringLiteral("2147483647"));
+  form->mnuSaveClick();
+  EXPECT_EQ(col("deedpage", form->txtRecordNum->text()), QStringLiteral("2147483647"));
+  EXPECT_EQ(col("age", form->txtRecordNum->text()), QStringLiteral("150"));
 }

@@ -1,0 +1,251 @@
+#include "reports/Reports.h"
+
+#include <QDate>
+#include <stdexcept>
+
+#include "maps/MapKeys.h"
+#include "store/Connection.h"
+#include "store/DateValue.h"
+#include "store/RecordSet.h"
+
+namespace Report {
+
+QString moneyText(Money m, const Format& f) {
+  QString s = m.toString(2);
+  // The ".00" format writes no zero before the decimal separator.
+  const qsizetype zero = s.startsWith(u'-') ? 1 : 0;
+  if (s.mid(zero, 2) == QLatin1String("0.")) s.remove(zero, 1);
+  return s.replace(u'.', f.locale.decimalPoint());
+}
+
+namespace {
+
+const std::vector<Definition> kDefinitions = {
+    {Id::CemeteryList, "cemeteries", "mnuCemeteryList", "List of Cemeteries", false},
+    {Id::LotList, "lot-types", "mnuLotList", "List of Lot Types", false},
+    {Id::InterredByLocation, "interred-by-location", "mnuLocationSort", "Sort by Location", true},
+    {Id::InterredByName, "interred-by-name", "mnuNameSort", "Sort by Name", true},
+    {Id::InterredByDob, "interred-by-dob", "mnuDOBSort", "Sort by DOB", true},
+    {Id::InterredByDod, "interred-by-dod", "mnuDODSort", "Sort by DOD", true},
+    {Id::Receivables, "receivables", "mnuAging", "Outstanding Receivables", true},
+};
+
+// Column positions of a query's result, looked up once by name.
+class Fields {
+ public:
+  explicit Fields(const RecordSet& rs) : rs_(rs), names_(rs.fieldNames()) {}
+  int operator[](const char* name) const {
+    for (int i = 0; i < names_.size(); ++i)
+      if (names_[i].compare(QLatin1String(name), Qt::CaseInsensitive) == 0) return i;
+    (void)rs_.field(QLatin1String(name));  // throws the store's "cannot be found"
+    return -1;
+  }
+
+ private:
+  const RecordSet& rs_;
+  QStringList names_;
+};
+
+QString text(const RecordSet& rs, int col) { return rs.field(col).toString(); }
+QString trimmed(const RecordSet& rs, int col) { return rs.field(col).toString().trimmed(); }
+
+Cell right(QString t) { return {std::move(t), Align::Right}; }
+
+// A date cell: empty unless the field holds a valid date.
+QString dateText(const Value& v, const QString& dateFormat) {
+  return v.isDate() ? DateValue::formatDisplay(v.toDate(), dateFormat) : QString();
+}
+
+QString location(const RecordSet& rs, int section, int lot, int grave) {
+  return MapKeys::recordKey(text(rs, section), text(rs, lot), text(rs, grave));
+}
+
+QString cemeteryAddress(const RecordSet& rs, const Fields& f) {
+  QString a = text(rs, f["addr1"]);
+  const QString addr2 = text(rs, f["addr2"]);
+  if (!addr2.trimmed().isEmpty()) a += u'\n' + addr2;
+  return a + u'\n' + text(rs, f["city"]) + QStringLiteral(", ") + text(rs, f["State"]) +
+         QStringLiteral("  ") + text(rs, f["zipcode"]);
+}
+
+void setColumns(Table& t, std::initializer_list<Column> cols) { t.columns.assign(cols); }
+
+}  // namespace
+
+const std::vector<Definition>& definitions() { return kDefinitions; }
+
+const Definition& definition(Id id) {
+  for (const Definition& d : kDefinitions)
+    if (d.id == id) return d;
+  throw std::invalid_argument("unknown report");
+}
+
+const Definition* findByKey(const QString& key) {
+  for (const Definition& d : kDefinitions)
+    if (key == QLatin1String(d.key)) return &d;
+  return nullptr;
+}
+
+QString sql(Id id, qint32 cemeteryId) {
+  const QString cemetery = QString::number(cemeteryId);
+  const QString interred =
+      QStringLiteral("select * from zel where interlastname>'' and cemeteryid=") + cemetery;
+  switch (id) {
+    case Id::CemeteryList:
+      return QStringLiteral("select * from cemetery order by name");
+    case Id::LotList:
+      return QStringLiteral("select * from lots order by lotdesc, lotsize");
+    case Id::InterredByLocation:
+      return interred + QStringLiteral(" order by csection, lot, grave");
+    case Id::InterredByName:
+      return interred + QStringLiteral(" order by interlastname, interfirstname");
+    case Id::InterredByDob:
+      return interred + QStringLiteral(" order by birthdate");
+    case Id::InterredByDod:
+      return interred + QStringLiteral(" order by deathdate");
+    case Id::Receivables:
+      return QStringLiteral("select * from zel where purchprice+burialfee<>amtpaid and cemeteryid=") +
+             cemetery + QStringLiteral(" order by ownerlastname, ownerfirstname");
+  }
+  return {};
+}
+
+namespace {
+
+// Title, columns, row height factor and gap of a report.
+Table layout(Id id, const Cemetery& cemetery) {
+  Table t;
+  const Column recId{QStringLiteral("Rec ID"), Align::Left, std::nullopt};
+  switch (id) {
+    case Id::CemeteryList:
+      t.title = QStringLiteral("Cemetery List");
+      setColumns(t, {recId,
+                     {QStringLiteral("Cemetery Name"), Align::Left, 30},
+                     {QStringLiteral("Address"), Align::Left, 30},
+                     {QStringLiteral("Phone"), Align::Left, 15}});
+      t.rowHeightFactor = 3;
+      t.gap = 1;
+      break;
+    case Id::LotList:
+      t.title = QStringLiteral("Lot Type List");
+      setColumns(t, {recId,
+                     {QStringLiteral("Lot Description"), Align::Left, 30},
+                     {QStringLiteral("Lot Size"), Align::Left, 30},
+                     {QStringLiteral("Lot Price"), Align::Right, 15}});
+      t.gap = 2;
+      break;
+    case Id::InterredByLocation:
+    case Id::InterredByName:
+    case Id::InterredByDob:
+    case Id::InterredByDod:
+      t.title = QStringLiteral("Interred List for ") + cemetery.name;
+      setColumns(t, {recId,
+                     {QStringLiteral("Location"), Align::Left, 15},
+                     {QStringLiteral("Name"), Align::Left, 30},
+                     {QStringLiteral("DOB"), Align::Right, 12},
+                     {QStringLiteral("DOD"), Align::Right, 12},
+                     {QStringLiteral("Sex"), Align::Centre, 7}});
+      t.gap = 2;
+      break;
+    case Id::Receivables:
+      t.title = QStringLiteral("Outstanding Receivables for ") + cemetery.name;
+      setColumns(t, {{QStringLiteral("Rec ID"), Align::Left, 0},
+                     {QStringLiteral("Location"), Align::Left, 12},
+                     {QStringLiteral("Purchaser/Interred"), Align::Left, 23},
+                     {QStringLiteral("Purch Date"), Align::Left, 10},
+                     {QStringLiteral("Purch Price"), Align::Right, 10},
+                     {QStringLiteral("Burial Fee"), Align::Right, 10},
+                     {QStringLiteral("Amt Paid"), Align::Right, 10},
+                     {QStringLiteral("Total Due"), Align::Right, 10}});
+      t.rowHeightFactor = 2.5;
+      t.gap = 1;
+      break;
+  }
+
+  return t;
+}
+
+}  // namespace
+
+Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format) {
+  Table t = layout(id, cemetery);
+  Money total;
+  RecordSet rs(&cn);
+  rs.open(sql(id, cemetery.id), RecordSet::Cursor::ForwardOnly);
+  const Fields f(rs);
+  const QString comma = QStringLiteral(", ");
+  switch (id) {
+    case Id::CemeteryList: {
+      const int key = f["cemeteryid"], name = f["Name"], phone = f["phone"];
+      for (; !rs.eof(); rs.moveNext())
+        t.rows.push_back({{text(rs, key)}, {text(rs, name)}, {cemeteryAddress(rs, f)}, {text(rs, phone)}});
+      break;
+    }
+    case Id::LotList: {
+      const int key = f["lotid"], desc = f["lotdesc"], size = f["lotsize"], price = f["lotprice"];
+      for (; !rs.eof(); rs.moveNext()) {
+        // A lot type without a price shows an empty cell, not a made-up zero.
+        const Value p = rs.field(price);
+        t.rows.push_back({{text(rs, key)},
+                          {text(rs, desc)},
+                          {text(rs, size)},
+                          p.isNull() ? Cell{} : right(moneyText(p.toMoney(), format))});
+      }
+      break;
+    }
+    case Id::InterredByLocation:
+    case Id::InterredByName:
+    case Id::InterredByDob:
+    case Id::InterredByDod: {
+      const QString dates = id == Id::InterredByName ? QStringLiteral("mm-dd-yyyy") : format.dateFormat;
+      const int key = f["recid"], section = f["csection"], lot = f["lot"], grave = f["grave"],
+                last = f["interlastname"], first = f["interfirstname"], birth = f["birthdate"],
+                death = f["deathdate"], sex = f["sex"];
+      for (; !rs.eof(); rs.moveNext()) {
+        Cell dob{dateText(rs.field(birth), dates)};
+        Cell dod{dateText(rs.field(death), dates)};
+        if (!dob.text.isEmpty()) dob.align = Align::Right;
+        if (!dod.text.isEmpty()) dod.align = Align::Right;
+        t.rows.push_back({{text(rs, key)},
+                          {location(rs, section, lot, grave)},
+                          {trimmed(rs, last) + comma + trimmed(rs, first)},
+                          std::move(dob),
+                          std::move(dod),
+                          {text(rs, sex), Align::Centre}});
+      }
+      break;
+    }
+    case Id::Receivables: {
+      const int key = f["recid"], section = f["csection"], lot = f["lot"], grave = f["grave"],
+                ownerLast = f["ownerlastname"], ownerFirst = f["ownerfirstname"], last = f["interlastname"],
+                first = f["interfirstname"], bought = f["purchdate"], price = f["purchprice"],
+                fee = f["burialfee"], paid = f["amtpaid"];
+      for (; !rs.eof(); rs.moveNext()) {
+        const Money p = rs.field(price).toMoney(), b = rs.field(fee).toMoney(), a = rs.field(paid).toMoney();
+        const Money due = p + b - a;
+        total += due;
+        t.rows.push_back({{text(rs, key)},
+                          {location(rs, section, lot, grave)},
+                          {trimmed(rs, ownerLast) + comma + trimmed(rs, ownerFirst) + u'\n' +
+                           trimmed(rs, last) + comma + trimmed(rs, first)},
+                          {dateText(rs.field(bought), format.dateFormat)},
+                          right(moneyText(p, format)),
+                          right(moneyText(b, format)),
+                          right(moneyText(a, format)),
+                          right(moneyText(due, format))});
+      }
+      break;
+    }
+  }
+  rs.close();
+
+  t.countLine.resize(t.columns.size());
+  t.countLine[1] = {QStringLiteral("Count: ") + QString::number(t.count()), Align::Left, true};
+  if (id == Id::Receivables) {
+    t.total = total;
+    t.countLine[7] = {moneyText(total, format), Align::Right, true};
+  }
+  return t;
+}
+
+}  // namespace Report

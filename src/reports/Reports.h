@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <vector>
+
+#include "reports/ReportTable.h"
+
+class Connection;
+
+// The reports: their definitions and the builders that turn a query into a Table. No windows here,
+// so the report window, the tests and the command line all build reports the same way.
+namespace Report {
+
+enum class Id {
+  CemeteryList,
+  LotList,
+  InterredByLocation,
+  InterredByName,
+  InterredByDob,
+  InterredByDod,
+  Receivables
+};
+
+struct Definition {
+  Id id;
+  const char* key;       // short name for the command line
+  const char* menuName;  // the report window's menu item
+  const char* caption;   // its caption
+  bool perCemetery;      // the cemetery is chosen first
+};
+
+// Every report, in the order of the report window's menus.
+const std::vector<Definition>& definitions();
+const Definition& definition(Id id);
+// The definition with this key, or nullptr.
+const Definition* findByKey(const QString& key);
+
+// The cemetery a per-cemetery report lists (ignored by the others).
+struct Cemetery {
+  qint32 id = 0;
+  QString name;
+};
+
+// The report's query.
+QString sql(Id id, qint32 cemeteryId);
+
+// Runs the report's query on cn and builds its table. A database failure throws DbError.
+Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format);
+
+}  // namespace Report

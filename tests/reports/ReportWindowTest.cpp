@@ -1,0 +1,265 @@
+// The report window driven through its menus: the two states, the grid a report leaves, the
+// cemetery chooser, database failures, printing and the frame's toolbar.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDate>
+#include <QFile>
+#include <QLabel>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QToolBar>
+
+#include "app/Startup.h"
+#include "app/frm_Main.h"
+#include "cemeteries/frmCemeterySelect.h"
+#include "controls/GridControl.h"
+#include "program/Zel1.h"
+#include "reports/frmReports.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+void settle() {
+  for (int i = 0; i < 3; ++i) {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+QStringList visibleMenus(const frmReports& w) {
+  QStringList out;
+  for (QAction* a : w.menuBar->actions())
+    if (a->isVisible()) out << a->text();
+  return out;
+}
+
+QStringList items(const QMenu* menu) {
+  QStringList out;
+  for (QAction* a : menu->actions()) out << a->objectName() + u':' + a->text();
+  return out;
+}
+
+QStringList rowTexts(const GridControl& g, int row) {
+  QStringList out;
+  for (int c = 1; c <= g.maxCols(); ++c) out << g.text(row, c);
+  return out;
+}
+
+// The text of each page of a PDF file.
+QStringList pdfPages(const QString& file) {
+  QProcess p;
+  p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
+  if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+    ADD_FAILURE() << "pdftotext failed on " << file.toStdString();
+    return {};
+  }
+  QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split(u'\f');
+  if (!pages.isEmpty() && pages.back().trimmed().isEmpty()) pages.removeLast();
+  return pages;
+}
+
+void addCemeteries() {
+  exec(
+      QStringLiteral("insert into cemetery (name, addr1, city, state, zipcode) values "
+                     "('Oak Hill', '1 Main St', 'Springfield', 'IL', '62701'), ('Elm Rest', '2 Elm Rd', "
+                     "'Dayton', 'OH', '45402')"));
+}
+
+// Chooses the named cemetery in the real chooser with a double-click, or closes it without one.
+std::function<int(QDialog&)> chooser(const QString& name) {
+  return [name](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    for (QListWidgetItem* item : w.List1->findItems(name, Qt::MatchExactly)) {
+      w.List1->setCurrentItem(item);
+      w.List1DblClick();
+    }
+    w.close();
+    return w.result();
+  };
+}
+
+class ReportWindow : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    msgs = std::make_unique<ScriptedMessages>();
+    w = std::make_unique<frmReports>(Report::Format{QLocale::c(), QStringLiteral("mm-dd-yyyy")});
+    w->statusText = [] { return QStringLiteral("Data folder /srv/zel/"); };
+    w->show();
+  }
+  void TearDown() override {
+    w.reset();
+    msgs.reset();
+    DataTest::TearDown();
+  }
+  GridControl& grid() { return *w->Spread1; }
+
+  std::unique_ptr<ScriptedMessages> msgs;
+  std::unique_ptr<frmReports> w;
+};
+
+TEST_F(ReportWindow, ChoosingOffersTheReportsThenShowingOffersPrint) {
+  EXPECT_EQ(w->windowTitle(), "Reports");
+  EXPECT_EQ(visibleMenus(*w), (QStringList{"&ReportType", "C&lose"}));
+  EXPECT_EQ(items(w->mnuReportsMenu),
+            (QStringList{"mnuCemeteryList:List of Cemeteries", "mnuLotList:List of Lot Types",
+                         "mnuInterredList:List of Interred", "mnuAging:Outstanding Receivables"}));
+  EXPECT_EQ(items(w->mnuInterredListMenu),
+            (QStringList{"mnuLocationSort:Sort by Location", "mnuNameSort:Sort by Name",
+                         "mnuDOBSort:Sort by DOB", "mnuDODSort:Sort by DOD"}));
+  EXPECT_FALSE(grid().isVisibleTo(w.get()));
+  msgs->expectHelp(11);
+  w->findChild<QAction*>(QStringLiteral("helpKey"))->trigger();
+
+  exec(
+      QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', 5000000), "
+                     "('Double', '8x8', 7500)"));
+  w->mnuLotList->trigger();
+  EXPECT_EQ(w->windowTitle(), "Lot Type List");
+  EXPECT_EQ(visibleMenus(*w), (QStringList{"&Print", "C&lose"}));
+  EXPECT_TRUE(grid().isVisibleTo(w.get()));
+
+  // Header row bold, size 8, aligned; widths where the report gives them; rows, the empty gap row
+  // and the bold count line, with the sheet cut back to them.
+  const GridModel& m = *grid().grid();
+  EXPECT_EQ(rowTexts(grid(), 0), (QStringList{"Rec ID", "Lot Description", "Lot Size", "Lot Price"}));
+  EXPECT_EQ((QList<int>{m.typeHAlign(0, 2), m.typeHAlign(0, 4), m.typeHAlign(2, 4)}), (QList<int>{0, 1, 1}));
+  EXPECT_TRUE(m.fontBold(0, 3) && m.font(0, 3).pointSizeF() == 8 && !m.fontBold(1, 3));
+  EXPECT_EQ((QList<double>{m.colWidth(1), m.colWidth(2), m.colWidth(3), m.colWidth(4), m.rowHeight(1)}),
+            (QList<double>{Report::kDefaultColumnWidth, 30, 30, 15, 1}));
+  EXPECT_EQ(rowTexts(grid(), 3), (QStringList{"", "", "", ""}));
+  EXPECT_EQ(grid().maxRows(), 4);
+  EXPECT_EQ(grid().text(4, 2), "Count: 2");
+  EXPECT_TRUE(m.fontBold(4, 2));
+}
+
+TEST_F(ReportWindow, ChooserClosedWithoutChoiceLeavesTheWindowAsItWas) {
+  addCemeteries();
+  exec(
+      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
+                     "interlastname, interfirstname, purchprice, burialfee, amtpaid) values "
+                     "(1, 'A', '1', '1', 'Ames', 'Al', 'Ames', 'Bea', 1000000, 0, 0)"));
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QString()));
+  w->mnuAging->trigger();
+  EXPECT_EQ(w->windowTitle(), "Reports");
+  EXPECT_EQ(visibleMenus(*w), (QStringList{"&ReportType", "C&lose"}));
+  EXPECT_FALSE(grid().isVisibleTo(w.get()));
+  EXPECT_EQ(grid().dataRowCnt(), 0);
+
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Oak Hill")));
+  w->mnuAging->trigger();
+  EXPECT_EQ(w->windowTitle(), "Outstanding Receivables for Oak Hill");
+  EXPECT_TRUE(grid().isColumnHidden(0));  // Rec ID
+  EXPECT_EQ(grid().rowHeight(1), 2.5);
+  EXPECT_EQ(grid().text(1, 3), "Ames, Al\nAmes, Bea");
+  EXPECT_EQ(grid().text(2, 8), "100.00");  // the total, bold and right-aligned in the count line
+  EXPECT_TRUE(grid().grid()->fontBold(2, 8) && grid().grid()->typeHAlign(2, 8) == 1);
+}
+
+TEST_F(ReportWindow, RowsGrowAHundredAtATimeAndAreCutBackAfterTheCountLine) {
+  // 100 records fill the first hundred rows; a 101st grows the sheet to 200 rows before it goes in.
+  for (const auto& [records, grown] : {std::pair{100, 102}, std::pair{101, 200}}) {
+    exec(QStringLiteral("delete from lots"));
+    exec(QStringLiteral("insert into lots (lotdesc) with recursive n(i) as (select 1 union all select i + 1 "
+                        "from n where i < %1) select 'Lot ' || substr('000' || i, -3) from n")
+             .arg(records));
+    w = std::make_unique<frmReports>(Report::Format{QLocale::c()});
+    std::vector<int> sizes;  // the sheet's row count after each growth
+    QObject::connect(grid().grid(), &QAbstractItemModel::rowsInserted,
+                     [&] { sizes.push_back(grid().maxRows()); });
+    w->mnuLotList->trigger();
+    EXPECT_EQ(sizes, (std::vector<int>{grown}));
+    EXPECT_EQ(grid().maxRows(), records + 2);
+    EXPECT_EQ(grid().text(records, 2), QStringLiteral("Lot %1").arg(records));
+    EXPECT_EQ(grid().text(records + 2, 2), QStringLiteral("Count: %1").arg(records));
+  }
+}
+
+TEST_F(ReportWindow, DatabaseFailureShowsOneMessageAndStaysChoosing) {
+  addCemeteries();
+  exec(QStringLiteral("drop table zel"));
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Elm Rest")));
+  msgs->expectInfo(QStringLiteral("no such table: zel"));
+  w->mnuLocationSort->trigger();
+  EXPECT_EQ(w->windowTitle(), "Reports");
+  EXPECT_EQ(visibleMenus(*w), (QStringList{"&ReportType", "C&lose"}));
+  EXPECT_FALSE(grid().isVisibleTo(w.get()));
+
+  // The window still works: another report can be chosen.
+  w->mnuCemeteryList->trigger();
+  EXPECT_EQ(grid().text(1, 2), "Elm Rest");
+  EXPECT_EQ(grid().rowHeight(1), 3);
+}
+
+TEST_F(ReportWindow, PrintPutsCaptionDateAndFooterOnEveryPage) {
+  addCemeteries();
+  exec(
+      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, interlastname, interfirstname, sex) "
+                     "with recursive n(i) as (select 1 union all select i + 1 from n where i < 150) "
+                     "select 1, 'A', i, '1', 'Name' || substr('000' || i, -3), 'First', 'F' from n"));
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Oak Hill")));
+  w->mnuNameSort->trigger();
+  ASSERT_TRUE(w->showing());
+
+  // Cancelling the printer dialog prints nothing and says nothing.
+  const QString pdf = folder->file(QStringLiteral("report.pdf"));
+  msgs->expectPrinter(QString());
+  w->mnuPrint->trigger();
+  EXPECT_FALSE(QFile::exists(pdf));
+
+  msgs->expectPrinter(pdf);
+  const QString today = QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy"));
+  w->mnuPrint->trigger();
+  const QStringList pages = pdfPages(pdf);
+  ASSERT_GE(pages.size(), 2);
+  QString all;
+  for (const QString& page : pages) {
+    const QString first = page.trimmed().section(u'\n', 0, 0);
+    EXPECT_TRUE(first.startsWith(QStringLiteral("Interred List for Oak Hill"))) << first.toStdString();
+    EXPECT_TRUE(first.endsWith(today)) << first.toStdString();
+    EXPECT_TRUE(page.trimmed().endsWith(QStringLiteral("Data folder /srv/zel/"))) << page.toStdString();
+    EXPECT_TRUE(page.contains(QStringLiteral("Location"))) << "column headers on every page";
+    all += page;
+  }
+  // Every record once, and the count line at the end.
+  EXPECT_EQ(all.count(QStringLiteral("First")), 150);
+  EXPECT_TRUE(pages.back().contains(QStringLiteral("Count: 150")));
+}
+
+TEST_F(ReportWindow, FrameToolbarComesBackHoweverTheWindowCloses) {
+  w.reset();
+  auto frame = std::make_unique<frm_Main>();
+  frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
+  frame->endProgram = [](int) {};
+  connectWindows(*frame);
+  frame->StatusPanel1->setText(QStringLiteral("status text"));
+  frame->show();
+  ASSERT_TRUE(frame->toolbarAction(QStringLiteral("Reports"))->isEnabled());
+
+  // C&lose, the close box of its window inside the frame, and the frame's own closing.
+  const std::function<void(frmReports&)> closers[] = {
+      [](frmReports& r) { r.mnuClose->trigger(); },
+      [](frmReports& r) { qobject_cast<QMdiSubWindow*>(r.parentWidget())->close(); },
+      [&](frmReports&) { frame->close(); }};
+  for (const auto& close : closers) {
+    frame->toolbarAction(QStringLiteral("Reports"))->trigger();
+    settle();
+    auto* r = frame->mdiArea->findChild<frmReports*>();
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(frame->Toolbar1->isHidden());
+    EXPECT_EQ(r->statusText(), "status text");
+    close(*r);
+    settle();
+    EXPECT_FALSE(frame->Toolbar1->isHidden());
+    EXPECT_EQ(frame->mdiArea->findChild<frmReports*>(), nullptr);
+  }
+}
+
+}  // namespace
