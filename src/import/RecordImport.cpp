@@ -6,7 +6,6 @@
 #include "store/DateValue.h"
 #include "store/DbError.h"
 #include "store/RecordSet.h"
-#include "store/Schema.h"
 #include "store/sqlite.h"
 
 namespace RecordImport {
@@ -113,6 +112,26 @@ QString plural(int n, const char* one, const char* many) {
   return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
 }
 
+// Commas in an amount only group thousands: "12,50", written where a comma is the decimal sign, is
+// no amount here rather than 1250.
+bool commasGroupThousands(QStringView t) {
+  const qsizetype point = t.indexOf(u'.');
+  const qsizetype end = point < 0 ? t.size() : point;
+  if (t.indexOf(u',', end) >= 0) return false;
+  qsizetype comma = t.indexOf(u',');
+  if (comma < 0) return true;
+  if (comma == 0 || !t[comma - 1].isDigit()) return false;
+  while (comma >= 0 && comma < end) {
+    qsizetype next = t.indexOf(u',', comma + 1);
+    if (next < 0 || next > end) next = end;
+    if (next - comma != 4) return false;
+    for (qsizetype i = comma + 1; i < next; ++i)
+      if (!t[i].isDigit()) return false;
+    comma = next < end ? next : -1;
+  }
+  return true;
+}
+
 }  // namespace
 
 QStringList mappingNames() { return RecordFields::importNames(); }
@@ -156,6 +175,7 @@ std::optional<Mapping> parseMapping(const QString& text, QString* error) {
 }
 
 std::optional<Value> convert(const Field& field, const QString& text, const QString& dateFormat) {
+  if (field.kind == Kind::Money && !commasGroupThousands(QStringView(text).trimmed())) return std::nullopt;
   // Most texts neither stand in blanks nor in # signs: they go to the field table as they are.
   const auto plain = [](QChar c) { return c != u'#' && !c.isSpace(); };
   if (text.isEmpty() || (plain(text.front()) && plain(text.back())))
@@ -286,9 +306,9 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     }
     if (bad) ++problems->rows;
     row[size_t(status)] =
-        Schema::deriveState(row[size_t(interDate)].isDate(), row[size_t(interFirst)].toString(),
-                            row[size_t(interLast)].toString(), row[size_t(purchDate)].isDate(),
-                            row[size_t(ownerFirst)].toString(), row[size_t(ownerLast)].toString());
+        RecordFields::stateLetter(row[size_t(interDate)].isDate(), row[size_t(interFirst)].toString(),
+                                  row[size_t(interLast)].toString(), row[size_t(purchDate)].isDate(),
+                                  row[size_t(ownerFirst)].toString(), row[size_t(ownerLast)].toString());
     for (int i : varying) bind(insert.get(), i + 1, row[size_t(i)], held[size_t(i)]);
     const int rc = sqlite3_step(insert.get());
     if (rc != SQLITE_DONE) {

@@ -83,61 +83,20 @@ void create(Connection& cn) { cn.execute(QString::fromLatin1(kCreate)); }
 
 bool isComplete(Connection& cn) {
   RecordSet rs(&cn);
-  rs.open(QStringLiteral(
-      "select count(*) as cnt from sqlite_master where type='table' and name in ('zel','cemetery','lots')"));
+  rs.open(QStringLiteral("select count(*) as cnt from sqlite_master where type='table' and name in ('zel','cemetery','lots')"));
   return rs.field(QStringLiteral("cnt")).toInt() == 3;
 }
 
 const QStringList& zelColumns() {
-  static const QStringList cols = {"recid",
-                                   "cemeteryid",
-                                   "csection",
-                                   "lot",
-                                   "grave",
-                                   "lotid",
-                                   "vault",
-                                   "ownerlastname",
-                                   "ownerfirstname",
-                                   "owneraddress1",
-                                   "owneraddress2",
-                                   "ownercity",
-                                   "ownerstate",
-                                   "ownerzip",
-                                   "ownerphone",
-                                   "interlastname",
-                                   "interfirstname",
-                                   "sex",
-                                   "age",
-                                   "internum",
-                                   "interdate",
-                                   "birthdate",
-                                   "deathdate",
-                                   "deedbook",
-                                   "deedpage",
-                                   "certnum",
-                                   "purchdate",
-                                   "purchprice",
-                                   "burialfee",
-                                   "amtpaid",
-                                   "birthplace",
-                                   "latereside",
-                                   "socialstate",
-                                   "nearestrelative",
-                                   "undertaker",
-                                   "deathcause",
-                                   "remarks",
-                                   "status"};
+  static const QStringList cols = {
+      "recid",         "cemeteryid",    "csection",   "lot",          "grave",           "lotid",
+      "vault",         "ownerlastname", "ownerfirstname", "owneraddress1", "owneraddress2", "ownercity",
+      "ownerstate",    "ownerzip",      "ownerphone", "interlastname", "interfirstname", "sex",
+      "age",           "internum",      "interdate",  "birthdate",    "deathdate",       "deedbook",
+      "deedpage",      "certnum",       "purchdate",  "purchprice",   "burialfee",       "amtpaid",
+      "birthplace",    "latereside",    "socialstate", "nearestrelative", "undertaker",  "deathcause",
+      "remarks",       "status"};
   return cols;
-}
-
-QString deriveState(bool intermentDateValid, const QString& interredFirst, const QString& interredLast,
-                    bool purchaseDateValid, const QString& purchaserFirst, const QString& purchaserLast) {
-  if (intermentDateValid) return QString::fromLatin1(kBuried);
-  if (!interredLast.trimmed().isEmpty() || !interredFirst.trimmed().isEmpty())
-    return QString::fromLatin1(kReserved);
-  if (purchaseDateValid || !purchaserLast.trimmed().isEmpty() || !purchaserFirst.trimmed().isEmpty())
-    return QString::fromLatin1(kSold);
-  return QStringLiteral(" ");
 }
 
 QString stateDisplay(const QString& letter) {

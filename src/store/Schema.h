@@ -21,12 +21,6 @@ inline constexpr const char* kBuried = "B";
 inline constexpr const char* kReserved = "R";
 inline constexpr const char* kSold = "S";
 
-// The state letter a record is saved with: "B" with a valid interment date, "R" with an interred
-// name but no interment date, "S" with nothing of an interred person but a purchase date or a
-// purchaser name, " " otherwise. Names count when they hold more than blanks.
-QString deriveState(bool intermentDateValid, const QString& interredFirst, const QString& interredLast,
-                    bool purchaseDateValid, const QString& purchaserFirst, const QString& purchaserLast);
-
 // Record form's display of a state letter ("SOLD", "RESERVED", "BURIED", "OPEN"); exact, case-sensitive.
 QString stateDisplay(const QString& letter);
 // Map legend's name ("Sold", "Reserved", "Buried", "Available").

@@ -86,7 +86,10 @@ TEST(ImportConvert, LocaleAndIsoDatesNumbersMoneyAndTheExportsOwnForms) {
   EXPECT_EQ(convert(*age, "", us)->toInt(), 0);
   for (const char* bad : {"12a", "-1", "151", "6.5"}) EXPECT_FALSE(convert(*age, bad, us)) << bad;
   EXPECT_EQ(convert(*price, "1,234.50", us)->toMoney(), Money::fromScaled(12345000));
-  EXPECT_FALSE(convert(*price, "12,3x", us));
+  EXPECT_EQ(convert(*price, " $-7 ", us)->toMoney(), Money::fromUnits(-7));
+  for (const char* bad : {"12,3x", "12,50", "1,2345", ",500", "1,234,5", "1.234,56", "12.5,0"})
+    EXPECT_FALSE(convert(*price, bad, us)) << bad << ": a comma only groups thousands";
+  EXPECT_EQ(convert(*price, "1,234,567.5", us)->toMoney(), Money::fromScaled(12345675000));
   EXPECT_EQ(convert(*remarks, "  as typed ", us)->toString(), "  as typed ") << "texts are kept unchanged";
 }
 
