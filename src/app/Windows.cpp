@@ -38,8 +38,13 @@ void connectWindows(frm_Main& frame) {
         back->FormActivate();
       });
     };
-    // The import window opens beside the form, as the map viewer does.
-    form->onImport = [&frame] { frame.showChild(new frmImport()); };
+    // The import window opens beside the form, as the map viewer does; once.
+    form->onImport = [&frame, open = QPointer<QMdiSubWindow>()]() mutable {
+      if (open)
+        frame.mdiArea->setActiveSubWindow(open);
+      else
+        open = frame.showChild(new frmImport());
+    };
     return form;
   };
   frame.openBackupRestore = [&frame] { frmBackupRestore::open(&frame, frame.settingsFile); };

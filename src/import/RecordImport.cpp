@@ -16,6 +16,7 @@ using RecordFields::Field;
 using RecordFields::Kind;
 
 constexpr int kProgressStep = 1000;
+constexpr double kRowsShare = 0.8;
 
 // Rolls the work back unless it was committed, however it ends.
 class Transaction {
@@ -317,11 +318,13 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
                     QStringLiteral("Row %1 could not be added: %2. Nothing was imported.").arg(r).arg(why));
     }
     sqlite3_reset(insert.get());
-    if (progress && ++done % kProgressStep == 0) progress(done, total);
+    // The rows take most of the time; rebuilding the indexes and the commit the rest.
+    if (progress && ++done % kProgressStep == 0) progress(kRowsShare * done / total);
   }
   for (const auto& [name, sql] : indexes) cn.execute(sql);
+  if (progress) progress(kRowsShare + (1 - kRowsShare) / 2);
   tx.commit();
-  if (progress) progress(total, total);
+  if (progress) progress(1);
   return total;
 }
 

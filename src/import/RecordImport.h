@@ -94,7 +94,7 @@ QStringList logLines(const Check& c);
 // and is thrown as DbError naming the row. Returns the number of records added. Cells that did not
 // convert are added to problems when it is given, as check() names them: one pass instead of two
 // where nobody is asked first.
-using Progress = std::function<void(int done, int total)>;
+using Progress = std::function<void(double fraction)>;  // of the whole work, now and then
 int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirst,
           const Progress& progress = {}, Check* problems = nullptr);
 

@@ -207,11 +207,16 @@ void frmImport::fitColumns() {
   GridModel* m = Spread1->grid();
   const QFontMetricsF plain(m->font(2, 1));
   const QFontMetricsF bold(m->font(1, 1));
-  const double charWidth = std::max(plain.averageCharWidth(), 1.0);
-  // The widest field name shows whole in the bold mapping row.
-  double least = kMinWidth * charWidth;
+  // Widths in the grid's character widths, as the grid turns them into pixels; a cell's text
+  // needs its margins besides.
+  const double pad = Spread1->widthToPixels(0);
+  const double perChar = std::max((Spread1->widthToPixels(1000) - pad) / 1000.0, 1.0);
+  const double margins = 8;
+  auto chars = [&](double textWidth) { return int(std::ceil((textWidth + margins - pad) / perChar)); };
+  // Every field name shows whole in the bold mapping row.
+  int least = kMinWidth;
   for (const QString& name : RecordImport::mappingNames())
-    least = std::max(least, bold.horizontalAdvance(name) + charWidth);
+    least = std::max(least, chars(bold.horizontalAdvance(name)));
   // Texts are measured character by character: one call per distinct character rather than one
   // per cell keeps a file of a hundred thousand rows quick.
   std::vector<float> advance(0x10000, -1.0f);
@@ -226,12 +231,9 @@ void frmImport::fitColumns() {
     widest[size_t(col)] = std::max(widest[size_t(col)], w);
   });
   Spread1->setAutoSize(false);
-  const int leastChars = int(std::ceil(least / charWidth));
-  Spread1->setColWidth(-1, leastChars);
-  for (int c = 1; c <= Spread1->maxCols(); ++c) {
-    const int chars = int(std::ceil(widest[size_t(c)] / charWidth));
-    if (chars > leastChars) Spread1->setColWidth(c, std::min(chars, kMaxWidth));
-  }
+  Spread1->setColWidth(-1, least);
+  for (int c = 1; c <= Spread1->maxCols(); ++c)
+    if (const int w = chars(widest[size_t(c)]); w > least) Spread1->setColWidth(c, std::min(w, kMaxWidth));
   Spread1->setAutoSize(true);
 }
 
@@ -316,9 +318,10 @@ void frmImport::mnuImport2Click() {
       prgProgress->show();
     }
     const Busy busy(*this);
-    RecordImport::write(ZEL1.cnData, source, plan, emptyFirst, [&](int done, int total) {
-      if (large) progress(double(done) / std::max(total, 1));
+    const int added = RecordImport::write(ZEL1.cnData, source, plan, emptyFirst, [&](double f) {
+      if (large) progress(f);
     });
+    lblStatus->setText(QStringLiteral("%1 records added.").arg(added));
   } catch (const std::exception& e) {
     showStatus();
     showFailure(e);
