@@ -109,6 +109,9 @@ int indexOf(const std::vector<const Field*>& fields, const char* name) {
   return it == fields.end() ? -1 : int(it - fields.begin());
 }
 
+// A source may hand out texts that share its own characters; a problem outlives the source.
+QString ownCopy(const QString& text) { return QString(text.constData(), text.size()); }
+
 QString plural(int n, const char* one, const char* many) {
   return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
 }
@@ -195,7 +198,7 @@ Check check(const Source& source, const Plan& plan) {
     for (const Column& col : plan.mapping) {
       const QString text = source.text(r, col.column);
       if (convert(*col.field, text, plan.dateFormat)) continue;
-      c.problems.push_back({r, col.column, col.field, text});
+      c.problems.push_back({r, col.column, col.field, ownCopy(text)});
       bad = true;
     }
     if (bad) ++c.rows;
@@ -301,7 +304,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
       if (auto v = convert(*c.field, text, plan.dateFormat)) {
         row[size_t(targets[i])] = *v;
       } else if (problems) {
-        problems->problems.push_back({r, c.column, c.field, text});
+        problems->problems.push_back({r, c.column, c.field, ownCopy(text)});
         bad = true;
       }
     }

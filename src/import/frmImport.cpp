@@ -276,11 +276,12 @@ RecordImport::Check frmImport::marked(int firstRow) const {
 void frmImport::showStatus() {
   const RecordImport::Check c = marked(2);
   if (c.problems.empty())
-    lblStatus->setText(
-        QStringLiteral("%1 rows, %2 columns from %3. Choose each column's field in the first row.")
-            .arg(Spread1->maxRows() - 1)
-            .arg(Spread1->maxCols())
-            .arg(QFileInfo(fileName_).fileName()));
+    lblStatus->setText(QStringLiteral("%1 %2, %3 %4 from %5. Choose each column's field in the first row.")
+                           .arg(Spread1->maxRows() - 1)
+                           .arg(QLatin1StringView(Spread1->maxRows() == 2 ? "row" : "rows"))
+                           .arg(Spread1->maxCols())
+                           .arg(QLatin1StringView(Spread1->maxCols() == 1 ? "column" : "columns"),
+                                QFileInfo(fileName_).fileName()));
   else
     lblStatus->setText(RecordImport::summary(int(c.problems.size()), c.rows) + QStringLiteral(" (marked)."));
 }
