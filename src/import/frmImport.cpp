@@ -103,7 +103,7 @@ frmImport::frmImport(QWidget* parent) : QWidget(parent) {
   // A choice in the mapping row marks at once what its column's field will not take.
   connect(Spread1->grid(), &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex& from, const QModelIndex& to) {
-            if (marking_ || from.row() != 0 || mnuImport2->isVisible() == false) return;
+            if (marking_ || from.row() != 0 || !mnuImport2->isVisible()) return;
             for (int c = from.column(); c <= to.column(); ++c) markColumn(c + 1);
             showStatus();
           });
