@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "BenchMessages.h"
 #include "DataGen.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
@@ -21,31 +22,9 @@ namespace {
 constexpr int kRecords = 100000;
 const QString kOrder = QStringLiteral("select * from zel order by csection, lot, grave");
 
-// Any message box would stop a benchmark waiting for a click: record it and fail instead.
-class NoMessages : public MessageService {
- public:
-  QString last;
-  void information(const QString& text) override { last = text; }
-  Answer question(const QString& text, bool) override {
-    last = text;
-    return Answer::No;
-  }
-  std::optional<QString> inputBox(const QString& p, const QString&) override {
-    last = p;
-    return std::nullopt;
-  }
-  QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QString&, QString*) override { return {}; }
-  QString folderName(const QString&, const QString&) override { return {}; }
-  bool choosePrinter(QPrinter&) override { return false; }
-  void showHelp(int) override {}
-  bool openDocument(const QString&) override { return false; }
-  int execModal(QDialog&) override { return 0; }
-};
-
 struct Setup {
   QTemporaryDir dir;
-  NoMessages msgs;
+  BenchMessages msgs;
   std::unique_ptr<frmDataEntry> form;
   double cliSeconds = 0;
   Setup() {

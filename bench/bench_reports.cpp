@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 
+#include "BenchMessages.h"
 #include "DataGen.h"
 #include "controls/MapFile.h"
 #include "controls/MessageService.h"
@@ -30,23 +31,6 @@ namespace {
 
 constexpr int kRecords = 100000;
 constexpr int kPrintedRows = 2000;
-
-// A message would wait for a click: keep it and fail the run instead. The file dialog answers
-// with saveAs.
-class KeptMessages : public RealMessageService {
- public:
-  QString last;
-  QString saveAs;
-  QString saveFileName(const QString&, const QString&, const QString&, QString* filter) override {
-    if (filter) *filter = QStringLiteral("CSV files (*.csv)");
-    return saveAs;
-  }
-  void information(const QString& text) override { last = text; }
-  Answer question(const QString& text, bool) override {
-    last = text;
-    return Answer::No;
-  }
-};
 
 // A 1000 x 1000 map: a road every tenth row, every other cell a grave space. The first spaces are
 // the places of the records, the rest spaces without a record in sections of a thousand.
@@ -88,7 +72,7 @@ void writeMap(const QString& file, Connection& cn) {
 
 struct Setup {
   QTemporaryDir dir;
-  KeptMessages msgs;
+  BenchMessages msgs;
   QString big, small;  // 100,000 records; 2,000 records, each in one cemetery
   QString mapped;      // 100,000 records in every state, with the map
   Setup() {
@@ -258,6 +242,7 @@ void BM_SaveCsv(benchmark::State& state) {
     return;
   }
   setup().msgs.saveAs = setup().dir.filePath(QStringLiteral("interred.csv"));
+  setup().msgs.saveFilter = QStringLiteral("CSV files (*.csv)");
   double total = 0;
   for (auto _ : state) {
     QElapsedTimer t;

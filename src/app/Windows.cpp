@@ -8,6 +8,7 @@
 #include "app/frm_Main.h"
 #include "backup/frmBackupRestore.h"
 #include "cemeteries/frmCemeterySelect.h"
+#include "import/frmImport.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
 #include "program/Zel1.h"
@@ -36,6 +37,13 @@ void connectWindows(frm_Main& frame) {
           frame.mdiArea->setActiveSubWindow(sub);
         back->FormActivate();
       });
+    };
+    // The import window opens beside the form, as the map viewer does; once.
+    form->onImport = [&frame, open = QPointer<QMdiSubWindow>()]() mutable {
+      if (open)
+        frame.mdiArea->setActiveSubWindow(open);
+      else
+        open = frame.showChild(new frmImport());
     };
     return form;
   };

@@ -7,9 +7,10 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPrinter>
-#include <QStringDecoder>
 #include <QStyledItemDelegate>
 #include <algorithm>
+
+#include "import/DelimitedText.h"
 
 namespace {
 
@@ -235,107 +236,60 @@ bool GridControl::loadFromFile(const QString& fileName, QString* error) {
 
 // ---- delimited text -----------------------------------------------------------------------------
 
-namespace {
-
-// Splits one line into items; with a qualifier, items may be wrapped in it and a doubled qualifier
-// inside stands for one.
-QStringList splitItems(const QString& line, const QString& delim, const QString& qual) {
-  if (delim.isEmpty()) return {line};
-  if (qual.isEmpty()) return line.split(delim);
-  QStringList items;
-  QString cur;
-  bool quoted = false;
-  qsizetype i = 0;
-  while (i < line.size()) {
-    if (quoted) {
-      if (line.mid(i, qual.size()) == qual) {
-        if (line.mid(i + qual.size(), qual.size()) == qual) {
-          cur += qual;
-          i += 2 * qual.size();
-        } else {
-          quoted = false;
-          i += qual.size();
-        }
-      } else {
-        cur += line[i++];
-      }
-    } else if (cur.isEmpty() && line.mid(i, qual.size()) == qual) {
-      quoted = true;
-      i += qual.size();
-    } else if (line.mid(i, delim.size()) == delim) {
-      items << cur;
-      cur.clear();
-      i += delim.size();
-    } else {
-      cur += line[i++];
-    }
-  }
-  items << cur;
-  return items;
-}
-
-}  // namespace
-
 bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier,
                                const QString& itemDelimiter, const QString& lineDelimiter, int option,
-                               const QString& logFile) {
+                               const QString& logFile, const TextLoad& extra) {
+  Q_UNUSED(lineDelimiter);
   Q_UNUSED(option);
-  QStringList log;
-  log << QStringLiteral("Loading %1").arg(fileName);
-  auto finish = [&](bool ok) {
-    log << (ok ? QStringLiteral("Load complete.") : QStringLiteral("The file could not be properly loaded."));
-    QFile f(logFile);
-    if (!logFile.isEmpty() && f.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
-      f.write((log.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
-    return ok;
-  };
-  QFile in(fileName);
-  if (!in.open(QIODevice::ReadOnly)) {
-    log << QStringLiteral("Cannot open the file: %1").arg(in.errorString());
-    return finish(false);
-  }
-  const QByteArray bytes = in.readAll();
-  // UTF-8 when the file is valid UTF-8, else the older single-byte text.
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  QString text = utf8.decode(bytes);
-  if (utf8.hasError()) text = QString::fromLatin1(bytes);
-  if (text.startsWith(QChar(0xFEFF))) text.remove(0, 1);
-
-  QStringList lines;
-  const bool newline = lineDelimiter.isEmpty() || lineDelimiter == QLatin1String("\r\n") ||
-                       lineDelimiter == QLatin1String("\n") || lineDelimiter == QLatin1String("\r");
-  if (newline) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    lines = text.split(QLatin1Char('\n'));
-  } else {
-    lines = text.split(lineDelimiter);
-  }
-  if (!lines.isEmpty() && lines.back().isEmpty()) lines.removeLast();
-
-  GridModel::Batch batch(*model_);
-  int lost = 0;
-  for (int i = 0; i < lines.size(); ++i) {
-    const QStringList items = splitItems(lines[i], itemDelimiter, qualifier);
-    const int row = i + 1;
-    for (int c = 0; c < items.size(); ++c) {
-      if (items[c].isEmpty()) continue;
-      if (row > model_->maxRows() || c + 1 > model_->maxCols()) {
-        if (++lost <= 20)
-          log << QStringLiteral(
-                     "Line %1, item %2 lies outside the sheet (%3 rows, %4 columns) and was not loaded.")
-                     .arg(row)
-                     .arg(c + 1)
-                     .arg(model_->maxRows())
-                     .arg(model_->maxCols());
-        continue;
+  DelimitedText::Options o;
+  o.format.delimiter = itemDelimiter.isEmpty() ? QChar() : itemDelimiter.front();
+  o.format.quoted = qualifier == QLatin1String("\"");
+  o.logFile = logFile;
+  o.progress = extra.progress;
+  const int rows = maxRows(), cols = maxCols();
+  int lastRow = 0, lastCol = 0, lost = 0;
+  QStringList notes;
+  DelimitedText::Result r;
+  {
+    GridModel::Batch batch(*model_);
+    r = DelimitedText::load(fileName, o, [&](int row, int line, const DelimitedText::Items& items) {
+      int last = int(items.size());
+      while (last > 0 && items[size_t(last - 1)].isEmpty()) --last;
+      if (last == 0) return;
+      if (extra.grow) {  // doubling keeps the sheet's growth to a few steps
+        if (row > model_->maxRows()) model_->setMaxRows(std::max(row, 2 * model_->maxRows()));
+        if (last > model_->maxCols()) model_->setMaxCols(std::max(last, 2 * model_->maxCols()));
       }
-      model_->setText(row, c + 1, items[c]);
+      lastRow = std::max(lastRow, row);
+      lastCol = std::max(lastCol, last);
+      for (int c = 0; c < last; ++c) {
+        const QStringView item = items[size_t(c)];
+        if (item.isEmpty()) continue;
+        if (row > model_->maxRows() || c + 1 > model_->maxCols()) {
+          if (++lost <= 20)
+            notes << QStringLiteral(
+                         "Line %1, item %2 lies outside the sheet (%3 rows, %4 columns) and was not loaded.")
+                         .arg(line)
+                         .arg(c + 1)
+                         .arg(model_->maxRows())
+                         .arg(model_->maxCols());
+          continue;
+        }
+        model_->setText(row, c + 1, QString::fromRawData(item.data(), item.size()));
+      }
+    });
+    if (extra.grow) {
+      model_->setMaxRows(std::max(rows, lastRow));
+      model_->setMaxCols(std::max(cols, lastCol));
     }
   }
-  log << QStringLiteral("%1 lines read.").arg(lines.size());
-  if (lost > 20) log << QStringLiteral("%1 items in all were not loaded.").arg(lost);
-  return finish(lost == 0);
+  if (lost > 20) notes << QStringLiteral("%1 items in all were not loaded.").arg(lost);
+  DelimitedText::appendLog(logFile, notes);
+  if (extra.error)
+    *extra.error = !r.ok  ? r.error
+                   : lost ? QStringLiteral("%1 items lie outside the sheet.").arg(lost)
+                          : QString();
+  return r.ok && lost == 0;
 }
 
 // ---- printing -----------------------------------------------------------------------------------

@@ -1,11 +1,19 @@
 #pragma once
 
 #include <QTableView>
+#include <functional>
 
 #include "controls/GridModel.h"
 
 class QPrinter;
 class QPainter;
+
+// What a caller may ask of a text load beyond the sheet's contract.
+struct GridTextLoad {
+  bool grow = false;                     // the sheet grows to hold the whole file
+  QString* error = nullptr;              // why the load failed
+  std::function<void(double)> progress;  // fraction of the file read
+};
 
 // The spreadsheet grid control: a GridModel shown in a table view. Cells are addressed directly
 // (row, column; -1 = every row or column, 0 = header). Sizes are kept in the model in twips (map and
@@ -82,12 +90,15 @@ class GridControl : public QTableView {
   bool saveToFile(const QString& fileName, bool dataOnly, QString* error = nullptr) const;
   bool loadFromFile(const QString& fileName, QString* error = nullptr);
 
-  // Fills the sheet from a delimited text file from row 1, column 1. An empty qualifier means none
-  // (quotes are then ordinary characters). The option value is accepted for the callers' sake and
-  // changes nothing. Writes its log into logFile; false when the file could not be read or did not
-  // fit the sheet (what did not fit is named in the log).
+  using TextLoad = GridTextLoad;
+  // Fills the sheet from a delimited text file from row 1, column 1 (see DelimitedText). A qualifier
+  // of one double quote reads quoted items; an empty one means none (quotes are then ordinary
+  // characters). Lines end in CR LF, LF or CR whatever the line delimiter; the option value changes
+  // nothing. Writes its log into logFile; false when the file could not be read or did not fit the
+  // sheet (what did not fit is named in the log).
   bool loadTextFile(const QString& fileName, const QString& qualifier, const QString& itemDelimiter,
-                    const QString& lineDelimiter, int option, const QString& logFile);
+                    const QString& lineDelimiter, int option, const QString& logFile,
+                    const TextLoad& extra = {});
 
   // Action 32: prints the block up to the last row and column that hold data.
   PrintSettings& printSettings() { return print_; }

@@ -24,6 +24,7 @@
 #include "controls/MapFile.h"
 #include "controls/MaskedEdit.h"
 #include "controls/MoneyEdit.h"
+#include "import/frmImport.h"
 #include "maps/frmViewMap.h"
 #include "program/Zel1.h"
 #include "records/frmDataEntry.h"
@@ -257,9 +258,15 @@ TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
   EXPECT_TRUE(lines[1].contains("\"Oakwood\""));
   EXPECT_TRUE(lines[1].contains("\"Stored\""));
 
-  // No import window yet: its menu item is offered disabled.
+  // The import window opens beside the form.
   emit form->mnuFile->aboutToShow();
-  EXPECT_FALSE(form->mnuImport->isEnabled());
+  ASSERT_TRUE(form->mnuImport->isEnabled());
+  form->mnuImport->trigger();
+  settle();
+  auto* import = frame->findChild<frmImport*>();
+  ASSERT_TRUE(import);
+  EXPECT_TRUE(import->isVisible());
+  import->mnuCloseClick();
 }
 
 TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {

@@ -1,0 +1,276 @@
+// The import of a 100,000-line comma-delimited file with 20 mapped columns: loading it into the
+// import window's grid (target 2 s, peak memory under 300 MB), writing its rows as records (target
+// 3 s), and the whole import beside the sqlcipher command's .import of the same file into a table
+// (target: within twice its time).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QDate>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <memory>
+
+#include "BenchMessages.h"
+#include "controls/GridControl.h"
+#include "controls/MessageService.h"
+#include "import/RecordImport.h"
+#include "import/frmImport.h"
+#include "program/Zel1.h"
+#include "store/Schema.h"
+
+namespace {
+
+constexpr int kLines = 100000;
+const char* const kMapping =
+    "1=cSection,2=Lot,3=Grave,4=OwnerLastName,5=OwnerFirstName,6=OwnerAddress1,7=OwnerCity,8=OwnerState,"
+    "9=OwnerZip,10=OwnerPhone,11=InterLastName,12=InterFirstName,13=Sex,14=Age,15=InterNum,16=InterDate,"
+    "17=DeathDate,18=PurchPrice,19=BurialFee,20=Remarks";
+
+struct Fixture {
+  QTemporaryDir dir;
+  QString csv;
+  BenchMessages msgs;
+
+  Fixture() {
+    ZEL1.reset();
+    ZEL1.DataPath = dir.path() + QLatin1Char('/');
+    ZEL1.DateDisplayFormat = QStringLiteral("mm-dd-yyyy");
+    ZEL1.cnData.create(ZEL1.dataFile(QStringLiteral("zel.mdb")), QString::fromLatin1(kDatabasePassword));
+    Schema::create(ZEL1.cnData);
+    ZEL1.cnData.execute(QStringLiteral("insert into cemetery (name) values ('Bench')"));
+    ZEL1.cnData.execute(QStringLiteral("insert into lots (lotdesc) values ('Single')"));
+    csv = ZEL1.dataFile(QStringLiteral("people.csv"));
+    QFile f(csv);
+    f.open(QIODevice::WriteOnly);
+    QByteArray out;
+    static const char* const last[] = {"Smith", "Jones", "O'Neil", "Brown", "Miller", "Garcia", "Wilson"};
+    static const char* const first[] = {"John", "Mary", "Ann", "Robert", "Linda", "James"};
+    for (int i = 0; i < kLines; ++i) {
+      const QByteArray n = QByteArray::number(i);
+      out += char('A' + i % 26);
+      out += ',' + QByteArray::number(i / 26 % 400 + 1) + ',' + QByteArray::number(i % 12 + 1);
+      out += QByteArray(",") + last[i % 7] + ',' + first[i % 6];
+      out += ",\"" + QByteArray::number(i % 2999 + 1) + " Elm St, Apt " + QByteArray::number(i % 40) + '"';
+      out += ",Springfield,IL," + QByteArray::number(10000 + i % 89999) + ",(555) 201-" + n.right(4);
+      out += QByteArray(",") + last[(i + 3) % 7] + ',' + first[(i + 2) % 6] + ',' + (i % 2 ? "M" : "F");
+      out += ',' + QByteArray::number(i % 100) + ',' + n;
+      // Dates spread over two centuries, in the form's order and in ISO form.
+      const QDate interment = QDate(1850, 1, 1).addDays(qint64(i) * 7919 % 73000);
+      out += ',' + interment.toString(QStringLiteral("MM-dd-yyyy")).toLatin1();
+      out += ',' + interment.addDays(-(i % 9)).toString(Qt::ISODate).toLatin1();
+      out += ',' + QByteArray::number(500 + i % 2000) + ".50," + QByteArray::number(i % 900) + ",\"";
+      out += i % 10 ? QByteArray("Plot near the \"\"old\"\" oak") : QByteArray("Moved here\r\nfrom Ohio");
+      out += "\"\r\n";
+    }
+    f.write(out);
+    setMessageService(&msgs);
+    msgs.openFile = csv;
+  }
+  ~Fixture() {
+    setMessageService(nullptr);
+    ZEL1.reset();
+  }
+  void emptyRecords() { ZEL1.cnData.execute(QStringLiteral("delete from zel")); }
+};
+
+Fixture* g_fixture = nullptr;
+double g_whole = 0, g_wholeWindow = 0, g_shell = 0, g_shellIndexed = 0;
+
+long peakKb() {
+  QFile f(QStringLiteral("/proc/self/status"));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : f.readAll().split('\n'))
+    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+  return 0;
+}
+
+class GridSource : public RecordImport::Source {
+ public:
+  explicit GridSource(const GridControl& g) : g_(g) {}
+  int rowCount() const override { return g_.maxRows(); }
+  QString text(int row, int col) const override { return g_.text(row, col); }
+
+ private:
+  const GridControl& g_;
+};
+
+// The window's load: the file into the grid, the mapping row, the column widths. Runs first, so
+// that the process's peak memory is the load's.
+void BM_LoadIntoGrid(benchmark::State& state) {
+  for (auto _ : state) {
+    auto w = std::make_unique<frmImport>();
+    w->mnuImportClick();
+    if (!w->mnuImport2->isVisible()) {
+      state.SkipWithError(qPrintable(g_fixture->msgs.last));
+      return;
+    }
+    state.PauseTiming();
+    w.reset();
+    state.ResumeTiming();
+  }
+  state.counters["VmHWM_MB"] = double(peakKb()) / 1024.0;
+}
+BENCHMARK(BM_LoadIntoGrid)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+RecordImport::Plan plan(int rows, int firstRow = 1) {
+  RecordImport::Plan p;
+  p.mapping = *RecordImport::parseMapping(QString::fromLatin1(kMapping));
+  p.firstRow = firstRow;
+  p.lastRow = rows + firstRow - 1;
+  p.dateFormat = ZEL1.DateDisplayFormat;
+  return p;
+}
+
+// Writing the loaded rows as records, from the window's grid.
+void BM_WriteRecords(benchmark::State& state) {
+  frmImport w;
+  w.mnuImportClick();
+  const GridSource source(*w.Spread1);
+  for (auto _ : state) {
+    state.PauseTiming();
+    g_fixture->emptyRecords();
+    state.ResumeTiming();
+    RecordImport::write(ZEL1.cnData, source, plan(kLines, 2), false);
+  }
+}
+BENCHMARK(BM_WriteRecords)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The parts of the whole import: the file read into memory, then every mapped cell converted once.
+void BM_ReadFile(benchmark::State& state) {
+  for (auto _ : state) {
+    DelimitedText::Table table;
+    DelimitedText::loadTable(g_fixture->csv, DelimitedText::Options(), table);
+    benchmark::DoNotOptimize(table.rowCount());
+  }
+}
+BENCHMARK(BM_ReadFile)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+void BM_CheckValues(benchmark::State& state) {
+  DelimitedText::Table table;
+  DelimitedText::loadTable(g_fixture->csv, DelimitedText::Options(), table);
+  const RecordImport::TableSource source(table);
+  for (auto _ : state) benchmark::DoNotOptimize(RecordImport::check(source, plan(table.rowCount())).rows);
+}
+BENCHMARK(BM_CheckValues)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The whole import without a window, as a command line runs it: read the file, write the rows and
+// list what did not convert.
+void BM_WholeImport(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    g_fixture->emptyRecords();
+    state.ResumeTiming();
+    DelimitedText::Table table;
+    DelimitedText::Options o;
+    DelimitedText::loadTable(g_fixture->csv, o, table);
+    const RecordImport::TableSource source(table);
+    RecordImport::Check problems;
+    RecordImport::write(ZEL1.cnData, source, plan(table.rowCount()), false, {}, &problems);
+    if (!problems.problems.empty()) {
+      state.SkipWithError("values that do not convert");
+      return;
+    }
+  }
+}
+BENCHMARK(BM_WholeImport)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The whole import in the window: load, map, the two questions, check and write.
+void BM_WholeImportWindow(benchmark::State& state) {
+  const QStringList names = QString::fromLatin1(kMapping).split(u',');
+  for (auto _ : state) {
+    state.PauseTiming();
+    g_fixture->emptyRecords();
+    state.ResumeTiming();
+    frmImport w;
+    w.mnuImportClick();
+    for (int c = 1; c <= names.size(); ++c) w.Spread1->setText(1, c, names[c - 1].section(u'=', 1));
+    g_fixture->msgs.answers = {MessageService::Answer::No, MessageService::Answer::No};
+    w.mnuImport2Click();
+    if (g_fixture->msgs.last != QLatin1String("Import Complete.")) {
+      state.SkipWithError(qPrintable(g_fixture->msgs.last));
+      return;
+    }
+  }
+}
+BENCHMARK(BM_WholeImportWindow)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// The sqlcipher shell reading the same file into a table of 20 text columns, in a new keyed database
+// opened as the program opens its own, in one transaction.
+void shellImport(benchmark::State& state, const QByteArray& after) {
+  QStringList cols;
+  for (int c = 1; c <= 20; ++c) cols << QStringLiteral("c%1 text collate nocase").arg(c);
+  const QString db = g_fixture->dir.filePath(QStringLiteral("shell.mdb"));
+  const QByteArray script = "PRAGMA key = '" + QByteArray(kDatabasePassword) +
+                            "';\nPRAGMA journal_mode=DELETE;\nPRAGMA synchronous=FULL;\ncreate table t (" +
+                            cols.join(u',').toUtf8() + ");\nbegin;\n.mode csv\n.import " +
+                            g_fixture->csv.toUtf8() + " t\n" + after + "commit;\n";
+  for (auto _ : state) {
+    state.PauseTiming();
+    QFile::remove(db);
+    state.ResumeTiming();
+    QProcess shell;
+    shell.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), db});
+    if (!shell.waitForStarted()) {
+      state.SkipWithError("sqlcipher could not be started");
+      return;
+    }
+    shell.write(script);
+    shell.closeWriteChannel();
+    shell.waitForFinished(-1);
+    if (shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty()) {
+      state.SkipWithError("sqlcipher failed");
+      return;
+    }
+  }
+}
+
+void BM_SqlcipherImport(benchmark::State& state) { shellImport(state, {}); }
+BENCHMARK(BM_SqlcipherImport)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+// For comparison only: the same with the indexes that table zel keeps on these columns, built after
+// the rows as the import builds them.
+void BM_SqlcipherImportIndexed(benchmark::State& state) {
+  shellImport(state,
+              "create index t_place on t (c1, c2, c3);\ncreate index t_interred on t (c11, c12);\n"
+              "create index t_owner on t (c4, c5);\ncreate index t_death on t (c17);\n");
+}
+BENCHMARK(BM_SqlcipherImportIndexed)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& r : runs) {
+      const double seconds = r.GetAdjustedRealTime() / 1000.0;
+      if (r.run_name.function_name == "BM_WholeImport") g_whole = seconds;
+      if (r.run_name.function_name == "BM_WholeImportWindow") g_wholeWindow = seconds;
+      if (r.run_name.function_name == "BM_SqlcipherImport") g_shell = seconds;
+      if (r.run_name.function_name == "BM_SqlcipherImportIndexed") g_shellIndexed = seconds;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  if (!qEnvironmentVariableIsSet("TZ")) qputenv("TZ", ":/etc/localtime");  // as the program runs
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  g_fixture = new Fixture;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (g_shell > 0) {
+    if (g_whole > 0)
+      std::printf("whole import / sqlcipher .import: %.2f (target 2, aim 1.5)\n", g_whole / g_shell);
+    if (g_wholeWindow > 0)
+      std::printf("whole import in the window / sqlcipher .import: %.2f\n", g_wholeWindow / g_shell);
+  }
+  if (g_shellIndexed > 0 && g_whole > 0)
+    std::printf("whole import / sqlcipher .import with indexes: %.2f\n", g_whole / g_shellIndexed);
+  delete g_fixture;
+  benchmark::Shutdown();
+  return 0;
+}
