@@ -12,7 +12,7 @@
 // The frame window's hooks to the windows that open from its toolbar.
 void connectWindows(frm_Main& frame) {
   frame.chooseCemetery = [&frame] { return frmCemeterySelect::choose(&frame); };
-  frame.makeMapEditor = [] { return new frmMapEdit(); };
+  frame.makeMapEditor = [] { return frmMapEdit::open(); };
   frame.makeDataEntry = [&frame] {
     auto* form = new frmDataEntry();
     // Inside the frame the form is activated as one of its child windows, not as a window of
@@ -36,5 +36,6 @@ void connectWindows(frm_Main& frame) {
   };
   // The report window and the backup window are not part of the program yet: their buttons are
   // shown greyed out rather than doing nothing when pressed.
-  for (const char* key : {"Reports", "Archive"}) frame.toolbarAction(QString::fromLatin1(key))->setEnabled(false);
+  for (const char* key : {"Reports", "Archive"})
+    frame.toolbarAction(QString::fromLatin1(key))->setEnabled(false);
 }

@@ -146,10 +146,9 @@ void frm_Main::Toolbar1ButtonClick(const QString& key) {
       HelpClick();
     else if (key == QLatin1String("Exit"))
       ExitClick();
-  } catch (const DbError& e) {
-    ZEL1.rsLookup.close();
+  } catch (const std::exception& e) {
     if (!hasChildWindows()) Toolbar1->setVisible(true);
-    messages().information(e.description());
+    showFailure(e);
   }
 }
 
@@ -253,7 +252,7 @@ void frm_Main::FormActivate() {
     ZEL1.cnData.commit();
   } catch (const DbError& e) {
     ZEL1.cnData.rollback();
-    messages().information(QString::number(e.number()) + QStringLiteral("\n\n") + e.description());
+    showFailure(e);
     return;
   }
   QFile::remove(marker);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -15,7 +17,9 @@
 #include "maps/MapColors.h"
 #include "maps/frmMapEdit.h"
 #include "program/Zel1.h"
+#include "support/OrdinaryUser.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -285,23 +289,90 @@ TEST_F(MapEditTest, MapWithoutMarkerIsCleanedOnceWhenOpened) {
   EXPECT_EQ(w.Spread1->backColor(30, 20), QColor(Qt::white));
 }
 
-TEST_F(MapEditTest, DamagedMapFileIsReportedAndLeftUnchanged) {
-  const QByteArray junk("not a map at all");
+TEST_F(MapEditTest, AnUnreadableMapIsNeverWrittenOver) {
   {
-    QFile f(mapFile());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(junk);
+    GridControl g;
+    g.setText(1, 1, QStringLiteral("A,1,1"));
+    ASSERT_TRUE(g.saveToFile(mapFile(), false));
   }
-  msgs.expectInfo(QStringLiteral("*"));
-  frmMapEdit w;
-  ASSERT_FALSE(msgs.log().empty());
-  EXPECT_TRUE(msgs.log().back().text.contains(mapFile())) << msgs.log().back().text.toStdString();
-  EXPECT_EQ(w.Spread1->maxRows(), 500);
-  EXPECT_EQ(w.Spread1->backColor(250, 250), kGreen);
-  w.close();
-  QFile f(mapFile());
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), junk) << "closing the window without Close writes nothing";
+  QByteArray bytes = fileBytes(mapFile());
+  bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x01);
+  writeFile(mapFile(), bytes);
+  const QString folder = ZEL1.DataPath;
+  const QString question =
+      QStringLiteral(
+          "The map file %1zelmap3.dat cannot be read: it is damaged or is not a map file of "
+          "this program.\n\nStart a new map? The unreadable file is kept as %1%2.")
+          .arg(folder);
+
+  // Declined: the editor does not open and the file stays as it is.
+  msgs.expectQuestion(question.arg(QStringLiteral("zelmap3.unreadable.dat")), MessageService::Answer::No,
+                      true);
+  EXPECT_EQ(frmMapEdit::open(), nullptr);
+  EXPECT_EQ(fileBytes(mapFile()), bytes);
+
+  // The folder cannot take the kept file: the editor does not open either.
+  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                    QFileDevice::ExeOther);
+  {
+    OrdinaryUser user;
+    msgs.expectQuestion(question.arg(QStringLiteral("zelmap3.unreadable.dat")), MessageService::Answer::Yes);
+    msgs.expectInfo(
+        QStringLiteral("The map file %1zelmap3.dat could not be kept as %1zelmap3.unreadable.dat: "
+                       "Cannot open destination file: Permission denied. The map editor is not opened.")
+            .arg(folder));
+    EXPECT_EQ(frmMapEdit::open(), nullptr);
+  }
+  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  EXPECT_EQ(fileBytes(mapFile()), bytes);
+
+  // Accepted: the bytes go beside under a name that says what they are; a new map is drawn and
+  // saved on closing. A second unreadable file does not replace the first one kept.
+  for (const char* kept : {"zelmap3.unreadable.dat", "zelmap3.unreadable-2.dat"}) {
+    msgs.expectQuestion(question.arg(QLatin1String(kept)), MessageService::Answer::Yes);
+    std::unique_ptr<frmMapEdit> w(frmMapEdit::open());
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Spread1->text(1, 1), "");
+    EXPECT_EQ(w->Spread1->backColor(250, 250), kGreen);
+    EXPECT_FALSE(QFile::exists(mapFile()));
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(fileBytes(folder + QLatin1String(kept)), bytes);
+    GridControl back;
+    EXPECT_TRUE(back.loadFromFile(mapFile()));
+    writeFile(mapFile(), bytes);
+  }
+}
+
+TEST_F(MapEditTest, EveryWayOfClosingSavesAndAFailedSaveKeepsTheEditorOpen) {
+  QMdiArea area;
+  auto* w = new frmMapEdit;
+  QMdiSubWindow* sub = area.addSubWindow(w);
+  sub->setAttribute(Qt::WA_DeleteOnClose, false);
+  sub->show();
+  w->Spread1->setText(2, 2, QStringLiteral("A,1,1"));
+
+  // The folder cannot be written: the close box leaves the editor open and says why.
+  const QString folder = ZEL1.DataPath;
+  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                    QFileDevice::ExeOther);
+  {
+    OrdinaryUser user;
+    msgs.expectInfo(
+        QStringLiteral("The map could not be saved to %1zelmap3.dat: the folder %2 cannot be written "
+                       "to.")
+            .arg(folder, QDir::toNativeSeparators(QFileInfo(folder).absolutePath())));
+    EXPECT_FALSE(sub->close());
+    EXPECT_FALSE(sub->isHidden());
+  }
+  QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  EXPECT_FALSE(QFile::exists(mapFile()));
+
+  // Once it can be written, the close box saves as Close does.
+  EXPECT_TRUE(sub->close());
+  GridControl back;
+  ASSERT_TRUE(back.loadFromFile(mapFile()));
+  EXPECT_EQ(back.text(2, 2), "A,1,1");
+  EXPECT_EQ(back.text(0, 0), "6.0");
 }
 
 TEST_F(MapEditTest, UnreadableCaptionIsReportedAndTheMapStillEdited) {

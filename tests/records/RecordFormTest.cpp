@@ -65,9 +65,10 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
            "insert into zel (cemeteryid, csection, lot, grave, lotid, status, internum, age, deedpage, "
            "interdate, birthdate, deathdate, purchdate, sex, purchprice, burialfee, amtpaid, "
            "interlastname, ownerzip) values (%1, ' A ', '7', '3', %2, 'b', 0, 0, 0, '1990-05-04', "
-           "'1920-01-02', NULL, NULL, 'F', 1234.5, NULL, 0, 'Smith  ', NULL)")
+           "'1920-01-02', NULL, NULL, 'F', %3, NULL, 0, 'Smith  ', NULL)")
            .arg(cem)
-           .arg(lot));
+           .arg(lot)
+           .arg(sqlMoney("1234.5")));
   exec(
       QStringLiteral("insert into zel (csection, cemeteryid, lotid, status, internum, age, deedpage, sex) "
                      "values ('Z', 999, 999, 'R', 12.0, 71, 33, 'x')"));
@@ -185,16 +186,16 @@ TEST_F(RecordForm, WorksInsideAnMdiArea) {
 }
 
 // Run by hand under Xvfb to look at the form: writes /tmp/frmDataEntry.png and /tmp/frmFind.png.
-// (Money columns hold the amount scaled by 10000.)
 TEST_F(RecordForm, DISABLED_Screenshot) {
   addCemetery(QStringLiteral("Oakwood Memorial Gardens"));
-  addLot(QStringLiteral("Single"), QStringLiteral("'4 x 10'"), QStringLiteral("8500000"));
+  addLot(QStringLiteral("Single"), QStringLiteral("'4 x 10'"), QStringLiteral("850"));
   exec(QStringLiteral(
-      "insert into zel (cemeteryid, csection, lot, grave, lotid, status, interlastname, "
-      "interfirstname, interdate, birthdate, deathdate, age, sex, ownerlastname, ownerfirstname, "
-      "purchprice, burialfee, amtpaid, remarks) values (1, 'B-2', '10', '3', 1, 'B', 'O''Neil', "
-      "'Mary', '2001-03-18', '1921-03-15', '2001-03-15', 80, 'F', 'O''Neil', 'Patrick', 8500000, 4000000, "
-      "12500000, 'Headstone set 2002')"));
+           "insert into zel (cemeteryid, csection, lot, grave, lotid, status, interlastname, "
+           "interfirstname, interdate, birthdate, deathdate, age, sex, ownerlastname, ownerfirstname, "
+           "purchprice, burialfee, amtpaid, remarks) values (1, 'B-2', '10', '3', 1, 'B', 'O''Neil', "
+           "'Mary', '2001-03-18', '1921-03-15', '2001-03-15', 80, 'F', 'O''Neil', 'Patrick', %1, %2, "
+           "%3, 'Headstone set 2002')")
+           .arg(sqlMoney("850"), sqlMoney("400"), sqlMoney("1250")));
   open();
   form->resize(1000, 680);
   form->mnuGetFirstClick();

@@ -4,20 +4,12 @@
 #include <QSet>
 
 #include "DataGen.h"
-#include "StoreTestUtil.h"
 #include "program/Zel1.h"
 #include "store/Schema.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
-using namespace storetest;
-
 namespace {
-
-QString scalarOn(Connection& cn, const QString& sql) {
-  RecordSet rs(&cn);
-  rs.open(sql);
-  return rs.eof() ? QString() : rs.field(0).toString();
-}
 
 // Every row of zel as text, in key order.
 QStringList dump(Connection& cn) {
@@ -39,13 +31,13 @@ TEST(DataGenTest, DemoSeedIsPlainAndGetsThePasswordWhenCopiedIn) {
   TestFolder folder(false);
   const QString seed = QStringLiteral(ZEL_BUILD_DIR "/data/zeldemo.mdb");
   ASSERT_TRUE(QFile::exists(seed));
-  const QByteArray seedBytes = bytesOf(seed);
+  const QByteArray seedBytes = fileBytes(seed);
   EXPECT_TRUE(seedBytes.startsWith(QByteArray("SQLite format 3\0", 16)));
 
   folder.copyIn(seed, QStringLiteral("zel.mdb"));
   Connection cn;
   ASSERT_TRUE(openProgramDatabase(cn, folder.file(QStringLiteral("zel.mdb"))));
-  EXPECT_EQ(bytesOf(seed), seedBytes);
+  EXPECT_EQ(fileBytes(seed), seedBytes);
   EXPECT_TRUE(Schema::isComplete(cn));
   EXPECT_EQ(scalarOn(cn, "select count(*) from cemetery where rtrim(addr1)>'' and rtrim(city)>''"), "2");
   EXPECT_EQ(scalarOn(cn, "select count(*) from lots where lotprice>0 and rtrim(lotsize)>''"), "5");

@@ -1,12 +1,10 @@
 // The program's SQL texts as the windows write them, run on a real database.
 #include <gtest/gtest.h>
 
-#include "StoreTestUtil.h"
 #include "program/Zel1.h"
 #include "store/Dialect.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
-
-using namespace storetest;
 
 namespace {
 
@@ -76,6 +74,23 @@ TEST_F(DialectTest, TextComparesOrdersAndMatchesRegardlessOfCase) {
   EXPECT_EQ(column("select csection from zel where ownerlastname='" + Dialect::sqlQuote("o'brien") + "'"),
             "a2");
   EXPECT_EQ(column("select csection from zel where rtrim(status)>'' order by csection"), "A b C");
+
+  // Every letter, not only A to Z: comparisons, LIKE (with its wildcards) and ordering.
+  add({{"csection", "é1"}, {"interlastname", "Éloïse"}, {"status", "b"}});
+  add({{"csection", "É2"}, {"interlastname", "MÜLLER"}});
+  add({{"csection", "e3"}, {"interlastname", "Eloise"}});
+  add({{"csection", "Ω4"}, {"interlastname", "100% Ωmega_"}});
+  EXPECT_EQ(column("select csection from zel where interlastname like 'éloïse%'"), "é1");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'ÉLOÏSE%'"), "é1");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'müller'"), "É2");
+  EXPECT_EQ(column("select csection from zel where interlastname='mÜller'"), "É2");
+  EXPECT_EQ(column("select csection from zel where interlastname like '_lo_se' order by csection"), "e3 é1");
+  EXPECT_EQ(column("select csection from zel where interlastname like '100\\%%ω%\\_' escape '\\'"), "Ω4");
+  EXPECT_EQ(column("select csection from zel where interlastname like '100\\%x%' escape '\\'"), "");
+  EXPECT_EQ(column("select csection from zel where csection>='e' and csection<'f' order by csection desc"),
+            "e3");
+  EXPECT_EQ(column("select csection from zel where csection like 'É%' order by csection"), "é1 É2");
+  EXPECT_EQ(column("select csection from zel where status='B' order by csection"), "b é1");
 }
 
 TEST_F(DialectTest, ExportJoinKeepsOnlyRecordsWithTheirCemeteryAndLotType) {
