@@ -2,7 +2,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include "WindowDriver.h"
+#include "support/WindowDriver.h"
 #include "cemeteries/frmCemeteryMgr.h"
 #include "program/Zel1.h"
 #include "support/ScriptedMessages.h"

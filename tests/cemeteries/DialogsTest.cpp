@@ -1,6 +1,6 @@
 #include <QLineEdit>
 
-#include "WindowDriver.h"
+#include "support/WindowDriver.h"
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmAddress.h"
 #include "cemeteries/frmCemeterySelect.h"

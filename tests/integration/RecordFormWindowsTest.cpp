@@ -32,6 +32,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
@@ -57,10 +58,8 @@ void choose(QComboBox* box, const QString& text) {
 
 // Right button on a manager's list entry: the manager's delete command.
 void rightPressRow(QListWidget* list, int row) {
-  const QPoint p = list->visualItemRect(list->item(row)).center();
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
-  QTest::mousePress(list->viewport(), Qt::RightButton, {}, p);
-  QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, p);
+  clickRow(list, row);
+  rightPress(list, row);
 }
 
 class RecordFormWindows : public DataTest {
@@ -156,7 +155,7 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
   EXPECT_EQ(stored(QStringLiteral("purchprice")), QStringLiteral("1250.75"));
 
   // A later price of the lot type does not replace the stored one when the record is shown.
-  exec(QStringLiteral("update lots set lotprice=300 where lotdesc='Single'"));
+  exec(QStringLiteral("update lots set lotprice=%1 where lotdesc='Single'").arg(sqlMoney("300")));
   form->mnuGetFirst->trigger();
   EXPECT_EQ(form->txtLotInfo->currentText(), QStringLiteral("Single, 4x8"));
   EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1250.75"));

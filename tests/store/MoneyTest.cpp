@@ -84,7 +84,7 @@ TEST_F(MoneyColumns, HoldWholeTenThousandthsOnlySoSqlSumsExactly) {
   EXPECT_EQ(rs.field(0), Value(*Money::parse("0.1")));
 
   // SQL text cannot store any other kind of number: it would mean something else when read.
-  exec(QStringLiteral("insert into lots (lotdesc, lotprice) values ('x', 1)"));
+  exec(QStringLiteral("insert into lots (lotdesc, lotprice) values ('x', %1)").arg(sqlMoney("1")));
   for (const QString& sql : {QStringLiteral("insert into zel (purchprice) values (1234.5)"),
                              QStringLiteral("insert into lots (lotprice) values ('12.50')"),
                              QStringLiteral("insert into lots (lotprice) values ('n/a')"),
@@ -100,13 +100,14 @@ TEST_F(MoneyColumns, HoldWholeTenThousandthsOnlySoSqlSumsExactly) {
 TEST_F(MoneyColumns, AValueThatIsNoAmountIsReportedWhereverItIsRead) {
   // A file written by another program, without the guard.
   exec(QStringLiteral("drop trigger zel_money_insert"));
-  exec(QStringLiteral("insert into zel (csection, purchprice, amtpaid) values ('A', 1e30, 5)"));
+  exec(QStringLiteral("insert into zel (csection, purchprice, amtpaid) values ('A', 1e30, %1)")
+           .arg(sqlMoney("5")));
   exec(QStringLiteral("insert into zel (csection, purchprice) values ('B', 'twelve')"));
 
   for (RecordSet::Cursor cursor : {RecordSet::Cursor::ForwardOnly, RecordSet::Cursor::Static}) {
     RecordSet rs(&ZEL1.cnData);
     rs.open(QStringLiteral("select * from zel order by csection"), cursor);
-    EXPECT_EQ(rs.field(QStringLiteral("amtpaid")), Value(Money::fromScaled(5)));  // the row's other fields
+    EXPECT_EQ(rs.field(QStringLiteral("amtpaid")), Value(Money::fromUnits(5)));  // the row's other fields
     EXPECT_EQ(describe([&] { rs.field(QStringLiteral("purchprice")); }),
               "The amount stored in purchprice is out of range: 1e+30");
     rs.moveNext();
