@@ -83,11 +83,6 @@ void expectSame(const GridModel& a, const GridModel& b) {
 
 }  // namespace
 
-TEST(MapFile, NamesTheFileAfterTheCemetery) {
-  EXPECT_EQ(MapFile::fileName(QStringLiteral("/data/"), 7), "/data/zelmap7.dat");
-  EXPECT_EQ(MapFile::fileName(QStringLiteral("/data/"), 12), "/data/zelmap12.dat");
-}
-
 TEST(MapFile, GivesBackExactlyWhatWasSaved) {
   QTemporaryDir dir;
   const QString name = dir.filePath(QStringLiteral("zelmap1.dat"));

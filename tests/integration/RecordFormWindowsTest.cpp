@@ -333,10 +333,3 @@ TEST_F(RecordFormWindows, FindMatchesNamesWhateverTheCaseOfAnyLetter) {
 }
 
 }  // namespace
-
-TEST_F(RecordFormWindows, ButtonsWithoutAWindowBehindThemAreGreyedOut) {
-  for (const char* key : {"DataEdit", "MapEdit", "Help", "Exit"})
-    EXPECT_TRUE(frame->toolbarAction(QString::fromLatin1(key))->isEnabled()) << key;
-  for (const char* key : {"Reports", "Archive"})
-    EXPECT_FALSE(frame->toolbarAction(QString::fromLatin1(key))->isEnabled()) << key;
-}
