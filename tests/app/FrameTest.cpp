@@ -213,11 +213,6 @@ TEST_F(FrameTest, HelpViewerShowsTheTopicOfTheRealHelpFile) {
 TEST_F(FrameTest, SplashShowsTheVersionAndClosesOnAKeyOrAClick) {
   QPointer<frmSplash> splash = new frmSplash;
   EXPECT_EQ(splash->Label1->text(), QStringLiteral("Version 6.8.1  PLEASE WAIT ..."));
-  EXPECT_EQ(splash->Image1->pixmap().size(), QSize(300, 300));
-  EXPECT_EQ(splash->Label1->geometry().top(), 300);
-  EXPECT_EQ(splash->width(), 300);
-  EXPECT_EQ(splash->height(), 300 + splash->Label1->height());
-  EXPECT_EQ(splash->Timer1->interval(), 3000);
   EXPECT_TRUE(splash->Timer1->isActive());
   splash->show();
   QTest::keyClick(splash, Qt::Key_Space);
@@ -359,8 +354,7 @@ TEST_F(FrameTest, ExitSavesTheMapEditorAndAFailedSaveKeepsTheProgramRunning) {
   editor->Spread1->setText(3, 3, QStringLiteral("A,1,1"));
 
   const QString folderPath = ZEL1.DataPath;
-  QFile::setPermissions(folderPath, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                        QFileDevice::ExeOther);
+  chmodTo(folderPath, 0555);
   {
     OrdinaryUser user;
     msgs.expectInfo(QStringLiteral("*"));
@@ -369,7 +363,7 @@ TEST_F(FrameTest, ExitSavesTheMapEditorAndAFailedSaveKeepsTheProgramRunning) {
     EXPECT_TRUE(frame->isVisible());
     EXPECT_TRUE(ZEL1.cnData.isOpen());
   }
-  QFile::setPermissions(folderPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  chmodTo(folderPath, 0755);
 
   press("Exit");
   EXPECT_FALSE(frame->isVisible());

@@ -209,23 +209,18 @@ TEST_F(StartupTest, ReadOnlyDataGivesOneWarningAndTheProgramRuns) {
     Schema::create(cn);
     cn.execute(QStringLiteral("insert into cemetery (name) values ('North')"));
   }
-  const auto rx =
-      QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther;
-  const auto rw =
-      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther | QFileDevice::WriteOther;
-  const QString folderName = folderWithoutSlash();
   const struct {
-    QFileDevice::Permissions folderMode, fileMode;
+    mode_t folderMode, fileMode;
     QString warning;
   } cases[] = {
-      {rx, rw,
-       QStringLiteral("The data folder %1 cannot be written to: changes cannot be saved.").arg(folderName)},
-      {rx | rw, QFileDevice::ReadOwner | QFileDevice::ReadOther,
-       QStringLiteral("The database file %1 is read-only: changes cannot be saved.").arg(db)},
+      {0555, 0666,
+       QStringLiteral("The data folder %1 cannot be written to: changes cannot be saved.")
+           .arg(folderWithoutSlash())},
+      {0777, 0444, QStringLiteral("The database file %1 is read-only: changes cannot be saved.").arg(db)},
   };
   for (const auto& c : cases) {
-    QFile::setPermissions(db, c.fileMode);
-    QFile::setPermissions(folder->path(), c.folderMode);
+    chmodTo(db, c.fileMode);
+    chmodTo(folder->path(), c.folderMode);
     {
       OrdinaryUser user;
       ScriptedMessages msgs;
@@ -234,9 +229,9 @@ TEST_F(StartupTest, ReadOnlyDataGivesOneWarningAndTheProgramRuns) {
       EXPECT_EQ(scalar(QStringLiteral("select name from cemetery")), QStringLiteral("North"));
       ZEL1.cnData.close();
     }
-    QFile::setPermissions(folder->path(), rx | rw);
+    chmodTo(folder->path(), 0700);
   }
-  QFile::setPermissions(db, rw);
+  chmodTo(db, 0600);
 }
 
 TEST_F(StartupTest, PlacementIsRestoredFromTheSettings) {

@@ -111,98 +111,77 @@ TEST(MapFile, GivesBackExactlyWhatWasSaved) {
   EXPECT_EQ(loaded.backColor(7, 3), loaded.backColor(2, 2));
 }
 
-TEST(MapFile, RefusesDamagedAndForeignFilesAndLeavesThemAlone) {
+TEST(MapFile, DamagedForeignAndForgedFilesAreRefusedAndLeftAlone) {
   QTemporaryDir dir;
-  const QString good = dir.filePath(QStringLiteral("good.dat"));
+  const QString name = dir.filePath(QStringLiteral("zelmap1.dat"));
   GridControl saved;
   fillMap(*saved.grid());
-  ASSERT_TRUE(saved.saveToFile(good, false));
-  const QByteArray bytes = fileBytes(good);
-
+  ASSERT_TRUE(saved.saveToFile(name, false));
+  const QByteArray bytes = fileBytes(name);
   QByteArray flipped = bytes;
   flipped[flipped.size() / 2] = char(flipped[flipped.size() / 2] ^ 0x40);
-  const QList<QByteArray> bad = {QByteArray(),
-                                 QByteArray("just some text\r\n"),
-                                 bytes.left(bytes.size() - 1),
-                                 bytes.left(bytes.size() / 2),
-                                 flipped,
-                                 bytes + QByteArray("x")};
-  int i = 0;
-  for (const QByteArray& content : bad) {
-    const QString name = dir.filePath(QStringLiteral("bad%1.dat").arg(i++));
-    writeFile(name, content);
-    Target t;
-    QString error;
-    EXPECT_FALSE(t.g.loadFromFile(name, &error)) << i;
-    EXPECT_EQ(error,
-              QStringLiteral("The map file %1 cannot be read: it is damaged or is not a map file of this "
-                             "program.")
-                  .arg(name));
-    EXPECT_TRUE(t.untouched());
-    EXPECT_EQ(fileBytes(name), content);
-  }
-  QString error;
-  GridControl g;
-  EXPECT_FALSE(g.loadFromFile(dir.filePath(QStringLiteral("missing.dat")), &error));
-  EXPECT_TRUE(error.contains(QStringLiteral("missing.dat")));
-}
 
-TEST(MapFile, ForgedFilesWithAGoodChecksumMeetTheStructuralChecks) {
-  QTemporaryDir dir;
-  const QString name = dir.filePath(QStringLiteral("forged.dat"));
-  // The forger itself makes sound files.
+  // The forger itself makes sound files; its variants carry a good checksum, so only the reader's
+  // own checks can refuse them.
   writeFile(name, Forged().cell(5, 5, "A,1,1").cell(0, 0, "6.0", 0).bytes());
   Target sound;
   ASSERT_TRUE(sound.g.loadFromFile(name));
   EXPECT_EQ(sound.g.text(5, 5), "A,1,1");
   EXPECT_EQ(sound.g.backColor(4, 4), QColor(0, 128, 0));
-
-  Forged tooLarge;
-  tooLarge.rows = MapFile::kMaxSize + 1;
-  Forged tooManyCells;
-  tooManyCells.rows = tooManyCells.cols = 100000;
-  tooManyCells.count = MapFile::kMaxCells + 1;
-  tooManyCells.cells = QByteArray(4 * (MapFile::kMaxCells + 1), '\0');
-  Forged moreCellsThanTheSheet;
-  moreCellsThanTheSheet.rows = moreCellsThanTheSheet.cols = 0;
-  moreCellsThanTheSheet.cell(0, 0, "6.0").cell(0, 0, "6.0");
-  Forged countShort = Forged().cell(1, 1, "A");
-  countShort.count = 2;
-  Forged trailing = Forged().cell(1, 1, "A");
-  trailing.cells += "x";
-  Forged longVarint = Forged().cell(1, 1, "A");
-  longVarint.cells = QByteArray("\x81\x80\x80\x80\x80\x00\x01\x00\x00", 9);
-  const std::pair<const char*, Forged> cases[] = {
-      {"more rows than any map", tooLarge},
-      {"more cells than any map", tooManyCells},
-      {"more cells than the sheet has", moreCellsThanTheSheet},
-      {"a cell below the sheet", Forged().cell(6, 1, "A")},
-      {"a cell right of the sheet", Forged().cell(1, 6, "A")},
-      {"a row number beyond 32 bits", Forged().cell(quint64(1) << 33, 1, "A")},
-      {"unknown cell flags", Forged().cell(1, 1, "A", 4)},
-      {"a text longer than any cell holds", Forged().cell(1, 1, QByteArray(MapFile::kMaxTextBytes + 1, 'x'))},
-      {"fewer cells than counted", countShort},
-      {"bytes after the last cell", trailing},
-      {"a six-byte varint", longVarint},
+  const auto forged = [](const std::function<void(Forged&)>& change) {
+    Forged f = Forged().cell(1, 1, "A");
+    change(f);
+    return f.bytes();
   };
-  for (const auto& [what, forged] : cases) {
-    writeFile(name, forged.bytes());
+  const std::pair<const char*, QByteArray> cases[] = {
+      {"empty", QByteArray()},
+      {"text", QByteArray("just some text\r\n")},
+      {"one byte short", bytes.left(bytes.size() - 1)},
+      {"half", bytes.left(bytes.size() / 2)},
+      {"one bit flipped", flipped},
+      {"one byte more", bytes + "x"},
+      {"more rows than any map", forged([](Forged& f) { f.rows = MapFile::kMaxSize + 1; })},
+      {"more cells than any map", forged([](Forged& f) {
+         f.rows = f.cols = MapFile::kMaxSize;
+         f.count = MapFile::kMaxCells + 1;
+         f.cells = QByteArray(4 * f.count, '\0');
+       })},
+      {"more cells than the sheet has", forged([](Forged& f) { f.rows = f.cols = 0; })},
+      {"a cell below the sheet", forged([](Forged& f) { f.cell(6, 1, "A"); })},
+      {"a cell right of the sheet", forged([](Forged& f) { f.cell(1, 6, "A"); })},
+      {"a row number beyond 32 bits", forged([](Forged& f) { f.cell(quint64(1) << 33, 1, "A"); })},
+      {"a six-byte number",
+       forged([](Forged& f) { f.cells = QByteArray("\x81\x80\x80\x80\x80\x00\x01\x00\x00", 9); })},
+      {"unknown cell flags", forged([](Forged& f) { f.cell(1, 1, "A", 4); })},
+      {"a text longer than a cell holds",
+       forged([](Forged& f) { f.cell(1, 1, QByteArray(MapFile::kMaxTextBytes + 1, 'x')); })},
+      {"fewer cells than counted", forged([](Forged& f) { ++f.count; })},
+      {"bytes after the last cell", forged([](Forged& f) { f.cells += "x"; })},
+  };
+  for (const auto& [what, content] : cases) {
+    writeFile(name, content);
     Target t;
     QString error;
     EXPECT_FALSE(t.g.loadFromFile(name, &error)) << what;
-    EXPECT_TRUE(error.endsWith("it is damaged or is not a map file of this program.")) << what;
+    EXPECT_EQ(error,
+              QStringLiteral("The map file %1 cannot be read: it is damaged or is not a map file of this "
+                             "program.")
+                  .arg(name))
+        << what;
     EXPECT_TRUE(t.untouched()) << what;
+    EXPECT_EQ(fileBytes(name), content) << what;
   }
 
-  Forged newer;
-  newer.version = 2;
-  writeFile(name, newer.bytes());
+  writeFile(name, forged([](Forged& f) { f.version = 2; }));
   Target t;
   QString error;
   EXPECT_FALSE(t.g.loadFromFile(name, &error));
   EXPECT_EQ(error, QStringLiteral("The map file %1 cannot be read: it was written by a newer version of this "
                                   "program.")
                        .arg(name));
+  EXPECT_FALSE(t.g.loadFromFile(dir.filePath(QStringLiteral("missing.dat")), &error));
+  EXPECT_EQ(error, QStringLiteral("The map file %1 cannot be read: No such file or directory.")
+                       .arg(dir.filePath(QStringLiteral("missing.dat"))));
 }
 
 TEST(MapFile, OversizedFilesAreRefusedBeforeTheirCellsAreRead) {
@@ -279,20 +258,4 @@ TEST(MapFile, FullDiskKeepsTheEarlierFileAndSaysWhy) {
   EXPECT_EQ(fileBytes(name), before);
   EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("zelmap1.dat")});
   umount(QFile::encodeName(dir.path()).constData());
-}
-
-TEST(MapFile, FailedSaveKeepsTheEarlierFileAndSaysWhere) {
-  QTemporaryDir dir;
-  GridControl g;
-  fillMap(*g.grid());
-  QString error;
-  const QString nowhere = dir.filePath(QStringLiteral("no/such/folder/zelmap1.dat"));
-  EXPECT_FALSE(g.saveToFile(nowhere, false, &error));
-  EXPECT_TRUE(error.contains(nowhere)) << error.toStdString();
-
-  // A folder standing where the file should be: the save fails, the folder is untouched.
-  const QString blocked = dir.filePath(QStringLiteral("zelmap2.dat"));
-  ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("zelmap2.dat")));
-  EXPECT_FALSE(g.saveToFile(blocked, false, &error));
-  EXPECT_TRUE(QFileInfo(blocked).isDir());
 }

@@ -241,54 +241,43 @@ TEST_F(DatabaseFileTest, FileIndexedBeforeEveryLetterWasFoldedIsReindexedWhenOpe
 
 TEST_F(DatabaseFileTest, AReadOnlyFolderOrFileIsNamedAsTheReasonChangesFail) {
   makePlainFile();
-  const QString folderName = QDir::toNativeSeparators(QFileInfo(file).absolutePath());
-  QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                                           QFileDevice::ReadOther | QFileDevice::ExeOther |
-                                           QFileDevice::WriteOwner | QFileDevice::WriteOther);
-  QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther |
-                                  QFileDevice::WriteOther);
   Connection cn;
   openProgramDatabase(cn, file);
-  cn.close();
-  cn.open(file, kPassword);
   EXPECT_EQ(cn.writeProblem(), "");
-
-  // The file can be written but its folder cannot: the engine's journal has nowhere to go.
-  QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
-                                           QFileDevice::ReadOther | QFileDevice::ExeOther);
-  {
-    OrdinaryUser user;
-    const QString expected =
-        QStringLiteral("The data folder %1 cannot be written to: changes cannot be saved.").arg(folderName);
-    EXPECT_EQ(cn.writeProblem(), expected);
-    try {
-      addRow(cn, QStringLiteral("zel"), {{"csection", "B"}});
-      ADD_FAILURE() << "saved into a read-only folder";
-    } catch (const DbError& e) {
-      EXPECT_EQ(e.description(), expected);
-    }
-    EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from zel")), "1");
-  }
   cn.close();
-
-  // The file itself is read-only.
-  QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                           QFileDevice::ExeOwner | QFileDevice::ReadOther |
-                                           QFileDevice::WriteOther | QFileDevice::ExeOther);
-  QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadOther);
-  {
-    OrdinaryUser user;
-    openProgramDatabase(cn, file);
-    const QString expected = QStringLiteral("The database file %1 is read-only: changes cannot be saved.")
-                                 .arg(QDir::toNativeSeparators(file));
-    EXPECT_EQ(cn.writeProblem(), expected);
-    try {
-      cn.execute(QStringLiteral("update zel set remarks='x'"));
-      ADD_FAILURE() << "saved into a read-only file";
-    } catch (const DbError& e) {
-      EXPECT_EQ(e.description(), expected);
+  const QString folderName = QDir::toNativeSeparators(QFileInfo(file).absolutePath());
+  const struct {
+    mode_t folderMode, fileMode;
+    QString expected;
+  } cases[] = {
+      // The file can be written but its folder cannot: the engine's journal has nowhere to go.
+      {0555, 0666,
+       QStringLiteral("The data folder %1 cannot be written to: changes cannot be saved.").arg(folderName)},
+      {0777, 0444, QStringLiteral("The database file %1 is read-only: changes cannot be saved.").arg(file)},
+  };
+  for (const auto& c : cases) {
+    chmodTo(folder.path(), c.folderMode);
+    chmodTo(file, c.fileMode);
+    {
+      OrdinaryUser user;
+      openProgramDatabase(cn, file);
+      EXPECT_EQ(cn.writeProblem(), c.expected);
+      for (const auto& save : std::initializer_list<std::function<void()>>{
+               [&] {
+                 addRow(cn, QStringLiteral("zel"), {{"csection", "B"}});
+               },
+               [&] { cn.execute(QStringLiteral("update zel set remarks='x'")); }}) {
+        try {
+          save();
+          ADD_FAILURE() << "saved: " << c.expected.toStdString();
+        } catch (const DbError& e) {
+          EXPECT_EQ(e.description(), c.expected);
+        }
+      }
+      EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from zel where ifnull(remarks, '')<>'x'")), "1");
+      cn.close();
     }
-    cn.close();
+    chmodTo(folder.path(), 0700);
+    chmodTo(file, 0600);
   }
-  QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
