@@ -166,7 +166,9 @@ QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
   child->setAttribute(Qt::WA_DeleteOnClose);
   QMdiSubWindow* sub = mdiArea->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  QPointer<QMdiSubWindow> guard = sub;
+  // Held as a plain widget: the child can go while its sub-window is already being destroyed,
+  // and then the sub-window is no longer a QMdiSubWindow (its close does nothing by then).
+  QPointer<QWidget> guard = sub;
   // The toolbar comes back when the child is gone, however it was closed.
   auto gone = [this, guard] {
     if (destroying_) return;
