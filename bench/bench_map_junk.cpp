@@ -12,20 +12,13 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "PeakMemory.h"
 #include "controls/GridModel.h"
 #include "controls/MapFile.h"
 
 namespace {
 
 constexpr qint64 kSize = qint64(512) << 20;
-
-long peakKb() {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-  return -1;
-}
 
 void u32(QByteArray& b, quint32 v) {
   for (int i = 0; i < 4; ++i) b.append(char(v >> (8 * i)));

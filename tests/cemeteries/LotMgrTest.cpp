@@ -3,13 +3,13 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "support/WindowDriver.h"
 #include "cemeteries/frmLotMgr.h"
 #include "controls/MoneyEdit.h"
 #include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "support/WindowDriver.h"
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmCemeteryMgr.h"
 #include "cemeteries/frmLotMgr.h"
@@ -9,6 +8,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
