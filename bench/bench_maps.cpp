@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "PeakMemory.h"
 #include "controls/GridControl.h"
 #include "controls/MapFile.h"
 #include "maps/MapColors.h"
@@ -144,14 +145,6 @@ void BM_ViewerColouring(benchmark::State& state) {
     w.reset();
     state.ResumeTiming();
   }
-}
-
-long peakKb() {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return -1;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-  return -1;
 }
 
 void BM_PeakMemory(benchmark::State& state) {

@@ -150,7 +150,10 @@ class Insert {
     sqlite3_bind_double(st_, ++pos_, v);
     return *this;
   }
-  Insert& money(qint64 scaled) { return integer(scaled); }  // exact: the scaled integer is stored
+  Insert& money(qint64 scaled) {
+    Schema::bindMoney(st_, ++pos_, Money::fromScaled(scaled));
+    return *this;
+  }
   Insert& date(const QDate& d) {
     if (!d.isValid()) return null();
     return text(DateValue::toIso(d));

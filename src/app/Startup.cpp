@@ -118,11 +118,14 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     ZEL1.rsLookup2.setConnection(&ZEL1.cnData);
     stepMarker_ = QStringLiteral("4.4");
     openProgramDatabase(ZEL1.cnData, db);
+    // One warning now rather than a failure at every save.
+    const QString readOnly = ZEL1.cnData.writeProblem();
 
     ZEL1.MapZoom = 500;
     frame.setWindowTitle(QStringLiteral("Zelmora v.") + ZEL2::versionText());
     frame.StatusPanel1->setText(ZEL1.DataPath);
     if (frame.splash) frame.splash->close();
+    if (!readOnly.isEmpty()) messages().information(readOnly);
 
     DateGuard::run(options_.datePattern.value_or(DateGuard::systemShortDatePattern()));
     return Outcome::Running;

@@ -18,7 +18,7 @@
 // The frame window's hooks to the windows that open from its toolbar.
 void connectWindows(frm_Main& frame) {
   frame.chooseCemetery = [&frame] { return frmCemeterySelect::choose(&frame); };
-  frame.makeMapEditor = [] { return new frmMapEdit(); };
+  frame.makeMapEditor = [] { return frmMapEdit::open(); };
   frame.makeDataEntry = [&frame] {
     auto* form = new frmDataEntry();
     // Inside the frame the form is activated as one of its child windows, not as a window of

@@ -146,10 +146,9 @@ void frm_Main::Toolbar1ButtonClick(const QString& key) {
       HelpClick();
     else if (key == QLatin1String("Exit"))
       ExitClick();
-  } catch (const DbError& e) {
-    ZEL1.rsLookup.close();
+  } catch (const std::exception& e) {
     if (!hasChildWindows()) Toolbar1->setVisible(true);
-    messages().information(e.description());
+    showFailure(e);
   }
 }
 
@@ -167,7 +166,9 @@ QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
   child->setAttribute(Qt::WA_DeleteOnClose);
   QMdiSubWindow* sub = mdiArea->addSubWindow(child);
   sub->setAttribute(Qt::WA_DeleteOnClose);
-  QPointer<QMdiSubWindow> guard = sub;
+  // Held as a plain widget: the child can go while its sub-window is already being destroyed,
+  // and then the sub-window is no longer a QMdiSubWindow (its close does nothing by then).
+  QPointer<QWidget> guard = sub;
   // The toolbar comes back when the child is gone, however it was closed.
   auto gone = [this, guard] {
     if (destroying_) return;
@@ -255,7 +256,7 @@ void frm_Main::FormActivate() {
     ZEL1.cnData.commit();
   } catch (const DbError& e) {
     ZEL1.cnData.rollback();
-    messages().information(QString::number(e.number()) + QStringLiteral("\n\n") + e.description());
+    showFailure(e);
     return;
   }
   QFile::remove(marker);

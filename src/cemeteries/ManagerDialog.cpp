@@ -20,12 +20,6 @@ namespace {
 
 const QString kSaveFirst = QStringLiteral("Do you want to save your changes first?");
 
-void closeIfOpen(RecordSet& rs) {
-  if (rs.isOpen()) rs.close();
-}
-
-void report(const DbError& e) { messages().information(e.description()); }
-
 }  // namespace
 
 void setFieldText(QLineEdit* field, const QString& text, int limit) {
@@ -158,8 +152,7 @@ void ManagerDialog::selectId(qint64 id) {
 
 void ManagerDialog::fillList() {
   List1->clear();
-  RecordSet& rs = ZEL1.rsLookup;
-  closeIfOpen(rs);
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(table_.listSql);
     for (; !rs.eof(); rs.moveNext()) {
@@ -167,9 +160,8 @@ void ManagerDialog::fillList() {
       item->setData(Qt::UserRole, rs.field(table_.idColumn).toInt());
     }
   } catch (const DbError& e) {
-    report(e);
+    showFailure(e);
   }
-  closeIfOpen(rs);
 }
 
 bool ManagerDialog::askSaveFirst() {
@@ -200,20 +192,16 @@ bool ManagerDialog::save() {
   }
   const QString idText = idField()->text();
   const qint64 id = qint64(leadingNumber(idText));
-  RecordSet& rs = ZEL1.rsLookup;
-  closeIfOpen(rs);
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(table_.rowSql + QString::number(id), RecordSet::Cursor::Static);
     if (idText.isEmpty()) rs.addNew();
     writeFields(rs);
     rs.update();
   } catch (const DbError& e) {
-    if (rs.isOpen() && rs.editing()) rs.cancelUpdate();
-    closeIfOpen(rs);
-    report(e);
+    showFailure(e);
     return false;
   }
-  closeIfOpen(rs);
   ZEL1.ManagerChanged = false;
   fillList();
   newEntry();
@@ -232,8 +220,7 @@ void ManagerDialog::List1DblClick() {
 
 void ManagerDialog::openEntry(qint64 id) {
   idField()->setText(QString::number(id));
-  RecordSet& rs = ZEL1.rsLookup;
-  closeIfOpen(rs);
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(table_.rowSql + idField()->text(), RecordSet::Cursor::Static);
     if (rs.eof()) {
@@ -244,10 +231,9 @@ void ManagerDialog::openEntry(qint64 id) {
       readFields(rs);
     }
   } catch (const DbError& e) {
-    report(e);
+    showFailure(e);
   }
   firstField()->setFocus();
-  closeIfOpen(rs);
   ZEL1.ManagerChanged = false;
 }
 
@@ -271,8 +257,7 @@ void ManagerDialog::deleteEntry() {
   QListWidgetItem* item = List1->item(selectedIndex());
   const qint64 id = item->data(Qt::UserRole).toLongLong();
   const QString name = item->text();
-  RecordSet& rs = ZEL1.rsLookup2;
-  closeIfOpen(rs);
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(table_.inUseSql + QString::number(id));
     if (!rs.eof()) {
@@ -288,9 +273,8 @@ void ManagerDialog::deleteEntry() {
       newEntry();
     }
   } catch (const DbError& e) {
-    report(e);
+    showFailure(e);
   }
-  closeIfOpen(rs);
 }
 
 void ManagerDialog::Command3Click() { messages().showHelp(table_.helpTopic); }

@@ -13,14 +13,9 @@ namespace cemeteries {
 
 namespace {
 
-void closeIfOpen(RecordSet& rs) {
-  if (rs.isOpen()) rs.close();
-}
-
 void fillCemeteries(std::initializer_list<QComboBox*> lists) {
   for (QComboBox* l : lists) l->clear();
-  RecordSet& rs = ZEL1.rsLookup;
-  closeIfOpen(rs);
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(QStringLiteral("select * from cemetery order by name"));
     for (; !rs.eof(); rs.moveNext()) {
@@ -29,9 +24,8 @@ void fillCemeteries(std::initializer_list<QComboBox*> lists) {
       for (QComboBox* l : lists) l->addItem(name, id);
     }
   } catch (const DbError& e) {
-    messages().information(e.description());
+    showFailure(e);
   }
-  closeIfOpen(rs);
   for (QComboBox* l : lists) l->setCurrentIndex(-1);
 }
 
@@ -41,8 +35,7 @@ void fillCemeteryLists(QComboBox* txtCemetery, QComboBox* Combo1) { fillCemeteri
 
 void fillLotTypeList(QComboBox* txtLotInfo) {
   txtLotInfo->clear();
-  RecordSet& rs = ZEL1.rsLookup2;
-  closeIfOpen(rs);
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(QStringLiteral("select * from lots order by lotdesc"));
     for (; !rs.eof(); rs.moveNext()) {
@@ -51,15 +44,13 @@ void fillLotTypeList(QComboBox* txtLotInfo) {
       txtLotInfo->addItem(text, qint32(rs.field(QStringLiteral("lotid")).toInt()));
     }
   } catch (const DbError& e) {
-    messages().information(e.description());
+    showFailure(e);
   }
-  closeIfOpen(rs);
   txtLotInfo->setCurrentIndex(-1);
 }
 
 std::optional<Money> lotPrice(qint64 lotId) {
-  RecordSet& rs = ZEL1.rsLookup2;
-  closeIfOpen(rs);
+  RecordSet rs(&ZEL1.cnData);
   std::optional<Money> price;
   try {
     rs.open(QStringLiteral("select * from lots where lotid=") + QString::number(lotId));
@@ -68,9 +59,8 @@ std::optional<Money> lotPrice(qint64 lotId) {
       if (!v.isNull()) price = v.toMoney();
     }
   } catch (const DbError& e) {
-    messages().information(e.description());
+    showFailure(e);
   }
-  closeIfOpen(rs);
   return price;
 }
 

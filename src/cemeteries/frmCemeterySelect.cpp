@@ -30,8 +30,7 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
     move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
   }
 
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(QStringLiteral("select * from cemetery order by name"));
     for (; !rs.eof(); rs.moveNext()) {
@@ -39,9 +38,8 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
       item->setData(Qt::UserRole, rs.field(QStringLiteral("cemeteryid")).toInt());
     }
   } catch (const DbError& e) {
-    messages().information(e.description());
+    showFailure(e);
   }
-  if (rs.isOpen()) rs.close();
   List1->setCurrentItem(nullptr);
 
   connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
@@ -63,8 +61,7 @@ bool frmCemeterySelect::choose(QWidget* parent) {
 
 bool settleCemetery(const QString& noneMessage, const std::function<bool()>& choose) {
   ZEL1.CurrentCemeteryId = 0;
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
+  RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(QStringLiteral("select count(*) as cnt from cemetery"));
     const qint64 count = rs.field(QStringLiteral("cnt")).toInt();
@@ -80,19 +77,16 @@ bool settleCemetery(const QString& noneMessage, const std::function<bool()>& cho
       return ZEL1.CurrentCemeteryId > 0;
     }
   } catch (const DbError& e) {
-    if (rs.isOpen()) rs.close();
-    messages().information(e.description());
+    showFailure(e);
     return false;
   }
   return choose ? choose() : frmCemeterySelect::choose();
 }
 
 std::optional<QString> cemeteryName(qint32 cemeteryId) {
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
+  RecordSet rs(&ZEL1.cnData);
   rs.open(QStringLiteral("select * from cemetery where cemeteryid=") + QString::number(cemeteryId));
   std::optional<QString> name;
   if (!rs.eof()) name = rs.field(QStringLiteral("Name")).toString();
-  rs.close();
   return name;
 }

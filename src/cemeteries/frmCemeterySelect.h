@@ -27,5 +27,5 @@ class frmCemeterySelect : public QDialog {
 // (the chooser by default). A database failure is shown and gives false.
 bool settleCemetery(const QString& noneMessage, const std::function<bool()>& choose = {});
 
-// The Name of a cemetery (read through ZEL1.rsLookup); nothing when there is no such cemetery.
+// The Name of a cemetery; nothing when there is no such cemetery. A failing read throws DbError.
 std::optional<QString> cemeteryName(qint32 cemeteryId);

@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+class QIODevice;
+
 // One cell of a map sheet as a map file keeps it. Colours are 0xRRGGBB values.
 struct MapCell {
   qint32 row = 0;
@@ -28,10 +30,15 @@ struct MapSheetData {
 
 // Reads and writes map files. The format is our own: a magic text, a format version, the sheet and
 // a checksum over everything before it, so that a damaged or foreign file is refused as a whole.
-// Cells are streamed, so a large sheet is never held twice.
+// Files are read and written in pieces, so neither a large sheet nor a large file is held whole.
 namespace MapFile {
 
-inline constexpr qint32 kMaxSize = 100000;  // rows or columns beyond this mean a damaged file
+// The largest map the format holds. A file that claims more, or is longer than its cells can be,
+// is refused before its cells are read.
+inline constexpr qint32 kMaxSize = 100000;     // rows or columns
+inline constexpr quint32 kMaxCells = 4000000;  // cells stored apart from the sheet-wide colours
+inline constexpr int kMaxTextBytes = 1024;     // UTF-8 bytes of one cell's text
+qint64 maxFileSize();
 
 // The map file of a cemetery: the data folder, "zelmap", the id in plain decimal, ".dat".
 QString fileName(const QString& dataPath, qint32 cemeteryId);
@@ -44,12 +51,15 @@ struct Header {
   quint32 cellCount = 0;
 };
 
+using CellWriter = std::function<void(const std::function<void(const MapCell&)>& put)>;
+
 // Writes atomically: a failure leaves an earlier file intact. cells(put) must call put exactly
-// header.cellCount times. On failure error holds a message naming the file.
-bool save(const QString& path, const Header& header,
-          const std::function<void(const std::function<void(const MapCell&)>& put)>& cells,
-          QString* error = nullptr);
+// header.cellCount times. On failure error says so, naming the file and the reason.
+bool save(const QString& path, const Header& header, const CellWriter& cells, QString* error = nullptr);
+// The same onto any device (the file's bytes; tests give failing devices). error is the reason.
+bool write(QIODevice& out, const Header& header, const CellWriter& cells, QString* error = nullptr);
 // Checks the whole file first; only a sound file reaches onHeader and then onCell for each cell.
+// On failure error is "The map file ... cannot be read: <reason>." and nothing was delivered.
 bool load(const QString& path, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell, QString* error = nullptr);
 

@@ -9,6 +9,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QUrl>
+#include <utility>
 
 #include "store/DbError.h"
 
@@ -26,7 +27,7 @@ QWidget* parentWindow() { return QApplication::activeWindow(); }
 }  // namespace
 
 MessageService& messages() { return g_service ? *g_service : realService(); }
-void setMessageService(MessageService* service) { g_service = service; }
+MessageService* setMessageService(MessageService* service) { return std::exchange(g_service, service); }
 
 void RealMessageService::information(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok, parentWindow());

@@ -43,8 +43,9 @@ class MessageService {
 
 // The service in use; the real one unless a test installed another.
 MessageService& messages();
-// Installs a service (nullptr puts the real one back). The caller keeps ownership.
-void setMessageService(MessageService* service);
+// Installs a service (nullptr puts the real one back) and returns the one it replaces. The caller
+// keeps ownership.
+MessageService* setMessageService(MessageService* service);
 
 // The real service. The frame window hands it the function that shows a help topic; the frame
 // knows where the help file lies.

@@ -4,8 +4,11 @@
 #include <QString>
 #include <QStringList>
 
+#include "store/TextFold.h"
+
 // The tie between map cells and grave records: a location text "section,lot,grave" whose parts are
-// trimmed and compared without regard to letter case.
+// trimmed and compared without regard to letter case, by the same folding of every letter that the
+// database uses, so a cell coloured for a record also finds it when clicked.
 namespace MapKeys {
 
 // The key of a record's place.
@@ -16,14 +19,8 @@ inline QString recordKey(const QString& section, const QString& lot, const QStri
 // A key that hashes and compares without regard to letter case, without making a folded copy.
 struct FoldedKey {
   QString text;
-  friend bool operator==(const FoldedKey& a, const FoldedKey& b) {
-    return a.text.compare(b.text, Qt::CaseInsensitive) == 0;
-  }
-  friend size_t qHash(const FoldedKey& k, size_t seed = 0) {
-    size_t h = seed ^ 0x9E3779B9u;
-    for (QChar c : k.text) h = h * 31 + c.toCaseFolded().unicode();
-    return h;
-  }
+  friend bool operator==(const FoldedKey& a, const FoldedKey& b) { return TextFold::equal(a.text, b.text); }
+  friend size_t qHash(const FoldedKey& k, size_t seed = 0) { return TextFold::hash(k.text, seed); }
 };
 
 // Whether a cell text names a grave: only a text of exactly three comma-separated parts does.

@@ -1,8 +1,11 @@
 #include "maps/frmMapEdit.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -136,12 +139,19 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
   FormLoad();
 }
 
+frmMapEdit* frmMapEdit::open(QWidget* parent) {
+  auto* w = new frmMapEdit(parent);
+  if (w->isOpened()) return w;
+  delete w;
+  return nullptr;
+}
+
 void frmMapEdit::FormLoad() {
   try {
     if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
   } catch (const DbError& e) {
     // The map can still be drawn and saved; only its caption comes from the database.
-    messages().information(e.description());
+    showFailure(e);
   }
 
   GridModel::Batch batch(*Spread1->grid());
@@ -151,8 +161,10 @@ void frmMapEdit::FormLoad() {
   const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
   if (QFile::exists(file)) {
     QString error;
-    // A damaged file is reported and left alone; the editor starts with the new, empty sheet.
-    if (!Spread1->loadFromFile(file, &error)) messages().information(error);
+    if (!Spread1->loadFromFile(file, &error) && !keepUnreadable(file, error)) {
+      opened_ = false;
+      return;
+    }
   }
 
   Spread1->setFontName(GridRange::all(), QStringLiteral("Arial"));
@@ -306,18 +318,52 @@ void frmMapEdit::mnuMaxRowsClick() {
 
 void frmMapEdit::mnuHelpClick() { messages().showHelp(9); }
 
-bool frmMapEdit::mnuCloseClick() {
-  Spread1->setText(0, 0, QString::fromLatin1(kMapMarker));
-  QString error;
-  if (!Spread1->saveToFile(MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId), false, &error)) {
-    // Closing now would lose the map: the editor stays open so the user can try again.
-    messages().information(error);
+bool frmMapEdit::keepUnreadable(const QString& file, const QString& error) {
+  // Saving would write over the unreadable bytes: they go aside first, or the editor stays shut.
+  const QFileInfo info(file);
+  QString beside;
+  for (int n = 1; beside.isEmpty() || QFileInfo::exists(beside); ++n)
+    beside = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
+             QStringLiteral(".unreadable") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) +
+             QStringLiteral(".dat");
+  const QString shown = QDir::toNativeSeparators(beside);
+  if (messages().question(error + QStringLiteral("\n\nStart a new map? The unreadable file is kept as ") +
+                              shown + QStringLiteral("."),
+                          true) != MessageService::Answer::Yes)
+    return false;
+  QFile f(file);
+  if (!f.rename(beside)) {
+    messages().information(
+        QStringLiteral("The map file %1 could not be kept as %2: %3. The map editor is not "
+                       "opened.")
+            .arg(QDir::toNativeSeparators(file), shown, f.errorString()));
     return false;
   }
-  emit toolbarWanted();
-  if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
-    sub->close();
-  else
-    close();
   return true;
+}
+
+bool frmMapEdit::saveMap() {
+  Spread1->setText(0, 0, QString::fromLatin1(kMapMarker));
+  QString error;
+  if (Spread1->saveToFile(MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId), false, &error))
+    return true;
+  // Closing now would lose the map: the editor stays open so the user can try again.
+  messages().information(error);
+  return false;
+}
+
+void frmMapEdit::closeEvent(QCloseEvent* e) {
+  if (opened_) {
+    if (!saveMap()) {
+      e->ignore();
+      return;
+    }
+    emit toolbarWanted();
+  }
+  QWidget::closeEvent(e);
+}
+
+bool frmMapEdit::mnuCloseClick() {
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget())) return sub->close();
+  return close();
 }

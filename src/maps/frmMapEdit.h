@@ -12,12 +12,18 @@ class QMenuBar;
 class QPushButton;
 class QRadioButton;
 
-// The map editor of the cemetery ZEL1.CurrentCemeteryId. A child window of the frame; the map is
-// saved only by its Close command.
+// The map editor of the cemetery ZEL1.CurrentCemeteryId. A child window of the frame. Every way of
+// closing it saves the map as its Close command does; a map file it could not read is never
+// written over.
 class frmMapEdit : public QWidget {
   Q_OBJECT
  public:
   explicit frmMapEdit(QWidget* parent = nullptr);
+  // The editor, or nullptr when the map file could not be read and the user chose not to start a
+  // new map (the file then stays as it is).
+  static frmMapEdit* open(QWidget* parent = nullptr);
+  // False when the user chose not to open the editor over an unreadable map file.
+  bool isOpened() const { return opened_; }
   QSize sizeHint() const override { return {900, 650}; }
 
   GridControl* Spread1;
@@ -59,20 +65,27 @@ class frmMapEdit : public QWidget {
   void mnuMaxColsClick();
   void mnuMaxRowsClick();
   void mnuHelpClick();
-  // Saves the map and closes the editor; false (editor left open) when the file could not be written.
+  // Closes the editor, which saves the map; false (editor left open) when the file could not be
+  // written.
   bool mnuCloseClick();
   void Spread1Click(int col, int row);
   void Spread1KeyUp();
 
  signals:
-  // Close saved the map: the frame shows its toolbar again.
+  // Closing saved the map: the frame shows its toolbar again.
   void toolbarWanted();
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
 
  private:
   void FormLoad();
+  // An unreadable map file: asks whether to start a new map with the file kept beside it.
+  bool keepUnreadable(const QString& file, const QString& error);
+  bool saveMap();
   void showCell(int row, int col);
   void refit();
+
+  bool opened_ = true;
 };

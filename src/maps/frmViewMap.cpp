@@ -1,6 +1,7 @@
 #include "maps/frmViewMap.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -110,13 +111,16 @@ void frmViewMap::FormLoad() {
     if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
   } catch (const DbError& e) {
     // The map itself does not need the database: it is still shown, under the window's own caption.
-    messages().information(e.description());
+    showFailure(e);
   }
 
   const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
   if (QFile::exists(file)) {
     QString error;
-    if (!Spread1->loadFromFile(file, &error)) messages().information(error);
+    // The viewer never writes: the file stays as it is for the editor to deal with.
+    if (!Spread1->loadFromFile(file, &error))
+      messages().information(error +
+                             QStringLiteral("\n\nThe map is shown empty; the file is left as it is."));
   }
   GridModel::Batch batch(*Spread1->grid());
   Spread1->setFontName(GridRange::all(), QStringLiteral("Arial"));
@@ -135,19 +139,19 @@ void frmViewMap::FormActivate() {
   if (coloured_) return;
   coloured_ = true;
   QCoreApplication::processEvents();
-  // Colouring shows no message: a failing step is left out and the map shown as it is.
+  // A map coloured without its records would tell the user every grave is free: a failing read
+  // is shown, and the map stays uncoloured.
   MapKeys::StateTable states;
   try {
-    RecordSet& rs = ZEL1.rsLookup2;
-    if (rs.isOpen()) rs.close();
+    RecordSet rs(&ZEL1.cnData);
     rs.open(QStringLiteral("select status, csection, lot, grave from zel where cemeteryid=") +
             QString::number(ZEL1.CurrentCemeteryId) + QStringLiteral(" and status in ('b','r','s')"));
     for (; !rs.eof(); rs.moveNext())
       states.add(rs.field(1).toString(), rs.field(2).toString(), rs.field(3).toString(),
                  rs.field(0).toString());
-    rs.close();
-  } catch (const std::exception&) {
-    if (ZEL1.rsLookup2.isOpen()) ZEL1.rsLookup2.close();
+  } catch (const DbError& e) {
+    showFailure(e);
+    return;
   }
   if (states.size() == 0) return;
 
@@ -196,9 +200,8 @@ void frmViewMap::Spread1Click(int col, int row) {
   if (txtLocation->text().isEmpty()) return;
   const QStringList parts = txtLocation->text().split(QLatin1Char(','));
   if (parts.size() != 3) return;
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
   try {
+    RecordSet rs(&ZEL1.cnData);
     rs.open(graveQuery(parts));
     if (!rs.eof()) {
       const QString status = rs.field(QStringLiteral("Status")).toString().trimmed();
@@ -212,9 +215,8 @@ void frmViewMap::Spread1Click(int col, int row) {
                          rs.field(QStringLiteral("interfirstname")).toString().trimmed());
     }
   } catch (const DbError& e) {
-    messages().information(e.description());
+    showFailure(e);
   }
-  if (rs.isOpen()) rs.close();
 }
 
 void frmViewMap::mnuZoomClick() {
@@ -276,9 +278,14 @@ void frmViewMap::mnuPrintClick() {
       ps.marginLeft = int(std::clamp<qint64>((innerW - gridW) / 2, 0, pageW - gridW));
     }
     if (gridH < pageH) ps.marginTop = 1440;
-    Spread1->print(printer);
-  } catch (...) {
-    // Printing ends silently on any failure.
+    if (!Spread1->print(printer))
+      messages().information(printer.outputFileName().isEmpty()
+                                 ? QStringLiteral("The map could not be printed.")
+                                 : QStringLiteral("The map could not be printed to %1.")
+                                       .arg(QDir::toNativeSeparators(printer.outputFileName())));
+  } catch (const std::exception& e) {
+    // The print is abandoned; the user is told why rather than left waiting for paper.
+    showFailure(e);
   }
   if (dotted && Spread1->text(lastRow, lastCol) == QLatin1String("."))
     Spread1->setText(lastRow, lastCol, QString());

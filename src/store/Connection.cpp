@@ -1,11 +1,15 @@
 #include "store/Connection.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTemporaryFile>
 
 #include "store/Dialect.h"
 #include "store/RecordSet.h"
+#include "store/Schema.h"
+#include "store/TextFold.h"
 #include "store/sqlite.h"
 
 namespace {
@@ -25,7 +29,42 @@ QString lastError(sqlite3* db, int rc) {
 
 Connection::~Connection() { close(); }
 
-void Connection::fail(int rc) const { throw DbError(rc, lastError(db_, rc)); }
+void Connection::fail(int rc) const { throw error(rc); }
+
+DbError Connection::error(int rc, const QString& engineMessage) const {
+  const QString message = engineMessage.isEmpty() ? lastError(db_, rc) : engineMessage;
+  // The engine blames "unable to open database file" when it cannot write its journal beside the
+  // file: say what is really wrong.
+  switch (rc & 0xFF) {
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+    case SQLITE_IOERR:
+      if (const QString problem = writeProblem(); !problem.isEmpty()) return DbError(rc, problem);
+      break;
+    default:
+      break;
+  }
+  return DbError(rc, message);
+}
+
+QString Connection::writeProblem() const {
+  if (!db_) return {};
+  if (sqlite3_db_readonly(db_, "main") == 1)
+    return QStringLiteral("The database file %1 is read-only: changes cannot be saved.")
+        .arg(QDir::toNativeSeparators(path_));
+  const QString folder = QFileInfo(path_).absolutePath();
+  if (!folderWritable(folder))
+    return QStringLiteral("The data folder %1 cannot be written to: changes cannot be saved.")
+        .arg(QDir::toNativeSeparators(folder));
+  return {};
+}
+
+bool folderWritable(const QString& folder) {
+  // Trying is the only sure test: permission bits say nothing of read-only mounts or of root.
+  QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".zel-write-XXXXXX")));
+  return probe.open();
+}
 
 void Connection::open(const QString& path, const QString& password, ShareMode mode) {
   close();
@@ -43,6 +82,7 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
     throw DbError(rc, msg);
   }
   sqlite3_busy_timeout(db, 2000);
+  TextFold::install(db);
   applyKey(db, password);
   // Keying always succeeds; the first read tells whether the key (or its absence) fits.
   rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
@@ -81,6 +121,7 @@ void Connection::create(const QString& path, const QString& password) {
     sqlite3_close(db);
     throw DbError(rc, msg);
   }
+  TextFold::install(db);
   applyKey(db, password);
   rc = sqlite3_exec(db,
                     "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768;"
@@ -127,7 +168,7 @@ void Connection::execute(const QString& sql) {
   if (rc != SQLITE_OK) {
     QString msg = err ? QString::fromUtf8(err) : lastError(db_, rc);
     sqlite3_free(err);
-    throw DbError(rc, msg);
+    throw error(rc, msg);
   }
 }
 
@@ -177,6 +218,8 @@ void encryptPlainFile(const QString& path, const QString& password) {
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc != SQLITE_OK) fail(rc);
+  // The export builds the copy's indexes: under the same collation as every other connection.
+  TextFold::install(db);
   int userVersion = 0;
   {
     sqlite3_stmt* st = nullptr;
@@ -210,16 +253,21 @@ void encryptPlainFile(const QString& path, const QString& password) {
 }
 
 bool openProgramDatabase(Connection& cn, const QString& path) {
+  bool keyed = false;
   try {
     cn.open(path, QString());
+    keyed = true;
   } catch (const DbError& e) {
     if (e.description() != QLatin1String("Not a valid password.")) throw;
     cn.open(path, QString::fromLatin1(kDatabasePassword));
-    return false;
   }
-  // The file has no password yet: give it one, then keep it to ourselves for this run.
-  cn.close();
-  encryptPlainFile(path, QString::fromLatin1(kDatabasePassword));
-  cn.open(path, QString::fromLatin1(kDatabasePassword), Connection::ShareMode::Exclusive);
-  return true;
+  if (keyed) {
+    // The file has no password yet: give it one, then keep it to ourselves for this run.
+    cn.close();
+    encryptPlainFile(path, QString::fromLatin1(kDatabasePassword));
+    cn.open(path, QString::fromLatin1(kDatabasePassword), Connection::ShareMode::Exclusive);
+  }
+  // A file that cannot be written keeps its old indexes; the start-up says it cannot be changed.
+  if (cn.writeProblem().isEmpty()) Schema::upgrade(cn);
+  return keyed;
 }

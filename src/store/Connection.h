@@ -48,6 +48,12 @@ class Connection {
 
   sqlite3* handle() const { return db_; }
   [[noreturn]] void fail(int rc) const;
+  // The failure for an engine result code, in words the user can act on: a write refused because
+  // the file or its folder is read-only says so, naming it.
+  DbError error(int rc, const QString& engineMessage = QString()) const;
+  // Empty when changes can be saved; else why not ("The data folder ... cannot be written to:
+  // changes cannot be saved."). The engine writes a journal beside the file, so the folder counts.
+  QString writeProblem() const;
 
  private:
   friend class RecordSet;
@@ -69,8 +75,12 @@ inline constexpr const char* kDatabasePassword = "qzrpvn582";
 // keyed copy beside it which then replaces it. The original stays untouched on any failure.
 void encryptPlainFile(const QString& path, const QString& password);
 
+// Whether a file can be made in a folder (tried, not guessed from permission bits).
+bool folderWritable(const QString& folder);
+
 // Opens the program's database the way the start-up does: a file that has no password yet gets
 // it now and stays locked exclusively for this run; a file that has it opens with normal sharing.
+// A writable file made by an earlier version is brought up to date (Schema::upgrade).
 // Anything else (damaged file, some other password) fails with DbError and writes nothing.
 // Returns true when the password was set by this open.
 bool openProgramDatabase(Connection& cn, const QString& path);

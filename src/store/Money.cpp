@@ -1,10 +1,24 @@
 #include "store/Money.h"
 
+#include <QLocale>
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
-std::optional<Money> Money::parse(const QString& input) {
+namespace {
+
+// The old engine's "Overflow" error number.
+constexpr int kOverflow = 6;
+
+}  // namespace
+
+MoneyOutOfRange::MoneyOutOfRange(const QString& amount)
+    : DbError(kOverflow, QStringLiteral("The amount %1 is out of range.").arg(amount)) {}
+
+std::optional<Money> Money::parse(const QString& input, ParseError* error) {
+  auto refuse = [error](ParseError e) -> std::optional<Money> {
+    if (error) *error = e;
+    return std::nullopt;
+  };
   QString t;
   t.reserve(input.size());
   for (QChar c : input) {
@@ -22,42 +36,49 @@ std::optional<Money> Money::parse(const QString& input) {
     negative = true;
     ++i;
   }
-  qint64 units = 0;
-  int intDigits = 0;
-  for (; i < t.size() && t[i].isDigit(); ++i) {
-    if (units > (std::numeric_limits<qint64>::max() / kScale) / 10) return std::nullopt;
-    units = units * 10 + t[i].digitValue();
-    ++intDigits;
-  }
-  qint64 frac = 0;
-  int fracDigits = 0;
-  bool roundUp = false;
+  // The digits are checked first and summed after, so that a text that is no amount at all is
+  // never called out of range.
+  const int intStart = i;
+  while (i < t.size() && t[i].isDigit() && t[i].unicode() < 0x80) ++i;
+  const int intEnd = i;
+  int fracStart = i, fracEnd = i;
   if (i < t.size() && t[i] == u'.') {
-    ++i;
-    for (; i < t.size() && t[i].isDigit(); ++i) {
-      if (fracDigits < 4) {
-        frac = frac * 10 + t[i].digitValue();
-        ++fracDigits;
-      } else if (fracDigits == 4) {
-        roundUp = t[i].digitValue() >= 5;
-        ++fracDigits;
-      }
-    }
+    fracStart = fracEnd = ++i;
+    while (i < t.size() && t[i].isDigit() && t[i].unicode() < 0x80) ++i;
+    fracEnd = i;
   }
-  if (i != t.size() || (intDigits == 0 && fracDigits == 0)) return std::nullopt;
-  for (int k = std::min(fracDigits, 4); k < 4; ++k) frac *= 10;
-  qint64 scaled = units * kScale + frac + (roundUp ? 1 : 0);
+  if (i != t.size() || (intEnd == intStart && fracEnd == fracStart)) return refuse(ParseError::NotAnAmount);
+
+  qint64 scaled = 0;
+  for (int k = intStart; k < intEnd; ++k) {
+    if (__builtin_mul_overflow(scaled, qint64(10), &scaled) ||
+        __builtin_add_overflow(scaled, qint64(t[k].digitValue()), &scaled))
+      return refuse(ParseError::OutOfRange);
+  }
+  if (__builtin_mul_overflow(scaled, kScale, &scaled)) return refuse(ParseError::OutOfRange);
+  qint64 frac = 0;
+  for (int k = 0; k < 4; ++k) {
+    const int pos = fracStart + k;
+    frac = frac * 10 + (pos < fracEnd ? t[pos].digitValue() : 0);
+  }
+  if (fracEnd - fracStart > 4 && t[fracStart + 4].digitValue() >= 5) ++frac;
+  if (__builtin_add_overflow(scaled, frac, &scaled)) return refuse(ParseError::OutOfRange);
   return fromScaled(negative ? -scaled : scaled);
+}
+
+QString Money::parseMessage(const QString& text, ParseError error) {
+  if (error == ParseError::OutOfRange) return MoneyOutOfRange(text.trimmed()).description();
+  return QStringLiteral("%1 is not an amount.").arg(text.trimmed());
 }
 
 QString Money::toString(int decimals) const {
   decimals = std::clamp(decimals, 0, 4);
-  qint64 div = 1;
+  quint64 div = 1;
   for (int k = decimals; k < 4; ++k) div *= 10;
-  qint64 a = scaled_ < 0 ? -scaled_ : scaled_;
-  // Round half away from zero to the wanted decimals.
-  qint64 r = (a + div / 2) / div;
-  qint64 pow = 1;
+  const quint64 a = scaled_ < 0 ? quint64(-scaled_) : quint64(scaled_);
+  // Round half away from zero to the wanted decimals; unsigned, so the largest amount cannot wrap.
+  const quint64 r = a / div + (div > 1 && a % div >= div / 2 ? 1 : 0);
+  quint64 pow = 1;
   for (int k = 0; k < decimals; ++k) pow *= 10;
   QString s = QString::number(r / pow);
   if (decimals > 0) s += u'.' + QString::number(r % pow).rightJustified(decimals, u'0');
@@ -84,4 +105,26 @@ QString Money::toDisplayString() const {
   return neg ? u'-' + s : s;
 }
 
-Money Money::fromDouble(double v) { return fromScaled(qint64(std::llround(v * double(kScale)))); }
+Money Money::fromDouble(double v) {
+  const double scaled = std::round(v * double(kScale));
+  // 2^63 is exactly representable; every double below it converts without overflow.
+  if (!std::isfinite(scaled) || scaled >= 9223372036854775808.0 || scaled <= -9223372036854775808.0)
+    throw MoneyOutOfRange(QString::number(v, 'g', QLocale::FloatingPointShortest));
+  return fromScaled(qint64(scaled));
+}
+
+Money& Money::operator+=(Money o) {
+  qint64 r = 0;
+  if (__builtin_add_overflow(scaled_, o.scaled_, &r) || r < -kMaxScaled)
+    throw MoneyOutOfRange(toPlainString() + QStringLiteral(" + ") + o.toPlainString());
+  scaled_ = r;
+  return *this;
+}
+
+Money& Money::operator-=(Money o) {
+  qint64 r = 0;
+  if (__builtin_sub_overflow(scaled_, o.scaled_, &r) || r < -kMaxScaled)
+    throw MoneyOutOfRange(toPlainString() + QStringLiteral(" - ") + o.toPlainString());
+  scaled_ = r;
+  return *this;
+}

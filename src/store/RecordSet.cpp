@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "store/DateValue.h"
+#include "store/Schema.h"
 #include "store/sqlite.h"
 
 namespace {
@@ -88,7 +89,7 @@ void RecordSet::setColumns(sqlite3_stmt* st) {
     index_.insert(name.toLower(), i);  // first of equal names wins
     QString decl = QString::fromUtf8(sqlite3_column_decltype(st, i)).toUpper();
     ColKind kind = ColKind::Other;
-    if (decl == QLatin1String("MONEY"))
+    if (Schema::isMoneyType(sqlite3_column_decltype(st, i)))
       kind = ColKind::Money;
     else if (decl == QLatin1String("DATE") || decl == QLatin1String("DATETIME"))
       kind = ColKind::Date;
@@ -104,19 +105,16 @@ void RecordSet::setColumns(sqlite3_stmt* st) {
 Value RecordSet::decode(sqlite3_stmt* st, int i) const { return decodeAs(st, i, kinds_[i]); }
 
 Value RecordSet::decodeAs(sqlite3_stmt* st, int i, ColKind kind) const {
+  // A money column's value that is not an amount is kept as stored: field() refuses it.
+  if (kind == ColKind::Money)
+    if (std::optional<Value> m = Schema::readMoney(st, i)) return *m;
   switch (sqlite3_column_type(st, i)) {
     case SQLITE_NULL:
       return {};
-    case SQLITE_INTEGER: {
-      qint64 v = sqlite3_column_int64(st, i);
-      if (kind == ColKind::Money) return Money::fromScaled(v);
-      return v;
-    }
-    case SQLITE_FLOAT: {
-      double d = sqlite3_column_double(st, i);
-      if (kind == ColKind::Money) return Money::fromDouble(d);
-      return d;
-    }
+    case SQLITE_INTEGER:
+      return qint64(sqlite3_column_int64(st, i));
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(st, i);
     default: {
       QString s = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
                                     sqlite3_column_bytes(st, i));
@@ -124,8 +122,6 @@ Value RecordSet::decodeAs(sqlite3_stmt* st, int i, ColKind kind) const {
         bool hasTime = false;
         QDateTime dt = DateValue::fromIso(s, &hasTime);
         if (dt.isValid()) return Value(dt, hasTime);
-      } else if (kind == ColKind::Money) {
-        return Money::parse(s).value_or(Money());
       }
       return s;
     }
@@ -172,7 +168,7 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
     open_ = true;
     int rc = sqlite3_step(stmt_);
     if (stepFails(rc)) {
-      DbError e(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+      DbError e = cn_->error(rc);
       close();
       throw e;
     }
@@ -200,7 +196,7 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
     int rc;
     while ((rc = sqlite3_step(keys.st)) == SQLITE_ROW) keys_.push_back(sqlite3_column_int64(keys.st, 0));
     if (stepFails(rc)) {
-      DbError e(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+      DbError e = cn_->error(rc);
       close();
       throw e;
     }
@@ -216,7 +212,7 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
       readRow(all.st, rows_.back());
     }
     if (stepFails(rc)) {
-      DbError e(rc, QString::fromUtf8(sqlite3_errmsg(db)));
+      DbError e = cn_->error(rc);
       close();
       throw e;
     }
@@ -355,6 +351,13 @@ bool RecordSet::hasField(const QString& name) const { return index_.contains(nam
 Value RecordSet::field(const QString& name) const { return field(indexOf(name)); }
 
 Value RecordSet::field(int i) const {
+  Value v = rawField(i);
+  if (kinds_[i] == ColKind::Money && !v.isNull() && v.type() != Value::Type::Money)
+    throw Schema::badMoney(names_[i], v);
+  return v;
+}
+
+Value RecordSet::rawField(int i) const {
   requireOpen();
   if (i < 0 || i >= int(names_.size())) throw DbError(3265, QStringLiteral("Item cannot be found."));
   if (editMode_ != EditMode::None) return pending_[i];
@@ -383,9 +386,12 @@ void RecordSet::addNew() {
 
 std::optional<Value> RecordSet::convertText(const QString& text, ColKind kind) const {
   switch (kind) {
-    case ColKind::Money:
-      if (auto m = Money::parse(text)) return Value(*m);
+    case ColKind::Money: {
+      Money::ParseError error{};
+      if (auto m = Money::parse(text, &error)) return Value(*m);
+      if (error == Money::ParseError::OutOfRange) throw MoneyOutOfRange(text.trimmed());
       return std::nullopt;
+    }
     case ColKind::Date: {
       bool hasTime = false;
       QDateTime dt = DateValue::fromIso(text, &hasTime);
@@ -422,7 +428,8 @@ void RecordSet::assign(const QString& name, const Value& given) {
   }
   if (editMode_ == EditMode::None) {
     std::vector<Value> row;
-    for (int k = 0; k < int(names_.size()); ++k) row.push_back(field(k));
+    // Fields are copied as stored: a value another field cannot read stays as it was.
+    for (int k = 0; k < int(names_.size()); ++k) row.push_back(rawField(k));
     pending_ = std::move(row);
     touched_.assign(names_.size(), false);
     editMode_ = EditMode::Edit;
@@ -447,7 +454,12 @@ void RecordSet::bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) co
     sqlite3_bind_text(st, pos, b.constData(), int(b.size()), SQLITE_TRANSIENT);
   };
   if (kinds_[col] == ColKind::Money) {
-    sqlite3_bind_int64(st, pos, v.toMoney().scaled());
+    if (v.type() == Value::Type::Money || v.type() == Value::Type::Integer || v.type() == Value::Type::Real ||
+        v.type() == Value::Type::Text)
+      Schema::bindMoney(st, pos, v.toMoney());
+    else
+      throw DbError(3421,
+                    QStringLiteral("Application uses a value of the wrong type for the current operation."));
     return;
   }
   if (kinds_[col] == ColKind::Date) {

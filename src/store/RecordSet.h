@@ -41,7 +41,8 @@ class RecordSet {
   void movePrevious();
   int recordCount() const;  // static sets only; -1 for forward-only
 
-  // Field of the current row by case-insensitive column name. An unknown name throws DbError.
+  // Field of the current row by case-insensitive column name. An unknown name throws DbError, and
+  // so does a money column whose stored value is not an amount (see Schema.h).
   Value field(const QString& name) const;
   bool hasField(const QString& name) const;
   QStringList fieldNames() const { return names_; }
@@ -63,6 +64,7 @@ class RecordSet {
   enum class ColKind { Other, Money, Date, Number };
 
   int indexOf(const QString& name) const;
+  Value rawField(int index) const;
   void loadCurrent() const;
   void readRow(sqlite3_stmt* st, std::vector<Value>& row) const;
   void setColumns(sqlite3_stmt* st);

@@ -2,6 +2,7 @@
 
 #include "store/Connection.h"
 #include "store/RecordSet.h"
+#include "store/sqlite.h"
 
 namespace Schema {
 
@@ -77,26 +78,137 @@ create index if not exists cemetery_name on cemetery (name);
 create index if not exists lots_desc on lots (lotdesc, lotsize);
 )sql";
 
+// Money columns take whole ten-thousandths only (see Schema.h). Checked after the column's numeric
+// affinity has turned numeric text into numbers.
+const char* kMoneyTriggers = R"sql(
+create trigger if not exists zel_money_insert after insert on zel
+when typeof(new.purchprice) not in ('integer','null') or typeof(new.burialfee) not in ('integer','null')
+  or typeof(new.amtpaid) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+create trigger if not exists zel_money_update after update of purchprice, burialfee, amtpaid on zel
+when typeof(new.purchprice) not in ('integer','null') or typeof(new.burialfee) not in ('integer','null')
+  or typeof(new.amtpaid) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+create trigger if not exists lots_money_insert after insert on lots
+when typeof(new.lotprice) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+create trigger if not exists lots_money_update after update of lotprice on lots
+when typeof(new.lotprice) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+)sql";
+
+int userVersion(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("PRAGMA user_version"));
+  return rs.eof() ? 0 : int(rs.field(0).toInt());
+}
+
 }  // namespace
 
-void create(Connection& cn) { cn.execute(QString::fromLatin1(kCreate)); }
+void create(Connection& cn) {
+  cn.execute(QString::fromLatin1(kCreate));
+  upgrade(cn);
+}
+
+void upgrade(Connection& cn) {
+  if (userVersion(cn) >= kVersion || !isComplete(cn)) return;
+  cn.beginTransaction();
+  try {
+    // Indexes built when only A to Z were folded are out of order for other letters.
+    cn.execute(QStringLiteral("REINDEX nocase"));
+    cn.execute(QString::fromLatin1(kMoneyTriggers));
+    cn.execute(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
+    cn.commit();
+  } catch (...) {
+    cn.rollback();
+    throw;
+  }
+}
 
 bool isComplete(Connection& cn) {
   RecordSet rs(&cn);
-  rs.open(QStringLiteral("select count(*) as cnt from sqlite_master where type='table' and name in ('zel','cemetery','lots')"));
+  rs.open(QStringLiteral(
+      "select count(*) as cnt from sqlite_master where type='table' and name in ('zel','cemetery','lots')"));
   return rs.field(QStringLiteral("cnt")).toInt() == 3;
 }
 
 const QStringList& zelColumns() {
-  static const QStringList cols = {
-      "recid",         "cemeteryid",    "csection",   "lot",          "grave",           "lotid",
-      "vault",         "ownerlastname", "ownerfirstname", "owneraddress1", "owneraddress2", "ownercity",
-      "ownerstate",    "ownerzip",      "ownerphone", "interlastname", "interfirstname", "sex",
-      "age",           "internum",      "interdate",  "birthdate",    "deathdate",       "deedbook",
-      "deedpage",      "certnum",       "purchdate",  "purchprice",   "burialfee",       "amtpaid",
-      "birthplace",    "latereside",    "socialstate", "nearestrelative", "undertaker",  "deathcause",
-      "remarks",       "status"};
+  static const QStringList cols = {"recid",
+                                   "cemeteryid",
+                                   "csection",
+                                   "lot",
+                                   "grave",
+                                   "lotid",
+                                   "vault",
+                                   "ownerlastname",
+                                   "ownerfirstname",
+                                   "owneraddress1",
+                                   "owneraddress2",
+                                   "ownercity",
+                                   "ownerstate",
+                                   "ownerzip",
+                                   "ownerphone",
+                                   "interlastname",
+                                   "interfirstname",
+                                   "sex",
+                                   "age",
+                                   "internum",
+                                   "interdate",
+                                   "birthdate",
+                                   "deathdate",
+                                   "deedbook",
+                                   "deedpage",
+                                   "certnum",
+                                   "purchdate",
+                                   "purchprice",
+                                   "burialfee",
+                                   "amtpaid",
+                                   "birthplace",
+                                   "latereside",
+                                   "socialstate",
+                                   "nearestrelative",
+                                   "undertaker",
+                                   "deathcause",
+                                   "remarks",
+                                   "status"};
   return cols;
+}
+
+bool isMoneyType(const char* declType) { return declType && qstricmp(declType, kMoneyType) == 0; }
+
+QString moneyLiteral(const Money& m) { return QString::number(toStored(m)); }
+
+std::optional<Value> fromStored(const Value& stored) {
+  if (stored.isNull()) return Value();
+  if (stored.type() != Value::Type::Integer) return std::nullopt;
+  const qint64 v = stored.toInt();
+  if (v < -Money::kMaxScaled) return std::nullopt;
+  return Value(Money::fromScaled(v));
+}
+
+std::optional<Value> readMoney(sqlite3_stmt* st, int col) {
+  switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL:
+      return Value();
+    case SQLITE_INTEGER:
+      return fromStored(Value(qint64(sqlite3_column_int64(st, col))));
+    default:
+      return std::nullopt;
+  }
+}
+
+void bindMoney(sqlite3_stmt* st, int pos, const Money& m) { sqlite3_bind_int64(st, pos, toStored(m)); }
+
+DbError badMoney(const QString& column, const Value& stored) {
+  return DbError(
+      6, QStringLiteral("The amount stored in %1 is out of range: %2").arg(column, stored.toString()));
+}
+
+Money moneyOf(const Value& stored, const QString& column) {
+  if (stored.type() == Value::Type::Money) return stored.toMoney();
+  const std::optional<Value> v = fromStored(stored);
+  if (!v) throw badMoney(column.isEmpty() ? QStringLiteral("an amount") : column, stored);
+  return v->toMoney();
 }
 
 QString stateDisplay(const QString& letter) {

@@ -1,5 +1,6 @@
 #include "store/Value.h"
 
+#include <QLocale>
 #include <QRegularExpression>
 #include <cmath>
 
@@ -28,14 +29,26 @@ QString Value::toString() const {
   return {};
 }
 
+namespace {
+
+qint64 truncated(double d) {
+  // 2^63 is exactly representable; every double strictly inside +-2^63 converts without overflow.
+  if (!std::isfinite(d) || d >= 9223372036854775808.0 || d <= -9223372036854775808.0)
+    throw DbError(6, QStringLiteral("The number %1 is out of range.")
+                         .arg(QString::number(d, 'g', QLocale::FloatingPointShortest)));
+  return qint64(d);
+}
+
+}  // namespace
+
 qint64 Value::toInt() const {
   switch (type()) {
     case Type::Integer:
       return std::get<qint64>(data_);
     case Type::Real:
-      return qint64(std::get<double>(data_));
+      return truncated(std::get<double>(data_));
     case Type::Text:
-      return qint64(leadingNumber(std::get<QString>(data_)));
+      return truncated(leadingNumber(std::get<QString>(data_)));
     case Type::Money:
       return std::get<::Money>(data_).scaled() / ::Money::kScale;
     default:
@@ -64,8 +77,13 @@ double Value::toDouble() const {
       return ::Money::fromUnits(std::get<qint64>(data_));
     case Type::Real:
       return ::Money::fromDouble(std::get<double>(data_));
-    case Type::Text:
-      return ::Money::parse(std::get<QString>(data_)).value_or(::Money());
+    case Type::Text: {
+      const QString& t = std::get<QString>(data_);
+      ::Money::ParseError error{};
+      if (auto m = ::Money::parse(t, &error)) return *m;
+      if (error == ::Money::ParseError::OutOfRange) throw MoneyOutOfRange(t.trimmed());
+      return {};
+    }
     case Type::Money:
       return std::get<::Money>(data_);
     default:
@@ -79,7 +97,8 @@ QDateTime Value::toDateTime() const { return isDate() ? std::get<DateTime>(data_
 bool operator==(const Value& a, const Value& b) { return a.data_ == b.data_; }
 
 double leadingNumber(const QString& text) {
-  static const QRegularExpression re(QStringLiteral("^\\s*([-+]?\\s*(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][-+]?\\d+)?)"));
+  static const QRegularExpression re(
+      QStringLiteral("^\\s*([-+]?\\s*(?:\\d+\\.?\\d*|\\.\\d+)(?:[eE][-+]?\\d+)?)"));
   auto m = re.match(text);
   if (!m.hasMatch()) return 0;
   QString n = m.captured(1);

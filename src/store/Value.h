@@ -29,10 +29,14 @@ class Value {
 
   // Null gives "", numbers their plain text ("12", "2.5"), money two decimals, dates ISO text.
   QString toString() const;
-  qint64 toInt() const;      // numbers truncated; text read as far as it is a number; else 0
+  // Numbers truncated; text read as far as it is a number; else 0. A number beyond the 64-bit
+  // range throws DbError ("out of range") instead of wrapping.
+  qint64 toInt() const;
   double toDouble() const;
-  ::Money toMoney() const;   // numbers and numeric text converted exactly; else 0
-  QDate toDate() const;      // invalid unless a date
+  // Numbers (whole units) and numeric text converted exactly; else 0. An amount beyond Money's
+  // range throws MoneyOutOfRange.
+  ::Money toMoney() const;
+  QDate toDate() const;  // invalid unless a date
   QDateTime toDateTime() const;
 
   friend bool operator==(const Value& a, const Value& b);

@@ -10,7 +10,9 @@
 #include "app/frm_Main.h"
 #include "program/Zel1.h"
 #include "store/Schema.h"
+#include "support/OrdinaryUser.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -22,11 +24,6 @@ const QString kSmallScreen = QStringLiteral(
 const QString kNoDataFiles = QStringLiteral(
     "The data files cannot be found. "
     "You can at this time recover your data files from a previous backup if you like.");
-
-QByteArray readAll(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Start-up against an empty temporary data folder, on a large screen with small fonts.
 class StartupTest : public ::testing::Test {
@@ -76,7 +73,7 @@ TEST_F(StartupTest, MissingDatabaseIsSeededFromTheDemoAndOpened) {
   makePlainDatabase(QStringLiteral("zeldemo.mdb"), QStringLiteral("Demo Hill"));
   const QString seed = folder->file(QStringLiteral("zeldemo.mdb"));
   QFile::setPermissions(seed, QFile::ReadOwner);  // an installed seed may be read-only
-  const QByteArray seedBytes = readAll(seed);
+  const QByteArray seedBytes = fileBytes(seed);
 
   ScriptedMessages msgs;
   Startup startup(options(folderWithoutSlash()));
@@ -86,7 +83,7 @@ TEST_F(StartupTest, MissingDatabaseIsSeededFromTheDemoAndOpened) {
   EXPECT_TRUE(ZEL1.cnData.isOpen());
   EXPECT_EQ(ZEL1.cnData.path(), folder->file(QStringLiteral("zel.mdb")));
   EXPECT_EQ(scalar(QStringLiteral("select name from cemetery")), QStringLiteral("Demo Hill"));
-  EXPECT_EQ(readAll(seed), seedBytes) << "the seed stays as it was";
+  EXPECT_EQ(fileBytes(seed), seedBytes) << "the seed stays as it was";
   EXPECT_TRUE(QFile::permissions(ZEL1.cnData.path()) & QFile::WriteOwner);
   EXPECT_EQ(frame->windowTitle(), QStringLiteral("Zelmora v.6.8.1"));
   EXPECT_EQ(ZEL1.MapZoom, 500);
@@ -190,18 +187,51 @@ TEST_F(StartupTest, DatabaseWithAnotherPasswordIsRefusedAndLeftUntouched) {
     Schema::create(cn);
     cn.execute(QStringLiteral("insert into cemetery (name) values ('Elsewhere')"));
   }
-  const QByteArray before = readAll(db);
+  const QByteArray before = fileBytes(db);
   const QStringList filesBefore = QDir(folder->path()).entryList(QDir::Files);
 
   ScriptedMessages msgs;
   msgs.expectInfo(QStringLiteral("26\n\nfile is encrypted or is not a database\n\n4.4"));
   EXPECT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Failed);
   EXPECT_TRUE(ZEL1.StartupFailed);
-  EXPECT_EQ(readAll(db), before);
+  EXPECT_EQ(fileBytes(db), before);
   EXPECT_EQ(QDir(folder->path()).entryList(QDir::Files), filesBefore);
 
   frame->FormActivate();
   EXPECT_EQ(endCodes, std::vector<int>{1});
+}
+
+TEST_F(StartupTest, ReadOnlyDataGivesOneWarningAndTheProgramRuns) {
+  const QString db = folder->file(QStringLiteral("zel.mdb"));
+  {
+    Connection cn;
+    cn.create(db, QString::fromLatin1(kDatabasePassword));
+    Schema::create(cn);
+    cn.execute(QStringLiteral("insert into cemetery (name) values ('North')"));
+  }
+  const struct {
+    mode_t folderMode, fileMode;
+    QString warning;
+  } cases[] = {
+      {0555, 0666,
+       QStringLiteral("The data folder %1 cannot be written to: changes cannot be saved.")
+           .arg(folderWithoutSlash())},
+      {0777, 0444, QStringLiteral("The database file %1 is read-only: changes cannot be saved.").arg(db)},
+  };
+  for (const auto& c : cases) {
+    chmodTo(db, c.fileMode);
+    chmodTo(folder->path(), c.folderMode);
+    {
+      OrdinaryUser user;
+      ScriptedMessages msgs;
+      msgs.expectInfo(c.warning);
+      EXPECT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Running);
+      EXPECT_EQ(scalar(QStringLiteral("select name from cemetery")), QStringLiteral("North"));
+      ZEL1.cnData.close();
+    }
+    chmodTo(folder->path(), 0700);
+  }
+  chmodTo(db, 0600);
 }
 
 TEST_F(StartupTest, PlacementIsRestoredFromTheSettings) {

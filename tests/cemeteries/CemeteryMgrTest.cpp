@@ -2,11 +2,11 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include "WindowDriver.h"
 #include "cemeteries/frmCemeteryMgr.h"
 #include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 

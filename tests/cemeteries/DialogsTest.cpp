@@ -1,12 +1,12 @@
 #include <QLineEdit>
 
-#include "WindowDriver.h"
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmAddress.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 

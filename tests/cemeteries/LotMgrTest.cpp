@@ -3,12 +3,13 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "WindowDriver.h"
 #include "cemeteries/frmLotMgr.h"
 #include "controls/MoneyEdit.h"
 #include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
@@ -78,7 +79,8 @@ TEST_F(LotMgrTest, CreateOpenChangeAndDeleteLotTypes) {
 }
 
 TEST_F(LotMgrTest, EmptyDescriptionAndUnsavedEdits) {
-  exec("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', 5000000)");
+  exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', %1)")
+           .arg(sqlMoney("500")));
   ScriptedMessages msgs;
   frmLotMgr w;
   w.show();

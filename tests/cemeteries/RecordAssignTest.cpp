@@ -1,13 +1,14 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "WindowDriver.h"
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmCemeteryMgr.h"
 #include "cemeteries/frmLotMgr.h"
 #include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ TEST_F(RecordAssignTest, CemeteryModifyRebuildsBothListsWithNothingSelected) {
 }
 
 TEST_F(RecordAssignTest, LotListsAndThePriceOfAChosenLotType) {
-  exec("insert into lots (lotdesc, lotsize, lotprice) values ('Double  ', ' 8x10 ', 12345)");  // 1.2345
+  exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Double  ', ' 8x10 ', %1)")
+           .arg(sqlMoney("1.2345")));
   exec("insert into lots (lotdesc, lotsize, lotprice) values ('Baby', null, null)");
   QComboBox txtLotInfo;
   cemeteries::fillLotTypeList(&txtLotInfo);

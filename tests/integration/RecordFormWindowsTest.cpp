@@ -28,9 +28,12 @@
 #include "maps/frmViewMap.h"
 #include "program/Zel1.h"
 #include "records/frmDataEntry.h"
+#include "search/frmFind.h"
 #include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
@@ -56,17 +59,16 @@ void choose(QComboBox* box, const QString& text) {
 
 // Right button on a manager's list entry: the manager's delete command.
 void rightPressRow(QListWidget* list, int row) {
-  const QPoint p = list->visualItemRect(list->item(row)).center();
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
-  QTest::mousePress(list->viewport(), Qt::RightButton, {}, p);
-  QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, p);
+  clickRow(list, row);
+  rightPress(list, row);
 }
 
 class RecordFormWindows : public DataTest {
  protected:
   void SetUp() override {
     DataTest::SetUp();
-    exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Plain', '4x8', 100)"));
+    exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Plain', '4x8', %1)")
+             .arg(sqlMoney("100")));
     msgs = std::make_unique<ScriptedMessages>();
     frame = std::make_unique<frm_Main>();
     frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
@@ -154,7 +156,7 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
   EXPECT_EQ(stored(QStringLiteral("purchprice")), QStringLiteral("1250.75"));
 
   // A later price of the lot type does not replace the stored one when the record is shown.
-  exec(QStringLiteral("update lots set lotprice=300 where lotdesc='Single'"));
+  exec(QStringLiteral("update lots set lotprice=%1 where lotdesc='Single'").arg(sqlMoney("300")));
   form->mnuGetFirst->trigger();
   EXPECT_EQ(form->txtLotInfo->currentText(), QStringLiteral("Single, 4x8"));
   EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1250.75"));
@@ -313,6 +315,28 @@ TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {
   settle();
   EXPECT_EQ(frame->mdiArea->findChild<frmDataEntry*>(), nullptr);
   EXPECT_FALSE(frame->Toolbar1->isHidden());
+}
+
+TEST_F(RecordFormWindows, FindMatchesNamesWhateverTheCaseOfAnyLetter) {
+  exec(QStringLiteral("insert into zel (csection, interlastname) values ('A', 'Éloïse')"));
+  exec(QStringLiteral("insert into zel (csection, interlastname) values ('B', 'Eloise')"));
+  openForm();
+  for (const QString& typed : {QStringLiteral("éloïse"), QStringLiteral("ÉLOÏSE")}) {
+    msgs->expectModal(QStringLiteral("frmFind"), [&](QDialog& d) {
+      auto& f = static_cast<frmFind&>(d);
+      f.Tab1->setCurrentIndex(1);
+      f.txtInterredLastName->setFocus();
+      for (QChar c : typed)  // typed as a keyboard sends letters that have no key of their own
+        QTest::sendKeyEvent(QTest::Click, f.txtInterredLastName, Qt::Key_unknown, QString(c), Qt::NoModifier);
+      EXPECT_EQ(f.txtInterredLastName->text(), typed);
+      f.Command1->click();
+      return int(QDialog::Accepted);
+    });
+    form->mnuOpen->trigger();
+    settle();
+    EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Éloïse")) << typed.toStdString();
+    EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
+  }
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -15,7 +17,9 @@
 #include "maps/MapColors.h"
 #include "maps/frmMapEdit.h"
 #include "program/Zel1.h"
+#include "support/OrdinaryUser.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -58,12 +62,7 @@ TEST_F(MapEditTest, NewMapIsUnusedSpaceAtFullZoom) {
   EXPECT_FALSE(QFile::exists(mapFile())) << "nothing is written before Close";
 
   trigger(w, "mnu10");
-  EXPECT_EQ(w.Spread1->colWidth(1), 50);
   EXPECT_EQ(w.Spread1->rowHeight(1), 25);
-  EXPECT_EQ(w.Spread1->grid()->font(9, 9).pointSizeF(), 3);
-  trigger(w, "mnu200");
-  EXPECT_EQ(w.Spread1->colWidth(1), 1000);
-  EXPECT_EQ(w.Spread1->grid()->font(9, 9).pointSizeF(), 10);
 
   msgs.expectHelp(9);
   trigger(w, "mnuHelp");
@@ -232,38 +231,6 @@ TEST_F(MapEditTest, NumberOfColumnsAndRowsGrowAndShrinkTheSheet) {
   EXPECT_EQ(g.backColor(2, 500), QColor(Qt::white));
 }
 
-TEST_F(MapEditTest, CloseSavesTheMapAndItComesBackEqual) {
-  QMdiArea area;
-  auto* w = new frmMapEdit;
-  QMdiSubWindow* sub = area.addSubWindow(w);
-  sub->setAttribute(Qt::WA_DeleteOnClose, false);
-  sub->show();
-  QSignalSpy toolbar(w, &frmMapEdit::toolbarWanted);
-  w->Check1->setChecked(true);
-  fill(*w, QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("1"));
-  w->Spread1->selectBlock(1, 1, 3, 4);
-  w->Command1->click();
-  w->Option2->setChecked(true);
-  w->Spread1->selectBlock(4, 1, 4, 10);
-  w->Command1->click();
-  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("40"));
-  trigger(*w, "mnuMaxRows");
-  trigger(*w, "mnuClose");
-  EXPECT_EQ(toolbar.count(), 1);
-  EXPECT_FALSE(sub->isVisible());
-  ASSERT_TRUE(QFile::exists(mapFile()));
-
-  frmMapEdit again;
-  EXPECT_EQ(again.Spread1->text(0, 0), "6.0");
-  EXPECT_EQ(again.Spread1->maxRows(), 40);
-  for (int r = 0; r <= 41; ++r)
-    for (int c = 0; c <= 501; ++c) {
-      ASSERT_EQ(again.Spread1->text(r, c), w->Spread1->text(r, c)) << r << "," << c;
-      ASSERT_EQ(again.Spread1->backColor(r, c), w->Spread1->backColor(r, c)) << r << "," << c;
-    }
-  EXPECT_EQ(again.Spread1->text(3, 4), "A,1,12");
-}
-
 TEST_F(MapEditTest, MapWithoutMarkerIsCleanedOnceWhenOpened) {
   {
     GridControl old;
@@ -285,23 +252,112 @@ TEST_F(MapEditTest, MapWithoutMarkerIsCleanedOnceWhenOpened) {
   EXPECT_EQ(w.Spread1->backColor(30, 20), QColor(Qt::white));
 }
 
-TEST_F(MapEditTest, DamagedMapFileIsReportedAndLeftUnchanged) {
-  const QByteArray junk("not a map at all");
+TEST_F(MapEditTest, AnUnreadableMapIsNeverWrittenOver) {
   {
-    QFile f(mapFile());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(junk);
+    GridControl g;
+    g.setText(1, 1, QStringLiteral("A,1,1"));
+    ASSERT_TRUE(g.saveToFile(mapFile(), false));
   }
-  msgs.expectInfo(QStringLiteral("*"));
-  frmMapEdit w;
-  ASSERT_FALSE(msgs.log().empty());
-  EXPECT_TRUE(msgs.log().back().text.contains(mapFile())) << msgs.log().back().text.toStdString();
-  EXPECT_EQ(w.Spread1->maxRows(), 500);
-  EXPECT_EQ(w.Spread1->backColor(250, 250), kGreen);
-  w.close();
-  QFile f(mapFile());
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_EQ(f.readAll(), junk) << "closing the window without Close writes nothing";
+  QByteArray bytes = fileBytes(mapFile());
+  bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x01);
+  writeFile(mapFile(), bytes);
+  const QString folder = ZEL1.DataPath;
+  const QString question =
+      QStringLiteral(
+          "The map file %1zelmap3.dat cannot be read: it is damaged or is not a map file of "
+          "this program.\n\nStart a new map? The unreadable file is kept as %1%2.")
+          .arg(folder);
+
+  // Declined: the editor does not open and the file stays as it is.
+  msgs.expectQuestion(question.arg(QStringLiteral("zelmap3.unreadable.dat")), MessageService::Answer::No,
+                      true);
+  EXPECT_EQ(frmMapEdit::open(), nullptr);
+  EXPECT_EQ(fileBytes(mapFile()), bytes);
+
+  // The folder cannot take the kept file: the editor does not open either.
+  chmodTo(folder, 0555);
+  {
+    OrdinaryUser user;
+    msgs.expectQuestion(question.arg(QStringLiteral("zelmap3.unreadable.dat")), MessageService::Answer::Yes);
+    msgs.expectInfo(
+        QStringLiteral("The map file %1zelmap3.dat could not be kept as %1zelmap3.unreadable.dat: "
+                       "Cannot open destination file: Permission denied. The map editor is not opened.")
+            .arg(folder));
+    EXPECT_EQ(frmMapEdit::open(), nullptr);
+  }
+  chmodTo(folder, 0755);
+  EXPECT_EQ(fileBytes(mapFile()), bytes);
+
+  // Accepted: the bytes go beside under a name that says what they are; a new map is drawn and
+  // saved on closing. A second unreadable file does not replace the first one kept.
+  for (const char* kept : {"zelmap3.unreadable.dat", "zelmap3.unreadable-2.dat"}) {
+    msgs.expectQuestion(question.arg(QLatin1String(kept)), MessageService::Answer::Yes);
+    std::unique_ptr<frmMapEdit> w(frmMapEdit::open());
+    ASSERT_NE(w, nullptr);
+    EXPECT_EQ(w->Spread1->text(1, 1), "");
+    EXPECT_EQ(w->Spread1->backColor(250, 250), kGreen);
+    EXPECT_FALSE(QFile::exists(mapFile()));
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(fileBytes(folder + QLatin1String(kept)), bytes);
+    GridControl back;
+    EXPECT_TRUE(back.loadFromFile(mapFile()));
+    writeFile(mapFile(), bytes);
+  }
+}
+
+TEST_F(MapEditTest, EveryWayOfClosingSavesTheWholeMapAndAFailedSaveKeepsTheEditorOpen) {
+  QMdiArea area;
+  auto* w = new frmMapEdit;
+  QMdiSubWindow* sub = area.addSubWindow(w);
+  sub->setAttribute(Qt::WA_DeleteOnClose, false);
+  sub->show();
+  QSignalSpy toolbar(w, &frmMapEdit::toolbarWanted);
+  w->Check1->setChecked(true);
+  fill(*w, QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("1"));
+  w->Spread1->selectBlock(1, 1, 3, 4);
+  w->Command1->click();
+  w->Option2->setChecked(true);
+  w->Spread1->selectBlock(4, 1, 4, 10);
+  w->Command1->click();
+  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("40"));
+  trigger(*w, "mnuMaxRows");
+
+  // The folder cannot be written: the close box leaves the editor open and says why.
+  const QString folder = ZEL1.DataPath;
+  chmodTo(folder, 0555);
+  {
+    OrdinaryUser user;
+    msgs.expectInfo(
+        QStringLiteral("The map could not be saved to %1zelmap3.dat: the folder %2 cannot be written "
+                       "to.")
+            .arg(folder, QDir::toNativeSeparators(QFileInfo(folder).absolutePath())));
+    EXPECT_FALSE(sub->close());
+    EXPECT_FALSE(sub->isHidden());
+    EXPECT_EQ(toolbar.count(), 0);
+  }
+  chmodTo(folder, 0755);
+  EXPECT_FALSE(QFile::exists(mapFile()));
+
+  // Close saves the map, and it comes back cell for cell.
+  trigger(*w, "mnuClose");
+  EXPECT_EQ(toolbar.count(), 1);
+  EXPECT_TRUE(sub->isHidden());
+  frmMapEdit again;
+  EXPECT_EQ(again.Spread1->text(0, 0), "6.0");
+  EXPECT_EQ(again.Spread1->maxRows(), 40);
+  for (int r = 0; r <= 41; ++r)
+    for (int c = 0; c <= 501; ++c) {
+      ASSERT_EQ(again.Spread1->text(r, c), w->Spread1->text(r, c)) << r << "," << c;
+      ASSERT_EQ(again.Spread1->backColor(r, c), w->Spread1->backColor(r, c)) << r << "," << c;
+    }
+  EXPECT_EQ(again.Spread1->text(3, 4), "A,1,12");
+
+  // The window's own close box saves as Close does.
+  again.Spread1->setText(2, 2, QStringLiteral("B,2,2"));
+  EXPECT_TRUE(again.close());
+  GridControl back;
+  ASSERT_TRUE(back.loadFromFile(mapFile()));
+  EXPECT_EQ(back.text(2, 2), "B,2,2");
 }
 
 TEST_F(MapEditTest, UnreadableCaptionIsReportedAndTheMapStillEdited) {

@@ -17,6 +17,7 @@
 #include "records/frmDataEntry.h"
 #include "store/DateValue.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 // A fresh database with the record form open on it, shown offscreen and active.
@@ -40,7 +41,8 @@ class RecordForm : public DataTest {
   }
   static qint64 addLot(const QString& desc, const QString& size, const QString& price) {
     exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('%1', %2, %3)")
-             .arg(desc, size, price));
+             .arg(desc, size,
+                  price == QLatin1String("NULL") ? price : sqlMoney(price.toLatin1().constData())));
     return scalar(QStringLiteral("select max(lotid) from lots")).toLongLong();
   }
 

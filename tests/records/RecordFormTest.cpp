@@ -65,9 +65,10 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
            "insert into zel (cemeteryid, csection, lot, grave, lotid, status, internum, age, deedpage, "
            "interdate, birthdate, deathdate, purchdate, sex, purchprice, burialfee, amtpaid, "
            "interlastname, ownerzip) values (%1, ' A ', '7', '3', %2, 'b', 0, 0, 0, '1990-05-04', "
-           "'1920-01-02', NULL, NULL, 'F', 1234.5, NULL, 0, 'Smith  ', NULL)")
+           "'1920-01-02', NULL, NULL, 'F', %3, NULL, 0, 'Smith  ', NULL)")
            .arg(cem)
-           .arg(lot));
+           .arg(lot)
+           .arg(sqlMoney("1234.5")));
   exec(
       QStringLiteral("insert into zel (csection, cemeteryid, lotid, status, internum, age, deedpage, sex) "
                      "values ('Z', 999, 999, 'R', 12.0, 71, 33, 'x')"));

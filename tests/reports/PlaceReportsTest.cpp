@@ -13,6 +13,7 @@
 #include "reports/ReportFiles.h"
 #include "reports/Reports.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -257,11 +258,11 @@ TEST(AgedReceivables, BalancesGoIntoTheirAgeColumnsPerPurchaserWithExactTotals) 
   TestFolder folder;
   auto owes = [](const char* last, const char* first, const char* date, const char* price, const char* paid,
                  int cemetery = 1) {
-    auto cents = [](const char* m) { return QString::number(Money::parse(QLatin1String(m))->scaled()); };
     exec(QStringLiteral("insert into zel (cemeteryid, ownerlastname, ownerfirstname, purchdate, purchprice, "
                         "burialfee, amtpaid) values (%1, '%2', '%3', %4, %5, 0, %6)")
              .arg(cemetery)
-             .arg(QLatin1String(last), QLatin1String(first), QLatin1String(date), cents(price), cents(paid)));
+             .arg(QLatin1String(last), QLatin1String(first), QLatin1String(date), sqlMoney(price),
+                  sqlMoney(paid)));
   };
   // Today is 31 March 2024: 30 days back is current, 31 to 60 and 61 to 90 days have their own
   // columns, 91 is over 90; a date ahead counts as current, a missing or broken one as no date.

@@ -26,6 +26,7 @@
 #include "reports/frmReports.h"
 #include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -124,9 +125,9 @@ TEST_F(ReportWindow, ChoosingOffersTheReportsThenShowingOffersPrint) {
   msgs->expectHelp(11);
   w->findChild<QAction*>(QStringLiteral("helpKey"))->trigger();
 
-  exec(
-      QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', 5000000), "
-                     "('Double', '8x8', 7500)"));
+  exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', %1), "
+                      "('Double', '8x8', %2)")
+           .arg(sqlMoney("500"), sqlMoney("0.75")));
   w->mnuLotList->trigger();
   EXPECT_EQ(w->windowTitle(), "Lot Type List");
   EXPECT_EQ(visibleMenus(*w), (QStringList{"&Print", "Save &As...", "C&lose"}));
@@ -148,10 +149,10 @@ TEST_F(ReportWindow, ChoosingOffersTheReportsThenShowingOffersPrint) {
 
 TEST_F(ReportWindow, ChooserClosedWithoutChoiceLeavesTheWindowAsItWas) {
   addCemeteries();
-  exec(
-      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
-                     "interlastname, interfirstname, purchprice, burialfee, amtpaid) values "
-                     "(1, 'A', '1', '1', 'Ames', 'Al', 'Ames', 'Bea', 1000000, 0, 0)"));
+  exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
+                      "interlastname, interfirstname, purchprice, burialfee, amtpaid) values "
+                      "(1, 'A', '1', '1', 'Ames', 'Al', 'Ames', 'Bea', %1, 0, 0)")
+           .arg(sqlMoney("100")));
   msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QString()));
   w->mnuAging->trigger();
   EXPECT_EQ(w->windowTitle(), "Reports");
@@ -270,11 +271,11 @@ TEST_F(ReportWindow, FrameToolbarComesBackHoweverTheWindowCloses) {
 
 TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheChosenFilter) {
   addCemeteries();
-  exec(
-      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
-                     "interlastname, purchprice, burialfee, amtpaid) values "
-                     "(1, 'A', '1', '1', 'Ames, Jr.', 'Al', 'Ames \"Bo\"', 1000000, 0, 0), "
-                     "(1, 'A', '1', '2', 'Bell', 'Cy', NULL, 2500, 0, 0)"));
+  exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
+                      "interlastname, purchprice, burialfee, amtpaid) values "
+                      "(1, 'A', '1', '1', 'Ames, Jr.', 'Al', 'Ames \"Bo\"', %1, 0, 0), "
+                      "(1, 'A', '1', '2', 'Bell', 'Cy', NULL, %2, 0, 0)")
+           .arg(sqlMoney("100"), sqlMoney("0.25")));
   msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Oak Hill")));
   w->mnuAging->trigger();
   const QString csvFilter = QStringLiteral("CSV files (*.csv)"),

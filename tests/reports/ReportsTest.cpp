@@ -3,6 +3,7 @@
 
 #include "program/Zel1.h"
 #include "reports/Reports.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -10,8 +11,6 @@ namespace {
 using Report::Id;
 
 const Report::Format kFormat{QLocale::c(), QStringLiteral("mm-dd-yyyy")};
-
-QString money(const char* text) { return QString::number(Money::parse(QLatin1String(text))->scaled()); }
 
 // A grave record of cemetery 1 with the given columns; values are SQL literals.
 void grave(const QString& columns, const QString& values) {
@@ -24,7 +23,7 @@ void owes(const char* owner, const char* price, const char* fee, const char* pai
       QStringLiteral("csection, lot, grave, ownerlastname, ownerfirstname, purchprice, burialfee, amtpaid") +
           more,
       QStringLiteral("' A ', '12', '3 ', '%1', 'John', %2, %3, %4")
-              .arg(QLatin1String(owner), money(price), money(fee), money(paid)) +
+              .arg(QLatin1String(owner), sqlMoney(price), sqlMoney(fee), sqlMoney(paid)) +
           moreValues);
 }
 
@@ -59,7 +58,8 @@ TEST_F(Reports, ReceivablesListOwingRecordsByOwnerWithBalancesAndTotal) {
   owes("Adams", "100", "0", "125");                                                            // overpaid
   owes("Brown", "0.40", "0", "0", QStringLiteral(", purchdate"), QStringLiteral(", 'soon'"));  // not a date
   owes("Carter", "100", "50", "150");                                                          // paid up
-  grave(QStringLiteral("ownerlastname, purchprice, burialfee"), QStringLiteral("'Null', 1, 0"));  // paid Null
+  grave(QStringLiteral("ownerlastname, purchprice, burialfee"),
+        QStringLiteral("'Null', %1, 0").arg(sqlMoney("1")));  // paid Null
   owes("Other", "10", "0", "0");
   exec(QStringLiteral("update zel set cemeteryid=2 where ownerlastname='Other'"));
 
@@ -92,7 +92,7 @@ TEST_F(Reports, ReceivablesTotalIsExactOverManySmallBalances) {
   exec(QStringLiteral("insert into zel (cemeteryid, ownerlastname, purchprice, burialfee, amtpaid) "
                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 10000) "
                       "select 1, 'Owner' || i, %1, 0, 0 from n")
-           .arg(money("0.10")));
+           .arg(sqlMoney("0.10")));
   const Report::Table t = build(Id::Receivables);
   EXPECT_EQ(t.count(), 10000);
   EXPECT_EQ(t.total->scaled(), 1000 * Money::kScale);
@@ -172,7 +172,7 @@ TEST_F(Reports, CemeteryListShowsAddressBlocksOfTwoAndThreeLines) {
 TEST_F(Reports, LotListShowsPricesInMoneyForm) {
   exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', %1), "
                       "('Double', '8x8', %2), ('Single', '3x8', 0), ('Niche', NULL, NULL)")
-           .arg(money("1234.5"), money("0.75")));
+           .arg(sqlMoney("1234.5"), sqlMoney("0.75")));
   const Report::Table t = build(Id::LotList);
   EXPECT_EQ(t.title, "Lot Type List");
   EXPECT_EQ(columns(t),

@@ -1,23 +1,13 @@
-// The synthetic data: the demo seed as shipped, determinism, and the map plan matching the records.
+// The synthetic data: the demo seed as shipped, and the same data from the same seed.
 #include <gtest/gtest.h>
 
-#include <QSet>
-
 #include "DataGen.h"
-#include "StoreTestUtil.h"
 #include "program/Zel1.h"
 #include "store/Schema.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
-using namespace storetest;
-
 namespace {
-
-QString scalarOn(Connection& cn, const QString& sql) {
-  RecordSet rs(&cn);
-  rs.open(sql);
-  return rs.eof() ? QString() : rs.field(0).toString();
-}
 
 // Every row of zel as text, in key order.
 QStringList dump(Connection& cn) {
@@ -39,13 +29,13 @@ TEST(DataGenTest, DemoSeedIsPlainAndGetsThePasswordWhenCopiedIn) {
   TestFolder folder(false);
   const QString seed = QStringLiteral(ZEL_BUILD_DIR "/data/zeldemo.mdb");
   ASSERT_TRUE(QFile::exists(seed));
-  const QByteArray seedBytes = bytesOf(seed);
+  const QByteArray seedBytes = fileBytes(seed);
   EXPECT_TRUE(seedBytes.startsWith(QByteArray("SQLite format 3\0", 16)));
 
   folder.copyIn(seed, QStringLiteral("zel.mdb"));
   Connection cn;
   ASSERT_TRUE(openProgramDatabase(cn, folder.file(QStringLiteral("zel.mdb"))));
-  EXPECT_EQ(bytesOf(seed), seedBytes);
+  EXPECT_EQ(fileBytes(seed), seedBytes);
   EXPECT_TRUE(Schema::isComplete(cn));
   EXPECT_EQ(scalarOn(cn, "select count(*) from cemetery where rtrim(addr1)>'' and rtrim(city)>''"), "2");
   EXPECT_EQ(scalarOn(cn, "select count(*) from lots where lotprice>0 and rtrim(lotsize)>''"), "5");
@@ -88,29 +78,4 @@ TEST(DataGenTest, SameSeedSameDataOtherSeedOtherData) {
   EXPECT_EQ(a.size(), 120);
   EXPECT_EQ(a, b);
   EXPECT_NE(a, c);
-}
-
-TEST(DataGenTest, LayoutHoldsEveryGraveOfTheFirstCemeteryOnce) {
-  TestFolder folder;
-  DataGen::Options o;
-  o.records = 333;
-  o.cemeteries = 3;
-  DataGen::fill(ZEL1.cnData, o);
-
-  QSet<QString> records;
-  RecordSet rs(&ZEL1.cnData);
-  rs.open("select csection, lot, grave from zel where cemeteryid=1");
-  for (; !rs.eof(); rs.moveNext())
-    records << rs.field(0).toString() + u',' + rs.field(1).toString() + u',' + rs.field(2).toString();
-  ASSERT_EQ(records.size(), 111);
-
-  const DataGen::Layout l = DataGen::demoLayout(o);
-  QSet<QString> cells, positions;
-  for (const DataGen::Cell& c : l.cells) {
-    EXPECT_TRUE(c.row >= 1 && c.row <= l.rows && c.col >= 1 && c.col <= l.cols);
-    positions << QStringLiteral("%1/%2").arg(c.row).arg(c.col);
-    if (c.label.isEmpty()) cells << c.text();
-  }
-  EXPECT_EQ(positions.size(), l.cells.size());  // no two cells on one spot
-  EXPECT_EQ(cells, records);
 }

@@ -2,14 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 
 #include "DataGen.h"
-#include "StoreTestUtil.h"
 #include "store/Schema.h"
+#include "store/sqlite.h"
+#include "support/OrdinaryUser.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
-
-using namespace storetest;
 
 namespace {
 
@@ -34,21 +35,15 @@ class DatabaseFileTest : public ::testing::Test {
 
   // openProgramDatabase must refuse the file and leave it (and the folder) exactly as it was.
   void expectRefusedUntouched() {
-    const QByteArray before = bytesOf(file);
+    const QByteArray before = fileBytes(file);
     const QStringList entries = folderEntries();
     Connection cn;
     EXPECT_THROW(openProgramDatabase(cn, file), DbError);
     EXPECT_FALSE(cn.isOpen());
-    EXPECT_EQ(bytesOf(file), before);
+    EXPECT_EQ(fileBytes(file), before);
     EXPECT_EQ(folderEntries(), entries);
   }
 };
-
-QString scalarOn(Connection& cn, const QString& sql) {
-  RecordSet rs(&cn);
-  rs.open(sql);
-  return rs.eof() ? QString() : rs.field(0).toString();
-}
 
 }  // namespace
 
@@ -79,7 +74,7 @@ TEST_F(DatabaseFileTest, PlainFileGetsPasswordAtFirstOpenAndStaysLockedForTheRun
   } catch (const DbError& e) {
     EXPECT_EQ(e.description(), "Not a valid password.");
   }
-  EXPECT_NE(bytesOf(file).left(16), QByteArray("SQLite format 3\0", 16));
+  EXPECT_NE(fileBytes(file).left(16), QByteArray("SQLite format 3\0", 16));
 }
 
 TEST_F(DatabaseFileTest, KeyedFileOpensWithPasswordAndNormalSharing) {
@@ -88,12 +83,12 @@ TEST_F(DatabaseFileTest, KeyedFileOpensWithPasswordAndNormalSharing) {
     Connection first;
     ASSERT_TRUE(openProgramDatabase(first, file));
   }
-  const QByteArray keyed = bytesOf(file);
+  const QByteArray keyed = fileBytes(file);
 
   Connection cn;
   EXPECT_FALSE(openProgramDatabase(cn, file));  // no second keying
   EXPECT_EQ(cn.mode(), Connection::ShareMode::Default);
-  EXPECT_EQ(bytesOf(file), keyed);
+  EXPECT_EQ(fileBytes(file), keyed);
 
   Connection other;  // e.g. a second program reading the same file
   ASSERT_NO_THROW(other.open(file, kPassword));
@@ -115,15 +110,15 @@ TEST_F(DatabaseFileTest, DamagedFilesAreRefusedUntouched) {
   QByteArray noise(8192, '\0');
   QRandomGenerator rng(42);
   for (char& c : noise) c = char(rng.bounded(256));
-  writeBytes(file, noise);
+  writeFile(file, noise);
   expectRefusedUntouched();
 
   // A plain header followed by garbage.
-  writeBytes(file, QByteArray("SQLite format 3\0", 16) + noise);
+  writeFile(file, QByteArray("SQLite format 3\0", 16) + noise);
   expectRefusedUntouched();
 
   // An empty file is no database either.
-  writeBytes(file, QByteArray());
+  writeFile(file, QByteArray());
   expectRefusedUntouched();
 }
 
@@ -134,11 +129,11 @@ TEST_F(DatabaseFileTest, TruncatedFilesAreRefusedUntouched) {
     SCOPED_TRACE(password.isEmpty() ? "plain" : "keyed");
     QFile::remove(file);
     DataGen::makeDatabase(file, o, password);
-    const QByteArray whole = bytesOf(file);
+    const QByteArray whole = fileBytes(file);
     ASSERT_GT(whole.size(), 16 * 1024);
     for (qsizetype size : {whole.size() / 2, qsizetype(3000), qsizetype(100)}) {
       SCOPED_TRACE(size);
-      writeBytes(file, whole.left(size));
+      writeFile(file, whole.left(size));
       expectRefusedUntouched();
     }
   }
@@ -195,13 +190,94 @@ TEST_F(DatabaseFileTest, PasswordStatementKeysAPlainFileAndChangesAKey) {
   ASSERT_NO_THROW(check.open(file, kPassword));
 
   // A wrong old password changes nothing.
-  const QByteArray keyed = bytesOf(file);
+  const QByteArray keyed = fileBytes(file);
   EXPECT_THROW(check.execute(QStringLiteral("alter database password other NULL")), DbError);
-  EXPECT_EQ(bytesOf(file), keyed);
+  EXPECT_EQ(fileBytes(file), keyed);
 
   check.execute(QStringLiteral("alter database password o'ther qzrpvn582"));
   check.close();
   EXPECT_THROW(check.open(file, kPassword), DbError);
   ASSERT_NO_THROW(check.open(file, QStringLiteral("o'ther")));
   EXPECT_EQ(scalarOn(check, QStringLiteral("select count(*) from zel")), "1");
+}
+
+TEST_F(DatabaseFileTest, FileIndexedBeforeEveryLetterWasFoldedIsReindexedWhenOpened) {
+  // A keyed file as the previous version left it: indexes ordered by folding A to Z only, no money
+  // guard, user version 0.
+  {
+    Connection cn;
+    cn.create(file, kPassword);
+    Schema::create(cn);
+  }
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
+            SQLITE_OK);
+  sqlite3_key(db, kDatabasePassword, int(qstrlen(kDatabasePassword)));
+  QString old = QStringLiteral("drop trigger zel_money_insert; PRAGMA user_version=0;");
+  const QStringList names = {QStringLiteral("Éloïse"), QStringLiteral("éloïse"), QStringLiteral("ÉLOÏSE"),
+                             QStringLiteral("Ölberg"), QStringLiteral("ölberg"), QStringLiteral("Zoë")};
+  for (int i = 0; i < 300; ++i)
+    old += QStringLiteral("insert into zel (csection, interlastname) values ('%1', '%2%3');")
+               .arg(i)
+               .arg(names[i % names.size()], i % 2 ? QStringLiteral("a") : QStringLiteral("Ä"));
+  old += QStringLiteral("REINDEX nocase;");
+  ASSERT_EQ(sqlite3_exec(db, old.toUtf8().constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+
+  // Read by every letter, the old order is wrong...
+  Connection cn;
+  cn.open(file, kPassword);
+  EXPECT_NE(scalarOn(cn, QStringLiteral("PRAGMA integrity_check")), "ok");
+  cn.close();
+  // ...until the program opens it once.
+  EXPECT_FALSE(openProgramDatabase(cn, file));
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("PRAGMA integrity_check")), "ok");
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from zel where interlastname='éloïseä'")), "100");
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from zel where interlastname like 'ÖLBERG%'")),
+            "100");
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("PRAGMA user_version")), QString::number(Schema::kVersion));
+  EXPECT_THROW(cn.execute(QStringLiteral("insert into zel (amtpaid) values (1.5)")), DbError);
+}
+
+TEST_F(DatabaseFileTest, AReadOnlyFolderOrFileIsNamedAsTheReasonChangesFail) {
+  makePlainFile();
+  Connection cn;
+  openProgramDatabase(cn, file);
+  EXPECT_EQ(cn.writeProblem(), "");
+  cn.close();
+  const QString folderName = QDir::toNativeSeparators(QFileInfo(file).absolutePath());
+  const struct {
+    mode_t folderMode, fileMode;
+    QString expected;
+  } cases[] = {
+      // The file can be written but its folder cannot: the engine's journal has nowhere to go.
+      {0555, 0666,
+       QStringLiteral("The data folder %1 cannot be written to: changes cannot be saved.").arg(folderName)},
+      {0777, 0444, QStringLiteral("The database file %1 is read-only: changes cannot be saved.").arg(file)},
+  };
+  for (const auto& c : cases) {
+    chmodTo(folder.path(), c.folderMode);
+    chmodTo(file, c.fileMode);
+    {
+      OrdinaryUser user;
+      openProgramDatabase(cn, file);
+      EXPECT_EQ(cn.writeProblem(), c.expected);
+      for (const auto& save : std::initializer_list<std::function<void()>>{
+               [&] {
+                 addRow(cn, QStringLiteral("zel"), {{"csection", "B"}});
+               },
+               [&] { cn.execute(QStringLiteral("update zel set remarks='x'")); }}) {
+        try {
+          save();
+          ADD_FAILURE() << "saved: " << c.expected.toStdString();
+        } catch (const DbError& e) {
+          EXPECT_EQ(e.description(), c.expected);
+        }
+      }
+      EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from zel where ifnull(remarks, '')<>'x'")), "1");
+      cn.close();
+    }
+    chmodTo(folder.path(), 0700);
+    chmodTo(file, 0600);
+  }
 }

@@ -1,12 +1,10 @@
 // The program's SQL texts as the windows write them, run on a real database.
 #include <gtest/gtest.h>
 
-#include "StoreTestUtil.h"
 #include "program/Zel1.h"
 #include "store/Dialect.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
-
-using namespace storetest;
 
 namespace {
 
@@ -76,49 +74,23 @@ TEST_F(DialectTest, TextComparesOrdersAndMatchesRegardlessOfCase) {
   EXPECT_EQ(column("select csection from zel where ownerlastname='" + Dialect::sqlQuote("o'brien") + "'"),
             "a2");
   EXPECT_EQ(column("select csection from zel where rtrim(status)>'' order by csection"), "A b C");
-}
 
-TEST_F(DialectTest, ExportJoinKeepsOnlyRecordsWithTheirCemeteryAndLotType) {
-  const qint64 cem = addRow(ZEL1.cnData, "cemetery", {{"name", "Hillcrest"}});
-  const qint64 gone = addRow(ZEL1.cnData, "cemetery", {{"name", "Closed"}});
-  const qint64 lot = addRow(ZEL1.cnData, "lots", {{"lotdesc", "Single"}, {"lotprice", money("500")}});
-  add({{"cemeteryid", cem},
-       {"lotid", lot},
-       {"csection", "B"},
-       {"lot", "1"},
-       {"grave", "1"},
-       {"purchprice", money("250.75")}});
-  add({{"cemeteryid", cem},
-       {"lotid", lot},
-       {"csection", "a"},
-       {"lot", "2"},
-       {"grave", "1"},
-       {"interdate", QDate(2001, 2, 3)}});
-  add({{"cemeteryid", cem}, {"lotid", 0}, {"csection", "A"}, {"lot", "1"}});
-  add({{"cemeteryid", gone}, {"lotid", lot}, {"csection", "A"}, {"lot", "3"}});
-  exec(QStringLiteral("delete from cemetery where cemeteryid=%1").arg(gone));
-
-  RecordSet rs(&ZEL1.cnData);
-  rs.open(
-      "SELECT Cemetery.Name, ZEL.cSection, ZEL.Lot, ZEL.Grave, Lots.LotDesc, ZEL.InterDate, ZEL.PurchPrice, "
-      "ZEL.Status FROM (ZEL INNER JOIN Lots ON ZEL.LotID = Lots.LotID) INNER JOIN Cemetery ON ZEL.CemeteryID "
-      "= "
-      "Cemetery.CemeteryID ORDER BY ZEL.cSection, ZEL.Lot, ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, "
-      "ZEL.InterLastName, ZEL.InterFirstName",
-      RecordSet::Cursor::Default);
-  ASSERT_FALSE(rs.eof());
-  EXPECT_EQ(rs.field("Name").toString(), "Hillcrest");
-  EXPECT_EQ(rs.field("cSection").toString(), "a");
-  EXPECT_EQ(rs.field("LotDesc").toString(), "Single");
-  EXPECT_EQ(rs.field("InterDate"), Value(QDate(2001, 2, 3)));
-  EXPECT_TRUE(rs.field("PurchPrice").toMoney().isZero());
-  rs.moveNext();
-  ASSERT_FALSE(rs.eof());
-  EXPECT_EQ(rs.field("cSection").toString(), "B");
-  EXPECT_TRUE(rs.field("InterDate").isNull());
-  EXPECT_EQ(rs.field("PurchPrice"), Value(money("250.75")));
-  rs.moveNext();
-  EXPECT_TRUE(rs.eof());
+  // Every letter, not only A to Z: comparisons, LIKE (with its wildcards) and ordering.
+  add({{"csection", "é1"}, {"interlastname", "Éloïse"}, {"status", "b"}});
+  add({{"csection", "É2"}, {"interlastname", "MÜLLER"}});
+  add({{"csection", "e3"}, {"interlastname", "Eloise"}});
+  add({{"csection", "Ω4"}, {"interlastname", "100% Ωmega_"}});
+  EXPECT_EQ(column("select csection from zel where interlastname like 'éloïse%'"), "é1");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'ÉLOÏSE%'"), "é1");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'müller'"), "É2");
+  EXPECT_EQ(column("select csection from zel where interlastname='mÜller'"), "É2");
+  EXPECT_EQ(column("select csection from zel where interlastname like '_lo_se' order by csection"), "e3 é1");
+  EXPECT_EQ(column("select csection from zel where interlastname like '100\\%%ω%\\_' escape '\\'"), "Ω4");
+  EXPECT_EQ(column("select csection from zel where interlastname like '100\\%x%' escape '\\'"), "");
+  EXPECT_EQ(column("select csection from zel where csection>='e' and csection<'f' order by csection desc"),
+            "e3");
+  EXPECT_EQ(column("select csection from zel where csection like 'É%' order by csection"), "é1 É2");
+  EXPECT_EQ(column("select csection from zel where status='B' order by csection"), "b é1");
 }
 
 TEST_F(DialectTest, BalanceConditionIsExactOnMoney) {

@@ -1,11 +1,10 @@
 // Record sets as the windows use them: stepping, reading by name, adding and editing rows.
 #include <gtest/gtest.h>
 
-#include "StoreTestUtil.h"
 #include "program/Zel1.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
-using namespace storetest;
 using Cursor = RecordSet::Cursor;
 
 namespace {

@@ -7,24 +7,34 @@
 
 const char* kindName(ScriptedMessages::Kind k) {
   switch (k) {
-    case ScriptedMessages::Kind::Information: return "information";
-    case ScriptedMessages::Kind::Question: return "question";
-    case ScriptedMessages::Kind::InputBox: return "input box";
-    case ScriptedMessages::Kind::OpenFile: return "open file";
-    case ScriptedMessages::Kind::SaveFile: return "save file";
-    case ScriptedMessages::Kind::Folder: return "folder";
-    case ScriptedMessages::Kind::Printer: return "printer";
-    case ScriptedMessages::Kind::Help: return "help";
-    case ScriptedMessages::Kind::Document: return "document";
-    case ScriptedMessages::Kind::Modal: return "modal dialog";
+    case ScriptedMessages::Kind::Information:
+      return "information";
+    case ScriptedMessages::Kind::Question:
+      return "question";
+    case ScriptedMessages::Kind::InputBox:
+      return "input box";
+    case ScriptedMessages::Kind::OpenFile:
+      return "open file";
+    case ScriptedMessages::Kind::SaveFile:
+      return "save file";
+    case ScriptedMessages::Kind::Folder:
+      return "folder";
+    case ScriptedMessages::Kind::Printer:
+      return "printer";
+    case ScriptedMessages::Kind::Help:
+      return "help";
+    case ScriptedMessages::Kind::Document:
+      return "document";
+    case ScriptedMessages::Kind::Modal:
+      return "modal dialog";
   }
   return "?";
 }
 
-ScriptedMessages::ScriptedMessages() { setMessageService(this); }
+ScriptedMessages::ScriptedMessages() : previous_(setMessageService(this)) {}
 
 ScriptedMessages::~ScriptedMessages() {
-  setMessageService(nullptr);
+  setMessageService(previous_);
   verify();
 }
 

@@ -9,19 +9,31 @@
 #include "controls/MessageService.h"
 
 // The message service tests install. Every message is recorded; each one must have been
-// expected (in order) with its answer, otherwise the test fails.
+// expected (in order) with its answer, otherwise the test fails. Every test program runs under one
+// with nothing expected, so a message that no test scripted fails instead of waiting for a click.
 class ScriptedMessages : public MessageService {
  public:
-  enum class Kind { Information, Question, InputBox, OpenFile, SaveFile, Folder, Printer, Help, Document, Modal };
+  enum class Kind {
+    Information,
+    Question,
+    InputBox,
+    OpenFile,
+    SaveFile,
+    Folder,
+    Printer,
+    Help,
+    Document,
+    Modal
+  };
 
   struct Record {
     Kind kind;
-    QString text;       // message, prompt, caption, topic number or document path
+    QString text;  // message, prompt, caption, topic number or document path
     bool defaultNo = false;
   };
 
-  ScriptedMessages();   // installs itself
-  ~ScriptedMessages() override;  // puts the real service back and fails on unused expectations
+  ScriptedMessages();            // installs itself
+  ~ScriptedMessages() override;  // puts the previous service back and fails on unused expectations
 
   // Expectations, consumed in order. A text of "*" matches any text.
   ScriptedMessages& expectInfo(const QString& text);
@@ -71,6 +83,7 @@ class ScriptedMessages : public MessageService {
 
   std::deque<Expect> queue_;
   std::vector<Record> log_;
+  MessageService* previous_ = nullptr;
 };
 
 const char* kindName(ScriptedMessages::Kind k);

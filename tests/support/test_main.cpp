@@ -1,19 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QStandardPaths>
 
+#include "app/ZelApplication.h"
 #include "support/ScriptedMessages.h"
 
-// Every test program runs with a real QApplication (offscreen) and test locations for settings
-// and per-user files.
+// Every test program runs with the program's application object (offscreen), test locations for
+// settings and per-user files, and a message service that fails any message a test did not script.
 int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                   : qgetenv("QT_QPA_PLATFORM"));
+  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QStandardPaths::setTestModeEnabled(true);
-  QApplication app(argc, argv);
+  ZelApplication app(argc, argv);
+  // A failure that escapes a command is shown (and so fails the test); the run goes on.
+  app.endProgram = nullptr;
   QApplication::setOrganizationName(QStringLiteral("zel"));
   QApplication::setApplicationName(QStringLiteral("zel"));
   ::testing::InitGoogleTest(&argc, argv);
+  ScriptedMessages strict;
   return RUN_ALL_TESTS();
 }

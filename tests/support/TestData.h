@@ -11,26 +11,28 @@
 
 #include "store/Connection.h"
 #include "store/RecordSet.h"
+#include "store/Schema.h"
 #include "store/Value.h"
 
-// Readable values in test failures.
+// Helpers shared by the test folders: files, rows and amounts.
+
+// Readable texts and values in test failures.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 inline void PrintTo(const Value& v, std::ostream* os) {
   static const char* const kinds[] = {"Null", "Integer", "Real", "Text", "Money", "Date"};
   *os << kinds[int(v.type())] << " \"" << v.toString().toStdString() << '"';
 }
 
-namespace storetest {
-
-inline QByteArray bytesOf(const QString& path) {
+inline QByteArray fileBytes(const QString& path) {
   QFile f(path);
   if (!f.open(QIODevice::ReadOnly)) return {};
   return f.readAll();
 }
 
-inline void writeBytes(const QString& path, const QByteArray& bytes) {
+inline void writeFile(const QString& path, const QByteArray& bytes) {
   QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  f.write(bytes);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+  ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
 using Fields = std::initializer_list<std::pair<const char*, Value>>;
@@ -47,4 +49,14 @@ inline qint64 addRow(Connection& cn, const QString& table, Fields fields) {
   return rs.field(0).toInt();
 }
 
-}  // namespace storetest
+// First column of the first row of a query, as text ("" for Null or no rows).
+inline QString scalarOn(Connection& cn, const QString& sql) {
+  RecordSet rs(&cn);
+  rs.open(sql);
+  return rs.eof() ? QString() : rs.field(0).toString();
+}
+
+// An amount as SQL text for a money column ("1234.5" gives the stored ten-thousandths).
+inline QString sqlMoney(const char* amount) {
+  return Schema::moneyLiteral(Money::parse(QString::fromLatin1(amount)).value());
+}

@@ -5,22 +5,12 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QPrinter>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "controls/GridControl.h"
-
-namespace {
-
-int pdfPages(const QString& file) {
-  QFile f(file);
-  if (!f.open(QIODevice::ReadOnly)) return -1;
-  return int(
-      QString::fromLatin1(f.readAll()).count(QRegularExpression(QStringLiteral("/Type\\s*/Page[^s]"))));
-}
-
-}  // namespace
+#include "support/PdfPages.h"
+#include "support/TestData.h"
 
 // The model keeps its contract through every structural change the windows make.
 TEST(Grid, ModelContractHoldsThroughStructuralChanges) {
@@ -213,7 +203,7 @@ TEST(Grid, PrintsTheDataBlockOnAsManyPagesAsItNeeds) {
   small.setOutputFormat(QPrinter::PdfFormat);
   small.setOutputFileName(dir.filePath(QStringLiteral("small.pdf")));
   ASSERT_TRUE(g.print(small));
-  EXPECT_EQ(pdfPages(dir.filePath(QStringLiteral("small.pdf"))), 1);
+  EXPECT_EQ(pdfPageCount(fileBytes(dir.filePath(QStringLiteral("small.pdf")))), 1);
 
   // Forty one-inch columns cannot fit one page across.
   g.setMaxCols(40);
@@ -223,7 +213,7 @@ TEST(Grid, PrintsTheDataBlockOnAsManyPagesAsItNeeds) {
   wide.setOutputFormat(QPrinter::PdfFormat);
   wide.setOutputFileName(dir.filePath(QStringLiteral("wide.pdf")));
   ASSERT_TRUE(g.print(wide));
-  EXPECT_GE(pdfPages(dir.filePath(QStringLiteral("wide.pdf"))), 5);
+  EXPECT_GE(pdfPageCount(fileBytes(dir.filePath(QStringLiteral("wide.pdf")))), 5);
 }
 
 TEST(Grid, LoadsDelimitedTextAndLogsWhatDoesNotFit) {
