@@ -9,6 +9,7 @@
 #include "store/DbError.h"
 #include "store/RecordFields.h"
 #include "store/RecordSet.h"
+#include "store/Schema.h"
 #include "store/Value.h"
 #include "store/sqlite.h"
 
@@ -184,27 +185,35 @@ void appendRawText(QByteArray& out, const char* p, int n) {
   out.append('"');
 }
 
-// A stored number: money as the store reads its column, other numbers plainly.
-QByteArray numberText(sqlite3_stmt* st, int col, Kind kind) {
-  const bool whole = sqlite3_column_type(st, col) == SQLITE_INTEGER;
-  if (kind == Kind::Money)
-    return (whole ? Money::fromScaled(sqlite3_column_int64(st, col))
-                  : Money::fromDouble(sqlite3_column_double(st, col)))
-        .toPlainString()
-        .toLatin1();
-  return whole ? QByteArray::number(sqlite3_column_int64(st, col)) : realText(sqlite3_column_double(st, col));
+// A stored number other than money, plainly.
+QByteArray numberText(sqlite3_stmt* st, int col) {
+  return sqlite3_column_type(st, col) == SQLITE_INTEGER ? QByteArray::number(sqlite3_column_int64(st, col))
+                                                        : realText(sqlite3_column_double(st, col));
 }
 
 // One column of the current row, read as the store reads it (money columns hold scaled integers,
 // date columns ISO text) and written by the item rules.
 void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
+  if (kind == Kind::Money) {
+    // Money has one reading in the file; anything else stored there is refused, never guessed.
+    const std::optional<Value> v = Schema::readMoney(st, col);
+    if (!v)
+      throw Schema::badMoney(
+          QString::fromUtf8(sqlite3_column_name(st, col)),
+          Value(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)))));
+    if (v->isNull())
+      out.append("#NULL#");
+    else
+      out.append(v->toMoney().toPlainString().toLatin1());
+    return;
+  }
   switch (sqlite3_column_type(st, col)) {
     case SQLITE_NULL:
       out.append("#NULL#");
       return;
     case SQLITE_INTEGER:
     case SQLITE_FLOAT:
-      out.append(numberText(st, col, kind));
+      out.append(numberText(st, col));
       return;
     default: {
       const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
@@ -217,9 +226,6 @@ void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
           appendItem(out, Value(dt, hasTime));
           return;
         }
-      } else if (kind == Kind::Money) {
-        appendItem(out, Value(Money::parse(QString::fromUtf8(p, n)).value_or(Money())));
-        return;
       }
       appendRawText(out, p, n);
       return;
