@@ -155,6 +155,8 @@ TEST(MapFile, DamagedForeignAndForgedFilesAreRefusedAndLeftAlone) {
       {"unknown cell flags", forged([](Forged& f) { f.cell(1, 1, "A", 4); })},
       {"a text longer than a cell holds",
        forged([](Forged& f) { f.cell(1, 1, QByteArray(MapFile::kMaxTextBytes + 1, 'x')); })},
+      // It would read as replacement characters, three bytes each: a text the map could not save.
+      {"a text that is not UTF-8", forged([](Forged& f) { f.cell(1, 1, QByteArray(400, '\xff')); })},
       {"fewer cells than counted", forged([](Forged& f) { ++f.count; })},
       {"bytes after the last cell", forged([](Forged& f) { f.cells += "x"; })},
   };
