@@ -382,9 +382,11 @@ Result load(const QString& fileName, const Options& options, const RowSink& sink
       return finish(QStringLiteral("The file needs about %1 MB of memory to load, more than the %2 MB free.")
                         .arg(number(need >> 20), number(limit >> 20)));
 
+    // The byte order mark was skipped above: one more at the start is text, not a second mark.
     QStringDecoder decoder(r.encoding == Encoding::Utf16Le   ? QStringConverter::Utf16LE
                            : r.encoding == Encoding::Utf16Be ? QStringConverter::Utf16BE
-                                                             : QStringConverter::Utf8);
+                                                             : QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom);
     QString chunk;
     for (qsizetype at = start; at < n; at += kChunk) {
       const qsizetype len = std::min(kChunk, n - at);

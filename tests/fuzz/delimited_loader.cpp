@@ -36,7 +36,9 @@ QByteArray written(const DelimitedText::Table& t, const DelimitedText::Format& f
     }
     out += QStringLiteral("\r\n");
   }
-  return out.toUtf8();
+  // With a byte order mark, as spreadsheets write UTF-8: a first item that starts with the mark's
+  // character keeps it.
+  return "\xEF\xBB\xBF" + out.toUtf8();
 }
 
 // An item as UTF-8 gives it back: a lone surrogate (from a UTF-16 file) becomes a replacement
