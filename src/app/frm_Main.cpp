@@ -19,6 +19,7 @@
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "store/DbError.h"
 
 namespace {
@@ -340,4 +341,6 @@ void frm_Main::storePlacement() {
     s.setValue(QStringLiteral("height"), text(size().height() * twipsPerPixelY));
   }
   s.setValue(QStringLiteral("state"), QString::number(state));
+  const QString error = ZEL2::writeSettings(s);
+  if (!error.isEmpty()) messages().information(error);
 }

@@ -240,17 +240,8 @@ struct Statement {
 
 }  // namespace
 
-Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
+Result write(Connection& cn, RecordSet& rs, QIODevice& out) {
   Result result;
-  result.fileName = fileName;
-
-  // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    result.error = file.errorString();
-    return result;
-  }
-
   QByteArray buffer;
   constexpr qsizetype kChunk = 1 << 20;
   buffer.reserve(kChunk + 64 * 1024);
@@ -258,9 +249,9 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
   // disk's own reason.
   const auto flush = [&]() {
     for (qsizetype done = 0; result.error.isEmpty() && done < buffer.size();) {
-      const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
+      const qint64 n = out.write(buffer.constData() + done, buffer.size() - done);
       if (n <= 0)
-        result.error = file.errorString();
+        result.error = out.errorString();
       else
         done += n;
     }
@@ -298,7 +289,7 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
       kinds[i] = kindOf(stmt.st, index[i]);
     }
 
-    while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW && result.error.isEmpty()) {
       for (int i = 0; i < count; ++i) {
         if (i) buffer.append(',');
         appendColumn(buffer, stmt.st, index[i], kinds[i]);
@@ -307,20 +298,31 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
       ++result.records;
       if (buffer.size() >= kChunk) flush();
     }
-    if (rc != SQLITE_DONE) cn.fail(rc);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) cn.fail(rc);
   } catch (const DbError& e) {
-    file.cancelWriting();
     result.error = e.description();
     return result;
   }
-
   flush();
-  if (result.error.isEmpty() && !file.commit()) result.error = file.errorString();
-  if (!result.error.isEmpty()) {
-    file.cancelWriting();
-    return result;
+  result.ok = result.error.isEmpty();
+  return result;
+}
+
+Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
+  // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
+  QSaveFile file(fileName);
+  Result result;
+  if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    result = write(cn, rs, file);
+    if (result.ok && !file.commit()) {
+      result.ok = false;
+      result.error = file.errorString();
+    }
+  } else {
+    result.error = file.errorString();
   }
-  result.ok = true;
+  if (!result.ok) file.cancelWriting();
+  result.fileName = fileName;
   return result;
 }
 
