@@ -154,9 +154,10 @@ int ZipArchive::checkReady(const QString& folder) {
 
 int ZipArchive::write(const QString& path, const std::vector<Source>& files) {
   reason_.clear();
-  // Written aside and put in place whole, flushed to disk, by the commit.
+  // Written aside and put in place whole, flushed to disk, by the commit. Unbuffered, so that a
+  // failing write reports its own reason at once.
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly))
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
     return fail(CannotWrite,
                 QStringLiteral("The archive %1 cannot be written: %2").arg(path, file.errorString()));
   if (const int code = write(file, files)) {
@@ -171,8 +172,10 @@ int ZipArchive::write(const QString& path, const std::vector<Source>& files) {
 
 int ZipArchive::write(QIODevice& out, const std::vector<Source>& files) {
   reason_.clear();
+  // Reasons name the file when the device is one.
   const auto* file = qobject_cast<const QFileDevice*>(&out);
-  const QString path = file ? file->fileName() : QString();
+  const QString archive =
+      file ? QStringLiteral("The archive %1").arg(file->fileName()) : QStringLiteral("The archive");
   for (const Source& s : files) {
     QFile f(s.path);
     if (!f.open(QIODevice::ReadOnly))
@@ -188,7 +191,7 @@ int ZipArchive::write(QIODevice& out, const std::vector<Source>& files) {
     if (target) zip_source_free(target);
     const QString why = QString::fromLocal8Bit(zip_error_strerror(&err));
     zip_error_fini(&err);
-    return fail(CannotWrite, QStringLiteral("The archive %1 cannot be written: %2").arg(path, why));
+    return fail(CannotWrite, QStringLiteral("%1 cannot be written: %2").arg(archive, why));
   }
   zip_error_fini(&err);
   for (const Source& s : files) {
@@ -211,7 +214,7 @@ int ZipArchive::write(QIODevice& out, const std::vector<Source>& files) {
   if (zip_close(za.get()) != 0) {
     const QString why =
         sink.failure.isEmpty() ? QString::fromLocal8Bit(zip_strerror(za.get())) : sink.failure;
-    return fail(CannotWrite, QStringLiteral("The archive %1 cannot be written: %2").arg(path, why));
+    return fail(CannotWrite, QStringLiteral("%1 cannot be written: %2").arg(archive, why));
   }
   (void)za.release();  // closed
   report(1.0);

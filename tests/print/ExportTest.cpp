@@ -1,15 +1,14 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
-#include <csignal>
 #include <cstring>
 #include <map>
 
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "records/RecordPrintout.h"
+#include "support/FailingDevice.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 
@@ -235,19 +234,13 @@ TEST_F(Export, AWriteThatFailsPartwaySaysWhy) {
   ASSERT_GT(earlier.size(), 400000);
 
   // The disk fills up after 64 KB: the process may write no further into any file.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const rlimit small{64 * 1024, old.rlim_max};
-  std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
   {
+    const FileSizeLimit full(64 * 1024);
     ScriptedMessages m;
     m.expectInfo("The export file " + csv() + " could not be written.\n\n" +
                  QString::fromLocal8Bit(strerror(EFBIG)));
     exportRecords();
   }
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, SIG_DFL);
   EXPECT_EQ(readFile(csv()), earlier);
   EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
 }
