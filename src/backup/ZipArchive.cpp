@@ -154,8 +154,8 @@ int ZipArchive::checkReady(const QString& folder) {
 
 int ZipArchive::write(const QString& path, const std::vector<Source>& files) {
   reason_.clear();
-  // Written aside and put in place whole, flushed to disk, by the commit. Unbuffered, so that a
-  // failing write reports its own reason at once.
+  // Written aside and put in place whole by the commit. Unbuffered, so that a failing write reports
+  // its own reason at once.
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
     return fail(CannotWrite,
@@ -163,6 +163,12 @@ int ZipArchive::write(const QString& path, const std::vector<Source>& files) {
   if (const int code = write(file, files)) {
     file.cancelWriting();
     return code;
+  }
+  // The commit flushes to disk too, but says nothing when that fails.
+  if (::fsync(file.handle()) != 0) {
+    const QString why = qt_error_string(errno);
+    file.cancelWriting();
+    return fail(CannotWrite, QStringLiteral("The archive %1 cannot be written to disk: %2").arg(path, why));
   }
   if (!file.commit())
     return fail(CannotWrite,
