@@ -2,13 +2,11 @@
 
 #include <QDir>
 #include <QFile>
-#include <cstring>
 #include <map>
 
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "records/RecordPrintout.h"
-#include "support/FailingDevice.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 
@@ -216,33 +214,6 @@ TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
     ASSERT_EQ(m.log().size(), 1u);
     EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written."));
   }
-}
-
-TEST_F(Export, AWriteThatFailsPartwaySaysWhy) {
-  const qint64 c = addRow("cemetery", {{"name", "Oak Hill"}});
-  const qint64 l = addRow("lots", {{"lotdesc", "Single"}});
-  exec(QString("with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
-               "insert into zel (cemeteryid, lotid, remarks) select %1, %2, printf('%0200d', i) from n")
-           .arg(c)
-           .arg(l));
-  {
-    ScriptedMessages m;
-    m.expectInfo(completeMessage());
-    exportRecords();
-  }
-  const QByteArray earlier = readFile(csv());
-  ASSERT_GT(earlier.size(), 400000);
-
-  // The disk fills up after 64 KB: the process may write no further into any file.
-  {
-    const FileSizeLimit full(64 * 1024);
-    ScriptedMessages m;
-    m.expectInfo("The export file " + csv() + " could not be written.\n\n" +
-                 QString::fromLocal8Bit(strerror(EFBIG)));
-    exportRecords();
-  }
-  EXPECT_EQ(readFile(csv()), earlier);
-  EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
 }
 
 TEST(ExportItems, NumbersAndDates) {
