@@ -51,11 +51,21 @@ QString dataFolder(const QString& given) {
   return path;
 }
 
-// Why the engine refused a database file, in words.
-QString openingProblem(const DbError& e) {
+// Why the engine refused a database file, in words. A keyed file cannot tell a wrong password from
+// damage; its size can still show that it was cut short.
+QString openingProblem(const DbError& e, const QString& db) {
   const int code = e.number() & 0xff;
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
     return QStringLiteral("it is locked by the program (%1)").arg(e.description());
+  if (code == SQLITE_CORRUPT) return QStringLiteral("it is damaged (%1)").arg(e.description());
+  const qint64 size = QFileInfo(db).size();
+  constexpr qint64 kPage = 1024;  // the engine's page size for the program's files
+  if (size == 0) return QStringLiteral("it is empty (0 bytes)");
+  if (size % kPage != 0)
+    return QStringLiteral(
+               "it is damaged: its %1 bytes are no whole number of pages, so it was cut short (%2)")
+        .arg(size)
+        .arg(e.description());
   return QStringLiteral("it does not open with the program's password, or it is damaged (%1)")
       .arg(e.description());
 }
@@ -82,7 +92,7 @@ bool openForReading(Connection& cn, const QString& dataPath) {
       return false;
     } catch (const DbError&) {
     }
-    fail(db + QStringLiteral(": ") + openingProblem(e));
+    fail(db + QStringLiteral(": ") + openingProblem(e, db));
   }
 }
 
@@ -92,7 +102,7 @@ void openForWriting(Connection& cn, const QString& dataPath) {
   try {
     openProgramDatabase(cn, db);
   } catch (const DbError& e) {
-    fail(db + QStringLiteral(": ") + openingProblem(e));
+    fail(db + QStringLiteral(": ") + openingProblem(e, db));
   }
 }
 
@@ -436,7 +446,7 @@ int check(const Invocation& in) {
                                "starts on this folder)")
                     .arg(db));
       } catch (const DbError&) {
-        problem(db + QStringLiteral(": ") + openingProblem(e));
+        problem(db + QStringLiteral(": ") + openingProblem(e, db));
       }
     }
     if (cn.isOpen()) {
