@@ -9,6 +9,10 @@
 
 namespace Console {
 
+namespace {
+Progress* shownProgress = nullptr;  // the progress line on the terminal, if any
+}
+
 void fail(const QString& text) { throw Failure(text); }
 
 bool errorIsTerminal() {
@@ -17,6 +21,7 @@ bool errorIsTerminal() {
 }
 
 void error(const QString& text) {
+  if (shownProgress) shownProgress->clear();
   std::fflush(stdout);
   std::fprintf(stderr, "zelmora-cli: %s\n", text.toLocal8Bit().constData());
   std::fflush(stderr);
@@ -24,6 +29,7 @@ void error(const QString& text) {
 
 void note(const QString& text) {
   if (!errorIsTerminal()) return;
+  if (shownProgress) shownProgress->clear();
   std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
@@ -37,10 +43,15 @@ bool openStandardOutput(QFile& out) {
 Progress::Progress(const QString& label) : label_(label.toLocal8Bit()) {}
 
 Progress::~Progress() {
+  clear();
+  if (shownProgress == this) shownProgress = nullptr;
+}
+
+void Progress::clear() {
   if (shown_ < 0) return;
-  // Clears the line for what comes next.
   std::fprintf(stderr, "\r%*s\r", int(label_.size()) + 6, "");
   std::fflush(stderr);
+  shown_ = -1;
 }
 
 void Progress::operator()(double fraction) {
@@ -48,6 +59,7 @@ void Progress::operator()(double fraction) {
   const int percent = int(std::lround(std::clamp(fraction, 0.0, 1.0) * 100));
   if (percent == shown_) return;
   shown_ = percent;
+  shownProgress = this;
   std::fprintf(stderr, "\r%s %3d%%", label_.constData(), percent);
   std::fflush(stderr);
 }

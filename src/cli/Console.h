@@ -35,6 +35,8 @@ class Progress {
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
   void operator()(double fraction);
+  // Takes the line off the terminal (messages do this before they are written).
+  void clear();
 
  private:
   QByteArray label_;
