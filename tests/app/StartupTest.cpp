@@ -145,7 +145,6 @@ TEST_F(StartupTest, OnlyOneCopyRunsPerUser) {
 
 TEST_F(StartupTest, ADataFolderInUseElsewhereRefusesTheStartAndTheRunningProgramHoldsIt) {
   makePlainDatabase(QStringLiteral("zel.mdb"), QStringLiteral("North"));
-  const QByteArray plain = readAll(folder->file(QStringLiteral("zel.mdb")));
   ScriptedMessages msgs;
   {
     DataFolderLock other(folder->path());  // another user's copy, or the command line restoring
@@ -155,7 +154,8 @@ TEST_F(StartupTest, ADataFolderInUseElsewhereRefusesTheStartAndTheRunningProgram
             .arg(folder->path(), other.holder()));
     Startup startup(options(folder->path()));
     EXPECT_EQ(startup.run(*frame), Startup::Outcome::Ended);
-    EXPECT_EQ(readAll(folder->file(QStringLiteral("zel.mdb"))), plain) << "the file was not even keyed";
+    Connection plain;
+    EXPECT_NO_THROW(plain.open(folder->file(QStringLiteral("zel.mdb")), QString())) << "not even keyed";
   }
   auto running = std::make_unique<Startup>(options(folder->path()));
   ASSERT_EQ(running->run(*frame), Startup::Outcome::Running);
