@@ -1,6 +1,7 @@
 #include "cli/CommandLine.h"
 
 #include "backup/AutoBackup.h"
+#include "import/RecordImport.h"
 #include "reports/Reports.h"
 
 namespace Cli {
@@ -93,6 +94,21 @@ QString reportList() {
          QStringLiteral(
              "\nCSV and text go to standard output unless -o names a file; a PDF needs -o. The text is a\n"
              "plain aligned table for the terminal; CSV and PDF are the report window's Save As.");
+}
+
+// The fields a column can be mapped to, as the import window's mapping row offers them.
+QString fieldList() {
+  QString list = QStringLiteral("Fields (in any case):\n ");
+  int width = 1;
+  for (const QString& name : RecordImport::mappingNames()) {
+    if (width + name.size() + 2 > 96) {
+      list += QStringLiteral("\n ");
+      width = 1;
+    }
+    list += u' ' + name;
+    width += int(name.size()) + 1;
+  }
+  return list + u'\n';
 }
 
 const Command* findCommand(const QString& name) {
@@ -258,6 +274,7 @@ QString commandHelp(const Command& c) {
     }
   }
   h += u'\n' + (c.details ? QString::fromLatin1(c.details) : reportList()) + u'\n';
+  if (QLatin1String(c.name) == QLatin1String("import")) h += u'\n' + fieldList();
   return h;
 }
 
