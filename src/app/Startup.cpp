@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "app/DataFolderLock.h"
 #include "app/DateGuard.h"
 #include "app/StartupRules.h"
 #include "app/frmSplash.h"
@@ -36,6 +37,8 @@ const char* const kSecondCopy = "Cannot run more than one instance of this appli
 const char* const kSmallScreen =
     "This software requires a minimum resolution of 800x600 with small fonts or any resolution higher than "
     "800x600 (such as 1024x768).";
+const char* const kFolderInUse =
+    "The data folder %1 is in use by %2. Start the program again when it has finished.";
 const char* const kNoDataFiles =
     "The data files cannot be found. You can at this time recover your data files from a previous backup if "
     "you like.";
@@ -79,6 +82,15 @@ Startup::Outcome Startup::run(frm_Main& frame) {
 
     if (StartupRules::screenTooSmall(screenWidth, fontHeight)) {
       messages().information(QString::fromLatin1(kSmallScreen));
+      return Outcome::Ended;
+    }
+
+    // Another user's copy, or a command line changing the files, may be working on this folder. A
+    // folder that cannot hold the lock (read-only) does not stop the start.
+    folderLock_ = std::make_unique<DataFolderLock>(ZEL1.DataPath);
+    if (folderLock_->claim() == DataFolderLock::State::InUse) {
+      messages().information(QString::fromLatin1(kFolderInUse).arg(ZEL1.DataPath, folderLock_->holder()));
+      folderLock_.reset();
       return Outcome::Ended;
     }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+class DataFolderLock;
 class frm_Main;
 
 // The program's start-up: the frame window's load steps, from the one-copy check to the date
@@ -45,6 +46,7 @@ class Startup {
 
   Options options_;
   std::unique_ptr<QLockFile> lock_;
+  std::unique_ptr<DataFolderLock> folderLock_;  // held for the whole run, as long as this object
   QString stepMarker_;
 };
 

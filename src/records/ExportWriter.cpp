@@ -238,19 +238,8 @@ struct Statement {
   ~Statement() { sqlite3_finalize(st); }
 };
 
-}  // namespace
-
-Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
-  Result result;
-  result.fileName = fileName;
-
-  // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
-  QSaveFile file(fileName);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    result.error = file.errorString();
-    return result;
-  }
-
+// Writes the title line and one line per row to out; on failure error says why.
+bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result) {
   QByteArray buffer;
   constexpr qsizetype kChunk = 1 << 20;
   buffer.reserve(kChunk + 64 * 1024);
@@ -258,9 +247,9 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
   // disk's own reason.
   const auto flush = [&]() {
     for (qsizetype done = 0; result.error.isEmpty() && done < buffer.size();) {
-      const qint64 n = file.write(buffer.constData() + done, buffer.size() - done);
+      const qint64 n = out.write(buffer.constData() + done, buffer.size() - done);
       if (n <= 0)
-        result.error = file.errorString();
+        result.error = out.errorString();
       else
         done += n;
     }
@@ -298,7 +287,7 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
       kinds[i] = kindOf(stmt.st, index[i]);
     }
 
-    while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW) {
+    while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW && result.error.isEmpty()) {
       for (int i = 0; i < count; ++i) {
         if (i) buffer.append(',');
         appendColumn(buffer, stmt.st, index[i], kinds[i]);
@@ -307,20 +296,39 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
       ++result.records;
       if (buffer.size() >= kChunk) flush();
     }
-    if (rc != SQLITE_DONE) cn.fail(rc);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) cn.fail(rc);
   } catch (const DbError& e) {
-    file.cancelWriting();
     result.error = e.description();
+    return false;
+  }
+  flush();
+  return result.error.isEmpty();
+}
+
+}  // namespace
+
+Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
+  Result result;
+  result.fileName = fileName;
+  // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    result.error = file.errorString();
     return result;
   }
-
-  flush();
-  if (result.error.isEmpty() && !file.commit()) result.error = file.errorString();
-  if (!result.error.isEmpty()) {
+  if (!writeRows(cn, rs, file, result) || !file.commit()) {
+    if (result.error.isEmpty()) result.error = file.errorString();
     file.cancelWriting();
     return result;
   }
   result.ok = true;
+  return result;
+}
+
+Result write(Connection& cn, RecordSet& rs, QIODevice& out, const QString& name) {
+  Result result;
+  result.fileName = name;
+  result.ok = writeRows(cn, rs, out, result);
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include <QLockFile>
 #include <QSettings>
 
+#include "app/DataFolderLock.h"
 #include "app/Startup.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
@@ -137,6 +138,29 @@ TEST_F(StartupTest, OnlyOneCopyRunsPerUser) {
   first.reset();
   Startup third(options(folder->path()));
   EXPECT_EQ(third.run(secondFrame), Startup::Outcome::Running);
+}
+
+TEST_F(StartupTest, ADataFolderInUseElsewhereRefusesTheStartAndTheRunningProgramHoldsIt) {
+  makePlainDatabase(QStringLiteral("zel.mdb"), QStringLiteral("North"));
+  ScriptedMessages msgs;
+  {
+    DataFolderLock other(folder->path());  // another user's copy, or the command line restoring
+    ASSERT_EQ(other.claim(), DataFolderLock::State::Held);
+    msgs.expectInfo(
+        QStringLiteral("The data folder %1 is in use by %2. Start the program again when it has finished.")
+            .arg(folder->path(), other.holder()));
+    Startup startup(options(folder->path()));
+    EXPECT_EQ(startup.run(*frame), Startup::Outcome::Ended);
+    Connection plain;
+    EXPECT_NO_THROW(plain.open(folder->file(QStringLiteral("zel.mdb")), QString())) << "not even keyed";
+  }
+  auto running = std::make_unique<Startup>(options(folder->path()));
+  ASSERT_EQ(running->run(*frame), Startup::Outcome::Running);
+  EXPECT_EQ(DataFolderLock(folder->path()).claim(), DataFolderLock::State::InUse);
+  ZEL1.cnData.close();
+  running.reset();
+  EXPECT_EQ(DataFolderLock(folder->path()).claim(), DataFolderLock::State::Held)
+      << "released when the run ends";
 }
 
 TEST_F(StartupTest, TooSmallScreenEndsBeforeAnythingIsTouched) {
