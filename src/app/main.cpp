@@ -1,6 +1,7 @@
 #include <QApplication>
 
 #include "app/Startup.h"
+#include "app/ToolbarIcons.h"
 
 int main(int argc, char** argv) {
   // Without TZ the C library looks at the zone file again for every local date it works out; naming
@@ -9,5 +10,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("zel"));
   QApplication::setApplicationName(QStringLiteral("zel"));
+  QApplication::setDesktopFileName(QStringLiteral("org.zelmora.Zelmora"));
+  setProgramIcon();
   return Startup::runProgram(QCoreApplication::arguments());
 }

@@ -27,6 +27,7 @@
 
 #include "app/HelpViewer.h"
 #include "app/Startup.h"
+#include "app/ToolbarIcons.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
 #include "backup/frmBackupRestore.h"
@@ -348,7 +349,8 @@ class Tour {
 
   // The drawn demo map of the first demo cemetery, in the editor and in the viewer.
   void demoMaps() {
-    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(QStringLiteral("Hillcrest Cemetery")));
+    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
+        chooser(QStringLiteral("Hillcrest Cemetery")));
     press("MapEdit");
     if (frmMapEdit* editor = child<frmMapEdit>()) {
       if (auto* sub = qobject_cast<QMdiSubWindow*>(editor->parentWidget())) sub->showMaximized();
@@ -359,7 +361,8 @@ class Tour {
     }
     frmDataEntry* form = openForm();
     if (!form) return;
-    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(QStringLiteral("Hillcrest Cemetery")));
+    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
+        chooser(QStringLiteral("Hillcrest Cemetery")));
     form->mnuMapView->trigger();
     pause();
     if (frmViewMap* viewer = child<frmViewMap>()) {
@@ -424,6 +427,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("zel"));
   QApplication::setApplicationName(QStringLiteral("zel"));
+  setProgramIcon();
   if (argc != 3) {
     std::fprintf(stderr, "usage: zel_screen_tour DATA_FOLDER IMAGE_FOLDER\n");
     return 2;
