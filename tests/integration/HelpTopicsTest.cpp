@@ -206,6 +206,13 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
   for (const auto& m : QRegularExpression(QStringLiteral("href=\"#topic(\\d+)\"")).globalMatch(help))
     EXPECT_TRUE(anchors.contains(m.captured(1).toInt()))
         << "a link to the missing topic " << m.captured(1).toStdString();
+
+  // The tutorial carries its pictures inside: it is copied into data folders as one file.
+  QFile tutorial(QStringLiteral(ZEL_BUILD_DIR "/data/zl-tutor.html"));
+  ASSERT_TRUE(tutorial.open(QIODevice::ReadOnly));
+  const QByteArray tutorialText = tutorial.readAll();
+  EXPECT_FALSE(tutorialText.contains("src=\"images/")) << "a picture of docs/images is missing";
+  EXPECT_TRUE(tutorialText.contains("src=\"data:image/png;base64,"));
 }
 
 }  // namespace

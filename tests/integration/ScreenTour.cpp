@@ -58,13 +58,20 @@ void fail(const QString& what) {
 // Lets the windows lay themselves out and paint.
 void pause(int ms = 350) { QTest::qWait(ms); }
 
-// Saves the screen, or the part of it that a window covers. Without a window manager a dialog has
-// no caption of its own: its picture gets a plain bar with its title, so the reader knows it.
-void picture(const QString& name, QWidget* window = nullptr) {
+// Saves the screen, or the part of it that a window covers: a dialog, or a child window inside the
+// frame (given by the window inside it). Without a window manager a dialog has no caption of its
+// own: its picture gets a plain bar with its title, so that the reader knows which it is.
+void picture(const QString& name, QWidget* window = nullptr, int maxHeight = 0, int maxWidth = 0) {
   pause();
   QScreen* screen = QGuiApplication::primaryScreen();
   QPixmap shot = screen->grabWindow(0);
-  if (window) {
+  if (window && !window->isWindow()) {
+    QWidget* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()) ? window->parentWidget() : window;
+    QRect r(sub->mapToGlobal(QPoint(0, 0)), sub->size());
+    if (maxHeight > 0) r.setHeight(qMin(r.height(), maxHeight));
+    if (maxWidth > 0) r.setWidth(qMin(r.width(), maxWidth));
+    shot = shot.copy(r);
+  } else if (window) {
     shot = shot.copy(window->frameGeometry());
     if (!window->windowTitle().isEmpty()) {
       QPixmap framed(shot.width(), shot.height() + 26);
@@ -83,6 +90,15 @@ void picture(const QString& name, QWidget* window = nullptr) {
   const QString file = QDir(g_images).filePath(name + QStringLiteral(".png"));
   if (!shot.save(file)) fail(QStringLiteral("cannot write ") + file);
   std::printf("%s\n", qPrintable(file));
+}
+
+// Without a window manager nobody hands the keyboard to a window: the tour does, so that fields
+// see their focus come and go as they do for a user.
+void activate(QWidget* window) {
+  if (!window) return;
+  window->activateWindow();
+  QApplication::setActiveWindow(window);
+  pause(100);
 }
 
 void type(QLineEdit* field, const QString& text) {
@@ -122,11 +138,12 @@ class TourMessages : public RealMessageService {
     }
     auto act = queue.front();
     queue.pop_front();
+    QWidget* before = QApplication::activeWindow();
     dialog.show();
-    dialog.activateWindow();
-    pause();
+    activate(&dialog);
     const int result = act(dialog);
     dialog.close();
+    activate(before);
     return result;
   }
 
@@ -161,6 +178,7 @@ class Tour {
 
   void run() {
     picture(QStringLiteral("frame"));
+    picture(QStringLiteral("frame-toolbar"), frame_.Toolbar1, 0, 270);
     splash();
     managers();
     mapOfTheNewCemetery();
@@ -253,7 +271,7 @@ class Tour {
     editor->Command1->click();
     editor->Spread1->selectBlock(3, 3, 3, 3);
     emit editor->Spread1->cellClicked(3, 3);
-    picture(QStringLiteral("tutorial-map-editor"));
+    picture(QStringLiteral("tutorial-map-editor"), editor, 300);
     editor->mnuClose->trigger();
     pause(100);
   }
@@ -273,7 +291,7 @@ class Tour {
     type(form->txtInterredLastName, QStringLiteral("O'Hara"));
     type(form->txtDateOfBirth, QStringLiteral("03-15-1931"));
     type(form->txtDateOfDeath, QStringLiteral("01-10-2024"));
-    type(form->txtAge, QStringLiteral("92"));
+    QTest::mouseClick(form->txtAge, Qt::LeftButton);  // entering Age works it out from the two dates
     form->txtFemale->click();
     type(form->txtPurchaserFirstName, QStringLiteral("Sean"));
     type(form->txtPurchaserLastName, QStringLiteral("O'Hara"));
@@ -294,9 +312,9 @@ class Tour {
     });
     form->Command3->click();
     form->txtRemarks->setFocus();
-    picture(QStringLiteral("tutorial-record-new"));
+    picture(QStringLiteral("tutorial-record-new"), form);
     form->mnuSave->trigger();
-    picture(QStringLiteral("tutorial-record-saved"));
+    picture(QStringLiteral("tutorial-record-saved"), form, 130);
   }
 
   // The new grave on the map of its cemetery; a click names it, Close brings the record back.
@@ -309,10 +327,10 @@ class Tour {
     frmViewMap* viewer = child<frmViewMap>();
     if (!viewer) return;
     emit viewer->Spread1->cellClicked(3, 3);
-    picture(QStringLiteral("tutorial-map-viewer"));
+    picture(QStringLiteral("tutorial-map-viewer"), viewer);
     viewer->mnuClose->trigger();
     pause();
-    picture(QStringLiteral("tutorial-record-back"));
+    picture(QStringLiteral("tutorial-record-back"), form_);
   }
 
   // Find, export and import, from the record form.
@@ -376,18 +394,22 @@ class Tour {
   }
 
   void reports() {
-    auto report = [&](QAction* frmReports::*command, const QString& cemetery, const QString& name) {
+    auto report = [&](QAction* frmReports::*command, const QString& cemetery, const QString& name,
+                      int height = 0) {
       press("Reports");
       frmReports* w = child<frmReports>();
       if (!w) return;
       if (!cemetery.isEmpty())
         msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(cemetery));
       (w->*command)->trigger();
-      picture(name);
+      if (height > 0)
+        picture(name, w, height, 760);
+      else
+        picture(name);
       w->mnuClose->trigger();
       pause(100);
     };
-    report(&frmReports::mnuLocationSort, QStringLiteral("Riverside"), QStringLiteral("tutorial-report"));
+    report(&frmReports::mnuLocationSort, QStringLiteral("Riverside"), QStringLiteral("tutorial-report"), 160);
     report(&frmReports::mnuAging, QStringLiteral("Hillcrest Cemetery"), QStringLiteral("report"));
     report(&frmReports::mnuAvailableGraves, QStringLiteral("Hillcrest Cemetery"),
            QStringLiteral("report-available-graves"));
@@ -452,7 +474,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   frame.show();
-  frame.activateWindow();
+  activate(&frame);
   frame.FormActivate();
   pause(800);
 
