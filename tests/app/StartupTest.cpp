@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QScreen>
 #include <QSettings>
 
 #include "app/Startup.h"
@@ -275,11 +276,14 @@ TEST_F(StartupTest, PlacementIsRestoredFromTheSettings) {
   EXPECT_EQ(frame->pos(), QPoint(qRound(1500 / perPixel), qRound(750 / perPixel)));
   EXPECT_EQ(frame->size(), QSize(qRound(9600 / perPixel), qRound(7200 / perPixel)));
 
-  // With nothing stored the frame opens maximised.
+  // With nothing stored the frame opens maximised, and fills the screen also where no window
+  // manager acts on that state.
   frm_Main fresh;
   fresh.settingsFile = folder->file(QStringLiteral("none.ini"));
+  fresh.resize(300, 200);
   fresh.restorePlacement();
   EXPECT_TRUE(fresh.windowState().testFlag(Qt::WindowMaximized));
+  EXPECT_EQ(fresh.geometry(), fresh.screen()->availableGeometry());
 }
 
 }  // namespace
