@@ -14,6 +14,7 @@
 #include "app/DataFolderLock.h"
 #include "app/DateGuard.h"
 #include "app/StartupRules.h"
+#include "app/UserData.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
 #include "controls/MessageService.h"
@@ -76,8 +77,18 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     const int screenWidth = options_.screenWidth.value_or(screen ? screen->size().width() : 0);
     const int fontHeight = options_.fontHeight.value_or(QFontMetrics(QApplication::font()).height());
 
-    const QString programFolder =
+    QString programFolder =
         options_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : options_.programFolder;
+    // An installed program's own folder cannot be written: it works in the per-user folder instead.
+    if (options_.commandLine.isEmpty()) {
+      const QString seed = UserData::installedSeedFolder(programFolder);
+      if (!seed.isEmpty())
+        programFolder =
+            UserData::prepare(options_.userDataFolder.isEmpty()
+                                  ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                  : options_.userDataFolder,
+                              seed);
+    }
     ZEL1.DataPath = StartupRules::dataPathFrom(options_.commandLine, programFolder);
 
     if (StartupRules::screenTooSmall(screenWidth, fontHeight)) {

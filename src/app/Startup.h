@@ -27,6 +27,7 @@ class Startup {
     std::optional<int> fontHeight;       // pixels; default: the application font
     std::optional<QString> datePattern;  // default: the system's short date pattern
     QString lockFile;                    // default: a file in the per-user data location
+    QString userDataFolder;              // default: the per-user application data location
   };
 
   explicit Startup(Options options);
