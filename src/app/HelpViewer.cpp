@@ -1,8 +1,10 @@
 #include "app/HelpViewer.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
@@ -18,6 +20,8 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);
   resize(640, 560);
+  auto* closeKey = new QShortcut(QKeySequence::Cancel, this);
+  connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 }
 
 void HelpViewer::ShowHelp() {
@@ -33,6 +37,14 @@ void HelpViewer::ShowHelp() {
       browser_->setPlainText(QStringLiteral("The help file %1 cannot be found.").arg(HelpFile));
       loadedFile_.clear();
     }
+  }
+  // Help asked for in a modal dialog is read while the dialog waits, so it must not be blocked by
+  // the dialog: it is shown over it, modal itself, until it is closed.
+  QWidget* modal = QApplication::activeModalWidget();
+  const Qt::WindowModality wanted = modal && modal != this ? Qt::ApplicationModal : Qt::NonModal;
+  if (windowModality() != wanted) {
+    hide();
+    setWindowModality(wanted);
   }
   show();
   raise();

@@ -11,8 +11,10 @@
 #include <QTimer>
 #include <stdexcept>
 
+#include "app/DataFolderLock.h"
 #include "app/DateGuard.h"
 #include "app/StartupRules.h"
+#include "app/UserData.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
 #include "controls/MessageService.h"
@@ -36,6 +38,8 @@ const char* const kSecondCopy = "Cannot run more than one instance of this appli
 const char* const kSmallScreen =
     "This software requires a minimum resolution of 800x600 with small fonts or any resolution higher than "
     "800x600 (such as 1024x768).";
+const char* const kFolderInUse =
+    "The data folder %1 is in use by %2. Start the program again when it has finished.";
 const char* const kNoDataFiles =
     "The data files cannot be found. You can at this time recover your data files from a previous backup if "
     "you like.";
@@ -73,12 +77,31 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     const int screenWidth = options_.screenWidth.value_or(screen ? screen->size().width() : 0);
     const int fontHeight = options_.fontHeight.value_or(QFontMetrics(QApplication::font()).height());
 
-    const QString programFolder =
+    QString programFolder =
         options_.programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : options_.programFolder;
+    // An installed program's own folder cannot be written: it works in the per-user folder instead.
+    if (options_.commandLine.isEmpty()) {
+      const QString seed = UserData::installedSeedFolder(programFolder);
+      if (!seed.isEmpty())
+        programFolder =
+            UserData::prepare(options_.userDataFolder.isEmpty()
+                                  ? QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
+                                  : options_.userDataFolder,
+                              seed);
+    }
     ZEL1.DataPath = StartupRules::dataPathFrom(options_.commandLine, programFolder);
 
     if (StartupRules::screenTooSmall(screenWidth, fontHeight)) {
       messages().information(QString::fromLatin1(kSmallScreen));
+      return Outcome::Ended;
+    }
+
+    // Another user's copy, or a command line changing the files, may be working on this folder. A
+    // folder that cannot hold the lock (read-only) does not stop the start.
+    folderLock_ = std::make_unique<DataFolderLock>(ZEL1.DataPath);
+    if (folderLock_->claim() == DataFolderLock::State::InUse) {
+      messages().information(QString::fromLatin1(kFolderInUse).arg(ZEL1.DataPath, folderLock_->holder()));
+      folderLock_.reset();
       return Outcome::Ended;
     }
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+class DataFolderLock;
 class frm_Main;
 
 // The program's start-up: the frame window's load steps, from the one-copy check to the date
@@ -26,6 +27,7 @@ class Startup {
     std::optional<int> fontHeight;       // pixels; default: the application font
     std::optional<QString> datePattern;  // default: the system's short date pattern
     QString lockFile;                    // default: a file in the per-user data location
+    QString userDataFolder;              // default: the per-user application data location
   };
 
   explicit Startup(Options options);
@@ -45,6 +47,7 @@ class Startup {
 
   Options options_;
   std::unique_ptr<QLockFile> lock_;
+  std::unique_ptr<DataFolderLock> folderLock_;  // held for the whole run, as long as this object
   QString stepMarker_;
 };
 

@@ -1,5 +1,6 @@
 #include "app/ToolbarIcons.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -105,4 +106,11 @@ QIcon toolbarIcon(const QString& key) {
     drawExit(p);
   p.end();
   return QIcon(pm);
+}
+
+void setProgramIcon() {
+  QIcon icon;
+  for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/zelmora-%1.png").arg(size), QSize(size, size));
+  QApplication::setWindowIcon(icon);
 }

@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
 #include <memory>
@@ -91,6 +92,9 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
     connect(a, &QAction::triggered, this, [this, key] { Toolbar1ButtonClick(key); });
   }
   addToolBar(Qt::TopToolBarArea, Toolbar1);
+  // F1 is the frame's own topic while its toolbar shows; a child window inside has its own F1.
+  auto* helpKey = new QShortcut(QKeySequence::HelpContents, Toolbar1);
+  connect(helpKey, &QShortcut::activated, this, [this] { showHelpTopic(1); });
   setContextMenuPolicy(Qt::NoContextMenu);
 
   StatusBar1 = new QStatusBar(this);
@@ -321,6 +325,10 @@ void frm_Main::restorePlacement() {
     resize(width, height);
     setWindowState(Qt::WindowNoState);
   } else {
+    // Without a window manager nobody acts on the maximised state: the window is given the
+    // screen's size itself, which a window manager then simply keeps.
+    if (state == 2)
+      if (QScreen* s = screen()) setGeometry(s->availableGeometry());
     setWindowState(state == 1 ? Qt::WindowMinimized : Qt::WindowMaximized);
   }
 }

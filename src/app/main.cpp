@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 #include "app/ZelApplication.h"
+#include "app/ToolbarIcons.h"
 
 int main(int argc, char** argv) {
   // Without TZ the C library looks at the zone file again for every local date it works out; naming
@@ -8,6 +9,8 @@ int main(int argc, char** argv) {
   ZelApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("zel"));
   QApplication::setApplicationName(QStringLiteral("zel"));
+  QApplication::setDesktopFileName(QStringLiteral("org.zelmora.Zelmora"));
+  setProgramIcon();
   try {
     return Startup::runProgram(QCoreApplication::arguments());
   } catch (const std::exception& e) {

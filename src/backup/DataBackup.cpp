@@ -32,25 +32,12 @@ std::function<bool(const QString&)>& placingFault() {
 }
 
 // Empty when the database opens with the program's password and holds the program's tables (and,
-// with integrity, passes the engine's quick integrity check: every page is read, which checks each
-// page's authentication code, and every table and index is walked; the full check's comparison of
-// each index with its table takes five times as long and finds no damage the quick one misses in a
-// keyed file); otherwise the reason.
+// with integrity, passes the integrity check); otherwise the reason.
 QString databaseProblem(const QString& path, bool integrity) {
   try {
     Connection cn;
     cn.open(path, QString::fromLatin1(kDatabasePassword));
-    if (integrity) {
-      sqlite3_stmt* st = nullptr;
-      QString verdict;
-      if (sqlite3_prepare_v2(cn.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) == SQLITE_OK &&
-          sqlite3_step(st) == SQLITE_ROW)
-        verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-      else
-        verdict = QString::fromUtf8(sqlite3_errmsg(cn.handle()));
-      sqlite3_finalize(st);
-      if (verdict != QLatin1String("ok")) return QStringLiteral("it is damaged (%1)").arg(verdict);
-    }
+    if (integrity) return DataBackup::integrityProblem(cn);
     if (!Schema::isComplete(cn)) return QStringLiteral("it does not hold the program's tables");
   } catch (const DbError& e) {
     return QStringLiteral("it does not open with the program's password (%1)").arg(e.description());
@@ -107,6 +94,27 @@ ZipArchive::Progress part(const ZipArchive::Progress& whole, double from, double
 }  // namespace
 
 namespace DataBackup {
+
+// The engine's quick integrity check reads every page, which checks each page's authentication
+// code, and walks every table and index; the full check's comparison of each index with its table
+// takes five times as long and finds no damage the quick one misses in a keyed file.
+QString integrityProblem(Connection& cn) {
+  try {
+    sqlite3_stmt* st = nullptr;
+    QString verdict;
+    if (sqlite3_prepare_v2(cn.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+      verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    else
+      verdict = QString::fromUtf8(sqlite3_errmsg(cn.handle()));
+    sqlite3_finalize(st);
+    if (verdict != QLatin1String("ok")) return QStringLiteral("it is damaged (%1)").arg(verdict);
+    if (!Schema::isComplete(cn)) return QStringLiteral("it does not hold the program's tables");
+  } catch (const DbError& e) {
+    return QStringLiteral("it cannot be read (%1)").arg(e.description());
+  }
+  return QString();
+}
 
 void setPlacingFaultForTesting(std::function<bool(const QString&)> fault) {
   placingFault() = std::move(fault);

@@ -7,6 +7,8 @@
 
 #include "backup/ZipArchive.h"
 
+class Connection;
+
 // Backup and restore of the data files: the database "zel.mdb" and the map files
 // "zelmap<id>.dat" of a data folder. Both run with the database closed.
 namespace DataBackup {
@@ -51,6 +53,10 @@ Result backup(const QString& dataPath, const QString& archivePath, const ZipArch
 // moved aside and replaced. Files of the folder that the archive does not hold stay as they are.
 Result restore(const QString& archivePath, const QString& dataPath,
                const ZipArchive::Progress& progress = {});
+
+// Empty when an open database passes the engine's integrity check and holds the program's tables;
+// otherwise the reason ("it is damaged (...)").
+QString integrityProblem(Connection& cn);
 
 // The message a user sees for a result: the success text, the diskette text for 510, otherwise
 // "Unsuccessful.", the code and the reason.

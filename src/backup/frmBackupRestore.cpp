@@ -149,6 +149,7 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   withName(Command2, "Command2");
   Command3 = new QPushButton(QStringLiteral("&Help"), this);
   withName(Command3, "Command3");
+  addHelpKey(this, kHelpTopic);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(Command1);

@@ -94,6 +94,7 @@ ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(pare
   connect(Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
   connect(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
   connect(Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
+  addHelpKey(this, table_.helpTopic);
   connect(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
   connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
 }

@@ -63,6 +63,7 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
 
   connect(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
   connect(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  addHelpKey(this, 4);
 }
 
 OwnerAddress frmAddress::address() const {

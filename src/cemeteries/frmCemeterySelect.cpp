@@ -23,6 +23,7 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
   box->setContentsMargins(0, 0, 0, 0);
   box->addWidget(List1);
   resize(320, 260);
+  addHelpKey(this, 6);
 
   QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
   if (s) {

@@ -1,5 +1,6 @@
 #include "controls/MessageService.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
@@ -87,4 +88,12 @@ void showFailure(const std::exception& e) {
     messages().information(db->description());
   else
     messages().information(QString::fromUtf8(e.what()));
+}
+
+void addHelpKey(QWidget* window, int topic) {
+  auto* key = new QAction(window);
+  key->setObjectName(QStringLiteral("helpKey"));
+  key->setShortcut(QKeySequence::HelpContents);
+  QObject::connect(key, &QAction::triggered, window, [topic] { messages().showHelp(topic); });
+  window->addAction(key);
 }

@@ -70,5 +70,9 @@ class RealMessageService : public MessageService {
 // box: every window reports failures this one way, nothing is swallowed.
 void showFailure(const std::exception& e);
 
+// F1 anywhere in the window opens the help at the window's topic (for windows whose Help is a
+// button, or that have none of their own).
+void addHelpKey(QWidget* window, int topic);
+
 // The title of every message box.
 inline constexpr const char* kAppTitle = "Zelmora";

@@ -228,18 +228,22 @@ QStringList logLines(const Check& c) {
   return lines;
 }
 
+Targets targets(Connection& cn) {
+  return {
+      lowestKey(
+          cn, QStringLiteral("select top 1 * from cemetery order by cemeteryid"),
+          QStringLiteral("cemeteryid"),
+          QStringLiteral("There is no cemetery in the database, so the records would belong to none. Add "
+                         "a cemetery first; nothing was imported.")),
+      lowestKey(cn, QStringLiteral("select top 1 * from lots order by lotid"), QStringLiteral("lotid"),
+                QStringLiteral("There is no lot type in the database, so the records would have none. Add a "
+                               "lot type first; nothing was imported."))};
+}
+
 int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirst, const Progress& progress,
           Check* problems) {
   // Both lookups come first, so that a refusal leaves every record where it was.
-  const qint64 cemetery = lowestKey(
-      cn, QStringLiteral("select top 1 * from cemetery order by cemeteryid"), QStringLiteral("cemeteryid"),
-      QStringLiteral(
-          "There is no cemetery in the database, so the records would belong to none. Add a cemetery "
-          "first; nothing was imported."));
-  const qint64 lot = lowestKey(
-      cn, QStringLiteral("select top 1 * from lots order by lotid"), QStringLiteral("lotid"),
-      QStringLiteral("There is no lot type in the database, so the records would have none. Add a lot type "
-                     "first; nothing was imported."));
+  const auto [cemetery, lot] = targets(cn);
 
   std::vector<const Field*> fields;
   QStringList columns;

@@ -88,6 +88,14 @@ QString question(const Check& c);
 // One log line per problem, naming its row, column, field and text.
 QStringList logLines(const Check& c);
 
+// The cemetery and the lot type every imported record gets: the first of each. A database without
+// a cemetery or a lot type is refused with DbError.
+struct Targets {
+  qint64 cemetery = 0;
+  qint64 lot = 0;
+};
+Targets targets(Connection& cn);
+
 // Adds one record per row of the plan to table zel, after deleting every grave record when
 // emptyFirst is set; all in one transaction. Refuses (DbError, nothing changed) a database without
 // a cemetery or a lot type: the records would belong to none. Any failure rolls everything back

@@ -109,6 +109,7 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
   mnuMaxCols = named(mnuRowCol->addAction(QStringLiteral("Number of Columns")), "mnuMaxCols");
   mnuMaxRows = named(mnuRowCol->addAction(QStringLiteral("Number of Rows")), "mnuMaxRows");
   mnuHelp = named(menuBar->addAction(QStringLiteral("&Help")), "mnuHelp");
+  mnuHelp->setShortcut(QKeySequence::HelpContents);
   mnuClose = named(menuBar->addAction(QStringLiteral("C&lose")), "mnuClose");
 
   auto* body = new QHBoxLayout;

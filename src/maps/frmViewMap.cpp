@@ -87,6 +87,7 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
   mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
   mnuHelp = menuBar->addAction(QStringLiteral("&Help"));
   mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+  mnuHelp->setShortcut(QKeySequence::HelpContents);
   mnuClose = menuBar->addAction(QStringLiteral("C&lose"));
   mnuClose->setObjectName(QStringLiteral("mnuClose"));
 

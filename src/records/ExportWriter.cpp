@@ -238,10 +238,8 @@ struct Statement {
   ~Statement() { sqlite3_finalize(st); }
 };
 
-}  // namespace
-
-Result write(Connection& cn, RecordSet& rs, QIODevice& out) {
-  Result result;
+// Writes the title line and one line per row to out; on failure error says why.
+bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result) {
   QByteArray buffer;
   constexpr qsizetype kChunk = 1 << 20;
   buffer.reserve(kChunk + 64 * 1024);
@@ -301,28 +299,36 @@ Result write(Connection& cn, RecordSet& rs, QIODevice& out) {
     if (rc != SQLITE_DONE && rc != SQLITE_ROW) cn.fail(rc);
   } catch (const DbError& e) {
     result.error = e.description();
-    return result;
+    return false;
   }
   flush();
-  result.ok = result.error.isEmpty();
+  return result.error.isEmpty();
+}
+
+}  // namespace
+
+Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
+  Result result;
+  result.fileName = fileName;
+  // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
+  QSaveFile file(fileName);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    result.error = file.errorString();
+    return result;
+  }
+  if (!writeRows(cn, rs, file, result) || !file.commit()) {
+    if (result.error.isEmpty()) result.error = file.errorString();
+    file.cancelWriting();
+    return result;
+  }
+  result.ok = true;
   return result;
 }
 
-Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
-  // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
-  QSaveFile file(fileName);
+Result write(Connection& cn, RecordSet& rs, QIODevice& out, const QString& name) {
   Result result;
-  if (file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-    result = write(cn, rs, file);
-    if (result.ok && !file.commit()) {
-      result.ok = false;
-      result.error = file.errorString();
-    }
-  } else {
-    result.error = file.errorString();
-  }
-  if (!result.ok) file.cancelWriting();
-  result.fileName = fileName;
+  result.fileName = name;
+  result.ok = writeRows(cn, rs, out, result);
   return result;
 }
 

@@ -6,6 +6,7 @@
 #include "program/Zel2.h"
 #include "records/frmDataEntry.h"
 #include "store/DbError.h"
+#include "store/Schema.h"
 
 namespace {
 
@@ -160,11 +161,13 @@ void frmDataEntry::writeRecord(bool isNew) {
     }
   }
   record_->write(rs, isNew);
-  rs.assign(QStringLiteral("status"),
-            RecordFields::stateLetter(txtIntermentDate->hasValidDate(), txtInterredFirstName->text(),
-                                      txtInterredLastName->text(), txtPurchDate->hasValidDate(),
-                                      txtPurchaserFirstName->text(), txtPurchaserLastName->text()));
+  const QString state = RecordFields::stateLetter(
+      txtIntermentDate->hasValidDate(), txtInterredFirstName->text(), txtInterredLastName->text(),
+      txtPurchDate->hasValidDate(), txtPurchaserFirstName->text(), txtPurchaserLastName->text());
+  rs.assign(QStringLiteral("status"), state);
   rs.update();
+  // The saved state shows at once: a burial just saved never reads as open.
+  txtStatus->setText(Schema::stateDisplay(state));
   if (isNew) {
     rs.moveLast();
     txtRecordNum->setText(rs.field(QStringLiteral("recid")).toString());

@@ -113,21 +113,20 @@ bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& 
   return p.end();
 }
 
+bool writePdf(QIODevice& out, const Table& table, const PageTexts& texts) {
+  QPdfWriter pdf(&out);
+  // The paper of the system's measurement habit, with half an inch all round.
+  const bool letter = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
+  pdf.setPageLayout(QPageLayout(QPageSize(letter ? QPageSize::Letter : QPageSize::A4), QPageLayout::Portrait,
+                                QMarginsF(0.5, 0.5, 0.5, 0.5), QPageLayout::Inch));
+  pdf.setTitle(texts.title);
+  pdf.setCreator(QStringLiteral("Zelmora"));
+  return paintPages(pdf, table, texts);
+}
+
 bool savePdf(const QString& path, const Table& table, const PageTexts& texts, QString* error) {
   return saveFile(
-      path,
-      [&](QIODevice& d) {
-        QPdfWriter pdf(&d);
-        // The paper of the system's measurement habit, with half an inch all round.
-        const bool letter = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
-        pdf.setPageLayout(QPageLayout(QPageSize(letter ? QPageSize::Letter : QPageSize::A4),
-                                      QPageLayout::Portrait, QMarginsF(0.5, 0.5, 0.5, 0.5),
-                                      QPageLayout::Inch));
-        pdf.setTitle(texts.title);
-        pdf.setCreator(QStringLiteral("Zelmora"));
-        return paintPages(pdf, table, texts);
-      },
-      error);
+      path, [&](QIODevice& d) { return writePdf(d, table, texts); }, error);
 }
 
 }  // namespace Report

@@ -4,6 +4,7 @@
 
 #include "reports/ReportTable.h"
 
+class QIODevice;
 class QPagedPaintDevice;
 
 // The printed pages of a report. Needs only Qt Gui: the report window paints on a QPrinter, a
@@ -28,6 +29,8 @@ QString pageDate(const QDate& d);
 // could not begin or a page could not be added.
 bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& texts);
 
+// The same pages as a PDF document written to out (a file or the command line's standard output).
+bool writePdf(QIODevice& out, const Table& table, const PageTexts& texts);
 // The same pages as a PDF file, written atomically; on failure error names the file.
 bool savePdf(const QString& path, const Table& table, const PageTexts& texts, QString* error);
 

@@ -178,13 +178,19 @@ Report::PageTexts frmReports::pageTexts() const {
 }
 
 void frmReports::mnuPrintClick() {
-  // Any failure, the cancelled printer dialog included, ends printing without a message.
+  // A cancelled printer dialog prints nothing; a print that fails says so rather than leaving the
+  // user waiting for paper.
   try {
     QPrinter printer;
     if (!messages().choosePrinter(printer)) return;
     QCoreApplication::processEvents();
-    Report::paintPages(printer, table_, pageTexts());
-  } catch (...) {
+    if (!Report::paintPages(printer, table_, pageTexts()))
+      messages().information(printer.outputFileName().isEmpty()
+                                 ? QStringLiteral("The report could not be printed.")
+                                 : QStringLiteral("The report could not be printed to %1.")
+                                       .arg(QDir::toNativeSeparators(printer.outputFileName())));
+  } catch (const std::exception& e) {
+    showFailure(e);
   }
 }
 

@@ -96,6 +96,7 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent) {
   Command2->setText(QStringLiteral("Cancel"));
   Command4 = named<QPushButton>(this, "Command4");
   Command4->setText(QStringLiteral("&Help"));
+  addHelpKey(this, 5);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch(1);
   buttons->addWidget(Command1);

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
@@ -202,6 +204,20 @@ TEST_F(FrameTest, HelpViewerShowsTheTopicOfTheRealHelpFile) {
   const QString text = frame->CD1->browser()->toPlainText();
   EXPECT_TRUE(text.contains(QStringLiteral("The main window")));
   EXPECT_TRUE(text.contains(QStringLiteral("Backing up and restoring data")));
+
+  // Asked for in a modal dialog, the help is shown over it and can be read while the dialog waits.
+  frame->CD1->close();
+  {
+    QDialog dialog(frame.get());
+    dialog.setModal(true);
+    dialog.show();
+    real.showHelp(7);
+    EXPECT_EQ(frame->CD1->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), frame->CD1) << "the dialog waits for the help";
+  }
+  frame->CD1->close();
+  real.showHelp(1);
+  EXPECT_EQ(frame->CD1->windowModality(), Qt::NonModal);
 
   // Without the file the viewer says which file is missing.
   QFile::remove(folder->file(QStringLiteral("zel6.hlp")));

@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QScreen>
 #include <QSettings>
 
+#include "app/DataFolderLock.h"
 #include "app/Startup.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
@@ -98,6 +100,60 @@ TEST_F(StartupTest, MissingDatabaseIsSeededFromTheDemoAndOpened) {
   EXPECT_THROW(plain.open(folder->file(QStringLiteral("zel.mdb")), QString()), DbError);
 }
 
+TEST_F(StartupTest, InstalledProgramWorksInThePerUserFolderThatItsSeedFills) {
+  // An installed tree: <prefix>/bin holds the program, <prefix>/share/zelmora its seed.
+  const QString prefix = folder->file(QStringLiteral("prefix"));
+  const QString seed = prefix + QStringLiteral("/share/zelmora/");
+  QDir().mkpath(prefix + QStringLiteral("/bin"));
+  QDir().mkpath(seed);
+  makePlainDatabase(QStringLiteral("zeldemo.mdb"), QStringLiteral("Demo Hill"));
+  ASSERT_TRUE(
+      QFile::rename(folder->file(QStringLiteral("zeldemo.mdb")), seed + QStringLiteral("zeldemo.mdb")));
+  auto write = [](const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+  };
+  write(seed + QStringLiteral("zel6.hlp"), "help 1");
+  write(seed + QStringLiteral("zelmap1.dat"), "demo map");
+
+  const QString user = folder->file(QStringLiteral("home/zel"));
+  auto start = [&](const QString& commandLine) {
+    ZEL1.reset();
+    Startup::Options o = options(commandLine);
+    o.programFolder = prefix + QStringLiteral("/bin");
+    o.userDataFolder = user;
+    Startup startup(o);
+    const Startup::Outcome outcome = startup.run(*frame);
+    ZEL1.cnData.close();
+    return outcome;
+  };
+
+  ScriptedMessages msgs;
+  ASSERT_EQ(start(QString()), Startup::Outcome::Running);
+  EXPECT_EQ(ZEL1.DataPath, user + QStringLiteral("/"));
+  openProgramDatabase(ZEL1.cnData, user + QStringLiteral("/zel.mdb"));
+  EXPECT_EQ(scalar(QStringLiteral("select name from cemetery")), QStringLiteral("Demo Hill"));
+  ZEL1.cnData.close();
+  EXPECT_EQ(fileBytes(user + QStringLiteral("/zel6.hlp")), "help 1");
+  EXPECT_EQ(fileBytes(user + QStringLiteral("/zelmap1.dat")), "demo map");
+
+  // After an update the new help is taken; the user's own map and a removed seed stay as they are.
+  write(user + QStringLiteral("/zelmap1.dat"), "my map");
+  ASSERT_TRUE(QFile::remove(user + QStringLiteral("/zeldemo.mdb")));
+  write(seed + QStringLiteral("zel6.hlp"), "help 2");
+  write(seed + QStringLiteral("zelmap1.dat"), "new demo map");
+  ASSERT_EQ(start(QString()), Startup::Outcome::Running);
+  EXPECT_EQ(fileBytes(user + QStringLiteral("/zel6.hlp")), "help 2");
+  EXPECT_EQ(fileBytes(user + QStringLiteral("/zelmap1.dat")), "my map");
+  EXPECT_FALSE(QFile::exists(user + QStringLiteral("/zeldemo.mdb")));
+
+  // A command line still names the data folder.
+  msgs.expectInfo(kNoDataFiles);
+  EXPECT_EQ(start(folder->file(QStringLiteral("elsewhere"))), Startup::Outcome::Recovery);
+  EXPECT_EQ(ZEL1.DataPath, folder->file(QStringLiteral("elsewhere/")));
+}
+
 TEST_F(StartupTest, WithNoDataFilesTheRecoveryPathRunsWithoutADatabase) {
   ScriptedMessages msgs;
   msgs.expectInfo(kNoDataFiles);
@@ -137,6 +193,29 @@ TEST_F(StartupTest, OnlyOneCopyRunsPerUser) {
   first.reset();
   Startup third(options(folder->path()));
   EXPECT_EQ(third.run(secondFrame), Startup::Outcome::Running);
+}
+
+TEST_F(StartupTest, ADataFolderInUseElsewhereRefusesTheStartAndTheRunningProgramHoldsIt) {
+  makePlainDatabase(QStringLiteral("zel.mdb"), QStringLiteral("North"));
+  ScriptedMessages msgs;
+  {
+    DataFolderLock other(folder->path());  // another user's copy, or the command line restoring
+    ASSERT_EQ(other.claim(), DataFolderLock::State::Held);
+    msgs.expectInfo(
+        QStringLiteral("The data folder %1 is in use by %2. Start the program again when it has finished.")
+            .arg(folder->path(), other.holder()));
+    Startup startup(options(folder->path()));
+    EXPECT_EQ(startup.run(*frame), Startup::Outcome::Ended);
+    Connection plain;
+    EXPECT_NO_THROW(plain.open(folder->file(QStringLiteral("zel.mdb")), QString())) << "not even keyed";
+  }
+  auto running = std::make_unique<Startup>(options(folder->path()));
+  ASSERT_EQ(running->run(*frame), Startup::Outcome::Running);
+  EXPECT_EQ(DataFolderLock(folder->path()).claim(), DataFolderLock::State::InUse);
+  ZEL1.cnData.close();
+  running.reset();
+  EXPECT_EQ(DataFolderLock(folder->path()).claim(), DataFolderLock::State::Held)
+      << "released when the run ends";
 }
 
 TEST_F(StartupTest, TooSmallScreenEndsBeforeAnythingIsTouched) {
@@ -251,11 +330,14 @@ TEST_F(StartupTest, PlacementIsRestoredFromTheSettings) {
   EXPECT_EQ(frame->pos(), QPoint(qRound(1500 / perPixel), qRound(750 / perPixel)));
   EXPECT_EQ(frame->size(), QSize(qRound(9600 / perPixel), qRound(7200 / perPixel)));
 
-  // With nothing stored the frame opens maximised.
+  // With nothing stored the frame opens maximised, and fills the screen also where no window
+  // manager acts on that state.
   frm_Main fresh;
   fresh.settingsFile = folder->file(QStringLiteral("none.ini"));
+  fresh.resize(300, 200);
   fresh.restorePlacement();
   EXPECT_TRUE(fresh.windowState().testFlag(Qt::WindowMaximized));
+  EXPECT_EQ(fresh.geometry(), fresh.screen()->availableGeometry());
 }
 
 }  // namespace

@@ -69,13 +69,20 @@ inline void makeArchive(const QString& path, const std::vector<RawEntry>& entrie
   zip_t* za = zip_open(QFile::encodeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err);
   ASSERT_NE(za, nullptr);
   for (const RawEntry& e : entries) {
-    auto* copy = static_cast<char*>(malloc(size_t(e.data.size()) + 1));
-    memcpy(copy, e.data.constData(), size_t(e.data.size()));
-    zip_source_t* src = zip_source_buffer(za, copy, zip_uint64_t(e.data.size()), 1);
-    const zip_int64_t i = e.name.endsWith('/') && e.data.isEmpty()
-                              ? zip_dir_add(za, e.name.constData(), ZIP_FL_ENC_RAW)
-                              : zip_file_add(za, e.name.constData(), src, ZIP_FL_ENC_RAW);
-    if (e.name.endsWith('/') && e.data.isEmpty()) zip_source_free(src);
+    zip_int64_t i = -1;
+    if (e.name.endsWith('/') && e.data.isEmpty()) {
+      i = zip_dir_add(za, e.name.constData(), ZIP_FL_ENC_RAW);
+    } else {
+      // The source owns the copy; an empty entry needs none (libzip would not free it).
+      char* copy = nullptr;
+      if (!e.data.isEmpty()) {
+        copy = static_cast<char*>(malloc(size_t(e.data.size())));
+        memcpy(copy, e.data.constData(), size_t(e.data.size()));
+      }
+      zip_source_t* src = zip_source_buffer(za, copy, zip_uint64_t(e.data.size()), copy != nullptr);
+      i = zip_file_add(za, e.name.constData(), src, ZIP_FL_ENC_RAW);
+      if (i < 0) zip_source_free(src);
+    }
     ASSERT_GE(i, 0) << e.name.constData() << ": " << zip_strerror(za);
     if (e.unixMode)
       zip_file_set_external_attributes(za, zip_uint64_t(i), 0, ZIP_OPSYS_UNIX, e.unixMode << 16);

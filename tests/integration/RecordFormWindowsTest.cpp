@@ -25,6 +25,7 @@
 #include "controls/MaskedEdit.h"
 #include "controls/MoneyEdit.h"
 #include "import/frmImport.h"
+#include "integration/Driving.h"
 #include "maps/frmViewMap.h"
 #include "program/Zel1.h"
 #include "records/frmDataEntry.h"
@@ -36,26 +37,6 @@
 #include "support/WindowDriver.h"
 
 namespace {
-
-void settle() {
-  for (int i = 0; i < 5; ++i) {
-    QApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-}
-
-void type(QLineEdit* field, const QString& text) {
-  field->setFocus();
-  field->selectAll();
-  QTest::keyClicks(field, text);
-}
-
-void choose(QComboBox* box, const QString& text) {
-  const int i = box->findText(text);
-  ASSERT_GE(i, 0) << text.toStdString();
-  box->setCurrentIndex(i);
-  emit box->activated(i);
-}
 
 // Right button on a manager's list entry: the manager's delete command.
 void rightPressRow(QListWidget* list, int row) {

@@ -65,15 +65,19 @@ TEST_F(RecordForm, StateLetterFollowsWhatIsFilledIn) {
   addCemetery(QStringLiteral("Oakwood"));
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   open();
-  // One record saved as it fills in: sold, reserved, buried.
+  // One record saved as it fills in: sold, reserved, buried; the form shows the saved state.
   placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("99"));
-  const std::pair<QLineEdit*, const char*> steps[] = {
-      {form->txtPurchaserFirstName, "S"}, {form->txtInterredFirstName, "R"}, {form->txtIntermentDate, "B"}};
-  for (auto [field, state] : steps) {
+  const std::tuple<QLineEdit*, const char*, const char*> steps[] = {
+      {form->txtPurchaserFirstName, "S", "SOLD"},
+      {form->txtInterredFirstName, "R", "RESERVED"},
+      {form->txtIntermentDate, "B", "BURIED"}};
+  for (auto [field, state, shown] : steps) {
     type(field, field == form->txtIntermentDate ? QStringLiteral("02-02-2002") : QStringLiteral("Jo"));
     moveTo(form->txtVault);
     form->mnuSaveClick();
     EXPECT_EQ(col("status", form->txtRecordNum->text()), QLatin1String(state));
+    EXPECT_EQ(form->txtStatus->text(), QLatin1String(shown));
+    EXPECT_FALSE(ZEL1.RecordChanged);
   }
 }
 

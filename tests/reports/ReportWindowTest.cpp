@@ -221,6 +221,12 @@ TEST_F(ReportWindow, PrintPutsCaptionDateAndFooterOnEveryPage) {
   w->mnuPrint->trigger();
   EXPECT_FALSE(QFile::exists(pdf));
 
+  // A print that cannot start says so.
+  const QString nowhere = folder->file(QStringLiteral("missing/report.pdf"));
+  msgs->expectPrinter(nowhere);
+  msgs->expectInfo(QStringLiteral("The report could not be printed to %1.").arg(nowhere));
+  w->mnuPrint->trigger();
+
   msgs->expectPrinter(pdf);
   const QString today = QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy"));
   w->mnuPrint->trigger();

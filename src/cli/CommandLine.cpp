@@ -1,0 +1,286 @@
+#include "cli/CommandLine.h"
+
+#include "backup/AutoBackup.h"
+#include "import/RecordImport.h"
+#include "reports/Reports.h"
+
+namespace Cli {
+
+namespace {
+
+const Option kOutput{"o", "FILE", "write to FILE; - for standard output"};
+const Option kYes{"yes", nullptr, "confirm the change (it replaces or deletes data)"};
+
+const std::vector<Command> kCommands = {
+    {"init",
+     "DIR",
+     "make a new data folder: an empty database, the help file and the tutorial",
+     {"DIR"},
+     {},
+     "Makes DIR (and its missing parents) and puts into it a new database zel.mdb keyed with the\n"
+     "program's password, holding the program's tables and no rows, with the help file zel6.hlp and\n"
+     "the tutorial zl-tutor.html. A folder that already holds a zel.mdb is refused: init never\n"
+     "replaces a database."},
+    {"export",
+     "DIR [-o FILE]",
+     "write the export of every grave record, as the record form does",
+     {"DIR"},
+     {kOutput},
+     "Writes the same file as the record form's Export: a title line and one comma-separated line per\n"
+     "grave record, to DIR/zel.csv unless -o names another file (- for standard output)."},
+    {"report",
+     "NAME DIR [--cemetery NAME|ID] [--format csv|pdf|text] [-o FILE]",
+     "a report of the report window as CSV, PDF or plain text",
+     {"NAME", "DIR"},
+     {{"cemetery", "NAME|ID", "the cemetery of a per-cemetery report, by its name or its number"},
+      {"format", "FORMAT", "csv, pdf or text (default: by the extension of -o, else text)"},
+      kOutput},
+     nullptr},  // the list of reports is added from the report definitions
+    {"backup",
+     "DIR TARGET [--keep N]",
+     "a verified archive of the database and the map files",
+     {"DIR", "TARGET"},
+     {{"keep", "N", "keep only the newest N automatic archives in the TARGET folder (1 to 999)"}},
+     "Writes a verified archive of DIR's database and map files, as the Backup/Restore window does:\n"
+     "written aside, read back and checked, and only then given its name. TARGET is a folder, where\n"
+     "the archive is named zel<year month day hour minute>.zip, or the name of a .zip file.\n"
+     "With --keep the archive is named as an automatic backup (zelauto<...seconds>.zip) and the oldest\n"
+     "automatic archives of the folder beyond N are removed once the new one is known to be good;\n"
+     "no other file is touched. The folder is made when its parent exists."},
+    {"restore",
+     "ARCHIVE DIR --yes",
+     "put the database and maps of an archive back into DIR",
+     {"ARCHIVE", "DIR"},
+     {kYes},
+     "Restores as the Backup/Restore window does: only the database and map files are taken from\n"
+     "the archive, they are extracted beside the data and checked (password, integrity, tables, every\n"
+     "map loads) before the current files are replaced; any failure leaves DIR as it was. Refused\n"
+     "while the program runs on DIR."},
+    {"check",
+     "DIR",
+     "check the database, its password, the map files and the Map Check",
+     {"DIR"},
+     {},
+     "Checks that zel.mdb opens with the program's password and passes the integrity check, that every\n"
+     "map file loads, and runs the Map Check report of every cemetery. One line per check goes to\n"
+     "standard output, each problem to standard error. The exit status is 0 when all is well."},
+    {"import",
+     "FILE DIR --map COLUMNS [--skip-first-row] [--empty-first --yes] [--dry-run]",
+     "add the rows of a .csv or .txt file as grave records, all or nothing",
+     {"FILE", "DIR"},
+     {{"map", "COLUMNS", "which column goes into which field: 1=InterLastName,2=InterFirstName,..."},
+      {"skip-first-row", nullptr, "the file's first row is a header row"},
+      {"empty-first", nullptr, "delete every grave record first (needs --yes)"},
+      kYes,
+      {"dry-run", nullptr, "only tell what would be added and what would not convert"}},
+     "Imports as the import window does: FILE is tab-delimited (.txt) or comma-delimited (.csv), each\n"
+     "row becomes one grave record with the mapped fields converted by the record form's rules, every\n"
+     "other field at its default, all in one transaction. Values that will not convert are listed\n"
+     "(and written to DIR/import.log) and the import stops, unless --yes says to import them with\n"
+     "their fields' defaults. --dry-run changes nothing and exits as the import would."},
+};
+
+QString reportList() {
+  QString list = QStringLiteral("Reports:\n");
+  for (const Report::Definition& d : Report::definitions()) {
+    QString caption = QString::fromLatin1(d.caption);
+    if (QLatin1String(d.key).startsWith(QLatin1String("interred-")))
+      caption = QStringLiteral("List of Interred, ") + caption;
+    list += QStringLiteral("  %1%2%3\n")
+                .arg(QString::fromLatin1(d.key).leftJustified(22), caption,
+                     d.perCemetery ? QStringLiteral(" (needs --cemetery)") : QString());
+  }
+  return list +
+         QStringLiteral(
+             "\nCSV and text go to standard output unless -o names a file; a PDF needs -o. The text is a\n"
+             "plain aligned table for the terminal; CSV and PDF are the report window's Save As.");
+}
+
+// The fields a column can be mapped to, as the import window's mapping row offers them.
+QString fieldList() {
+  QString list = QStringLiteral("Fields (in any case):\n ");
+  int width = 1;
+  for (const QString& name : RecordImport::mappingNames()) {
+    if (width + name.size() + 2 > 96) {
+      list += QStringLiteral("\n ");
+      width = 1;
+    }
+    list += u' ' + name;
+    width += int(name.size()) + 1;
+  }
+  return list + u'\n';
+}
+
+const Command* findCommand(const QString& name) {
+  for (const Command& c : kCommands)
+    if (name == QLatin1String(c.name)) return &c;
+  return nullptr;
+}
+
+const Option* findOption(const Command& c, const QString& name) {
+  for (const Option& o : c.options)
+    if (name == QLatin1String(o.name)) return &o;
+  return nullptr;
+}
+
+QString optionText(const Option& o) {
+  return (qstrlen(o.name) == 1 ? QStringLiteral("-") : QStringLiteral("--")) + QLatin1String(o.name);
+}
+
+// Checks that belong to one command's options; all before any work is done.
+void checkOptions(const Invocation& in) {
+  const Command* c = in.command;
+  const QString name = QLatin1String(c->name);
+  if (in.has("format")) {
+    const QString f = in.value("format");
+    if (f != QLatin1String("csv") && f != QLatin1String("pdf") && f != QLatin1String("text"))
+      throw UsageError(QStringLiteral("--format must be csv, pdf or text, not \"%1\"").arg(f), c);
+  }
+  if (in.has("keep")) {
+    bool ok = false;
+    const int keep = in.value("keep").toInt(&ok);
+    if (!ok || keep < 1 || keep > AutoBackup::kMaxKeep)
+      throw UsageError(QStringLiteral("--keep must be a number from 1 to %1, not \"%2\"")
+                           .arg(AutoBackup::kMaxKeep)
+                           .arg(in.value("keep")),
+                       c);
+  }
+  if (name == QLatin1String("restore") && !in.has("yes"))
+    throw UsageError(QStringLiteral("restore replaces the data files of %1; give --yes to go ahead")
+                         .arg(in.arguments.value(1)),
+                     c);
+  if (name == QLatin1String("import")) {
+    if (!in.has("map")) throw UsageError(QStringLiteral("import needs --map"), c);
+    if (in.has("empty-first") && !in.has("yes") && !in.has("dry-run"))
+      throw UsageError(
+          QStringLiteral("--empty-first deletes every grave record of %1; give --yes to go ahead")
+              .arg(in.arguments.value(1)),
+          c);
+  }
+}
+
+}  // namespace
+
+const std::vector<Command>& commands() { return kCommands; }
+
+Invocation parse(const QStringList& words) {
+  Invocation in;
+  if (words.isEmpty()) throw UsageError(QStringLiteral("no command given"));
+  const QString first = words.first();
+  if (first == QLatin1String("--help") || first == QLatin1String("-h") || first == QLatin1String("help")) {
+    in.help = true;
+    if (words.size() > 1) in.command = findCommand(words[1]);
+    return in;
+  }
+  if (first == QLatin1String("--version")) {
+    in.version = true;
+    return in;
+  }
+  in.command = findCommand(first);
+  if (!in.command) throw UsageError(QStringLiteral("\"%1\" is not a command").arg(first));
+  const Command& c = *in.command;
+
+  bool optionsEnd = false;
+  for (qsizetype i = 1; i < words.size(); ++i) {
+    const QString& w = words[i];
+    if (optionsEnd || w == QLatin1String("-") || !w.startsWith(u'-')) {
+      in.arguments << w;
+      continue;
+    }
+    if (w == QLatin1String("--")) {
+      optionsEnd = true;
+      continue;
+    }
+    if (w == QLatin1String("--help") || w == QLatin1String("-h")) {
+      in.help = true;
+      return in;
+    }
+    QString name, value;
+    bool inlineValue = false;
+    if (w.startsWith(QLatin1String("--"))) {
+      name = w.mid(2);
+      if (const qsizetype eq = name.indexOf(u'='); eq >= 0) {
+        value = name.mid(eq + 1);
+        name.truncate(eq);
+        inlineValue = true;
+      }
+      if (name == QLatin1String("output")) name = QStringLiteral("o");
+    } else {
+      name = w.mid(1, 1);
+      if (w.size() > 2) {
+        value = w.mid(2);
+        inlineValue = true;
+      }
+    }
+    const Option* o = findOption(c, name);
+    if (!o) throw UsageError(QStringLiteral("%1 has no option %2").arg(QLatin1String(c.name), w), &c);
+    if (!o->valueName) {
+      if (inlineValue) throw UsageError(QStringLiteral("%1 takes no value").arg(optionText(*o)), &c);
+      in.options.insert(name, QString());
+      continue;
+    }
+    if (!inlineValue) {
+      if (i + 1 >= words.size())
+        throw UsageError(
+            QStringLiteral("%1 needs a value (%2)").arg(optionText(*o), QLatin1String(o->valueName)), &c);
+      value = words[++i];
+    }
+    in.options.insert(name, value);
+  }
+
+  if (in.arguments.size() < c.arguments.size())
+    throw UsageError(QStringLiteral("%1 needs %2")
+                         .arg(QLatin1String(c.name), c.arguments.mid(in.arguments.size()).join(u' ')),
+                     &c);
+  if (in.arguments.size() > c.arguments.size())
+    throw UsageError(QStringLiteral("%1 takes %2 argument%3; \"%4\" is one too many")
+                         .arg(QLatin1String(c.name))
+                         .arg(c.arguments.size())
+                         .arg(c.arguments.size() == 1 ? QString() : QStringLiteral("s"))
+                         .arg(in.arguments.at(c.arguments.size())),
+                     &c);
+  checkOptions(in);
+  return in;
+}
+
+QString programHelp() {
+  QString h = QStringLiteral(
+      "Usage: zelmora-cli COMMAND ARGUMENTS [OPTIONS]\n"
+      "Exports, reports, backups, checks and imports on a Zelmora data folder, without windows.\n\n"
+      "Commands:\n");
+  for (const Command& c : kCommands)
+    h += QStringLiteral("  %1 %2\n      %3\n")
+             .arg(QLatin1String(c.name), QLatin1String(c.synopsis), QLatin1String(c.summary));
+  return h + QStringLiteral(
+                 "\nOptions:\n"
+                 "  --help     this help; zelmora-cli COMMAND --help tells more of a command\n"
+                 "  --version  the program's version\n\n"
+                 "Messages go to standard error, progress and success messages only when it is a terminal.\n"
+                 "Exit status: 0 success, 1 the work failed (nothing was changed), 2 a usage error.\n"
+                 "Commands that change the data folder (init over an existing folder, restore, import)\n"
+                 "are refused while the program runs on it; the others work beside it.\n");
+}
+
+QString commandHelp(const Command& c) {
+  QString h = QStringLiteral("Usage: zelmora-cli %1 %2\n%3.\n")
+                  .arg(QLatin1String(c.name), QLatin1String(c.synopsis), QLatin1String(c.summary));
+  h[h.indexOf(u'\n') + 1] = h[h.indexOf(u'\n') + 1].toUpper();
+  if (!c.options.empty()) {
+    h += QStringLiteral("\nOptions:\n");
+    for (const Option& o : c.options) {
+      QString left = optionText(o);
+      if (o.valueName) left += u' ' + QLatin1String(o.valueName);
+      h += QStringLiteral("  %1  %2\n").arg(left.leftJustified(18), QLatin1String(o.help));
+    }
+  }
+  h += u'\n' + (c.details ? QString::fromLatin1(c.details) : reportList()) + u'\n';
+  if (QLatin1String(c.name) == QLatin1String("import")) h += u'\n' + fieldList();
+  return h;
+}
+
+QString usageHint(const Command* c) {
+  return c ? QStringLiteral("Try 'zelmora-cli %1 --help'.").arg(QLatin1String(c->name))
+           : QStringLiteral("Try 'zelmora-cli --help'.");
+}
+
+}  // namespace Cli

@@ -1,0 +1,636 @@
+#include "cli/Commands.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QSaveFile>
+#include <QSet>
+#include <memory>
+
+#include "app/DataFolderLock.h"
+#include "app/DateGuard.h"
+#include "backup/AutoBackup.h"
+#include "backup/DataBackup.h"
+#include "cli/Console.h"
+#include "controls/MapFile.h"
+#include "import/DelimitedText.h"
+#include "import/RecordImport.h"
+#include "program/Zel2.h"
+#include "records/ExportWriter.h"
+#include "reports/ReportFiles.h"
+#include "reports/ReportPages.h"
+#include "reports/Reports.h"
+#include "store/Connection.h"
+#include "store/DbError.h"
+#include "store/RecordSet.h"
+#include "store/Schema.h"
+#include "store/sqlite.h"
+
+namespace Cli {
+
+namespace {
+
+using Console::fail;
+
+const QString kDatabase = QStringLiteral("zel.mdb");
+const QString kImportLog = QStringLiteral("import.log");
+const QString kStandardOutput = QStringLiteral("-");
+
+QString password() { return QString::fromLatin1(kDatabasePassword); }
+
+// A data folder named on the command line, as the program names it: absolute, ending with '/'.
+QString dataFolder(const QString& given) {
+  const QFileInfo info(given);
+  if (!info.exists()) fail(QStringLiteral("%1: no such folder").arg(given));
+  if (!info.isDir()) fail(QStringLiteral("%1: not a folder").arg(given));
+  QString path = info.absoluteFilePath();
+  if (!path.endsWith(u'/')) path += u'/';
+  return path;
+}
+
+// Why the engine refused a database file, in words. A keyed file cannot tell a wrong password from
+// damage; its size can still show that it was cut short.
+QString openingProblem(const DbError& e, const QString& db) {
+  const int code = e.number() & 0xff;
+  if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+    return QStringLiteral("it is locked by the program (%1)").arg(e.description());
+  if (code == SQLITE_CORRUPT) return QStringLiteral("it is damaged (%1)").arg(e.description());
+  const qint64 size = QFileInfo(db).size();
+  constexpr qint64 kPage = 1024;  // the engine's page size for the program's files
+  if (size == 0) return QStringLiteral("it is empty (0 bytes)");
+  if (size % kPage != 0)
+    return QStringLiteral(
+               "it is damaged: its %1 bytes are no whole number of pages, so it was cut short (%2)")
+        .arg(size)
+        .arg(e.description());
+  return QStringLiteral("it does not open with the program's password, or it is damaged (%1)")
+      .arg(e.description());
+}
+
+QString existingDatabase(const QString& dataPath) {
+  const QString db = dataPath + kDatabase;
+  if (!QFileInfo(db).isFile())
+    fail(QStringLiteral("%1: no such file; the folder holds no database (zelmora-cli init makes one)")
+             .arg(db));
+  return db;
+}
+
+// For reading: with the program's password, or plainly when the program has not given the file
+// its password yet (it does so at its next start; a reading command leaves the file as it is).
+// Returns false for a file without the password.
+bool openForReading(Connection& cn, const QString& dataPath) {
+  const QString db = existingDatabase(dataPath);
+  try {
+    cn.open(db, password());
+    return true;
+  } catch (const DbError& e) {
+    try {
+      cn.open(db, QString());
+      return false;
+    } catch (const DbError&) {
+    }
+    fail(db + QStringLiteral(": ") + openingProblem(e, db));
+  }
+}
+
+// For writing, as the program's start opens it: a file without the password gets it now.
+void openForWriting(Connection& cn, const QString& dataPath) {
+  const QString db = existingDatabase(dataPath);
+  try {
+    openProgramDatabase(cn, db);
+  } catch (const DbError& e) {
+    fail(db + QStringLiteral(": ") + openingProblem(e, db));
+  }
+}
+
+// Commands that change a data folder hold its lock while they work; the program holds it while
+// it runs.
+std::unique_ptr<DataFolderLock> lockFolder(const QString& dataPath) {
+  auto lock = std::make_unique<DataFolderLock>(dataPath);
+  switch (lock->claim()) {
+    case DataFolderLock::State::Held:
+      break;
+    case DataFolderLock::State::InUse:
+      fail(
+          QStringLiteral("%1: the data folder is in use by %2; close the program first. Nothing was changed.")
+              .arg(dataPath, lock->holder()));
+    case DataFolderLock::State::Unavailable:
+      fail(QStringLiteral("%1: the data folder cannot be locked: %2. Nothing was changed.")
+               .arg(dataPath, lock->reason()));
+  }
+  return lock;
+}
+
+// The record form's date pattern, settled from the system's short date pattern as the program does.
+QString dateFormat() {
+  const QString f = DateGuard::displayFormatFor(DateGuard::systemShortDatePattern());
+  return f.isEmpty() ? QStringLiteral("mm-dd-yyyy") : f;
+}
+
+qint64 count(Connection& cn, const QString& table) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select count(*) as cnt from ") + table);
+  return rs.field(QStringLiteral("cnt")).toInt();
+}
+
+QString plural(qint64 n, const char* one, const char* many) {
+  return QStringLiteral("%1 %2").arg(n).arg(QLatin1StringView(n == 1 ? one : many));
+}
+
+QString outcome(const DataBackup::Result& r) {
+  return QStringLiteral("%1 (error %2)").arg(r.reason).arg(r.code);
+}
+
+// Data to a file, put in place only when whole, or to standard output.
+void writeData(const QString& target, const std::function<bool(QIODevice&)>& write) {
+  if (target != kStandardOutput) {
+    QString error;
+    if (!Report::saveFile(target, write, &error)) fail(error);
+    return;
+  }
+  QFile out;
+  if (!Console::openStandardOutput(out) || !write(out))
+    fail(QStringLiteral("standard output: %1").arg(out.errorString()));
+}
+
+// --- init ---
+
+QString findDataFile(const QString& name) {
+  for (const QString& folder : dataFileFolders())
+    if (QFileInfo(QDir(folder).filePath(name)).isFile()) return QDir(folder).filePath(name);
+  fail(QStringLiteral("%1: not found in %2").arg(name, dataFileFolders().join(QStringLiteral(", "))));
+}
+
+int init(const Invocation& in) {
+  const QFileInfo dir(in.arguments[0]);
+  QString dataPath = dir.absoluteFilePath();
+  if (!dataPath.endsWith(u'/')) dataPath += u'/';
+  const QString db = dataPath + kDatabase;
+  if (dir.exists() && !dir.isDir()) fail(QStringLiteral("%1: not a folder").arg(in.arguments[0]));
+  if (QFileInfo::exists(db) || QFileInfo(db).isSymLink())
+    fail(QStringLiteral("%1: already exists; init never replaces a database").arg(db));
+  const QStringList documents{findDataFile(QStringLiteral("zel6.hlp")),
+                              findDataFile(QStringLiteral("zl-tutor.html"))};
+
+  // Whatever this command made goes again when a later step fails.
+  struct Undo {
+    QStringList files;
+    QString folder;
+    bool done = false;
+    ~Undo() {
+      if (done) return;
+      for (const QString& f : files) QFile::remove(f);
+      if (!folder.isEmpty()) QDir().rmdir(folder);
+    }
+  } undo;
+  if (!dir.exists()) {
+    if (!QDir().mkpath(dataPath)) fail(QStringLiteral("%1: the folder cannot be made").arg(dataPath));
+    undo.folder = dataPath;
+  }
+  const auto lock = lockFolder(dataPath);
+
+  // Made under a name of its own, so that zel.mdb only ever names a whole database.
+  const QString part = dataPath + QStringLiteral("zel.mdb.%1.new").arg(QCoreApplication::applicationPid());
+  undo.files << part;
+  try {
+    Connection cn;
+    cn.create(part, password());
+    Schema::create(cn);
+    cn.close();
+  } catch (const DbError& e) {
+    fail(QStringLiteral("%1: the database cannot be made (%2)").arg(db, e.description()));
+  }
+  // The help file and the tutorial of this version replace older ones.
+  for (const QString& from : documents) {
+    const QString to = dataPath + QFileInfo(from).fileName();
+    if (!QFileInfo::exists(to)) undo.files << to;
+    QFile source(from);
+    QSaveFile target(to);
+    if (!source.open(QIODevice::ReadOnly)) fail(QStringLiteral("%1: %2").arg(from, source.errorString()));
+    if (!target.open(QIODevice::WriteOnly) || target.write(source.readAll()) != source.size() ||
+        !target.commit())
+      fail(QStringLiteral("%1: %2").arg(to, target.errorString()));
+  }
+  if (QFileInfo::exists(db) || !QFile::rename(part, db))
+    fail(QStringLiteral("%1: the database cannot be put in place").arg(db));
+  undo.done = true;
+  Console::note(QStringLiteral("Made the data folder %1").arg(dataPath));
+  return 0;
+}
+
+// --- export ---
+
+int exportRecords(const Invocation& in) {
+  const QString dataPath = dataFolder(in.arguments[0]);
+  Connection cn;
+  openForReading(cn, dataPath);
+  // The rows stream through once: a small page cache spares the memory a large one would take.
+  cn.execute(QStringLiteral("PRAGMA cache_size=-2000"));
+  RecordSet rs(&cn);
+  const QString target = in.value("o", dataPath + QLatin1String(ExportWriter::kFileName));
+  ExportWriter::Result r;
+  if (target == kStandardOutput) {
+    QFile out;
+    if (!Console::openStandardOutput(out)) fail(QStringLiteral("standard output: %1").arg(out.errorString()));
+    r = ExportWriter::write(cn, rs, out, QStringLiteral("standard output"));
+  } else {
+    r = ExportWriter::write(cn, rs, target);
+  }
+  if (!r.ok) fail(QStringLiteral("%1: the export could not be written: %2").arg(r.fileName, r.error));
+  Console::note(QStringLiteral("%1 exported to %2").arg(plural(r.records, "record", "records"), r.fileName));
+  return 0;
+}
+
+// --- report ---
+
+Report::Cemetery findCemetery(Connection& cn, const QString& given, const QString& db) {
+  const QString wanted = given.trimmed();
+  std::vector<Report::Cemetery> all, matching;
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select cemeteryid, name from cemetery order by name"));
+  for (; !rs.eof(); rs.moveNext()) all.push_back({qint32(rs.field(0).toInt()), rs.field(1).toString()});
+  rs.close();
+  bool isNumber = false;
+  const qint64 id = wanted.toLongLong(&isNumber);
+  for (const Report::Cemetery& c : all)
+    if (isNumber && c.id == id) return c;
+  for (const Report::Cemetery& c : all)
+    if (c.name.trimmed().compare(wanted, Qt::CaseInsensitive) == 0) matching.push_back(c);
+  if (matching.size() == 1) return matching.front();
+  auto listed = [](const std::vector<Report::Cemetery>& list) {
+    QStringList items;
+    for (const Report::Cemetery& c : list) items << QStringLiteral("%1 %2").arg(c.id).arg(c.name);
+    return items.join(QStringLiteral(", "));
+  };
+  if (matching.size() > 1)
+    fail(QStringLiteral("%1: %2 cemeteries are named \"%3\" (%4); give its number")
+             .arg(db)
+             .arg(matching.size())
+             .arg(wanted, listed(matching)));
+  fail(QStringLiteral("%1: no cemetery \"%2\"; the cemeteries are: %3")
+           .arg(db, wanted, all.empty() ? QStringLiteral("none") : listed(all)));
+}
+
+QString reportKeys() {
+  QStringList keys;
+  for (const Report::Definition& d : Report::definitions()) keys << QLatin1String(d.key);
+  return keys.join(QStringLiteral(", "));
+}
+
+// The format asked for, or the one the output file's name asks for, or text.
+QString reportFormat(const Invocation& in) {
+  if (in.has("format")) return in.value("format");
+  const QString out = in.value("o");
+  if (out.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) return QStringLiteral("pdf");
+  if (out.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive)) return QStringLiteral("csv");
+  return QStringLiteral("text");
+}
+
+int report(const Invocation& in) {
+  const Report::Definition* def = Report::findByKey(in.arguments[0]);
+  if (!def) fail(QStringLiteral("%1: no such report; the reports are %2").arg(in.arguments[0], reportKeys()));
+  const QString key = QLatin1String(def->key);
+  if (def->perCemetery && !in.has("cemetery"))
+    throw UsageError(QStringLiteral("report %1 needs --cemetery NAME|ID").arg(key), in.command);
+  if (!def->perCemetery && in.has("cemetery"))
+    throw UsageError(QStringLiteral("report %1 lists every cemetery; it takes no --cemetery").arg(key),
+                     in.command);
+  const QString format = reportFormat(in);
+  if (format == QLatin1String("pdf") && !in.has("o"))
+    throw UsageError(QStringLiteral("a PDF report needs -o FILE (- for standard output)"), in.command);
+
+  const QString dataPath = dataFolder(in.arguments[1]);
+  Connection cn;
+  openForReading(cn, dataPath);
+  const QString db = dataPath + kDatabase;
+  Report::Table table;
+  try {
+    Report::Cemetery cemetery;
+    if (def->perCemetery) cemetery = findCemetery(cn, in.value("cemetery"), db);
+    table = Report::build(def->id, cn, cemetery, Report::Format{QLocale::system(), dateFormat()},
+                          Report::Sources{dataPath});
+  } catch (const DbError& e) {
+    fail(db + QStringLiteral(": ") + e.description());
+  } catch (const Console::Failure&) {
+    throw;
+  } catch (const std::exception& e) {
+    fail(QString::fromLocal8Bit(e.what()));  // a map file that does not load, named in the text
+  }
+  cn.close();
+
+  const QString target = in.value("o", kStandardOutput);
+  if (format == QLatin1String("pdf")) {
+    // The page footer shows the data folder, as the window's shows the frame's status line.
+    const Report::PageTexts texts{table.title, Report::pageDate(QDate::currentDate()), dataPath};
+    writeData(target, [&](QIODevice& d) { return Report::writePdf(d, table, texts); });
+  } else {
+    const QByteArray bytes =
+        format == QLatin1String("csv") ? Report::toCsv(table) : Report::toText(table).toUtf8();
+    writeData(target, [&](QIODevice& d) { return d.write(bytes) == bytes.size(); });
+  }
+  if (target != kStandardOutput) Console::note(QStringLiteral("%1 written to %2").arg(table.title, target));
+  return 0;
+}
+
+// --- backup and restore ---
+
+int backup(const Invocation& in) {
+  const QString dataPath = dataFolder(in.arguments[0]);
+  const QFileInfo target(in.arguments[1]);
+  const bool toFile =
+      !target.isDir() && target.fileName().endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
+  if (toFile && in.has("keep"))
+    throw UsageError(QStringLiteral("--keep rotates the archives of a folder; TARGET must be a folder"),
+                     in.command);
+  const QDateTime now = QDateTime::currentDateTime();
+  Console::Progress progress(QStringLiteral("Backing up"));
+  const auto onProgress = [&progress](double f) { progress(f); };
+  const DataBackup::Result r =
+      in.has("keep")
+          ? AutoBackup::run(dataPath, target.absoluteFilePath(), in.value("keep").toInt(), now, onProgress)
+      : toFile
+          ? DataBackup::backup(dataPath, target.absoluteFilePath(), onProgress)
+          : DataBackup::backup(dataPath, DataBackup::archiveName(target.absoluteFilePath(), now), onProgress);
+  if (!r.ok()) fail(outcome(r));
+  Console::note(QStringLiteral("Backed up %1 to %2").arg(dataPath, r.archive));
+  return 0;
+}
+
+int restore(const Invocation& in) {
+  const QFileInfo archive(in.arguments[0]);
+  const QString dataPath = dataFolder(in.arguments[1]);
+  if (!archive.isFile()) fail(QStringLiteral("%1: no such file").arg(in.arguments[0]));
+  const auto lock = lockFolder(dataPath);
+  Console::Progress progress(QStringLiteral("Restoring"));
+  const DataBackup::Result r =
+      DataBackup::restore(archive.absoluteFilePath(), dataPath, [&progress](double f) { progress(f); });
+  if (!r.ok()) fail(outcome(r));
+  Console::note(QStringLiteral("Restored %1 from %2").arg(dataPath, r.archive));
+  return 0;
+}
+
+// --- check ---
+
+// One line of the Map Check report's findings by kind: "Place not on the map 1, ...".
+void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unreadable,
+               const std::function<void(const QString&)>& problem) {
+  std::vector<Report::Cemetery> cemeteries;
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select cemeteryid, name from cemetery order by name"));
+  for (; !rs.eof(); rs.moveNext())
+    cemeteries.push_back({qint32(rs.field(0).toInt()), rs.field(1).toString()});
+  rs.close();
+  const Report::Format format{QLocale::system(), dateFormat()};
+  for (const Report::Cemetery& c : cemeteries) {
+    const QString title = QStringLiteral("Map Check for %1").arg(c.name);
+    if (unreadable.contains(c.id)) {
+      problem(QStringLiteral("%1: not run, its map does not load").arg(title));
+      continue;
+    }
+    const Report::Table t = Report::build(Report::Id::MapCheck, cn, c, format, Report::Sources{dataPath});
+    // Every finding names a place; the report's notes ("no map", "no disagreements") do not.
+    QStringList kinds;
+    QList<int> counts;
+    for (const Report::Row& row : t.rows) {
+      if (row.size() < 3 || row[2].text.isEmpty()) continue;
+      const qsizetype at = kinds.indexOf(row[1].text);
+      if (at >= 0) {
+        ++counts[at];
+      } else {
+        kinds << row[1].text;
+        counts << 1;
+      }
+    }
+    const bool hasMap = QFileInfo::exists(MapFile::fileName(dataPath, c.id));
+    if (kinds.isEmpty()) {
+      Console::print(title + (hasMap ? QStringLiteral(": no disagreements")
+                                     : QStringLiteral(": no map; its records agree with each other")));
+      continue;
+    }
+    QStringList parts;
+    int total = 0;
+    for (qsizetype i = 0; i < kinds.size(); ++i) {
+      parts << QStringLiteral("%1 %2").arg(kinds[i]).arg(counts[i]);
+      total += counts[i];
+    }
+    problem(QStringLiteral("%1: %2 (%3); zelmora-cli report map-check %4 --cemetery %5 lists them")
+                .arg(title, plural(total, "disagreement", "disagreements"), parts.join(QStringLiteral(", ")),
+                     dataPath)
+                .arg(c.id));
+  }
+}
+
+int check(const Invocation& in) {
+  const QString dataPath = dataFolder(in.arguments[0]);
+  int problems = 0;
+  const auto problem = [&problems](const QString& text) {
+    ++problems;
+    Console::error(text);
+  };
+
+  const QString db = dataPath + kDatabase;
+  Connection cn;
+  bool usable = false;
+  if (!QFileInfo(db).isFile()) {
+    problem(QStringLiteral("%1: no such file; the folder holds no database").arg(db));
+  } else {
+    bool keyed = true;
+    try {
+      cn.open(db, password());
+    } catch (const DbError& e) {
+      keyed = false;
+      try {
+        cn.open(db, QString());
+        problem(QStringLiteral("%1: the database has no password yet (the program gives it one when it next "
+                               "starts on this folder)")
+                    .arg(db));
+      } catch (const DbError&) {
+        problem(db + QStringLiteral(": ") + openingProblem(e, db));
+      }
+    }
+    if (cn.isOpen()) {
+      const QString damage = DataBackup::integrityProblem(cn);
+      if (damage.isEmpty()) {
+        usable = true;
+        Console::print(QStringLiteral("%1: %2 and passes the integrity check; %3, %4, %5")
+                           .arg(db,
+                                keyed ? QStringLiteral("opens with the program's password")
+                                      : QStringLiteral("opens without a password"),
+                                plural(count(cn, QStringLiteral("zel")), "record", "records"),
+                                plural(count(cn, QStringLiteral("cemetery")), "cemetery", "cemeteries"),
+                                plural(count(cn, QStringLiteral("lots")), "lot type", "lot types")));
+      } else {
+        problem(db + QStringLiteral(": ") + damage);
+      }
+    }
+  }
+
+  QSet<qint32> unreadable;
+  for (const QString& map : DataBackup::dataFiles(dataPath).mid(1)) {
+    MapFile::Header header;
+    QString error;
+    if (MapFile::load(
+            map, [&header](const MapFile::Header& h) { header = h; }, [](MapCell&&) {}, &error)) {
+      Console::print(
+          QStringLiteral("%1: loads (%2 rows, %3 columns)").arg(map).arg(header.maxRows).arg(header.maxCols));
+    } else {
+      problem(error);
+      const QString name = QFileInfo(map).completeBaseName();
+      unreadable.insert(name.mid(int(qstrlen("zelmap"))).toInt());
+    }
+  }
+
+  if (usable) {
+    try {
+      checkMaps(cn, dataPath, unreadable, problem);
+    } catch (const DbError& e) {
+      problem(db + QStringLiteral(": ") + e.description());
+    } catch (const std::exception& e) {
+      problem(QString::fromLocal8Bit(e.what()));
+    }
+  }
+  if (problems == 0) {
+    Console::print(QStringLiteral("All is well."));
+    return 0;
+  }
+  Console::error(QStringLiteral("%1: %2 found").arg(dataPath, plural(problems, "problem", "problems")));
+  return 1;
+}
+
+// --- import ---
+
+int import(const Invocation& in) {
+  const QString file = in.arguments[0];
+  const QString dataPath = dataFolder(in.arguments[1]);
+  const bool dryRun = in.has("dry-run"), yes = in.has("yes"), emptyFirst = in.has("empty-first");
+  QString error;
+  const std::optional<RecordImport::Mapping> mapping = RecordImport::parseMapping(in.value("map"), &error);
+  if (!mapping) fail(QStringLiteral("--map %1: %2").arg(in.value("map"), error));
+  if (mapping->empty()) fail(QStringLiteral("--map names no column"));
+  const std::optional<DelimitedText::Format> format = DelimitedText::formatFor(file);
+  if (!format)
+    fail(QStringLiteral("%1: not an import file; its name must end in .txt (tab-delimited) or .csv "
+                        "(comma-delimited)")
+             .arg(file));
+  const QString db = dataPath + kDatabase;
+  existingDatabase(dataPath);
+  // The load writes its log into the folder: nothing is written while the program runs on it.
+  std::unique_ptr<DataFolderLock> lock;
+  if (!dryRun) lock = lockFolder(dataPath);
+
+  DelimitedText::Table table;
+  DelimitedText::Result loaded;
+  {
+    Console::Progress progress(QStringLiteral("Loading"));
+    DelimitedText::Options options;
+    options.format = *format;
+    if (!dryRun) options.logFile = dataPath + kImportLog;
+    options.progress = [&progress](double f) { progress(f); };
+    loaded = DelimitedText::loadTable(file, options, table);
+  }
+  if (!loaded.ok) fail(QStringLiteral("%1: the file could not be loaded: %2").arg(file, loaded.error));
+  for (const RecordImport::Column& c : *mapping)
+    if (c.column > table.columnCount())
+      fail(QStringLiteral("--map names column %1, but %2 has %3")
+               .arg(c.column)
+               .arg(file, plural(table.columnCount(), "column", "columns")));
+
+  RecordImport::Plan plan;
+  plan.mapping = *mapping;
+  plan.firstRow = in.has("skip-first-row") ? 2 : 1;
+  plan.lastRow = table.rowCount();
+  plan.dateFormat = dateFormat();
+  const RecordImport::TableSource source(table);
+  const RecordImport::Check problems = RecordImport::check(source, plan);
+  const QString unconverted = QStringLiteral("%1 in %2 will not convert")
+                                  .arg(plural(qint64(problems.problems.size()), "value", "values"),
+                                       plural(problems.rows, "row", "rows"));
+  const QString askYes = QStringLiteral("; --yes imports them anyway, their fields keeping their defaults");
+
+  Connection cn;
+  if (dryRun) {
+    openForReading(cn, dataPath);
+    Console::print(QStringLiteral("%1: %2 of %3 (%4)")
+                       .arg(file, plural(loaded.rows, "row", "rows"),
+                            plural(loaded.columns, "column", "columns"),
+                            DelimitedText::encodingName(loaded.encoding)));
+    if (emptyFirst)
+      Console::print(QStringLiteral("%1 of %2 would be deleted first.")
+                         .arg(plural(count(cn, QStringLiteral("zel")), "grave record", "grave records"), db));
+    Console::print(
+        QStringLiteral("%1 would be added to %2.").arg(plural(plan.records(), "record", "records"), db));
+    if (!problems.problems.empty())
+      for (const QString& line : RecordImport::logLines(problems)) Console::print(line);
+    QString refusal;
+    try {
+      RecordImport::targets(cn);
+    } catch (const DbError& e) {
+      refusal = e.description();
+    }
+    Console::print(QStringLiteral("Nothing was changed (a trial run)."));
+    if (!refusal.isEmpty()) fail(db + QStringLiteral(": ") + refusal);
+    if (!problems.problems.empty() && !yes)
+      fail(QStringLiteral("%1: %2, so the import would stop%3").arg(file, unconverted, askYes));
+    return 0;
+  }
+
+  if (!problems.problems.empty()) {
+    DelimitedText::appendLog(dataPath + kImportLog, RecordImport::logLines(problems));
+    if (!yes) {
+      const QStringList lines = RecordImport::logLines(problems);
+      constexpr int kShown = 10;
+      for (qsizetype i = 1; i < lines.size() && i <= kShown; ++i)
+        Console::error(file + QStringLiteral(": ") + lines[i]);
+      fail(QStringLiteral("%1: %2 (listed in %3); nothing was imported%4")
+               .arg(file, unconverted, dataPath + kImportLog, askYes));
+    }
+  }
+  openForWriting(cn, dataPath);
+  int added = 0;
+  try {
+    Console::Progress progress(QStringLiteral("Importing"));
+    added = RecordImport::write(cn, source, plan, emptyFirst, [&progress](double f) { progress(f); });
+  } catch (const DbError& e) {
+    fail(db + QStringLiteral(": ") + e.description());
+  }
+  Console::note(QStringLiteral("%1 added to %2").arg(plural(added, "record", "records"), db));
+  return 0;
+}
+
+}  // namespace
+
+QStringList dataFileFolders() {
+  const QString bin = QCoreApplication::applicationDirPath();
+  QStringList folders{QDir(bin).filePath(QStringLiteral("data")),
+                      QDir::cleanPath(QDir(bin).filePath(QStringLiteral("../share/zelmora")))};
+  const QString installed = QStringLiteral(ZEL_INSTALLED_DATA_DIR);
+  if (!folders.contains(installed)) folders << installed;
+  return folders;
+}
+
+bool needsGui(const Invocation& in) {
+  return in.command && !in.help && QLatin1String(in.command->name) == QLatin1String("report") &&
+         reportFormat(in) == QLatin1String("pdf");
+}
+
+int run(const Invocation& in) {
+  const QString name = QLatin1String(in.command->name);
+  try {
+    if (name == QLatin1String("init")) return init(in);
+    if (name == QLatin1String("export")) return exportRecords(in);
+    if (name == QLatin1String("report")) return report(in);
+    if (name == QLatin1String("backup")) return backup(in);
+    if (name == QLatin1String("restore")) return restore(in);
+    if (name == QLatin1String("check")) return check(in);
+    if (name == QLatin1String("import")) return import(in);
+  } catch (const Console::Failure& f) {
+    Console::error(f.text);
+    return 1;
+  }
+  return 2;
+}
+
+}  // namespace Cli

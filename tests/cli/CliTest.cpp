@@ -1,0 +1,329 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include "DataGen.h"
+#include "app/DataFolderLock.h"
+#include "app/DateGuard.h"
+#include "backup/AutoBackup.h"
+#include "backup/BackupFixture.h"
+#include "program/Zel1.h"
+#include "records/ExportWriter.h"
+#include "reports/ReportFiles.h"
+#include "reports/Reports.h"
+#include "store/Schema.h"
+#include "support/PdfPages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+struct Outcome {
+  int code = -1;
+  QByteArray out;
+  QString err;
+};
+
+// The command line as a user runs it: a process of its own, standard error not a terminal.
+Outcome cli(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(ZEL_CLI), args);
+  p.waitForFinished(-1);
+  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
+          QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+#define EXPECT_RUN(run, expectedCode, errorPart)                                   \
+  do {                                                                             \
+    const Outcome& r_ = (run);                                                     \
+    EXPECT_EQ(r_.code, expectedCode) << r_.err.toStdString();                      \
+    EXPECT_TRUE(r_.err.contains(errorPart)) << "stderr: " << r_.err.toStdString(); \
+  } while (0)
+
+// A data folder with generated records of two cemeteries, open as ZEL1.cnData.
+class Cli : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    DataGen::Options o;
+    o.records = 120;
+    DataGen::fill(ZEL1.cnData, o);
+    dir = folder->path();
+  }
+  QString file(const QString& name) const { return folder->file(name); }
+  qint64 records() { return scalar(QStringLiteral("select count(*) from zel")).toLongLong(); }
+  QString dir;
+};
+
+TEST(CliUsage, UsageErrorsExitTwoHelpAndVersionExitZero) {
+  const std::vector<QStringList> wrong = {{},
+                                          {"frobnicate"},
+                                          {"export"},
+                                          {"export", "a", "b"},
+                                          {"export", "a", "--bogus"},
+                                          {"report", "receivables", "d", "--format", "xml"},
+                                          {"backup", "d", "t", "--keep", "0"},
+                                          {"restore", "a.zip", "d"},
+                                          {"import", "f.csv", "d"},
+                                          {"import", "f.csv", "d", "--map", "1=Lot", "--empty-first"},
+                                          {"check", "d", "--yes=1"}};
+  for (const QStringList& args : wrong) {
+    const Outcome r = cli(args);
+    EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
+    EXPECT_TRUE(r.err.contains("--help")) << r.err.toStdString();
+  }
+  Outcome r = cli({"--help"});
+  EXPECT_EQ(r.code, 0);
+  for (const char* c : {"init", "export", "report", "backup", "restore", "check", "import"})
+    EXPECT_TRUE(r.out.contains(c)) << c;
+  r = cli({"import", "--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.out.contains("--dry-run"));
+  r = cli({"--version"});
+  EXPECT_EQ(r.out, "zelmora-cli 6.8.1\n");
+}
+
+TEST_F(Cli, ExportWritesTheRecordFormsBytesToAFileOrStandardOutput) {
+  ASSERT_TRUE(ExportWriter::write().ok);  // the record form's Export
+  const QByteArray form = bytesOf(file("zel.csv"));
+  ASSERT_GT(form.count('\n'), 120);
+  QFile::remove(file("zel.csv"));
+
+  Outcome r = cli({"export", dir});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(r.err.isEmpty()) << "quiet when not on a terminal: " << r.err.toStdString();
+  EXPECT_EQ(bytesOf(file("zel.csv")), form);
+  r = cli({"export", dir, "-o", "-"});
+  EXPECT_EQ(r.out, form);
+  EXPECT_EQ(cli({"export", dir, "--output=" + file("copy.csv")}).code, 0);
+  EXPECT_EQ(bytesOf(file("copy.csv")), form);
+
+  // Bad input names its file and reason and changes nothing.
+  EXPECT_RUN(cli({"export", dir + "missing"}), 1, dir + "missing: no such folder");
+  EXPECT_RUN(cli({"export", dir, "-o", dir + "no/such/folder.csv"}), 1, dir + "no/such/folder.csv");
+  ZEL1.cnData.close();
+  ZEL1.cnData.open(file("zel.mdb"), QString::fromLatin1(kDatabasePassword));
+  ZEL1.cnData.execute(QStringLiteral("ALTER DATABASE PASSWORD other qzrpvn582"));
+  ZEL1.cnData.close();
+  EXPECT_RUN(cli({"export", dir}), 1, file("zel.mdb") + ": it does not open with the program's password");
+  EXPECT_EQ(bytesOf(file("copy.csv")), form);
+}
+
+TEST_F(Cli, ReportsAreTheWindowsBuildersAsTextCsvAndPdf) {
+  const Report::Format format{QLocale::system(),
+                              DateGuard::displayFormatFor(DateGuard::systemShortDatePattern())};
+  const Report::Cemetery second{2, scalar("select name from cemetery where cemeteryid=2")};
+  const Report::Table receivables =
+      Report::build(Report::Id::Receivables, ZEL1.cnData, second, format, {dir});
+  ASSERT_GT(receivables.count(), 0);
+
+  // By number or by name in any case; CSV and text to standard output.
+  Outcome r = cli({"report", "receivables", dir, "--cemetery", "2", "--format", "csv"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(r.out, Report::toCsv(receivables));
+  r = cli({"report", "receivables", dir, "--cemetery", second.name.toUpper()});
+  EXPECT_EQ(QString::fromUtf8(r.out), Report::toText(receivables));
+  r = cli({"report", "cemeteries", dir, "-o", file("cemeteries.csv")});
+  EXPECT_EQ(bytesOf(file("cemeteries.csv")),
+            Report::toCsv(Report::build(Report::Id::CemeteryList, ZEL1.cnData, {}, format, {dir})));
+
+  // PDF through the window's page painter, offscreen.
+  r = cli({"report", "interred-by-name", dir, "--cemetery", "1", "-o", file("interred.pdf")});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  const QByteArray pdf = bytesOf(file("interred.pdf"));
+  EXPECT_TRUE(pdf.startsWith("%PDF"));
+  EXPECT_GE(pdfPageCount(pdf), 1);
+
+  EXPECT_RUN(cli({"report", "receivable", dir, "--cemetery", "1"}), 1,
+             "receivable: no such report; the reports are cemeteries");
+  EXPECT_RUN(cli({"report", "receivables", dir, "--cemetery", "Nowhere"}), 1,
+             file("zel.mdb") + ": no cemetery \"Nowhere\"; the cemeteries are: 1 ");
+  EXPECT_RUN(cli({"report", "receivables", dir, "--cemetery", "99"}), 1, "no cemetery \"99\"");
+  EXPECT_RUN(cli({"report", "receivables", dir}), 2, "needs --cemetery");
+  EXPECT_RUN(cli({"report", "receivables", dir, "--cemetery", "1", "--format", "pdf"}), 2, "needs -o FILE");
+  writeBytes(MapFile::fileName(dir, 1), "not a map");
+  EXPECT_RUN(cli({"report", "map-check", dir, "--cemetery", "1"}), 1, MapFile::fileName(dir, 1));
+}
+
+TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchives) {
+  writeMap(file("zelmap1.dat"), QStringLiteral("A,1,1"));
+  ASSERT_EQ(cli({"export", dir, "-o", file("before.csv")}).code, 0);
+  const QString target = QDir(dir).filePath("archives");
+  QDir().mkdir(target);
+
+  Outcome r = cli({"backup", dir, target});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+  const QStringList made = QDir(target).entryList({"zel*.zip"}, QDir::Files);
+  ASSERT_EQ(made.size(), 1);
+  EXPECT_TRUE(QRegularExpression("^zel[0-9]{12}\\.zip$").match(made[0]).hasMatch()) << made[0].toStdString();
+  const QString archive = QDir(target).filePath(made[0]);
+
+  exec(QStringLiteral("delete from zel where cemeteryid=1"));
+  writeMap(file("zelmap1.dat"), QStringLiteral("Z,9,9"));
+  ZEL1.cnData.close();
+  writeBytes(file("damaged.zip"), bytesOf(archive).left(300));
+  const auto beforeDamaged = snapshot(dir);
+  EXPECT_RUN(cli({"restore", file("damaged.zip"), dir, "--yes"}), 1, file("damaged.zip"));
+  EXPECT_EQ(snapshot(dir), beforeDamaged) << "a damaged archive changes nothing";
+
+  r = cli({"restore", archive, dir, "--yes"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  ASSERT_EQ(cli({"export", dir, "-o", file("after.csv")}).code, 0);
+  EXPECT_EQ(bytesOf(file("after.csv")), bytesOf(file("before.csv")));
+  MapSheetData map;
+  ASSERT_TRUE(MapFile::load(file("zelmap1.dat"), map));
+  EXPECT_EQ(map.cells.back().text, QStringLiteral("A,1,1"));
+
+  // --keep: automatic names, the oldest automatic archives go, a hand-made one stays.
+  const QString rotating = QDir(dir).filePath("nightly");
+  QDir().mkdir(rotating);
+  for (const char* old : {"zelauto20200101010101.zip", "zelauto20200102010101.zip", "zel202001030101.zip"})
+    writeBytes(QDir(rotating).filePath(old), "old");
+  EXPECT_EQ(cli({"backup", dir, rotating, "--keep", "2"}).code, 0);
+  const QStringList kept = QDir(rotating).entryList(QDir::Files, QDir::Name);
+  ASSERT_EQ(kept.size(), 3) << kept.join(' ').toStdString();
+  EXPECT_EQ(kept[0], "zel202001030101.zip");
+  EXPECT_EQ(kept[1], "zelauto20200102010101.zip");
+  EXPECT_TRUE(AutoBackup::isAutomaticArchive(kept[2]));
+
+  EXPECT_EQ(cli({"backup", dir, file("one.zip")}).code, 0);
+  EXPECT_TRUE(QFile::exists(file("one.zip")));
+  EXPECT_RUN(cli({"backup", dir, file("two.zip"), "--keep", "3"}), 2, "TARGET must be a folder");
+  EXPECT_RUN(cli({"backup", dir + "missing", target}), 1, "no such folder");
+}
+
+TEST_F(Cli, CheckPassesAHealthyFolderAndNamesEachProblem) {
+  Outcome r = cli({"check", dir});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("passes the integrity check; 120 records, 2 cemeteries, 5 lot types"));
+  EXPECT_TRUE(r.out.endsWith("All is well.\n"));
+
+  // A map that disagrees with the records: the Map Check's findings by kind.
+  writeMap(file("zelmap1.dat"), QStringLiteral("A,1,1"));
+  r = cli({"check", dir});
+  EXPECT_RUN(r, 1, "Map Check for " + scalar("select name from cemetery where cemeteryid=1") + ": ");
+  EXPECT_TRUE(r.err.contains("Place not on the map ")) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("zelmap1.dat: loads (20 rows, 30 columns)"));
+
+  writeBytes(file("zelmap1.dat"), "damaged");
+  r = cli({"check", dir});
+  EXPECT_RUN(r, 1, file("zelmap1.dat"));
+  EXPECT_TRUE(r.err.contains("damaged")) << r.err.toStdString();
+  QFile::remove(file("zelmap1.dat"));
+
+  ZEL1.cnData.close();
+  const QByteArray whole = bytesOf(file("zel.mdb"));
+  writeBytes(file("zel.mdb"), whole.left(whole.size() / 2));
+  EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": it is damaged");
+  writeBytes(file("zel.mdb"), whole.left(whole.size() / 2 + 100));
+  EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": it is damaged");
+  QFile::remove(file("zel.mdb"));
+  EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": no such file");
+}
+
+TEST_F(Cli, ImportDryRunChangesNothingAndTheImportIsAllOrNothing) {
+  writeBytes(file("new.csv"),
+             "Last,First,Died,Paid\n"
+             "Abbot,Ann,1990-04-03,12.50\n"
+             "O'Neil,Mary,1950-02-31,x\n"
+             "\"Brown, Jr\",Tom,,\n");
+  const QStringList import{"import",
+                           file("new.csv"),
+                           dir,
+                           "--map",
+                           "1=InterLastName,2=InterFirstName,3=DeathDate,4=AmtPaid",
+                           "--skip-first-row"};
+  ZEL1.cnData.close();
+  const auto before = snapshot(dir);
+
+  Outcome r = cli(import + QStringList{"--dry-run"});
+  EXPECT_RUN(r, 1, "2 values in 1 row will not convert, so the import would stop");
+  EXPECT_TRUE(r.out.contains("3 records would be added")) << r.out.constData();
+  EXPECT_TRUE(r.out.contains("Row 3, column 3 (DeathDate): \"1950-02-31\"")) << r.out.constData();
+  EXPECT_EQ(cli(import + QStringList{"--dry-run", "--yes", "--empty-first"}).code, 0);
+  EXPECT_EQ(snapshot(dir), before) << "a trial run writes nothing, not even the log";
+
+  EXPECT_RUN(cli(import), 1, "nothing was imported");
+  EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "1=InterLastName,2=Nonsense"}), 1, "\"Nonsense\"");
+  EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "1InterLastName"}), 1, "--map 1InterLastName");
+  EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "5=InterLastName"}), 1, "has 4 columns");
+  EXPECT_RUN(cli({"import", file("new.txs"), dir, "--map", "1=InterLastName"}), 1, "must end in .txt");
+  ZEL1.cnData.open(file("zel.mdb"), QString::fromLatin1(kDatabasePassword));
+  EXPECT_EQ(records(), 120);
+
+  r = cli(import + QStringList{"--yes"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(records(), 123);
+  EXPECT_EQ(scalar("select deathdate from zel where interlastname='Abbot'"), "1990-04-03");
+  EXPECT_EQ(scalar("select count(*) from zel where interlastname='O''Neil' and deathdate is null"), "1");
+  EXPECT_EQ(scalar("select interfirstname from zel where interlastname='Brown, Jr'"), "Tom");
+
+  r = cli(import + QStringList{"--yes", "--empty-first"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_EQ(records(), 3);
+}
+
+TEST_F(Cli, WritingCommandsRefuseWhileTheFolderIsHeldAndAStaleLockDoesNotBlock) {
+  const QString archive = file("a.zip");
+  ASSERT_EQ(cli({"backup", dir, archive}).code, 0);
+  writeBytes(file("one.csv"), "Stone\n");
+  ZEL1.cnData.close();
+  {
+    DataFolderLock program(dir);  // as the running program holds it
+    ASSERT_EQ(program.claim(), DataFolderLock::State::Held);
+    const auto before = snapshot(dir);
+    const QString inUse = dir + ": the data folder is in use by ";
+    EXPECT_RUN(cli({"import", file("one.csv"), dir, "--map", "1=InterLastName"}), 1, inUse);
+    EXPECT_RUN(cli({"restore", archive, dir, "--yes"}), 1, inUse);
+    EXPECT_EQ(snapshot(dir), before);
+    QFile::rename(file("zel.mdb"), file("kept.mdb"));
+    EXPECT_RUN(cli({"init", dir}), 1, inUse);
+    EXPECT_FALSE(QFile::exists(file("zel.mdb")));
+    QFile::rename(file("kept.mdb"), file("zel.mdb"));
+    // Reading works beside the program.
+    EXPECT_EQ(cli({"export", dir, "-o", "-"}).code, 0);
+    EXPECT_EQ(cli({"check", dir}).code, 0);
+  }
+  // A lock left by a run that crashed: its process is gone.
+  {
+    QLockFile probe(DataFolderLock::fileName(dir));
+    ASSERT_TRUE(probe.tryLock(0));
+    QByteArray content = bytesOf(DataFolderLock::fileName(dir));
+    probe.unlock();
+    content = "999999" + content.mid(content.indexOf('\n'));
+    writeBytes(DataFolderLock::fileName(dir), content);
+  }
+  Outcome r = cli({"import", file("one.csv"), dir, "--map", "1=InterLastName"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_FALSE(QFile::exists(DataFolderLock::fileName(dir))) << "released at the end";
+}
+
+TEST(CliInit, InitMakesAnEmptyKeyedDatabaseWithTheHelpFileAndTheTutorial) {
+  QTemporaryDir tmp;
+  const QString dir = tmp.filePath("office/records");
+  const Outcome r = cli({"init", dir});
+  ASSERT_EQ(r.code, 0) << r.err.toStdString();
+  {
+    Connection cn;
+    cn.open(dir + "/zel.mdb", QString::fromLatin1(kDatabasePassword));
+    EXPECT_TRUE(Schema::isComplete(cn));
+    RecordSet rs(&cn);
+    rs.open("select (select count(*) from zel)+(select count(*) from cemetery)+(select count(*) from lots)");
+    EXPECT_EQ(rs.field(0).toInt(), 0);
+  }
+  EXPECT_EQ(bytesOf(dir + "/zel6.hlp"), bytesOf(ZEL_BUILD_DIR "/data/zel6.hlp"));
+  EXPECT_EQ(bytesOf(dir + "/zl-tutor.html"), bytesOf(ZEL_BUILD_DIR "/data/zl-tutor.html"));
+  EXPECT_EQ(cli({"check", dir}).code, 0);
+
+  const auto before = snapshot(dir);
+  EXPECT_RUN(cli({"init", dir}), 1, dir + "/zel.mdb: already exists");
+  EXPECT_EQ(snapshot(dir), before);
+  writeBytes(tmp.filePath("plain"), "x");
+  EXPECT_RUN(cli({"init", tmp.filePath("plain")}), 1, "not a folder");
+}
+
+}  // namespace

@@ -1,0 +1,218 @@
+// Every window of the program opens the help file at its own topic, from its Help command and
+// from F1, and the built help file holds each of those topics.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFile>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
+#include <QToolBar>
+
+#include "app/Startup.h"
+#include "app/frm_Main.h"
+#include "backup/frmBackupRestore.h"
+#include "cemeteries/frmAddress.h"
+#include "cemeteries/frmCemeteryMgr.h"
+#include "cemeteries/frmCemeterySelect.h"
+#include "cemeteries/frmLotMgr.h"
+#include "controls/GridControl.h"
+#include "import/frmImport.h"
+#include "integration/Driving.h"
+#include "maps/frmMapEdit.h"
+#include "maps/frmViewMap.h"
+#include "program/Zel1.h"
+#include "records/frmDataEntry.h"
+#include "reports/frmReports.h"
+#include "search/frmFind.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+class HelpTopics : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    exec(QStringLiteral("insert into cemetery (name) values ('Oak Hill'), ('Elm Rest')"));
+    exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', 100)"));
+    msgs = std::make_unique<ScriptedMessages>();
+    frame = std::make_unique<frm_Main>();
+    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
+    frame->endProgram = [](int) {};
+    connectWindows(*frame);
+    frame->resize(1200, 950);
+    frame->show();
+    frame->activateWindow();
+    (void)QTest::qWaitForWindowActive(frame.get());
+  }
+  void TearDown() override {
+    frame.reset();
+    msgs.reset();
+    DataTest::TearDown();
+  }
+
+  // F1 in a field of the window, which is made the active one first (a dialog run by the scripted
+  // messages is only shown, and the offscreen platform does not activate it by itself).
+  void pressF1(QWidget* field) {
+    QApplication::setActiveWindow(field->window());
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_F1);
+  }
+  // The window's Help command (when it has one) and F1 both open the topic.
+  void expectTopic(int topic, const std::function<void()>& help, QWidget* field) {
+    if (help) {
+      msgs->expectHelp(topic);
+      help();
+    }
+    msgs->expectHelp(topic);
+    pressF1(field);
+    EXPECT_EQ(msgs->pending(), 0) << "topic " << topic;
+    topics.insert(topic);
+  }
+  std::function<int(QDialog&)> onModal(const std::function<void(QDialog&)>& act) {
+    return [act](QDialog& d) {
+      act(d);
+      d.reject();
+      return d.result();
+    };
+  }
+  template <class W>
+  W* child() const {
+    return frame->mdiArea->findChild<W*>();
+  }
+
+  std::unique_ptr<ScriptedMessages> msgs;
+  std::unique_ptr<frm_Main> frame;
+  QSet<int> topics;
+};
+
+TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
+  // The frame: its Help button asks whether the tutorial is wanted instead.
+  const QString tutorialQuestion = QStringLiteral(
+      "Would you like to view the online tutorial instead of the help documentation?\n\n"
+      "If you answer YES, you will need a web browser installed to be able to view the documentation. "
+      "If you answer NO, no additional software is required to view the information.");
+  msgs->expectQuestion(tutorialQuestion, MessageService::Answer::Yes)
+      .expectDocument(QStringLiteral("zl-tutor.html"));
+  frame->toolbarAction(QStringLiteral("Help"))->trigger();
+  msgs->expectQuestion(tutorialQuestion, MessageService::Answer::No).expectHelp(1);
+  frame->toolbarAction(QStringLiteral("Help"))->trigger();
+  expectTopic(1, {}, frame->mdiArea);
+
+  // The record form and the dialogs it opens.
+  frame->toolbarAction(QStringLiteral("DataEdit"))->trigger();
+  settle();
+  frmDataEntry* form = child<frmDataEntry>();
+  ASSERT_TRUE(form);
+  expectTopic(
+      3, [&] { form->mnuHelp->trigger(); }, form->txtSection);
+
+  msgs->expectModal(QStringLiteral("frmFind"), onModal([&](QDialog& d) {
+                      auto& w = static_cast<frmFind&>(d);
+                      expectTopic(
+                          5, [&] { w.Command4->click(); }, w.Command1);
+                    }));
+  form->mnuOpen->trigger();
+  msgs->expectModal(QStringLiteral("frmCemeteryMgr"), onModal([&](QDialog& d) {
+                      auto& w = static_cast<frmCemeteryMgr&>(d);
+                      expectTopic(
+                          7, [&] { w.Command3->click(); }, w.txtName);
+                    }));
+  form->Command1->click();
+  msgs->expectModal(QStringLiteral("frmLotMgr"), onModal([&](QDialog& d) {
+                      auto& w = static_cast<frmLotMgr&>(d);
+                      expectTopic(
+                          8, [&] { w.Command3->click(); }, w.txtLotDesc);
+                    }));
+  form->Command2->click();
+  // The address dialog and the chooser have no Help button of their own: F1 only.
+  msgs->expectModal(QStringLiteral("frmAddress"), onModal([&](QDialog& d) {
+                      auto& w = static_cast<frmAddress&>(d);
+                      expectTopic(4, {}, w.txtAddr1);
+                    }));
+  form->Command3->click();
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), [&](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    expectTopic(6, {}, w.List1);
+    w.List1->setCurrentRow(0);
+    w.List1DblClick();
+    return w.result();
+  });
+  form->mnuMapView->trigger();
+  settle();
+  frmViewMap* viewer = child<frmViewMap>();
+  ASSERT_TRUE(viewer);
+  expectTopic(
+      10, [&] { viewer->mnuHelp->trigger(); }, viewer->Spread1);
+  viewer->close();
+  settle();
+
+  emit form->mnuFile->aboutToShow();
+  form->mnuImport->trigger();
+  settle();
+  frmImport* import = child<frmImport>();
+  ASSERT_TRUE(import);
+  expectTopic(
+      13, [&] { import->mnuHelp->trigger(); }, import->Spread1);
+  import->close();
+  form->mnuClose->trigger();
+  settle();
+  ASSERT_FALSE(frame->Toolbar1->isHidden());
+
+  // The windows of the frame's other buttons.
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), [](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    w.List1->setCurrentRow(0);
+    w.List1DblClick();
+    return w.result();
+  });
+  frame->toolbarAction(QStringLiteral("MapEdit"))->trigger();
+  settle();
+  frmMapEdit* editor = child<frmMapEdit>();
+  ASSERT_TRUE(editor);
+  expectTopic(
+      9, [&] { editor->mnuHelp->trigger(); }, editor->txtSection);
+  editor->close();
+  settle();
+
+  frame->toolbarAction(QStringLiteral("Reports"))->trigger();
+  settle();
+  frmReports* reports = child<frmReports>();
+  ASSERT_TRUE(reports);
+  expectTopic(11, {}, reports);  // its Help is F1 alone
+  reports->mnuClose->trigger();
+  settle();
+
+  msgs->expectModal(QStringLiteral("frmBackupRestore"), onModal([&](QDialog& d) {
+                      auto& w = static_cast<frmBackupRestore&>(d);
+                      expectTopic(
+                          12, [&] { w.Command3->click(); }, w.Command1);
+                    }));
+  frame->toolbarAction(QStringLiteral("Archive"))->trigger();
+
+  // The help file has each of these topics, and every link inside it leads to a topic it has.
+  QFile file(QStringLiteral(ZEL_BUILD_DIR "/data/zel6.hlp"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString help = QString::fromUtf8(file.readAll());
+  QSet<int> anchors;
+  for (const auto& m : QRegularExpression(QStringLiteral("id=\"topic(\\d+)\"")).globalMatch(help))
+    anchors.insert(m.captured(1).toInt());
+  EXPECT_EQ(topics.size(), 12);
+  for (int t : topics) EXPECT_TRUE(anchors.contains(t)) << "no help topic " << t;
+  for (const auto& m : QRegularExpression(QStringLiteral("href=\"#topic(\\d+)\"")).globalMatch(help))
+    EXPECT_TRUE(anchors.contains(m.captured(1).toInt()))
+        << "a link to the missing topic " << m.captured(1).toStdString();
+
+  // The tutorial carries its pictures inside: it is copied into data folders as one file.
+  QFile tutorial(QStringLiteral(ZEL_BUILD_DIR "/data/zl-tutor.html"));
+  ASSERT_TRUE(tutorial.open(QIODevice::ReadOnly));
+  const QByteArray tutorialText = tutorial.readAll();
+  EXPECT_FALSE(tutorialText.contains("src=\"images/")) << "a picture of docs/images is missing";
+  EXPECT_TRUE(tutorialText.contains("src=\"data:image/png;base64,"));
+}
+
+}  // namespace

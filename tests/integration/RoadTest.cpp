@@ -1,0 +1,331 @@
+// The road of one grave record through the real program, as a new user walks it: start-up on the
+// demo data, a cemetery and a lot type, a map, the record, its cell on the map, its reports, the
+// export, a backup and the restore of that backup into an empty folder.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolBar>
+
+#include "app/Startup.h"
+#include "app/frm_Main.h"
+#include "backup/frmBackupRestore.h"
+#include "cemeteries/frmCemeteryMgr.h"
+#include "cemeteries/frmCemeterySelect.h"
+#include "cemeteries/frmLotMgr.h"
+#include "controls/DateEdit.h"
+#include "controls/GridControl.h"
+#include "controls/MoneyEdit.h"
+#include "integration/Driving.h"
+#include "maps/MapColors.h"
+#include "maps/frmMapEdit.h"
+#include "maps/frmViewMap.h"
+#include "program/Zel1.h"
+#include "records/frmDataEntry.h"
+#include "reports/frmReports.h"
+#include "store/RecordSet.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestFolder.h"
+
+namespace {
+
+const QString kNoDataFiles = QStringLiteral(
+    "The data files cannot be found. You can at this time recover your data files from a previous backup if "
+    "you like.");
+
+// Double-clicks the named cemetery in the real chooser.
+std::function<int(QDialog&)> chooser(const QString& name) {
+  return [name](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    const auto items = w.List1->findItems(name, Qt::MatchExactly);
+    EXPECT_EQ(items.size(), 1) << name.toStdString();
+    for (QListWidgetItem* item : items) {
+      w.List1->setCurrentItem(item);
+      w.List1DblClick();
+    }
+    return w.result();
+  };
+}
+
+// Every column of one row of zel, as text.
+QStringList storedRow(const QString& recid) {
+  RecordSet rs(&ZEL1.cnData);
+  rs.open(QStringLiteral("select * from zel where recid=") + recid);
+  QStringList values;
+  for (int i = 0; !rs.eof() && i < rs.fieldCount(); ++i) values << rs.field(i).toString();
+  return values;
+}
+
+QByteArray bytesOf(const QString& path) {
+  QFile f(path);
+  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The program as main() runs it, on a data folder, with the frame shown.
+class Road : public ::testing::Test {
+ protected:
+  void SetUp() override { ZEL1.reset(); }
+  void TearDown() override {
+    ZEL1.RecordChanged = false;
+    frame.reset();
+    ZEL1.cnData.close();
+    ZEL1.reset();
+  }
+
+  Startup::Outcome start(const QString& dataFolder) {
+    frame = std::make_unique<frm_Main>();
+    frame->settingsFile = settings.filePath(QStringLiteral("zel.ini"));
+    frame->endProgram = [this](int code) { ends.push_back(code); };
+    connectWindows(*frame);
+    Startup::Options o;
+    o.commandLine = dataFolder;
+    o.screenWidth = 1280;
+    o.fontHeight = 13;
+    o.datePattern = QStringLiteral("M/d/yyyy");
+    o.lockFile = settings.filePath(QStringLiteral("lock"));
+    const Startup::Outcome outcome = Startup(o).run(*frame);
+    frame->resize(1200, 950);
+    frame->show();
+    frame->activateWindow();
+    frame->FormActivate();  // as the program does once after showing the frame
+    if (outcome == Startup::Outcome::Running) (void)QTest::qWaitForWindowActive(frame.get());
+    return outcome;
+  }
+
+  void press(const char* key) {
+    frame->toolbarAction(QLatin1String(key))->trigger();
+    settle();
+  }
+  template <class W>
+  W* child() const {
+    return frame->mdiArea->findChild<W*>();
+  }
+
+  QTemporaryDir settings;
+  ScriptedMessages msgs;
+  std::unique_ptr<frm_Main> frame;
+  std::vector<int> ends;
+};
+
+TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredElsewhere) {
+  TestFolder data(false);
+  data.copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zeldemo.mdb"));
+  data.copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zelmap1.dat"));
+  ASSERT_EQ(start(data.path()), Startup::Outcome::Running);
+  const QString demoRecords = scalar(QStringLiteral("select count(*) from zel"));
+
+  // DataEdit: the toolbar hides and the form shows an empty new record.
+  press("DataEdit");
+  frmDataEntry* form = child<frmDataEntry>();
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(frame->Toolbar1->isHidden());
+  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+
+  // The user's own cemetery and lot type, through the two managers of the form.
+  msgs.expectModal(QStringLiteral("frmCemeteryMgr"), [](QDialog& d) {
+    auto& w = static_cast<frmCemeteryMgr&>(d);
+    type(w.txtName, QStringLiteral("Riverside"));
+    w.Command2->click();
+    w.Command1->click();
+    return w.result();
+  });
+  form->Command1->click();
+  msgs.expectModal(QStringLiteral("frmLotMgr"), [](QDialog& d) {
+    auto& w = static_cast<frmLotMgr&>(d);
+    type(w.txtLotDesc, QStringLiteral("Double"));
+    type(w.txtLotSize, QStringLiteral("8x8"));
+    type(w.txtLotPrice, QStringLiteral("1,975.50"));
+    w.Command2->click();
+    w.Command1->click();
+    return w.result();
+  });
+  form->Command2->click();
+  const QString riverside = scalar(QStringLiteral("select cemeteryid from cemetery where name='Riverside'"));
+  form->mnuClose->trigger();
+  settle();
+  ASSERT_FALSE(frame->Toolbar1->isHidden());
+
+  // Its map: two rows of three graves, A,1,1 to A,1,6, drawn in the map editor.
+  msgs.expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Riverside")));
+  press("MapEdit");
+  frmMapEdit* editor = child<frmMapEdit>();
+  ASSERT_TRUE(editor);
+  editor->Spread1->selectBlock(2, 2, 3, 4);
+  editor->Option1->setChecked(true);
+  type(editor->txtSection, QStringLiteral("A"));
+  type(editor->txtLot, QStringLiteral("1"));
+  type(editor->txtGrave, QStringLiteral("1"));
+  editor->Check1->setChecked(true);
+  editor->Command1->click();
+  editor->mnuClose->trigger();
+  settle();
+  ASSERT_TRUE(QFile::exists(data.file(QStringLiteral("zelmap%1.dat").arg(riverside))));
+  ASSERT_FALSE(frame->Toolbar1->isHidden());
+
+  // The record: cemetery and lot type from the lists (the price is copied), place, names, dates.
+  press("DataEdit");
+  form = child<frmDataEntry>();
+  ASSERT_TRUE(form);
+  choose(form->txtCemetery, QStringLiteral("Riverside"));
+  choose(form->txtLotInfo, QStringLiteral("Double, 8x8"));
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1975.50"));
+  type(form->txtSection, QStringLiteral("A"));
+  type(form->txtLot, QStringLiteral("1"));
+  type(form->txtGrave, QStringLiteral("5"));
+  type(form->txtInterredFirstName, QStringLiteral("Mary Ann"));
+  type(form->txtInterredLastName, QStringLiteral("O'Hara"));
+  type(form->txtDateOfBirth, QStringLiteral("03-15-1931"));
+  type(form->txtDateOfDeath, QStringLiteral("01-10-2024"));
+  type(form->txtIntermentDate, QStringLiteral("01-14-2024"));
+  type(form->txtPurchaserFirstName, QStringLiteral("Sean"));
+  type(form->txtPurchaserLastName, QStringLiteral("O'Hara"));
+  type(form->txtPurchDate, QStringLiteral("01-12-2024"));
+  type(form->txtBurialFee, QStringLiteral("350"));
+  type(form->txtPaid, QStringLiteral("1000"));
+  form->txtFemale->click();
+  form->txtRemarks->setFocus();
+  settle();
+  EXPECT_TRUE(ZEL1.RecordChanged);
+
+  // Save: the record number the database gave it, and the state letter of a buried grave.
+  form->mnuSave->trigger();
+  settle();
+  const QString recid = form->txtRecordNum->text();
+  ASSERT_FALSE(recid.isEmpty());
+  EXPECT_EQ(recid, scalar(QStringLiteral("select max(recid) from zel")));
+  EXPECT_FALSE(ZEL1.RecordChanged);
+  const QString where = QStringLiteral(" from zel where recid=") + recid;
+  EXPECT_EQ(scalar(QStringLiteral("select status") + where), QStringLiteral("B"));
+  EXPECT_EQ(scalar(QStringLiteral("select cemeteryid") + where), riverside);
+  EXPECT_EQ(scalar(QStringLiteral("select interdate || ' ' || birthdate") + where),
+            QStringLiteral("2024-01-14 1931-03-15"));
+  EXPECT_EQ(scalar(QStringLiteral("select purchprice") + where), QStringLiteral("1975.50"));
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QString::number(demoRecords.toInt() + 1));
+
+  // The map viewer paints its cell red; its neighbours stay available. The form is moved to another
+  // record first: the click and Close bring this one back through the pending query.
+  form->mnuGetFirst->trigger();
+  ASSERT_NE(form->txtRecordNum->text(), recid);
+  msgs.expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Riverside")));
+  form->mnuMapView->trigger();
+  settle();
+  frmViewMap* viewer = child<frmViewMap>();
+  ASSERT_TRUE(viewer);
+  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Riverside"));
+  EXPECT_EQ(viewer->Spread1->text(3, 3), QStringLiteral("A,1,5"));
+  EXPECT_EQ(viewer->Spread1->backColor(3, 3), MapColors::red());
+  EXPECT_EQ(viewer->Spread1->backColor(3, 2), MapColors::white());
+  emit viewer->Spread1->cellClicked(3, 3);
+  EXPECT_EQ(viewer->txtLocation->text(), QStringLiteral("A,1,5"));
+  EXPECT_EQ(viewer->txtName->text(), QStringLiteral("O'Hara, Mary Ann"));
+  viewer->mnuClose->trigger();
+  settle();
+  EXPECT_FALSE(child<frmViewMap>());
+  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
+  EXPECT_EQ(form->txtRecordNum->text(), recid);
+  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("O'Hara"));
+  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("BURIED"));
+
+  // The export file holds it, with its cemetery and lot type.
+  msgs.expectInfo(QStringLiteral("Export complete. File named ") + data.path() +
+                  QStringLiteral("zel.csv was created."));
+  form->mnuExport->trigger();
+  const QList<QByteArray> lines = bytesOf(data.file(QStringLiteral("zel.csv"))).split('\n');
+  QList<QByteArray> ours;
+  for (const QByteArray& line : lines)
+    if (line.startsWith("\"Riverside\"")) ours << line.trimmed();
+  ASSERT_EQ(ours.size(), 1);
+  EXPECT_TRUE(ours[0].startsWith("\"Riverside\",\"A\",\"1\",\"5\",\"Double\",")) << ours[0].constData();
+  EXPECT_TRUE(ours[0].contains(",\"O'Hara\",\"Mary Ann\",")) << ours[0].constData();
+  EXPECT_TRUE(ours[0].contains(",#2024-01-14#,")) << ours[0].constData();
+  EXPECT_TRUE(ours[0].contains(",1975.5,350,1000,")) << ours[0].constData();
+  EXPECT_TRUE(ours[0].endsWith(",\"B\"")) << ours[0].constData();
+  form->mnuClose->trigger();
+  settle();
+
+  // The reports of its cemetery list it: the interred by location, the money still owed, and the
+  // graves of the map (five of the six still available).
+  auto report = [&](QAction* frmReports::*command) {
+    press("Reports");
+    frmReports* reports = child<frmReports>();
+    EXPECT_TRUE(reports);
+    if (!reports) return Report::Table();
+    msgs.expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Riverside")));
+    (reports->*command)->trigger();
+    settle();
+    const Report::Table table = reports->table();
+    EXPECT_EQ(reports->Spread1->text(1, 2), table.rows.empty() ? QString() : table.rows[0][1].text);
+    reports->mnuClose->trigger();
+    settle();
+    return table;
+  };
+  auto texts = [](const Report::Row& row) {
+    QStringList out;
+    for (const Report::Cell& c : row) out << c.text;
+    return out.join(QLatin1Char('|'));
+  };
+  const Report::Table interred = report(&frmReports::mnuLocationSort);
+  ASSERT_EQ(interred.count(), 1);
+  EXPECT_EQ(texts(interred.rows[0]).toStdString(),
+            (recid + QStringLiteral("|A,1,5|O'Hara, Mary Ann|03-15-1931|01-10-2024|F")).toStdString());
+  const Report::Table owed = report(&frmReports::mnuAging);
+  ASSERT_EQ(owed.count(), 1);
+  EXPECT_TRUE(
+      texts(owed.rows[0]).startsWith(recid + QStringLiteral("|A,1,5|O'Hara, Sean\nO'Hara, Mary Ann|")))
+      << texts(owed.rows[0]).toStdString();
+  EXPECT_TRUE(texts(owed.rows[0]).endsWith(QStringLiteral("|1975.50|350.00|1000.00|1325.50")))
+      << texts(owed.rows[0]).toStdString();
+  const Report::Table graves = report(&frmReports::mnuAvailableGraves);
+  ASSERT_FALSE(graves.rows.empty());
+  EXPECT_TRUE(texts(graves.rows[0]).startsWith(QStringLiteral("A|6|5|")))
+      << texts(graves.rows[0]).toStdString();
+  EXPECT_FALSE(frame->Toolbar1->isHidden());
+
+  // The next backup archive holds it: Archive, a folder, OK.
+  const QStringList before = storedRow(recid);
+  QTemporaryDir backups;
+  msgs.expectModal(QStringLiteral("frmBackupRestore"), [&](QDialog& d) {
+    auto& w = static_cast<frmBackupRestore&>(d);
+    w.setTargetFolder(backups.path());
+    msgs.expectInfo(QStringLiteral("File(s) succesfully zipped."));
+    w.Command1->click();
+    return d.result();
+  });
+  press("Archive");
+  const QStringList archives = QDir(backups.path()).entryList({QStringLiteral("zel*.zip")}, QDir::Files);
+  ASSERT_EQ(archives.size(), 1);
+  const QString archive = QDir(backups.path()).filePath(archives[0]);
+  ASSERT_TRUE(ZEL1.cnData.isOpen());
+  frame->close();
+  ASSERT_FALSE(ZEL1.cnData.isOpen());
+  frame.reset();
+
+  // Restored into an empty folder: the start-up finds no data and offers only the restore; the next
+  // start opens the restored files, the record and its map whole.
+  TestFolder empty(false);
+  msgs.expectInfo(kNoDataFiles);
+  msgs.expectModal(QStringLiteral("frmBackupRestore"), [&](QDialog& d) {
+    auto& w = static_cast<frmBackupRestore&>(d);
+    EXPECT_FALSE(w.Option1->isVisible());
+    msgs.expectOpenFile(archive).expectInfo(QStringLiteral("File(s) succesfully restored."));
+    w.Command1->click();
+    return d.result();
+  });
+  ASSERT_EQ(start(empty.path()), Startup::Outcome::Recovery);
+  EXPECT_EQ(ends, std::vector<int>{0}) << "the program ends once the restore window closes";
+  frame.reset();
+  ZEL1.reset();
+  ASSERT_EQ(start(empty.path()), Startup::Outcome::Running);
+  EXPECT_EQ(storedRow(recid), before);
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QString::number(demoRecords.toInt() + 1));
+  const QString map = QStringLiteral("zelmap%1.dat").arg(riverside);
+  EXPECT_EQ(bytesOf(empty.file(map)), bytesOf(data.file(map)));
+}
+
+}  // namespace

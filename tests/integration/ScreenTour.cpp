@@ -1,0 +1,485 @@
+// zel_screen_tour DATA_FOLDER IMAGE_FOLDER
+// Starts the program on a data folder (a fresh copy of the demo data) on a real X display, walks
+// through every window as the tutorial does, and saves a picture of each into IMAGE_FOLDER. The
+// windows are driven as the integration tests drive them; dialogs that the program runs modally
+// are shown, filled and pictured by a message service of its own.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <map>
+
+#include "app/HelpViewer.h"
+#include "app/Startup.h"
+#include "app/ToolbarIcons.h"
+#include "app/frmSplash.h"
+#include "app/frm_Main.h"
+#include "backup/frmBackupRestore.h"
+#include "cemeteries/frmAddress.h"
+#include "cemeteries/frmCemeteryMgr.h"
+#include "cemeteries/frmCemeterySelect.h"
+#include "cemeteries/frmLotMgr.h"
+#include "controls/GridControl.h"
+#include "controls/MessageService.h"
+#include "import/frmImport.h"
+#include "maps/frmMapEdit.h"
+#include "maps/frmViewMap.h"
+#include "program/Zel1.h"
+#include "records/frmDataEntry.h"
+#include "reports/frmReports.h"
+#include "search/frmFind.h"
+
+namespace {
+
+QString g_images;
+int g_failures = 0;
+
+void fail(const QString& what) {
+  std::fprintf(stderr, "zel_screen_tour: %s\n", qPrintable(what));
+  ++g_failures;
+}
+
+// Lets the windows lay themselves out and paint.
+void pause(int ms = 350) { QTest::qWait(ms); }
+
+// Saves the screen, or the part of it that a window covers: a dialog, or a child window inside the
+// frame (given by the window inside it). Without a window manager a dialog has no caption of its
+// own: its picture gets a plain bar with its title, so that the reader knows which it is.
+void picture(const QString& name, QWidget* window = nullptr, int maxHeight = 0, int maxWidth = 0) {
+  pause();
+  QScreen* screen = QGuiApplication::primaryScreen();
+  QPixmap shot = screen->grabWindow(0);
+  if (window && !window->isWindow()) {
+    QWidget* sub = qobject_cast<QMdiSubWindow*>(window->parentWidget()) ? window->parentWidget() : window;
+    QRect r(sub->mapToGlobal(QPoint(0, 0)), sub->size());
+    if (maxHeight > 0) r.setHeight(qMin(r.height(), maxHeight));
+    if (maxWidth > 0) r.setWidth(qMin(r.width(), maxWidth));
+    shot = shot.copy(r);
+  } else if (window) {
+    shot = shot.copy(window->frameGeometry());
+    if (!window->windowTitle().isEmpty()) {
+      QPixmap framed(shot.width(), shot.height() + 26);
+      framed.fill(QColor(48, 140, 198));
+      QPainter p(&framed);
+      p.drawPixmap(0, 26, shot);
+      QFont f = window->font();
+      f.setBold(true);
+      p.setFont(f);
+      p.setPen(Qt::white);
+      p.drawText(QRect(0, 0, shot.width(), 26), Qt::AlignCenter, window->windowTitle());
+      p.end();
+      shot = framed;
+    }
+  }
+  const QString file = QDir(g_images).filePath(name + QStringLiteral(".png"));
+  if (!shot.save(file)) fail(QStringLiteral("cannot write ") + file);
+  std::printf("%s\n", qPrintable(file));
+}
+
+// Without a window manager nobody hands the keyboard to a window: the tour does, so that fields
+// see their focus come and go as they do for a user.
+void activate(QWidget* window) {
+  if (!window) return;
+  window->activateWindow();
+  QApplication::setActiveWindow(window);
+  pause(100);
+}
+
+void type(QLineEdit* field, const QString& text) {
+  field->setFocus();
+  field->selectAll();
+  QTest::keyClicks(field, text);
+}
+
+void choose(QComboBox* box, const QString& text) {
+  const int i = box->findText(text);
+  if (i < 0) return fail(QStringLiteral("no entry ") + text);
+  box->setCurrentIndex(i);
+  emit box->activated(i);
+}
+
+// The program's own message service, but the modal dialogs are handed to the tour: it fills one,
+// pictures it and closes it. Message boxes are only written to the terminal; file choices take
+// the next prepared answer.
+class TourMessages : public RealMessageService {
+ public:
+  std::map<QString, std::deque<std::function<int(QDialog&)>>> dialogs;
+  std::deque<QString> files;
+
+  void information(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
+  Answer question(const QString& text, bool) override {
+    std::printf("question (answered No): %s\n", qPrintable(text));
+    return Answer::No;
+  }
+  QString openFileName(const QString&, const QString&, const QString&) override { return next(); }
+  QString folderName(const QString&, const QString&) override { return next(); }
+  bool choosePrinter(QPrinter&) override { return false; }
+  int execModal(QDialog& dialog) override {
+    auto& queue = dialogs[dialog.objectName()];
+    if (queue.empty()) {
+      fail(QStringLiteral("unexpected dialog ") + dialog.objectName());
+      return QDialog::Rejected;
+    }
+    auto act = queue.front();
+    queue.pop_front();
+    QWidget* before = QApplication::activeWindow();
+    dialog.show();
+    activate(&dialog);
+    const int result = act(dialog);
+    dialog.close();
+    activate(before);
+    return result;
+  }
+
+ private:
+  QString next() {
+    if (files.empty()) return QString();
+    QString f = files.front();
+    files.pop_front();
+    return f;
+  }
+};
+
+// Double-clicks the named cemetery in the chooser, after picturing it when a name is given.
+std::function<int(QDialog&)> chooser(const QString& cemetery, const QString& pictureName = QString()) {
+  return [=](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    const auto items = w.List1->findItems(cemetery, Qt::MatchExactly);
+    if (items.isEmpty()) {
+      fail(QStringLiteral("no cemetery ") + cemetery);
+      return int(QDialog::Rejected);
+    }
+    w.List1->setCurrentItem(items[0]);
+    if (!pictureName.isEmpty()) picture(pictureName, &w);
+    w.List1DblClick();
+    return w.result();
+  };
+}
+
+class Tour {
+ public:
+  Tour(frm_Main& frame, TourMessages& msgs, const QString& data) : frame_(frame), msgs_(msgs), data_(data) {}
+
+  void run() {
+    picture(QStringLiteral("frame"));
+    picture(QStringLiteral("frame-toolbar"), frame_.Toolbar1, 0, 270);
+    splash();
+    managers();
+    mapOfTheNewCemetery();
+    newRecord();
+    mapViewer();
+    otherRecordWindows();
+    demoMaps();
+    reports();
+    backup();
+    help();
+  }
+
+ private:
+  void press(const char* key) {
+    frame_.toolbarAction(QLatin1String(key))->trigger();
+    pause();
+  }
+  template <class W>
+  W* child() {
+    W* w = frame_.mdiArea->findChild<W*>();
+    if (!w) fail(QStringLiteral("a window did not open"));
+    return w;
+  }
+  frmDataEntry* openForm() {
+    press("DataEdit");
+    return child<frmDataEntry>();
+  }
+  void closeChild(QWidget* w) {
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget())) sub->close();
+    w->close();
+    pause(100);
+  }
+
+  void splash() {
+    frmSplash s;
+    s.Timer1->stop();
+    s.show();
+    picture(QStringLiteral("splash"), &s);
+  }
+
+  // A new user's first cemetery and lot type, entered in the two managers of the record form.
+  void managers() {
+    frmDataEntry* form = openForm();
+    if (!form) return;
+    msgs_.dialogs[QStringLiteral("frmCemeteryMgr")].push_back([](QDialog& d) {
+      auto& w = static_cast<frmCemeteryMgr&>(d);
+      type(w.txtName, QStringLiteral("Riverside"));
+      type(w.txtAddr1, QStringLiteral("12 River Road"));
+      type(w.txtCity, QStringLiteral("Millbrook"));
+      type(w.txtState, QStringLiteral("NY"));
+      type(w.txtZipCode, QStringLiteral("12545"));
+      type(w.txtPhone, QStringLiteral("845-555-0142"));
+      picture(QStringLiteral("cemetery-manager"), &w);
+      w.Command2->click();
+      w.Command1->click();
+      return w.result();
+    });
+    form->Command1->click();
+    msgs_.dialogs[QStringLiteral("frmLotMgr")].push_back([](QDialog& d) {
+      auto& w = static_cast<frmLotMgr&>(d);
+      type(w.txtLotDesc, QStringLiteral("Double"));
+      type(w.txtLotSize, QStringLiteral("8x8"));
+      type(w.txtLotPrice, QStringLiteral("1,975.50"));
+      picture(QStringLiteral("lot-manager"), &w);
+      w.Command2->click();
+      w.Command1->click();
+      return w.result();
+    });
+    form->Command2->click();
+    form->mnuClose->trigger();
+    pause(100);
+  }
+
+  // Two rows of three graves, A,1,1 to A,1,6, with a path below them.
+  void mapOfTheNewCemetery() {
+    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
+        chooser(QStringLiteral("Riverside"), QStringLiteral("cemetery-selector")));
+    press("MapEdit");
+    frmMapEdit* editor = child<frmMapEdit>();
+    if (!editor) return;
+    editor->Spread1->selectBlock(2, 2, 3, 4);
+    editor->Option1->setChecked(true);
+    type(editor->txtSection, QStringLiteral("A"));
+    type(editor->txtLot, QStringLiteral("1"));
+    type(editor->txtGrave, QStringLiteral("1"));
+    editor->Check1->setChecked(true);
+    editor->Command1->click();
+    editor->Spread1->selectBlock(4, 1, 4, 5);
+    editor->Option2->setChecked(true);
+    editor->Command1->click();
+    editor->Spread1->selectBlock(3, 3, 3, 3);
+    emit editor->Spread1->cellClicked(3, 3);
+    picture(QStringLiteral("tutorial-map-editor"), editor, 300);
+    editor->mnuClose->trigger();
+    pause(100);
+  }
+
+  void newRecord() {
+    frmDataEntry* form = openForm();
+    if (!form) return;
+    form_ = form;
+    choose(form->txtCemetery, QStringLiteral("Riverside"));
+    choose(form->txtLotInfo, QStringLiteral("Double, 8x8"));
+    type(form->txtSection, QStringLiteral("A"));
+    type(form->txtLot, QStringLiteral("1"));
+    type(form->txtGrave, QStringLiteral("5"));
+    type(form->txtIntermentNum, QStringLiteral("1"));
+    type(form->txtIntermentDate, QStringLiteral("01-14-2024"));
+    type(form->txtInterredFirstName, QStringLiteral("Mary Ann"));
+    type(form->txtInterredLastName, QStringLiteral("O'Hara"));
+    type(form->txtDateOfBirth, QStringLiteral("03-15-1931"));
+    type(form->txtDateOfDeath, QStringLiteral("01-10-2024"));
+    QTest::mouseClick(form->txtAge, Qt::LeftButton);  // entering Age works it out from the two dates
+    form->txtFemale->click();
+    type(form->txtPurchaserFirstName, QStringLiteral("Sean"));
+    type(form->txtPurchaserLastName, QStringLiteral("O'Hara"));
+    type(form->txtPurchDate, QStringLiteral("01-12-2024"));
+    type(form->txtBurialFee, QStringLiteral("350"));
+    type(form->txtPaid, QStringLiteral("1000"));
+    type(form->txtUndertaker, QStringLiteral("Millbrook Funeral Home"));
+    msgs_.dialogs[QStringLiteral("frmAddress")].push_back([](QDialog& d) {
+      auto& w = static_cast<frmAddress&>(d);
+      type(w.txtAddr1, QStringLiteral("48 Orchard Lane"));
+      type(w.txtCity, QStringLiteral("Millbrook"));
+      type(w.txtState, QStringLiteral("NY"));
+      type(w.txtZipCode, QStringLiteral("12545"));
+      type(w.txtPhone, QStringLiteral("845-555-0177"));
+      picture(QStringLiteral("address"), &w);
+      w.Command1->click();
+      return w.result();
+    });
+    form->Command3->click();
+    form->txtRemarks->setFocus();
+    picture(QStringLiteral("tutorial-record-new"), form);
+    form->mnuSave->trigger();
+    picture(QStringLiteral("tutorial-record-saved"), form, 130);
+  }
+
+  // The new grave on the map of its cemetery; a click names it, Close brings the record back.
+  void mapViewer() {
+    if (!form_) return;
+    form_->mnuGetFirst->trigger();
+    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(QStringLiteral("Riverside")));
+    form_->mnuMapView->trigger();
+    pause();
+    frmViewMap* viewer = child<frmViewMap>();
+    if (!viewer) return;
+    emit viewer->Spread1->cellClicked(3, 3);
+    picture(QStringLiteral("tutorial-map-viewer"), viewer);
+    viewer->mnuClose->trigger();
+    pause();
+    picture(QStringLiteral("tutorial-record-back"), form_);
+  }
+
+  // Find, export and import, from the record form.
+  void otherRecordWindows() {
+    if (!form_) return;
+    // A demo grave with a buyer and a burial, as the form shows a stored record.
+    ZEL1.PendingQuery = QStringLiteral(
+        "select * from zel where status='B' and rtrim(ownerlastname)>'' and rtrim(interlastname)>'' and "
+        "rtrim(undertaker)>'' order by recid");
+    form_->FormActivate();
+    picture(QStringLiteral("record-form"));
+    msgs_.dialogs[QStringLiteral("frmFind")].push_back([](QDialog& d) {
+      auto& w = static_cast<frmFind&>(d);
+      w.Tab1->setCurrentIndex(1);
+      type(w.txtInterredLastName, QStringLiteral("O'H"));
+      picture(QStringLiteral("find"), &w);
+      return int(QDialog::Rejected);
+    });
+    form_->mnuOpen->trigger();
+    form_->mnuExport->trigger();
+    msgs_.files.push_back(data_ + QStringLiteral("zel.csv"));
+    emit form_->mnuFile->aboutToShow();
+    form_->mnuImport->trigger();
+    pause();
+    if (frmImport* import = child<frmImport>()) {
+      import->mnuImportClick();
+      picture(QStringLiteral("import"));
+      closeChild(import);
+    }
+    form_->mnuClose->trigger();
+    form_ = nullptr;
+    pause(100);
+  }
+
+  // The drawn demo map of the first demo cemetery, in the editor and in the viewer.
+  void demoMaps() {
+    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
+        chooser(QStringLiteral("Hillcrest Cemetery")));
+    press("MapEdit");
+    if (frmMapEdit* editor = child<frmMapEdit>()) {
+      if (auto* sub = qobject_cast<QMdiSubWindow*>(editor->parentWidget())) sub->showMaximized();
+      editor->Spread1->selectBlock(4, 2, 4, 2);
+      emit editor->Spread1->cellClicked(2, 4);
+      picture(QStringLiteral("map-editor"));
+      closeChild(editor);
+    }
+    frmDataEntry* form = openForm();
+    if (!form) return;
+    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
+        chooser(QStringLiteral("Hillcrest Cemetery")));
+    form->mnuMapView->trigger();
+    pause();
+    if (frmViewMap* viewer = child<frmViewMap>()) {
+      if (auto* sub = qobject_cast<QMdiSubWindow*>(viewer->parentWidget())) sub->showMaximized();
+      emit viewer->Spread1->cellClicked(2, 4);
+      picture(QStringLiteral("map-viewer"));
+      closeChild(viewer);
+    }
+    form->mnuClose->trigger();
+    pause(100);
+  }
+
+  void reports() {
+    auto report = [&](QAction* frmReports::*command, const QString& cemetery, const QString& name,
+                      int height = 0) {
+      press("Reports");
+      frmReports* w = child<frmReports>();
+      if (!w) return;
+      if (!cemetery.isEmpty())
+        msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(cemetery));
+      (w->*command)->trigger();
+      if (height > 0)
+        picture(name, w, height, 760);
+      else
+        picture(name);
+      w->mnuClose->trigger();
+      pause(100);
+    };
+    report(&frmReports::mnuLocationSort, QStringLiteral("Riverside"), QStringLiteral("tutorial-report"), 160);
+    report(&frmReports::mnuAging, QStringLiteral("Hillcrest Cemetery"), QStringLiteral("report"));
+    report(&frmReports::mnuAvailableGraves, QStringLiteral("Hillcrest Cemetery"),
+           QStringLiteral("report-available-graves"));
+  }
+
+  void backup() {
+    const QString folder = QDir::homePath() + QStringLiteral("/Backups");
+    QDir().mkpath(folder);
+    msgs_.dialogs[QStringLiteral("frmBackupRestore")].push_back([folder](QDialog& d) {
+      auto& w = static_cast<frmBackupRestore&>(d);
+      w.Option2->click();
+      picture(QStringLiteral("restore"), &w);
+      w.Option1->click();
+      w.setTargetFolder(folder);
+      picture(QStringLiteral("backup"), &w);
+      w.Command1->click();
+      return int(QDialog::Rejected);
+    });
+    press("Archive");
+  }
+
+  void help() {
+    frame_.showHelpTopic(3);
+    picture(QStringLiteral("help"), frame_.CD1);
+    frame_.CD1->close();
+  }
+
+  frm_Main& frame_;
+  TourMessages& msgs_;
+  QString data_;
+  frmDataEntry* form_ = nullptr;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setOrganizationName(QStringLiteral("zel"));
+  QApplication::setApplicationName(QStringLiteral("zel"));
+  setProgramIcon();
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: zel_screen_tour DATA_FOLDER IMAGE_FOLDER\n");
+    return 2;
+  }
+  QString data = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
+  g_images = QString::fromLocal8Bit(argv[2]);
+  QDir().mkpath(g_images);
+
+  TourMessages msgs;
+  setMessageService(&msgs);
+  frm_Main frame;
+  frame.settingsFile = data + QStringLiteral("placement.ini");
+  frame.endProgram = [](int) {};
+  connectWindows(frame);
+  Startup::Options options;
+  options.commandLine = data;
+  options.lockFile = data + QStringLiteral("zelmora.lock");
+  options.datePattern = QStringLiteral("M/d/yyyy");  // month first, as the tutorial's examples
+  Startup startup(options);
+  if (startup.run(frame) != Startup::Outcome::Running) {
+    std::fprintf(stderr, "zel_screen_tour: the program did not start on %s\n", qPrintable(data));
+    return 1;
+  }
+  frame.show();
+  activate(&frame);
+  frame.FormActivate();
+  pause(800);
+
+  Tour(frame, msgs, data).run();
+  frame.close();
+  setMessageService(nullptr);
+  return g_failures == 0 ? 0 : 1;
+}
