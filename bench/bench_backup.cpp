@@ -1,4 +1,5 @@
-// Backup (with its verification) and restore of a data folder of 100,000 grave records and ten
+// Backup (with its verification) and restore of a data folder of grave records (100,000 unless
+// --records says) and ten
 // 200 x 200 maps, against the zip and unzip commands on the same files. Targets: backup within
 // 1.5 times zip, restore within 2 times unzip.
 #include <benchmark/benchmark.h>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "BenchRecords.h"
 #include "DataGen.h"
 #include "backup/DataBackup.h"
 #include "controls/MapFile.h"
@@ -17,7 +19,7 @@
 
 namespace {
 
-constexpr int kRecords = 100000;
+const int kRecords = benchRecords();
 constexpr int kMaps = 10;
 constexpr int kMapSize = 200;
 
@@ -144,6 +146,7 @@ void ratio(const char* what, const char* ours, const char* theirs, double target
 }  // namespace
 
 int main(int argc, char** argv) {
+  takeRecordsFlag(&argc, argv);
   QCoreApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   prepare();

@@ -1,4 +1,5 @@
-// The export of 100,000 grave records to zel.csv (target: within 1.5 s), compared with the
+// The export of the grave records (100,000 unless --records says) to zel.csv (target at 100,000:
+// within 1.5 s), compared with the
 // sqlcipher command-line shell writing the same rows as CSV.
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "BenchRecords.h"
 #include "DataGen.h"
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
@@ -15,7 +17,7 @@
 
 namespace {
 
-constexpr int kRecords = 100000;
+const int kRecords = benchRecords();
 
 QTemporaryDir* g_dir = nullptr;
 double g_exportSeconds = 0;
@@ -90,14 +92,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
 }  // namespace
 
 int main(int argc, char** argv) {
+  takeRecordsFlag(&argc, argv);
   QCoreApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   prepare();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   if (g_exportSeconds > 0)
-    std::printf("export of %d records: %.3f s (target 1.5 s): %s\n", kRecords, g_exportSeconds,
-                g_exportSeconds <= 1.5 ? "met" : "NOT met");
+    std::printf("export of %d records: %.3f s (target 1.5 s per 100,000): %s\n", kRecords, g_exportSeconds,
+                g_exportSeconds <= 1.5 * kRecords / 100000 ? "met" : "NOT met");
   if (g_exportSeconds > 0 && g_cliSeconds > 0)
     std::printf("export / sqlcipher shell: %.2f\n", g_exportSeconds / g_cliSeconds);
   ZEL1.reset();

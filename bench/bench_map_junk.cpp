@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
+#include "BenchRecords.h"
 #include "PeakMemory.h"
 #include "controls/GridModel.h"
 #include "controls/MapFile.h"
@@ -88,6 +89,8 @@ void measure(const char* what, const QString& name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // No records here: the junk files are of one size whatever the number asked for.
+  takeRecordsFlag(&argc, argv);
   QCoreApplication app(argc, argv);
   QTemporaryDir dir;
   const QString junk = dir.filePath(QStringLiteral("junk.dat"));

@@ -1,5 +1,6 @@
 // Map speed: a 1000 x 1000 map loaded, cleaned up by the editor, saved, and coloured by the viewer
-// against 100,000 grave records. Peak memory of the process is reported at the end.
+// against the grave records (100,000 unless --records says). Peak memory of the process is reported at the
+// end.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -8,6 +9,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "BenchRecords.h"
 #include "PeakMemory.h"
 #include "controls/GridControl.h"
 #include "controls/MapFile.h"
@@ -20,7 +22,7 @@
 namespace {
 
 constexpr int kSize = 1000;
-constexpr int kRecords = 100000;
+const int kRecords = benchRecords();
 
 struct Fixture {
   QTemporaryDir dir;
@@ -164,6 +166,7 @@ BENCHMARK(BM_PeakMemory)->Iterations(1);
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QStandardPaths::setTestModeEnabled(true);
+  takeRecordsFlag(&argc, argv);
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "BenchMessages.h"
+#include "BenchRecords.h"
 #include "DataGen.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
@@ -19,7 +20,7 @@
 
 namespace {
 
-constexpr int kRecords = 100000;
+const int kRecords = benchRecords();
 const QString kOrder = QStringLiteral("select * from zel order by csection, lot, grave");
 
 struct Setup {
@@ -125,6 +126,7 @@ BENCHMARK(BM_SaveChangedRecord)->Unit(benchmark::kMillisecond)->Iterations(50);
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QStandardPaths::setTestModeEnabled(true);
+  takeRecordsFlag(&argc, argv);
   QApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   setup();

@@ -1,16 +1,18 @@
-// Store speed on a large database: writing 100,000 records and reading them the ways the windows do.
+// Store speed on a large database: writing the records (100,000 unless --records says) and reading
+// them the ways the windows do.
 #include <benchmark/benchmark.h>
 
 #include <QTemporaryDir>
 #include <memory>
 
+#include "BenchRecords.h"
 #include "DataGen.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 
 namespace {
 
-constexpr int kRecords = 100000;
+const int kRecords = benchRecords();
 
 // One keyed database of kRecords records shared by the reading benchmarks.
 struct BigDatabase {
@@ -106,4 +108,10 @@ BENCHMARK_CAPTURE(BM_FindByInterredLastName, accented, "ÉLOÏSE")->Unit(benchma
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  takeRecordsFlag(&argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

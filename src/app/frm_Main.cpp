@@ -20,6 +20,7 @@
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
+#include "program/Zel2.h"
 #include "store/DbError.h"
 
 namespace {
@@ -333,19 +334,20 @@ void frm_Main::restorePlacement() {
 }
 
 void frm_Main::storePlacement() {
-  auto settings = placementSettings(settingsFile);
-  QSettings& s = *settings;
-  s.beginGroup(QStringLiteral("window"));
   const Qt::WindowStates ws = windowState();
   const int state = ws.testFlag(Qt::WindowMinimized) ? 1 : ws.testFlag(Qt::WindowMaximized) ? 2 : 0;
+  QList<std::pair<QString, QString>> values;
   if (state == 0) {
     const double twipsPerPixel = 1440.0 / logicalDpiX();
     const double twipsPerPixelY = 1440.0 / logicalDpiY();
     auto text = [](double twips) { return QString::number(float(twips)); };
-    s.setValue(QStringLiteral("top"), text(pos().y() * twipsPerPixelY));
-    s.setValue(QStringLiteral("left"), text(pos().x() * twipsPerPixel));
-    s.setValue(QStringLiteral("width"), text(size().width() * twipsPerPixel));
-    s.setValue(QStringLiteral("height"), text(size().height() * twipsPerPixelY));
+    values = {{QStringLiteral("top"), text(pos().y() * twipsPerPixelY)},
+              {QStringLiteral("left"), text(pos().x() * twipsPerPixel)},
+              {QStringLiteral("width"), text(size().width() * twipsPerPixel)},
+              {QStringLiteral("height"), text(size().height() * twipsPerPixelY)}};
   }
-  s.setValue(QStringLiteral("state"), QString::number(state));
+  values.append({QStringLiteral("state"), QString::number(state)});
+  const QString error = ZEL2::writeSettings(settingsFile.isEmpty() ? ZEL2::userSettingsFile() : settingsFile,
+                                            QStringLiteral("window"), values);
+  if (!error.isEmpty()) messages().information(error);
 }

@@ -7,6 +7,8 @@
 #include <QSettings>
 #include <memory>
 
+#include "program/Zel2.h"
+
 namespace {
 
 const char* const kStamp = "yyyy-MM-dd HH:mm:ss";
@@ -35,13 +37,14 @@ Settings load(const QString& settingsFile) {
   return out;
 }
 
-void save(const Settings& settings, const QString& settingsFile) {
-  auto s = openSettings(settingsFile);
-  s->setValue(QStringLiteral("auto"), settings.enabled ? QStringLiteral("1") : QStringLiteral("0"));
-  s->setValue(QStringLiteral("keep"), QString::number(qBound(1, settings.keep, kMaxKeep)));
-  s->setValue(QStringLiteral("folder"), settings.folder);
-  s->setValue(QStringLiteral("last"),
-              settings.last.isValid() ? settings.last.toString(QLatin1String(kStamp)) : QString());
+QString save(const Settings& settings, const QString& settingsFile) {
+  return ZEL2::writeSettings(
+      settingsFile.isEmpty() ? ZEL2::userSettingsFile() : settingsFile, QStringLiteral("backup"),
+      {{QStringLiteral("auto"), settings.enabled ? QStringLiteral("1") : QStringLiteral("0")},
+       {QStringLiteral("keep"), QString::number(qBound(1, settings.keep, kMaxKeep))},
+       {QStringLiteral("folder"), settings.folder},
+       {QStringLiteral("last"),
+        settings.last.isValid() ? settings.last.toString(QLatin1String(kStamp)) : QString()}});
 }
 
 QString defaultFolder(const QString& dataPath) { return dataPath + QStringLiteral("backups"); }

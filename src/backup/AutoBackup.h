@@ -21,9 +21,10 @@ struct Settings {
   QDateTime last;  // the last successful automatic backup; invalid when there was none
 };
 
-// The per-user settings store, group "backup"; settingsFile names another INI file (tests).
+// The per-user settings store, group "backup"; settingsFile names another INI file (tests). Saving
+// gives the failure's message, empty when the settings were written.
 Settings load(const QString& settingsFile = QString());
-void save(const Settings& settings, const QString& settingsFile = QString());
+QString save(const Settings& settings, const QString& settingsFile = QString());
 
 // The folder automatic backups go to.
 QString folder(const Settings& settings, const QString& dataPath);

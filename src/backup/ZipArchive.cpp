@@ -9,7 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QStorageInfo>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -55,6 +57,72 @@ bool fileCrc(const QString& path, quint32& crc, quint64& size, const std::functi
   return true;
 }
 
+// libzip writes a new archive through this source onto a Qt device, seeking back to complete each
+// entry's header. A failing device's own reason is kept for the message.
+struct DeviceSink {
+  explicit DeviceSink(QIODevice& d) : dev(d) { zip_error_init(&error); }
+  ~DeviceSink() { zip_error_fini(&error); }
+  QIODevice& dev;
+  zip_error_t error;
+  QString failure;
+};
+
+zip_int64_t deviceSource(void* state, void* data, zip_uint64_t len, zip_source_cmd_t cmd) {
+  DeviceSink& s = *static_cast<DeviceSink*>(state);
+  const auto failed = [&](int code, int system = 0) {
+    zip_error_set(&s.error, code, system);
+    return zip_int64_t(-1);
+  };
+  switch (cmd) {
+    case ZIP_SOURCE_SUPPORTS:
+      return ZIP_SOURCE_SUPPORTS_WRITABLE;
+    case ZIP_SOURCE_STAT:  // the way a file source says there is no file yet: the archive is new
+      return failed(ZIP_ER_READ, ENOENT);
+    case ZIP_SOURCE_ERROR:
+      return zip_error_to_data(&s.error, data, len);
+    case ZIP_SOURCE_WRITE: {
+      // A device may take part of a write; the rest is written again, so that a failure is one that
+      // also gives its reason (a full disk says so only when nothing more fits).
+      const char* p = static_cast<const char*>(data);
+      for (zip_uint64_t left = len; left > 0;) {
+        const qint64 n = s.dev.write(p, qint64(left));
+        if (n <= 0) {
+          s.failure = s.dev.errorString();
+          return failed(ZIP_ER_WRITE);
+        }
+        p += n;
+        left -= zip_uint64_t(n);
+      }
+      return zip_int64_t(len);
+    }
+    case ZIP_SOURCE_SEEK_WRITE: {
+      const auto* args = ZIP_SOURCE_GET_ARGS(zip_source_args_seek_t, data, len, &s.error);
+      if (!args) return -1;
+      const qint64 base = args->whence == SEEK_CUR   ? s.dev.pos()
+                          : args->whence == SEEK_END ? s.dev.size()
+                                                     : 0;
+      return base + args->offset >= 0 && s.dev.seek(base + args->offset) ? 0 : failed(ZIP_ER_SEEK);
+    }
+    case ZIP_SOURCE_TELL_WRITE:
+      return s.dev.pos();
+    case ZIP_SOURCE_COMMIT_WRITE:
+      if (auto* f = qobject_cast<QFileDevice*>(&s.dev); f && !f->flush()) {
+        s.failure = f->errorString();
+        return failed(ZIP_ER_WRITE);
+      }
+      return 0;
+    case ZIP_SOURCE_BEGIN_WRITE:
+    case ZIP_SOURCE_ROLLBACK_WRITE:  // the device's owner throws the bytes away
+    case ZIP_SOURCE_REMOVE:
+    case ZIP_SOURCE_OPEN:
+    case ZIP_SOURCE_CLOSE:
+    case ZIP_SOURCE_FREE:
+      return 0;
+    default:
+      return failed(ZIP_ER_OPNOTSUPP);
+  }
+}
+
 }  // namespace
 
 int ZipArchive::fail(int code, const QString& reason) {
@@ -86,17 +154,52 @@ int ZipArchive::checkReady(const QString& folder) {
 
 int ZipArchive::write(const QString& path, const std::vector<Source>& files) {
   reason_.clear();
+  // Written aside and put in place whole by the commit. Unbuffered, so that a failing write reports
+  // its own reason at once.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    return fail(CannotWrite,
+                QStringLiteral("The archive %1 cannot be written: %2").arg(path, file.errorString()));
+  if (const int code = write(file, files)) {
+    file.cancelWriting();
+    return code;
+  }
+  // The commit flushes to disk too, but says nothing when that fails.
+  if (::fsync(file.handle()) != 0) {
+    const QString why = qt_error_string(errno);
+    file.cancelWriting();
+    return fail(CannotWrite, QStringLiteral("The archive %1 cannot be written to disk: %2").arg(path, why));
+  }
+  if (!file.commit())
+    return fail(CannotWrite,
+                QStringLiteral("The archive %1 cannot be written: %2").arg(path, file.errorString()));
+  return Ok;
+}
+
+int ZipArchive::write(QIODevice& out, const std::vector<Source>& files) {
+  reason_.clear();
+  // Reasons name the file when the device is one.
+  const auto* file = qobject_cast<const QFileDevice*>(&out);
+  const QString archive =
+      file ? QStringLiteral("The archive %1").arg(file->fileName()) : QStringLiteral("The archive");
   for (const Source& s : files) {
     QFile f(s.path);
     if (!f.open(QIODevice::ReadOnly))
       return fail(SourceUnreadable,
                   QStringLiteral("The file %1 cannot be read: %2").arg(s.path, f.errorString()));
   }
-  int err = 0;
-  ZipHandle za(zip_open(nativeName(path).constData(), ZIP_CREATE | ZIP_TRUNCATE, &err));
-  if (!za)
-    return fail(CannotWrite,
-                QStringLiteral("The archive %1 cannot be written: %2").arg(path, zipErrorText(err)));
+  DeviceSink sink(out);
+  zip_error_t err;
+  zip_error_init(&err);
+  zip_source_t* target = zip_source_function_create(deviceSource, &sink, &err);
+  ZipHandle za(target ? zip_open_from_source(target, ZIP_CREATE | ZIP_TRUNCATE, &err) : nullptr);
+  if (!za) {
+    if (target) zip_source_free(target);
+    const QString why = QString::fromLocal8Bit(zip_error_strerror(&err));
+    zip_error_fini(&err);
+    return fail(CannotWrite, QStringLiteral("%1 cannot be written: %2").arg(archive, why));
+  }
+  zip_error_fini(&err);
   for (const Source& s : files) {
     zip_source_t* src = zip_source_file(za.get(), nativeName(s.path).constData(), 0, -1);
     const QByteArray name = QFileInfo(s.path).fileName().toUtf8();
@@ -115,14 +218,11 @@ int ZipArchive::write(const QString& path, const std::vector<Source>& files) {
       za.get(), 0.01, [](zip_t*, double done, void* self) { static_cast<ZipArchive*>(self)->report(done); },
       nullptr, this);
   if (zip_close(za.get()) != 0) {
-    const QString why = QString::fromLocal8Bit(zip_strerror(za.get()));
-    return fail(CannotWrite, QStringLiteral("The archive %1 cannot be written: %2").arg(path, why));
+    const QString why =
+        sink.failure.isEmpty() ? QString::fromLocal8Bit(zip_strerror(za.get())) : sink.failure;
+    return fail(CannotWrite, QStringLiteral("%1 cannot be written: %2").arg(archive, why));
   }
   (void)za.release();  // closed
-  if (!sync(path))
-    return fail(
-        CannotWrite,
-        QStringLiteral("The archive %1 cannot be written to disk: %2").arg(path, qt_error_string(errno)));
   report(1.0);
   return Ok;
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+class QIODevice;
+
 // Zip archives through libzip. Every operation returns 0 on success or one of the codes below;
 // reason() then says in words what went wrong, naming the file.
 class ZipArchive {
@@ -41,8 +43,12 @@ class ZipArchive {
   void setProgress(Progress progress) { progress_ = std::move(progress); }
   const QString& reason() const { return reason_; }
 
-  // Writes a new archive at path (replacing a file there) and flushes it to disk.
+  // Writes a new archive at path (replacing a file there) and flushes it to disk. A failure leaves
+  // a file that was there as it was.
   int write(const QString& path, const std::vector<Source>& files);
+  // The same onto a device open for writing that can seek (the archive's bytes; tests give failing
+  // devices). A failing device's own reason is given.
+  int write(QIODevice& out, const std::vector<Source>& files);
   // Reads the archive back whole: it must hold exactly the files, in their order, each entry
   // reading back with its own checksum, which must be that of the file. Entries named in copies
   // (entry name -> file) are also written out while they are read.

@@ -294,7 +294,8 @@ void frmBackupRestore::saveAutoSettings() {
   auto_.enabled = chkAutoBackup->isChecked();
   auto_.keep = txtKeep->value();
   auto_.last = last;
-  AutoBackup::save(auto_, settingsFile_);
+  const QString error = AutoBackup::save(auto_, settingsFile_);
+  if (!error.isEmpty()) messages().information(error);
 }
 
 void frmBackupRestore::showLastBackup() {
@@ -400,7 +401,8 @@ void frmBackupRestore::backUpOnClose(QStatusBar* bar, const QString& settingsFil
   delete text;
   if (r.ok()) {
     settings.last = when;
-    AutoBackup::save(settings, settingsFile);
+    const QString error = AutoBackup::save(settings, settingsFile);
+    if (!error.isEmpty()) messages().information(error);
     return;
   }
   messages().information(QStringLiteral("The automatic backup could not be made.\n\nError # ") +

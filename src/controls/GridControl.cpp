@@ -284,7 +284,8 @@ bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier
     }
   }
   if (lost > 20) notes << QStringLiteral("%1 items in all were not loaded.").arg(lost);
-  DelimitedText::appendLog(logFile, notes);
+  const QString logError = DelimitedText::appendLog(logFile, notes);
+  if (extra.logError) *extra.logError = r.logError.isEmpty() ? logError : r.logError;
   if (extra.error)
     *extra.error = !r.ok  ? r.error
                    : lost ? QStringLiteral("%1 items lie outside the sheet.").arg(lost)

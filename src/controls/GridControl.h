@@ -13,6 +13,7 @@ struct GridTextLoad {
   bool grow = false;                     // the sheet grows to hold the whole file
   QString* error = nullptr;              // why the load failed
   std::function<void(double)> progress;  // fraction of the file read
+  QString* logError = nullptr;           // why the log could not be written; empty when it was
 };
 
 // The spreadsheet grid control: a GridModel shown in a table view. Cells are addressed directly

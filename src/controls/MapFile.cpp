@@ -97,10 +97,12 @@ class Reader {
     }
     return fail();
   }
-  // A text of at most kMaxTextBytes; decoded only when wanted.
+  // A text of at most kMaxTextBytes of UTF-8; decoded only when wanted. Bytes that are not UTF-8
+  // would read as replacement characters, longer than the text a cell may hold.
   QString text(bool decode) {
     const quint32 n = varint();
-    if (!ok_ || n > quint32(MapFile::kMaxTextBytes) || !need(qsizetype(n))) {
+    if (!ok_ || n > quint32(MapFile::kMaxTextBytes) || !need(qsizetype(n)) ||
+        !QByteArrayView(buf_.constData() + pos_, qsizetype(n)).isValidUtf8()) {
       fail();
       return QString();
     }

@@ -1,9 +1,11 @@
 #include "import/DelimitedText.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
 #include <new>
@@ -290,11 +292,44 @@ QString formatText(const Format& f) {
                        : QStringLiteral("-delimited, double quotes kept as ordinary characters"));
 }
 
-void writeLines(const QString& logFile, const QStringList& lines, QIODevice::OpenMode mode) {
-  if (logFile.isEmpty() || lines.isEmpty()) return;
-  QFile f(logFile);
-  if (f.open(mode | QIODevice::WriteOnly | QIODevice::Text))
-    f.write((lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8());
+// Writes bytes whole; a device may take part of a write, and the rest is written again, so that a
+// failure is one that also gives its reason.
+bool writeAll(QIODevice& out, QByteArrayView bytes, QString* error) {
+  while (!bytes.isEmpty()) {
+    const qint64 n = out.write(bytes.data(), bytes.size());
+    if (n <= 0) {
+      if (error) *error = out.errorString();
+      return false;
+    }
+    bytes = bytes.sliced(qsizetype(n));
+  }
+  return true;
+}
+
+// Writes a log whole, after what it held when append is set: put in place only when complete.
+QString writeLines(const QString& logFile, const QStringList& lines, bool append) {
+  if (logFile.isEmpty() || lines.isEmpty()) return {};
+  QString reason;
+  QSaveFile f(logFile);
+  [&] {
+    QByteArray earlier;
+    if (append && QFile::exists(logFile)) {
+      QFile old(logFile);
+      if (!old.open(QIODevice::ReadOnly)) {
+        reason = old.errorString();
+        return;
+      }
+      earlier = old.readAll();
+    }
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+      reason = f.errorString();
+      return;
+    }
+    if (writeAll(f, earlier, &reason) && writeLog(f, lines, &reason) && !f.commit()) reason = f.errorString();
+  }();
+  if (reason.isEmpty()) return {};
+  f.cancelWriting();
+  return QStringLiteral("The log %1 could not be written: %2").arg(QDir::toNativeSeparators(logFile), reason);
 }
 
 }  // namespace
@@ -322,8 +357,12 @@ QString encodingName(Encoding e) {
   return {};
 }
 
-void appendLog(const QString& logFile, const QStringList& lines) {
-  writeLines(logFile, lines, QIODevice::Append);
+QString appendLog(const QString& logFile, const QStringList& lines) {
+  return writeLines(logFile, lines, true);
+}
+
+bool writeLog(QIODevice& out, const QStringList& lines, QString* error) {
+  return writeAll(out, (lines.join(QLatin1Char('\n')) + QLatin1Char('\n')).toUtf8(), error);
 }
 
 Result load(const QString& fileName, const Options& options, const RowSink& sink) {
@@ -341,7 +380,7 @@ Result load(const QString& fileName, const Options& options, const RowSink& sink
           << QStringLiteral("The file was loaded.");
     else
       log << QStringLiteral("The file was not loaded: %1").arg(error);
-    writeLines(options.logFile, log, QIODevice::Truncate);
+    r.logError = writeLines(options.logFile, log, false);
     return r;
   };
 
@@ -382,9 +421,11 @@ Result load(const QString& fileName, const Options& options, const RowSink& sink
       return finish(QStringLiteral("The file needs about %1 MB of memory to load, more than the %2 MB free.")
                         .arg(number(need >> 20), number(limit >> 20)));
 
+    // The byte order mark was skipped above: one more at the start is text, not a second mark.
     QStringDecoder decoder(r.encoding == Encoding::Utf16Le   ? QStringConverter::Utf16LE
                            : r.encoding == Encoding::Utf16Be ? QStringConverter::Utf16BE
-                                                             : QStringConverter::Utf8);
+                                                             : QStringConverter::Utf8,
+                           QStringConverter::Flag::ConvertInitialBom);
     QString chunk;
     for (qsizetype at = start; at < n; at += kChunk) {
       const qsizetype len = std::min(kChunk, n - at);

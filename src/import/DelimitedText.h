@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+class QIODevice;
+
 // Tab- and comma-delimited text files as spreadsheets save them, read into rows of items.
 // The file is read as one stream by a small state machine, so that a quoted item keeps its
 // delimiters, doubled quotes and line breaks. Lines may end in CR LF, LF or CR.
@@ -46,9 +48,10 @@ struct Result {
   bool ok = false;
   QString error;  // why the load failed, as the log says it
   Encoding encoding = Encoding::Utf8;
-  int lines = 0;    // lines of the file
-  int rows = 0;     // rows given to the sink
-  int columns = 0;  // the most items of a row
+  int lines = 0;     // lines of the file
+  int rows = 0;      // rows given to the sink
+  int columns = 0;   // the most items of a row
+  QString logError;  // why the log could not be written; empty when it was
 };
 
 // Reads the whole file, row by row, into sink. Refuses (ok false, nothing given to the sink) a file
@@ -58,8 +61,12 @@ struct Result {
 // A sink that throws std::bad_alloc fails the load with a message rather than ending the program.
 Result load(const QString& fileName, const Options& options, const RowSink& sink);
 
-// Adds lines to a log that a load wrote.
-void appendLog(const QString& logFile, const QStringList& lines);
+// Adds lines to a log that a load wrote. A log is replaced whole, so that a failure leaves it as it
+// was; returns why it failed ("The log ... could not be written: <reason>"), empty when written.
+QString appendLog(const QString& logFile, const QStringList& lines);
+// Writes log lines onto any device (the log's bytes; tests give failing devices). False with the
+// device's own reason in error.
+bool writeLog(QIODevice& out, const QStringList& lines, QString* error = nullptr);
 
 // A whole file held in memory, for callers without a grid (the command line, tests).
 class Table {

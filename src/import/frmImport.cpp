@@ -158,10 +158,11 @@ void frmImport::mnuImportClick() {
       messages().information(kNotValid);
       return;
     }
-    QString error;
+    QString error, logError;
     GridTextLoad extra;
     extra.grow = true;
     extra.error = &error;
+    extra.logError = &logError;
     const bool large = QFileInfo(file).size() >= kProgressBytes;
     if (large) {
       extra.progress = [this](double f) { progress(f); };
@@ -176,6 +177,7 @@ void frmImport::mnuImportClick() {
                                  QString(format->delimiter), QStringLiteral("\r\n"), 4, ZEL1.dataFile(kLog),
                                  extra);
     }
+    if (!logError.isEmpty()) messages().information(logError);
     if (!ok) {
       emptyGrid();
       FormLoad();
@@ -309,7 +311,8 @@ void frmImport::mnuImport2Click() {
     // their columns were mapped.
     const RecordImport::Check check = marked(plan.firstRow);
     if (!check.problems.empty()) {
-      DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
+      const QString logError = DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
+      if (!logError.isEmpty()) messages().information(logError);
       if (messages().question(RecordImport::question(check), true) != MessageService::Answer::Yes) return;
     }
     const bool large = plan.records() >= kProgressRows;

@@ -35,9 +35,10 @@ struct Result {
 // record set rs is closed first, as every command that reuses it does, and left closed. The file is written
 // aside and put in place only when complete, so a failure keeps the earlier file as it was.
 Result write(Connection& cn, RecordSet& rs, const QString& fileName);
-// The same lines into a device that is already open (the command line's standard output); name is
+// The same lines into a device that is already open (the command line's standard output, or a
+// failing device in tests); a failing device's own reason is the error. name is
 // what the result calls it.
-Result write(Connection& cn, RecordSet& rs, QIODevice& out, const QString& name);
+Result write(Connection& cn, RecordSet& rs, QIODevice& out, const QString& name = QString());
 // The same for the program: ZEL1.cnData and ZEL1.rsRecords into "zel.csv" in the data folder.
 Result write();
 

@@ -86,6 +86,8 @@ TEST_F(Loader, EncodingsAreDetected) {
   Result r = read("\xef\xbb\xbfM\xc3\xbcller \xe2\x82\xac,1\n");
   EXPECT_EQ(r.encoding, Encoding::Utf8Bom);
   EXPECT_EQ(table.text(1, 1), expect) << "the byte order mark is not part of the first item";
+  read("\xef\xbb\xbf\xef\xbb\xbfx\n");
+  EXPECT_EQ(table.text(1, 1), QStringView(u"\ufeffx")) << "only the first mark is one";
   r = read("M\xfcller \x80,1\n");
   EXPECT_EQ(r.encoding, Encoding::Latin1);
   EXPECT_EQ(table.text(1, 1), expect) << "0x80 is the euro sign of Windows files";

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <QDir>
 #include <QFile>
-#include <csignal>
-#include <cstring>
 #include <map>
 
 #include "program/Zel1.h"
@@ -217,39 +214,6 @@ TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
     ASSERT_EQ(m.log().size(), 1u);
     EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written."));
   }
-}
-
-TEST_F(Export, AWriteThatFailsPartwaySaysWhy) {
-  const qint64 c = addRow("cemetery", {{"name", "Oak Hill"}});
-  const qint64 l = addRow("lots", {{"lotdesc", "Single"}});
-  exec(QString("with recursive n(i) as (select 1 union all select i + 1 from n where i < 2000) "
-               "insert into zel (cemeteryid, lotid, remarks) select %1, %2, printf('%0200d', i) from n")
-           .arg(c)
-           .arg(l));
-  {
-    ScriptedMessages m;
-    m.expectInfo(completeMessage());
-    exportRecords();
-  }
-  const QByteArray earlier = readFile(csv());
-  ASSERT_GT(earlier.size(), 400000);
-
-  // The disk fills up after 64 KB: the process may write no further into any file.
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  const rlimit small{64 * 1024, old.rlim_max};
-  std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  {
-    ScriptedMessages m;
-    m.expectInfo("The export file " + csv() + " could not be written.\n\n" +
-                 QString::fromLocal8Bit(strerror(EFBIG)));
-    exportRecords();
-  }
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, SIG_DFL);
-  EXPECT_EQ(readFile(csv()), earlier);
-  EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
 }
 
 TEST(ExportItems, NumbersAndDates) {

@@ -1,0 +1,276 @@
+// Writes to a data folder the ways a user does until it is killed, and checks the folder after.
+//   zel_crashdriver init DIR         a data folder with a database, two cemeteries and a lot type
+//   zel_crashdriver run DIR          saves records through the record form, maps through the map
+//                                    editor and imports through the import window, for ever; one
+//                                    line on standard output before each write and one after it
+//                                    was acknowledged
+//   zel_crashdriver check DIR LOG    after a kill: the database passes the engine's integrity check,
+//                                    every acknowledged write of the log is there with its value,
+//                                    every map loads and is the last one saved or the one being
+//                                    saved, every import is there whole or not at all
+// Lines of the log: "try-record <value>", "record <recid> <value>", "try-edit <recid> <value>",
+// "try-map <cemetery> <generation>", "map <cemetery> <generation>", "try-import <tag> <rows>",
+// "import <tag> <rows>". Each is written with one write call, so that a kill never leaves half a line.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QMap>
+#include <QStandardPaths>
+#include <cstdio>
+#include <memory>
+
+#include "controls/GridControl.h"
+#include "controls/MapFile.h"
+#include "controls/MessageService.h"
+#include "import/frmImport.h"
+#include "maps/frmMapEdit.h"
+#include "program/Zel1.h"
+#include "records/frmDataEntry.h"
+#include "store/Connection.h"
+#include "store/RecordSet.h"
+#include "store/Schema.h"
+
+namespace {
+
+const QString kPassword = QString::fromLatin1(kDatabasePassword);
+constexpr int kMapSize = 150;
+
+void say(const QString& line) {
+  const QByteArray b = (line + u'\n').toUtf8();
+  if (::write(STDOUT_FILENO, b.constData(), size_t(b.size())) != b.size()) std::_Exit(4);
+}
+
+[[noreturn]] void fail(const QString& what) {
+  std::fprintf(stderr, "zel_crashdriver: %s\n", qPrintable(what));
+  std::_Exit(3);
+}
+
+// Nobody is at the screen: the open dialog names the import file, questions get No, and any other
+// message means a write failed.
+class Driver : public MessageService {
+ public:
+  QString importFile;
+  QString last;
+  void information(const QString& text) override {
+    last = text;
+    if (text != QLatin1String("Import Complete.")) fail(QStringLiteral("the program said: ") + text);
+  }
+  Answer question(const QString&, bool) override { return Answer::No; }
+  std::optional<QString> inputBox(const QString&, const QString&) override { return std::nullopt; }
+  QString openFileName(const QString&, const QString&, const QString&) override { return importFile; }
+  QString saveFileName(const QString&, const QString&, const QString&, QString*) override { return {}; }
+  QString folderName(const QString&, const QString&) override { return {}; }
+  bool choosePrinter(QPrinter&) override { return false; }
+  void showHelp(int) override {}
+  bool openDocument(const QString&) override { return false; }
+  int execModal(QDialog&) override { return 0; }
+};
+
+int init(const QString& dir) {
+  QDir().mkpath(dir);
+  Connection cn;
+  cn.create(dir + QStringLiteral("zel.mdb"), kPassword);
+  Schema::create(cn);
+  cn.execute(QStringLiteral("insert into cemetery (name) values ('Oak Hill')"));
+  cn.execute(QStringLiteral("insert into cemetery (name) values ('Elm Ridge')"));
+  cn.execute(QStringLiteral("insert into lots (lotdesc) values ('Single')"));
+  return 0;
+}
+
+void type(QLineEdit* field, const QString& text) {
+  field->setText(text);
+  QApplication::processEvents();
+}
+
+int run(const QString& dir) {
+  Driver driver;
+  setMessageService(&driver);
+  ZEL1.DataPath = dir;
+  ZEL1.DateDisplayFormat = QStringLiteral("mm-dd-yyyy");
+  ZEL1.cnData.open(dir + QStringLiteral("zel.mdb"), kPassword);
+  const QString self = QString::number(QCoreApplication::applicationPid());
+  frmDataEntry form;
+  form.show();
+  QApplication::processEvents();
+  say(QStringLiteral("ready ") + self);
+
+  QString recid;  // the record on the form
+  for (int i = 1;; ++i) {
+    const QString value = QStringLiteral("v%1-%2").arg(self).arg(i);
+    if (i % 40 == 17) {
+      // An import of a few hundred rows, all tagged with the same remark.
+      const int rows = 100 + i % 300;
+      QByteArray text;
+      for (int r = 1; r <= rows; ++r)
+        text += "I" + self.toLatin1() + "," + QByteArray::number(i) + "," + QByteArray::number(r) + "," +
+                value.toLatin1() + "\r\n";
+      driver.importFile = dir + QStringLiteral("import.csv");
+      QFile f(driver.importFile);
+      if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
+        fail(QStringLiteral("no import file"));
+      f.close();
+      say(QStringLiteral("try-import %1 %2").arg(value).arg(rows));
+      frmImport w;
+      w.mnuImportClick();
+      const QStringList names{QStringLiteral("cSection"), QStringLiteral("Lot"), QStringLiteral("Grave"),
+                              QStringLiteral("Remarks")};
+      for (int c = 1; c <= names.size(); ++c) w.Spread1->setText(1, c, names[c - 1]);
+      driver.last.clear();
+      w.mnuImport2Click();
+      if (driver.last != QLatin1String("Import Complete.")) fail(QStringLiteral("the import did not finish"));
+      say(QStringLiteral("import %1 %2").arg(value).arg(rows));
+    } else if (i % 9 == 4) {
+      // A map saved by closing the map editor: every cell drawn, the first one naming its generation.
+      const int cemetery = 1 + i / 9 % 2;
+      ZEL1.CurrentCemeteryId = cemetery;
+      std::unique_ptr<frmMapEdit> editor(frmMapEdit::open());
+      if (!editor) fail(QStringLiteral("the map editor did not open"));
+      GridControl& sheet = *editor->Spread1;
+      if (sheet.maxRows() < kMapSize) {
+        sheet.setMaxRows(kMapSize);
+        sheet.setMaxCols(kMapSize);
+        for (int r = 1; r <= kMapSize; ++r)
+          for (int c = 1; c <= kMapSize; ++c) sheet.setText(r, c, QStringLiteral("S%1,%2,1").arg(r).arg(c));
+      }
+      sheet.setText(1, 1, QStringLiteral("gen %1").arg(i));
+      say(QStringLiteral("try-map %1 %2").arg(cemetery).arg(i));
+      if (!editor->mnuCloseClick()) fail(QStringLiteral("the map was not saved"));
+      say(QStringLiteral("map %1 %2").arg(cemetery).arg(i));
+    } else if (recid.isEmpty() || i % 3 == 0) {
+      form.mnuNewClick();
+      type(form.txtSection, QStringLiteral("P") + self);
+      type(form.txtLot, QString::number(i));
+      type(form.txtGrave, QStringLiteral("1"));
+      type(form.txtInterredLastName, QStringLiteral("Driver"));
+      type(form.txtRemarks, value);
+      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) {
+        box->setCurrentIndex(0);
+        emit box->activated(0);
+      }
+      say(QStringLiteral("try-record %1").arg(value));
+      form.mnuSaveClick();
+      recid = form.txtRecordNum->text();
+      if (recid.isEmpty() || ZEL1.RecordChanged) fail(QStringLiteral("a new record was not saved"));
+      say(QStringLiteral("record %1 %2").arg(recid, value));
+    } else {
+      type(form.txtRemarks, value);
+      say(QStringLiteral("try-edit %1 %2").arg(recid, value));
+      form.mnuSaveClick();
+      if (ZEL1.RecordChanged) fail(QStringLiteral("a changed record was not saved"));
+      say(QStringLiteral("record %1 %2").arg(recid, value));
+    }
+  }
+}
+
+struct Checked {
+  int records = 0, maps = 0, imports = 0;
+  QStringList corrupt, lost;
+};
+
+Checked check(const QString& dir, const QString& logFile) {
+  Checked out;
+  QFile log(logFile);
+  if (!log.open(QIODevice::ReadOnly)) fail(QStringLiteral("no log ") + logFile);
+  // What each write must show now: its acknowledged value, or the value of a write that was under
+  // way at the kill.
+  QMap<QString, QStringList> record, map;  // recid / cemetery -> allowed values (first: acknowledged)
+  QMap<QString, int> imported;             // tag -> rows, negative while not acknowledged
+  for (const QByteArray& raw : log.readAll().split('\n')) {
+    const QStringList w = QString::fromUtf8(raw).split(u' ');
+    if (w[0] == QLatin1String("record")) {
+      record[w[1]] = {w[2]};
+      ++out.records;
+    } else if (w[0] == QLatin1String("try-edit")) {
+      record[w[1]] << w[2];
+    } else if (w[0] == QLatin1String("try-map")) {
+      if (!map.contains(w[1])) map[w[1]] = {QStringLiteral("(none)")};  // no map saved before
+      map[w[1]] << w[2];
+    } else if (w[0] == QLatin1String("map")) {
+      map[w[1]] = {w[2]};
+      ++out.maps;
+    } else if (w[0] == QLatin1String("try-import")) {
+      imported[w[1]] = -w[2].toInt();
+    } else if (w[0] == QLatin1String("import")) {
+      imported[w[1]] = w[2].toInt();
+      ++out.imports;
+    }
+  }
+
+  Connection cn;
+  try {
+    cn.open(dir + QStringLiteral("zel.mdb"), kPassword);
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("PRAGMA integrity_check"));
+    if (rs.eof() || rs.field(0).toString() != QLatin1String("ok"))
+      out.corrupt << QStringLiteral("zel.mdb: ") + (rs.eof() ? QString() : rs.field(0).toString());
+  } catch (const DbError& e) {
+    out.corrupt << QStringLiteral("zel.mdb: ") + e.description();
+    return out;
+  }
+  for (auto it = record.cbegin(); it != record.cend(); ++it) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("select remarks from zel where recid=") + it.key());
+    const QString stored = rs.eof() ? QStringLiteral("(missing)") : rs.field(0).toString();
+    if (!it.value().contains(stored))
+      out.lost
+          << QStringLiteral("record %1 holds %2 instead of %3").arg(it.key(), stored, it.value().join(u'|'));
+  }
+  for (auto it = imported.cbegin(); it != imported.cend(); ++it) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("select count(*) from zel where remarks='%1'").arg(it.key()));
+    const int rows = rs.field(0).toInt();
+    const int whole = std::abs(it.value());
+    if (rows != whole && (it.value() > 0 || rows != 0))
+      out.lost << QStringLiteral("import %1 holds %2 of its %3 rows").arg(it.key()).arg(rows).arg(whole);
+  }
+  for (auto it = map.cbegin(); it != map.cend(); ++it) {
+    const QString file = MapFile::fileName(dir, it.key().toInt());
+    MapSheetData sheet;
+    QString error;
+    if (!QFile::exists(file) && it.value().contains(QStringLiteral("(none)"))) continue;
+    if (!MapFile::load(file, sheet, &error)) {
+      out.corrupt << error;
+      continue;
+    }
+    QString generation;
+    for (const MapCell& c : sheet.cells)
+      if (c.row == 1 && c.col == 1) generation = c.text.section(u' ', 1);
+    if (!it.value().contains(generation))
+      out.lost << QStringLiteral("map %1 is generation %2 instead of %3")
+                      .arg(it.key(), generation, it.value().join(u'|'));
+  }
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QStandardPaths::setTestModeEnabled(true);
+  QApplication app(argc, argv);
+  const QStringList args = app.arguments();
+  if (args.size() < 3) {
+    std::fprintf(stderr, "usage: zel_crashdriver init|run|check DIR [LOG]\n");
+    return 2;
+  }
+  QString dir = QDir(args[2]).absolutePath();
+  if (!dir.endsWith(u'/')) dir += u'/';
+  try {
+    if (args[1] == QLatin1String("init")) return init(dir);
+    if (args[1] == QLatin1String("run")) return run(dir);
+    if (args[1] == QLatin1String("check") && args.size() == 4) {
+      const Checked c = check(dir, args[3]);
+      for (const QString& p : c.corrupt + c.lost) std::printf("problem: %s\n", qPrintable(p));
+      std::printf("checked %d records %d maps %d imports %lld corrupt %lld lost\n", c.records, c.maps,
+                  c.imports, qint64(c.corrupt.size()), qint64(c.lost.size()));
+      return c.corrupt.isEmpty() && c.lost.isEmpty() ? 0 : 1;
+    }
+  } catch (const std::exception& e) {
+    fail(QString::fromLocal8Bit(e.what()));
+  }
+  return 2;
+}
