@@ -15,9 +15,11 @@
 
 #include "BenchMessages.h"
 #include "BenchRecords.h"
+#include "PeakMemory.h"
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
 #include "import/RecordImport.h"
+#include "import/GridSource.h"
 #include "import/frmImport.h"
 #include "program/Zel1.h"
 #include "store/Schema.h"
@@ -79,24 +81,6 @@ struct Fixture {
 
 Fixture* g_fixture = nullptr;
 double g_whole = 0, g_wholeWindow = 0, g_shell = 0, g_shellIndexed = 0;
-
-long peakKb() {
-  QFile f(QStringLiteral("/proc/self/status"));
-  if (!f.open(QIODevice::ReadOnly)) return 0;
-  for (const QByteArray& line : f.readAll().split('\n'))
-    if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-  return 0;
-}
-
-class GridSource : public RecordImport::Source {
- public:
-  explicit GridSource(const GridControl& g) : g_(g) {}
-  int rowCount() const override { return g_.maxRows(); }
-  QString text(int row, int col) const override { return g_.text(row, col); }
-
- private:
-  const GridControl& g_;
-};
 
 // The window's load: the file into the grid, the mapping row, the column widths. Runs first, so
 // that the process's peak memory is the load's.

@@ -13,6 +13,7 @@
 
 #include "BenchMessages.h"
 #include "BenchRecords.h"
+#include "BenchShell.h"
 #include "DataGen.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
@@ -57,22 +58,8 @@ bool failed(benchmark::State& state) {
 
 // The same rows in the same order through the sqlcipher shell, output thrown away.
 void BM_SqlcipherShell(benchmark::State& state) {
-  const QString file = ZEL1.dataFile(QStringLiteral("zel.mdb"));
-  const QString sql = QStringLiteral("PRAGMA key='%1'; %2;").arg(QLatin1String(kDatabasePassword), kOrder);
-  double total = 0;
-  for (auto _ : state) {
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral("sqlcipher"), {file, sql});
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-      state.SkipWithError("sqlcipher shell failed");
-      return;
-    }
-    total += double(t.nsecsElapsed()) / 1e9;
-  }
-  setup().cliSeconds = total / double(state.iterations());
+  const double seconds = sqlcipherShellSeconds(state, ZEL1.dataFile(QStringLiteral("zel.mdb")), kOrder);
+  if (seconds >= 0) setup().cliSeconds = seconds;
 }
 BENCHMARK(BM_SqlcipherShell)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -19,6 +19,7 @@
 
 #include "BenchMessages.h"
 #include "BenchRecords.h"
+#include "BenchShell.h"
 #include "DataGen.h"
 #include "controls/MapFile.h"
 #include "controls/MessageService.h"
@@ -116,22 +117,8 @@ void keep(benchmark::State& state, const char* name, double total) {
 
 // The report's query through the sqlcipher shell, its output thrown away.
 void shell(benchmark::State& state, const char* name, const QString& file, Report::Id id) {
-  const QString sql = ZEL1.cnData.translate(Report::sql(id, 1));
-  const QString script = QStringLiteral("PRAGMA key='%1'; %2;").arg(QLatin1String(kDatabasePassword), sql);
-  double total = 0;
-  for (auto _ : state) {
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral("sqlcipher"), {file, script});
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-      state.SkipWithError("sqlcipher shell failed");
-      return;
-    }
-    total += double(t.nsecsElapsed()) / 1e9;
-  }
-  keep(state, name, total);
+  const double seconds = sqlcipherShellSeconds(state, file, ZEL1.cnData.translate(Report::sql(id, 1)));
+  if (seconds >= 0) g_seconds[name] = seconds;
 }
 
 // A report window that has built a report of cemetery 1.

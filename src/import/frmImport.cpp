@@ -16,6 +16,7 @@
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
 #include "import/DelimitedText.h"
+#include "import/GridSource.h"
 #include "import/RecordImport.h"
 #include "program/Zel1.h"
 
@@ -38,16 +39,6 @@ constexpr int kMinWidth = 15;   // character widths
 constexpr int kMaxWidth = 255;  // a spreadsheet's widest column
 constexpr qint64 kProgressBytes = 1 << 20;
 constexpr int kProgressRows = 2000;
-
-class GridSource : public RecordImport::Source {
- public:
-  explicit GridSource(const GridControl& g) : g_(g) {}
-  int rowCount() const override { return g_.maxRows(); }
-  QString text(int row, int col) const override { return g_.text(row, col); }
-
- private:
-  const GridControl& g_;
-};
 
 }  // namespace
 
