@@ -2,28 +2,52 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 
 #include "store/Connection.h"
 
-// Runs the SQL (after the key) on file through the sqlcipher shell once per iteration, output thrown
-// away, and returns the mean seconds; -1 after marking the benchmark failed.
-inline double sqlcipherShellSeconds(benchmark::State& state, const QString& file, const QString& sql) {
-  const QString script = QStringLiteral("PRAGMA key='%1'; %2;").arg(QLatin1String(kDatabasePassword), sql);
+// The lines that open a script for the sqlcipher shell: the program's key.
+inline QByteArray sqlcipherKeyLine() { return "PRAGMA key='" + QByteArray(kDatabasePassword) + "';\n"; }
+
+// Runs the sqlcipher shell on file with script on its standard input, output thrown away. Empty when
+// it succeeded, else why not.
+inline QString runSqlcipher(const QString& file, const QByteArray& script) {
+  QProcess p;
+  p.setStandardOutputFile(QProcess::nullDevice());
+  p.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), file});
+  if (!p.waitForStarted()) return QStringLiteral("sqlcipher could not be started");
+  p.write(script);
+  p.closeWriteChannel();
+  const bool finished = p.waitForFinished(-1);
+  // Without -bail the shell goes on after an error, so any complaint counts as a failure.
+  const QString why = QString::fromLocal8Bit(p.readAllStandardError()).trimmed();
+  if (!finished || p.exitCode() != 0 || !why.isEmpty())
+    return why.isEmpty() ? QStringLiteral("sqlcipher failed") : why;
+  return QString();
+}
+
+// Runs the keyed script once per iteration and returns the mean seconds; -1 after marking the
+// benchmark failed.
+inline double sqlcipherShellSeconds(benchmark::State& state, const QString& file, const QByteArray& body) {
+  const QByteArray script = sqlcipherKeyLine() + body;
   double total = 0;
   for (auto _ : state) {
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
     QElapsedTimer t;
     t.start();
-    p.start(QStringLiteral("sqlcipher"), {file, script});
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-      state.SkipWithError("sqlcipher shell failed");
+    const QString error = runSqlcipher(file, script);
+    if (!error.isEmpty()) {
+      state.SkipWithError(error.toStdString().c_str());
       return -1;
     }
     total += double(t.nsecsElapsed()) / 1e9;
   }
   return total / double(state.iterations());
+}
+
+// The same for one SQL statement.
+inline double sqlcipherShellSeconds(benchmark::State& state, const QString& file, const QString& sql) {
+  return sqlcipherShellSeconds(state, file, (sql + QStringLiteral(";\n")).toUtf8());
 }

@@ -5,11 +5,11 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 
 #include "BenchRecords.h"
+#include "BenchShell.h"
 #include "DataGen.h"
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
@@ -54,21 +54,12 @@ BENCHMARK(BM_Export)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime(
 // The same query through the shell: ".mode csv", ".output", keyed with the program's password.
 void BM_SqlcipherShell(benchmark::State& state) {
   const QString out = g_dir->filePath("shell.csv");
-  const QByteArray script = "PRAGMA key = '" + QByteArray(kDatabasePassword) +
-                            "';\n.headers on\n.mode csv\n.output " + out.toUtf8() + "\n" +
+  const QByteArray script = sqlcipherKeyLine() + ".headers on\n.mode csv\n.output " + out.toUtf8() + "\n" +
                             ZEL1.cnData.translate(ExportWriter::query()).toUtf8() + ";\n";
   for (auto _ : state) {
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), databasePath()});
-    if (!shell.waitForStarted()) {
-      state.SkipWithError("sqlcipher could not be started");
-      return;
-    }
-    shell.write(script);
-    shell.closeWriteChannel();
-    shell.waitForFinished(-1);
-    if (shell.exitCode() != 0) {
-      state.SkipWithError(shell.readAllStandardError().constData());
+    const QString error = runSqlcipher(databasePath(), script);
+    if (!error.isEmpty()) {
+      state.SkipWithError(error.toStdString().c_str());
       return;
     }
   }

@@ -8,13 +8,13 @@
 #include <QApplication>
 #include <QDate>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
 
 #include "BenchMessages.h"
 #include "BenchRecords.h"
+#include "BenchShell.h"
 #include "PeakMemory.h"
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
@@ -188,25 +188,16 @@ void shellImport(benchmark::State& state, const QByteArray& after) {
   QStringList cols;
   for (int c = 1; c <= 20; ++c) cols << QStringLiteral("c%1 text collate nocase").arg(c);
   const QString db = g_fixture->dir.filePath(QStringLiteral("shell.mdb"));
-  const QByteArray script = "PRAGMA key = '" + QByteArray(kDatabasePassword) +
-                            "';\nPRAGMA journal_mode=DELETE;\nPRAGMA synchronous=FULL;\ncreate table t (" +
+  const QByteArray script = sqlcipherKeyLine() + "PRAGMA journal_mode=DELETE;\nPRAGMA synchronous=FULL;\ncreate table t (" +
                             cols.join(u',').toUtf8() + ");\nbegin;\n.mode csv\n.import " +
                             g_fixture->csv.toUtf8() + " t\n" + after + "commit;\n";
   for (auto _ : state) {
     state.PauseTiming();
     QFile::remove(db);
     state.ResumeTiming();
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), db});
-    if (!shell.waitForStarted()) {
-      state.SkipWithError("sqlcipher could not be started");
-      return;
-    }
-    shell.write(script);
-    shell.closeWriteChannel();
-    shell.waitForFinished(-1);
-    if (shell.exitCode() != 0 || !shell.readAllStandardError().isEmpty()) {
-      state.SkipWithError("sqlcipher failed");
+    const QString error = runSqlcipher(db, script);
+    if (!error.isEmpty()) {
+      state.SkipWithError(error.toStdString().c_str());
       return;
     }
   }

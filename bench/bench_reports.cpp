@@ -10,7 +10,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QPrinter>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -250,24 +249,9 @@ void BM_SaveCsv(benchmark::State& state) {
 void BM_SaveCsvShell(benchmark::State& state) {
   const QString sql = ZEL1.cnData.translate(Report::sql(Report::Id::InterredByName, 1));
   const QString out = setup().dir.filePath(QStringLiteral("shell.csv"));
-  const QString script = QStringLiteral("PRAGMA key='%1';\n.headers on\n.mode csv\n.output %2\n%3;\n")
-                             .arg(QLatin1String(kDatabasePassword), out, sql);
-  double total = 0;
-  for (auto _ : state) {
-    QProcess p;
-    p.setStandardOutputFile(QProcess::nullDevice());
-    QElapsedTimer t;
-    t.start();
-    p.start(QStringLiteral("sqlcipher"), {setup().big});
-    p.write(script.toUtf8());
-    p.closeWriteChannel();
-    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-      state.SkipWithError("sqlcipher shell failed");
-      return;
-    }
-    total += double(t.nsecsElapsed()) / 1e9;
-  }
-  keep(state, "csv shell", total);
+  const double seconds = sqlcipherShellSeconds(
+      state, setup().big, QStringLiteral(".headers on\n.mode csv\n.output %1\n%2;\n").arg(out, sql).toUtf8());
+  if (seconds >= 0) g_seconds["csv shell"] = seconds;
 }
 
 BENCHMARK(BM_InterredByName)->Unit(benchmark::kMillisecond)->Iterations(5);
