@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
+#include <QFileInfo>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -210,7 +211,14 @@ void frmReports::mnuSaveAsClick() {
   const bool asPdf =
       filter.isEmpty() ? file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) : filter == pdf;
   const QString suffix = asPdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
-  if (!file.endsWith(suffix, Qt::CaseInsensitive)) file += suffix;
+  if (!file.endsWith(suffix, Qt::CaseInsensitive)) {
+    file += suffix;
+    // The dialog asked about the name as typed, not about this one.
+    if (QFileInfo::exists(file) &&
+        messages().question(file + QStringLiteral(" already exists.\nDo you want to replace it?"), true) !=
+            MessageService::Answer::Yes)
+      return;
+  }
   QString error;
   const bool saved =
       asPdf ? Report::savePdf(file, table_, pageTexts(), &error) : Report::saveCsv(file, table_, &error);

@@ -313,9 +313,14 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheChosenFilter) {
   EXPECT_TRUE(pages[0].contains(QStringLiteral("Count: 2")));
 
   // A file that cannot be written is named in one message; the earlier one stays; a cancelled
-  // dialog writes nothing.
+  // dialog writes nothing; a name that becomes an existing file's with its extension is replaced
+  // only when the user says so.
   const QString earlier = folder->file(QStringLiteral("owing.csv"));
   const QByteArray before = read(earlier);
+  msgs->expectSaveFile(folder->file(QStringLiteral("owing")), csvFilter);
+  msgs->expectQuestion(earlier + QStringLiteral(" already exists.\nDo you want to replace it?"),
+                       MessageService::Answer::No, true);
+  w->mnuSaveAs->trigger();
   QDir().mkdir(folder->file(QStringLiteral("taken.csv")));  // a folder in the way
   msgs->expectSaveFile(folder->file(QStringLiteral("taken.csv")), csvFilter);
   msgs->expectInfo(QStringLiteral("*"));
