@@ -1,5 +1,5 @@
-// zelmora-cli on a data folder of 100,000 grave records in one cemetery with its drawn map, each
-// command timed as a whole process, as a scheduled job runs it:
+// zelmora-cli on a data folder of 100,000 grave records (or --records N) in one cemetery with its
+// drawn map, each command timed as a whole process, as a scheduled job runs it:
 //   export            within 1.1 times the sqlcipher shell writing the same rows as CSV
 //   report as CSV     the interred list by name, within 1 s
 //   check             within 2 s
@@ -15,12 +15,13 @@
 #include <map>
 #include <string>
 
+#include "BenchRecords.h"
 #include "records/ExportWriter.h"
 #include "store/Connection.h"
 
 namespace {
 
-constexpr int kRecords = 100000;
+const int kRecords = benchRecords();
 
 QTemporaryDir* g_dir = nullptr;
 std::map<std::string, double> g_seconds;
@@ -143,6 +144,7 @@ void verdict(const char* what, double seconds, double limit) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  takeRecordsFlag(&argc, argv);
   QCoreApplication app(argc, argv);
   benchmark::Initialize(&argc, argv);
   prepare();
