@@ -18,8 +18,8 @@
 #include "PeakMemory.h"
 #include "controls/GridControl.h"
 #include "controls/MessageService.h"
-#include "import/RecordImport.h"
 #include "import/GridSource.h"
+#include "import/RecordImport.h"
 #include "import/frmImport.h"
 #include "program/Zel1.h"
 #include "store/Schema.h"
@@ -188,7 +188,8 @@ void shellImport(benchmark::State& state, const QByteArray& after) {
   QStringList cols;
   for (int c = 1; c <= 20; ++c) cols << QStringLiteral("c%1 text collate nocase").arg(c);
   const QString db = g_fixture->dir.filePath(QStringLiteral("shell.mdb"));
-  const QByteArray script = sqlcipherKeyLine() + "PRAGMA journal_mode=DELETE;\nPRAGMA synchronous=FULL;\ncreate table t (" +
+  const QByteArray script = sqlcipherKeyLine() +
+                            "PRAGMA journal_mode=DELETE;\nPRAGMA synchronous=FULL;\ncreate table t (" +
                             cols.join(u',').toUtf8() + ");\nbegin;\n.mode csv\n.import " +
                             g_fixture->csv.toUtf8() + " t\n" + after + "commit;\n";
   for (auto _ : state) {

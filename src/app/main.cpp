@@ -1,6 +1,6 @@
 #include "app/Startup.h"
-#include "app/ZelApplication.h"
 #include "app/ToolbarIcons.h"
+#include "app/ZelApplication.h"
 
 int main(int argc, char** argv) {
   // Without TZ the C library looks at the zone file again for every local date it works out; naming

@@ -7,7 +7,7 @@
 
 // The program-wide values, one instance for the whole run.
 struct Zel1 {
-  QString DataPath;           // data folder, always ending with the path separator
+  QString DataPath;            // data folder, always ending with the path separator
   bool StartupFailed = false;  // the next resize or activation of the frame ends the program
   bool RestoreOnly = false;    // data files missing: the backup window offers only restoring
   QString DateDisplayFormat;   // "mm-dd-yyyy" or "dd-mm-yyyy"; empty until the date guard ran

@@ -21,7 +21,8 @@ QDateTime fromIso(const QString& text, bool* hasTime) {
   if (!d.isValid()) return {};
   QTime t(0, 0);
   if (m.hasCaptured(4) && !m.captured(4).isEmpty()) {
-    t = QTime(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).isEmpty() ? 0 : m.captured(6).toInt());
+    t = QTime(m.captured(4).toInt(), m.captured(5).toInt(),
+              m.captured(6).isEmpty() ? 0 : m.captured(6).toInt());
     if (!t.isValid()) return {};
     if (hasTime) *hasTime = true;
   }

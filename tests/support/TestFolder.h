@@ -13,8 +13,8 @@ class TestFolder {
   explicit TestFolder(bool withDatabase = true);
   ~TestFolder();
 
-  QString path() const;                        // ends with '/'
-  QString file(const QString& name) const;     // full name of a file in the folder
+  QString path() const;                     // ends with '/'
+  QString file(const QString& name) const;  // full name of a file in the folder
   void copyIn(const QString& source, const QString& name = QString()) const;
 
  private:
