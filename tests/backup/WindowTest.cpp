@@ -20,6 +20,7 @@
 #include "backup/frmBackupRestore.h"
 #include "store/Schema.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestFrame.h"
 
 namespace {
 
@@ -203,17 +204,9 @@ TEST_F(BackupWindowTest, RestoreOnlyFromStartUp) {
   const QString emptyPath = empty.path() + QLatin1Char('/');
 
   auto start = [&](std::vector<int>& ends) {
-    auto frame = std::make_unique<frm_Main>();
-    frame->settingsFile = settings;
-    frame->endProgram = [&ends](int code) { ends.push_back(code); };
-    connectWindows(*frame);
-    Startup::Options o;
-    o.commandLine = emptyPath;
-    o.screenWidth = 1280;
-    o.fontHeight = 13;
-    o.datePattern = QStringLiteral("M/d/yyyy");
-    o.lockFile = settingsDir.filePath(QStringLiteral("lock"));
-    const Startup::Outcome outcome = Startup(o).run(*frame);
+    auto frame = testFrame(settings, [&ends](int code) { ends.push_back(code); });
+    const Startup::Outcome outcome =
+        Startup(testStartup(emptyPath, settingsDir.filePath(QStringLiteral("lock")))).run(*frame);
     return std::make_pair(std::move(frame), outcome);
   };
 

@@ -29,7 +29,9 @@
 #include "reports/frmReports.h"
 #include "search/frmFind.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/TestFrame.h"
 
 namespace {
 
@@ -38,16 +40,11 @@ class HelpTopics : public DataTest {
   void SetUp() override {
     DataTest::SetUp();
     exec(QStringLiteral("insert into cemetery (name) values ('Oak Hill'), ('Elm Rest')"));
-    exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', 100)"));
+    exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', %1)")
+             .arg(sqlMoney("100")));
     msgs = std::make_unique<ScriptedMessages>();
-    frame = std::make_unique<frm_Main>();
-    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
-    frame->endProgram = [](int) {};
-    connectWindows(*frame);
-    frame->resize(1200, 950);
-    frame->show();
-    frame->activateWindow();
-    (void)QTest::qWaitForWindowActive(frame.get());
+    frame = testFrame(folder->file(QStringLiteral("placement.ini")));
+    showActive(*frame, QSize(1200, 950));
   }
   void TearDown() override {
     frame.reset();

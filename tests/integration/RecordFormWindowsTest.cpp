@@ -34,6 +34,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/TestFrame.h"
 #include "support/WindowDriver.h"
 
 namespace {
@@ -51,14 +52,8 @@ class RecordFormWindows : public DataTest {
     exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Plain', '4x8', %1)")
              .arg(sqlMoney("100")));
     msgs = std::make_unique<ScriptedMessages>();
-    frame = std::make_unique<frm_Main>();
-    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
-    frame->endProgram = [](int) {};
-    connectWindows(*frame);
-    frame->resize(1200, 950);
-    frame->show();
-    frame->activateWindow();
-    (void)QTest::qWaitForWindowActive(frame.get());
+    frame = testFrame(folder->file(QStringLiteral("placement.ini")));
+    showActive(*frame, QSize(1200, 950));
   }
   void TearDown() override {
     ZEL1.RecordChanged = false;

@@ -32,6 +32,7 @@
 #include "store/RecordSet.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
+#include "support/TestFrame.h"
 
 namespace {
 
@@ -79,17 +80,10 @@ class Road : public ::testing::Test {
   }
 
   Startup::Outcome start(const QString& dataFolder) {
-    frame = std::make_unique<frm_Main>();
-    frame->settingsFile = settings.filePath(QStringLiteral("zel.ini"));
-    frame->endProgram = [this](int code) { ends.push_back(code); };
-    connectWindows(*frame);
-    Startup::Options o;
-    o.commandLine = dataFolder;
-    o.screenWidth = 1280;
-    o.fontHeight = 13;
-    o.datePattern = QStringLiteral("M/d/yyyy");
-    o.lockFile = settings.filePath(QStringLiteral("lock"));
-    const Startup::Outcome outcome = Startup(o).run(*frame);
+    frame =
+        testFrame(settings.filePath(QStringLiteral("zel.ini")), [this](int code) { ends.push_back(code); });
+    const Startup::Outcome outcome =
+        Startup(testStartup(dataFolder, settings.filePath(QStringLiteral("lock")))).run(*frame);
     frame->resize(1200, 950);
     frame->show();
     frame->activateWindow();

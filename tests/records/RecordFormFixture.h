@@ -19,6 +19,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/TestFrame.h"
 
 // A fresh database with the record form open on it, shown offscreen and active.
 class RecordForm : public DataTest {
@@ -57,14 +58,8 @@ class RecordForm : public DataTest {
 
   // The form as the program opens it: "DataEdit" in a frame window of the given size.
   frmDataEntry& openInFrame(QSize size) {
-    frame = std::make_unique<frm_Main>();
-    frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
-    frame->endProgram = [](int) {};
-    connectWindows(*frame);
-    frame->resize(size);
-    frame->show();
-    frame->activateWindow();
-    (void)QTest::qWaitForWindowActive(frame.get());
+    frame = testFrame(folder->file(QStringLiteral("placement.ini")));
+    showActive(*frame, size);
     frame->toolbarAction(QStringLiteral("DataEdit"))->trigger();
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
     return *frame->mdiArea->findChild<frmDataEntry*>();

@@ -28,6 +28,7 @@
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/TestFrame.h"
 
 namespace {
 
@@ -248,10 +249,7 @@ TEST_F(ReportWindow, PrintPutsCaptionDateAndFooterOnEveryPage) {
 
 TEST_F(ReportWindow, FrameToolbarComesBackHoweverTheWindowCloses) {
   w.reset();
-  auto frame = std::make_unique<frm_Main>();
-  frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
-  frame->endProgram = [](int) {};
-  connectWindows(*frame);
+  auto frame = testFrame(folder->file(QStringLiteral("placement.ini")));
   frame->StatusPanel1->setText(QStringLiteral("status text"));
   frame->show();
   ASSERT_TRUE(frame->toolbarAction(QStringLiteral("Reports"))->isEnabled());
@@ -343,10 +341,7 @@ TEST_F(ReportWindow, DoubleClickOnAMapCheckRowOpensTheRecordFormOnThatRecord) {
       "insert into zel (cemeteryid, lotid, csection, lot, grave, interlastname, status) values "
       "(1, 1, 'A', '1', '1', 'Ames', 'S'), (1, 1, 'A', '1', '2', 'Bell', 'R')"));
   const QString wrong = scalar(QStringLiteral("select recid from zel where interlastname='Ames'"));
-  auto frame = std::make_unique<frm_Main>();
-  frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
-  frame->endProgram = [](int) {};
-  connectWindows(*frame);
+  auto frame = testFrame(folder->file(QStringLiteral("placement.ini")));
   frame->resize(1200, 950);
   frame->show();
   frame->toolbarAction(QStringLiteral("Reports"))->trigger();
