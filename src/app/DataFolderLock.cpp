@@ -1,11 +1,24 @@
 #include "app/DataFolderLock.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
+#include <QStorageInfo>
 #include <QSysInfo>
+#include <cerrno>
 
 DataFolderLock::DataFolderLock(const QString& dataPath)
-    : lock_(fileName(dataPath)), path_(fileName(dataPath)) {
+    : lock_(fileName(dataPath)),
+      path_(fileName(dataPath)),
+      folder_(QFileInfo(fileName(dataPath)).absolutePath()) {
   lock_.setStaleLockTime(0);  // only a lock whose process is gone is stale, however old it is
+}
+
+DataFolderLock::~DataFolderLock() {
+  if (folderHandle_ >= 0) ::close(folderHandle_);  // releases the advisory lock
 }
 
 QString DataFolderLock::fileName(const QString& dataPath) {
@@ -15,8 +28,31 @@ QString DataFolderLock::fileName(const QString& dataPath) {
 }
 
 DataFolderLock::State DataFolderLock::claim() {
-  if (lock_.tryLock(0)) return State::Held;
-  return lock_.error() == QLockFile::LockFailedError ? State::InUse : State::Unavailable;
+  bool advisory = false;
+  if (folderHandle_ < 0) {
+    folderHandle_ = ::open(QFile::encodeName(folder_).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderHandle_ < 0) return State::Unavailable;
+    if (::flock(folderHandle_, LOCK_EX | LOCK_NB) != 0) {
+      const bool taken = errno == EWOULDBLOCK;
+      ::close(folderHandle_);
+      folderHandle_ = -1;
+      if (taken) return State::InUse;
+      // A file system without advisory locks: the lock file alone decides.
+    } else {
+      advisory = true;
+    }
+  } else {
+    advisory = true;
+  }
+  if (lock_.isLocked() || lock_.tryLock(0)) return State::Held;
+  if (lock_.error() == QLockFile::LockFailedError) {
+    // A live holder of the lock file (an earlier version, or another machine on a shared folder).
+    if (folderHandle_ >= 0) ::close(folderHandle_);
+    folderHandle_ = -1;
+    return State::InUse;
+  }
+  // The lock file cannot be written (a full disk, a read-only folder): the advisory lock holds.
+  return advisory ? State::Held : State::Unavailable;
 }
 
 QString DataFolderLock::holder() const {
@@ -30,7 +66,10 @@ QString DataFolderLock::holder() const {
 }
 
 QString DataFolderLock::reason() const {
-  const QFileInfo folder(QFileInfo(path_).absolutePath());
+  const QFileInfo folder(folder_);
   if (!folder.isDir()) return QStringLiteral("the folder %1 does not exist").arg(folder.filePath());
+  const QStorageInfo volume(folder_);
+  if (volume.isValid() && volume.bytesAvailable() == 0)
+    return QStringLiteral("the disk of %1 (%2) is full").arg(folder.filePath(), volume.rootPath());
   return QStringLiteral("the lock file %1 cannot be written").arg(path_);
 }

@@ -17,11 +17,13 @@
 #include "app/UserData.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
+#include "backup/DataBackup.h"
 #include "controls/MessageService.h"
 #include "program/Zel1.h"
 #include "program/Zel2.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
+#include "store/sqlite.h"
 
 namespace {
 
@@ -47,7 +49,41 @@ const char* const kNoDataFiles =
 }  // namespace
 
 Startup::Startup(Options options) : options_(std::move(options)) {}
-Startup::~Startup() = default;
+Startup::~Startup() {
+  if (check_.valid()) check_.wait();
+}
+
+namespace {
+
+// The quick check of the database on a connection of its own: empty when all is well.
+QString quickCheck(const QString& db) {
+  try {
+    Connection cn;
+    cn.open(db, QString::fromLatin1(kDatabasePassword));
+    return DataBackup::integrityProblem(cn);
+  } catch (const DbError& e) {
+    // Busy is no damage: a writer or a file kept to itself for this run.
+    const int code = e.number() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return QString();
+    return QStringLiteral("it cannot be read (%1)").arg(e.description());
+  }
+}
+
+QString damageWarning(const QString& db, const QString& problem) {
+  return QStringLiteral(
+             "The database %1 is damaged: %2.\n\nRun zelmora-cli check %3 to see what is wrong, and "
+             "restore a backup.")
+      .arg(db, problem, QFileInfo(db).absolutePath());
+}
+
+}  // namespace
+
+void Startup::finishBackgroundCheck() {
+  if (!check_.valid()) return;
+  const QString problem = check_.get();
+  if (!problem.isEmpty())
+    messages().information(damageWarning(ZEL1.dataFile(QStringLiteral("zel.mdb")), problem));
+}
 
 bool Startup::claimSingleCopy() {
   QString path = options_.lockFile;
@@ -105,6 +141,12 @@ Startup::Outcome Startup::run(frm_Main& frame) {
       return Outcome::Ended;
     }
 
+    // A restore that was killed on its way is completed before anything looks for the database:
+    // the demo must never be seeded over the records it was putting in place.
+    const DataBackup::Recovery recovery = DataBackup::finishRestore(ZEL1.DataPath);
+    if (!recovery.text.isEmpty()) messages().information(recovery.text);
+    if (!recovery.ok) return Outcome::Ended;
+
     const QString db = ZEL1.dataFile(QStringLiteral("zel.mdb"));
     if (!QFileInfo::exists(db)) {
       const QString seed = ZEL1.dataFile(QStringLiteral("zeldemo.mdb"));
@@ -151,6 +193,8 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     if (!readOnly.isEmpty()) messages().information(readOnly);
 
     DateGuard::run(options_.datePattern.value_or(DateGuard::systemShortDatePattern()));
+    if (ZEL1.cnData.mode() != Connection::ShareMode::Exclusive)
+      check_ = std::async(std::launch::async, quickCheck, db);
     return Outcome::Running;
   } catch (const DbError& e) {
     messages().information(StartupRules::errorReport(e.number(), e.description(), stepMarker_));
@@ -183,6 +227,15 @@ int Startup::runProgram(const QStringList& arguments) {
   }
   frame.show();
   frame.activateWindow();
+  // The quick check's finding is shown once it is known, without holding the window up.
+  auto* poll = new QTimer(&frame);
+  QObject::connect(poll, &QTimer::timeout, &frame, [&startup, poll] {
+    if (startup.backgroundCheckDone()) {
+      poll->stop();
+      startup.finishBackgroundCheck();
+    }
+  });
+  poll->start(200);
   // Without a window manager the frame may never be told it is active; run the activation steps
   // once in any case (they do nothing when they already ran).
   QTimer::singleShot(0, &frame, [&frame] { frame.FormActivate(); });

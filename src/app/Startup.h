@@ -3,6 +3,7 @@
 #include <QLockFile>
 #include <QString>
 #include <QStringList>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -39,6 +40,14 @@ class Startup {
   // The last step marker reached ("", "4.1" ... "4.4").
   const QString& stepMarker() const { return stepMarker_; }
 
+  // After a start that opened the database, the engine's quick check runs on a connection of its
+  // own in the background, so that the window is not held up; damage is then shown with a warning
+  // naming zelmora-cli check. Waits for it and shows its warning now (tests, and the end of a run).
+  void finishBackgroundCheck();
+  bool backgroundCheckDone() const {
+    return !check_.valid() || check_.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+  }
+
   // The whole program: makes the frame, runs the start-up and the event loop.
   static int runProgram(const QStringList& arguments);
 
@@ -49,6 +58,7 @@ class Startup {
   std::unique_ptr<QLockFile> lock_;
   std::unique_ptr<DataFolderLock> folderLock_;  // held for the whole run, as long as this object
   QString stepMarker_;
+  std::future<QString> check_;  // the quick check's finding, empty when all is well
 };
 
 // Sets the frame window's hooks to the program's other windows.

@@ -1,13 +1,18 @@
 #include "backup/DataBackup.h"
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSet>
 #include <QStorageInfo>
-#include <QTemporaryDir>
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "controls/MapFile.h"
@@ -20,6 +25,10 @@ namespace {
 const QString kDatabase = QStringLiteral("zel.mdb");
 // A journal beside the database belongs to it: a restored database must never meet an old one.
 const QString kJournal = QStringLiteral("zel.mdb-journal");
+const QString kRestoreJournal = QStringLiteral("journal");
+const QString kRestorePrefix = QStringLiteral(".zelrestore-");
+// A busy database is waited for this many times the connection's own wait.
+constexpr int kBusyTries = 10;
 
 const QRegularExpression& mapName() {
   static const QRegularExpression re(QStringLiteral("^zelmap[0-9]+\\.dat$"));
@@ -31,18 +40,56 @@ std::function<bool(const QString&)>& placingFault() {
   return fault;
 }
 
-// Empty when the database opens with the program's password and holds the program's tables (and,
-// with integrity, passes the integrity check); otherwise the reason.
-QString databaseProblem(const QString& path, bool integrity) {
+std::function<void(int)>& stepHook() {
+  static std::function<void(int)> hook;
+  return hook;
+}
+
+QString password() { return QString::fromLatin1(kDatabasePassword); }
+
+bool exists(const QString& path) { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); }
+
+bool removeAll(const QString& path) {
+  const QFileInfo info(path);
+  if (info.isDir() && !info.isSymLink()) return QDir(path).removeRecursively();
+  return !exists(path) || QFile::remove(path);
+}
+
+bool renameOver(const QString& from, const QString& to) {
+  return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+// A process that may still be writing its temporary files.
+bool alive(qint64 pid) {
+  if (pid <= 0) return false;
+  if (pid == QCoreApplication::applicationPid()) return true;
+  return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
+qint64 recordCount(const QString& db) {
   try {
     Connection cn;
-    cn.open(path, QString::fromLatin1(kDatabasePassword));
-    if (integrity) return DataBackup::integrityProblem(cn);
-    if (!Schema::isComplete(cn)) return QStringLiteral("it does not hold the program's tables");
+    cn.open(db, password());
+    sqlite3_stmt* st = nullptr;
+    qint64 n = -1;
+    if (sqlite3_prepare_v2(cn.handle(), "select count(*) from zel", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+      n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return n;
+  } catch (const DbError&) {
+    return -1;
+  }
+}
+
+QString databaseProblem(const QString& path) {
+  try {
+    Connection cn;
+    cn.open(path, password());
+    return DataBackup::integrityProblem(cn);
   } catch (const DbError& e) {
     return QStringLiteral("it does not open with the program's password (%1)").arg(e.description());
   }
-  return QString();
 }
 
 QString mapProblem(const QString& path) {
@@ -54,41 +101,235 @@ QString mapProblem(const QString& path) {
 }
 
 DataBackup::Result failed(int code, const QString& reason, const QString& archive) {
-  return DataBackup::Result{code, reason, archive};
-}
-
-// Checks the files of a data set lying in folder: the database and every map file.
-DataBackup::Result checkFiles(const QString& folder, const QStringList& names, bool integrity,
-                              const QString& archive) {
-  for (const QString& name : names) {
-    const QString path = QDir(folder).filePath(name);
-    if (name == kDatabase) {
-      const QString problem = databaseProblem(path, integrity);
-      if (!problem.isEmpty())
-        return failed(DataBackup::DatabaseUnusable,
-                      QStringLiteral("The database zel.mdb in the archive %1 cannot be used: %2.")
-                          .arg(archive, problem),
-                      archive);
-    } else {
-      const QString problem = mapProblem(path);
-      if (!problem.isEmpty())
-        return failed(
-            DataBackup::MapUnusable,
-            QStringLiteral("The map %1 in the archive %2 does not load: %3").arg(name, archive, problem),
-            archive);
-    }
-  }
-  return DataBackup::Result{0, QString(), archive};
-}
-
-bool renameOver(const QString& from, const QString& to) {
-  return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+  return DataBackup::Result{code, reason, archive, {}, {}};
 }
 
 // A part of an operation's progress: fractions of the part map to [from, to] of the whole.
 ZipArchive::Progress part(const ZipArchive::Progress& whole, double from, double to) {
   if (!whole) return {};
   return [whole, from, to](double f) { whole(from + (to - from) * f); };
+}
+
+// The archive's own record: which data folder, when, and which files were archived as they were
+// because they did not load.
+QString archiveComment(const QString& dataPath, const QDateTime& when, const QStringList& damaged) {
+  QString c =
+      QStringLiteral("Zelmora backup\nfolder: %1\nmade: %2\n").arg(dataPath, when.toString(Qt::ISODate));
+  if (!damaged.isEmpty()) c += QStringLiteral("damaged: %1\n").arg(damaged.join(u' '));
+  return c;
+}
+
+QString commentValue(const QString& comment, const QString& key) {
+  for (const QString& line : comment.split(u'\n'))
+    if (line.startsWith(key + QStringLiteral(": "))) return line.mid(key.size() + 2);
+  return QString();
+}
+
+// Removes the temporary files of an operation on every way out, unless released.
+struct Leftovers {
+  QStringList paths;
+  ~Leftovers() {
+    for (const QString& p : paths) removeAll(p);
+  }
+};
+
+DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePath,
+                               const ZipArchive::Progress& progress, bool keepAsItIs) {
+  using namespace DataBackup;
+  ZipArchive zip;
+  const QString folder = QFileInfo(archivePath).absolutePath();
+  if (int code = zip.checkReady(folder)) return failed(code, zip.reason(), archivePath);
+  if (!QFileInfo(dataPath).isDir())
+    return failed(FolderGone, QStringLiteral("The data folder %1 does not exist.").arg(dataPath),
+                  archivePath);
+  removeLeftovers(folder);
+  const QStringList files = dataFiles(dataPath);
+  const bool hasDatabase = QFileInfo(files.first()).isFile();
+  if (!hasDatabase && !keepAsItIs)
+    return failed(NoDatabase,
+                  QStringLiteral("There is no database zel.mdb in the data folder %1.").arg(dataPath),
+                  archivePath);
+
+  // Everything is made beside the archive under names of this process, so that the final name only
+  // ever holds a complete, checked archive and a later run can tell what a killed one left.
+  const QString pid = QString::number(QCoreApplication::applicationPid());
+  const QString temporary = archivePath + QStringLiteral(".%1.part").arg(pid);
+  const QString work = archivePath + QStringLiteral(".%1.work").arg(pid);
+  Leftovers leftovers{{temporary, work}};
+  removeAll(work);
+  if (!QDir().mkdir(work) || !QDir().mkdir(work + QStringLiteral("/check")))
+    return failed(
+        ZipArchive::CannotWrite,
+        QStringLiteral("The archive %1 cannot be written: %2").arg(archivePath, qt_error_string(errno)),
+        archivePath);
+
+  std::vector<ZipArchive::Source> sources;
+  QStringList damaged, warnings;
+  if (hasDatabase) {
+    bool busy = false;
+    const QString snapshot = work + QLatin1Char('/') + kDatabase;
+    const QString problem = snapshotDatabase(files.first(), snapshot, &busy);
+    if (problem.isEmpty()) {
+      sources.push_back({snapshot, false});  // encrypted pages do not compress
+    } else if (busy) {
+      return failed(Busy,
+                    QStringLiteral("The database %1 is being changed by another program (%2): the backup was "
+                                   "not made. Try again when it has finished.")
+                        .arg(files.first(), problem),
+                    archivePath);
+    } else if (!keepAsItIs) {
+      return failed(DatabaseUnusable,
+                    QStringLiteral("The database %1 cannot be backed up: %2.").arg(files.first(), problem),
+                    archivePath);
+    } else {
+      // Kept as it is, with its journal: the bytes are all there is of it.
+      sources.push_back({files.first(), false});
+      damaged << kDatabase;
+      warnings << QStringLiteral("The database %1 was archived as it is: %2.").arg(files.first(), problem);
+      if (QFileInfo(dataPath + kJournal).isFile()) {
+        sources.push_back({dataPath + kJournal, false});
+        damaged << kJournal;
+      }
+    }
+  }
+  if (progress) progress(0.1);
+  for (const QString& map : files.mid(1)) {
+    const QString problem = mapProblem(map);
+    if (!problem.isEmpty()) {
+      damaged << QFileInfo(map).fileName();
+      warnings
+          << QStringLiteral("The map %1 does not load, so it was archived as it is: %2").arg(map, problem);
+    }
+    sources.push_back({map, true});
+  }
+  QStringList names;
+  for (const ZipArchive::Source& s : sources) names << QFileInfo(s.path).fileName();
+
+  zip.setComment(archiveComment(dataPath, QDateTime::currentDateTime(), damaged));
+  zip.setProgress(part(progress, 0.1, 0.5));
+  // Reasons name the archive as the user knows it.
+  const auto reason = [&] { return QString(zip.reason()).replace(temporary, archivePath); };
+  if (int code = zip.write(temporary, sources)) return failed(code, reason(), archivePath);
+
+  // Read back whole and checked as a restore checks it, so that "verified" means it restores.
+  std::vector<std::pair<QString, QString>> copies;
+  for (const QString& n : names) copies.emplace_back(n, work + QStringLiteral("/check/") + n);
+  zip.setProgress(part(progress, 0.5, 0.85));
+  if (int code = zip.verify(temporary, sources, copies)) return failed(code, reason(), archivePath);
+  for (const QString& n : names) {
+    if (damaged.contains(n)) continue;
+    const QString copy = work + QStringLiteral("/check/") + n;
+    // The copy holds the same bytes as the snapshot or map: a failure is the data folder's.
+    if (n == kDatabase) {
+      const QString problem = databaseProblem(copy);
+      if (!problem.isEmpty())
+        return failed(DatabaseUnusable,
+                      QStringLiteral("The database %1 cannot be backed up: %2.").arg(files.first(), problem),
+                      archivePath);
+    } else if (const QString problem = mapProblem(copy); !problem.isEmpty()) {
+      return failed(MapUnusable,
+                    QStringLiteral("The map %1 read back from the archive %2 does not load: %3")
+                        .arg(n, archivePath, problem),
+                    archivePath);
+    }
+  }
+  if (progress) progress(0.95);
+
+  if (!renameOver(temporary, archivePath))
+    return failed(
+        ZipArchive::CannotWrite,
+        QStringLiteral("The archive %1 cannot be written: %2").arg(archivePath, qt_error_string(errno)),
+        archivePath);
+  ZipArchive::sync(folder);
+  if (progress) progress(1.0);
+  return Result{0, QString(), archivePath, warnings, {}};
+}
+
+// The restore's journal: the archive, the safety archive, the names it puts in place and the names
+// it moves aside, and whether it goes forward or is being undone.
+struct Journal {
+  QString archive, safety;
+  QStringList placed, aside;
+  bool forward = true;
+};
+
+bool writeJournal(const QString& work, const Journal& j) {
+  QSaveFile f(work + QLatin1Char('/') + kRestoreJournal);
+  if (!f.open(QIODevice::WriteOnly)) return false;
+  const QString text = QStringLiteral("archive=%1\nsafety=%2\nplace=%3\naside=%4\ndirection=%5\n")
+                           .arg(j.archive, j.safety, j.placed.join(u'/'), j.aside.join(u'/'),
+                                j.forward ? QStringLiteral("forward") : QStringLiteral("back"));
+  const QByteArray bytes = text.toUtf8();
+  if (f.write(bytes) != bytes.size() || !f.commit()) return false;
+  return ZipArchive::sync(work);
+}
+
+bool readJournal(const QString& work, Journal& j) {
+  QFile f(work + QLatin1Char('/') + kRestoreJournal);
+  if (!f.open(QIODevice::ReadOnly)) return false;
+  bool complete = false;
+  for (const QString& line : QString::fromUtf8(f.readAll()).split(u'\n')) {
+    const QString key = line.section(u'=', 0, 0), value = line.section(u'=', 1);
+    const QStringList list = value.split(u'/', Qt::SkipEmptyParts);
+    if (key == QLatin1String("archive")) j.archive = value;
+    if (key == QLatin1String("safety")) j.safety = value;
+    if (key == QLatin1String("place")) j.placed = list;
+    if (key == QLatin1String("aside")) j.aside = list;
+    if (key == QLatin1String("direction")) {
+      j.forward = value == QLatin1String("forward");
+      complete = true;
+    }
+  }
+  // Only plain data file names are ever moved.
+  for (const QString& n : j.placed + j.aside)
+    if (!DataBackup::isDataFileName(n) && n != kJournal) return false;
+  return complete;
+}
+
+// Each file is in exactly one place at any moment (renames), so both directions can be taken up
+// again from wherever a killed run stopped.
+bool rollForward(const QString& dataPath, const QString& work, const Journal& j, QString& problem) {
+  const QString fresh = work + QStringLiteral("/new/"), old = work + QStringLiteral("/old/");
+  for (const QString& n : j.aside) {
+    const bool placedAlready = j.placed.contains(n) && !exists(fresh + n);
+    if (!exists(dataPath + n) || placedAlready || exists(old + n)) continue;
+    if (!renameOver(dataPath + n, old + n)) {
+      problem = QStringLiteral("%1 cannot be moved aside: %2").arg(dataPath + n, qt_error_string(errno));
+      return false;
+    }
+  }
+  for (const QString& n : j.placed) {
+    if (!exists(fresh + n)) continue;
+    if (!renameOver(fresh + n, dataPath + n)) {
+      problem = QStringLiteral("%1 cannot be put in place: %2").arg(dataPath + n, qt_error_string(errno));
+      return false;
+    }
+  }
+  return ZipArchive::sync(dataPath);
+}
+
+bool rollBack(const QString& dataPath, const QString& work, const Journal& j, QString& problem) {
+  const QString fresh = work + QStringLiteral("/new/"), old = work + QStringLiteral("/old/");
+  for (const QString& n : j.placed) {
+    if (exists(fresh + n) || !exists(dataPath + n)) continue;
+    if (!renameOver(dataPath + n, fresh + n)) {
+      problem = QStringLiteral("%1 cannot be taken back: %2").arg(dataPath + n, qt_error_string(errno));
+      return false;
+    }
+  }
+  for (const QString& n : j.aside) {
+    if (!exists(old + n)) continue;
+    if (!renameOver(old + n, dataPath + n)) {
+      problem = QStringLiteral("%1 cannot be put back: %2").arg(dataPath + n, qt_error_string(errno));
+      return false;
+    }
+  }
+  return ZipArchive::sync(dataPath);
+}
+
+void step(int& number) {
+  ++number;
+  if (stepHook()) stepHook()(number);
 }
 
 }  // namespace
@@ -120,10 +361,17 @@ void setPlacingFaultForTesting(std::function<bool(const QString&)> fault) {
   placingFault() = std::move(fault);
 }
 
+void setStepHookForTesting(std::function<void(int)> hook) { stepHook() = std::move(hook); }
+
 QString archiveName(const QString& folder, const QDateTime& when) {
   QString f = folder;
   if (!f.endsWith(QLatin1Char('/'))) f += QLatin1Char('/');
   return f + QStringLiteral("zel") + when.toString(QStringLiteral("yyyyMMddHHmm")) + QStringLiteral(".zip");
+}
+
+QString safetyArchiveName(const QString& dataPath, const QDateTime& when) {
+  return QDir(dataPath).filePath(QStringLiteral("zelbeforerestore") +
+                                 when.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".zip"));
 }
 
 bool isDataFileName(const QString& name) { return name == kDatabase || mapName().match(name).hasMatch(); }
@@ -137,72 +385,206 @@ QStringList dataFiles(const QString& dataPath) {
   return files;
 }
 
-Result backup(const QString& dataPath, const QString& archivePath, const ZipArchive::Progress& progress) {
-  ZipArchive zip;
-  const QString folder = QFileInfo(archivePath).absolutePath();
-  if (int code = zip.checkReady(folder)) return failed(code, zip.reason(), archivePath);
-  const QStringList files = dataFiles(dataPath);
-  if (!QFileInfo(files.first()).isFile())
-    return failed(NoDatabase,
-                  QStringLiteral("There is no database zel.mdb in the data folder %1.").arg(dataPath),
-                  archivePath);
-
-  std::vector<ZipArchive::Source> sources;
-  QStringList names;
-  for (const QString& f : files) {
-    // Database pages are encrypted and do not compress; the maps do.
-    sources.push_back({f, f != files.first()});
-    names << QFileInfo(f).fileName();
+QString snapshotDatabase(const QString& db, const QString& copy, bool* busy) {
+  if (busy) *busy = false;
+  removeAll(copy);
+  const auto isBusy = [](int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; };
+  Connection source;
+  bool keyed = true;
+  int rc = SQLITE_OK;
+  for (int attempt = 1;; ++attempt) {
+    try {
+      try {
+        source.open(db, password());
+        keyed = true;
+      } catch (const DbError& e) {
+        if ((e.number() & 0xff) != SQLITE_NOTADB) throw;
+        // A file without the password yet opens plainly; anything else fails here as it did above.
+        try {
+          source.open(db, QString());
+        } catch (const DbError&) {
+          throw e;
+        }
+        keyed = false;
+      }
+      if (!keyed) {
+        // The attached file must exist: it is opened with the main file's flags, which cannot create.
+        QFile made(copy);
+        if (!made.open(QIODevice::WriteOnly)) throw DbError(SQLITE_CANTOPEN, made.errorString());
+        made.close();
+        // Attached before the read transaction: the engine refuses it inside one.
+        const QString attach = QStringLiteral("ATTACH DATABASE '%1' AS snapshot KEY '%2'")
+                                   .arg(QString(copy).replace(u'\'', QStringLiteral("''")), password());
+        rc = sqlite3_exec(source.handle(), attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK) throw source.error(rc);
+      }
+      // The first read takes the shared lock, rolling a hot journal back first; no writer can change
+      // the file until the transaction ends.
+      rc = sqlite3_exec(source.handle(), "BEGIN; SELECT count(*) FROM main.sqlite_master;", nullptr, nullptr,
+                        nullptr);
+      if (rc != SQLITE_OK) throw source.error(rc);
+      break;
+    } catch (const DbError& e) {
+      source.close();
+      removeAll(copy);
+      if (isBusy(e.number()) && attempt < kBusyTries) continue;
+      if (busy) *busy = isBusy(e.number());
+      return e.description();
+    }
   }
 
-  // Written under a name of its own in the same folder, so the final name only ever holds a
-  // complete, checked archive.
-  const QString temporary = archivePath + QStringLiteral(".%1.part").arg(QCoreApplication::applicationPid());
-  struct Cleanup {
-    QString path;
-    ~Cleanup() {
-      if (!path.isEmpty()) QFile::remove(path);
+  QString problem;
+  if (keyed) {
+    sqlite3* target = nullptr;
+    rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &target,
+                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    if (rc == SQLITE_OK) {
+      const QByteArray key = password().toUtf8();
+      sqlite3_key(target, key.constData(), int(key.size()));
+      sqlite3_backup* b = sqlite3_backup_init(target, "main", source.handle(), "main");
+      if (!b) {
+        problem = QString::fromUtf8(sqlite3_errmsg(target));
+      } else {
+        rc = sqlite3_backup_step(b, -1);
+        const int finish = sqlite3_backup_finish(b);
+        if (rc != SQLITE_DONE)
+          problem = QString::fromUtf8(sqlite3_errstr(rc));
+        else if (finish != SQLITE_OK)
+          problem = QString::fromUtf8(sqlite3_errmsg(target));
+      }
+    } else {
+      problem = QString::fromUtf8(sqlite3_errstr(rc));
     }
-  } cleanup{temporary};
-
-  zip.setProgress(part(progress, 0.0, 0.5));
-  // Reasons name the archive as the user knows it.
-  const auto reason = [&] { return QString(zip.reason()).replace(temporary, archivePath); };
-  if (int code = zip.write(temporary, sources)) return failed(code, reason(), archivePath);
-
-  QTemporaryDir check;
-  if (!check.isValid())
-    return failed(ZipArchive::CannotExtract,
-                  QStringLiteral("No temporary folder for checking the archive: %1").arg(check.errorString()),
-                  archivePath);
-  std::vector<std::pair<QString, QString>> copies;
-  for (const QString& n : names) copies.emplace_back(n, check.filePath(n));
-  zip.setProgress(part(progress, 0.5, 0.95));
-  if (int code = zip.verify(temporary, sources, copies)) return failed(code, reason(), archivePath);
-  Result checked = checkFiles(check.path(), names, false, archivePath);
-  if (!checked.ok()) return checked;
-
-  if (!renameOver(temporary, archivePath))
-    return failed(
-        ZipArchive::CannotWrite,
-        QStringLiteral("The archive %1 cannot be written: %2").arg(archivePath, qt_error_string(errno)),
-        archivePath);
-  cleanup.path.clear();
-  ZipArchive::sync(folder);
-  if (progress) progress(1.0);
-  return Result{0, QString(), archivePath};
+    if (sqlite3_close(target) != SQLITE_OK && problem.isEmpty())
+      problem = QStringLiteral("the copy stays open");
+  } else {
+    int version = 0;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(source.handle(), "PRAGMA main.user_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+      version = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    const QByteArray exportSql =
+        QStringLiteral("SELECT sqlcipher_export('snapshot'); PRAGMA snapshot.user_version=%1;")
+            .arg(version)
+            .toUtf8();
+    rc = sqlite3_exec(source.handle(), exportSql.constData(), nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) problem = QString::fromUtf8(sqlite3_errmsg(source.handle()));
+    if (rc == SQLITE_OK) rc = sqlite3_exec(source.handle(), "COMMIT", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK && problem.isEmpty()) problem = QString::fromUtf8(sqlite3_errmsg(source.handle()));
+  }
+  source.rollback();
+  source.close();
+  if (!problem.isEmpty()) {
+    removeAll(copy);
+    return QStringLiteral("a copy of it cannot be taken (%1)").arg(problem);
+  }
+  if (!ZipArchive::sync(copy)) return QStringLiteral("a copy of it cannot be written to disk");
+  return QString();
 }
 
-Result restore(const QString& archivePath, const QString& dataPath, const ZipArchive::Progress& progress) {
+Result backup(const QString& dataPath, const QString& archivePath, const ZipArchive::Progress& progress) {
+  return makeArchive(dataPath, archivePath, progress, false);
+}
+
+QStringList removeLeftovers(const QString& folder, bool remove) {
+  static const QRegularExpression archivePart(QStringLiteral("^.+\\.zip\\.([0-9]+)\\.(part.*|work)$"));
+  static const QRegularExpression restoreWork(QStringLiteral("^\\.zelrestore-([0-9]+)$"));
+  QStringList removed;
+  const QDir dir(folder);
+  for (const QString& name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+    QRegularExpressionMatch m = archivePart.match(name);
+    const bool restore = !m.hasMatch();
+    if (restore) m = restoreWork.match(name);
+    if (!m.hasMatch() || alive(m.captured(1).toLongLong())) continue;
+    // A restore that wrote its journal is finished by finishRestore, never thrown away.
+    if (restore && exists(dir.filePath(name) + QLatin1Char('/') + kRestoreJournal)) continue;
+    if (!remove || removeAll(dir.filePath(name))) removed << name;
+  }
+  return removed;
+}
+
+QString unfinishedRestore(const QString& dataPath) {
+  const QDir dir(dataPath);
+  for (const QString& name : dir.entryList({kRestorePrefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden)) {
+    Journal j;
+    if (!readJournal(dir.filePath(name), j)) continue;
+    return QStringLiteral("a restore from the archive %1 was interrupted; its files are in %2")
+        .arg(j.archive, dir.filePath(name));
+  }
+  return QString();
+}
+
+Recovery finishRestore(const QString& dataPath) {
+  Recovery out;
+  const QDir dir(dataPath);
+  for (const QString& name : dir.entryList({kRestorePrefix + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden)) {
+    const QString work = dir.filePath(name);
+    Journal j;
+    if (!exists(work + QLatin1Char('/') + kRestoreJournal)) continue;  // nothing was replaced
+    if (!readJournal(work, j)) {
+      out.found = true;
+      out.ok = false;
+      out.text = QStringLiteral(
+                     "The data folder %1 holds the unreadable record of an interrupted restore in %2; "
+                     "nothing was changed.")
+                     .arg(dataPath, work);
+      return out;
+    }
+    out.found = true;
+    QString problem;
+    const bool done =
+        j.forward ? rollForward(dataPath, work, j, problem) : rollBack(dataPath, work, j, problem);
+    if (!done) {
+      out.ok = false;
+      out.text =
+          QStringLiteral(
+              "A restore of the data folder %1 from the archive %2 was interrupted and cannot be %3: %4. "
+              "Its files are kept in %5.")
+              .arg(dataPath, j.archive, j.forward ? QStringLiteral("completed") : QStringLiteral("undone"),
+                   problem.isEmpty() ? QStringLiteral("the folder cannot be written to disk") : problem,
+                   work);
+      return out;
+    }
+    // The journal goes first: a folder without one is a leftover, whatever else remains in it.
+    QFile::remove(work + QLatin1Char('/') + kRestoreJournal);
+    removeAll(work);
+    if (j.forward) {
+      out.text = QStringLiteral(
+                     "A restore of the data folder %1 from the archive %2 was interrupted. It has now been "
+                     "completed: the folder holds the data of that archive.")
+                     .arg(dataPath, j.archive);
+      if (!j.safety.isEmpty())
+        out.text += QStringLiteral(" The data it replaced are kept in %1.").arg(j.safety);
+    } else {
+      out.text = QStringLiteral(
+                     "A restore of the data folder %1 from the archive %2 was interrupted. It has now been "
+                     "undone: the folder holds the data it had before.")
+                     .arg(dataPath, j.archive);
+    }
+  }
+  removeLeftovers(dataPath);
+  return out;
+}
+
+Result restore(const QString& archivePath, const QString& dataPath, const ZipArchive::Progress& progress,
+               const Confirm& confirm) {
   ZipArchive zip;
   if (int code = zip.checkReady(QFileInfo(archivePath).absolutePath()))
     return failed(code, zip.reason(), archivePath);
+  if (!QFileInfo(dataPath).isDir())
+    return failed(FolderGone, QStringLiteral("The data folder %1 does not exist.").arg(dataPath),
+                  archivePath);
   std::vector<ZipArchive::Entry> entries;
   if (int code = zip.list(archivePath, entries)) return failed(code, zip.reason(), archivePath);
+  const QString comment = zip.comment();
+  const QStringList damaged =
+      commentValue(comment, QStringLiteral("damaged")).split(u' ', Qt::SkipEmptyParts);
 
   QStringList names, refused;
   QSet<QString> seen;
   quint64 bytes = 0;
+  QDateTime written;
   for (const ZipArchive::Entry& e : entries) {
     QString why;
     if (e.link)
@@ -220,6 +602,7 @@ Result restore(const QString& archivePath, const QString& dataPath, const ZipArc
     seen.insert(e.name);
     names << e.name;
     bytes += e.size;
+    if (e.name == kDatabase) written = e.modified;
   }
   if (!refused.isEmpty())
     return failed(EntriesRefused,
@@ -229,85 +612,211 @@ Result restore(const QString& archivePath, const QString& dataPath, const ZipArc
   if (!seen.contains(kDatabase))
     return failed(NoDatabase, QStringLiteral("The archive %1 holds no database zel.mdb.").arg(archivePath),
                   archivePath);
+  if (const QDateTime made =
+          QDateTime::fromString(commentValue(comment, QStringLiteral("made")), Qt::ISODate);
+      made.isValid())
+    written = made;
 
+  // Room for the restored files and the safety archive of the current ones.
+  quint64 current = 0;
+  for (const QString& f : dataFiles(dataPath)) current += quint64(qMax<qint64>(0, QFileInfo(f).size()));
   const QStorageInfo volume(dataPath);
-  if (volume.isValid() && quint64(volume.bytesAvailable()) < bytes + (1u << 20))
+  if (volume.isValid() && quint64(volume.bytesAvailable()) < bytes + current + (1u << 20))
     return failed(
         NoRoom,
-        QStringLiteral("The data folder %1 has not enough free space for the %2 bytes of the archive.")
+        QStringLiteral("The disk of the data folder %1 is full: the restore needs %2 bytes and %3 are "
+                       "free. Nothing was changed.")
             .arg(dataPath)
-            .arg(bytes),
+            .arg(bytes + current + (1u << 20))
+            .arg(volume.bytesAvailable()),
         archivePath);
+
+  // An earlier restore that was killed is completed before this one starts.
+  Result out{0, QString(), archivePath, {}, {}};
+  const Recovery earlier = finishRestore(dataPath);
+  if (!earlier.ok) return failed(NotPutInPlace, earlier.text, archivePath);
+  if (earlier.found) out.warnings << earlier.text;
 
   // Extracted and checked beside the live files, on the same volume, so that putting them in place
   // is a rename.
-  QTemporaryDir work(dataPath + QStringLiteral(".zelrestore-XXXXXX"));
-  if (!work.isValid())
+  const QString work = dataPath + kRestorePrefix + QString::number(QCoreApplication::applicationPid());
+  const QString fresh = work + QStringLiteral("/new/"), old = work + QStringLiteral("/old/");
+  Leftovers leftovers{{work}};
+  removeAll(work);
+  if (!QDir().mkpath(fresh) || !QDir().mkpath(old))
     return failed(
         ZipArchive::CannotExtract,
-        QStringLiteral("The data folder %1 cannot be written: %2").arg(dataPath, work.errorString()),
+        QStringLiteral("The data folder %1 cannot be written: %2").arg(dataPath, qt_error_string(errno)),
         archivePath);
-  zip.setProgress(part(progress, 0.0, 0.8));
-  if (int code = zip.extract(archivePath, names, work.path())) return failed(code, zip.reason(), archivePath);
-  Result checked = checkFiles(work.path(), names, true, archivePath);
-  if (!checked.ok()) return checked;
-  if (progress) progress(0.95);
+  zip.setProgress(part(progress, 0.0, 0.4));
+  if (int code = zip.extract(archivePath, names, fresh)) return failed(code, zip.reason(), archivePath);
+  for (const QString& n : names) {
+    const QString problem = n == kDatabase ? databaseProblem(fresh + n) : mapProblem(fresh + n);
+    if (problem.isEmpty()) continue;
+    if (n == kDatabase)
+      return failed(DatabaseUnusable,
+                    QStringLiteral("The database zel.mdb in the archive %1 cannot be used: %2.")
+                        .arg(archivePath, problem),
+                    archivePath);
+    // A map that was archived as it was comes back as it was; any other is damage.
+    if (!damaged.contains(n))
+      return failed(
+          MapUnusable,
+          QStringLiteral("The map %1 in the archive %2 does not load: %3").arg(n, archivePath, problem),
+          archivePath);
+    out.warnings << QStringLiteral(
+                        "The map %1 did not load when it was backed up; it was restored as it was.")
+                        .arg(dataPath + n);
+  }
+  if (progress) progress(0.5);
 
-  // The current files go aside; the restored ones take their place; on any failure the current
-  // files come back.
-  const QString aside = work.filePath(QStringLiteral("aside"));
-  QStringList moved, placed;
+  if (confirm) {
+    const RestoreInfo info{archivePath, written, recordCount(fresh + kDatabase),
+                           QFileInfo(dataPath + kDatabase).isFile() ? recordCount(dataPath + kDatabase) : -1};
+    if (!confirm(info)) return failed(Declined, QString(), archivePath);
+  }
+
+  // The current data are kept first; the snapshot rolls back a journal a killed writer left.
+  Journal journal;
+  journal.archive = archivePath;
+  journal.placed = names;
+  bool anyCurrent = false;
+  for (const QString& f : dataFiles(dataPath)) anyCurrent = anyCurrent || exists(f);
+  if (anyCurrent) {
+    QDateTime when = QDateTime::currentDateTime();
+    while (exists(safetyArchiveName(dataPath, when))) when = when.addSecs(1);
+    const Result kept =
+        makeArchive(dataPath, safetyArchiveName(dataPath, when), part(progress, 0.5, 0.9), true);
+    if (!kept.ok())
+      return failed(kept.code,
+                    QStringLiteral("The current data could not be kept in a safety archive, so nothing was "
+                                   "restored: %1")
+                        .arg(kept.reason),
+                    archivePath);
+    journal.safety = kept.archive;
+    out.safetyArchive = kept.archive;
+    out.warnings << kept.warnings;
+  }
+  // Not needed when nothing was replaced.
+  struct Safety {
+    QString path;
+    ~Safety() {
+      if (!path.isEmpty()) QFile::remove(path);
+    }
+  } safety{journal.safety};
+  // Every current map goes aside: maps the archive does not hold must not stay beside another
+  // database (they are in the safety archive).
+  for (const QString& f : dataFiles(dataPath))
+    if (exists(f)) journal.aside << QFileInfo(f).fileName();
+  if (exists(dataPath + kJournal)) journal.aside << kJournal;
+
+  if (!writeJournal(work, journal))
+    return failed(NotPutInPlace,
+                  QStringLiteral("The data folder %1 cannot be written: nothing was changed.").arg(dataPath),
+                  archivePath);
+  // From here the journal decides: a killed run is completed at the next start.
+  leftovers.paths.clear();
+  safety.path.clear();
+  int steps = 0;
+  step(steps);
+
   QString problem;
-  if (!QDir().mkdir(aside)) problem = QStringLiteral("the folder %1 cannot be made").arg(aside);
-  QStringList current = names;
-  current << kJournal;
-  for (const QString& n : current) {
-    if (!problem.isEmpty()) break;
-    if (!QFileInfo::exists(dataPath + n) && !QFileInfo(dataPath + n).isSymLink()) continue;
-    if (!renameOver(dataPath + n, aside + QLatin1Char('/') + n))
+  for (const QString& n : journal.aside) {
+    if (!renameOver(dataPath + n, old + n)) {
       problem = QStringLiteral("%1 cannot be moved aside: %2").arg(dataPath + n, qt_error_string(errno));
-    else
-      moved << n;
+      break;
+    }
+    step(steps);
   }
   for (const QString& n : names) {
     if (!problem.isEmpty()) break;
-    if ((placingFault() && placingFault()(n)) || !renameOver(work.filePath(n), dataPath + n))
+    if ((placingFault() && placingFault()(n)) || !renameOver(fresh + n, dataPath + n)) {
       problem = QStringLiteral("%1 cannot be put in place: %2").arg(dataPath + n, qt_error_string(errno));
-    else
-      placed << n;
+      break;
+    }
+    step(steps);
   }
   if (problem.isEmpty() && !ZipArchive::sync(dataPath))
     problem = QStringLiteral("the data folder %1 cannot be written to disk: %2")
                   .arg(dataPath, qt_error_string(errno));
+
   if (problem.isEmpty()) {
+    QFile::remove(work + QLatin1Char('/') + kRestoreJournal);
+    step(steps);
+    removeAll(work);
+    safety.path.clear();
+    if (!journal.safety.isEmpty()) {
+      static const QRegularExpression kept(QStringLiteral("^zelbeforerestore([0-9]{14})\\.zip$"));
+      rotate(dataPath, kept, kSafetyKeep, QFileInfo(journal.safety).fileName(), QDateTime::currentDateTime());
+    }
     if (progress) progress(1.0);
-    return Result{0, QString(), archivePath};
+    return out;
   }
 
-  bool back = true;
-  for (const QString& n : placed) back = QFile::remove(dataPath + n) && back;
-  for (const QString& n : moved) back = renameOver(aside + QLatin1Char('/') + n, dataPath + n) && back;
-  ZipArchive::sync(dataPath);
-  if (back)
+  journal.forward = false;
+  QString undoProblem;
+  if (writeJournal(work, journal) && rollBack(dataPath, work, journal, undoProblem)) {
+    QFile::remove(work + QLatin1Char('/') + kRestoreJournal);
+    removeAll(work);
+    if (!journal.safety.isEmpty()) QFile::remove(journal.safety);
     return failed(NotPutInPlace,
                   QStringLiteral(
                       "The restored files could not be put in place: %1. The data folder was left as it was.")
                       .arg(problem),
                   archivePath);
-  // Never delete the only copy of the user's files.
-  work.setAutoRemove(false);
+  }
+  // Never delete the only copy of the user's files: the next start finishes what is left.
   return failed(
       NotPutInPlace,
       QStringLiteral("The restored files could not be put in place: %1. The earlier files are kept in %2.")
-          .arg(problem, aside),
+          .arg(problem, old),
       archivePath);
 }
 
+Rotation rotate(const QString& folder, const QRegularExpression& pattern, int keep,
+                const QString& justWritten, const QDateTime& now) {
+  Rotation out;
+  // A little slack for clocks of other machines writing to the same folder.
+  const QDateTime future = now.addSecs(5 * 60);
+  std::vector<std::pair<QDateTime, QString>> trusted;
+  const QDir dir(folder);
+  for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+    const QRegularExpressionMatch m = pattern.match(name);
+    if (!m.hasMatch() || name == justWritten) continue;
+    const QDateTime stamp = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMddHHmmss"));
+    const QDateTime modified = QFileInfo(dir.filePath(name)).lastModified();
+    if (!stamp.isValid() || stamp > future || modified > future) {
+      out.future << name;
+      continue;
+    }
+    trusted.emplace_back(qMax(stamp, modified), name);
+  }
+  std::sort(trusted.begin(), trusted.end());
+  // The archive just written is one of those kept.
+  const qsizetype excess = qsizetype(trusted.size()) - qMax(0, keep - 1);
+  for (qsizetype i = 0; i < excess; ++i)
+    if (QFile::remove(dir.filePath(trusted[size_t(i)].second))) out.removed << trusted[size_t(i)].second;
+  return out;
+}
+
 QString outcomeText(const Result& r, const QString& successText) {
-  if (r.code == 0) return successText;
-  if (r.code == ZipArchive::NotReady)
-    return QStringLiteral("You must format the diskette(s) prior to backup.");
-  return QStringLiteral("Unsuccessful.\n\nError # ") + QString::number(r.code) + QLatin1Char('\n') + r.reason;
+  QString text;
+  if (r.code == 0) {
+    text = successText;
+    if (!r.archive.isEmpty()) text += QStringLiteral("\n\n%1").arg(r.archive);
+    if (!r.safetyArchive.isEmpty())
+      text += QStringLiteral(
+                  "\n\nThe data it replaced are kept in %1; restoring that archive undoes this restore.")
+                  .arg(r.safetyArchive);
+  } else if (r.code == ZipArchive::NotReady) {
+    text = QStringLiteral("You must format the diskette(s) prior to backup.");
+    if (!r.reason.isEmpty()) text += QStringLiteral("\n\n") + r.reason;
+  } else {
+    text =
+        QStringLiteral("Unsuccessful.\n\nError # ") + QString::number(r.code) + QLatin1Char('\n') + r.reason;
+  }
+  for (const QString& w : r.warnings) text += QStringLiteral("\n\n") + w;
+  return text;
 }
 
 }  // namespace DataBackup

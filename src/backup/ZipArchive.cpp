@@ -214,6 +214,10 @@ int ZipArchive::write(QIODevice& out, const std::vector<Source>& files) {
     zip_set_file_compression(za.get(), zip_uint64_t(index), s.compress ? ZIP_CM_DEFLATE : ZIP_CM_STORE,
                              s.compress ? 6 : 0);
   }
+  if (!comment_.isEmpty()) {
+    const QByteArray text = comment_.toUtf8();
+    zip_set_archive_comment(za.get(), text.constData(), zip_uint16_t(qMin<qsizetype>(text.size(), 65535)));
+  }
   zip_register_progress_callback_with_state(
       za.get(), 0.01, [](zip_t*, double done, void* self) { static_cast<ZipArchive*>(self)->report(done); },
       nullptr, this);
@@ -317,6 +321,9 @@ int ZipArchive::list(const QString& path, std::vector<Entry>& entries) {
     return fail(
         NotAnArchive,
         QStringLiteral("The file %1 is not a zip archive or is damaged: %2").arg(path, zipErrorText(err)));
+  int commentLength = 0;
+  const char* comment = zip_get_archive_comment(za.get(), &commentLength, 0);
+  comment_ = comment ? QString::fromUtf8(comment, commentLength) : QString();
   const zip_int64_t count = zip_get_num_entries(za.get(), 0);
   for (zip_int64_t i = 0; i < count; ++i) {
     zip_stat_t st;
@@ -329,6 +336,7 @@ int ZipArchive::list(const QString& path, std::vector<Entry>& entries) {
     e.size = st.size;
     e.crc = st.crc;
     e.encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+    if (st.valid & ZIP_STAT_MTIME) e.modified = QDateTime::fromSecsSinceEpoch(qint64(st.mtime));
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
     if (zip_file_get_external_attributes(za.get(), zip_uint64_t(i), 0, &system, &attributes) == 0) {

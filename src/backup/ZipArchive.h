@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
@@ -38,10 +39,14 @@ class ZipArchive {
     bool folder = false;
     bool link = false;
     bool encrypted = false;
+    QDateTime modified;  // as the archive records it
   };
 
   void setProgress(Progress progress) { progress_ = std::move(progress); }
   const QString& reason() const { return reason_; }
+  // The archive's comment: set before write, read by list.
+  void setComment(const QString& comment) { comment_ = comment; }
+  const QString& comment() const { return comment_; }
 
   // Writes a new archive at path (replacing a file there) and flushes it to disk. A failure leaves
   // a file that was there as it was.
@@ -72,4 +77,5 @@ class ZipArchive {
 
   Progress progress_;
   QString reason_;
+  QString comment_;
 };

@@ -33,7 +33,7 @@ namespace {
 
 const char* const kExplanation =
     "This procedure allows you to save or restore your data to the drive specified below. If you select a "
-    "floppy disk drive, make sure you insert a diskette into the drive before continuing.";
+    "removable drive (a USB stick or a memory card), make sure it is plugged in before continuing.";
 const char* const kRestoreHint = "Click on the OK button to begin the restoration process.";
 const char* const kZipped = "File(s) succesfully zipped.";
 const char* const kRestored = "File(s) succesfully restored.";
@@ -60,7 +60,7 @@ std::function<QDateTime()>& frmBackupRestore::clock() {
 }
 
 frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
-    : QDialog(parent), settingsFile_(settingsFile), auto_(AutoBackup::load(settingsFile)) {
+    : QDialog(parent), settingsFile_(settingsFile), auto_(AutoBackup::load(ZEL1.DataPath, settingsFile)) {
   withName(this, "frmBackupRestore");
   setWindowTitle(QStringLiteral("Backup/Restore Data"));
   setModal(true);
@@ -90,12 +90,19 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
   dirModel_->setReadOnly(true);
   Dir1->setModel(dirModel_);
+  connect(Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) {
+            if (!removingRows_ && current.isValid()) chosenFolder_ = dirModel_->filePath(current);
+          });
   // The model reads folders in the background: the chosen folder is brought into view again as
   // each folder on its way is read.
   connect(dirModel_, &QFileSystemModel::directoryLoaded, this, [this] {
     if (Dir1->currentIndex().isValid())
       Dir1->scrollTo(Dir1->currentIndex(), QAbstractItemView::PositionAtCenter);
   });
+  // A folder that disappears moves the current row to a neighbour: that is not the user's choice.
+  connect(dirModel_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { removingRows_ = true; });
+  connect(dirModel_, &QAbstractItemModel::rowsRemoved, this, [this] { removingRows_ = false; });
   for (int c = 1; c < dirModel_->columnCount(); ++c) Dir1->hideColumn(c);
   Dir1->header()->hide();
   Dir1->setMinimumHeight(120);
@@ -248,12 +255,12 @@ void frmBackupRestore::Drive1Change() {
   const QString root = Drive1->currentData().toString();
   if (root.isEmpty()) return;
   Dir1->setRootIndex(dirModel_->setRootPath(root));
+  chosenFolder_ = root;
   Dir1->setCurrentIndex(Dir1->rootIndex());
 }
 
 QString frmBackupRestore::targetFolder() const {
-  const QModelIndex current = Dir1->currentIndex();
-  if (current.isValid()) return dirModel_->filePath(current);
+  if (!chosenFolder_.isEmpty()) return chosenFolder_;
   return Drive1->currentData().toString();
 }
 
@@ -266,6 +273,7 @@ void frmBackupRestore::setTargetFolder(const QString& folder) {
   const QString root = drive >= 0 ? volumes[size_t(drive)].rootPath : QStringLiteral("/");
   if (drive >= 0) Drive1->setCurrentIndex(drive);
   Dir1->setRootIndex(dirModel_->setRootPath(root));
+  chosenFolder_ = path;
   const QModelIndex index = dirModel_->index(path);
   if (!index.isValid()) return;
   Dir1->setCurrentIndex(index);
@@ -290,11 +298,11 @@ void frmBackupRestore::cmdAutoFolderClick() {
 
 void frmBackupRestore::saveAutoSettings() {
   // The last backup's time is the closing program's to write; keep what is stored now.
-  const QDateTime last = AutoBackup::load(settingsFile_).last;
+  const QDateTime last = AutoBackup::load(ZEL1.DataPath, settingsFile_).last;
   auto_.enabled = chkAutoBackup->isChecked();
   auto_.keep = txtKeep->value();
   auto_.last = last;
-  const QString error = AutoBackup::save(auto_, settingsFile_);
+  const QString error = AutoBackup::save(auto_, ZEL1.DataPath, settingsFile_);
   if (!error.isEmpty()) messages().information(error);
 }
 
@@ -340,10 +348,22 @@ void frmBackupRestore::runOperation() {
   const auto progress = [this](double f) { Zip1Progress(f); };
   shownPercent_ = -1;
   if (Option1->isChecked()) {
+    // A folder that went away after it was chosen is refused by its name, never replaced by another.
+    const QString folder = targetFolder();
+    if (!QFileInfo(folder).isDir()) {
+      messages().information(DataBackup::outcomeText(
+          {DataBackup::FolderGone,
+           QStringLiteral("The folder %1 does not exist any more: the backup was not made.").arg(folder),
+           QString(),
+           {},
+           {}},
+          QString()));
+      return;
+    }
     Picture1->show();
     Zip1Progress(0);
     const DataBackup::Result r =
-        DataBackup::backup(ZEL1.DataPath, DataBackup::archiveName(targetFolder(), clock()()), progress);
+        DataBackup::backup(ZEL1.DataPath, DataBackup::archiveName(folder, clock()()), progress);
     Picture1->hide();
     messages().information(DataBackup::outcomeText(r, QString::fromLatin1(kZipped)));
     return;
@@ -356,8 +376,23 @@ void frmBackupRestore::runOperation() {
   if (archive.isEmpty()) return;
   Picture1->show();
   Zip1Progress(0);
-  const DataBackup::Result r = DataBackup::restore(archive, ZEL1.DataPath, progress);
+  // Nothing is replaced before the user has seen what would replace what.
+  const auto confirm = [this](const DataBackup::RestoreInfo& info) {
+    const QString current = info.currentRecords < 0 ? QStringLiteral("no readable database")
+                                                    : QStringLiteral("%1 records").arg(info.currentRecords);
+    const MessageService::Answer answer = messages().question(
+        QStringLiteral("Replace the data of %1 (%2) with the archive %3, made %4, which holds %5 records?\n\n"
+                       "The current data are kept in an archive first.")
+            .arg(ZEL1.DataPath, current, info.archive, stampText(info.written))
+            .arg(info.records),
+        true);
+    if (answer == MessageService::Answer::Yes) return true;
+    Picture1->hide();
+    return false;
+  };
+  const DataBackup::Result r = DataBackup::restore(archive, ZEL1.DataPath, progress, confirm);
   Picture1->hide();
+  if (r.code == DataBackup::Declined) return;
   messages().information(DataBackup::outcomeText(r, QString::fromLatin1(kRestored)));
 }
 
@@ -371,7 +406,7 @@ void frmBackupRestore::open(QWidget* parent, const QString& settingsFile) {
 }
 
 void frmBackupRestore::backUpOnClose(QStatusBar* bar, const QString& settingsFile) {
-  AutoBackup::Settings settings = AutoBackup::load(settingsFile);
+  AutoBackup::Settings settings = AutoBackup::load(ZEL1.DataPath, settingsFile);
   if (!settings.enabled) return;
   const QDateTime when = clock()();
 
@@ -401,8 +436,11 @@ void frmBackupRestore::backUpOnClose(QStatusBar* bar, const QString& settingsFil
   delete text;
   if (r.ok()) {
     settings.last = when;
-    const QString error = AutoBackup::save(settings, settingsFile);
+    const QString error = AutoBackup::save(settings, ZEL1.DataPath, settingsFile);
     if (!error.isEmpty()) messages().information(error);
+    if (!r.warnings.isEmpty())
+      messages().information(QStringLiteral("The automatic backup %1 was made.\n\n").arg(r.archive) +
+                             r.warnings.join(QStringLiteral("\n\n")));
     return;
   }
   messages().information(QStringLiteral("The automatic backup could not be made.\n\nError # ") +

@@ -84,6 +84,8 @@ class frmBackupRestore : public QDialog {
   AutoBackup::Settings auto_;
   QFileSystemModel* dirModel_ = nullptr;
   QLabel* driveLabel_ = nullptr;
+  QString chosenFolder_;  // the folder the user chose, even after it went away
+  bool removingRows_ = false;
   bool running_ = false;
   bool centred_ = false;
   int shownPercent_ = -1;

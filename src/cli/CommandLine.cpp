@@ -57,10 +57,10 @@ const std::vector<Command> kCommands = {
      "map loads) before the current files are replaced; any failure leaves DIR as it was. Refused\n"
      "while the program runs on DIR."},
     {"check",
-     "DIR",
+     "DIR [--recover]",
      "check the database, its password, the map files and the Map Check",
      {"DIR"},
-     {},
+     {{"recover", nullptr, "first complete a restore that was interrupted and remove what it left"}},
      "Checks that zel.mdb opens with the program's password and passes the integrity check, that every\n"
      "map file loads, and runs the Map Check report of every cemetery. One line per check goes to\n"
      "standard output, each problem to standard error. The exit status is 0 when all is well."},

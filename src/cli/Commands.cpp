@@ -38,6 +38,8 @@ using Console::fail;
 const QString kDatabase = QStringLiteral("zel.mdb");
 const QString kImportLog = QStringLiteral("import.log");
 const QString kStandardOutput = QStringLiteral("-");
+// The exit status of a backup that was made with warnings.
+constexpr int kBackedUpWithWarnings = 3;
 
 QString password() { return QString::fromLatin1(kDatabasePassword); }
 
@@ -56,7 +58,7 @@ QString dataFolder(const QString& given) {
 QString openingProblem(const DbError& e, const QString& db) {
   const int code = e.number() & 0xff;
   if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-    return QStringLiteral("it is locked by the program (%1)").arg(e.description());
+    return QStringLiteral("it is locked by another program (%1)").arg(e.description());
   if (code == SQLITE_CORRUPT) return QStringLiteral("it is damaged (%1)").arg(e.description());
   const qint64 size = QFileInfo(db).size();
   constexpr qint64 kPage = 1024;  // the engine's page size for the program's files
@@ -356,7 +358,9 @@ int backup(const Invocation& in) {
           : DataBackup::backup(dataPath, DataBackup::archiveName(target.absoluteFilePath(), now), onProgress);
   if (!r.ok()) fail(outcome(r));
   Console::note(QStringLiteral("Backed up %1 to %2").arg(dataPath, r.archive));
-  return 0;
+  // Made, but not all as it should be (a map that does not load was archived as it is).
+  for (const QString& w : r.warnings) Console::error(w);
+  return r.warnings.isEmpty() ? 0 : kBackedUpWithWarnings;
 }
 
 int restore(const Invocation& in) {
@@ -368,7 +372,10 @@ int restore(const Invocation& in) {
   const DataBackup::Result r =
       DataBackup::restore(archive.absoluteFilePath(), dataPath, [&progress](double f) { progress(f); });
   if (!r.ok()) fail(outcome(r));
+  for (const QString& w : r.warnings) Console::error(w);
   Console::note(QStringLiteral("Restored %1 from %2").arg(dataPath, r.archive));
+  if (!r.safetyArchive.isEmpty())
+    Console::print(QStringLiteral("The data it replaced are kept in %1").arg(r.safetyArchive));
   return 0;
 }
 
@@ -430,6 +437,28 @@ int check(const Invocation& in) {
     ++problems;
     Console::error(text);
   };
+
+  // A restore that was killed on its way: the database may be aside, not missing.
+  if (const QString unfinished = DataBackup::unfinishedRestore(dataPath); !unfinished.isEmpty()) {
+    if (in.has("recover")) {
+      const auto lock = lockFolder(dataPath);
+      const DataBackup::Recovery r = DataBackup::finishRestore(dataPath);
+      if (r.ok)
+        Console::print(r.text);
+      else
+        problem(r.text);
+    } else {
+      problem(
+          QStringLiteral("%1: %2; zelmora-cli check --recover %1 completes it, as the program does when it "
+                         "starts")
+              .arg(dataPath, unfinished));
+    }
+  }
+  for (const QString& name : DataBackup::removeLeftovers(dataPath, in.has("recover")))
+    Console::print(QStringLiteral("%1%2: left by a backup or restore that was killed%3")
+                       .arg(dataPath, name,
+                            in.has("recover") ? QStringLiteral("; removed")
+                                              : QStringLiteral("; check --recover removes it")));
 
   const QString db = dataPath + kDatabase;
   Connection cn;

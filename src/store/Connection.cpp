@@ -70,10 +70,19 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
   close();
   if (!QFileInfo(path).isFile())
     throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
-  // The engine takes an empty file for a new database; for us it is a damaged one.
-  if (QFileInfo(path).size() == 0)
-    throw DbError(SQLITE_NOTADB, password.isEmpty() ? QStringLiteral("Not a valid password.")
-                                                    : QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
+  // The engine takes a file shorter than one page for a new, empty database, and would write its
+  // tables into it; for us it is a damaged one, as is a plain file without the engine's header.
+  const auto notADatabase = [&] {
+    return DbError(SQLITE_NOTADB, password.isEmpty() ? QStringLiteral("Not a valid password.")
+                                                     : QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
+  };
+  constexpr qint64 kSmallestPage = 512;
+  if (QFileInfo(path).size() < kSmallestPage) throw notADatabase();
+  if (password.isEmpty()) {
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly) && f.read(16) != QByteArray("SQLite format 3\0", 16))
+      throw notADatabase();
+  }
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
   if (rc != SQLITE_OK) {

@@ -218,6 +218,57 @@ TEST_F(StartupTest, ADataFolderInUseElsewhereRefusesTheStartAndTheRunningProgram
       << "released when the run ends";
 }
 
+// A file that is no database is refused and left as it is; damage inside a database that opens is
+// found by the quick check after the start, and the warning names the command that shows it.
+TEST_F(StartupTest, ANonDatabaseIsRefusedUnchangedAndDamageInsideIsWarnedAfterTheStart) {
+  ScriptedMessages msgs;
+  const QString db = folder->file(QStringLiteral("zel.mdb"));
+  const auto put = [&](const QByteArray& bytes) {
+    QFile f(db);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+  };
+  const auto bytes = [&] {
+    QFile f(db);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  };
+  makePlainDatabase(QStringLiteral("zeldemo.mdb"), QStringLiteral("Demo Hill"));
+  for (const QByteArray& junk :
+       {QByteArray("x"), QByteArray("Dear office, these are not records.\n").repeated(60)}) {
+    put(junk);
+    msgs.expectInfo(QStringLiteral("*"));
+    EXPECT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Failed);
+    EXPECT_EQ(bytes(), junk);
+  }
+
+  QFile::remove(db);
+  {
+    Connection cn;
+    cn.create(db, QString::fromLatin1(kDatabasePassword));
+    Schema::create(cn);
+    cn.beginTransaction();
+    for (int i = 0; i < 300; ++i)
+      cn.execute(
+          QStringLiteral("insert into zel (cemeteryid, remarks) values (1, '%1')").arg(QString(200, u'r')));
+    cn.commit();
+  }
+  QByteArray damaged = bytes();
+  const qsizetype page = damaged.size() / 2 / 1024 * 1024;
+  for (qsizetype i = page + 100; i < page + 140; ++i) damaged[i] = char(~damaged[i]);
+  put(damaged);
+  ZEL1.reset();
+  Startup startup(options(folder->path()));
+  ASSERT_EQ(startup.run(*frame), Startup::Outcome::Running);
+  msgs.expectInfo(QStringLiteral("*"));
+  startup.finishBackgroundCheck();
+  const QString warning = msgs.log().back().text;
+  EXPECT_TRUE(warning.startsWith(QStringLiteral("The database %1 is damaged: ").arg(db)))
+      << warning.toStdString();
+  EXPECT_TRUE(warning.contains(QStringLiteral("Run zelmora-cli check ") + folderWithoutSlash()))
+      << warning.toStdString();
+  ZEL1.cnData.close();
+}
+
 TEST_F(StartupTest, TooSmallScreenEndsBeforeAnythingIsTouched) {
   ScriptedMessages msgs;
   msgs.expectInfo(kSmallScreen).expectInfo(kSmallScreen);

@@ -1,7 +1,13 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFileInfo>
+#include <atomic>
+#include <thread>
 
 #include "BackupFixture.h"
+#include "backup/AutoBackup.h"
 #include "backup/DataBackup.h"
 #include "store/Schema.h"
 
@@ -46,7 +52,14 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
   writeBytes(folder->file(QStringLiteral("zel.mdb-journal")), "stale journal of the replaced database");
   const DataBackup::Result back = DataBackup::restore(made.archive, data());
   ASSERT_TRUE(back.ok()) << back.reason.toStdString();
-  EXPECT_EQ(snapshot(data()), before) << "same files, same bytes, nothing left over";
+  auto after = snapshot(data());
+  ASSERT_TRUE(after.remove(QFileInfo(back.safetyArchive).fileName())) << "the replaced data are kept";
+  // The database is a copy taken through the engine: the same records, not the same bytes.
+  EXPECT_EQ(after.keys(), before.keys()) << "nothing left over";
+  after.remove("zel.mdb");
+  auto maps = before;
+  maps.remove("zel.mdb");
+  EXPECT_EQ(after, maps) << "the maps byte for byte";
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill"));
 
   // A second backup in the same minute replaces the first once it is complete.
@@ -58,7 +71,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Second"));
 }
 
-TEST_F(BackupTest, ArchiveWithoutMapsRestoresAndLeavesOtherMapsAlone) {
+TEST_F(BackupTest, ArchiveWithoutMapsRestoresAndTakesOtherMapsAway) {
   QFile::remove(folder->file(QStringLiteral("zelmap1.dat")));
   QFile::rename(folder->file(QStringLiteral("zelmap2.dat")), target.filePath(QStringLiteral("keep.dat")));
   const DataBackup::Result made = DataBackup::backup(data(), DataBackup::archiveName(target.path(), kWhen));
@@ -69,10 +82,13 @@ TEST_F(BackupTest, ArchiveWithoutMapsRestoresAndLeavesOtherMapsAlone) {
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, QStringLiteral("zel.mdb"));
 
+  // A map the archive does not hold must not stay beside its database: it goes into the safety archive.
   writeMap(folder->file(QStringLiteral("zelmap7.dat")), QStringLiteral("C,7,7"));
-  const QByteArray map7 = bytesOf(folder->file(QStringLiteral("zelmap7.dat")));
-  ASSERT_TRUE(DataBackup::restore(made.archive, data()).ok());
-  EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap7.dat"))), map7);
+  const DataBackup::Result r = DataBackup::restore(made.archive, data());
+  ASSERT_TRUE(r.ok());
+  EXPECT_FALSE(QFile::exists(folder->file(QStringLiteral("zelmap7.dat"))));
+  ASSERT_EQ(zip.list(r.safetyArchive, entries), 0);
+  EXPECT_EQ(entries.back().name, QStringLiteral("zelmap7.dat"));
 }
 
 TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
@@ -80,7 +96,10 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
   DataBackup::Result r = DataBackup::backup(data(), DataBackup::archiveName(target.filePath("gone"), kWhen));
   EXPECT_EQ(r.code, 510);
   EXPECT_EQ(DataBackup::outcomeText(r, "ok"),
-            QStringLiteral("You must format the diskette(s) prior to backup."));
+            QStringLiteral(
+                "You must format the diskette(s) prior to backup.\n\nThe folder %1 cannot be reached: its "
+                "drive or medium is not ready.")
+                .arg(target.filePath("gone")));
   writeBytes(target.filePath(QStringLiteral("plain")), "x");
   EXPECT_EQ(DataBackup::backup(data(), DataBackup::archiveName(target.filePath("plain"), kWhen)).code, 510);
 
@@ -96,16 +115,14 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
   QDir().mkdir(name);
   EXPECT_EQ(DataBackup::backup(data(), name).code, ZipArchive::CannotWrite);
 
-  // A damaged map or database is found by the check, before success is claimed.
-  writeBytes(folder->file(QStringLiteral("zelmap2.dat")), "garbage");
+  // A damaged database is found before success is claimed; it blames the data folder's file.
   const QString other = DataBackup::archiveName(target.filePath(QStringLiteral("inside")), kWhen);
   QDir().mkdir(target.filePath(QStringLiteral("inside")));
-  r = DataBackup::backup(data(), other);
-  EXPECT_EQ(r.code, DataBackup::MapUnusable);
-  EXPECT_TRUE(r.reason.contains(QStringLiteral("zelmap2.dat"))) << r.reason.toStdString();
-  QFile::remove(folder->file(QStringLiteral("zelmap2.dat")));
   writeBytes(db(), QByteArray(8192, 'x'));
-  EXPECT_EQ(DataBackup::backup(data(), other).code, DataBackup::DatabaseUnusable);
+  r = DataBackup::backup(data(), other);
+  EXPECT_EQ(r.code, DataBackup::DatabaseUnusable);
+  EXPECT_TRUE(r.reason.startsWith(QStringLiteral("The database %1 cannot be backed up").arg(db())))
+      << r.reason.toStdString();
   QFile::remove(db());
   EXPECT_EQ(DataBackup::backup(data(), other).code, DataBackup::NoDatabase);
 
@@ -233,6 +250,193 @@ TEST_F(BackupTest, RestoreThatFailsWhilePuttingFilesInPlacePutsTheCurrentOnesBac
       << r.reason.toStdString();
   EXPECT_EQ(snapshot(data()), before);
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Later"));
+}
+
+// A writer killed inside a transaction leaves a hot journal; a writer running beside the backup
+// keeps committing. Every archive restores and holds whole transactions only.
+TEST_F(BackupTest, BackupsBesideAKilledOrRunningWriterRestore) {
+  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
+  addRecords(ZEL1.cnData, 40);
+  ZEL1.cnData.close();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // A small page cache makes the engine write changed pages into the file before the commit.
+    Connection cn;
+    cn.open(db(), QString::fromLatin1(kDatabasePassword));
+    cn.execute(QStringLiteral("PRAGMA cache_size=10"));
+    cn.beginTransaction();
+    for (int i = 0; i < 2000; ++i)
+      cn.execute(
+          QStringLiteral("insert into zel (cemeteryid, remarks) values (1, '%1')").arg(QString(300, u'k')));
+    _exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(QFileInfo(folder->file(QStringLiteral("zel.mdb-journal"))).size() > 0) << "a hot journal";
+
+  const DataBackup::Result afterKill =
+      DataBackup::backup(data(), target.filePath(QStringLiteral("kill.zip")));
+  ASSERT_TRUE(afterKill.ok()) << afterKill.reason.toStdString();
+  QTemporaryDir restored;
+  const QString into = restored.path() + u'/';
+  ASSERT_TRUE(DataBackup::restore(afterKill.archive, into).ok());
+  EXPECT_EQ(recordsIn(into), 41) << "the killed transaction is rolled back, not half archived";
+
+  // Beside a connection that holds an uncommitted change: the committed state is archived.
+  Connection open;
+  open.open(db(), QString::fromLatin1(kDatabasePassword));
+  open.beginTransaction();
+  open.execute(QStringLiteral("delete from zel"));
+  const DataBackup::Result beside = DataBackup::backup(data(), target.filePath(QStringLiteral("beside.zip")));
+  open.rollback();
+  open.close();
+  ASSERT_TRUE(beside.ok()) << beside.reason.toStdString();
+  ASSERT_TRUE(DataBackup::restore(beside.archive, into).ok());
+  EXPECT_EQ(recordsIn(into), 41);
+
+  // Beside a writer that commits 25 records at a time for as long as the backups take.
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    Connection cn;
+    cn.open(db(), QString::fromLatin1(kDatabasePassword));
+    while (!stop) addRecords(cn, 25);
+  });
+  std::vector<DataBackup::Result> made;
+  for (int i = 0; i < 3; ++i)
+    made.push_back(DataBackup::backup(data(), target.filePath(QStringLiteral("w%1.zip").arg(i))));
+  stop = true;
+  writer.join();
+  for (const DataBackup::Result& r : made) {
+    ASSERT_TRUE(r.ok()) << r.reason.toStdString();
+    ASSERT_TRUE(DataBackup::restore(r.archive, into).ok()) << r.archive.toStdString();
+    EXPECT_EQ((recordsIn(into) - 41) % 25, 0) << r.archive.toStdString();
+  }
+}
+
+// A map that does not load is archived as it is and named; the database is backed up all the same,
+// and the restore brings back exactly those bytes. A database without its password yet is archived
+// keyed, and its own file stays as it was.
+TEST_F(BackupTest, DamagedMapAndUnkeyedDatabaseDoNotStopTheBackup) {
+  writeBytes(folder->file(QStringLiteral("zelmap2.dat")), "garbage");
+  DataBackup::Result r = DataBackup::backup(data(), target.filePath(QStringLiteral("a.zip")));
+  ASSERT_TRUE(r.ok()) << r.reason.toStdString();
+  ASSERT_EQ(r.warnings.size(), 1);
+  EXPECT_TRUE(r.warnings[0].startsWith(QStringLiteral("The map %1 does not load, so it was archived as it is")
+                                           .arg(folder->file("zelmap2.dat"))));
+  EXPECT_TRUE(DataBackup::outcomeText(r, "Done.").startsWith("Done.\n\n" + r.archive + "\n\nThe map "));
+  writeMap(folder->file(QStringLiteral("zelmap2.dat")), QStringLiteral("B,2,2"));
+  r = DataBackup::restore(r.archive, data());
+  ASSERT_TRUE(r.ok()) << r.reason.toStdString();
+  EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap2.dat"))), "garbage");
+  EXPECT_TRUE(r.warnings.join(' ').contains("did not load when it was backed up"))
+      << r.warnings.join(' ').toStdString();
+
+  QFile::remove(db());
+  {
+    Connection plain;
+    plain.create(db(), QString());
+    Schema::create(plain);
+    plain.execute(QStringLiteral("insert into zel (cemeteryid) values (1)"));
+  }
+  const QByteArray plainBytes = bytesOf(db());
+  r = DataBackup::backup(data(), target.filePath(QStringLiteral("plain.zip")));
+  ASSERT_TRUE(r.ok()) << r.reason.toStdString();
+  EXPECT_EQ(bytesOf(db()), plainBytes);
+  QTemporaryDir restored;
+  ASSERT_TRUE(DataBackup::restore(r.archive, restored.path() + u'/').ok());
+  EXPECT_EQ(recordsIn(restored.path() + u'/'), 1);
+}
+
+// A restore stopped after each of its steps, as a kill would: the next start completes it (the
+// folder holds the archive's records) or, stopped before anything was replaced, the old ones stay.
+TEST_F(BackupTest, RestoreKilledAtEveryStepIsCompletedOnTheNextRun) {
+  const DataBackup::Result made = DataBackup::backup(data(), target.filePath(QStringLiteral("a.zip")));
+  ASSERT_TRUE(made.ok());
+  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
+  addRecords(ZEL1.cnData, 10);
+  ZEL1.cnData.close();
+  writeMap(folder->file(QStringLiteral("zelmap9.dat")), QStringLiteral("N,9,9"));
+  const QString stray = target.filePath(QStringLiteral("a.zip.999999.part"));
+  writeBytes(stray, "left by a killed backup");
+  const auto before = snapshot(data());
+
+  for (int stop = 0;; ++stop) {
+    SCOPED_TRACE(stop);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      if (stop == 0) {  // killed while extracting: nothing replaced yet
+        QDir().mkdir(data() + QStringLiteral(".zelrestore-") + QString::number(getpid()));
+        _exit(2);
+      }
+      DataBackup::setStepHookForTesting([stop](int step) {
+        if (step == stop) _exit(2);
+      });
+      _exit(DataBackup::restore(made.archive, data()).ok() ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    const bool finished = WEXITSTATUS(status) == 0;
+    ASSERT_NE(WEXITSTATUS(status), 1);
+
+    const bool unfinished = !DataBackup::unfinishedRestore(data()).isEmpty();
+    const DataBackup::Recovery recovery = DataBackup::finishRestore(data());
+    EXPECT_TRUE(recovery.ok) << recovery.text.toStdString();
+    EXPECT_EQ(recovery.found, unfinished);
+    if (stop == 0) {
+      EXPECT_FALSE(recovery.found);
+      EXPECT_EQ(snapshot(data()), before);
+      continue;
+    }
+    EXPECT_EQ(recordsIn(data()), 1);
+    EXPECT_FALSE(QFile::exists(folder->file(QStringLiteral("zelmap9.dat")))) << "not beside another database";
+    if (unfinished) {
+      EXPECT_TRUE(
+          recovery.text.contains(QStringLiteral("It has now been completed: the folder holds the data of "
+                                                "that archive. The data it replaced are kept in ")))
+          << recovery.text.toStdString();
+    }
+    // The safety archive holds the replaced data, the extra map included; it puts them back.
+    const QStringList kept = QDir(data()).entryList({QStringLiteral("zelbeforerestore*.zip")});
+    ASSERT_EQ(kept.size(), 1);
+    ASSERT_TRUE(DataBackup::restore(data() + kept[0], data()).ok());
+    EXPECT_EQ(recordsIn(data()), 11);
+    EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap9.dat"))), before["zelmap9.dat"]);
+    for (const QString& name : QDir(data()).entryList({QStringLiteral("zelbeforerestore*.zip")}))
+      QFile::remove(data() + name);
+    EXPECT_EQ(snapshot(data()).keys(), before.keys()) << "nothing left over";
+    if (finished) break;
+  }
+  DataBackup::backup(data(), target.filePath(QStringLiteral("b.zip")));
+  EXPECT_FALSE(QFile::exists(stray)) << "a killed backup's leftovers go at the next backup";
+}
+
+TEST(Rotation, FutureStampedArchivesAndOtherDataFoldersAreLeftAlone) {
+  QTemporaryDir shared, one, two;
+  const QString a = one.path() + u'/', b = two.path() + u'/';
+  const QDateTime now = QDateTime::currentDateTime();
+  const auto make = [&](const QString& data, const QDateTime& when) {
+    const QString name = AutoBackup::archiveName(shared.path(), data, when);
+    writeBytes(name, "x");
+    return QFileInfo(name).fileName();
+  };
+  const QString future1 = make(a, now.addYears(1)), future2 = make(a, now.addYears(2));
+  const QString old1 = make(a, now.addDays(-3)), old2 = make(a, now.addDays(-2));
+  const QString other1 = make(b, now.addDays(-5)), other2 = make(b, now.addDays(-4));
+  const QString fresh = make(a, now);
+  const DataBackup::Rotation r = AutoBackup::rotate(shared.path(), a, 2, fresh, now);
+  EXPECT_EQ(r.removed, QStringList{old1});
+  EXPECT_EQ(r.future, (QStringList{future1, future2}));
+  QStringList left = QDir(shared.path()).entryList(QDir::Files),
+              expected{fresh, old2, future1, future2, other1, other2};
+  left.sort();
+  expected.sort();
+  EXPECT_EQ(left, expected);
+  EXPECT_EQ(AutoBackup::rotate(shared.path(), a, 1, fresh, now).removed, QStringList{old2});
+  EXPECT_FALSE(AutoBackup::isAutomaticArchive(other1, a));
+  EXPECT_TRUE(AutoBackup::isAutomaticArchive(other1, b));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "controls/MapFile.h"
 #include "program/Zel1.h"
 #include "store/Connection.h"
+#include "store/RecordSet.h"
 #include "support/TestFolder.h"
 
 // Everything under a folder, hidden files included: relative name -> bytes ("<folder>" for folders).
@@ -88,6 +89,31 @@ inline void makeArchive(const QString& path, const std::vector<RawEntry>& entrie
       zip_file_set_external_attributes(za, zip_uint64_t(i), 0, ZIP_OPSYS_UNIX, e.unixMode << 16);
   }
   ASSERT_EQ(zip_close(za), 0);
+}
+
+// Grave records in a data folder's database; -1 when it does not open with the password.
+inline qint64 recordsIn(const QString& dataPath) {
+  try {
+    Connection cn;
+    cn.open(dataPath + QStringLiteral("zel.mdb"), QString::fromLatin1(kDatabasePassword));
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("select count(*) from zel"));
+    return rs.field(0).toInt();
+  } catch (const DbError&) {
+    return -1;
+  }
+}
+
+// Adds n grave records in one transaction.
+inline void addRecords(Connection& cn, int n) {
+  cn.beginTransaction();
+  for (int i = 0; i < n; ++i)
+    cn.execute(
+        QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, remarks) values (1, 'W', '%1', "
+                       "'1', '%2')")
+            .arg(i)
+            .arg(QString(200, u'r')));
+  cn.commit();
 }
 
 // A data folder with a database of two cemeteries and two maps, closed, as a backup finds it.

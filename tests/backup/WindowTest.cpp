@@ -1,7 +1,11 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -127,42 +131,61 @@ TEST_F(BackupWindowTest, ShowsItsTextsAndSwitchesBetweenBackupAndRestore) {
     EXPECT_EQ(w.txtAutoFolder->text(), target.path());
     w.Command2->click();
   });
-  const AutoBackup::Settings s = AutoBackup::load(settings);
+  const AutoBackup::Settings s = AutoBackup::load(data(), settings);
   EXPECT_TRUE(s.enabled);
   EXPECT_EQ(s.keep, 3);
   EXPECT_EQ(s.folder, target.path());
   EXPECT_TRUE(ZEL1.cnData.isOpen()) << "Cancel leaves the database as it was";
 }
 
-TEST_F(BackupWindowTest, BackupThenRestoreWithTheDatabaseClosedMeanwhile) {
+TEST_F(BackupWindowTest, BackupThenRestoreAsksFirstAndKeepsTheReplacedData) {
+  const QString archive = target.filePath(QStringLiteral("zel202403051742.zip"));
   run([&](frmBackupRestore& w) {
     w.setTargetFolder(target.path());
     EXPECT_EQ(w.targetFolder(), target.path());
-    msgs.expectInfo(kZipped);
+    msgs.expectInfo(kZipped + "\n\n" + archive);
     w.Command1->click();
     EXPECT_FALSE(w.Command1->isVisible());
     EXPECT_FALSE(w.Command2->isVisible());
   });
-  const QString archive = target.filePath(QStringLiteral("zel202403051742.zip"));
-  EXPECT_TRUE(QFileInfo::exists(archive));
   ASSERT_TRUE(ZEL1.cnData.isOpen()) << "opened again after the backup";
   exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
+  exec(QStringLiteral("insert into zel (cemeteryid, csection) values (3, 'L')"));
+  writeMap(folder->file(QStringLiteral("zelmap3.dat")), QStringLiteral("L,1,1"));
+  const QByteArray map3 = bytesOf(folder->file(QStringLiteral("zelmap3.dat")));
 
-  // Cancelling the archive choice gives the database back without a message.
-  run([&](frmBackupRestore& w) {
-    w.Option2->click();
-    msgs.expectOpenFile(QString());
-    w.Command1->click();
-  });
-  ASSERT_TRUE(ZEL1.cnData.isOpen());
+  // Cancelling the archive choice, or No to the question, gives the database back unchanged.
+  const auto restoreFrom = [&](const QString& chosen, MessageService::Answer answer) {
+    run([&](frmBackupRestore& w) {
+      w.Option2->click();
+      msgs.expectOpenFile(chosen);
+      if (!chosen.isEmpty()) msgs.expectQuestion(QStringLiteral("*"), answer, true);
+      if (answer == MessageService::Answer::Yes) msgs.expectInfo(QStringLiteral("*"));
+      w.Command1->click();
+    });
+    EXPECT_TRUE(ZEL1.cnData.isOpen());
+    return msgs.log().back().text;
+  };
+  restoreFrom(QString(), MessageService::Answer::No);
+  const QString question = restoreFrom(archive, MessageService::Answer::No);
+  EXPECT_TRUE(question.startsWith(
+      QStringLiteral("Replace the data of %1 (2 records) with the archive %2, made ").arg(data(), archive)))
+      << question.toStdString();
+  EXPECT_TRUE(question.contains(QStringLiteral(", which holds 1 records?"))) << question.toStdString();
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from cemetery")), QStringLiteral("3"));
 
-  run([&](frmBackupRestore& w) {
-    w.Option2->click();
-    msgs.expectOpenFile(archive).expectInfo(kRestored);
-    w.Command1->click();
-  });
-  ASSERT_TRUE(ZEL1.cnData.isOpen());
+  const QString done = restoreFrom(archive, MessageService::Answer::Yes);
+  const QStringList kept = QDir(data()).entryList({QStringLiteral("zelbeforerestore*.zip")});
+  ASSERT_EQ(kept.size(), 1);
+  EXPECT_EQ(done, kRestored + "\n\n" + archive + "\n\nThe data it replaced are kept in " + data() + kept[0] +
+                      "; restoring that archive undoes this restore.");
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from cemetery")), QStringLiteral("2"));
+  EXPECT_FALSE(QFile::exists(folder->file(QStringLiteral("zelmap3.dat")))) << "kept in the safety archive";
+
+  // One more restore, of the safety archive, undoes it.
+  restoreFrom(data() + kept[0], MessageService::Answer::Yes);
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("2"));
+  EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap3.dat"))), map3);
 
   // A refused archive is named with its code and reason; the database comes back unchanged.
   const QString hostile = target.filePath(QStringLiteral("hostile.zip"));
@@ -175,6 +198,26 @@ TEST_F(BackupWindowTest, BackupThenRestoreWithTheDatabaseClosedMeanwhile) {
             .arg(hostile));
     w.Command1->click();
   });
+  EXPECT_TRUE(ZEL1.cnData.isOpen());
+}
+
+// A folder removed after it was chosen is refused by its name; the list's next folder is not used.
+TEST_F(BackupWindowTest, VanishedFolderIsRefusedByName) {
+  const QString chosen = target.filePath(QStringLiteral("a")), next = target.filePath(QStringLiteral("b"));
+  QDir().mkdir(chosen);
+  QDir().mkdir(next);
+  run([&](frmBackupRestore& w) {
+    w.setTargetFolder(chosen);
+    auto* model = static_cast<QFileSystemModel*>(w.Dir1->model());
+    ASSERT_TRUE(model->rmdir(model->index(chosen)));
+    EXPECT_EQ(w.targetFolder(), chosen);
+    msgs.expectInfo(
+        QStringLiteral("Unsuccessful.\n\nError # 528\nThe folder %1 does not exist any more: the backup "
+                       "was not made.")
+            .arg(chosen));
+    w.Command1->click();
+  });
+  EXPECT_TRUE(QDir(next).isEmpty());
   EXPECT_TRUE(ZEL1.cnData.isOpen());
 }
 
@@ -235,7 +278,9 @@ TEST_F(BackupWindowTest, RestoreOnlyFromStartUp) {
   auto second = start(ends);
   msgs.expectModal(QStringLiteral("frmBackupRestore"), [&](QDialog& d) {
     auto& w = static_cast<frmBackupRestore&>(d);
-    msgs.expectOpenFile(made.archive).expectInfo(kRestored);
+    msgs.expectOpenFile(made.archive)
+        .expectQuestion(QStringLiteral("*"), MessageService::Answer::Yes, true)
+        .expectInfo(kRestored + "\n\n" + made.archive);
     w.Command1->click();
     return d.result();
   });
@@ -255,6 +300,40 @@ TEST_F(BackupWindowTest, RestoreOnlyFromStartUp) {
             bytesOf(folder->file(QStringLiteral("zelmap2.dat"))));
 }
 
+// A restore killed once the database went aside: the next start completes it and says so; the
+// demo seed beside it is never copied over the missing database.
+TEST_F(BackupWindowTest, StartAfterAKilledRestoreCompletesItInsteadOfSeedingTheDemo) {
+  ZEL1.cnData.close();
+  const DataBackup::Result made = DataBackup::backup(data(), target.filePath(QStringLiteral("a.zip")));
+  ASSERT_TRUE(made.ok());
+  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
+  addRecords(ZEL1.cnData, 10);
+  ZEL1.cnData.close();
+  ASSERT_TRUE(QFile::copy(db(), folder->file(QStringLiteral("zeldemo.mdb"))));
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    DataBackup::setStepHookForTesting([](int step) {
+      if (step == 2) _exit(2);
+    });
+    DataBackup::restore(made.archive, data());
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_FALSE(QFile::exists(db()));
+
+  msgs.expectInfo(QStringLiteral("*"));
+  auto frame = testFrame(settings);
+  ASSERT_EQ(Startup(testStartup(data(), settingsDir.filePath(QStringLiteral("lock")))).run(*frame),
+            Startup::Outcome::Running);
+  EXPECT_TRUE(msgs.log().front().text.contains(
+      QStringLiteral("from the archive %1 was interrupted. It has now been completed").arg(made.archive)))
+      << msgs.log().front().text.toStdString();
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("1"));
+  ZEL1.cnData.close();
+}
+
 TEST(Volumes, RemovableMediaFirstAndEachPathOnItsOwnVolume) {
   std::vector<Volumes::Volume> v = {
       {"/", "File System", false}, {"/home", "Home", false}, {"/media/anna/STICK", "STICK", true}};
@@ -271,22 +350,6 @@ TEST(Volumes, RemovableMediaFirstAndEachPathOnItsOwnVolume) {
             QStringLiteral("CARD"));
 }
 
-TEST(AutoBackupRotation, RemovesOnlyTheOldestAutomaticArchives) {
-  QTemporaryDir dir;
-  const QStringList names = {
-      "zelauto20240101120000.zip", "zelauto20240102120000.zip", "zelauto20240103120000.zip",
-      "zelauto20240104120000.zip", "zelauto20240105120000.zip", "zel202401011200.zip",
-      "zelauto-copy.zip",          "zelauto2024010112000.zip",  "notes.txt"};
-  for (const QString& n : names) writeBytes(dir.filePath(n), "x");
-  EXPECT_EQ(AutoBackup::rotate(dir.path(), 3),
-            (QStringList{"zelauto20240101120000.zip", "zelauto20240102120000.zip"}));
-  EXPECT_EQ(
-      QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-      (QStringList{"notes.txt", "zel202401011200.zip", "zelauto-copy.zip", "zelauto2024010112000.zip",
-                   "zelauto20240103120000.zip", "zelauto20240104120000.zip", "zelauto20240105120000.zip"}));
-  EXPECT_EQ(AutoBackup::rotate(dir.path(), 0).size(), 2) << "at least one is always kept";
-}
-
 // Closing the program five times with automatic backups on and "keep 3": three archives remain,
 // each of which restores; a failing backup is shown and the program closes all the same.
 TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
@@ -294,7 +357,7 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
   AutoBackup::Settings s;
   s.enabled = true;
   s.keep = 3;
-  AutoBackup::save(s, settings);
+  AutoBackup::save(s, data(), settings);
   // A hand-made backup in the same folder is never removed.
   QDir().mkpath(AutoBackup::defaultFolder(data()));
   const QString byHand = DataBackup::archiveName(AutoBackup::defaultFolder(data()), now);
@@ -312,9 +375,15 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
     EXPECT_FALSE(ZEL1.cnData.isOpen());
   }
   const QStringList kept = QDir(AutoBackup::defaultFolder(data())).entryList(QDir::Files, QDir::Name);
-  EXPECT_EQ(kept, (QStringList{QFileInfo(byHand).fileName(), "zelauto20240305174510.zip",
-                               "zelauto20240305174610.zip", "zelauto20240305174710.zip"}));
-  EXPECT_EQ(AutoBackup::load(settings).last, now);
+  QStringList expected{QFileInfo(byHand).fileName()};
+  for (int minute : {45, 46, 47})
+    expected << QFileInfo(
+                    AutoBackup::archiveName(QString(), data(), QDateTime(now.date(), QTime(17, minute, 10))))
+                    .fileName();
+  EXPECT_EQ(kept, expected);
+  EXPECT_EQ(AutoBackup::load(data(), settings).last, now);
+  EXPECT_FALSE(AutoBackup::load(target.path() + u'/', settings).last.isValid())
+      << "another data folder's own";
   run([&](frmBackupRestore& w) {
     EXPECT_EQ(w.lblLastBackup->text(), QStringLiteral("Last automatic backup: 03-05-2024 17:47"));
     w.Command2->click();
@@ -333,9 +402,9 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
   }
 
   // A folder on a medium that is not there: the failure is shown, the program closes anyway.
-  s = AutoBackup::load(settings);
+  s = AutoBackup::load(data(), settings);
   s.folder = QStringLiteral("/nonexistent/stick/backups");
-  AutoBackup::save(s, settings);
+  AutoBackup::save(s, data(), settings);
   openProgramDatabase(ZEL1.cnData, db());
   frm_Main frame;
   frame.settingsFile = settings;
@@ -346,7 +415,7 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
                      "/nonexistent/stick/backups cannot be reached: its drive or medium is not ready."));
   EXPECT_TRUE(frame.close());
   EXPECT_FALSE(frame.isVisible());
-  EXPECT_EQ(AutoBackup::load(settings).last, now) << "only a successful backup counts";
+  EXPECT_EQ(AutoBackup::load(data(), settings).last, now) << "only a successful backup counts";
 }
 
 }  // namespace

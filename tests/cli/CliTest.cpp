@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include "app/DateGuard.h"
 #include "backup/AutoBackup.h"
 #include "backup/BackupFixture.h"
+#include "backup/DataBackup.h"
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "reports/ReportFiles.h"
@@ -172,23 +175,53 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
 
   r = cli({"restore", archive, dir, "--yes"});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("The data it replaced are kept in " + dir.toUtf8() + "zelbeforerestore"))
+      << r.out.constData();
   ASSERT_EQ(cli({"export", dir, "-o", file("after.csv")}).code, 0);
   EXPECT_EQ(bytesOf(file("after.csv")), bytesOf(file("before.csv")));
   MapSheetData map;
   ASSERT_TRUE(MapFile::load(file("zelmap1.dat"), map));
   EXPECT_EQ(map.cells.back().text, QStringLiteral("A,1,1"));
 
-  // --keep: automatic names, the oldest automatic archives go, a hand-made one stays.
+  // A restore killed once the database went aside: check names it, check --recover completes it.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    DataBackup::setStepHookForTesting([](int step) {
+      if (step == 2) _exit(2);
+    });
+    DataBackup::restore(archive, dir);
+    _exit(1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_FALSE(QFile::exists(file("zel.mdb")));
+  EXPECT_RUN(cli({"check", dir}), 1, "a restore from the archive " + archive + " was interrupted");
+  r = cli({"check", dir, "--recover"});
+  EXPECT_TRUE(r.out.contains("It has now been completed")) << r.out.constData() << r.err.toStdString();
+  ASSERT_EQ(cli({"export", dir, "-o", file("after.csv")}).code, 0);
+  EXPECT_EQ(bytesOf(file("after.csv")), bytesOf(file("before.csv")));
+
+  // --keep: automatic names, the oldest automatic archives of this folder go, a hand-made one stays.
   const QString rotating = QDir(dir).filePath("nightly");
   QDir().mkdir(rotating);
-  for (const char* old : {"zelauto20200101010101.zip", "zelauto20200102010101.zip", "zel202001030101.zip"})
-    writeBytes(QDir(rotating).filePath(old), "old");
+  const QString older = AutoBackup::archiveName(rotating, dir, QDateTime(QDate(2020, 1, 1), QTime(1, 1)));
+  const QString newer = AutoBackup::archiveName(rotating, dir, QDateTime(QDate(2020, 1, 2), QTime(1, 1)));
+  for (const QString& old : {older, newer, QDir(rotating).filePath("zel202001030101.zip")}) {
+    writeBytes(old, "old");
+    QFile(old).setFileTime(QDateTime(QDate(2020, 1, 3), QTime(1, 1)), QFileDevice::FileModificationTime);
+  }
   EXPECT_EQ(cli({"backup", dir, rotating, "--keep", "2"}).code, 0);
   const QStringList kept = QDir(rotating).entryList(QDir::Files, QDir::Name);
   ASSERT_EQ(kept.size(), 3) << kept.join(' ').toStdString();
   EXPECT_EQ(kept[0], "zel202001030101.zip");
-  EXPECT_EQ(kept[1], "zelauto20200102010101.zip");
-  EXPECT_TRUE(AutoBackup::isAutomaticArchive(kept[2]));
+  EXPECT_EQ(kept[1], QFileInfo(newer).fileName());
+  EXPECT_TRUE(AutoBackup::isAutomaticArchive(kept[2], dir));
+
+  // A map that does not load: backed up all the same, named on standard error, exit status 3.
+  writeBytes(file("zelmap4.dat"), "damaged");
+  EXPECT_RUN(cli({"backup", dir, file("warned.zip")}), 3, file("zelmap4.dat") + " does not load");
+  QFile::remove(file("zelmap4.dat"));
 
   EXPECT_EQ(cli({"backup", dir, file("one.zip")}).code, 0);
   EXPECT_TRUE(QFile::exists(file("one.zip")));
@@ -280,6 +313,11 @@ TEST_F(Cli, WritingCommandsRefuseWhileTheFolderIsHeldAndAStaleLockDoesNotBlock) 
     EXPECT_RUN(cli({"import", file("one.csv"), dir, "--map", "1=InterLastName"}), 1, inUse);
     EXPECT_RUN(cli({"restore", archive, dir, "--yes"}), 1, inUse);
     EXPECT_EQ(snapshot(dir), before);
+    // Removing the lock file does not take the lock away.
+    QFile::remove(DataFolderLock::fileName(dir));
+    EXPECT_RUN(cli({"restore", archive, dir, "--yes"}), 1,
+               dir + ": the data folder is in use by another program");
+    EXPECT_EQ(snapshot(dir).size(), before.size() - 1);
     QFile::rename(file("zel.mdb"), file("kept.mdb"));
     EXPECT_RUN(cli({"init", dir}), 1, inUse);
     EXPECT_FALSE(QFile::exists(file("zel.mdb")));

@@ -7,10 +7,20 @@
 //   zel_crashdriver check DIR LOG    after a kill: the database passes the engine's integrity check,
 //                                    every acknowledged write of the log is there with its value,
 //                                    every map loads and is the last one saved or the one being
-//                                    saved, every import is there whole or not at all
+//                                    saved, every import is there whole or not at all; the newest
+//                                    acknowledged automatic backups are there, and every one there
+//                                    restores
+//   zel_crashdriver backups DIR      automatic backups of DIR (keeping 3) beside the writer, for ever
+//   zel_crashdriver restore-init DIR WORK   a data folder and two archives of it, WORK/a.zip and
+//                                    WORK/b.zip, whose records and maps differ
+//   zel_crashdriver restores DIR WORK       restores a.zip and b.zip in turn, for ever
+//   zel_crashdriver restore-check DIR WORK  after a kill: finishes the restore as the next start
+//                                    does; the folder must hold exactly the data of a.zip or of
+//                                    b.zip and pass the integrity check
 // Lines of the log: "try-record <value>", "record <recid> <value>", "try-edit <recid> <value>",
 // "try-map <cemetery> <generation>", "map <cemetery> <generation>", "try-import <tag> <rows>",
-// "import <tag> <rows>". Each is written with one write call, so that a kill never leaves half a line.
+// "import <tag> <rows>", "backup <archive>", "restored <archive>". Each is written with one write call, so
+// that a kill never leaves half a line.
 #include <unistd.h>
 
 #include <QApplication>
@@ -19,10 +29,15 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMap>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cstdio>
 #include <memory>
 
+#include "app/DataFolderLock.h"
+#include "backup/AutoBackup.h"
+#include "backup/DataBackup.h"
 #include "controls/GridControl.h"
 #include "controls/MapFile.h"
 #include "controls/MessageService.h"
@@ -33,6 +48,7 @@
 #include "store/Connection.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
+#include "store/sqlite.h"
 
 namespace {
 
@@ -166,10 +182,137 @@ int run(const QString& dir) {
   }
 }
 
+int backups(const QString& dir) {
+  const QString folder = dir + QStringLiteral("backups");
+  QDir().mkpath(folder);
+  say(QStringLiteral("ready"));
+  const QDateTime start = QDateTime::currentDateTime();
+  for (int i = 0;; ++i) {
+    // A name of its own for each, in the order they were made.
+    const DataBackup::Result r = AutoBackup::run(dir, folder, 3, start.addSecs(i));
+    if (r.code == DataBackup::Busy) continue;  // the writer held the database too long: refused, said so
+    if (!r.ok()) fail(QStringLiteral("backup: %1 (%2)").arg(r.reason).arg(r.code));
+    say(QStringLiteral("backup ") + r.archive);
+  }
+}
+
+void addRecords(Connection& cn, const QString& mark, int n) {
+  cn.beginTransaction();
+  cn.execute(QStringLiteral("delete from zel"));
+  for (int i = 1; i <= n; ++i)
+    cn.execute(QStringLiteral(
+                   "insert into zel (cemeteryid, csection, lot, grave, remarks) values (1, 'R', '%1', '1', "
+                   "'%2')")
+                   .arg(i)
+                   .arg(mark));
+  cn.commit();
+}
+
+void writeMapOf(const QString& dir, int cemetery, const QString& mark) {
+  MapSheetData sheet;
+  sheet.maxRows = 40;
+  sheet.maxCols = 40;
+  sheet.cells.push_back({1, 1, mark});
+  if (!MapFile::save(MapFile::fileName(dir, cemetery), sheet)) fail(QStringLiteral("a map was not written"));
+}
+
+// a.zip: 150 records marked "a" and the map of cemetery 1; b.zip: 90 records marked "b" and the
+// map of cemetery 2.
+int restoreInit(const QString& dir, const QString& work) {
+  init(dir);
+  Connection cn;
+  cn.open(dir + QStringLiteral("zel.mdb"), kPassword);
+  addRecords(cn, QStringLiteral("a"), 150);
+  writeMapOf(dir, 1, QStringLiteral("a"));
+  cn.close();
+  if (!DataBackup::backup(dir, work + QStringLiteral("a.zip")).ok()) fail(QStringLiteral("no a.zip"));
+  cn.open(dir + QStringLiteral("zel.mdb"), kPassword);
+  addRecords(cn, QStringLiteral("b"), 90);
+  cn.close();
+  QFile::remove(MapFile::fileName(dir, 1));
+  writeMapOf(dir, 2, QStringLiteral("b"));
+  if (!DataBackup::backup(dir, work + QStringLiteral("b.zip")).ok()) fail(QStringLiteral("no b.zip"));
+  return 0;
+}
+
+int restores(const QString& dir, const QString& work) {
+  DataFolderLock lock(dir);
+  if (lock.claim() != DataFolderLock::State::Held) fail(QStringLiteral("the data folder is locked"));
+  say(QStringLiteral("ready"));
+  for (int i = 0;; ++i) {
+    const QString archive = work + (i % 2 ? QStringLiteral("b.zip") : QStringLiteral("a.zip"));
+    const DataBackup::Result r = DataBackup::restore(archive, dir);
+    if (!r.ok()) fail(QStringLiteral("restore: %1 (%2)").arg(r.reason).arg(r.code));
+    say(QStringLiteral("restored ") + archive);
+  }
+}
+
 struct Checked {
-  int records = 0, maps = 0, imports = 0;
+  int records = 0, maps = 0, imports = 0, archives = 0, restored = 0;
   QStringList corrupt, lost;
 };
+
+// The set of data a folder holds: "a" or "b" as restoreInit made them, or what else it holds.
+QString dataSet(const QString& dir) {
+  Connection cn;
+  cn.open(dir + QStringLiteral("zel.mdb"), kPassword);
+  const QString damage = DataBackup::integrityProblem(cn);
+  if (!damage.isEmpty()) throw DbError(SQLITE_CORRUPT, damage);
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select count(*), min(remarks), max(remarks) from zel"));
+  const QString records =
+      QStringLiteral("%1 %2 %3").arg(rs.field(0).toInt()).arg(rs.field(1).toString(), rs.field(2).toString());
+  QStringList maps;
+  for (const QString& f : DataBackup::dataFiles(dir).mid(1)) {
+    MapSheetData sheet;
+    QString error;
+    if (!MapFile::load(f, sheet, &error)) throw std::runtime_error(error.toStdString());
+    maps << QFileInfo(f).fileName() + u'=' + (sheet.cells.empty() ? QString() : sheet.cells.front().text);
+  }
+  const QString set = records + u' ' + maps.join(u' ');
+  if (set == QLatin1String("150 a a zelmap1.dat=a")) return QStringLiteral("a");
+  if (set == QLatin1String("90 b b zelmap2.dat=b")) return QStringLiteral("b");
+  return set;
+}
+
+Checked restoreCheck(const QString& dir) {
+  Checked out;
+  DataFolderLock lock(dir);
+  if (lock.claim() != DataFolderLock::State::Held) fail(QStringLiteral("the data folder is still locked"));
+  const DataBackup::Recovery recovery = DataBackup::finishRestore(dir);
+  if (!recovery.ok) {
+    out.lost << recovery.text;
+    return out;
+  }
+  if (recovery.found) ++out.restored;
+  try {
+    const QString set = dataSet(dir);
+    if (set != QLatin1String("a") && set != QLatin1String("b"))
+      out.lost << QStringLiteral("the data folder holds neither archive's data: ") + set;
+  } catch (const std::exception& e) {
+    out.corrupt << QString::fromLocal8Bit(e.what());
+  }
+  return out;
+}
+
+// The newest acknowledged automatic backups must be there (a backup killed after its rotation may
+// have removed the oldest of the three kept), and every acknowledged one that is there restores.
+void checkBackups(const QStringList& acknowledged, Checked& out) {
+  for (qsizetype i = 0; i < acknowledged.size(); ++i) {
+    const QString& archive = acknowledged[i];
+    if (acknowledged.lastIndexOf(archive) != i) continue;  // checked at its last acknowledgement
+    if (!QFile::exists(archive)) {
+      if (i >= acknowledged.size() - 2) out.lost << QStringLiteral("the backup %1 is gone").arg(archive);
+      continue;
+    }
+    QTemporaryDir into;
+    const DataBackup::Result r = DataBackup::restore(archive, into.path() + u'/');
+    if (r.ok())
+      ++out.archives;
+    else
+      out.corrupt << QStringLiteral("the backup %1 does not restore: %2").arg(archive, r.reason);
+  }
+}
 
 Checked check(const QString& dir, const QString& logFile) {
   Checked out;
@@ -179,9 +322,12 @@ Checked check(const QString& dir, const QString& logFile) {
   // way at the kill.
   QMap<QString, QStringList> record, map;  // recid / cemetery -> allowed values (first: acknowledged)
   QMap<QString, int> imported;             // tag -> rows, negative while not acknowledged
+  QStringList archives;
   for (const QByteArray& raw : log.readAll().split('\n')) {
     const QStringList w = QString::fromUtf8(raw).split(u' ');
-    if (w[0] == QLatin1String("record")) {
+    if (w[0] == QLatin1String("backup")) {
+      archives << w.mid(1).join(u' ');
+    } else if (w[0] == QLatin1String("record")) {
       record[w[1]] = {w[2]};
       ++out.records;
     } else if (w[0] == QLatin1String("try-edit")) {
@@ -200,6 +346,7 @@ Checked check(const QString& dir, const QString& logFile) {
     }
   }
 
+  checkBackups(archives, out);
   Connection cn;
   try {
     cn.open(dir + QStringLiteral("zel.mdb"), kPassword);
@@ -254,7 +401,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const QStringList args = app.arguments();
   if (args.size() < 3) {
-    std::fprintf(stderr, "usage: zel_crashdriver init|run|check DIR [LOG]\n");
+    std::fprintf(
+        stderr,
+        "usage: zel_crashdriver init|run|backups|check|restore-init|restores|restore-check DIR [LOG|WORK]\n");
     return 2;
   }
   QString dir = QDir(args[2]).absolutePath();
@@ -262,11 +411,23 @@ int main(int argc, char** argv) {
   try {
     if (args[1] == QLatin1String("init")) return init(dir);
     if (args[1] == QLatin1String("run")) return run(dir);
-    if (args[1] == QLatin1String("check") && args.size() == 4) {
-      const Checked c = check(dir, args[3]);
+    if (args[1] == QLatin1String("backups")) return backups(dir);
+    const QString work = args.size() == 4 ? QDir(args[3]).absolutePath() + u'/' : QString();
+    if (args[1] == QLatin1String("restore-init") && args.size() == 4) return restoreInit(dir, work);
+    if (args[1] == QLatin1String("restores") && args.size() == 4) return restores(dir, work);
+    const bool restoring = args[1] == QLatin1String("restore-check");
+    if ((args[1] == QLatin1String("check") || restoring) && args.size() == 4) {
+      const Checked c = restoring ? restoreCheck(dir) : check(dir, args[3]);
       for (const QString& p : c.corrupt + c.lost) std::printf("problem: %s\n", qPrintable(p));
-      std::printf("checked %d records %d maps %d imports %lld corrupt %lld lost\n", c.records, c.maps,
-                  c.imports, qint64(c.corrupt.size()), qint64(c.lost.size()));
+      const auto ofBackups = [](const QStringList& l) {
+        return qint64(l.filter(QRegularExpression(QStringLiteral("^the backup "))).size());
+      };
+      std::printf(
+          "checked %d records %d maps %d imports %d archives %d restores %lld corrupt %lld lost %lld "
+          "backup-corrupt %lld backup-lost\n",
+          c.records, c.maps, c.imports, c.archives, c.restored,
+          qint64(c.corrupt.size()) - ofBackups(c.corrupt), qint64(c.lost.size()) - ofBackups(c.lost),
+          ofBackups(c.corrupt), ofBackups(c.lost));
       return c.corrupt.isEmpty() && c.lost.isEmpty() ? 0 : 1;
     }
   } catch (const std::exception& e) {

@@ -287,13 +287,15 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   msgs.expectModal(QStringLiteral("frmBackupRestore"), [&](QDialog& d) {
     auto& w = static_cast<frmBackupRestore&>(d);
     w.setTargetFolder(backups.path());
-    msgs.expectInfo(QStringLiteral("File(s) succesfully zipped."));
+    msgs.expectInfo(QStringLiteral("*"));
     w.Command1->click();
     return d.result();
   });
   press("Archive");
   const QStringList archives = QDir(backups.path()).entryList({QStringLiteral("zel*.zip")}, QDir::Files);
   ASSERT_EQ(archives.size(), 1);
+  EXPECT_EQ(msgs.log().back().text,
+            QStringLiteral("File(s) succesfully zipped.\n\n") + QDir(backups.path()).filePath(archives[0]));
   const QString archive = QDir(backups.path()).filePath(archives[0]);
   ASSERT_TRUE(ZEL1.cnData.isOpen());
   frame->close();
@@ -307,7 +309,9 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   msgs.expectModal(QStringLiteral("frmBackupRestore"), [&](QDialog& d) {
     auto& w = static_cast<frmBackupRestore&>(d);
     EXPECT_FALSE(w.Option1->isVisible());
-    msgs.expectOpenFile(archive).expectInfo(QStringLiteral("File(s) succesfully restored."));
+    msgs.expectOpenFile(archive)
+        .expectQuestion(QStringLiteral("*"), MessageService::Answer::Yes, true)
+        .expectInfo(QStringLiteral("File(s) succesfully restored.\n\n") + archive);
     w.Command1->click();
     return d.result();
   });

@@ -203,12 +203,12 @@ TEST(FailingWriteOf, Settings) {
   const QString file = dir.filePath(QStringLiteral("zel.ini"));
   AutoBackup::Settings settings{true, 7, dir.filePath(QStringLiteral("backups")),
                                 QDateTime(QDate(2024, 1, 2), QTime(15, 30))};
-  ASSERT_EQ(AutoBackup::save(settings, file), QString());
+  ASSERT_EQ(AutoBackup::save(settings, dir.path() + u'/', file), QString());
   const QByteArray earlier = fileBytes(file);
   settings.keep = 12;
   settings.folder = dir.filePath(QStringLiteral("the backups of the Oak Hill cemetery"));
   const QString written = dir.filePath(QStringLiteral("whole.ini"));
-  ASSERT_EQ(AutoBackup::save(settings, written), QString());
+  ASSERT_EQ(AutoBackup::save(settings, dir.path() + u'/', written), QString());
   const qint64 size = fileBytes(written).size();
   ASSERT_TRUE(QFile::remove(written));
 
@@ -217,7 +217,7 @@ TEST(FailingWriteOf, Settings) {
     QString error;
     {
       const FileSizeLimit full(n);
-      error = AutoBackup::save(settings, file);
+      error = AutoBackup::save(settings, dir.path() + u'/', file);
     }
     ASSERT_EQ(error, QStringLiteral("The settings could not be written to %1.").arg(file));
     ASSERT_EQ(fileBytes(file), earlier);
