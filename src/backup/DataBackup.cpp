@@ -166,11 +166,15 @@ DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePa
   std::vector<ZipArchive::Source> sources;
   QStringList damaged, warnings;
   if (hasDatabase) {
-    bool busy = false;
+    bool busy = false, writeFailed = false;
     const QString snapshot = work + QLatin1Char('/') + kDatabase;
-    const QString problem = snapshotDatabase(files.first(), snapshot, &busy);
+    const QString problem = snapshotDatabase(files.first(), snapshot, &busy, &writeFailed);
     if (problem.isEmpty()) {
       sources.push_back({snapshot, false});  // encrypted pages do not compress
+    } else if (writeFailed) {
+      return failed(ZipArchive::CannotWrite,
+                    QStringLiteral("The archive %1 cannot be written: %2").arg(archivePath, problem),
+                    archivePath);
     } else if (busy) {
       return failed(Busy,
                     QStringLiteral("The database %1 is being changed by another program (%2): the backup was "
@@ -385,8 +389,9 @@ QStringList dataFiles(const QString& dataPath) {
   return files;
 }
 
-QString snapshotDatabase(const QString& db, const QString& copy, bool* busy) {
+QString snapshotDatabase(const QString& db, const QString& copy, bool* busy, bool* writeFailed) {
   if (busy) *busy = false;
+  if (writeFailed) *writeFailed = false;
   removeAll(copy);
   const auto isBusy = [](int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; };
   Connection source;
@@ -447,10 +452,12 @@ QString snapshotDatabase(const QString& db, const QString& copy, bool* busy) {
       } else {
         rc = sqlite3_backup_step(b, -1);
         const int finish = sqlite3_backup_finish(b);
-        if (rc != SQLITE_DONE)
+        if (rc != SQLITE_DONE) {
           problem = QString::fromUtf8(sqlite3_errstr(rc));
-        else if (finish != SQLITE_OK)
+        } else if (finish != SQLITE_OK) {
+          rc = finish;
           problem = QString::fromUtf8(sqlite3_errmsg(target));
+        }
       }
     } else {
       problem = QString::fromUtf8(sqlite3_errstr(rc));
@@ -475,11 +482,19 @@ QString snapshotDatabase(const QString& db, const QString& copy, bool* busy) {
   }
   source.rollback();
   source.close();
+  // Only a page that does not read is the database's fault; anything else is the copy's.
+  const bool damaged = (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
   if (!problem.isEmpty()) {
     removeAll(copy);
-    return QStringLiteral("a copy of it cannot be taken (%1)").arg(problem);
+    if (writeFailed) *writeFailed = !damaged;
+    return damaged ? QStringLiteral("a page of it cannot be read (%1)").arg(problem)
+                   : QStringLiteral("the copy of the database cannot be written (%1)").arg(problem);
   }
-  if (!ZipArchive::sync(copy)) return QStringLiteral("a copy of it cannot be written to disk");
+  if (!ZipArchive::sync(copy)) {
+    if (writeFailed) *writeFailed = true;
+    return QStringLiteral("the copy of the database cannot be written to disk (%1)")
+        .arg(qt_error_string(errno));
+  }
   return QString();
 }
 

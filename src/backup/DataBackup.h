@@ -50,8 +50,9 @@ bool isDataFileName(const QString& name);
 // taken through the engine under a read lock: a journal left by a writer that was killed is rolled
 // back first, and no writer can change the file meanwhile. A database without the password yet is
 // exported into a keyed copy. Empty on success, else the reason; *busy tells that another program
-// kept the database locked.
-QString snapshotDatabase(const QString& db, const QString& copy, bool* busy = nullptr);
+// kept the database locked, *writeFailed that the copy could not be written (a full disk).
+QString snapshotDatabase(const QString& db, const QString& copy, bool* busy = nullptr,
+                         bool* writeFailed = nullptr);
 
 // Writes a verified archive of the data folder's files at archivePath. The database is a snapshot
 // (see snapshotDatabase); the archive is written under a temporary name in the same folder, read

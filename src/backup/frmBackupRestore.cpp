@@ -430,7 +430,7 @@ void frmBackupRestore::backUpOnClose(QStatusBar* bar, const QString& settingsFil
     r = AutoBackup::run(ZEL1.DataPath, AutoBackup::folder(settings, ZEL1.DataPath), settings.keep, when,
                         progress);
   } catch (const std::exception& e) {
-    r = {ZipArchive::CannotWrite, QString::fromLocal8Bit(e.what()), QString()};
+    r = {ZipArchive::CannotWrite, QString::fromLocal8Bit(e.what()), QString(), {}, {}};
   }
   delete area;
   delete text;

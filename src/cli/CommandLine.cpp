@@ -42,11 +42,14 @@ const std::vector<Command> kCommands = {
      {"DIR", "TARGET"},
      {{"keep", "N", "keep only the newest N automatic archives in the TARGET folder (1 to 999)"}},
      "Writes a verified archive of DIR's database and map files, as the Backup/Restore window does:\n"
-     "written aside, read back and checked, and only then given its name. TARGET is a folder, where\n"
+     "the database copied through the engine under a read lock, the archive written aside, read back\n"
+     "and checked as a restore checks it, and only then given its name. A map that does not load is\n"
+     "archived as it is and named on standard error; the exit status is then 3. TARGET is a folder, where\n"
      "the archive is named zel<year month day hour minute>.zip, or the name of a .zip file.\n"
-     "With --keep the archive is named as an automatic backup (zelauto<...seconds>.zip) and the oldest\n"
-     "automatic archives of the folder beyond N are removed once the new one is known to be good;\n"
-     "no other file is touched. The folder is made when its parent exists."},
+     "With --keep the archive is named as an automatic backup of DIR (zelauto<...seconds>-<id>.zip) and\n"
+     "the oldest automatic archives of DIR in the folder beyond N are removed once the new one is known\n"
+     "to be good; archives dated in the future and all other files are left alone. The folder is made\n"
+     "when its parent exists."},
     {"restore",
      "ARCHIVE DIR --yes",
      "put the database and maps of an archive back into DIR",
@@ -54,8 +57,9 @@ const std::vector<Command> kCommands = {
      {kYes},
      "Restores as the Backup/Restore window does: only the database and map files are taken from\n"
      "the archive, they are extracted beside the data and checked (password, integrity, tables, every\n"
-     "map loads) before the current files are replaced; any failure leaves DIR as it was. Refused\n"
-     "while the program runs on DIR."},
+     "map loads) before the current files are replaced; any failure leaves DIR as it was. The replaced\n"
+     "database and maps are kept in DIR/zelbeforerestore<...>.zip first. A restore killed on its way\n"
+     "is finished by the next start, restore or check --recover. Refused while the program runs on DIR."},
     {"check",
      "DIR [--recover]",
      "check the database, its password, the map files and the Map Check",

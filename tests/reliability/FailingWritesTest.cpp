@@ -145,7 +145,9 @@ TEST_F(FailingWrite, BackupArchive) {
       r = DataBackup::backup(folder->path(), archive);
     }
     ASSERT_EQ(r.code, ZipArchive::CannotWrite);
-    ASSERT_EQ(r.reason, QStringLiteral("The archive %1 cannot be written: %2").arg(archive, kDiskFull));
+    // The database's copy is written first, by the engine, which words the failure its own way.
+    ASSERT_TRUE(r.reason.startsWith(QStringLiteral("The archive %1 cannot be written: ").arg(archive)))
+        << r.reason.toStdString();
     ASSERT_EQ(fileBytes(archive), earlier);
     ASSERT_EQ(files(target.path()), QStringList(QStringLiteral("zel202401021530.zip")));
   }
