@@ -145,10 +145,17 @@ DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePa
   removeLeftovers(folder);
   const QStringList files = dataFiles(dataPath);
   const bool hasDatabase = QFileInfo(files.first()).isFile();
-  if (!hasDatabase && !keepAsItIs)
+  if (!hasDatabase && !keepAsItIs) {
+    // An interrupted restore may hold it aside: say so rather than that there is none.
+    const QString unfinished = unfinishedRestore(dataPath);
     return failed(NoDatabase,
-                  QStringLiteral("There is no database zel.mdb in the data folder %1.").arg(dataPath),
+                  unfinished.isEmpty()
+                      ? QStringLiteral("There is no database zel.mdb in the data folder %1.").arg(dataPath)
+                      : QStringLiteral("There is no database zel.mdb in the data folder %1: %2. Starting the "
+                                       "program or zelmora-cli check --recover %1 completes it.")
+                            .arg(dataPath, unfinished),
                   archivePath);
+  }
 
   // Everything is made beside the archive under names of this process, so that the final name only
   // ever holds a complete, checked archive and a later run can tell what a killed one left.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <QDirIterator>
@@ -9,6 +11,7 @@
 #include <QMap>
 #include <QTemporaryDir>
 
+#include "backup/DataBackup.h"
 #include "controls/MapFile.h"
 #include "program/Zel1.h"
 #include "store/Connection.h"
@@ -102,6 +105,22 @@ inline qint64 recordsIn(const QString& dataPath) {
   } catch (const DbError&) {
     return -1;
   }
+}
+
+// Runs a restore in a child process that ends abruptly (as if killed) after the given step of its
+// exchange; step 0 lets it finish. Returns true when it finished.
+inline bool restoreKilledAfter(const QString& archive, const QString& dataPath, int step) {
+  const pid_t child = fork();
+  if (child == 0) {
+    DataBackup::setStepHookForTesting([step](int reached) {
+      if (reached == step) _exit(2);
+    });
+    _exit(DataBackup::restore(archive, dataPath).ok() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 1) << "the restore failed";
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // Adds n grave records in one transaction.

@@ -1,6 +1,3 @@
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -310,17 +307,7 @@ TEST_F(BackupWindowTest, StartAfterAKilledRestoreCompletesItInsteadOfSeedingTheD
   addRecords(ZEL1.cnData, 10);
   ZEL1.cnData.close();
   ASSERT_TRUE(QFile::copy(db(), folder->file(QStringLiteral("zeldemo.mdb"))));
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    DataBackup::setStepHookForTesting([](int step) {
-      if (step == 2) _exit(2);
-    });
-    DataBackup::restore(made.archive, data());
-    _exit(1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
+  restoreKilledAfter(made.archive, data(), 2);
   ASSERT_FALSE(QFile::exists(db()));
 
   msgs.expectInfo(QStringLiteral("*"));

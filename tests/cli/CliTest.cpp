@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +11,6 @@
 #include "app/DateGuard.h"
 #include "backup/AutoBackup.h"
 #include "backup/BackupFixture.h"
-#include "backup/DataBackup.h"
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "reports/ReportFiles.h"
@@ -184,17 +181,7 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
   EXPECT_EQ(map.cells.back().text, QStringLiteral("A,1,1"));
 
   // A restore killed once the database went aside: check names it, check --recover completes it.
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    DataBackup::setStepHookForTesting([](int step) {
-      if (step == 2) _exit(2);
-    });
-    DataBackup::restore(archive, dir);
-    _exit(1);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
+  restoreKilledAfter(archive, dir, 2);
   ASSERT_FALSE(QFile::exists(file("zel.mdb")));
   EXPECT_RUN(cli({"check", dir}), 1, "a restore from the archive " + archive + " was interrupted");
   r = cli({"check", dir, "--recover"});
