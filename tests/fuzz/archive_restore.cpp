@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <map>
 
 #include "FuzzTarget.h"
@@ -131,16 +132,19 @@ ZEL_FUZZ_TARGET(archive_restore) {
     Fuzz::require(after == before, "a refused archive leaves the data folder as it was");
     return 0;
   }
-  // Restored: the data files of the archive whole, everything else as it was.
+  // Restored: the data files of the archive whole; the replaced data files in the safety archive
+  // (and no longer in the folder when the archive lacks them); everything else as it was.
+  Fuzz::require(!r.safetyArchive.isEmpty() && after.count(QFileInfo(r.safetyArchive).fileName()),
+                "the replaced data are kept");
+  for (const auto& [name, bytes] : before)
+    if (DataBackup::isDataFileName(name))
+      Fuzz::require(entry(r.safetyArchive, name) == bytes, "the safety archive holds a replaced file whole");
   for (const auto& [name, bytes] : after) {
     Fuzz::require(!name.endsWith(u'/') && !name.contains(u'/'), "a restore leaves no folder behind");
+    if (name == QFileInfo(r.safetyArchive).fileName()) continue;
     if (DataBackup::isDataFileName(name)) {
       const std::optional<QByteArray> stored = entry(archive, name);
-      if (stored)
-        Fuzz::require(*stored == bytes, "a restored file is its entry whole");
-      else
-        Fuzz::require(before.count(name) && before.at(name) == bytes,
-                      "a file the archive lacks stays as it was");
+      Fuzz::require(stored && *stored == bytes, "a restored file is its entry whole, and only the archive's");
     } else {
       Fuzz::require(before.count(name) && before.at(name) == bytes, "only data files are restored");
     }
