@@ -257,7 +257,7 @@ TEST_F(Cli, ImportDryRunChangesNothingAndTheImportIsAllOrNothing) {
   EXPECT_EQ(snapshot(dir), before) << "a trial run writes nothing, not even the log";
 
   EXPECT_RUN(cli(import), 1, "nothing was imported; --accept-defaults imports them anyway");
-  EXPECT_RUN(cli(import + QStringList{"--yes"}), 1, "nothing was imported") << "--yes accepts no values";
+  EXPECT_RUN(cli(import + QStringList{"--yes"}), 1, "nothing was imported");  // --yes accepts no values
   EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "1=InterLastName,2=Nonsense"}), 1, "\"Nonsense\"");
   EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "1InterLastName"}), 1, "--map 1InterLastName");
   EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "5=InterLastName"}), 1, "has 4 columns");
