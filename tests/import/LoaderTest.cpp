@@ -41,15 +41,6 @@ class Loader : public ::testing::Test {
 
 const Format kTab{u'\t', false};
 
-TEST(LoaderFormat, LastThreeLettersInAnyCaseChooseTheFormat) {
-  EXPECT_EQ(formatFor(QStringLiteral("people.Csv")), (Format{u',', true}));
-  EXPECT_EQ(formatFor(QStringLiteral("/a.b/LIST.TXT")), kTab);
-  EXPECT_EQ(formatFor(QStringLiteral("listtxt")), kTab) << "only the last three letters count";
-  EXPECT_FALSE(formatFor(QStringLiteral("people.xls")));
-  EXPECT_FALSE(formatFor(QStringLiteral("people")));
-  EXPECT_FALSE(formatFor(QString()));
-}
-
 TEST_F(Loader, QuotedItemsKeepCommasQuotesAndLineBreaks) {
   const Result r = read(
       "\"Grey, Ann\",\"say \"\"hi\"\"\",3\r\n"
