@@ -286,7 +286,8 @@ std::optional<Value> convert(const Field& field, const QString& text, const QStr
       if (moreThanTwoDecimals(t)) return refuse(why, QStringLiteral("more than two decimals"));
       if (t == QLatin1String("#NULL#")) return Value();
       if (auto v = RecordFields::fromText(field, text, dateFormat)) return v;
-      return refuse(why, QStringLiteral("no amount from -9000000000 to 9000000000"));
+      return refuse(why, Money::parse(t.toString()) ? QStringLiteral("beyond 9000000000 either way")
+                                                    : QStringLiteral("no amount"));
     }
     case Kind::Number: {
       if (text.trimmed() == QLatin1String("#NULL#")) return Value();
