@@ -67,21 +67,28 @@ const std::vector<Command> kCommands = {
      {{"recover", nullptr, "first complete a restore that was interrupted and remove what it left"}},
      "Checks that zel.mdb opens with the program's password and passes the integrity check, that every\n"
      "map file loads, and runs the Map Check report of every cemetery. One line per check goes to\n"
-     "standard output, each problem to standard error. The exit status is 0 when all is well."},
+     "standard output, each problem to standard error. The exit status is 0 when all is well, 1 when\n"
+     "the database or a map file is missing or damaged, 3 when only the Map Check found disagreements."},
     {"import",
-     "FILE DIR --map COLUMNS [--skip-first-row] [--empty-first --yes] [--dry-run]",
+     "FILE DIR --map COLUMNS [--skip-first-row] [--empty-first --yes] [--accept-defaults] [--dry-run]",
      "add the rows of a .csv or .txt file as grave records, all or nothing",
      {"FILE", "DIR"},
      {{"map", "COLUMNS", "which column goes into which field: 1=InterLastName,2=InterFirstName,..."},
       {"skip-first-row", nullptr, "the file's first row is a header row"},
       {"empty-first", nullptr, "delete every grave record first (needs --yes)"},
       kYes,
+      {"accept-defaults", nullptr,
+       "import values that will not convert with their fields' defaults, and the rows listed with them"},
       {"dry-run", nullptr, "only tell what would be added and what would not convert"}},
      "Imports as the import window does: FILE is tab-delimited (.txt) or comma-delimited (.csv), each\n"
      "row becomes one grave record with the mapped fields converted by the record form's rules, every\n"
-     "other field at its default, all in one transaction. Values that will not convert are listed\n"
-     "(and written to DIR/import.log) and the import stops, unless --yes says to import them with\n"
-     "their fields' defaults. --dry-run changes nothing and exits as the import would."},
+     "other field at its default, all in one transaction; empty lines at the end are no rows. Values\n"
+     "that will not convert, rows with more or fewer items than the first row and dates that the\n"
+     "record form would refuse are listed (and written to DIR/import.log) and the import stops with\n"
+     "exit status 1, unless --accept-defaults says to import them, values that will not convert\n"
+     "keeping their fields' defaults. --yes only confirms --empty-first. Dates are read in the order\n"
+     "of the system's settings; a date column whose values fit only the other order is read that way\n"
+     "and named. --dry-run changes nothing and exits as the import would."},
 };
 
 QString reportList() {
@@ -260,7 +267,8 @@ QString programHelp() {
                  "  --help     this help; zelmora-cli COMMAND --help tells more of a command\n"
                  "  --version  the program's version\n\n"
                  "Messages go to standard error, progress and success messages only when it is a terminal.\n"
-                 "Exit status: 0 success, 1 the work failed (nothing was changed), 2 a usage error.\n"
+                 "Exit status: 0 success, 1 the work failed (nothing was changed), 2 a usage error,\n"
+                 "3 check found only Map Check disagreements.\n"
                  "Commands that change the data folder (init over an existing folder, restore, import)\n"
                  "are refused while the program runs on it; the others work beside it.\n");
 }

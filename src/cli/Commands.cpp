@@ -383,7 +383,8 @@ int restore(const Invocation& in) {
 
 // One line of the Map Check report's findings by kind: "Place not on the map 1, ...".
 void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unreadable,
-               const std::function<void(const QString&)>& problem) {
+               const std::function<void(const QString&)>& problem,
+               const std::function<void(const QString&)>& disagreement) {
   std::vector<Report::Cemetery> cemeteries;
   RecordSet rs(&cn);
   rs.open(QStringLiteral("select cemeteryid, name from cemetery order by name"));
@@ -402,13 +403,16 @@ void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unre
     QStringList kinds;
     QList<int> counts;
     for (const Report::Row& row : t.rows) {
-      if (row.size() < 3 || row[2].text.isEmpty()) continue;
+      // Records without a place are one row that counts them.
+      const bool placeless = row.size() >= 4 && row[1].text == QLatin1String("Records without a place");
+      if (row.size() < 3 || (row[2].text.isEmpty() && !placeless)) continue;
+      const int n = placeless ? row[3].text.section(u' ', 0, 0).toInt() : 1;
       const qsizetype at = kinds.indexOf(row[1].text);
       if (at >= 0) {
-        ++counts[at];
+        counts[at] += n;
       } else {
         kinds << row[1].text;
-        counts << 1;
+        counts << n;
       }
     }
     const bool hasMap = QFileInfo::exists(MapFile::fileName(dataPath, c.id));
@@ -423,18 +427,25 @@ void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unre
       parts << QStringLiteral("%1 %2").arg(kinds[i]).arg(counts[i]);
       total += counts[i];
     }
-    problem(QStringLiteral("%1: %2 (%3); zelmora-cli report map-check %4 --cemetery %5 lists them")
-                .arg(title, plural(total, "disagreement", "disagreements"), parts.join(QStringLiteral(", ")),
-                     dataPath)
-                .arg(c.id));
+    disagreement(QStringLiteral("%1: %2 (%3); zelmora-cli report map-check %4 --cemetery %5 lists them")
+                     .arg(title, plural(total, "disagreement", "disagreements"),
+                          parts.join(QStringLiteral(", ")), dataPath)
+                     .arg(c.id));
   }
 }
 
+// check's exit status when the files are sound but the Map Check found disagreements.
+constexpr int kDisagreements = 3;
+
 int check(const Invocation& in) {
   const QString dataPath = dataFolder(in.arguments[0]);
-  int problems = 0;
+  int problems = 0, disagreements = 0;
   const auto problem = [&problems](const QString& text) {
     ++problems;
+    Console::error(text);
+  };
+  const auto disagreement = [&disagreements](const QString& text) {
+    ++disagreements;
     Console::error(text);
   };
 
@@ -514,19 +525,20 @@ int check(const Invocation& in) {
 
   if (usable) {
     try {
-      checkMaps(cn, dataPath, unreadable, problem);
+      checkMaps(cn, dataPath, unreadable, problem, disagreement);
     } catch (const DbError& e) {
       problem(db + QStringLiteral(": ") + e.description());
     } catch (const std::exception& e) {
       problem(QString::fromLocal8Bit(e.what()));
     }
   }
-  if (problems == 0) {
+  if (problems + disagreements == 0) {
     Console::print(QStringLiteral("All is well."));
     return 0;
   }
-  Console::error(QStringLiteral("%1: %2 found").arg(dataPath, plural(problems, "problem", "problems")));
-  return 1;
+  Console::error(
+      QStringLiteral("%1: %2 found").arg(dataPath, plural(problems + disagreements, "problem", "problems")));
+  return problems ? 1 : kDisagreements;
 }
 
 // --- import ---
@@ -534,7 +546,8 @@ int check(const Invocation& in) {
 int import(const Invocation& in) {
   const QString file = in.arguments[0];
   const QString dataPath = dataFolder(in.arguments[1]);
-  const bool dryRun = in.has("dry-run"), yes = in.has("yes"), emptyFirst = in.has("empty-first");
+  const bool dryRun = in.has("dry-run"), emptyFirst = in.has("empty-first"),
+             acceptDefaults = in.has("accept-defaults");
   QString error;
   const std::optional<RecordImport::Mapping> mapping = RecordImport::parseMapping(in.value("map"), &error);
   if (!mapping) fail(QStringLiteral("--map %1: %2").arg(in.value("map"), error));
@@ -570,20 +583,42 @@ int import(const Invocation& in) {
   RecordImport::Plan plan;
   plan.mapping = *mapping;
   plan.firstRow = in.has("skip-first-row") ? 2 : 1;
-  plan.lastRow = table.rowCount();
+  plan.lastRow = loaded.lastDataRow;  // empty lines at the end are no rows
   plan.dateFormat = dateFormat();
+  plan.firstItems = loaded.firstItems;
+  for (const auto& [row, items] : loaded.ragged) plan.ragged.push_back({row, items});
+  plan.quotesKept = !format->quoted;
   const RecordImport::TableSource source(table);
-  const RecordImport::Check problems = RecordImport::check(source, plan);
-  const QString unconverted = QStringLiteral("%1 in %2 will not convert")
-                                  .arg(plural(qint64(problems.problems.size()), "value", "values"),
-                                       plural(problems.rows, "row", "rows"));
-  const QString askYes = QStringLiteral("; --yes imports them anyway, their fields keeping their defaults");
 
+  // Cemeteries and lot types are looked up by name before anything is written.
   Connection cn;
+  openForReading(cn, dataPath);
+  QString refusal;
+  try {
+    plan.names = RecordImport::names(cn);
+    RecordImport::targets(cn);
+  } catch (const DbError& e) {
+    refusal = e.description();
+  }
+  RecordImport::settleDateOrders(source, plan);
+  const RecordImport::Check problems = RecordImport::check(source, plan);
+  QStringList found;
+  if (!problems.problems.empty())
+    found << RecordImport::summary(int(problems.problems.size()), problems.rows)
+                 .section(QStringLiteral(" and"), 0, 0);
+  if (!problems.ragged.empty())
+    found << RecordImport::raggedSummary(int(problems.ragged.size()), problems.firstItems);
+  if (!problems.refused.empty())
+    found << QStringLiteral("%1 dates that the record form would refuse")
+                 .arg(problems.refused.size() == 1
+                          ? QStringLiteral("1 row has")
+                          : QStringLiteral("%1 rows have").arg(problems.refused.size()));
+  const QString askAccept = QStringLiteral(
+      "; --accept-defaults imports them anyway, values that will not convert keeping their fields' defaults");
+
   if (dryRun) {
-    openForReading(cn, dataPath);
     Console::print(QStringLiteral("%1: %2 of %3 (%4)")
-                       .arg(file, plural(loaded.rows, "row", "rows"),
+                       .arg(file, plural(plan.lastRow, "row", "rows"),
                             plural(loaded.columns, "column", "columns"),
                             DelimitedText::encodingName(loaded.encoding)));
     if (emptyFirst)
@@ -591,31 +626,33 @@ int import(const Invocation& in) {
                          .arg(plural(count(cn, QStringLiteral("zel")), "grave record", "grave records"), db));
     Console::print(
         QStringLiteral("%1 would be added to %2.").arg(plural(plan.records(), "record", "records"), db));
-    if (!problems.problems.empty())
-      for (const QString& line : RecordImport::logLines(problems)) Console::print(line);
-    QString refusal;
-    try {
-      RecordImport::targets(cn);
-    } catch (const DbError& e) {
-      refusal = e.description();
-    }
+    for (const QString& line : RecordImport::logLines(problems)) Console::print(line);
     Console::print(QStringLiteral("Nothing was changed (a trial run)."));
     if (!refusal.isEmpty()) fail(db + QStringLiteral(": ") + refusal);
-    if (!problems.problems.empty() && !yes)
-      fail(QStringLiteral("%1: %2, so the import would stop%3").arg(file, unconverted, askYes));
+    if (!problems.clean() && !acceptDefaults)
+      fail(QStringLiteral("%1: %2, so the import would stop%3")
+               .arg(file, found.join(QStringLiteral("; ")), askAccept));
     return 0;
   }
+  cn.close();
+  if (!refusal.isEmpty()) fail(db + QStringLiteral(": ") + refusal);
 
-  if (!problems.problems.empty()) {
-    DelimitedText::appendLog(dataPath + kImportLog, RecordImport::logLines(problems));
-    if (!yes) {
-      const QStringList lines = RecordImport::logLines(problems);
+  const QStringList lines = RecordImport::logLines(problems);
+  if (!lines.isEmpty()) DelimitedText::appendLog(dataPath + kImportLog, lines);
+  for (const QString& note : problems.notes) Console::error(file + QStringLiteral(": ") + note);
+  if (!problems.clean()) {
+    if (!acceptDefaults) {
       constexpr int kShown = 10;
-      for (qsizetype i = 1; i < lines.size() && i <= kShown; ++i)
-        Console::error(file + QStringLiteral(": ") + lines[i]);
+      int shown = 0;
+      for (const QString& line : lines)
+        if (line.startsWith(QLatin1String("Row ")) && ++shown <= kShown)
+          Console::error(file + QStringLiteral(": ") + line);
+      if (!problems.dateOrder.isEmpty()) Console::error(file + QStringLiteral(": ") + problems.dateOrder);
       fail(QStringLiteral("%1: %2 (listed in %3); nothing was imported%4")
-               .arg(file, unconverted, dataPath + kImportLog, askYes));
+               .arg(file, found.join(QStringLiteral("; ")), dataPath + kImportLog, askAccept));
     }
+    Console::error(QStringLiteral("%1: %2; imported as --accept-defaults says")
+                       .arg(file, found.join(QStringLiteral("; "))));
   }
   openForWriting(cn, dataPath);
   int added = 0;

@@ -284,6 +284,7 @@ bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier
     }
   }
   if (lost > 20) notes << QStringLiteral("%1 items in all were not loaded.").arg(lost);
+  if (extra.result) *extra.result = r;
   const QString logError = DelimitedText::appendLog(logFile, notes);
   if (extra.logError) *extra.logError = r.logError.isEmpty() ? logError : r.logError;
   if (extra.error)

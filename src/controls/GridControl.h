@@ -9,11 +9,16 @@ class QPrinter;
 class QPainter;
 
 // What a caller may ask of a text load beyond the sheet's contract.
+namespace DelimitedText {
+struct Result;
+}
+
 struct GridTextLoad {
-  bool grow = false;                     // the sheet grows to hold the whole file
-  QString* error = nullptr;              // why the load failed
-  std::function<void(double)> progress;  // fraction of the file read
-  QString* logError = nullptr;           // why the log could not be written; empty when it was
+  bool grow = false;                        // the sheet grows to hold the whole file
+  QString* error = nullptr;                 // why the load failed
+  std::function<void(double)> progress;     // fraction of the file read
+  QString* logError = nullptr;              // why the log could not be written; empty when it was
+  DelimitedText::Result* result = nullptr;  // the loader's own account of the file
 };
 
 // The spreadsheet grid control: a GridModel shown in a table view. Cells are addressed directly

@@ -27,9 +27,10 @@ QString number(qint64 n) { return QLocale::c().toString(n); }
 
 // What one pass over the raw file tells before anything is loaded.
 struct Scan {
-  bool utf8 = true;
-  qint64 zeroLine = 0;  // line of the first zero character; 0 when there is none
-  qint64 breaks = 0;    // CR and LF characters
+  qint64 multibyte = 0;  // valid UTF-8 sequences of more than one byte
+  qint64 invalid = 0;    // bytes above 0x7F that are no part of one
+  qint64 zeroLine = 0;   // line of the first zero character; 0 when there is none
+  qint64 breaks = 0;     // CR and LF characters
   qint64 delimiters = 0;
   qint64 chars = 0;
 };
@@ -74,15 +75,11 @@ Scan scanBytes(const uchar* p, qsizetype n, char16_t delimiter) {
       else if (b == 0 && !s.zeroLine)
         s.zeroLine = s.breaks + 1;
       ++p;
-    } else if (s.utf8) {
-      const int len = utf8Length(p, end);
-      if (len) {
-        p += len;
-      } else {
-        s.utf8 = false;
-        ++p;
-      }
+    } else if (const int len = utf8Length(p, end)) {
+      p += len;
+      ++s.multibyte;
     } else {
+      ++s.invalid;
       ++p;
     }
     ++s.chars;
@@ -135,6 +132,10 @@ class Parser {
   int dataRows() const { return dataRows_; }
   int columns() const { return columns_; }
   int lines() const { return lines_; }
+  int lastDataRow() const { return lastDataRow_; }
+  int firstItems() const { return std::max(firstColumns_, 0); }
+  std::vector<std::pair<int, int>>& ragged() { return raggedRows_; }
+  int undecodableLines() const { return undecodableLines_; }
   const QStringList& notes() const { return notes_; }
 
  private:
@@ -157,6 +158,9 @@ class Parser {
   int lines_ = 0;
   int firstColumns_ = -1;
   int ragged_ = 0;
+  int lastDataRow_ = 0;
+  int undecodableLines_ = 0;
+  std::vector<std::pair<int, int>> raggedRows_;
   QString buf_;
   std::vector<qsizetype> ends_;
   Items items_;
@@ -254,13 +258,21 @@ void Parser::endRow() {
     from = end;
   }
   ++rows_;
-  if (data) ++dataRows_;
+  if (data) {
+    ++dataRows_;
+    lastDataRow_ = rows_;
+    if (QStringView(buf_).contains(QChar(kUndecodable))) {
+      if (++undecodableLines_ <= kMaxRaggedNotes)
+        notes_ << QStringLiteral("Line %1 holds bytes that are not UTF-8.").arg(rowLine_);
+    }
+  }
   const int n = int(items_.size());
   columns_ = std::max(columns_, n);
   // Rows with another number of items than the first often mean a missing or extra delimiter.
-  if (firstColumns_ < 0) {
+  if (data && firstColumns_ < 0) {
     firstColumns_ = n;
-  } else if (n != firstColumns_ && data) {
+  } else if (data && n != firstColumns_) {
+    raggedRows_.emplace_back(rows_, n);
     if (++ragged_ <= kMaxRaggedNotes)
       notes_ << QStringLiteral("Line %1: %2 items, where the first line has %3.")
                     .arg(rowLine_)
@@ -353,6 +365,8 @@ QString encodingName(Encoding e) {
       return QStringLiteral("UTF-16 (big-endian)");
     case Encoding::Latin1:
       return QStringLiteral("Latin-1 (Windows), since the file is not UTF-8");
+    case Encoding::Utf8Mixed:
+      return QStringLiteral("UTF-8, with some bytes that are not UTF-8");
   }
   return {};
 }
@@ -409,7 +423,11 @@ Result load(const QString& fileName, const Options& options, const RowSink& sink
       const bool bom = n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
       start = bom ? 3 : 0;
       scan = scanBytes(bytes + start, n - start, delimiter);
-      r.encoding = !scan.utf8 ? Encoding::Latin1 : bom ? Encoding::Utf8Bom : Encoding::Utf8;
+      // A file without a single UTF-8 sequence was written in Latin-1; one that has them is UTF-8
+      // whose other bytes are damage, never a reason to read the whole file another way.
+      r.encoding = scan.invalid == 0             ? (bom ? Encoding::Utf8Bom : Encoding::Utf8)
+                   : scan.multibyte == 0 && !bom ? Encoding::Latin1
+                                                 : Encoding::Utf8Mixed;
     }
     log << QStringLiteral("Encoding: %1").arg(encodingName(r.encoding));
     if (scan.zeroLine)
@@ -440,6 +458,13 @@ Result load(const QString& fileName, const Options& options, const RowSink& sink
       parser.feed(chunk);
       if (options.progress) options.progress(double(at + len) / double(n));
     }
+    if (r.encoding == Encoding::Utf8Mixed) {
+      // A character cut short at the very end waits in the decoder: one more byte lets it out.
+      // (The decoder may take the blank into the replacement character.)
+      chunk = decoder.decode(QByteArrayView(" "));
+      if (chunk.endsWith(u' ')) chunk.chop(1);
+      parser.feed(chunk);
+    }
     chunk.clear();
     if (!parser.finish())
       return finish(QStringLiteral("Line %1: a quoted item is not closed before the end of the file.")
@@ -451,6 +476,10 @@ Result load(const QString& fileName, const Options& options, const RowSink& sink
   r.lines = parser.lines();
   r.rows = parser.rows();
   r.columns = parser.columns();
+  r.lastDataRow = parser.lastDataRow();
+  r.firstItems = parser.firstItems();
+  r.ragged = std::move(parser.ragged());
+  r.undecodableLines = parser.undecodableLines();
   log << parser.notes();
   if (parser.dataRows() == 0) return finish(QStringLiteral("The file holds no data."));
   return finish(QString());

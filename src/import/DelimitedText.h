@@ -26,8 +26,12 @@ struct Format {
 // any other name.
 std::optional<Format> formatFor(const QString& fileName);
 
-enum class Encoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Latin1 };
+// Utf8Mixed: UTF-8 with a few bytes that are not; those bytes read as U+FFFD, the replacement
+// character, and the rest keeps its UTF-8 text.
+enum class Encoding { Utf8, Utf8Bom, Utf16Le, Utf16Be, Latin1, Utf8Mixed };
 QString encodingName(Encoding e);
+// What stands in a text for bytes that were not UTF-8.
+inline constexpr char16_t kUndecodable = 0xFFFD;
 
 // The items of one row. They point into the loader's buffer: valid during the call only.
 using Items = std::vector<QStringView>;
@@ -48,16 +52,23 @@ struct Result {
   bool ok = false;
   QString error;  // why the load failed, as the log says it
   Encoding encoding = Encoding::Utf8;
-  int lines = 0;     // lines of the file
-  int rows = 0;      // rows given to the sink
-  int columns = 0;   // the most items of a row
-  QString logError;  // why the log could not be written; empty when it was
+  int lines = 0;        // lines of the file
+  int rows = 0;         // rows given to the sink
+  int columns = 0;      // the most items of a row
+  int lastDataRow = 0;  // the last row holding data: empty lines after it are no rows
+  // Rows holding data whose number of items differs from the first such row's.
+  int firstItems = 0;
+  std::vector<std::pair<int, int>> ragged;  // row and its number of items
+  int undecodableLines = 0;                 // lines holding bytes that are not UTF-8
+  QString logError;                         // why the log could not be written; empty when it was
 };
 
 // Reads the whole file, row by row, into sink. Refuses (ok false, nothing given to the sink) a file
 // that cannot be opened, holds zero bytes (not a text file) or would need more memory than allowed;
 // fails after an unclosed quote at the end. Encodings: UTF-8 with or without a byte order mark,
-// UTF-16 with one, otherwise Latin-1 (with the Windows characters at 0x80 to 0x9F).
+// UTF-16 with one; a file with no UTF-8 sequence at all and bytes above 0x7F is Latin-1 (with the
+// Windows characters at 0x80 to 0x9F); a UTF-8 file with a few other bytes stays UTF-8, those bytes
+// becoming kUndecodable, so that valid text is never read as another encoding.
 // A sink that throws std::bad_alloc fails the load with a message rather than ending the program.
 Result load(const QString& fileName, const Options& options, const RowSink& sink);
 

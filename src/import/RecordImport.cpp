@@ -1,7 +1,9 @@
 #include "import/RecordImport.h"
 
+#include <QRegularExpression>
 #include <algorithm>
 
+#include "program/CsvCell.h"
 #include "store/Connection.h"
 #include "store/DateValue.h"
 #include "store/DbError.h"
@@ -138,21 +140,43 @@ bool commasGroupThousands(QStringView t) {
 
 }  // namespace
 
-QStringList mappingNames() { return RecordFields::importNames(); }
+// Beyond the record's own fields: what the export writes of its cemetery, lot type and vault.
+constexpr std::pair<const char*, const char*> kExtraNames[] = {
+    {"Cemetery", "CemeteryID"}, {"LotType", "LotID"}, {"Vault", "Vault"}};
+
+QStringList mappingNames() {
+  QStringList names = RecordFields::importNames();
+  for (const auto& [name, field] : kExtraNames) names << QLatin1StringView(name);
+  return names;
+}
+
+const Field* fieldFor(const QString& name) {
+  for (const auto& [extra, field] : kExtraNames)
+    if (name.compare(QLatin1StringView(extra), Qt::CaseInsensitive) == 0)
+      return RecordFields::find(QLatin1StringView(field));
+  const Field* f = RecordFields::find(name);
+  return f && f->imported ? f : nullptr;
+}
+
+QString mappingName(const Field& f) {
+  for (const auto& [extra, field] : kExtraNames)
+    if (RecordFields::find(QLatin1StringView(field)) == &f) return QLatin1StringView(extra);
+  return QLatin1StringView(f.name);
+}
 
 std::optional<Mapping> mappingFromNames(const QStringList& names, QString* error) {
   Mapping m;
   for (int i = 0; i < names.size(); ++i) {
     const QString name = names[i].trimmed();
     if (name.isEmpty()) continue;
-    const Field* f = RecordFields::find(name);
-    if (!f || !f->imported) {
+    const Field* f = fieldFor(name);
+    if (!f) {
       if (error)
         *error =
             QStringLiteral("Column %1: \"%2\" is not a field that can be imported.").arg(i + 1).arg(name);
       return std::nullopt;
     }
-    m.push_back({i + 1, f});
+    m.push_back({i + 1, f, {}});
   }
   return m;
 }
@@ -178,31 +202,257 @@ std::optional<Mapping> parseMapping(const QString& text, QString* error) {
   return mappingFromNames(names, error);
 }
 
-std::optional<Value> convert(const Field& field, const QString& text, const QString& dateFormat) {
-  if (field.kind == Kind::Money && !commasGroupThousands(QStringView(text).trimmed())) return std::nullopt;
-  // Most texts neither stand in blanks nor in # signs: they go to the field table as they are.
-  const auto plain = [](QChar c) { return c != u'#' && !c.isSpace(); };
-  if (text.isEmpty() || (plain(text.front()) && plain(text.back())))
-    return RecordFields::fromText(field, text, dateFormat);
-  const QString t = text.trimmed();
-  if (t == QLatin1String("#NULL#")) return Value();
-  if (field.kind == Kind::Date && t.size() > 2 && t.startsWith(u'#') && t.endsWith(u'#'))
-    return RecordFields::fromText(field, t.mid(1, t.size() - 2), dateFormat);
-  return RecordFields::fromText(field, text, dateFormat);
+Names names(Connection& cn) {
+  Names n;
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select cemeteryid, name from cemetery"));
+  for (; !rs.eof(); rs.moveNext())
+    n.cemeteries[rs.field(1).toString().trimmed().toCaseFolded()] << rs.field(0).toInt();
+  rs.close();
+  rs.open(QStringLiteral("select lotid, lotdesc from lots"));
+  for (; !rs.eof(); rs.moveNext())
+    n.lotTypes[rs.field(1).toString().trimmed().toCaseFolded()] << rs.field(0).toInt();
+  return n;
 }
+
+namespace {
+
+QString otherOrder(const QString& dateFormat) {
+  return DateValue::isDayFirst(dateFormat) ? QStringLiteral("mm-dd-yyyy") : QStringLiteral("dd-mm-yyyy");
+}
+
+// A date written in the day and month order of a pattern, as the column's cells give it.
+QString displayDate(const QString& text) {
+  QString t = text.trimmed();
+  if (t.size() > 2 && t.startsWith(u'#') && t.endsWith(u'#')) t = t.mid(1, t.size() - 2).trimmed();
+  return t;
+}
+
+// A time of midnight after a date says nothing: "1949-06-23 00:00:00" is the day.
+QString withoutMidnight(const QString& t) {
+  static const QRegularExpression midnight(QStringLiteral("^(\\S+)[ T]0?0:00(:00(\\.0+)?)?$"));
+  const QRegularExpressionMatch m = midnight.match(t);
+  return m.hasMatch() ? m.captured(1) : t;
+}
+
+std::optional<Value> refuse(QString* why, const QString& reason) {
+  if (why) *why = reason;
+  return std::nullopt;
+}
+
+// Two decimals at most: further digits other than zeros would be stored and never shown.
+bool moreThanTwoDecimals(QStringView t) {
+  const qsizetype point = t.indexOf(u'.');
+  if (point < 0) return false;
+  for (qsizetype i = point + 3; i < t.size() && t[i].isDigit(); ++i)
+    if (t[i] != u'0') return true;
+  return false;
+}
+
+}  // namespace
+
+std::optional<Value> convert(const Field& field, const QString& text, const QString& dateFormat,
+                             const Names* names, QString* why) {
+  if (text.contains(QChar(DelimitedText::kUndecodable)))
+    return refuse(why, QStringLiteral("bytes that are not UTF-8"));
+  switch (field.kind) {
+    case Kind::Text:
+    case Kind::Sex:
+      // Most texts need nothing done: they go to the field table as they are.
+      if (text.isEmpty() || (text.front() != u'#' && text.front() != u'\''))
+        return RecordFields::fromText(field, text, dateFormat);
+      if (text.trimmed() == QLatin1String("#NULL#")) return Value();
+      return RecordFields::fromText(field, CsvCell::unguard(text), dateFormat);
+    case Kind::Choice: {
+      const QString name = CsvCell::unguard(text).trimmed();
+      const bool cemetery = &field == RecordFields::find(u"CemeteryID");
+      // No name: a record has no lot type (as the export writes it), but always a cemetery, the
+      // default one.
+      if (name.isEmpty() || name == QLatin1String("#NULL#")) return cemetery ? Value() : Value(qint64(0));
+      const QList<qint64> ids =
+          names ? (cemetery ? names->cemeteries : names->lotTypes).value(name.toCaseFolded())
+                : QList<qint64>();
+      if (ids.size() == 1) return Value(ids.front());
+      if (ids.isEmpty())
+        return refuse(why, cemetery ? QStringLiteral("no cemetery has this name")
+                                    : QStringLiteral("no lot type has this description"));
+      return refuse(why, QStringLiteral("%1 %2 have it")
+                             .arg(ids.size())
+                             .arg(cemetery ? QStringLiteral("cemeteries") : QStringLiteral("lot types")));
+    }
+    case Kind::Money: {
+      const QStringView t = QStringView(text).trimmed();
+      if (!commasGroupThousands(t)) return refuse(why, QStringLiteral("no amount"));
+      if (moreThanTwoDecimals(t)) return refuse(why, QStringLiteral("more than two decimals"));
+      if (t == QLatin1String("#NULL#")) return Value();
+      if (auto v = RecordFields::fromText(field, text, dateFormat)) return v;
+      return refuse(why, Money::parse(t.toString()) ? QStringLiteral("beyond 9000000000 either way")
+                                                    : QStringLiteral("no amount"));
+    }
+    case Kind::Number: {
+      if (text.trimmed() == QLatin1String("#NULL#")) return Value();
+      if (auto v = RecordFields::fromText(field, text, dateFormat)) return v;
+      return refuse(why, QStringLiteral("no whole number from 0 to %1").arg(field.max));
+    }
+    case Kind::Date: {
+      const QString t = displayDate(text);
+      if (t == QLatin1String("NULL")) return Value();
+      std::optional<Value> v =
+          RecordFields::fromText(field, t.size() > 10 ? withoutMidnight(t) : t, dateFormat);
+      if (v) return v;
+      return refuse(why, QStringLiteral("no date (read %1)").arg(dateFormat));
+    }
+    case Kind::Key:
+    case Kind::State:
+      break;
+  }
+  return refuse(why, QStringLiteral("not imported"));
+}
+
+void settleDateOrders(const Source& source, Plan& plan) {
+  const QString other = otherOrder(plan.dateFormat);
+  for (Column& col : plan.mapping) {
+    if (col.field->kind != Kind::Date) continue;
+    col.dateFormat.clear();
+    bool onlyOther = false, onlySystem = false;
+    for (int r = plan.firstRow; r <= plan.lastRow && !onlySystem; ++r) {
+      const QString t = displayDate(source.text(r, col.column));
+      if (t.isEmpty()) continue;
+      const bool system = DateValue::parseDisplay(t, plan.dateFormat).isValid();
+      const bool otherWay = DateValue::parseDisplay(t, other).isValid();
+      onlyOther = onlyOther || (otherWay && !system);
+      onlySystem = system && !otherWay;
+    }
+    if (onlyOther && !onlySystem) col.dateFormat = other;
+  }
+}
+
+QString dateOrderText(const QString& dateFormat) {
+  return QStringLiteral("dates read %1, as %2")
+      .arg(DateValue::isDayFirst(dateFormat) ? QStringLiteral("day-first") : QStringLiteral("month-first"),
+           dateFormat);
+}
+
+namespace {
+
+const QString& formatOf(const Column& c, const Plan& p) {
+  return c.dateFormat.isEmpty() ? p.dateFormat : c.dateFormat;
+}
+
+// The first value of a column read the other way that the system's order does not read.
+QString otherWayExample(const Source& source, const Plan& plan, const Column& col) {
+  for (int r = plan.firstRow; r <= plan.lastRow; ++r) {
+    const QString t = displayDate(source.text(r, col.column));
+    if (!t.isEmpty() && !DateValue::parseDisplay(t, plan.dateFormat).isValid() &&
+        DateValue::parseDisplay(t, col.dateFormat).isValid())
+      return t;
+  }
+  return {};
+}
+
+// Items in double quotes in the first rows of a file that keeps its quotes: the user likely meant
+// them as quoting.
+bool looksQuoted(const Source& source, const Plan& plan) {
+  constexpr int kRows = 5;
+  int rows = 0, quoted = 0;
+  for (int r = plan.firstRow; r <= plan.lastRow && rows < kRows; ++r) {
+    bool any = false, all = true;
+    for (const Column& c : plan.mapping) {
+      const QString t = source.text(r, c.column);
+      if (t.isEmpty()) continue;
+      any = true;
+      all = all && t.size() >= 2 && t.startsWith(u'"') && t.endsWith(u'"');
+    }
+    if (!any) continue;
+    ++rows;
+    if (all) ++quoted;
+  }
+  return rows > 0 && quoted * 2 > rows;
+}
+
+}  // namespace
+
+namespace {
+
+// Which of the dates the record form's Save checks a field is: interment, birth, death; -1 none.
+int dateSlot(const Field* f) {
+  static const Field* const kSlots[] = {RecordFields::find(u"InterDate"), RecordFields::find(u"BirthDate"),
+                                        RecordFields::find(u"DeathDate")};
+  for (int k = 0; k < 3; ++k)
+    if (f == kSlots[k]) return k;
+  return -1;
+}
+
+// The dates of one row (the right-hand column wins), checked as the record form's Save checks them.
+struct RowDates {
+  QDate d[3];
+  void take(const Field* f, const std::optional<Value>& v) {
+    if (const int k = dateSlot(f); k >= 0) d[k] = v && v->isDate() ? v->toDateTime().date() : QDate();
+  }
+  void check(int row, Check& c, const QDate& today) const {
+    if (const auto refusal = RecordFields::checkDates(d[0], d[1], d[2], today))
+      c.refused.push_back({row, refusal->message.simplified()});
+  }
+};
+
+void reviewRest(const Source& source, const Plan& plan, Check& c, bool refusals) {
+  c.firstItems = plan.firstItems;
+  for (const Ragged& r : plan.ragged)
+    if (r.row >= plan.firstRow && r.row <= plan.lastRow) c.ragged.push_back(r);
+  bool dates = false, checked = false;
+  for (const Column& col : plan.mapping) {
+    if (col.field->kind != Kind::Date) continue;
+    dates = true;
+    checked = checked || dateSlot(col.field) >= 0;
+    if (!col.dateFormat.isEmpty() && col.dateFormat != plan.dateFormat)
+      c.notes << QStringLiteral(
+                     "Column %1 (%2) is read %3, since only that order fits all its values (such as \"%4\").")
+                     .arg(col.column)
+                     .arg(mappingName(*col.field), dateOrderText(col.dateFormat).mid(11),
+                          otherWayExample(source, plan, col));
+  }
+  if (dates)
+    c.dateOrder = QStringLiteral("Dates are %1, from the system's settings.")
+                      .arg(dateOrderText(plan.dateFormat).mid(6));
+  if (refusals && checked) {
+    const QDate today = QDate::currentDate();
+    for (int r = plan.firstRow; r <= plan.lastRow; ++r) {
+      RowDates row;
+      for (const Column& col : plan.mapping)
+        if (dateSlot(col.field) >= 0)
+          row.take(col.field, convert(*col.field, source.text(r, col.column), formatOf(col, plan)));
+      row.check(r, c, today);
+    }
+  }
+  if (plan.quotesKept && looksQuoted(source, plan))
+    c.notes << QStringLiteral(
+        "The items of the first rows stand in double quotes, which a tab-delimited file keeps as part of "
+        "the values.");
+}
+
+}  // namespace
+
+void review(const Source& source, const Plan& plan, Check& c) { reviewRest(source, plan, c, true); }
 
 Check check(const Source& source, const Plan& plan) {
   Check c;
+  const QDate today = QDate::currentDate();
   for (int r = plan.firstRow; r <= plan.lastRow; ++r) {
     bool bad = false;
+    RowDates dates;
     for (const Column& col : plan.mapping) {
       const QString text = source.text(r, col.column);
-      if (convert(*col.field, text, plan.dateFormat)) continue;
-      c.problems.push_back({r, col.column, col.field, ownCopy(text)});
+      QString why;
+      const std::optional<Value> v = convert(*col.field, text, formatOf(col, plan), &plan.names, &why);
+      if (col.field->kind == Kind::Date) dates.take(col.field, v);
+      if (v) continue;
+      c.problems.push_back({r, col.column, col.field, ownCopy(text), why});
       bad = true;
     }
     if (bad) ++c.rows;
+    dates.check(r, c, today);
   }
+  reviewRest(source, plan, c, false);
   return c;
 }
 
@@ -212,19 +462,45 @@ QString summary(int values, int rows) {
            QLatin1StringView(values == 1 ? "its default" : "their defaults"));
 }
 
+QString raggedSummary(int rows, int firstItems) {
+  return QStringLiteral(
+             "%1 more or fewer items than the first row (%2), so some values may stand in the wrong field")
+      .arg(rows == 1 ? QStringLiteral("1 row has") : QStringLiteral("%1 rows have").arg(rows))
+      .arg(firstItems);
+}
+
 QString question(const Check& c) {
-  return summary(int(c.problems.size()), c.rows) + QStringLiteral(" (listed in import.log). Import anyway?");
+  QStringList lines;
+  if (!c.problems.empty()) lines << summary(int(c.problems.size()), c.rows) + u'.';
+  if (!c.ragged.empty()) lines << raggedSummary(int(c.ragged.size()), c.firstItems) + u'.';
+  if (!c.refused.empty())
+    lines << QStringLiteral("%1 dates that the record form would refuse (such as row %2: \"%3\").")
+                 .arg(c.refused.size() == 1 ? QStringLiteral("1 row has")
+                                            : QStringLiteral("%1 rows have").arg(c.refused.size()))
+                 .arg(c.refused.front().row)
+                 .arg(c.refused.front().message);
+  lines << c.notes;
+  if (!c.dateOrder.isEmpty()) lines << c.dateOrder;
+  return lines.join(u'\n') + QStringLiteral("\n\nAll are listed in import.log. Import anyway?");
 }
 
 QStringList logLines(const Check& c) {
   QStringList lines;
-  lines << QStringLiteral("%1 will not convert; their fields keep their defaults:")
-               .arg(plural(int(c.problems.size()), "value", "values"));
+  if (!c.problems.empty())
+    lines << QStringLiteral("%1 will not convert; their fields keep their defaults:")
+                 .arg(plural(int(c.problems.size()), "value", "values"));
   for (const Problem& p : c.problems)
-    lines << QStringLiteral("Row %1, column %2 (%3): \"%4\"")
+    lines << QStringLiteral("Row %1, column %2 (%3): \"%4\"%5")
                  .arg(p.row)
                  .arg(p.column)
-                 .arg(QLatin1StringView(p.field->name), p.text);
+                 .arg(mappingName(*p.field), p.text,
+                      p.why.isEmpty() ? QString() : QStringLiteral(": ") + p.why);
+  if (!c.ragged.empty()) lines << raggedSummary(int(c.ragged.size()), c.firstItems) + u':';
+  for (const Ragged& r : c.ragged) lines << QStringLiteral("Row %1: %2 items").arg(r.row).arg(r.items);
+  if (!c.refused.empty()) lines << QStringLiteral("Dates that the record form would refuse:");
+  for (const Refusal& r : c.refused) lines << QStringLiteral("Row %1: %2").arg(r.row).arg(r.message);
+  lines << c.notes;
+  if (!c.dateOrder.isEmpty()) lines << c.dateOrder;
   return lines;
 }
 
@@ -271,7 +547,11 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     }
   }
   std::vector<int> targets;
-  for (const Column& c : plan.mapping) targets.push_back(indexOf(fields, c.field->name));
+  std::vector<QString> formats;
+  for (const Column& c : plan.mapping) {
+    targets.push_back(indexOf(fields, c.field->name));
+    formats.push_back(c.dateFormat.isEmpty() ? plan.dateFormat : c.dateFormat);
+  }
   const int status = indexOf(fields, "Status"), interDate = indexOf(fields, "InterDate"),
             interFirst = indexOf(fields, "InterFirstName"), interLast = indexOf(fields, "InterLastName"),
             purchDate = indexOf(fields, "PurchDate"), ownerFirst = indexOf(fields, "OwnerFirstName"),
@@ -305,10 +585,10 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     for (size_t i = 0; i < plan.mapping.size(); ++i) {
       const Column& c = plan.mapping[i];
       const QString text = source.text(r, c.column);
-      if (auto v = convert(*c.field, text, plan.dateFormat)) {
-        row[size_t(targets[i])] = *v;
+      if (auto v = convert(*c.field, text, formats[i], &plan.names)) {
+        if (!v->isNull() || c.field->kind != Kind::Choice) row[size_t(targets[i])] = *v;
       } else if (problems) {
-        problems->problems.push_back({r, c.column, c.field, ownCopy(text)});
+        problems->problems.push_back({r, c.column, c.field, ownCopy(text), {}});
         bad = true;
       }
     }

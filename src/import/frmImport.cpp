@@ -47,6 +47,11 @@ const QColor& frmImport::markColor() {
   return c;
 }
 
+const QColor& frmImport::raggedColor() {
+  static const QColor c(255, 235, 156);
+  return c;
+}
+
 frmImport::frmImport(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("frmImport"));
   setWindowTitle(QStringLiteral("Import"));
@@ -113,6 +118,8 @@ void frmImport::emptyGrid() {
   Spread1->setMaxRows(0);
   Spread1->setMaxCols(0);
   unconvertible_.clear();
+  dateOrders_.clear();
+  ragged_.clear();
 }
 
 void frmImport::resizeEvent(QResizeEvent* e) {
@@ -151,6 +158,8 @@ void frmImport::mnuImportClick() {
     }
     QString error, logError;
     GridTextLoad extra;
+    DelimitedText::Result result;
+    extra.result = &result;
     extra.grow = true;
     extra.error = &error;
     extra.logError = &logError;
@@ -184,6 +193,15 @@ void frmImport::mnuImportClick() {
     // The empty first choice takes a mapping back.
     Spread1->setCellType(mappingRow, GridModel::kComboCell,
                          QLatin1Char('\t') + RecordImport::mappingNames().join(QLatin1Char('\t')));
+    // Rows with a delimiter too many or too few are marked; the import asks before writing them.
+    firstItems_ = result.firstItems;
+    quotesKept_ = !format->quoted;
+    for (const auto& [row, items] : result.ragged) {
+      if (row + 1 > Spread1->maxRows()) continue;
+      ragged_.push_back({row + 1, items});
+      Spread1->setBackColor(GridRange{row + 1, 1, row + 1, Spread1->maxCols()}, raggedColor());
+    }
+    names_ = RecordImport::names(ZEL1.cnData);
     fitColumns();
     fileName_ = file;
     mnuImport->setVisible(false);
@@ -230,23 +248,51 @@ void frmImport::fitColumns() {
   Spread1->setAutoSize(true);
 }
 
+QColor frmImport::sheetColor(int row) const {
+  const auto it = std::lower_bound(ragged_.begin(), ragged_.end(), row,
+                                   [](const RecordImport::Ragged& r, int n) { return r.row < n; });
+  if (it != ragged_.end() && it->row == row) return raggedColor();
+  // The header cells never carry a colour of their own: theirs is the sheet's.
+  return Spread1->grid()->backColor(0, 0);
+}
+
+RecordImport::Plan frmImport::plan(const RecordImport::Mapping& mapping, int firstRow) const {
+  RecordImport::Plan p;
+  p.mapping = mapping;
+  p.firstRow = firstRow;
+  p.lastRow = Spread1->maxRows();
+  p.dateFormat = ZEL1.DateDisplayFormat;
+  p.names = names_;
+  p.firstItems = firstItems_;
+  p.ragged = ragged_;
+  p.quotesKept = quotesKept_;
+  for (RecordImport::Column& c : p.mapping)
+    if (const auto it = dateOrders_.find(c.column); it != dateOrders_.end()) c.dateFormat = it->second;
+  return p;
+}
+
 void frmImport::markColumn(int col) {
   marking_ = true;
   GridModel* m = Spread1->grid();
   {
     GridModel::Batch batch(*m);
-    const int last = Spread1->maxRows();
     std::vector<int>& rows = unconvertible_[col];
-    // The header cells never carry a colour of their own: theirs is the sheet's.
-    for (int r : rows) m->setBackColor(GridRange::cell(r, col), m->backColor(0, 0));
+    for (int r : rows) m->setBackColor(GridRange::cell(r, col), sheetColor(r));
     rows.clear();
-    const RecordFields::Field* field = RecordFields::find(Spread1->text(1, col));
-    if (field && field->imported)
-      for (int r = 2; r <= last; ++r)
-        if (!RecordImport::convert(*field, Spread1->text(r, col), ZEL1.DateDisplayFormat)) {
+    dateOrders_.erase(col);
+    if (const RecordFields::Field* field = RecordImport::fieldFor(Spread1->text(1, col))) {
+      // A date column is read in one order, the one that fits all of its values.
+      RecordImport::Plan p = plan({{col, field, {}}}, 2);
+      RecordImport::settleDateOrders(GridSource(*Spread1), p);
+      const RecordImport::Column& c = p.mapping.front();
+      if (!c.dateFormat.isEmpty()) dateOrders_[col] = c.dateFormat;
+      const QString& order = c.dateFormat.isEmpty() ? p.dateFormat : c.dateFormat;
+      for (int r = 2; r <= p.lastRow; ++r)
+        if (!RecordImport::convert(*field, Spread1->text(r, col), order, &names_)) {
           m->setBackColor(GridRange::cell(r, col), markColor());
           rows.push_back(r);
         }
+    }
     if (rows.empty()) unconvertible_.erase(col);
   }
   marking_ = false;
@@ -261,14 +307,26 @@ RecordImport::Check frmImport::marked(int firstRow) const {
   RecordImport::Check c;
   for (const auto& [r, col] : cells) {
     if (c.problems.empty() || c.problems.back().row != r) ++c.rows;
-    c.problems.push_back({r, col, RecordFields::find(Spread1->text(1, col)), Spread1->text(r, col)});
+    const RecordFields::Field* field = RecordImport::fieldFor(Spread1->text(1, col));
+    const auto order = dateOrders_.find(col);
+    QString why;
+    RecordImport::convert(*field, Spread1->text(r, col),
+                          order == dateOrders_.end() ? ZEL1.DateDisplayFormat : order->second, &names_, &why);
+    c.problems.push_back({r, col, field, Spread1->text(r, col), why});
   }
   return c;
 }
 
 void frmImport::showStatus() {
   const RecordImport::Check c = marked(2);
-  if (c.problems.empty())
+  const QString ragged = ragged_.empty() ? QString()
+                                         : QStringLiteral("; ") +
+                                               RecordImport::raggedSummary(int(ragged_.size()), firstItems_) +
+                                               QStringLiteral(" (marked)");
+  if (c.problems.empty() && !ragged_.empty())
+    lblStatus->setText(RecordImport::raggedSummary(int(ragged_.size()), firstItems_) +
+                       QStringLiteral(" (marked)."));
+  else if (c.problems.empty())
     lblStatus->setText(QStringLiteral("%1 %2, %3 %4 from %5. Choose each column's field in the first row.")
                            .arg(Spread1->maxRows() - 1)
                            .arg(QLatin1StringView(Spread1->maxRows() == 2 ? "row" : "rows"))
@@ -276,7 +334,8 @@ void frmImport::showStatus() {
                            .arg(QLatin1StringView(Spread1->maxCols() == 1 ? "column" : "columns"),
                                 QFileInfo(fileName_).fileName()));
   else
-    lblStatus->setText(RecordImport::summary(int(c.problems.size()), c.rows) + QStringLiteral(" (marked)."));
+    lblStatus->setText(RecordImport::summary(int(c.problems.size()), c.rows) + QStringLiteral(" (marked)") +
+                       ragged + u'.');
 }
 
 void frmImport::mnuImport2Click() {
@@ -292,16 +351,13 @@ void frmImport::mnuImport2Click() {
       messages().information(error);
       return;
     }
-    RecordImport::Plan plan;
-    plan.mapping = *mapping;
-    plan.firstRow = skipRow2 ? 3 : 2;
-    plan.lastRow = Spread1->maxRows();
-    plan.dateFormat = ZEL1.DateDisplayFormat;
+    const RecordImport::Plan plan = this->plan(*mapping, skipRow2 ? 3 : 2);
     const GridSource source(*Spread1);
-    // Nothing is written before the user has seen what will not convert: the cells marked when
-    // their columns were mapped.
-    const RecordImport::Check check = marked(plan.firstRow);
-    if (!check.problems.empty()) {
+    // Nothing is written before the user has seen what will not convert (the cells marked when
+    // their columns were mapped), the rows with more or fewer items and the dates the form refuses.
+    RecordImport::Check check = marked(plan.firstRow);
+    RecordImport::review(source, plan, check);
+    if (!check.clean() || !check.notes.empty()) {
       const QString logError = DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
       if (!logError.isEmpty()) messages().information(logError);
       if (messages().question(RecordImport::question(check), true) != MessageService::Answer::Yes) return;

@@ -24,6 +24,8 @@ class frmImport : public QWidget {
 
   static constexpr int kHelpTopic = 13;
   static const QColor& markColor();
+  // Rows with more or fewer items than the first row.
+  static const QColor& raggedColor();
 
   GridControl* Spread1;
   QMenuBar* menuBar;
@@ -51,6 +53,9 @@ class frmImport : public QWidget {
   void markColumn(int col);
   // What the marks say will not convert, from a row on.
   RecordImport::Check marked(int firstRow) const;
+  // The plan for the rows from firstRow on, as the mapping row and the loaded file give it.
+  RecordImport::Plan plan(const RecordImport::Mapping& mapping, int firstRow) const;
+  QColor sheetColor(int row) const;
   void showStatus();
   void progress(double fraction);
 
@@ -63,6 +68,11 @@ class frmImport : public QWidget {
 
   QString fileName_;
   std::map<int, std::vector<int>> unconvertible_;  // rows per mapped column
+  std::map<int, QString> dateOrders_;              // a date column's order, when not the system's
+  RecordImport::Names names_;
+  std::vector<RecordImport::Ragged> ragged_;  // grid rows
+  int firstItems_ = 0;
+  bool quotesKept_ = false;
   bool marking_ = false;
   bool busy_ = false;
 };

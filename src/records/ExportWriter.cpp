@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "program/CsvCell.h"
 #include "program/Zel1.h"
 #include "store/DateValue.h"
 #include "store/DbError.h"
@@ -18,8 +19,10 @@ namespace ExportWriter {
 namespace {
 
 // The select list is the field table's; the joins and the order are the export's own.
+// Outer joins: a record without a lot type or cemetery (or whose one was removed) is exported with
+// an empty cell there, never left out.
 const char* kFromAndOrder =
-    " FROM (ZEL INNER JOIN Lots ON ZEL.LotID = Lots.LotID) INNER JOIN Cemetery ON ZEL.CemeteryID = "
+    " FROM (ZEL LEFT JOIN Lots ON ZEL.LotID = Lots.LotID) LEFT JOIN Cemetery ON ZEL.CemeteryID = "
     "Cemetery.CemeteryID ORDER BY ZEL.cSection, ZEL.Lot, ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, "
     "ZEL.InterLastName, ZEL.InterFirstName";
 
@@ -30,7 +33,8 @@ std::vector<const RecordFields::Field*> exported() {
   return list;
 }
 
-void appendText(QByteArray& out, const QString& text) {
+void appendText(QByteArray& out, const QString& input) {
+  const QString text = CsvCell::guard(input);
   out.append('"');
   if (text.contains(QLatin1Char('"'))) {
     QString doubled = text;
@@ -130,7 +134,8 @@ QByteArray item(const Value& v) {
 
 namespace {
 
-enum class Kind { Other, Money, Date };
+// Joined: the cemetery's name or the lot type's description, empty where the record has none.
+enum class Kind { Other, Money, Date, Joined };
 
 Kind kindOf(sqlite3_stmt* st, int col) {
   const char* decl = sqlite3_column_decltype(st, col);
@@ -175,6 +180,9 @@ bool appendStoredDate(QByteArray& out, const char* p, int n) {
 
 void appendRawText(QByteArray& out, const char* p, int n) {
   out.append('"');
+  // A text a spreadsheet would run as a formula is guarded; only those starts take the long way.
+  if (n > 0 && std::strchr("=+-@\t\r'", p[0]) && CsvCell::needsGuard(QString::fromUtf8(p, n)))
+    out.append('\'');
   const char* end = p + n;
   while (const char* q = static_cast<const char*>(std::memchr(p, '"', size_t(end - p)))) {
     out.append(p, q - p + 1);
@@ -209,7 +217,7 @@ void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
   }
   switch (sqlite3_column_type(st, col)) {
     case SQLITE_NULL:
-      out.append("#NULL#");
+      out.append(kind == Kind::Joined ? "\"\"" : "#NULL#");
       return;
     case SQLITE_INTEGER:
     case SQLITE_FLOAT:
@@ -284,7 +292,7 @@ bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result) {
         if (qstricmp(sqlite3_column_name(stmt.st, c), name.constData()) == 0) index[i] = c;
       if (index[i] < 0)
         throw DbError(SQLITE_ERROR, QStringLiteral("Item not found in this collection: %1").arg(name));
-      kinds[i] = kindOf(stmt.st, index[i]);
+      kinds[i] = fields[i]->kind == RecordFields::Kind::Choice ? Kind::Joined : kindOf(stmt.st, index[i]);
     }
 
     while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW && result.error.isEmpty()) {

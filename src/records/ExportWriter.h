@@ -9,7 +9,8 @@ class QIODevice;
 class RecordSet;
 class Value;
 
-// The export of every grave record, with its cemetery's name and lot type, to "zel.csv".
+// The export of every grave record, with its cemetery's name and lot type (empty where it has
+// none), to "zel.csv".
 namespace ExportWriter {
 
 inline constexpr const char* kFileName = "zel.csv";
@@ -18,9 +19,9 @@ inline constexpr const char* kFileName = "zel.csv";
 QString query();
 const QStringList& titles();
 
-// One item of a line: texts in double quotes (a quote inside doubled), numbers without trailing
-// zeros and with a point, dates as #yyyy-mm-dd# (with " hh:mm:ss" when a time is stored), Null as
-// #NULL#.
+// One item of a line: texts in double quotes (a quote inside doubled, a leading apostrophe before
+// a text a spreadsheet would run as a formula, see CsvCell), numbers without trailing zeros and
+// with a point, dates as #yyyy-mm-dd# (with " hh:mm:ss" when a time is stored), Null as #NULL#.
 void appendItem(QByteArray& out, const Value& v);
 QByteArray item(const Value& v);
 

@@ -270,7 +270,18 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
     QString place, details;
   };
   std::vector<Finding> found;
+  // Records without any place are one finding, not each a place shared with all the others.
+  const QString noPlace = QStringLiteral(",,");
+  QStringList placeless;
   for (const Record& r : recs) {
+    if (r.place == noPlace) {
+      placeless << QString::number(r.id);
+      if (r.state != r.saved)
+        found.push_back({WrongState, r.id, r.place,
+                         QStringLiteral("Stored as %1; Save would make it %2")
+                             .arg(stateName(r.state), stateName(r.saved))});
+      continue;
+    }
     if (map.exists && !cells.contains(keyOf(r.place)))
       found.push_back({NotOnMap, r.id, r.place, QStringLiteral("No cell of the map names this place")});
     const std::vector<const Record*>& same = byPlace[keyOf(r.place)];
@@ -308,8 +319,18 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
   for (const Finding& f : found)
     t.rows.push_back(
         {{f.record ? QString::number(f.record) : QString()}, {kinds[f.kind]}, {f.place}, {f.details}});
-  if (found.empty()) t.rows.push_back({{}, {QStringLiteral("No disagreements found.")}, {}, {}});
-  t.countLine = countLine(t.columns.size(), 1, int(found.size()));
+  if (!placeless.isEmpty()) {
+    constexpr int kListed = 20;
+    const qsizetype n = placeless.size();
+    QString details = n == 1 ? QStringLiteral("1 record has no place: ")
+                             : QStringLiteral("%1 records have no place: ").arg(n);
+    details += placeless.mid(0, kListed).join(QStringLiteral(", "));
+    if (n > kListed) details += QStringLiteral(" and %1 more").arg(n - kListed);
+    t.rows.push_back({{}, {QStringLiteral("Records without a place")}, {}, {details}});
+  }
+  if (found.empty() && placeless.isEmpty())
+    t.rows.push_back({{}, {QStringLiteral("No disagreements found.")}, {}, {}});
+  t.countLine = countLine(t.columns.size(), 1, int(found.size()) + (placeless.isEmpty() ? 0 : 1));
   return t;
 }
 

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <algorithm>
 
+#include "program/CsvCell.h"
+
 namespace Report {
 
 namespace {
@@ -31,7 +33,9 @@ const Cell& cellAt(const Row& r, size_t c) {
   return c < r.size() ? r[c] : empty;
 }
 
-void appendField(QByteArray& out, const QString& text) {
+void appendField(QByteArray& out, const QString& cell) {
+  // A text a spreadsheet would run as a formula gets an apostrophe before it; numbers stay.
+  const QString text = CsvCell::guard(cell);
   const bool quote =
       text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
   if (!quote) {

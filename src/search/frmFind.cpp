@@ -132,7 +132,11 @@ QString frmFind::buildQuery() const {
   // Every typed text is quoted; the dates are written in the fields' own pattern, which the
   // database layer reads in that order.
   auto quoted = [](const QLineEdit* f) { return ZEL2::SqlQuote(f->text()); };
+  // Dates compare by day: a date stored with a time of day is found by its day.
   auto dateText = [](const DateEdit* f) { return DateValue::formatDisplay(f->date(), f->displayFormat()); };
+  auto day = [&](const char* column, const DateEdit* f) {
+    return QStringLiteral("substr(%1,1,10)=#%2#").arg(QLatin1StringView(column), dateText(f));
+  };
   switch (Tab1->currentIndex()) {
     case 0:
       if (txtCemetery->currentIndex() >= 0)
@@ -147,17 +151,14 @@ QString frmFind::buildQuery() const {
     case 1:
       if (!txtIntermentNum->text().isEmpty())
         q += QStringLiteral("internum=") + number(txtIntermentNum->text()) + QStringLiteral(" and ");
-      if (txtIntermentDate->hasValidDate())
-        q += QStringLiteral("interdate=#") + dateText(txtIntermentDate) + QStringLiteral("# and ");
+      if (txtIntermentDate->hasValidDate()) q += day("interdate", txtIntermentDate) + QStringLiteral(" and ");
       if (!txtInterredFirstName->text().isEmpty())
         q += QStringLiteral("interfirstname like '") + quoted(txtInterredFirstName) +
              QStringLiteral("%' and ");
       if (!txtInterredLastName->text().isEmpty())
         q += QStringLiteral("interlastname like '") + quoted(txtInterredLastName) + QStringLiteral("%' and ");
-      if (txtDateOfBirth->hasValidDate())
-        q += QStringLiteral("birthdate=#") + dateText(txtDateOfBirth) + QStringLiteral("# and ");
-      if (txtDateOfDeath->hasValidDate())
-        q += QStringLiteral("deathdate=#") + dateText(txtDateOfDeath) + QStringLiteral("#");
+      if (txtDateOfBirth->hasValidDate()) q += day("birthdate", txtDateOfBirth) + QStringLiteral(" and ");
+      if (txtDateOfDeath->hasValidDate()) q += day("deathdate", txtDateOfDeath);
       break;
     case 2:
       if (!txtPurchaserFirstName->text().isEmpty())
@@ -172,8 +173,7 @@ QString frmFind::buildQuery() const {
         q += QStringLiteral("deedpage=") + number(txtDeedPage->text()) + QStringLiteral(" and ");
       if (!txtCertificateNum->text().isEmpty())
         q += QStringLiteral("certnum='") + quoted(txtCertificateNum) + QStringLiteral("' and ");
-      if (txtPurchDate->hasValidDate())
-        q += QStringLiteral("purchdate=#") + dateText(txtPurchDate) + QStringLiteral("#");
+      if (txtPurchDate->hasValidDate()) q += day("purchdate", txtPurchDate);
       break;
   }
   if (q.endsWith(QLatin1String("and "))) q.chop(4);

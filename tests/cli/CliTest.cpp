@@ -11,12 +11,14 @@
 #include "app/DateGuard.h"
 #include "backup/AutoBackup.h"
 #include "backup/BackupFixture.h"
+#include "import/RecordImport.h"
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "reports/ReportFiles.h"
 #include "reports/Reports.h"
 #include "store/Schema.h"
 #include "support/PdfPages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -222,11 +224,16 @@ TEST_F(Cli, CheckPassesAHealthyFolderAndNamesEachProblem) {
   EXPECT_TRUE(r.out.contains("passes the integrity check; 120 records, 2 cemeteries, 5 lot types"));
   EXPECT_TRUE(r.out.endsWith("All is well.\n"));
 
-  // A map that disagrees with the records: the Map Check's findings by kind.
+  // A map that disagrees with the records: the Map Check's findings by kind, with an exit status
+  // of their own; records without a place count once each, not as places they share.
   writeMap(file("zelmap1.dat"), QStringLiteral("A,1,1"));
+  exec("insert into zel (cemeteryid, csection, lot, grave) values (1, '', '', ''), (1, ' ', '', '')");
   r = cli({"check", dir});
-  EXPECT_RUN(r, 1, "Map Check for " + scalar("select name from cemetery where cemeteryid=1") + ": ");
+  EXPECT_RUN(r, 3, "Map Check for " + scalar("select name from cemetery where cemeteryid=1") + ": ");
   EXPECT_TRUE(r.err.contains("Place not on the map ")) << r.err.toStdString();
+  EXPECT_TRUE(r.err.contains("Records without a place 2)")) << r.err.toStdString();
+  EXPECT_FALSE(r.err.contains("Place shared by records")) << r.err.toStdString();
+  exec("delete from zel where trim(csection)=''");
   EXPECT_TRUE(r.out.contains("zelmap1.dat: loads (20 rows, 30 columns)"));
 
   writeBytes(file("zelmap1.dat"), "damaged");
@@ -263,11 +270,14 @@ TEST_F(Cli, ImportDryRunChangesNothingAndTheImportIsAllOrNothing) {
   Outcome r = cli(import + QStringList{"--dry-run"});
   EXPECT_RUN(r, 1, "2 values in 1 row will not convert, so the import would stop");
   EXPECT_TRUE(r.out.contains("3 records would be added")) << r.out.constData();
-  EXPECT_TRUE(r.out.contains("Row 3, column 3 (DeathDate): \"1950-02-31\"")) << r.out.constData();
-  EXPECT_EQ(cli(import + QStringList{"--dry-run", "--yes", "--empty-first"}).code, 0);
+  EXPECT_TRUE(r.out.contains("Row 3, column 3 (DeathDate): \"1950-02-31\": no date")) << r.out.constData();
+  EXPECT_TRUE(r.out.contains("Dates are read ") && r.out.contains(", from the system's settings."))
+      << "the dry run names the order dates are read in: " << r.out.constData();
+  EXPECT_EQ(cli(import + QStringList{"--dry-run", "--accept-defaults", "--yes", "--empty-first"}).code, 0);
   EXPECT_EQ(snapshot(dir), before) << "a trial run writes nothing, not even the log";
 
-  EXPECT_RUN(cli(import), 1, "nothing was imported");
+  EXPECT_RUN(cli(import), 1, "nothing was imported; --accept-defaults imports them anyway");
+  EXPECT_RUN(cli(import + QStringList{"--yes"}), 1, "nothing was imported");  // --yes accepts no values
   EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "1=InterLastName,2=Nonsense"}), 1, "\"Nonsense\"");
   EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "1InterLastName"}), 1, "--map 1InterLastName");
   EXPECT_RUN(cli({"import", file("new.csv"), dir, "--map", "5=InterLastName"}), 1, "has 4 columns");
@@ -275,16 +285,46 @@ TEST_F(Cli, ImportDryRunChangesNothingAndTheImportIsAllOrNothing) {
   ZEL1.cnData.open(file("zel.mdb"), QString::fromLatin1(kDatabasePassword));
   EXPECT_EQ(records(), 120);
 
-  r = cli(import + QStringList{"--yes"});
+  r = cli(import + QStringList{"--accept-defaults"});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(records(), 123);
   EXPECT_EQ(scalar("select deathdate from zel where interlastname='Abbot'"), "1990-04-03");
   EXPECT_EQ(scalar("select count(*) from zel where interlastname='O''Neil' and deathdate is null"), "1");
   EXPECT_EQ(scalar("select interfirstname from zel where interlastname='Brown, Jr'"), "Tom");
 
-  r = cli(import + QStringList{"--yes", "--empty-first"});
+  r = cli(import + QStringList{"--accept-defaults", "--yes", "--empty-first"});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
   EXPECT_EQ(records(), 3);
+}
+
+// The clerk's file of the import window's test, from the command line: listed and stopped, then
+// imported only as --accept-defaults says, with no record for the empty lines at the end.
+TEST_F(Cli, AClerksFileStopsTheImportUntilItsValuesAreAccepted) {
+  exec("delete from zel");
+  exec("update cemetery set name='Oak Hill' where cemeteryid=(select min(cemeteryid) from cemetery)");
+  writeBytes(file("clerk.csv"), kClerkFile);
+  const QStringList import{"import", file("clerk.csv"), dir, "--map", kClerkMapping, "--skip-first-row"};
+  ZEL1.cnData.close();
+  const auto before = snapshot(dir);
+  Outcome r = cli(import + QStringList{"--dry-run"});
+  EXPECT_RUN(
+      r, 1,
+      "7 values in 3 rows will not convert; 1 row has more or fewer items than the first row (5), so "
+      "some values may stand in the wrong field; 1 row has dates that the record form would refuse, so "
+      "the import would stop");
+  EXPECT_TRUE(r.out.contains("4 records would be added")) << r.out.constData();
+  EXPECT_TRUE(r.out.contains("Row 3, column 4 (PurchPrice): \"1500.555\": more than two decimals"));
+  EXPECT_TRUE(r.out.contains("Row 4: 6 items"));
+  EXPECT_TRUE(r.out.contains("UTF-8, with some bytes that are not UTF-8")) << r.out.constData();
+  EXPECT_EQ(snapshot(dir), before);
+  r = cli(import + QStringList{"--yes"});
+  EXPECT_RUN(r, 1, "nothing was imported");
+  EXPECT_TRUE(r.err.contains("Row 5, column 5 (Cemetery): \"Nowhere\": no cemetery has this name"));
+
+  r = cli(import + QStringList{"--accept-defaults"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  ZEL1.cnData.open(file("zel.mdb"), QString::fromLatin1(kDatabasePassword));
+  EXPECT_EQ(scalar(kClerkRecordsSql), kClerkRecords.join(';'));
 }
 
 TEST_F(Cli, WritingCommandsRefuseWhileTheFolderIsHeldAndAStaleLockDoesNotBlock) {

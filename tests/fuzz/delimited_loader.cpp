@@ -100,9 +100,17 @@ ZEL_FUZZ_TARGET(delimited_loader) {
   plan.mapping = *mapping;
   plan.lastRow = table.rowCount();
   plan.dateFormat = (choice & 0x80) ? QStringLiteral("dd-mm-yyyy") : QStringLiteral("mm-dd-yyyy");
+  plan.firstItems = r.firstItems;
+  for (const auto& [row, items] : r.ragged) plan.ragged.push_back({row, items});
+  RecordImport::settleDateOrders(RecordImport::TableSource(table), plan);
   const RecordImport::Check check = RecordImport::check(RecordImport::TableSource(table), plan);
   Fuzz::require(check.rows <= table.rowCount(), "problems lie in rows of the file");
-  Fuzz::require(RecordImport::logLines(check).size() == qsizetype(check.problems.size()) + 1,
-                "a heading and one log line per problem");
+  Fuzz::require(check.ragged.size() == r.ragged.size(), "every row with another number of items is listed");
+  const auto listed = [](size_t n) { return n ? qsizetype(n) + 1 : 0; };  // a heading and one line each
+  Fuzz::require(
+      RecordImport::logLines(check).size() == listed(check.problems.size()) + listed(check.ragged.size()) +
+                                                  listed(check.refused.size()) + check.notes.size() +
+                                                  (check.dateOrder.isEmpty() ? 0 : 1),
+      "one log line per problem, row and refused date, under headings");
   return 0;
 }

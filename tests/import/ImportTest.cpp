@@ -27,7 +27,12 @@ Mapping mapping(const QString& text) {
 }
 
 Plan planOf(const QString& map, int firstRow, int lastRow) {
-  return Plan{mapping(map), firstRow, lastRow, QStringLiteral("mm-dd-yyyy")};
+  Plan p;
+  p.mapping = mapping(map);
+  p.firstRow = firstRow;
+  p.lastRow = lastRow;
+  p.dateFormat = QStringLiteral("mm-dd-yyyy");
+  return p;
 }
 
 class RecordImportTest : public DataTest {
@@ -49,23 +54,24 @@ class RecordImportTest : public DataTest {
 
 TEST(ImportMapping, NamesInOrderAndWrittenMappings) {
   const QStringList names = mappingNames();
-  ASSERT_EQ(names.size(), 33);
+  ASSERT_EQ(names.size(), 36);
   EXPECT_EQ(names.front(), "cSection");
   EXPECT_EQ(names[11], "InterLastName");
-  EXPECT_EQ(names.back(), "Remarks");
-  EXPECT_FALSE(names.contains("Vault")) << "cemetery, lot type, vault and state are not offered";
+  EXPECT_EQ(names[32], "Remarks");
+  EXPECT_EQ(names.mid(33), QStringList({"Cemetery", "LotType", "Vault"})) << "after the record's own";
 
-  const Mapping m = mapping(" 3=age,1=InterLastName ,3=DeathDate");
-  ASSERT_EQ(m.size(), 2u);
+  const Mapping m = mapping(" 3=age,1=InterLastName ,3=DeathDate,4=lottype");
+  ASSERT_EQ(m.size(), 3u);
   EXPECT_EQ(m[0].column, 1) << "columns in order, whatever order they were given in";
   EXPECT_STREQ(m[1].field->name, "DeathDate") << "a column given twice keeps its last field";
+  EXPECT_STREQ(m[2].field->name, "LotID");
   QString error;
-  EXPECT_FALSE(parseMapping("1=Vault", &error));
-  EXPECT_EQ(error, "Column 1: \"Vault\" is not a field that can be imported.");
+  EXPECT_FALSE(parseMapping("1=Status", &error));
+  EXPECT_EQ(error, "Column 1: \"Status\" is not a field that can be imported.");
   EXPECT_FALSE(parseMapping("x=Age", &error));
   EXPECT_FALSE(parseMapping("0=Age", &error));
   EXPECT_FALSE(parseMapping("2=", &error));
-  EXPECT_EQ(mappingFromNames({"", "Lot", ""})->front(), (Column{2, RecordFields::find(u"Lot")}));
+  EXPECT_EQ(mappingFromNames({"", "Lot", ""})->front(), (Column{2, RecordFields::find(u"Lot"), {}}));
 }
 
 TEST(ImportConvert, LocaleAndIsoDatesNumbersMoneyAndTheExportsOwnForms) {
@@ -73,11 +79,19 @@ TEST(ImportConvert, LocaleAndIsoDatesNumbersMoneyAndTheExportsOwnForms) {
   const auto* age = RecordFields::find(u"Age");
   const auto* price = RecordFields::find(u"PurchPrice");
   const auto* remarks = RecordFields::find(u"Remarks");
+  const auto* cemetery = RecordFields::find(u"CemeteryID");
   const QString us = QStringLiteral("mm-dd-yyyy"), eu = QStringLiteral("dd-mm-yyyy");
   EXPECT_EQ(convert(*birth, "03/04/1901", us)->toDate(), QDate(1901, 3, 4));
   EXPECT_EQ(convert(*birth, "03.04.1901", eu)->toDate(), QDate(1901, 4, 3));
   EXPECT_EQ(convert(*birth, "1901-04-03", us)->toDate(), QDate(1901, 4, 3));
   EXPECT_EQ(convert(*birth, "#1901-04-03#", eu)->toDate(), QDate(1901, 4, 3));
+  for (const char* midnight : {"1949-06-23 00:00:00", "06-23-1949 00:00", "#1949-06-23 00:00:00#"}) {
+    const std::optional<Value> v = convert(*birth, midnight, us);
+    ASSERT_TRUE(v) << midnight;
+    EXPECT_FALSE(v->hasTime()) << midnight << ": a midnight time is no time";
+    EXPECT_EQ(v->toDate(), QDate(1949, 6, 23));
+  }
+  EXPECT_TRUE(convert(*birth, "1949-06-23 14:05:00", us)->hasTime());
   EXPECT_TRUE(convert(*birth, "#NULL#", us)->isNull());
   EXPECT_TRUE(convert(*birth, "", us)->isNull());
   for (const char* bad : {"02-30-1950", "1-2-50", "yesterday", "#1901-04-03"})
@@ -87,10 +101,33 @@ TEST(ImportConvert, LocaleAndIsoDatesNumbersMoneyAndTheExportsOwnForms) {
   for (const char* bad : {"12a", "-1", "151", "6.5"}) EXPECT_FALSE(convert(*age, bad, us)) << bad;
   EXPECT_EQ(convert(*price, "1,234.50", us)->toMoney(), Money::fromScaled(12345000));
   EXPECT_EQ(convert(*price, " $-7 ", us)->toMoney(), Money::fromUnits(-7));
+  EXPECT_EQ(convert(*price, "12.500", us)->toMoney(), Money::fromScaled(125000)) << "zeros change nothing";
   for (const char* bad : {"12,3x", "12,50", "1,2345", ",500", "1,234,5", "1.234,56", "12.5,0"})
     EXPECT_FALSE(convert(*price, bad, us)) << bad << ": a comma only groups thousands";
+  QString why;
+  for (const char* bad : {"1500.555", "0.005", "100.004"}) {
+    EXPECT_FALSE(convert(*price, bad, us, nullptr, &why)) << bad << " would show as another amount";
+    EXPECT_EQ(why, "more than two decimals");
+  }
   EXPECT_EQ(convert(*price, "1,234,567.5", us)->toMoney(), Money::fromScaled(12345675000));
   EXPECT_EQ(convert(*remarks, "  as typed ", us)->toString(), "  as typed ") << "texts are kept unchanged";
+  EXPECT_FALSE(convert(*remarks, QString::fromUtf8("Caf\xef\xbf\xbd"), us, nullptr, &why));
+  EXPECT_EQ(why, "bytes that are not UTF-8");
+  // The export's guard against formulas comes off; an apostrophe of the text's own stays.
+  EXPECT_EQ(convert(*remarks, "'=HYPERLINK(x)", us)->toString(), "=HYPERLINK(x)");
+  EXPECT_EQ(convert(*remarks, "''-x", us)->toString(), "'-x");
+  EXPECT_EQ(convert(*remarks, "'tis", us)->toString(), "'tis");
+  // Cemeteries and lot types by name, in any case; a name that matches none or several does not
+  // convert, an empty one keeps the default.
+  Names names;
+  names.cemeteries[QStringLiteral("oak hill")] = {3};
+  names.cemeteries[QStringLiteral("zion")] = {7, 8};
+  EXPECT_EQ(convert(*cemetery, " OAK Hill", us, &names)->toInt(), 3);
+  EXPECT_TRUE(convert(*cemetery, "", us, &names)->isNull());
+  EXPECT_FALSE(convert(*cemetery, "Nowhere", us, &names, &why));
+  EXPECT_EQ(why, "no cemetery has this name");
+  EXPECT_FALSE(convert(*cemetery, "Zion", us, &names, &why));
+  EXPECT_EQ(why, "2 cemeteries have it");
 }
 
 TEST_F(RecordImportTest, DefaultsStateLettersAndTheRightHandColumn) {
@@ -126,13 +163,62 @@ TEST_F(RecordImportTest, ValuesThatWillNotConvertAreCountedAndNamed) {
   EXPECT_EQ(c.problems.size(), 5u);
   EXPECT_EQ(c.rows, 3);
   EXPECT_EQ(question(c),
-            "5 values in 3 rows will not convert and will keep their defaults (listed in import.log). Import "
-            "anyway?");
-  EXPECT_EQ(logLines(c).at(4), "Row 2, column 2 (Age): \"x\"");
+            "5 values in 3 rows will not convert and will keep their defaults.\n"
+            "Dates are read month-first, as mm-dd-yyyy, from the system's settings.\n\n"
+            "All are listed in import.log. Import anyway?");
+  EXPECT_EQ(logLines(c).at(4), "Row 2, column 2 (Age): \"x\": no whole number from 0 to 150");
   c = check(TableSource(t), planOf("2=Age", 3, 4));
-  EXPECT_EQ(
-      question(c),
-      "1 value in 1 row will not convert and will keep its default (listed in import.log). Import anyway?");
+  EXPECT_EQ(question(c),
+            "1 value in 1 row will not convert and will keep its default.\n\n"
+            "All are listed in import.log. Import anyway?");
+}
+
+// A date column is read in one order; what the form's Save would refuse, rows with another number
+// of items and quotes kept by a tab-delimited file are all said before anything is written.
+TEST_F(RecordImportTest, DateOrdersRowsAndDatesTheFormRefusesAreReviewed) {
+  const auto t = tableOf({{"01-02-2001", "03-15-1921", "15-03-2001"},
+                          {"03-15-1921", "", "03-15-1921"},
+                          {"12-31-2099", "01-01-1900", ""},
+                          {"01-01-1950", "01-01-1960", ""}});
+  Plan p = planOf("1=DeathDate,2=BirthDate,3=InterDate", 1, 4);
+  p.dateFormat = QStringLiteral("dd-mm-yyyy");
+  p.firstItems = 3;
+  p.ragged = {{2, 4}, {9, 2}};
+  settleDateOrders(TableSource(t), p);
+  EXPECT_EQ(p.mapping[0].dateFormat, "mm-dd-yyyy") << "only month-first fits every value";
+  EXPECT_EQ(p.mapping[1].dateFormat, "mm-dd-yyyy");
+  EXPECT_EQ(p.mapping[2].dateFormat, "") << "values contradicting each other: the system's order";
+  const Check c = check(TableSource(t), p);
+  ASSERT_EQ(c.problems.size(), 1u);
+  EXPECT_EQ(c.problems[0].row, 2) << "03-15-1921 is no date day-first";
+  ASSERT_EQ(c.ragged.size(), 1u) << "only the plan's rows";
+  ASSERT_EQ(c.refused.size(), 2u);
+  EXPECT_EQ(c.refused[0].row, 3);
+  EXPECT_EQ(c.refused[0].message, "Invalid Date of Death. This date can not be greater than today's date.");
+  EXPECT_EQ(c.refused[1].message, "You cannot have a date-of-birth greater than the date-of-death.");
+  const QString q = question(c);
+  EXPECT_TRUE(q.contains("1 row has more or fewer items than the first row (3)")) << q.toStdString();
+  EXPECT_TRUE(
+      q.contains("2 rows have dates that the record form would refuse (such as row 3: \"Invalid "
+                 "Date of Death."))
+      << q.toStdString();
+  EXPECT_TRUE(
+      q.contains("Column 1 (DeathDate) is read month-first, as mm-dd-yyyy, since only that order "
+                 "fits all its values (such as \"03-15-1921\")."))
+      << q.toStdString();
+  EXPECT_TRUE(q.contains("Dates are read day-first, as dd-mm-yyyy, from the system's settings."));
+  EXPECT_TRUE(logLines(c).contains("Row 2: 4 items"));
+  EXPECT_TRUE(c.notes.filter("double quotes").isEmpty());
+  const auto quoted = tableOf({{"\"Lot\"", "\"Grave\""}, {"\"1\"", "\"2\""}, {"3", ""}});
+  Plan tab = planOf("1=Lot,2=Grave", 1, 3);
+  tab.quotesKept = true;
+  EXPECT_EQ(check(TableSource(quoted), tab).notes,
+            QStringList{"The items of the first rows stand in double quotes, which a tab-delimited file "
+                        "keeps as part of the values."});
+
+  // Written as the plan reads them: the column's own order.
+  ASSERT_EQ(write(t, p), 4);
+  EXPECT_EQ(row("deathdate || '|' || birthdate", "recid=2"), "2001-01-02|1921-03-15");
 }
 
 TEST_F(RecordImportTest, RefusedWithoutCemeteryOrLotTypeAndNothingDeleted) {

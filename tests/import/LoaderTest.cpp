@@ -41,15 +41,6 @@ class Loader : public ::testing::Test {
 
 const Format kTab{u'\t', false};
 
-TEST(LoaderFormat, LastThreeLettersInAnyCaseChooseTheFormat) {
-  EXPECT_EQ(formatFor(QStringLiteral("people.Csv")), (Format{u',', true}));
-  EXPECT_EQ(formatFor(QStringLiteral("/a.b/LIST.TXT")), kTab);
-  EXPECT_EQ(formatFor(QStringLiteral("listtxt")), kTab) << "only the last three letters count";
-  EXPECT_FALSE(formatFor(QStringLiteral("people.xls")));
-  EXPECT_FALSE(formatFor(QStringLiteral("people")));
-  EXPECT_FALSE(formatFor(QString()));
-}
-
 TEST_F(Loader, QuotedItemsKeepCommasQuotesAndLineBreaks) {
   const Result r = read(
       "\"Grey, Ann\",\"say \"\"hi\"\"\",3\r\n"
@@ -71,6 +62,17 @@ TEST_F(Loader, QuotedItemsKeepCommasQuotesAndLineBreaks) {
   EXPECT_EQ(table.line(2), 2);
   EXPECT_EQ(table.line(3), 5) << "rows after a quoted line break start on later lines";
   EXPECT_EQ(table.line(6), 8);
+  EXPECT_EQ(r.lastDataRow, 6);
+  EXPECT_EQ(r.firstItems, 3);
+}
+
+TEST_F(Loader, RowsWithAnotherNumberOfItemsAndEmptyLinesAtTheEnd) {
+  const Result r = read("\nLast,First,Died,Price,Paid\nA,1,2,Jones,1,500.00\nB,2,3,4,5\nC\n\n\r\n");
+  ASSERT_TRUE(r.ok);
+  EXPECT_EQ(r.firstItems, 5) << "the first row holding data";
+  EXPECT_EQ(r.ragged, (std::vector<std::pair<int, int>>{{3, 6}, {5, 1}}));
+  EXPECT_EQ(r.lastDataRow, 5) << "the empty lines after it are no rows";
+  EXPECT_TRUE(log().contains("Line 3: 6 items, where the first line has 5."));
 }
 
 TEST_F(Loader, TabFilesKeepQuotesAndCommasAndAnyLineEnd) {
@@ -95,9 +97,15 @@ TEST_F(Loader, EncodingsAreDetected) {
   EXPECT_EQ(r.encoding, Encoding::Utf16Le);
   EXPECT_EQ(table.text(1, 1), expect);
   EXPECT_EQ(table.text(1, 2), "1");
-  r = read("caf\xc3\xa9\n\xc3");  // cut inside a character: not UTF-8
-  EXPECT_EQ(r.encoding, Encoding::Latin1);
-  EXPECT_TRUE(log().contains("Latin-1"));
+  // A UTF-8 file with a byte from a Windows editor stays UTF-8; only that byte is lost, and said.
+  r = read("M\xc3\xbcller \xe2\x82\xac,1\nCaf\xe9,2\n\ncaf\xc3\xa9\n\xc3");
+  EXPECT_EQ(r.encoding, Encoding::Utf8Mixed);
+  EXPECT_EQ(table.text(1, 1), expect);
+  EXPECT_EQ(table.text(2, 1), QStringView(u"Caf\ufffd"));
+  EXPECT_EQ(table.text(4, 1), QStringView(u"caf\u00e9"));
+  EXPECT_EQ(table.text(5, 1), QStringView(u"\ufffd")) << "a character cut short at the end";
+  EXPECT_EQ(r.undecodableLines, 2);
+  EXPECT_TRUE(log().contains("Line 2 holds bytes that are not UTF-8.")) << log().toStdString();
 }
 
 TEST_F(Loader, MalformedFilesAreRefusedWithTheirLine) {

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <map>
 
 #include "DataGen.h"
 #include "controls/GridControl.h"
@@ -13,6 +14,7 @@
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -60,10 +62,11 @@ class ImportWindowTest : public DataTest {
   }
   bool loaded() const { return window->mnuImport2->isVisible() && !window->mnuImport->isVisible(); }
   int records() { return scalar("select count(*) from zel").toInt(); }
-  // The 33 mapped fields and the state of every record, one text per record, in order.
+  // The mapped fields and the state of every record, one text per record, in order.
   QStringList snapshot() {
     QStringList cols;
-    for (const QString& n : RecordImport::mappingNames()) cols << "quote(" + n + ")";
+    for (const QString& n : RecordImport::mappingNames())
+      cols << "quote(" + RecordImport::fieldFor(n)->column() + ")";
     RecordSet rs(&ZEL1.cnData);
     rs.open("select " + cols.join("||'|'||") + "||'|'||status from zel");
     QStringList rows;
@@ -142,14 +145,15 @@ TEST_F(ImportWindowTest, UnconvertibleValuesAreMarkedAskedAboutAndAllOrNothing) 
 
   msgs.expectQuestion(kEmptyFirst, Yes, true).expectQuestion(kSkipRow2, Yes, true);
   msgs.expectQuestion(
-      "1 value in 1 row will not convert and will keep its default (listed in import.log). Import anyway?",
+      "1 value in 1 row will not convert and will keep its default.\nDates are read month-first, as "
+      "mm-dd-yyyy, from the system's settings.\n\nAll are listed in import.log. Import anyway?",
       No, true);
   window->mnuImport2Click();
   EXPECT_EQ(scalar("select group_concat(csection) from zel"), "OLD") << "No changes nothing";
   EXPECT_TRUE(loaded());
   QFile log(ZEL1.dataFile("import.log"));
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(log.readAll().contains("Row 3, column 3 (BirthDate): \"02-30-1950\""));
+  EXPECT_TRUE(log.readAll().contains("Row 3, column 3 (BirthDate): \"02-30-1950\": no date"));
 
   msgs.expectQuestion(kEmptyFirst, Yes, true).expectQuestion(kSkipRow2, Yes, true);
   msgs.expectQuestion("*", Yes).expectInfo(kComplete);
@@ -191,31 +195,91 @@ TEST_F(ImportWindowTest, NoCemeteryIsRefusedAndNothingIsDeleted) {
   EXPECT_TRUE(loaded()) << "the window stays loaded";
 }
 
-// The program's own export, imported back into an emptied table, gives the same records.
+// The program's own export, imported back into an emptied table, gives the same records: every
+// field, the cemetery, the lot type and the vault, and texts a spreadsheet would run as formulas.
 TEST_F(ImportWindowTest, TheExportImportsBackWithTheSameRecords) {
   DataGen::Options o;
   o.records = 400;
   DataGen::fill(ZEL1.cnData, o);
-  // Texts that need quoting in a CSV file.
+  // Texts that need quoting in a CSV file, or guarding from a spreadsheet.
   exec("update zel set remarks='Said \"rest well\", then\r\nleft', ownercity='Ann, Arbor' where recid=5");
   exec("update zel set birthplace='Zürich', certnum='#5' where recid=6");
+  exec(
+      "update zel set interlastname='=HYPERLINK(\"x\")', remarks='-rest', ownerphone='+1 555', vault='@A', "
+      "lot='''-5', grave='-5' where recid=7");
+  exec("update zel set lotid=0 where recid=8");
   const QStringList before = snapshot();
   ASSERT_TRUE(ExportWriter::write().ok);
 
   load(ZEL1.dataFile("zel.csv"));
   ASSERT_TRUE(loaded());
   GridControl* g = window->Spread1;
+  const std::map<QString, QString> extra{{"Name", "Cemetery"}, {"LotDesc", "LotType"}, {"Vault", "Vault"}};
   int mapped = 0;
-  for (int c = 1; c <= g->maxCols(); ++c)
+  for (int c = 1; c <= g->maxCols(); ++c) {
+    QString name = extra.count(g->text(2, c)) ? extra.at(g->text(2, c)) : QString();
     for (const RecordFields::Field& f : RecordFields::all())
-      if (f.imported && g->text(2, c) == QLatin1String(f.exportTitle)) {
-        map(c, QString::fromLatin1(f.name));
-        ++mapped;
-      }
-  ASSERT_EQ(mapped, 33);
+      if (f.imported && g->text(2, c) == QLatin1String(f.exportTitle)) name = QString::fromLatin1(f.name);
+    if (name.isEmpty()) continue;
+    map(c, name);
+    ++mapped;
+  }
+  ASSERT_EQ(mapped, 36);
   msgs.expectQuestion(kEmptyFirst, Yes, true).expectQuestion(kSkipRow2, Yes, true).expectInfo(kComplete);
   window->mnuImport2Click();
-  EXPECT_EQ(snapshot(), before) << "every mapped field, and the state derived from them, as it was";
+  const QStringList after = snapshot();
+  ASSERT_EQ(after.size(), before.size());
+  for (qsizetype i = 0; i < after.size(); ++i)
+    ASSERT_EQ(after[i].toStdString(), before[i].toStdString())
+        << "every mapped field, and the state derived from them, as it was";
+}
+
+// A clerk's file: nothing is stored that the question did not list, and what it listed is stored
+// only on Yes.
+TEST_F(ImportWindowTest, AClerksFileIsListedWholeBeforeAnythingIsWritten) {
+  exec("insert into cemetery (name) values ('Oak Hill'), ('Zion')");
+  exec("insert into lots (lotdesc) values ('Single')");
+  ZEL1.DateDisplayFormat = QStringLiteral("dd-mm-yyyy");
+  load(file("clerk.csv", kClerkFile));
+  ASSERT_TRUE(loaded());
+  GridControl* g = window->Spread1;
+  EXPECT_EQ(g->maxRows(), 6) << "the empty lines at the end are no rows";
+  EXPECT_EQ(g->text(3, 1), QString::fromUtf8("M\xc3\xbcller")) << "UTF-8 stays UTF-8 beside a stray byte";
+  EXPECT_EQ(g->text(4, 1), QString::fromUtf8("Caf\xef\xbf\xbd"));
+  const QStringList names = QString::fromLatin1(kClerkMapping).split(',');
+  for (int c = 1; c <= 5; ++c) map(c, names[c - 1].section('=', 1));
+  EXPECT_EQ(g->grid()->backColor(5, 1), frmImport::raggedColor()) << "the row with an item too many";
+  EXPECT_EQ(g->grid()->backColor(4, 1), frmImport::markColor());
+  EXPECT_EQ(window->lblStatus->text(),
+            "10 values in 4 rows will not convert and will keep their defaults (marked); 1 row has more or "
+            "fewer items than the first row (5), so some values may stand in the wrong field (marked).")
+      << "the title row counts until it is left out";
+
+  const QString question =
+      "7 values in 3 rows will not convert and will keep their defaults.\n"
+      "1 row has more or fewer items than the first row (5), so some values may stand in the wrong field.\n"
+      "1 row has dates that the record form would refuse (such as row 6: \"Invalid Date of Death. This "
+      "date can not be greater than today's date.\").\n"
+      "Column 3 (DeathDate) is read month-first, as mm-dd-yyyy, since only that order fits all its values "
+      "(such as \"03-15-1921\").\n"
+      "Dates are read day-first, as dd-mm-yyyy, from the system's settings.\n\n"
+      "All are listed in import.log. Import anyway?";
+  msgs.expectQuestion(kEmptyFirst, No, true).expectQuestion(kSkipRow2, Yes, true);
+  msgs.expectQuestion(question, No, true);
+  window->mnuImport2Click();
+  EXPECT_EQ(records(), 0);
+  QFile log(ZEL1.dataFile("import.log"));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  const QString logged = QString::fromUtf8(log.readAll());
+  for (const char* line : {"Row 4, column 4 (PurchPrice): \"1500.555\": more than two decimals",
+                           "Row 6, column 5 (Cemetery): \"Nowhere\": no cemetery has this name",
+                           "Row 5: 6 items", "Line 3 holds bytes that are not UTF-8."})
+    EXPECT_TRUE(logged.contains(line)) << line;
+
+  msgs.expectQuestion(kEmptyFirst, No, true).expectQuestion(kSkipRow2, Yes, true);
+  msgs.expectQuestion(question, Yes, true).expectInfo(kComplete);
+  window->mnuImport2Click();
+  EXPECT_EQ(scalar(kClerkRecordsSql), kClerkRecords.join(';'));
 }
 
 TEST_F(ImportWindowTest, MalformedFilesNeverChangeStoredRecords) {

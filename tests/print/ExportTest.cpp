@@ -51,7 +51,7 @@ class Export : public DataTest {
 
 }  // namespace
 
-TEST_F(Export, WritesEveryJoinedRecordByTheItemRules) {
+TEST_F(Export, WritesEveryRecordByTheItemRules) {
   const qint64 oak = addRow("cemetery", {{"name", "Oak Hill"}});
   const qint64 mary = addRow("cemetery", {{"name", "Saint Mary's"}});
   const qint64 gone = addRow("cemetery", {{"name", "Closed"}});
@@ -110,7 +110,7 @@ TEST_F(Export, WritesEveryJoinedRecordByTheItemRules) {
                  {"grave", "2"},
                  {"lotid", family},
                  {"remarks", ""}});
-  // Left out by the joins: no lot type, a deleted lot type, a deleted cemetery.
+  // No lot type, a deleted lot type, a deleted cemetery: written with an empty cell there.
   addRow("zel", {{"cemeteryid", oak}, {"csection", "A"}, {"lot", "0"}, {"grave", "1"}, {"lotid", 0}});
   addRow("zel", {{"cemeteryid", oak}, {"csection", "A"}, {"lot", "0"}, {"grave", "2"}, {"lotid", dropped}});
   addRow("zel", {{"cemeteryid", gone}, {"csection", "A"}, {"lot", "0"}, {"grave", "3"}, {"lotid", single}});
@@ -125,8 +125,12 @@ TEST_F(Export, WritesEveryJoinedRecordByTheItemRules) {
   }
   EXPECT_FALSE(ZEL1.rsRecords.isOpen());
 
+  QByteArray nulls;
+  for (int i = 0; i < 32; ++i) nulls += ",#NULL#";
   const QByteArray expected =
-      kTitleLine +
+      kTitleLine + "\"Oak Hill\",\"A\",\"0\",\"1\",\"\"" + nulls + "\r\n" +
+      "\"Oak Hill\",\"A\",\"0\",\"2\",\"\"" + nulls + "\r\n" + "\"\",\"A\",\"0\",\"3\",\"Single\"" + nulls +
+      "\r\n" +
       "\"Oak Hill\",\"A\",\"1\",\"1\",\"Single\",\"Concrete\",\"Smith, Jr.\",\"John\",\"1 Main St\",\"\","
       "\"Springfield\",\"IL\",\"62701\",\"555-0100\",\"Doe\",\"Jane\",\"F\",85,117,#2020-03-04#,\"B-7\",33,"
       "\"C-1001\",#NULL#,250.75,300,12.5,\"Z\xc3\xbcrich\",\"Shelbyville\",\"Widow\",#1935-01-02#,"
@@ -227,5 +231,10 @@ TEST(ExportItems, NumbersAndDates) {
   EXPECT_EQ(ExportWriter::item(Value(QDateTime(QDate(2001, 2, 3), QTime(0, 0)), true)), "#2001-02-03#");
   EXPECT_EQ(ExportWriter::item(Value(QDate(987, 6, 5))), "#0987-06-05#");
   EXPECT_EQ(ExportWriter::item(Value("")), "\"\"");
+  // Texts a spreadsheet would run as formulas are guarded; numbers are not.
+  EXPECT_EQ(ExportWriter::item(Value("=cmd|' /C calc'!A0")), "\"'=cmd|' /C calc'!A0\"");
+  EXPECT_EQ(ExportWriter::item(Value("@SUM(1)")), "\"'@SUM(1)\"");
+  EXPECT_EQ(ExportWriter::item(Value("'+x")), "\"''+x\"") << "so that the import takes off only ours";
+  EXPECT_EQ(ExportWriter::item(Value("-12.50")), "\"-12.50\"");
   EXPECT_EQ(ExportWriter::item(Value()), "#NULL#");
 }

@@ -171,6 +171,13 @@ TEST_F(PlaceReports, MapCheckListsEachKindOfDisagreementWithItsRecord) {
             (Lines{"|This cemetery has no map.||Places were not compared with a map.",
                    scalar("select recid from zel where cemeteryid=3 and status='B'").toStdString() +
                        "|State disagrees with data|A,1,2|Stored as BURIED; Save would make it OPEN"}));
+
+  // Records without any place are one line, not each a place shared with all the others.
+  const qint64 a = record(3, ",,"), b = record(3, " , , ");
+  const Report::Table placeless = build(Id::MapCheck, 3);
+  EXPECT_EQ(line(placeless.rows.back()), "|Records without a place||2 records have no place: " +
+                                             std::to_string(a) + ", " + std::to_string(b));
+  EXPECT_EQ(line(placeless.countLine), "|*Count: 2");
 }
 
 TEST_F(PlaceReports, ADamagedMapFileIsAFailureNamingIt) {
@@ -323,6 +330,12 @@ TEST(ReportFiles, CsvAndTextKeepEveryShownCellOfEveryRow) {
                                                          "Zoë\n"
                                                          "\n"
                                                          "Count: 2       1.50\n"));
+
+  // Texts a spreadsheet would run as formulas get an apostrophe before them; amounts stay.
+  t.rows = {{{}, {QStringLiteral("=cmd|' /C calc'!A0")}, {QStringLiteral("-1.50")}},
+            {{}, {QStringLiteral("\tx")}, {QStringLiteral("-.50")}}};
+  EXPECT_TRUE(Report::toCsv(t).startsWith("Name,Amount\r\n'=cmd|' /C calc'!A0,-1.50\r\n'\tx,-.50\r\n"))
+      << Report::toCsv(t).constData();
 }
 
 TEST(ReportFiles, AFailedSaveNamesTheFileAndLeavesWhatWasThere) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QStringList>
 #include <initializer_list>
 #include <ostream>
 #include <utility>
@@ -60,3 +61,30 @@ inline QString scalarOn(Connection& cn, const QString& sql) {
 inline QString sqlMoney(const char* amount) {
   return Schema::moneyLiteral(Money::parse(QString::fromLatin1(amount)).value());
 }
+
+// A file as an office clerk makes it for the import, with what goes wrong in such files: a UTF-8
+// file with one byte from a Windows editor (row 3), a row with a delimiter too many (row 4), a date
+// column written month-first whose "01-02-2001" fits either order, amounts with more decimals than
+// money shows, a death in the future, a cemetery that does not exist, and empty lines at the end.
+// Mapped as kClerkMapping with the header row skipped.
+inline const QByteArray kClerkFile =
+    "Last,First,Died,Price,Cemetery\r\n"
+    "M\xc3\xbcller,Hans,03-15-1921,1500.00,Oak Hill\r\n"
+    "Caf\xe9,Ann,01-02-2001,1500.555,oak hill\r\n"
+    "A,1,2,Jones,1,500.00\r\n"
+    "'=Smith,Jo,12-31-2050,0.005,Nowhere\r\n"
+    "\r\n\r\n";
+inline const char* const kClerkMapping =
+    "1=InterLastName,2=InterFirstName,3=DeathDate,4=PurchPrice,5=Cemetery";
+// The records the file gives once its listed values are accepted, each as
+// interlastname|interfirstname|deathdate|purchprice|cemetery name, in file order.
+inline const QStringList kClerkRecords = {
+    QString::fromUtf8("M\xc3\xbcller|Hans|1921-03-15|15000000|Oak Hill"),
+    "|Ann|2001-01-02|0|Oak Hill",
+    "A|1||0|Oak Hill",
+    "=Smith|Jo|2050-12-31|0|Oak Hill",
+};
+inline const char* const kClerkRecordsSql =
+    "select group_concat(r, ';') from (select interlastname || '|' || interfirstname || '|' || "
+    "coalesce(deathdate, '') || '|' || purchprice || '|' || c.name as r from zel z join cemetery c "
+    "on c.cemeteryid = z.cemeteryid order by recid)";
