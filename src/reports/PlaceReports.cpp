@@ -1,7 +1,6 @@
 #include "reports/PlaceReports.h"
 
 #include <QHash>
-#include <QSet>
 #include <algorithm>
 #include <array>
 
@@ -55,13 +54,6 @@ Row countLine(size_t columns, size_t at, int n, const QString& what = {}) {
   return r;
 }
 
-template <typename Key>
-bool insertNew(QSet<Key>& set, const Key& key) {
-  const qsizetype before = set.size();
-  set.insert(key);
-  return set.size() != before;
-}
-
 using StateCounts = std::array<qint64, 4>;  // open, sold, reserved, buried: the State order
 
 }  // namespace
@@ -111,12 +103,19 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
   std::vector<Section> sections;
   QHash<qint64, qint64> availableByLot;  // spaces whose open records give this lot type
   qint64 availableWithoutRecord = 0;
-  int last = -1;                   // the section of the cell before: neighbouring cells mostly share one
-  QSet<MapKeys::FoldedKey> drawn;  // a grave drawn twice is one grave, counted where first drawn
+  int last = -1;  // the section of the cell before: neighbouring cells mostly share one
+  // A place drawn twice is one grave, counted where it is drawn first. Places without a record join
+  // placeAt as kNoRecord, so that each cell costs one lookup.
+  constexpr int kNoRecord = -1;
   const MapSummary map = readMap(
       mapFileOf(sources, cemetery),
       [&](GraveCell&& c) {
-        if (!insertNew(drawn, keyOf(c.place))) return;
+        const qsizetype known = placeAt.size();
+        int& at = placeAt[keyOf(c.place)];
+        if (placeAt.size() != known)
+          at = kNoRecord;
+        else if (at == kNoRecord || places[size_t(at)].section >= 0)
+          return;
         const QStringView name = QStringView(c.place).left(c.place.indexOf(u','));
         if (last < 0 || name.compare(sections[size_t(last)].name, Qt::CaseInsensitive) != 0) {
           const QString section = name.toString();
@@ -129,21 +128,20 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
         }
         Section& sec = sections[size_t(last)];
         ++sec.spaces;
-        const auto p = placeAt.constFind(keyOf(c.place));
-        if (p == placeAt.constEnd()) {
+        if (at == kNoRecord) {
           ++sec.noRecord;
           ++sec.available;
           ++availableWithoutRecord;
           return;
         }
-        Place& place = places[size_t(*p)];
+        Place& place = places[size_t(at)];
         place.section = last;
         if (place.open) {
           ++sec.available;
           ++availableByLot[place.lotId];
         }
       },
-      [&drawn](qint64 n) { drawn.reserve(n); });
+      [&placeAt](qint64 n) { placeAt.reserve(placeAt.size() + n); });
 
   StateCounts notOnMap{}, allStates{};
   for (const Place& p : places) {

@@ -60,14 +60,18 @@ double widestLine(const QFontMetricsF& fm, const QString& text) {
 // The lines of a cell that fit its box: a line too wide ends in an ellipsis, and so does the last
 // line shown when the cell has more lines than the box holds. Whole cells are never shortened.
 QString fittedText(const QFontMetricsF& fm, const QString& text, double width, double height, bool whole) {
-  if (whole) return text;
+  if (whole || (!text.contains(u'\n') && text.size() * fm.maxWidth() <= width)) return text;
   QStringList lines = text.split(u'\n');
   const qsizetype room = std::max<qsizetype>(1, qsizetype(std::floor(height / fm.lineSpacing())));
   const bool cut = lines.size() > room;
   if (cut) lines.resize(room);
   for (qsizetype i = 0; i < lines.size(); ++i) {
     const QString line = cut && i == lines.size() - 1 ? lines[i] + QChar(0x2026) : lines[i];
-    lines[i] = fm.elidedText(line, Qt::ElideRight, width);
+    // Most lines are short enough to fit whatever their letters; only the others are measured.
+    if (line.size() * fm.maxWidth() > width && fm.horizontalAdvance(line) > width)
+      lines[i] = fm.elidedText(line, Qt::ElideRight, width);
+    else
+      lines[i] = line;
   }
   return lines.join(u'\n');
 }

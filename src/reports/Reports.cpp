@@ -31,12 +31,25 @@ Money shownMoney(Money m) {
   return Money::fromScaled(s < 0 ? -scaled : scaled);
 }
 
+namespace {
+
+// A plain number or date no longer than the column's width in digits fits without being measured:
+// its signs and separators are no wider than a digit.
+bool fitsByLength(const Cell& c, double chars) {
+  if (c.bold || c.text.size() > chars) return false;
+  for (const QChar ch : c.text)
+    if (!ch.isDigit() && ch != u'.' && ch != u',' && ch != u'-' && ch != u'/' && ch != u' ') return false;
+  return true;
+}
+
+}  // namespace
+
 std::vector<double> fittedWidths(const Table& table, const std::function<double(const Cell&)>& charsOf) {
   std::vector<double> widths;
   for (const Column& c : table.columns) widths.push_back(c.width == 0.0 ? 0.0 : c.shownWidth());
   auto fit = [&](const Row& row, bool countLine) {
     for (size_t c = 0; c < row.size() && c < widths.size(); ++c)
-      if (widths[c] > 0 && showsWhole(row[c], countLine))
+      if (widths[c] > 0 && showsWhole(row[c], countLine) && !fitsByLength(row[c], widths[c]))
         widths[c] = std::max(widths[c], std::ceil(charsOf(row[c])));
   };
   for (const Row& r : table.rows) fit(r, false);
