@@ -187,8 +187,9 @@ void BM_PrintPdf(benchmark::State& state) {
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(file);
-    const bool ok = Report::paintPages(printer, table,
-                                       {table.title, Report::pageDate(QDate::currentDate()), ZEL1.DataPath});
+    const bool ok = Report::paintPages(
+        printer, table,
+        {table.title, Report::pageDate(QDate::currentDate(), table.datePattern), ZEL1.DataPath});
     total += double(t.nsecsElapsed()) / 1e9;
     if (!ok) {
       state.SkipWithError("printing failed");

@@ -293,7 +293,10 @@ QString reportFormat(const Invocation& in) {
 
 int report(const Invocation& in) {
   const Report::Definition* def = Report::findByKey(in.arguments[0]);
-  if (!def) fail(QStringLiteral("%1: no such report; the reports are %2").arg(in.arguments[0], reportKeys()));
+  if (!def)
+    throw UsageError(
+        QStringLiteral("%1: no such report; the reports are %2").arg(in.arguments[0], reportKeys()),
+        in.command);
   const QString key = QLatin1String(def->key);
   if (def->perCemetery && !in.has("cemetery"))
     throw UsageError(QStringLiteral("report %1 needs --cemetery NAME|ID").arg(key), in.command);
@@ -326,7 +329,8 @@ int report(const Invocation& in) {
   const QString target = in.value("o", kStandardOutput);
   if (format == QLatin1String("pdf")) {
     // The page footer shows the data folder, as the window's shows the frame's status line.
-    const Report::PageTexts texts{table.title, Report::pageDate(QDate::currentDate()), dataPath};
+    const Report::PageTexts texts{table.title, Report::pageDate(QDate::currentDate(), table.datePattern),
+                                  dataPath};
     writeData(target, [&](QIODevice& d) { return Report::writePdf(d, table, texts); });
   } else {
     const QByteArray bytes =

@@ -47,9 +47,10 @@ QString mapFileOf(const Sources& sources, const Cemetery& cemetery) {
   return MapFile::fileName(sources.dataPath, cemetery.id);
 }
 
-Row countLine(size_t columns, size_t at, int n) {
+// "Count: n", and what was counted where the rows count something else.
+Row countLine(size_t columns, size_t at, int n, const QString& what = {}) {
   Row r(columns);
-  r[at] = {QStringLiteral("Count: ") + QString::number(n), Align::Left, true};
+  r[at] = {QStringLiteral("Count: ") + QString::number(n) + what, Align::Left, true};
   return r;
 }
 
@@ -68,7 +69,9 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
   t.gap = 2;
   const size_t cols = t.columns.size();
   const std::vector<Record> recs = records(cn, cemetery.id);
-  t.countLine = countLine(cols, 0, int(recs.size()));
+  // The rows count graves; the count line counts the records they were set beside.
+  t.countLine = countLine(cols, 0, int(recs.size()),
+                          recs.size() == 1 ? QStringLiteral(" record") : QStringLiteral(" records"));
 
   // A place is available while every record of it is open; its lot type is the first record's.
   struct Place {
@@ -101,33 +104,44 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
   QHash<qint64, qint64> availableByLot;  // spaces whose open records give this lot type
   qint64 availableWithoutRecord = 0;
   int last = -1;  // the section of the cell before: neighbouring cells mostly share one
-  const MapSummary map = readMap(mapFileOf(sources, cemetery), [&](GraveCell&& c) {
-    const QStringView name = QStringView(c.place).left(c.place.indexOf(u','));
-    if (last < 0 || name.compare(sections[size_t(last)].name, Qt::CaseInsensitive) != 0) {
-      const QString section = name.toString();
-      auto s = sectionAt.constFind(keyOf(section));
-      if (s == sectionAt.constEnd()) {
-        s = sectionAt.insert(keyOf(section), int(sections.size()));
-        sections.push_back({section});
-      }
-      last = *s;
-    }
-    Section& sec = sections[size_t(last)];
-    ++sec.spaces;
-    const auto p = placeAt.constFind(keyOf(c.place));
-    if (p == placeAt.constEnd()) {
-      ++sec.noRecord;
-      ++sec.available;
-      ++availableWithoutRecord;
-      return;
-    }
-    Place& place = places[size_t(*p)];
-    place.section = last;
-    if (place.open) {
-      ++sec.available;
-      ++availableByLot[place.lotId];
-    }
-  });
+  // A place drawn twice is one grave, counted where it is drawn first. Places without a record join
+  // placeAt as kNoRecord, so that each cell costs one lookup.
+  constexpr int kNoRecord = -1;
+  const MapSummary map = readMap(
+      mapFileOf(sources, cemetery),
+      [&](GraveCell&& c) {
+        const qsizetype known = placeAt.size();
+        int& at = placeAt[keyOf(c.place)];
+        if (placeAt.size() != known)
+          at = kNoRecord;
+        else if (at == kNoRecord || places[size_t(at)].section >= 0)
+          return;
+        const QStringView name = QStringView(c.place).left(c.place.indexOf(u','));
+        if (last < 0 || name.compare(sections[size_t(last)].name, Qt::CaseInsensitive) != 0) {
+          const QString section = name.toString();
+          auto s = sectionAt.constFind(keyOf(section));
+          if (s == sectionAt.constEnd()) {
+            s = sectionAt.insert(keyOf(section), int(sections.size()));
+            sections.push_back({section});
+          }
+          last = *s;
+        }
+        Section& sec = sections[size_t(last)];
+        ++sec.spaces;
+        if (at == kNoRecord) {
+          ++sec.noRecord;
+          ++sec.available;
+          ++availableWithoutRecord;
+          return;
+        }
+        Place& place = places[size_t(at)];
+        place.section = last;
+        if (place.open) {
+          ++sec.available;
+          ++availableByLot[place.lotId];
+        }
+      },
+      [&placeAt](qint64 n) { placeAt.reserve(placeAt.size() + n); });
 
   StateCounts notOnMap{}, allStates{};
   for (const Place& p : places) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPageLayout>
+#include <QPageSize>
 #include <QString>
 
 #include "reports/ReportTable.h"
@@ -12,26 +14,41 @@ class QPagedPaintDevice;
 namespace Report {
 
 // Texts of every page: the header line holds the title at the left and the date at the right, the
-// footer line the footer text.
+// footer line the footer text at the left and the page number ("Page 2 of 5") at the right.
 struct PageTexts {
   QString title;
   QString date;
   QString footer;
 };
 
-// Today's date as the page header writes it: month-day-year, "12-04-2026", whatever the system's
-// date settings.
-QString pageDate(const QDate& d);
+// Today's date as the page header writes it: in the pattern of the report's rows.
+QString pageDate(const QDate& d, const QString& datePattern);
+
+// The paper of the system's habit, Letter in the United States and A4 elsewhere, and the page
+// layout every report is printed in: that paper upright with half an inch all round.
+QPageSize localePaper();
+QPageLayout pageLayout(const QPageSize& paper);
+
+// The pages to paint, numbered from 1; 0 for both: every page.
+struct PageRange {
+  int from = 0;
+  int to = 0;
+};
 
 // Paints the table on device: on each page the header line, the column headers, as many rows as
-// fit and the footer line. Hidden columns are left out; rows are never split; a table wider than
-// the page is scaled down to the page's width. No border and no grid lines. False when painting
-// could not begin or a page could not be added.
-bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& texts);
+// fit and the footer line. Hidden columns are left out; rows are never split. Columns grow to
+// their widest amount, number or date, which are never cut; other texts that do not fit end in an
+// ellipsis, as do cells with more lines than their row holds. A table wider than the page is
+// scaled down to the page's width. No border and no grid lines. False when painting could not
+// begin or a page could not be added.
+bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& texts,
+                const PageRange& range = {});
 
 // The same pages as a PDF document written to out (a file or the command line's standard output).
-bool writePdf(QIODevice& out, const Table& table, const PageTexts& texts);
+bool writePdf(QIODevice& out, const Table& table, const PageTexts& texts,
+              const QPageSize& paper = localePaper());
 // The same pages as a PDF file, written atomically; on failure error names the file.
-bool savePdf(const QString& path, const Table& table, const PageTexts& texts, QString* error);
+bool savePdf(const QString& path, const Table& table, const PageTexts& texts, const QPageSize& paper,
+             QString* error);
 
 }  // namespace Report

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct Table {
   Row countLine;               // "Count: n" in column 2, and the total where the report has one
   std::optional<Money> total;  // the receivables' sum of balances
   int recordColumn = -1;       // the column whose record numbers a double-click opens; -1: none
+  QString datePattern = QStringLiteral("mm-dd-yyyy");  // how the rows write dates; the page header too
 
   int count() const { return int(rows.size()); }
   // Grid row of the count line; the rows between the records and it stay empty.
@@ -48,6 +50,17 @@ struct Table {
   // The text lines of a row at the row height factor (1 without one).
   double rowLines() const { return rowHeightFactor > 0 ? rowHeightFactor : 1; }
 };
+
+// Cells that are never cut short: amounts, numbers and dates (the right-aligned cells) and every
+// cell of the count line. Other texts may be cut, and then end in an ellipsis.
+inline bool showsWhole(const Cell& c, bool inCountLine) {
+  return !c.text.isEmpty() && (inCountLine || c.align == Align::Right);
+}
+
+// Column widths, in character widths, that hold every cell shown whole: the report's width, or
+// more where such a cell is wider. charsOf gives the widest line of a cell in digit widths of the
+// plain cell font. Hidden columns stay hidden.
+std::vector<double> fittedWidths(const Table& table, const std::function<double(const Cell&)>& charsOf);
 
 // How the reports write dates and money: dates as the program writes them everywhere (the record
 // form's "mm-dd-yyyy" or "dd-mm-yyyy", settled from the system's short date pattern), money with
@@ -59,5 +72,8 @@ struct Format {
 
 // Money in the ".00" form: two decimals, no grouping, no leading zero below one (.50, -.50, .00).
 QString moneyText(Money m, const Format& f);
+// The amount as moneyText shows it, to whole cents: balances and totals add these, so that a
+// total is the sum of the amounts above it.
+Money shownMoney(Money m);
 
 }  // namespace Report

@@ -2,7 +2,9 @@
 
 #include <QDate>
 #include <QHash>
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <stdexcept>
 
 #include "maps/MapKeys.h"
@@ -20,6 +22,39 @@ QString moneyText(Money m, const Format& f) {
   const qsizetype zero = s.startsWith(u'-') ? 1 : 0;
   if (s.mid(zero, 2) == QLatin1String("0.")) s.remove(zero, 1);
   return s.replace(u'.', f.locale.decimalPoint());
+}
+
+Money shownMoney(Money m) {
+  const qint64 s = m.scaled(), a = s < 0 ? -s : s;
+  qint64 cents = a / 100 + (a % 100 >= 50 ? 1 : 0), scaled = 0;
+  if (__builtin_mul_overflow(cents, qint64(100), &scaled)) return m;  // the last cent of the range
+  return Money::fromScaled(s < 0 ? -scaled : scaled);
+}
+
+namespace {
+
+// A plain number or date no longer than the column's width in digits fits without being measured:
+// its signs and separators are no wider than a digit.
+bool fitsByLength(const Cell& c, double chars) {
+  if (c.bold || c.text.size() > chars) return false;
+  for (const QChar ch : c.text)
+    if (!ch.isDigit() && ch != u'.' && ch != u',' && ch != u'-' && ch != u'/' && ch != u' ') return false;
+  return true;
+}
+
+}  // namespace
+
+std::vector<double> fittedWidths(const Table& table, const std::function<double(const Cell&)>& charsOf) {
+  std::vector<double> widths;
+  for (const Column& c : table.columns) widths.push_back(c.width == 0.0 ? 0.0 : c.shownWidth());
+  auto fit = [&](const Row& row, bool countLine) {
+    for (size_t c = 0; c < row.size() && c < widths.size(); ++c)
+      if (widths[c] > 0 && showsWhole(row[c], countLine) && !fitsByLength(row[c], widths[c]))
+        widths[c] = std::max(widths[c], std::ceil(charsOf(row[c])));
+  };
+  for (const Row& r : table.rows) fit(r, false);
+  fit(table.countLine, true);
+  return widths;
 }
 
 namespace {
@@ -184,6 +219,7 @@ Table layout(Id id, const Cemetery& cemetery) {
 Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& format, const QDate& today) {
   Table t;
   t.title = QStringLiteral("Aged Receivables for ") + cemetery.name;
+  t.datePattern = format.dateFormat;
   t.columns = {
       {QStringLiteral("Purchaser"), Align::Left, 24},     {QStringLiteral("Current"), Align::Right, 10},
       {QStringLiteral("31-60 Days"), Align::Right, 10},   {QStringLiteral("61-90 Days"), Align::Right, 10},
@@ -207,6 +243,9 @@ Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& fo
   const int last = f["ownerlastname"], first = f["ownerfirstname"], bought = f["purchdate"],
             price = f["purchprice"], fee = f["burialfee"], paid = f["amtpaid"];
   for (; !rs.eof(); rs.moveNext()) {
+    const Money due = shownMoney(rs.field(price).toMoney()) + shownMoney(rs.field(fee).toMoney()) -
+                      shownMoney(rs.field(paid).toMoney());
+    if (due.isZero()) continue;  // owes nothing in the amounts the form shows
     const QString lastName = trimmed(rs, last), firstName = trimmed(rs, first);
     const QString name = lastName.isEmpty() && firstName.isEmpty()
                              ? QStringLiteral("(no purchaser)")
@@ -219,7 +258,6 @@ Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& fo
       purchasers.push_back({name, {}, {}});
     }
     Purchaser& p = purchasers[size_t(*it)];
-    const Money due = rs.field(price).toMoney() + rs.field(fee).toMoney() - rs.field(paid).toMoney();
     const Value date = rs.field(bought);
     size_t age = kAges - 1;
     if (date.isDate()) {
@@ -249,17 +287,15 @@ Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& fo
 }  // namespace
 
 Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format, const Sources& sources) {
-  switch (id) {
-    case Id::AvailableGraves:
-      return availableGraves(cn, cemetery, sources);
-    case Id::MapCheck:
-      return mapCheck(cn, cemetery, sources);
-    case Id::AgedReceivables:
-      return agedReceivables(cn, cemetery, format, sources.today ? sources.today() : QDate::currentDate());
-    default:
-      break;
+  if (id == Id::AvailableGraves || id == Id::MapCheck) {
+    Table t = id == Id::MapCheck ? mapCheck(cn, cemetery, sources) : availableGraves(cn, cemetery, sources);
+    t.datePattern = format.dateFormat;
+    return t;
   }
+  if (id == Id::AgedReceivables)
+    return agedReceivables(cn, cemetery, format, sources.today ? sources.today() : QDate::currentDate());
   Table t = layout(id, cemetery);
+  t.datePattern = id == Id::InterredByName ? QStringLiteral("mm-dd-yyyy") : format.dateFormat;
   Money total;
   RecordSet rs(&cn);
   rs.open(sql(id, cemetery.id), RecordSet::Cursor::ForwardOnly);
@@ -288,7 +324,7 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
     case Id::InterredByName:
     case Id::InterredByDob:
     case Id::InterredByDod: {
-      const QString dates = id == Id::InterredByName ? QStringLiteral("mm-dd-yyyy") : format.dateFormat;
+      const QString& dates = t.datePattern;
       const int key = f["recid"], section = f["csection"], lot = f["lot"], grave = f["grave"],
                 last = f["interlastname"], first = f["interfirstname"], birth = f["birthdate"],
                 death = f["deathdate"], sex = f["sex"];
@@ -312,8 +348,10 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
                 first = f["interfirstname"], bought = f["purchdate"], price = f["purchprice"],
                 fee = f["burialfee"], paid = f["amtpaid"];
       for (; !rs.eof(); rs.moveNext()) {
-        const Money p = rs.field(price).toMoney(), b = rs.field(fee).toMoney(), a = rs.field(paid).toMoney();
+        const Money p = shownMoney(rs.field(price).toMoney()), b = shownMoney(rs.field(fee).toMoney()),
+                    a = shownMoney(rs.field(paid).toMoney());
         const Money due = p + b - a;
+        if (due.isZero()) continue;  // owes nothing in the amounts the form shows
         total += due;
         t.rows.push_back({{text(rs, key)},
                           {location(rs, section, lot, grave)},

@@ -4,10 +4,13 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <QFontMetricsF>
+#include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -41,6 +44,11 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   Spread1->setMaxRows(100);
   Spread1->setEditTriggers(QAbstractItemView::NoEditTriggers);  // a report is read, not edited
   Spread1->setVisible(false);
+
+  lblHint = new QLabel(QStringLiteral("Choose a report from the ReportType menu."), this);
+  lblHint->setObjectName(QStringLiteral("lblHint"));
+  lblHint->setContentsMargins(8, 8, 8, 8);
+  lblHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
   menuBar = new QMenuBar(this);
   menuBar->setObjectName(QStringLiteral("menuBar"));
@@ -86,6 +94,7 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->setMenuBar(menuBar);
+  outer->addWidget(lblHint);
   outer->addWidget(Spread1, 1);
 
   connect(mnuCemeteryList, &QAction::triggered, this, &frmReports::mnuCemeteryListClick);
@@ -147,8 +156,22 @@ void frmReports::showTable() {
       g.setText(0, c, t.columns[size_t(c - 1)].header);
       g.setTypeHAlign(GridRange::cell(0, c), int(t.columns[size_t(c - 1)].headerAlign));
     }
-    for (int c = 1; c <= cols; ++c)
-      if (const auto w = t.columns[size_t(c - 1)].width) g.setColWidth(c, *w);
+    // Amounts, numbers and dates are never cut: their columns grow to the widest of them.
+    const QFont plain = g.grid()->font(g.maxRows() + 1, g.maxCols() + 1);
+    QFont boldFont = plain;
+    boldFont.setBold(true);
+    const QFontMetricsF plainMetrics(plain, &g), boldMetrics(boldFont, &g);
+    const double digit = plainMetrics.horizontalAdvance(QLatin1Char('0'));
+    const std::vector<double> widths = Report::fittedWidths(t, [&](const Report::Cell& cell) {
+      double w = 0;
+      for (const QString& line : cell.text.split(u'\n'))
+        w = std::max(w, (cell.bold ? boldMetrics : plainMetrics).horizontalAdvance(line));
+      return w / digit;
+    });
+    for (int c = 1; c <= cols; ++c) {
+      const Report::Column& col = t.columns[size_t(c - 1)];
+      if (col.width || widths[size_t(c - 1)] != col.shownWidth()) g.setColWidth(c, widths[size_t(c - 1)]);
+    }
     if (t.rowHeightFactor > 0) g.setRowHeight(-1, g.rowHeight(1) * t.rowHeightFactor);
     g.setFontSize(GridRange{0, -1}, 8);
     g.setFontBold(GridRange{0, -1}, true);
@@ -170,12 +193,20 @@ void frmReports::showTable() {
   }
   for (int c = 1; c <= int(t.columns.size()); ++c)
     g.setColumnHidden(c - 1, t.columns[size_t(c - 1)].width == 0.0);
+  lblHint->setVisible(false);
   g.setVisible(true);
   showing_ = true;
 }
 
 Report::PageTexts frmReports::pageTexts() const {
-  return {windowTitle(), Report::pageDate(QDate::currentDate()), statusText ? statusText() : QString()};
+  return {windowTitle(), Report::pageDate(QDate::currentDate(), table_.datePattern),
+          statusText ? statusText() : QString()};
+}
+
+QPageSize frmReports::paper() {
+  const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+  if (!printer.isNull() && printer.defaultPageSize().isValid()) return printer.defaultPageSize();
+  return Report::localePaper();
 }
 
 void frmReports::mnuPrintClick() {
@@ -183,9 +214,12 @@ void frmReports::mnuPrintClick() {
   // user waiting for paper.
   try {
     QPrinter printer;
+    printer.setPageLayout(Report::pageLayout(paper()));  // the paper of Save As too
     if (!messages().choosePrinter(printer)) return;
     QCoreApplication::processEvents();
-    if (!Report::paintPages(printer, table_, pageTexts()))
+    Report::PageRange pages;
+    if (printer.printRange() == QPrinter::PageRange) pages = {printer.fromPage(), printer.toPage()};
+    if (!Report::paintPages(printer, table_, pageTexts(), pages))
       messages().information(printer.outputFileName().isEmpty()
                                  ? QStringLiteral("The report could not be printed.")
                                  : QStringLiteral("The report could not be printed to %1.")
@@ -200,28 +234,33 @@ void frmReports::mnuSaveAsClick() {
   // A name the file system takes, from the report's title.
   QString suggested = windowTitle();
   suggested.replace(QRegularExpression(QStringLiteral("[^\\w .'-]+")), QStringLiteral("_"));
-  QString filter;
-  // The user's documents folder, or the home folder when there is none.
-  QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  if (!QDir(folder).exists()) folder = QDir::homePath();
-  QString file = messages().saveFileName(QStringLiteral("Save Report As"), QDir(folder).filePath(suggested),
-                                         csv + QStringLiteral(";;") + pdf, &filter);
+  // The first time the user's documents folder (or the home folder) and CSV; then as last saved.
+  if (saveFolder_.isEmpty()) {
+    saveFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QDir(saveFolder_).exists()) saveFolder_ = QDir::homePath();
+  }
+  QString filter = saveFilter_.isEmpty() ? csv : saveFilter_;
+  QString file =
+      messages().saveFileName(QStringLiteral("Save Report As"), QDir(saveFolder_).filePath(suggested),
+                              csv + QStringLiteral(";;") + pdf, &filter);
   if (file.isEmpty()) return;
-  // The chosen filter decides; the name gets its extension when it lacks it.
-  const bool asPdf =
-      filter.isEmpty() ? file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive) : filter == pdf;
-  const QString suffix = asPdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
-  if (!file.endsWith(suffix, Qt::CaseInsensitive)) {
-    file += suffix;
+  // The extension typed decides; a name without one takes the chosen filter's.
+  const bool typedPdf = file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+  const bool typedCsv = file.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+  const bool asPdf = typedPdf || (!typedCsv && filter == pdf);
+  if (!typedPdf && !typedCsv) {
+    file += asPdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
     // The dialog asked about the name as typed, not about this one.
     if (QFileInfo::exists(file) &&
         messages().question(file + QStringLiteral(" already exists.\nDo you want to replace it?"), true) !=
             MessageService::Answer::Yes)
       return;
   }
+  saveFolder_ = QFileInfo(file).absolutePath();
+  saveFilter_ = asPdf ? pdf : csv;
   QString error;
-  const bool saved =
-      asPdf ? Report::savePdf(file, table_, pageTexts(), &error) : Report::saveCsv(file, table_, &error);
+  const bool saved = asPdf ? Report::savePdf(file, table_, pageTexts(), paper(), &error)
+                           : Report::saveCsv(file, table_, &error);
   if (!saved) showFailure(std::runtime_error(error.toStdString()));
 }
 

@@ -9,6 +9,7 @@
 
 class GridControl;
 class QAction;
+class QLabel;
 class QMenu;
 class QMenuBar;
 
@@ -22,6 +23,7 @@ class frmReports : public QWidget {
   QSize sizeHint() const override { return {900, 600}; }
 
   GridControl* Spread1;
+  QLabel* lblHint;  // what to do, while no report is shown
   QMenuBar* menuBar;
   QMenu* mnuReportsMenu;
   QAction* mnuReports;  // the "&ReportType" menu as a whole
@@ -74,6 +76,8 @@ class frmReports : public QWidget {
   // The report shown (empty before one was built).
   const Report::Table& table() const { return table_; }
   bool showing() const { return showing_; }
+  // The paper reports are printed and saved on: the default printer's, or the system's habit.
+  static QPageSize paper();
 
  protected:
   void resizeEvent(QResizeEvent* e) override;
@@ -85,4 +89,7 @@ class frmReports : public QWidget {
   Report::Format format_;
   Report::Table table_;
   bool showing_ = false;
+  // Save As starts where this window last saved, in the type it last saved.
+  QString saveFolder_;
+  QString saveFilter_;
 };

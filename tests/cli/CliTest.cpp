@@ -139,7 +139,7 @@ TEST_F(Cli, ReportsAreTheWindowsBuildersAsTextCsvAndPdf) {
   EXPECT_TRUE(pdf.startsWith("%PDF"));
   EXPECT_GE(pdfPageCount(pdf), 1);
 
-  EXPECT_RUN(cli({"report", "receivable", dir, "--cemetery", "1"}), 1,
+  EXPECT_RUN(cli({"report", "receivable", dir, "--cemetery", "1"}), 2,
              "receivable: no such report; the reports are cemeteries");
   EXPECT_RUN(cli({"report", "receivables", dir, "--cemetery", "Nowhere"}), 1,
              file("zel.mdb") + ": no cemetery \"Nowhere\"; the cemeteries are: 1 ");

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QFile>
+#include <QFileInfo>
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -58,18 +60,12 @@ QStringList rowTexts(const GridControl& g, int row) {
   return out;
 }
 
-// The text of each page of a PDF file.
-QStringList pdfPages(const QString& file) {
-  QProcess p;
-  p.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), file, QStringLiteral("-")});
-  if (!p.waitForFinished(-1) || p.exitCode() != 0) {
-    ADD_FAILURE() << "pdftotext failed on " << file.toStdString();
-    return {};
-  }
-  QStringList pages = QString::fromUtf8(p.readAllStandardOutput()).split(u'\f');
-  if (!pages.isEmpty() && pages.back().trimmed().isEmpty()) pages.removeLast();
-  return pages;
-}
+// A default locale for the life of a test.
+struct DefaultLocale {
+  explicit DefaultLocale(const QLocale& l) { QLocale::setDefault(l); }
+  ~DefaultLocale() { QLocale::setDefault(before); }
+  QLocale before;
+};
 
 void addCemeteries() {
   exec(
@@ -123,6 +119,8 @@ TEST_F(ReportWindow, ChoosingOffersTheReportsThenShowingOffersPrint) {
             (QStringList{"mnuLocationSort:Sort by Location", "mnuNameSort:Sort by Name",
                          "mnuDOBSort:Sort by DOB", "mnuDODSort:Sort by DOD"}));
   EXPECT_FALSE(grid().isVisibleTo(w.get()));
+  EXPECT_TRUE(w->lblHint->isVisibleTo(w.get()));
+  EXPECT_EQ(w->lblHint->text(), "Choose a report from the ReportType menu.");
   msgs->expectHelp(11);
   w->findChild<QAction*>(QStringLiteral("helpKey"))->trigger();
 
@@ -133,6 +131,7 @@ TEST_F(ReportWindow, ChoosingOffersTheReportsThenShowingOffersPrint) {
   EXPECT_EQ(w->windowTitle(), "Lot Type List");
   EXPECT_EQ(visibleMenus(*w), (QStringList{"&Print", "Save &As...", "C&lose"}));
   EXPECT_TRUE(grid().isVisibleTo(w.get()));
+  EXPECT_FALSE(w->lblHint->isVisibleTo(w.get()));
 
   // Header row bold, size 8, aligned; widths where the report gives them; rows, the empty gap row
   // and the bold count line, with the sheet cut back to them.
@@ -216,6 +215,9 @@ TEST_F(ReportWindow, PrintPutsCaptionDateAndFooterOnEveryPage) {
   w->mnuNameSort->trigger();
   ASSERT_TRUE(w->showing());
 
+  // Letter where the locale is the United States', when no printer says otherwise.
+  const DefaultLocale us(QLocale(QLocale::English, QLocale::UnitedStates));
+
   // Cancelling the printer dialog prints nothing and says nothing.
   const QString pdf = folder->file(QStringLiteral("report.pdf"));
   msgs->expectPrinter(QString());
@@ -229,22 +231,39 @@ TEST_F(ReportWindow, PrintPutsCaptionDateAndFooterOnEveryPage) {
   w->mnuPrint->trigger();
 
   msgs->expectPrinter(pdf);
-  const QString today = QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy"));
+  const QString today = QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy"));  // as the rows
   w->mnuPrint->trigger();
-  const QStringList pages = pdfPages(pdf);
+  const QStringList pages = pdfPageTexts(pdf);
   ASSERT_GE(pages.size(), 2);
   QString all;
-  for (const QString& page : pages) {
+  for (int i = 0; i < pages.size(); ++i) {
+    const QString& page = pages[i];
     const QString first = page.trimmed().section(u'\n', 0, 0);
+    const QString last = page.trimmed().section(u'\n', -1);
     EXPECT_TRUE(first.startsWith(QStringLiteral("Interred List for Oak Hill"))) << first.toStdString();
     EXPECT_TRUE(first.endsWith(today)) << first.toStdString();
-    EXPECT_TRUE(page.trimmed().endsWith(QStringLiteral("Data folder /srv/zel/"))) << page.toStdString();
+    EXPECT_TRUE(last.startsWith(QStringLiteral("Data folder /srv/zel/"))) << last.toStdString();
+    EXPECT_TRUE(last.endsWith(QStringLiteral("Page %1 of %2").arg(i + 1).arg(pages.size())))
+        << last.toStdString();
     EXPECT_TRUE(page.contains(QStringLiteral("Location"))) << "column headers on every page";
     all += page;
   }
   // Every record once, and the count line at the end.
   EXPECT_EQ(all.count(QStringLiteral("First")), 150);
   EXPECT_TRUE(pages.back().contains(QStringLiteral("Count: 150")));
+
+  // The pages the print dialog asks for, on the paper Save As uses.
+  const QString second = folder->file(QStringLiteral("second.pdf"));
+  msgs->expectPrinter(second, 2, 2);
+  w->mnuPrint->trigger();
+  EXPECT_EQ(pdfPageTexts(second), (QStringList{pages[1]}));
+  msgs->expectSaveFile(folder->file(QStringLiteral("saved.pdf")));
+  w->mnuSaveAs->trigger();
+  const QPageSize paper = frmReports::paper();
+  const QSizeF points = paper.size(QPageSize::Point);
+  for (const QString& file : {pdf, second, folder->file(QStringLiteral("saved.pdf"))})
+    for (const QSizeF& size : pdfWords(file).pages)
+      EXPECT_NEAR(size.width() + size.height(), points.width() + points.height(), 1) << file.toStdString();
 }
 
 TEST_F(ReportWindow, FrameToolbarComesBackHoweverTheWindowCloses) {
@@ -273,7 +292,7 @@ TEST_F(ReportWindow, FrameToolbarComesBackHoweverTheWindowCloses) {
   }
 }
 
-TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheChosenFilter) {
+TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheTypedExtensionOrTheFilterAndRemembersBoth) {
   addCemeteries();
   exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
                       "interlastname, purchprice, burialfee, amtpaid) values "
@@ -299,16 +318,24 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheChosenFilter) {
                        "\"A,1,2\",\"Bell, Cy\n, \",,.25,.00,.00,.25\r\n"
                        "Count: 2,,,,,,100.25\r\n"));
 
-  // The PDF filter: the printed pages, whatever the typed name ends in.
-  msgs->expectSaveFile(folder->file(QStringLiteral("owing.csv")), pdfFilter);
+  // The extension typed decides over the filter; the next dialog starts where and as the last
+  // file was saved.
+  msgs->expectSaveFile(folder->file(QStringLiteral("sub/typed.pdf")), csvFilter);
+  QDir().mkdir(folder->file(QStringLiteral("sub")));
   w->mnuSaveAs->trigger();
-  const QByteArray pdf = read(folder->file(QStringLiteral("owing.csv.pdf")));
+  const QByteArray pdf = read(folder->file(QStringLiteral("sub/typed.pdf")));
   EXPECT_TRUE(pdf.startsWith("%PDF"));
   EXPECT_EQ(pdfPageCount(pdf), 1);
-  const QStringList pages = pdfPages(folder->file(QStringLiteral("owing.csv.pdf")));
+  const QStringList pages = pdfPageTexts(folder->file(QStringLiteral("sub/typed.pdf")));
   ASSERT_EQ(pages.size(), 1);
   EXPECT_TRUE(pages[0].contains(QStringLiteral("Outstanding Receivables for Oak Hill")));
   EXPECT_TRUE(pages[0].contains(QStringLiteral("Count: 2")));
+  msgs->expectSaveFile(folder->file(QStringLiteral("typed.csv")), pdfFilter);
+  w->mnuSaveAs->trigger();
+  EXPECT_TRUE(read(folder->file(QStringLiteral("typed.csv"))).startsWith("Location,"));
+  ASSERT_EQ(msgs->saveStarts().size(), 3u);
+  EXPECT_EQ(QFileInfo(msgs->saveStarts()[2].dir).absolutePath(), folder->file(QStringLiteral("sub")));
+  EXPECT_EQ(msgs->saveStarts()[2].filter, pdfFilter);
 
   // A file that cannot be written is named in one message; the earlier one stays; a cancelled
   // dialog writes nothing; a name that becomes an existing file's with its extension is replaced
@@ -328,9 +355,110 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheChosenFilter) {
       << msgs->log().back().text.toStdString();
   msgs->expectSaveFile(QString());
   w->mnuSaveAs->trigger();
+  EXPECT_EQ(QFileInfo(msgs->saveStarts().back().dir).absolutePath(), QDir::cleanPath(folder->path()));
+  EXPECT_EQ(msgs->saveStarts().back().filter, csvFilter);
   EXPECT_EQ(read(earlier), before);
   EXPECT_EQ(QDir(folder->path()).entryList({QStringLiteral("owing*")}, QDir::Files),
-            (QStringList{"owing.csv", "owing.csv.pdf"}));
+            (QStringList{"owing.csv"}));
+}
+
+// Amounts of thirteen digits, negative balances and a negative total, a name too long for its
+// column and one of three lines: every amount whole on the screen and on paper, in its column.
+TEST_F(ReportWindow, MoneyIsNeverCutOnTheScreenOrOnPaper) {
+  addCemeteries();
+  const QString longName = QStringLiteral("Vandenberghe-Oosterhuis-Wijnaldum");
+  exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname, "
+                      "interlastname, purchdate, purchprice, burialfee, amtpaid) values "
+                      "(1, 'A', '1', '1', 'Ames', 'Al', 'Ames', '2001-03-15', %1, %2, 0), "
+                      "(1, 'A', '1', '2', 'Bell', 'Cy', 'Bell' || char(10) || 'Dunn', NULL, 0, 0, %3), "
+                      "(1, 'A', '1', '3', '%4', 'Eve', '', NULL, %5, 0, %6)")
+           .arg(sqlMoney("1234567890123.45"), sqlMoney("8765432109876.554"), sqlMoney("9999999999999.99"),
+                longName, sqlMoney("10000000"), sqlMoney("27000000.006")));
+  const QString cemetery = QStringLiteral(
+      "Oak Hill Memorial Gardens and Mausoleum of the Holy Redeemer, Northern Extension, "
+      "Springfield Township");
+  exec(QStringLiteral("update cemetery set name='%1' where cemeteryid=1").arg(cemetery));
+  w = std::make_unique<frmReports>(Report::Format{QLocale::c(), QStringLiteral("dd-mm-yyyy")});
+  w->statusText = [] { return QStringLiteral("Data folder /srv/zel/"); };
+  w->resize(800, 600);
+  w->show();
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(cemetery));
+  w->mnuAging->trigger();
+  ASSERT_EQ(w->table().count(), 3);
+  auto amounts = [](const Report::Row& r) {
+    QStringList out;
+    for (size_t c = 4; c < 8; ++c) out << r[c].text;
+    return out;
+  };
+  const Report::Table& t = w->table();
+  EXPECT_EQ(amounts(t.rows[0]),
+            (QStringList{"1234567890123.45", "8765432109876.55", ".00", "10000000000000.00"}));
+  EXPECT_EQ(amounts(t.rows[1]), (QStringList{".00", ".00", "9999999999999.99", "-9999999999999.99"}));
+  EXPECT_EQ(amounts(t.rows[2]), (QStringList{"10000000.00", ".00", "27000000.01", "-17000000.01"}));
+  // The total is the sum of the balances shown, not of the stored fractions of a cent.
+  EXPECT_EQ(t.countLine[7].text, "-17000000.00");
+
+  // On the screen: every amount fits its column.
+  GridControl& g = grid();
+  for (int r = 1; r <= g.maxRows(); ++r)
+    for (int c = 5; c <= 8; ++c) {
+      const QString text = g.text(r, c);
+      if (text.isEmpty()) continue;
+      const double needed = QFontMetricsF(g.grid()->font(r, c)).horizontalAdvance(text);
+      EXPECT_LE(needed + 4, g.columnWidth(c - 1)) << text.toStdString();
+    }
+
+  // On paper: each amount one word, right-aligned under its column's header, apart from its
+  // neighbours, inside the page.
+  const QString file = folder->file(QStringLiteral("owing.pdf"));
+  msgs->expectSaveFile(file);
+  w->mnuSaveAs->trigger();
+  const PdfWords pdf = pdfWords(file);
+  ASSERT_EQ(pdf.pages.size(), 1u);
+  auto word = [&](const QString& text, double below = 0) -> const PdfWord* {
+    for (const PdfWord& wd : pdf.words)
+      if (wd.text == text && wd.box.top() > below) return &wd;
+    return nullptr;
+  };
+  const PdfWord* headers[] = {word("Price"), word("Fee"), word("Paid"), word("Due")};
+  for (const PdfWord* h : headers) ASSERT_NE(h, nullptr);
+  const QRectF page(QPointF(0, 0), pdf.pages[0]);
+  for (int r = 0; r <= t.count(); ++r) {
+    const Report::Row& row = r < t.count() ? t.rows[size_t(r)] : t.countLine;
+    const PdfWord* left = nullptr;
+    for (int c = 4; c < 8; ++c) {
+      const QString text = row[size_t(c)].text;
+      if (text.isEmpty()) continue;
+      // The word of this text on the row's line: below the header, in this column.
+      const PdfWord* found = nullptr;
+      for (const PdfWord& wd : pdf.words)
+        if (wd.text == text && std::abs(wd.box.right() - headers[c - 4]->box.right()) < 1.5 &&
+            (!left || std::abs(wd.box.center().y() - left->box.center().y()) < 2))
+          found = &wd;
+      ASSERT_NE(found, nullptr) << "row " << r << ": " << text.toStdString() << " not whole in its column";
+      EXPECT_TRUE(page.contains(found->box)) << text.toStdString();
+      if (left) {
+        EXPECT_LT(left->box.right(), found->box.left()) << text.toStdString();
+      }
+      left = found;
+    }
+  }
+  // The long name is cut with a mark, the third line of a name is marked, the title does not run
+  // into the date, and the header date is written as the rows' dates are.
+  const QString text = pdfPageTexts(file).value(0);
+  EXPECT_FALSE(text.contains(longName));
+  EXPECT_TRUE(text.contains(longName.left(8))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QChar(0x2026))) << text.toStdString();
+  EXPECT_TRUE(text.contains(QStringLiteral("15-03-2001")));
+  EXPECT_TRUE(text.contains(QStringLiteral("Northern Extension,")) &&
+              text.contains(QStringLiteral("Springfield Township")))
+      << "the whole title";
+  const PdfWord* date = word(QDate::currentDate().toString(QStringLiteral("dd-MM-yyyy")));
+  ASSERT_NE(date, nullptr);
+  for (const PdfWord& wd : pdf.words)
+    if (wd.box.top() < date->box.bottom() && &wd != date) {
+      EXPECT_LT(wd.box.right(), date->box.left()) << wd.text.toStdString();
+    }
 }
 
 TEST_F(ReportWindow, DoubleClickOnAMapCheckRowOpensTheRecordFormOnThatRecord) {

@@ -81,9 +81,11 @@ ScriptedMessages& ScriptedMessages::expectFolder(const QString& answer) {
   queue_.push_back(e);
   return *this;
 }
-ScriptedMessages& ScriptedMessages::expectPrinter(const QString& pdfFile) {
+ScriptedMessages& ScriptedMessages::expectPrinter(const QString& pdfFile, int fromPage, int toPage) {
   Expect e(Kind::Printer, QStringLiteral("*"));
   e.textAnswer = pdfFile;
+  e.from = fromPage;
+  e.to = toPage;
   queue_.push_back(e);
   return *this;
 }
@@ -149,9 +151,10 @@ QString ScriptedMessages::openFileName(const QString& caption, const QString&, c
   log_.push_back({Kind::OpenFile, caption});
   return take(Kind::OpenFile, caption).textAnswer.value_or(QString());
 }
-QString ScriptedMessages::saveFileName(const QString& caption, const QString&, const QString&,
+QString ScriptedMessages::saveFileName(const QString& caption, const QString& dir, const QString&,
                                        QString* selectedFilter) {
   log_.push_back({Kind::SaveFile, caption});
+  saveStarts_.push_back({dir, selectedFilter ? *selectedFilter : QString()});
   const Expect e = take(Kind::SaveFile, caption);
   if (selectedFilter) *selectedFilter = e.filter;
   return e.textAnswer.value_or(QString());
@@ -163,10 +166,15 @@ QString ScriptedMessages::folderName(const QString& caption, const QString&) {
 
 bool ScriptedMessages::choosePrinter(QPrinter& printer) {
   log_.push_back({Kind::Printer, QString()});
-  const QString file = take(Kind::Printer, QStringLiteral("printer")).textAnswer.value_or(QString());
+  const Expect e = take(Kind::Printer, QStringLiteral("printer"));
+  const QString file = e.textAnswer.value_or(QString());
   if (file.isEmpty()) return false;
   printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setOutputFileName(file);
+  if (e.from > 0) {
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(e.from, e.to);
+  }
   return true;
 }
 

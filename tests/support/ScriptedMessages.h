@@ -31,6 +31,10 @@ class ScriptedMessages : public MessageService {
     QString text;  // message, prompt, caption, topic number or document path
     bool defaultNo = false;
   };
+  // Where each save dialog started: the folder or file, and the filter chosen at the start.
+  struct SaveStart {
+    QString dir, filter;
+  };
 
   ScriptedMessages();            // installs itself
   ~ScriptedMessages() override;  // puts the previous service back and fails on unused expectations
@@ -43,8 +47,9 @@ class ScriptedMessages : public MessageService {
   // The chosen file name and, when given, the filter chosen with it.
   ScriptedMessages& expectSaveFile(const QString& answer, const QString& filter = {});
   ScriptedMessages& expectFolder(const QString& answer);
-  // The printer answer: a PDF file name to print into, or empty to cancel.
-  ScriptedMessages& expectPrinter(const QString& pdfFile);
+  // The printer answer: a PDF file name to print into, or empty to cancel; and the pages asked
+  // for (from 1; 0: all).
+  ScriptedMessages& expectPrinter(const QString& pdfFile, int fromPage = 0, int toPage = 0);
   ScriptedMessages& expectHelp(int topic);
   ScriptedMessages& expectDocument(const QString& pathEnd, bool opened = true);
   // A modal dialog: the handler fills it and returns the result code exec() would have given.
@@ -52,6 +57,7 @@ class ScriptedMessages : public MessageService {
 
   const std::vector<Record>& log() const { return log_; }
   int pending() const { return int(queue_.size()); }
+  const std::vector<SaveStart>& saveStarts() const { return saveStarts_; }
   // Fails the test when expectations are left over, then clears them.
   void verify();
 
@@ -77,12 +83,14 @@ class ScriptedMessages : public MessageService {
     std::optional<QString> textAnswer;
     QString filter;
     bool flag = true;
+    int from = 0, to = 0;
     std::function<int(QDialog&)> handler;
   };
   Expect take(Kind kind, const QString& text);
 
   std::deque<Expect> queue_;
   std::vector<Record> log_;
+  std::vector<SaveStart> saveStarts_;
   MessageService* previous_ = nullptr;
 };
 
