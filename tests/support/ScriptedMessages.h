@@ -30,13 +30,18 @@ class ScriptedMessages : public MessageService {
     Kind kind;
     QString text;  // message, prompt, caption, topic number or document path
     bool defaultNo = false;
+    bool withCancel = false;  // a question that offered Cancel
   };
 
   ScriptedMessages();            // installs itself
   ~ScriptedMessages() override;  // puts the previous service back and fails on unused expectations
 
-  // Expectations, consumed in order. A text of "*" matches any text.
+  // Expectations, consumed in order. A text of "*" matches any text. A question answered Cancel
+  // must have offered Cancel.
   ScriptedMessages& expectInfo(const QString& text);
+  // The message after a file was written; openFolder presses its Open Folder button (which then
+  // asks for the folder as a document).
+  ScriptedMessages& expectFileWritten(const QString& text, bool openFolder = false);
   ScriptedMessages& expectQuestion(const QString& text, Answer answer, std::optional<bool> defaultNo = {});
   ScriptedMessages& expectInput(const QString& prompt, std::optional<QString> answer);
   ScriptedMessages& expectOpenFile(const QString& answer);
@@ -56,7 +61,9 @@ class ScriptedMessages : public MessageService {
   void verify();
 
   void information(const QString& text) override;
+  void fileWritten(const QString& text, const QString& file) override;
   Answer question(const QString& text, bool defaultNo) override;
+  Answer questionWithCancel(const QString& text) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
   QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
   QString saveFileName(const QString& caption, const QString& dir, const QString& filter,
@@ -77,6 +84,7 @@ class ScriptedMessages : public MessageService {
     std::optional<QString> textAnswer;
     QString filter;
     bool flag = true;
+    bool openFolder = false;
     std::function<int(QDialog&)> handler;
   };
   Expect take(Kind kind, const QString& text);
