@@ -129,7 +129,7 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
   EXPECT_EQ(stored(QStringLiteral("cemeteryid")), scalar(QStringLiteral("select cemeteryid from cemetery")));
   EXPECT_EQ(stored(QStringLiteral("lotid")),
             scalar(QStringLiteral("select lotid from lots where lotdesc='Single'")));
-  EXPECT_EQ(stored(QStringLiteral("purchprice")), QStringLiteral("1,250.75"));
+  EXPECT_EQ(stored(QStringLiteral("purchprice")), QStringLiteral("1250.75"));
 
   // A later price of the lot type does not replace the stored one when the record is shown.
   exec(QStringLiteral("update lots set lotprice=%1 where lotdesc='Single'").arg(sqlMoney("300")));

@@ -199,7 +199,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   EXPECT_EQ(scalar(QStringLiteral("select cemeteryid") + where), riverside);
   EXPECT_EQ(scalar(QStringLiteral("select interdate || ' ' || birthdate") + where),
             QStringLiteral("2024-01-14 1931-03-15"));
-  EXPECT_EQ(scalar(QStringLiteral("select purchprice") + where), QStringLiteral("1,975.50"));
+  EXPECT_EQ(scalar(QStringLiteral("select purchprice") + where), QStringLiteral("1975.50"));
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QString::number(demoRecords.toInt() + 1));
 
   // The map viewer paints its cell red; its neighbours stay available. The form is moved to another

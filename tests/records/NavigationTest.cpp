@@ -165,7 +165,9 @@ TEST_F(Navigation, CancelOrARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIs
     }
     EXPECT_TRUE(f.isVisible());
     EXPECT_TRUE(ZEL1.RecordChanged);
-    if (!recid.isEmpty()) EXPECT_TRUE(ZEL1.rsRecords.isOpen());
+    if (!recid.isEmpty()) {
+      EXPECT_TRUE(ZEL1.rsRecords.isOpen());
+    }
   };
   form->mnuGetFirstClick();
   key(form->txtRemarks, Qt::Key_PageDown);
