@@ -15,7 +15,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://zelmora.invalid/")
 # The libraries the programs link come from dpkg-shlibdeps; the Qt plugins that draw on the screen
-# are loaded at run time, so they are named here. The tutorial opens in the web browser.
+# are loaded at run time, so they are named here.
 find_program(ZEL_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(ZEL_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -25,6 +25,9 @@ else()
       "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), \
 libsqlcipher0, libzip4, libstdc++6, libc6, qt6-qpa-plugins")
 endif()
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-dejavu-core, fonts-liberation")
+# Only a font is recommended: the tutorial also shows in the program's own help viewer, so the
+# desktop opener (which pulls in perl modules and X tools) is a suggestion only.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils, fonts-liberation")
 set(CPACK_GENERATOR DEB)
 include(CPack)

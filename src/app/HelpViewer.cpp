@@ -4,11 +4,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
+
+#include "program/Zel1.h"
 
 HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("CD1"));
@@ -24,6 +27,14 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 }
 
+QString HelpViewer::localDates(QString html, const QString& pattern) {
+  // The example dates are written month first.
+  if (!pattern.startsWith(QLatin1String("dd"))) return html;
+  static const QRegularExpression date(
+      QStringLiteral("<code class=\"date\">(\\d\\d)-(\\d\\d)-(\\d{4})</code>"));
+  return html.replace(date, QStringLiteral("<code class=\"date\">\\2-\\1-\\3</code>"));
+}
+
 void HelpViewer::ShowHelp() {
   anchor_ = QStringLiteral("topic%1").arg(HelpContextId);
   if (loadedFile_ != HelpFile || browser_->document()->isEmpty()) {
@@ -31,7 +42,7 @@ void HelpViewer::ShowHelp() {
     if (f.open(QIODevice::ReadOnly)) {
       // Set as HTML with the file's folder as base, so relative links and pictures resolve.
       browser_->setSearchPaths({QFileInfo(HelpFile).absolutePath()});
-      browser_->setHtml(QString::fromUtf8(f.readAll()));
+      browser_->setHtml(localDates(QString::fromUtf8(f.readAll()), ZEL1.DateDisplayFormat));
       loadedFile_ = HelpFile;
     } else {
       browser_->setPlainText(QStringLiteral("The help file %1 cannot be found.").arg(HelpFile));

@@ -21,6 +21,9 @@ class HelpViewer : public QWidget {
   void ShowHelp();
 
   QTextBrowser* browser() const { return browser_; }
+  // The help's and the tutorial's example dates (<code class="date">, month first) in the date
+  // pattern of the record form.
+  static QString localDates(QString html, const QString& pattern);
   // The anchor the viewer went to last ("topic3").
   QString currentAnchor() const { return anchor_; }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 // The start-up's small rules that need no window.
 namespace StartupRules {
@@ -17,5 +19,9 @@ bool screenTooSmall(int screenWidthPixels, int fontHeightPixels);
 
 // The error report of a failed start: number, description and step marker, two line feeds apart.
 QString errorReport(int number, const QString& description, const QString& stepMarker);
+
+// What the program answers on the terminal for --help or --version (and -h, -v) as its only
+// argument; nothing for a command line that starts the window.
+std::optional<QString> terminalAnswer(const QStringList& arguments, const QString& version);
 
 }  // namespace StartupRules

@@ -3,15 +3,20 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScreen>
 #include <QSettings>
 #include <QShortcut>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <memory>
 
 #include "app/HelpViewer.h"
@@ -36,18 +41,42 @@ const char* const kNoCemetery =
 
 struct ButtonDef {
   const char* key;
-  const char* tip;
+  const char* text;  // with its mnemonic
 };
 
 const ButtonDef kButtons[] = {
-    {"DataEdit", "Grave records"},
-    {"MapEdit", "Cemetery maps"},
-    {"Reports", "Reports"},
+    {"DataEdit", "&Grave records"},
+    {"MapEdit", "Cemetery &maps"},
+    {"Reports", "&Reports"},
     {nullptr, nullptr},
-    {"Archive", "Backup and restore"},
-    {"Help", "Help"},
+    {"Archive", "&Backup and restore"},
+    {"Help", "&Help"},
     {nullptr, nullptr},
-    {"Exit", "Exit"},
+    {"Exit", "E&xit"},
+};
+
+// Return presses a focused toolbar button, as Space does; the frame's menu bar shows and hides
+// with the toolbar (told even while the frame itself is hidden).
+class ToolbarKeys : public QObject {
+ public:
+  using QObject::QObject;
+  QWidget* menu = nullptr;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() == QEvent::ShowToParent || e->type() == QEvent::HideToParent) {
+      if (qobject_cast<QToolBar*>(watched)) menu->setVisible(e->type() == QEvent::ShowToParent);
+    } else if (e->type() == QEvent::KeyPress) {
+      const int key = static_cast<QKeyEvent*>(e)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (auto* b = qobject_cast<QToolButton*>(watched)) {
+          b->click();
+          return true;
+        }
+      }
+    }
+    return QObject::eventFilter(watched, e);
+  }
 };
 
 std::unique_ptr<QSettings> placementSettings(const QString& file) {
@@ -80,18 +109,35 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
   Toolbar1->setFloatable(false);
   Toolbar1->setIconSize(QSize(32, 32));
   Toolbar1->toggleViewAction()->setEnabled(false);  // no way to hide it by hand
+  // Words under the icons, and buttons that Tab reaches and Space, Return or Alt+letter press.
+  Toolbar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+  mnuCommands = menuBar()->addMenu(QStringLiteral("&Commands"));
+  mnuCommands->setObjectName(QStringLiteral("mnuCommands"));
+  auto* keys = new ToolbarKeys(this);
+  keys->menu = menuBar();
+  Toolbar1->installEventFilter(keys);
   for (const ButtonDef& b : kButtons) {
     if (!b.key) {
       Toolbar1->addSeparator();
+      mnuCommands->addSeparator();
       continue;
     }
     const QString key = QString::fromLatin1(b.key);
-    QAction* a = Toolbar1->addAction(toolbarIcon(key), key);
+    QAction* a = Toolbar1->addAction(toolbarIcon(key), QString::fromLatin1(b.text));
     a->setObjectName(key);
-    a->setToolTip(QString::fromLatin1(b.tip));
+    a->setIconText(a->text());  // the button keeps the mnemonic too
+    a->setToolTip(QString::fromLatin1(b.text).remove(QLatin1Char('&')));
     connect(a, &QAction::triggered, this, [this, key] { Toolbar1ButtonClick(key); });
+    if (QWidget* button = Toolbar1->widgetForAction(a)) {
+      button->setFocusPolicy(Qt::StrongFocus);
+      button->installEventFilter(keys);
+    }
+    // The menu's entries run the same commands and carry the same letters.
+    mnuCommands->addAction(a);
   }
   addToolBar(Qt::TopToolBarArea, Toolbar1);
+  focusToolbar();
+
   // F1 is the frame's own topic while its toolbar shows; a child window inside has its own F1.
   auto* helpKey = new QShortcut(QKeySequence::HelpContents, Toolbar1);
   connect(helpKey, &QShortcut::activated, this, [this] { showHelpTopic(1); });
@@ -111,6 +157,7 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
       frame->CD1->HelpContextId = topic;
       frame->CD1->HelpCommandId = HelpViewer::HelpContext;
       frame->CD1->ShowHelp();
+      frame->CD1->setWindowTitle(QStringLiteral("Zelmora Help"));
     }
   });
 
@@ -130,6 +177,11 @@ frm_Main::~frm_Main() {
 }
 
 QAction* frm_Main::toolbarAction(const QString& key) const { return Toolbar1->findChild<QAction*>(key); }
+
+void frm_Main::focusToolbar() {
+  if (QWidget* first = Toolbar1->widgetForAction(toolbarAction(QStringLiteral("DataEdit"))))
+    first->setFocus();
+}
 
 void frm_Main::end(int code) {
   ending_ = true;
@@ -178,7 +230,9 @@ QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
   auto gone = [this, guard] {
     if (destroying_) return;
     if (guard) guard->close();
-    if (!hasChildWindows()) Toolbar1->setVisible(true);
+    if (hasChildWindows()) return;
+    Toolbar1->setVisible(true);
+    focusToolbar();
   };
   connect(child, &QObject::destroyed, this, gone);
   connect(sub, &QObject::destroyed, this, gone);
@@ -218,10 +272,21 @@ void frm_Main::ArchiveClick() {
 }
 
 void frm_Main::HelpClick() {
-  if (messages().question(QString::fromLatin1(kTutorialQuestion), false) == MessageService::Answer::Yes)
-    messages().openDocument(ZEL1.dataFile(QStringLiteral("zl-tutor.html")));
-  else
-    showHelpTopic(1);
+  if (messages().question(QString::fromLatin1(kTutorialQuestion), false) != MessageService::Answer::Yes)
+    return showHelpTopic(1);
+  const QString tutorial = ZEL1.dataFile(QStringLiteral("zl-tutor.html"));
+  if (messages().openDocument(tutorial)) return;
+  // No web browser: the help viewer reads HTML too.
+  if (QFile::exists(tutorial)) {
+    CD1->HelpFile = tutorial;
+    CD1->HelpContextId = 0;
+    CD1->ShowHelp();
+    CD1->setWindowTitle(QStringLiteral("Zelmora Tutorial"));
+  } else {
+    messages().information(
+        QStringLiteral("No web browser was found, and the tutorial %1 cannot be found either.")
+            .arg(QDir::toNativeSeparators(tutorial)));
+  }
 }
 
 void frm_Main::ExitClick() { close(); }

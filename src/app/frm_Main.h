@@ -8,6 +8,7 @@ class QAction;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
+class QMenu;
 class QStatusBar;
 class QToolBar;
 class HelpViewer;
@@ -22,6 +23,7 @@ class frm_Main : public QMainWindow {
   ~frm_Main() override;
 
   QToolBar* Toolbar1 = nullptr;
+  QMenu* mnuCommands = nullptr;  // the toolbar's commands as a menu
   QStatusBar* StatusBar1 = nullptr;
   QLabel* StatusPanel1 = nullptr;  // the status bar's one panel
   QMdiArea* mdiArea = nullptr;
@@ -84,6 +86,7 @@ class frm_Main : public QMainWindow {
 
  private:
   void end(int code);
+  void focusToolbar();
   bool activating_ = false;
   bool ending_ = false;
   bool destroying_ = false;

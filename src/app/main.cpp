@@ -1,8 +1,22 @@
+#include <QStringList>
+#include <cstdio>
+
 #include "app/Startup.h"
+#include "app/StartupRules.h"
 #include "app/ToolbarIcons.h"
 #include "app/ZelApplication.h"
+#include "program/Zel2.h"
 
 int main(int argc, char** argv) {
+  // --help and --version answer on the terminal, without a window or a display.
+  {
+    QStringList args;
+    for (int i = 0; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+    if (const auto answer = StartupRules::terminalAnswer(args, ZEL2::versionText())) {
+      std::fputs(answer->toLocal8Bit().constData(), stdout);
+      return 0;
+    }
+  }
   // Without TZ the C library looks at the zone file again for every local date it works out; naming
   // it once spares a file lookup per date when thousands of records are imported or exported.
   if (!qEnvironmentVariableIsSet("TZ")) qputenv("TZ", ":/etc/localtime");

@@ -1,6 +1,8 @@
 #include "cemeteries/frmCemeterySelect.h"
 
+#include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QListWidget>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -15,14 +17,19 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Cemetery Selector"));
   ZEL1.CurrentCemeteryId = 0;
 
-  // The list is the whole inner area of the window.
+  Label1 = new QLabel(QStringLiteral("Choose a &cemetery, then press OK (or double-click it):"), this);
+  Label1->setObjectName(QStringLiteral("Label1"));
   List1 = new QListWidget(this);
   List1->setObjectName(QStringLiteral("List1"));
   List1->setSelectionMode(QAbstractItemView::SingleSelection);
+  Label1->setBuddy(List1);
+  Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  Buttons->setObjectName(QStringLiteral("Buttons"));
   auto* box = new QVBoxLayout(this);
-  box->setContentsMargins(0, 0, 0, 0);
+  box->addWidget(Label1);
   box->addWidget(List1);
-  resize(320, 260);
+  box->addWidget(Buttons);
+  resize(340, 300);
   addHelpKey(this, 6);
 
   QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
@@ -33,7 +40,7 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
 
   RecordSet rs(&ZEL1.cnData);
   try {
-    rs.open(QStringLiteral("select * from cemetery order by name"));
+    rs.open(QStringLiteral("select * from cemetery order by name collate names"));
     for (; !rs.eof(); rs.moveNext()) {
       auto* item = new QListWidgetItem(rs.field(QStringLiteral("Name")).toString(), List1);
       item->setData(Qt::UserRole, rs.field(QStringLiteral("cemeteryid")).toInt());
@@ -41,9 +48,13 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
   } catch (const DbError& e) {
     showFailure(e);
   }
-  List1->setCurrentItem(nullptr);
+  // The first entry is current, so that Enter alone chooses it.
+  if (List1->count() > 0) List1->setCurrentRow(0);
+  List1->setFocus();
 
   connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
+  connect(Buttons, &QDialogButtonBox::accepted, this, [this] { List1DblClick(); });
+  connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void frmCemeterySelect::List1DblClick() {
@@ -56,6 +67,10 @@ void frmCemeterySelect::List1DblClick() {
 
 bool frmCemeterySelect::choose(QWidget* parent) {
   frmCemeterySelect dlg(parent);
+  if (dlg.List1->count() == 0) {
+    messages().information(QString::fromLatin1(kNothingToChoose));
+    return false;
+  }
   messages().execModal(dlg);
   return ZEL1.CurrentCemeteryId > 0;
 }

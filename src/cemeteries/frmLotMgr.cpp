@@ -85,7 +85,7 @@ void frmLotMgr::clearFields() {
   txtLotID->clear();
   setFieldText(txtLotDesc, QString(), 50);
   setFieldText(txtLotSize, QString(), 10);
-  txtLotPrice->clear();
+  txtLotPrice->setValue(Money());  // as when the window opened
 }
 
 void frmLotMgr::writeFields(RecordSet& rs) {

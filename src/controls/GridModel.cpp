@@ -599,6 +599,11 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
       return cell ? cell->text.toString() : QString();
+    case Qt::ToolTipRole: {
+      // A narrow cell cuts its text: the whole of it shows under the mouse.
+      const QString t = cell ? cell->text.toString() : QString();
+      return t.isEmpty() ? QVariant() : QVariant(t);
+    }
     case Qt::BackgroundRole:
       return unpack(cell && cell->back ? cell->back : defBack_);
     case Qt::ForegroundRole:

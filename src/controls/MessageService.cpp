@@ -5,10 +5,14 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QUrl>
 #include <utility>
 
@@ -35,12 +39,35 @@ void RealMessageService::information(const QString& text) {
   box.exec();
 }
 
+void RealMessageService::fileWritten(const QString& text, const QString& file) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok, parentWindow());
+  QPushButton* open = box.addButton(QStringLiteral("Open &Folder"), QMessageBox::ActionRole);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.exec();
+  if (box.clickedButton() == open) openDocument(QFileInfo(file).absolutePath());
+}
+
 MessageService::Answer RealMessageService::question(const QString& text, bool defaultNo) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
                   QMessageBox::Yes | QMessageBox::No, parentWindow());
   box.setDefaultButton(defaultNo ? QMessageBox::No : QMessageBox::Yes);
   box.setEscapeButton(QMessageBox::No);
   return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+}
+
+MessageService::Answer RealMessageService::questionWithCancel(const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parentWindow());
+  box.setDefaultButton(QMessageBox::No);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
+  }
 }
 
 std::optional<QString> RealMessageService::inputBox(const QString& prompt, const QString& defaultText) {
@@ -73,7 +100,22 @@ void RealMessageService::showHelp(int topic) {
   if (g_help) g_help(topic);
 }
 
+namespace {
+// The desktop opener starts even when nothing can show a web page, and then fails where we
+// cannot see it: look for a browser first.
+bool webBrowserKnown() {
+  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
+  if (!QStandardPaths::findExecutable(QStringLiteral("x-www-browser")).isEmpty()) return true;
+  QProcess mime;
+  mime.start(QStringLiteral("xdg-mime"),
+             {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+  return mime.waitForFinished(5000) && !mime.readAllStandardOutput().trimmed().isEmpty();
+}
+}  // namespace
+
 bool RealMessageService::openDocument(const QString& path) {
+  const QString suffix = QFileInfo(path).suffix().toLower();
+  if ((suffix == QLatin1String("html") || suffix == QLatin1String("htm")) && !webBrowserKnown()) return false;
   return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 

@@ -21,8 +21,14 @@ class MessageService {
 
   // OK-only box (information, refusals, errors).
   virtual void information(const QString& text) = 0;
+  // OK box after a file was written, with a button that opens the file's folder (through
+  // openDocument). Services without one show it as information.
+  virtual void fileWritten(const QString& text, const QString& /*file*/) { information(text); }
   // Yes/No box; defaultNo makes No the default button (before destructive or discarding steps).
   virtual Answer question(const QString& text, bool defaultNo) = 0;
+  // Yes/No/Cancel box before leaving unsaved edits: No is the default, Escape answers Cancel (stay).
+  // Services without a Cancel answer it as the Yes/No question.
+  virtual Answer questionWithCancel(const QString& text) { return question(text, true); }
   // Input box: the typed text, or nothing when cancelled.
   virtual std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) = 0;
   // File choice; an empty text when cancelled. selectedFilter, when given, receives the filter the
@@ -35,7 +41,8 @@ class MessageService {
   virtual bool choosePrinter(QPrinter& printer) = 0;
   // Opens the help file "zel6.hlp" of the data folder at a topic number.
   virtual void showHelp(int topic) = 0;
-  // Opens a document in the user's own program for it (the tutorial in the web browser).
+  // Opens a document in the user's own program for it (the tutorial in the web browser); false
+  // when there is none (a web page without a web browser).
   virtual bool openDocument(const QString& path) = 0;
   // Runs a modal dialog and returns its result code. Tests fill and press its buttons here.
   virtual int execModal(QDialog& dialog) = 0;
@@ -52,7 +59,9 @@ MessageService* setMessageService(MessageService* service);
 class RealMessageService : public MessageService {
  public:
   void information(const QString& text) override;
+  void fileWritten(const QString& text, const QString& file) override;
   Answer question(const QString& text, bool defaultNo) override;
+  Answer questionWithCancel(const QString& text) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
   QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
   QString saveFileName(const QString& caption, const QString& dir, const QString& filter,

@@ -292,6 +292,21 @@ void frmMapEdit::mnuRowDelClick() {
   refit();
 }
 
+bool frmMapEdit::shrinkAllowed(int rows, int cols) {
+  // Every close saves the sheet: a mistyped number would lose what lies beyond it for good.
+  const auto drawn = [this](int r, int c) {
+    return !Spread1->text(r, c).isEmpty() || Spread1->backColor(r, c) != MapColors::green();
+  };
+  bool any = false;
+  for (int r = 1; r <= Spread1->maxRows() && !any; ++r)
+    for (int c = r > rows ? 1 : cols + 1; c <= Spread1->maxCols() && !any; ++c) any = drawn(r, c);
+  if (!any) return true;
+  return messages().question(
+             QStringLiteral("The part of the map that would be cut off holds drawn cells or "
+                            "place names, and they would be lost. Make the map smaller anyway?"),
+             true) == MessageService::Answer::Yes;
+}
+
 void frmMapEdit::mnuMaxColsClick() {
   const int old = Spread1->maxCols();
   const auto answer =
@@ -299,6 +314,7 @@ void frmMapEdit::mnuMaxColsClick() {
   const qint64 n = leadingWhole(answer.value_or(QString()));
   // Nothing changes for 0; a negative count is refused the same way, a huge one is capped.
   if (n < 1) return;
+  if (!shrinkAllowed(Spread1->maxRows(), int(std::min<qint64>(n, MapFile::kMaxSize)))) return;
   Spread1->setMaxCols(int(std::min<qint64>(n, MapFile::kMaxSize)));
   if (Spread1->maxCols() > old)
     Spread1->setBackColor(GridRange::block(1, old + 1, Spread1->maxRows(), Spread1->maxCols()),
@@ -311,6 +327,7 @@ void frmMapEdit::mnuMaxRowsClick() {
       messages().inputBox(QStringLiteral("How many rows would you like?"), QString::number(old));
   const qint64 n = leadingWhole(answer.value_or(QString()));
   if (n < 1) return;
+  if (!shrinkAllowed(int(std::min<qint64>(n, MapFile::kMaxSize)), Spread1->maxCols())) return;
   Spread1->setMaxRows(int(std::min<qint64>(n, MapFile::kMaxSize)));
   if (Spread1->maxRows() > old)
     Spread1->setBackColor(GridRange::block(old + 1, 1, Spread1->maxRows(), Spread1->maxCols()),

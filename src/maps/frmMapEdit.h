@@ -80,6 +80,9 @@ class frmMapEdit : public QWidget {
   void closeEvent(QCloseEvent* e) override;
 
  private:
+  // False when the cells a smaller sheet of rows x cols would drop hold anything and the user
+  // keeps them.
+  bool shrinkAllowed(int rows, int cols);
   void FormLoad();
   // An unreadable map file: asks whether to start a new map with the file kept beside it.
   bool keepUnreadable(const QString& file, const QString& error);

@@ -23,8 +23,9 @@ namespace {
 // an empty cell there, never left out.
 const char* kFromAndOrder =
     " FROM (ZEL LEFT JOIN Lots ON ZEL.LotID = Lots.LotID) LEFT JOIN Cemetery ON ZEL.CemeteryID = "
-    "Cemetery.CemeteryID ORDER BY ZEL.cSection, ZEL.Lot, ZEL.Grave, ZEL.OwnerLastName, ZEL.OwnerFirstName, "
-    "ZEL.InterLastName, ZEL.InterFirstName";
+    "Cemetery.CemeteryID ORDER BY ZEL.cSection COLLATE PLACES, ZEL.Lot COLLATE PLACES, ZEL.Grave COLLATE "
+    "PLACES, ZEL.OwnerLastName COLLATE NAMES, ZEL.OwnerFirstName COLLATE NAMES, ZEL.InterLastName COLLATE "
+    "NAMES, ZEL.InterFirstName COLLATE NAMES";
 
 std::vector<const RecordFields::Field*> exported() {
   std::vector<const RecordFields::Field*> list;

@@ -1,10 +1,13 @@
 #include "records/RecordPrintout.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QPrinter>
 
 #include "controls/MessageService.h"
 #include "controls/PrintSurface.h"
+#include "program/Zel1.h"
 #include "program/Zel2.h"
 #include "records/ExportWriter.h"
 #include "store/RecordFields.h"
@@ -78,11 +81,17 @@ void printRecord(const PrintedRecord& record) {
 }
 
 void exportRecords() {
+  const QString file = messages().saveFileName(
+      QStringLiteral("Export the Records"), ZEL1.dataFile(QLatin1String(ExportWriter::kFileName)),
+      QStringLiteral("Comma-separated files (*.csv);;All files (*)"));
+  if (file.isEmpty()) return;
   QCoreApplication::processEvents();
-  const ExportWriter::Result result = ExportWriter::write();
+  const ExportWriter::Result result =
+      ExportWriter::write(ZEL1.cnData, ZEL1.rsRecords, QFileInfo(file).absoluteFilePath());
   if (result.ok)
-    messages().information(QStringLiteral("Export complete. File named ") + result.fileName +
-                           QStringLiteral(" was created."));
+    messages().fileWritten(QStringLiteral("Export complete. File named ") +
+                               QDir::toNativeSeparators(result.fileName) + QStringLiteral(" was created."),
+                           result.fileName);
   else
     showFailure(std::runtime_error((QStringLiteral("The export file ") + result.fileName +
                                     QStringLiteral(" could not be written.\n\n") + result.error)

@@ -26,6 +26,7 @@ void composeRecordPrintout(PrintSurface& surface, const PrintedRecord& record,
 // sheet. A printer that cannot be started is reported.
 void printRecord(const PrintedRecord& record);
 
-// The record form's Export command: writes "zel.csv" in the data folder and tells the user which
-// file was created, or which file could not be written and why (the earlier file is then kept).
+// The record form's Export command: asks where to write (the data folder's "zel.csv" first), and
+// tells the user the full name of the file created, or which file could not be written and why (the earlier
+// file is then kept).
 void exportRecords();

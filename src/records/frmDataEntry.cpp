@@ -9,6 +9,7 @@
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmCemeterySelect.h"
 #include "controls/MessageService.h"
+#include "controls/MoneyEdit.h"
 #include "program/Zel1.h"
 #include "search/frmFind.h"
 
@@ -25,6 +26,9 @@ frmDataEntry::frmDataEntry(QWidget* parent) : QMainWindow(parent) {
   onChooseCemetery = [this] { frmCemeterySelect::choose(this); };
   installEventFilter(this);
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
+
+  // Amounts look as they do in the lot manager.
+  for (MoneyEdit* m : {txtPurchPrice, txtBurialFee, txtPaid}) m->setGrouped(true);
 
   // Form load.
   if (!ZEL1.DateDisplayFormat.isEmpty()) {
@@ -128,11 +132,14 @@ void frmDataEntry::focusField(QWidget* field) {
 // ---- Navigation and opening ----
 
 QString frmDataEntry::orderByText() const {
-  if (Option2->isChecked()) return QStringLiteral("interlastname, interfirstname");
-  if (Option3->isChecked()) return QStringLiteral("ownerlastname, ownerfirstname");
+  // Names in the user's language's order, places with their numbers by value.
+  if (Option2->isChecked())
+    return QStringLiteral("interlastname collate names, interfirstname collate names");
+  if (Option3->isChecked())
+    return QStringLiteral("ownerlastname collate names, ownerfirstname collate names");
   if (Option4->isChecked()) return QStringLiteral("deathdate");
   if (Option5->isChecked()) return QStringLiteral("birthdate");
-  return QStringLiteral("csection, lot, grave");
+  return QStringLiteral("csection collate places, lot collate places, grave collate places");
 }
 
 void frmDataEntry::openRecords(const QString& sql) {
@@ -188,7 +195,10 @@ void frmDataEntry::step(bool forward) {
 
 void frmDataEntry::runQuery(const QString& sql) {
   try {
-    openRecords(sql);
+    // Found records come in the form's chosen order, as First and Next give them.
+    const bool ordered = sql.contains(QLatin1String("order by"), Qt::CaseInsensitive) ||
+                         sql.trimmed().endsWith(QLatin1String("where"), Qt::CaseInsensitive);
+    openRecords(ordered ? sql : sql + QStringLiteral(" order by ") + orderByText());
     if (ZEL1.rsRecords.isEmpty()) return;
     ZEL1.rsRecords.moveFirst();
     ShowCurrentRecord();

@@ -5,15 +5,24 @@
 #include "program/Zel1.h"
 #include "program/Zel2.h"
 #include "records/frmDataEntry.h"
+#include "store/DateValue.h"
 #include "store/DbError.h"
 #include "store/Schema.h"
 
 namespace {
 
-const QString kYearHint = QStringLiteral(
-    "If you are trying to enter only the year of a date, we recommend you enter the first day of the "
-    "first month of the year that you have to enter. For example, if you only have the year 1922 you "
-    "might enter 1/1/1922.");
+// The hint for a text that is no date names the pattern the fields take, with examples in it.
+QString yearHint(const QString& pattern) {
+  return QStringLiteral(
+             "Type the date as %1, for example %2.\n\n"
+             "If you are trying to enter only the year of a date, we recommend you enter the first day of "
+             "the "
+             "first month of the year that you have to enter. For example, if you only have the year 1922 "
+             "you "
+             "might enter %3.")
+      .arg(pattern, DateValue::formatDisplay(QDate(1931, 3, 15), pattern),
+           DateValue::formatDisplay(QDate(1922, 1, 1), pattern));
+}
 
 // Whether a set's current row is the record: not when the set moved on, or the row is gone.
 bool onRecord(const RecordSet& rs, const QString& recid) {
@@ -41,9 +50,12 @@ void frmDataEntry::dateHint(DateEdit* field) {
   // The field has put back its earlier date already: a retyped date that is no date never
   // erases the stored one.
   if (suppressFocus_) return;
-  messages().information(kYearHint);
-  QCoreApplication::processEvents();
-  returnFocusTo(field);
+  // Shown once the keys already typed on have reached the next field: a box opened at once would
+  // swallow them.
+  QTimer::singleShot(0, this, [this, field] {
+    messages().information(yearHint(field->displayFormat()));
+    returnFocusTo(field);
+  });
 }
 
 void frmDataEntry::refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field) {
@@ -98,10 +110,15 @@ void frmDataEntry::txtAgeLeave() {
 
 bool frmDataEntry::leaveRecord() {
   if (!ZEL1.RecordChanged) return true;
-  if (messages().question(QStringLiteral("Would you like to save your changes first?"), true) !=
-      MessageService::Answer::Yes)
-    return true;
-  return save();
+  // Cancel (and Escape) stays on the record with its edits.
+  switch (messages().questionWithCancel(QStringLiteral("Would you like to save your changes first?"))) {
+    case MessageService::Answer::Yes:
+      return save();
+    case MessageService::Answer::No:
+      return true;
+    default:
+      return false;
+  }
 }
 
 void frmDataEntry::mnuSaveClick() { save(); }
@@ -114,7 +131,7 @@ bool frmDataEntry::refuse(const QString& message, QWidget* field) {
 
 bool frmDataEntry::checkFields() {
   for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
-    if (!d->holdsDateOrNothing()) return refuse(kYearHint, d);
+    if (!d->holdsDateOrNothing()) return refuse(yearHint(d->displayFormat()), d);
   if (auto r =
           RecordFields::checkDates(txtIntermentDate->date(), txtDateOfBirth->date(), txtDateOfDeath->date()))
     return refuse(r->message, record_->control(QLatin1String(r->column)));

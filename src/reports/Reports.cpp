@@ -134,13 +134,14 @@ QString sql(Id id, qint32 cemeteryId) {
       QStringLiteral("select * from zel where interlastname>'' and cemeteryid=") + cemetery;
   switch (id) {
     case Id::CemeteryList:
-      return QStringLiteral("select * from cemetery order by name");
+      return QStringLiteral("select * from cemetery order by name collate names");
     case Id::LotList:
       return QStringLiteral("select * from lots order by lotdesc, lotsize");
     case Id::InterredByLocation:
-      return interred + QStringLiteral(" order by csection, lot, grave");
+      return interred +
+             QStringLiteral(" order by csection collate places, lot collate places, grave collate places");
     case Id::InterredByName:
-      return interred + QStringLiteral(" order by interlastname, interfirstname");
+      return interred + QStringLiteral(" order by interlastname collate names, interfirstname collate names");
     case Id::InterredByDob:
       return interred + QStringLiteral(" order by birthdate");
     case Id::InterredByDod:
@@ -148,7 +149,7 @@ QString sql(Id id, qint32 cemeteryId) {
     case Id::Receivables:
     case Id::AgedReceivables:
       return QStringLiteral("select * from zel where purchprice+burialfee<>amtpaid and cemeteryid=") +
-             cemetery + QStringLiteral(" order by ownerlastname, ownerfirstname");
+             cemetery + QStringLiteral(" order by ownerlastname collate names, ownerfirstname collate names");
     case Id::AvailableGraves:
     case Id::MapCheck:
       return Places::recordsSql(cemeteryId);

@@ -271,10 +271,11 @@ bool openProgramDatabase(Connection& cn, const QString& path) {
     cn.open(path, QString::fromLatin1(kDatabasePassword));
   }
   if (keyed) {
-    // The file has no password yet: give it one, then keep it to ourselves for this run.
+    // The file has no password yet: give it one. It is shared as on any later start, so that the
+    // command line can read it beside this run.
     cn.close();
     encryptPlainFile(path, QString::fromLatin1(kDatabasePassword));
-    cn.open(path, QString::fromLatin1(kDatabasePassword), Connection::ShareMode::Exclusive);
+    cn.open(path, QString::fromLatin1(kDatabasePassword));
   }
   // A file that cannot be written keeps its old indexes; the start-up says it cannot be changed.
   if (cn.writeProblem().isEmpty()) Schema::upgrade(cn);

@@ -1,6 +1,8 @@
 #include "store/TextFold.h"
 
 #include <QChar>
+#include <QCollator>
+#include <QLocale>
 #include <vector>
 
 #include "store/sqlite.h"
@@ -163,10 +165,58 @@ size_t hash(QStringView s, size_t seed) {
   return h;
 }
 
+namespace {
+
+inline bool isDigit(char32_t c) { return c >= '0' && c <= '9'; }
+
+// Places: runs of digits by their value (A,2 before A,10), everything else by folded letter.
+int collateNatural(void*, int n1, const void* v1, int n2, const void* v2) {
+  std::vector<char32_t> a, b;
+  decodeAll(static_cast<const unsigned char*>(v1), n1, a, true);
+  decodeAll(static_cast<const unsigned char*>(v2), n2, b, true);
+  size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (isDigit(a[i]) && isDigit(b[j])) {
+      while (i < a.size() && a[i] == '0') ++i;
+      while (j < b.size() && b[j] == '0') ++j;
+      size_t ei = i, ej = j;
+      while (ei < a.size() && isDigit(a[ei])) ++ei;
+      while (ej < b.size() && isDigit(b[ej])) ++ej;
+      if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
+      for (; i < ei; ++i, ++j)
+        if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
+      continue;
+    }
+    if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
+    ++i;
+    ++j;
+  }
+  if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
+  return collate(nullptr, n1, v1, n2, v2);  // "01" and "1": still one order
+}
+
+// Names: the user's language's order ("Négatif" between "Nay" and "Novak"), case aside.
+int collateNames(void*, int n1, const void* v1, int n2, const void* v2) {
+  static const QCollator collator = [] {
+    // The C locale orders by code point: without a language, the common order of the letters.
+    const QLocale system = QLocale::system();
+    QCollator c{system.language() == QLocale::C ? QLocale(QLocale::English) : system};
+    c.setCaseSensitivity(Qt::CaseInsensitive);
+    return c;
+  }();
+  const int r = collator.compare(QString::fromUtf8(static_cast<const char*>(v1), n1),
+                                 QString::fromUtf8(static_cast<const char*>(v2), n2));
+  return r != 0 ? r : collate(nullptr, n1, v1, n2, v2);
+}
+
+}  // namespace
+
 void install(sqlite3* db) {
   // Replacing NOCASE keeps the schema's "collate nocase" columns, so the file stays readable by
   // any SQLite tool; the program's own connections order and match by every letter.
   sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, collate);
+  sqlite3_create_collation(db, "PLACES", SQLITE_UTF8, nullptr, collateNatural);
+  sqlite3_create_collation(db, "NAMES", SQLITE_UTF8, nullptr, collateNames);
   for (int args : {2, 3})
     sqlite3_create_function(db, "like", args, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, like, nullptr,
                             nullptr);

@@ -15,8 +15,9 @@ char32_t fold(char32_t c);
 bool equal(QStringView a, QStringView b);
 size_t hash(QStringView s, size_t seed = 0);
 
-// Gives a connection the folding NOCASE collation and like(). Run on every connection to the
-// program's files before its first statement: an index ordered by one rule and searched by
+// Gives a connection the folding NOCASE collation and like(), and two orders for sorting: PLACES
+// for places (numbers by value, "A,2" before "A,10") and NAMES (the user's language's order). Run on every
+// connection to the program's files before its first statement: an index ordered by one rule and searched by
 // another would miss rows.
 void install(sqlite3* db);
 

@@ -9,12 +9,15 @@
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/HelpViewer.h"
 #include "app/Startup.h"
@@ -28,6 +31,7 @@
 #include "support/OrdinaryUser.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
+#include "support/TestFrame.h"
 
 namespace {
 
@@ -98,6 +102,57 @@ TEST_F(FrameTest, ChildWindowHidesTheToolbarUntilItCloses) {
   // A window that is not there yet opens nothing and leaves the toolbar in place.
   press("Reports");
   EXPECT_FALSE(frame->Toolbar1->isHidden());
+}
+
+TEST_F(FrameTest, EveryCommandIsReachableByKeyboard) {
+  std::vector<QString> opened;
+  frame->makeDataEntry = [&]() -> QWidget* {
+    opened.push_back(QStringLiteral("records"));
+    return new FakeChild;
+  };
+  frame->makeReports = [&]() -> QWidget* {
+    opened.push_back(QStringLiteral("reports"));
+    return new FakeChild;
+  };
+  showActive(*frame, QSize(800, 600));
+  const auto closeChild = [&] {
+    frame->mdiArea->closeAllSubWindows();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(frame->Toolbar1->isHidden());
+  };
+  const auto button = [&](const char* key) {
+    return qobject_cast<QToolButton*>(
+        frame->Toolbar1->widgetForAction(frame->toolbarAction(QLatin1String(key))));
+  };
+  // Words under the icons; the first button has the focus and Tab walks the buttons.
+  EXPECT_EQ(button("DataEdit")->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+  EXPECT_EQ(button("DataEdit")->text(), QStringLiteral("&Grave records"));
+  EXPECT_EQ(QApplication::focusWidget(), button("DataEdit"));
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), button("Reports"));
+  QTest::keyClick(button("Reports"), Qt::Key_Space);
+  ASSERT_EQ(opened, std::vector<QString>{QStringLiteral("reports")});
+  // While a window is open the frame offers no command, in the toolbar or the menu.
+  EXPECT_TRUE(frame->Toolbar1->isHidden());
+  EXPECT_TRUE(frame->menuBar()->isHidden());
+  closeChild();
+  EXPECT_FALSE(frame->menuBar()->isHidden());
+  EXPECT_EQ(QApplication::focusWidget(), button("DataEdit")) << "back on the toolbar";
+  QTest::keyClick(button("DataEdit"), Qt::Key_Return);
+  EXPECT_EQ(opened.back(), QStringLiteral("records"));
+  closeChild();
+  // The letter of a button presses it (the button shows itself pressed first; CTest's timeout
+  // ends a wait that never ends).
+  QTest::keyClick(frame.get(), Qt::Key_G, Qt::AltModifier);
+  while (opened.size() < 3) QTest::qWait(10);
+  closeChild();
+  // The menu holds the same commands with the same letters.
+  QStringList entries;
+  for (QAction* a : frame->mnuCommands->actions())
+    if (!a->isSeparator()) entries << a->objectName() + QLatin1Char('=') + a->text();
+  EXPECT_EQ(entries, (QStringList{"DataEdit=&Grave records", "MapEdit=Cemetery &maps", "Reports=&Reports",
+                                  "Archive=&Backup and restore", "Help=&Help", "Exit=E&xit"}));
 }
 
 TEST_F(FrameTest, MapEditWithoutCemeteriesRefuses) {
@@ -185,11 +240,34 @@ TEST_F(FrameTest, MapEditWithSeveralCemeteriesAsksTheChooser) {
 
 TEST_F(FrameTest, HelpOffersTheTutorialOrTheHelpFile) {
   ScriptedMessages msgs;
-  msgs.expectQuestion(kTutorialQuestion, MessageService::Answer::Yes, false)
-      .expectDocument(folder->file(QStringLiteral("zl-tutor.html")));
+  const QString tutorial = folder->file(QStringLiteral("zl-tutor.html"));
+  msgs.expectQuestion(kTutorialQuestion, MessageService::Answer::Yes, false).expectDocument(tutorial);
   press("Help");
+  EXPECT_FALSE(frame->CD1->isVisible());
   msgs.expectQuestion(kTutorialQuestion, MessageService::Answer::No).expectHelp(1);
   press("Help");
+
+  // Without a web browser the tutorial shows in the program's own help viewer, its example dates
+  // in the form's pattern...
+  folder->copyIn(QStringLiteral(ZEL_BUILD_DIR "/data/zl-tutor.html"));
+  ZEL1.DateDisplayFormat = QStringLiteral("dd-mm-yyyy");
+  msgs.expectQuestion(kTutorialQuestion, MessageService::Answer::Yes).expectDocument(tutorial, false);
+  press("Help");
+  msgs.verify();
+  EXPECT_TRUE(frame->CD1->isVisible());
+  EXPECT_EQ(frame->CD1->windowTitle(), QStringLiteral("Zelmora Tutorial"));
+  EXPECT_TRUE(frame->CD1->browser()->toPlainText().contains(QStringLiteral("Step 1")));
+  EXPECT_TRUE(frame->CD1->browser()->toPlainText().contains(QStringLiteral("date of birth 15-03-1931")));
+  frame->CD1->close();
+
+  // ...and without the file either, the message says where it should be.
+  QFile::remove(tutorial);
+  msgs.expectQuestion(kTutorialQuestion, MessageService::Answer::Yes)
+      .expectDocument(tutorial, false)
+      .expectInfo(QStringLiteral("No web browser was found, and the tutorial %1 cannot be found either.")
+                      .arg(tutorial));
+  press("Help");
+  EXPECT_FALSE(frame->CD1->isVisible());
 }
 
 TEST_F(FrameTest, HelpViewerShowsTheTopicOfTheRealHelpFile) {

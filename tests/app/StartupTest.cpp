@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QProcess>
 #include <QScreen>
 #include <QSettings>
 
 #include "app/DataFolderLock.h"
 #include "app/Startup.h"
+#include "app/StartupRules.h"
 #include "app/frmSplash.h"
 #include "app/frm_Main.h"
 #include "program/Zel1.h"
@@ -94,6 +96,18 @@ TEST_F(StartupTest, MissingDatabaseIsSeededFromTheDemoAndOpened) {
   EXPECT_FALSE(ZEL1.RestoreOnly);
   EXPECT_EQ(startup.stepMarker(), QStringLiteral("4.4"));
 
+  // The command line reads the fresh copy beside this first run.
+  for (const QStringList& args :
+       {QStringList{QStringLiteral("export"), folder->path(), QStringLiteral("-o"), QStringLiteral("-")},
+        QStringList{QStringLiteral("report"), QStringLiteral("cemeteries"), folder->path()},
+        QStringList{QStringLiteral("check"), folder->path()}}) {
+    QProcess cli;
+    cli.start(QStringLiteral(ZEL_CLI), args);
+    cli.waitForFinished(-1);
+    EXPECT_EQ(cli.exitCode(), 0) << args.join(u' ').toStdString() << ": "
+                                 << cli.readAllStandardError().toStdString();
+  }
+
   // The copy now carries the program's password: it no longer opens without one.
   ZEL1.cnData.close();
   Connection plain;
@@ -152,6 +166,28 @@ TEST_F(StartupTest, InstalledProgramWorksInThePerUserFolderThatItsSeedFills) {
   msgs.expectInfo(kNoDataFiles);
   EXPECT_EQ(start(folder->file(QStringLiteral("elsewhere"))), Startup::Outcome::Recovery);
   EXPECT_EQ(ZEL1.DataPath, folder->file(QStringLiteral("elsewhere/")));
+}
+
+TEST(ProgramOnTheTerminal, HelpAndVersionAnswerWithoutAWindow) {
+  const auto run = [](const char* option) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));  // no window could open: the answer must not need one
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(ZEL_PROGRAM), {QLatin1String(option)});
+    p.waitForFinished(-1);
+    EXPECT_EQ(p.exitCode(), 0) << option;
+    return QString::fromLocal8Bit(p.readAllStandardOutput());
+  };
+  EXPECT_EQ(run("--version"), QStringLiteral("zelmora 6.8.1\n"));
+  const QString help = run("--help");
+  EXPECT_TRUE(help.startsWith(QStringLiteral("Usage: zelmora [DATA_FOLDER]\n"))) << help.toStdString();
+  EXPECT_TRUE(help.contains(QStringLiteral("--version"))) << help.toStdString();
+  // Anything else is a data folder.
+  EXPECT_FALSE(StartupRules::terminalAnswer({QStringLiteral("zelmora"), QStringLiteral("/data")}, "1"));
+  EXPECT_FALSE(StartupRules::terminalAnswer(
+      {QStringLiteral("zelmora"), QStringLiteral("--help"), QStringLiteral("x")}, "1"));
 }
 
 TEST_F(StartupTest, WithNoDataFilesTheRecoveryPathRunsWithoutADatabase) {

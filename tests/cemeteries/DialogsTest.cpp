@@ -1,4 +1,9 @@
+#include <QDialogButtonBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
 
 #include "cemeteries/RecordAssign.h"
 #include "cemeteries/frmAddress.h"
@@ -12,22 +17,30 @@ namespace {
 
 using ChooserTest = DataTest;
 
-TEST_F(ChooserTest, DoubleClickChoosesAndAnyOtherCloseChoosesNothing) {
+TEST_F(ChooserTest, EnterOkOrDoubleClickChoosesAndAnyOtherCloseChoosesNothing) {
+  ScriptedMessages msgs;
+  // Nothing to choose: a message, not an empty box.
+  msgs.expectInfo(QString::fromLatin1(kNothingToChoose));
+  EXPECT_FALSE(frmCemeterySelect::choose());
+
   exec("insert into cemetery (name) values ('Willow')");
   exec("insert into cemetery (name) values ('ash grove')");
   exec("insert into cemetery (name) values ('Elm')");
   const QString elm = scalar("select cemeteryid from cemetery where name='Elm'");
+  const QString willow = scalar("select cemeteryid from cemetery where name='Willow'");
   ZEL1.rsLookup.open("select * from lots");  // left open by an earlier command
 
-  ScriptedMessages msgs;
+  // By keyboard: the list has the focus and the first entry; Down, Enter chooses.
   msgs.expectModal("frmCemeterySelect", [&](QDialog& d) {
     auto& w = static_cast<frmCemeterySelect&>(d);
     EXPECT_EQ(w.windowTitle(), "Cemetery Selector");
+    EXPECT_TRUE(w.Label1->text().startsWith("Choose a &cemetery"));
     EXPECT_EQ(listTexts(w.List1), (QStringList{"ash grove", "Elm", "Willow"}));
-    EXPECT_EQ(w.List1->geometry(), w.rect());  // the list is the whole window
-    clickRow(w.List1, 1);
-    EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);  // a single click chooses nothing
-    doubleClickRow(w.List1, 1);
+    w.activateWindow();
+    EXPECT_EQ(w.focusWidget(), w.List1);
+    QTest::keyClick(w.List1, Qt::Key_Down);
+    EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);  // moving chooses nothing
+    QTest::keyClick(w.List1, Qt::Key_Return);
     EXPECT_FALSE(w.isVisible());
     return w.result();
   });
@@ -35,16 +48,35 @@ TEST_F(ChooserTest, DoubleClickChoosesAndAnyOtherCloseChoosesNothing) {
   EXPECT_EQ(QString::number(ZEL1.CurrentCemeteryId), elm);
   EXPECT_EQ(ZEL1.CurrentCemeteryName, "Elm");
 
-  // Closed without a double-click: id back to 0, the name of the last choice stays.
+  // A double-click on an entry.
   msgs.expectModal("frmCemeterySelect", [&](QDialog& d) {
     auto& w = static_cast<frmCemeterySelect&>(d);
     clickRow(w.List1, 2);
-    w.close();
+    EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);  // a single click chooses nothing
+    doubleClickRow(w.List1, 2);
     return w.result();
   });
-  EXPECT_FALSE(frmCemeterySelect::choose());
-  EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
-  EXPECT_EQ(ZEL1.CurrentCemeteryName, "Elm");
+  EXPECT_TRUE(frmCemeterySelect::choose());
+  EXPECT_EQ(QString::number(ZEL1.CurrentCemeteryId), willow);
+
+  // Escape, Cancel or the close box: id back to 0, the name of the last choice stays.
+  const std::function<void(frmCemeterySelect&)> closes[] = {
+      [](frmCemeterySelect& w) { QTest::keyClick(w.List1, Qt::Key_Escape); },
+      [](frmCemeterySelect& w) { w.Buttons->button(QDialogButtonBox::Cancel)->click(); },
+      [](frmCemeterySelect& w) { w.close(); },
+  };
+  for (const auto& close : closes) {
+    msgs.expectModal("frmCemeterySelect", [&](QDialog& d) {
+      auto& w = static_cast<frmCemeterySelect&>(d);
+      clickRow(w.List1, 1);
+      close(w);
+      EXPECT_FALSE(w.isVisible());
+      return w.result();
+    });
+    EXPECT_FALSE(frmCemeterySelect::choose());
+    EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
+    EXPECT_EQ(ZEL1.CurrentCemeteryName, "Willow");
+  }
 }
 
 TEST(AddressTest, SaveHandsTheTextsBackAndCloseDiscards) {

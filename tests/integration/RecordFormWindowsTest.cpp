@@ -124,7 +124,7 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
   // Choosing the lot type fills the purchase price; the record stores both ids.
   choose(form->txtCemetery, QStringLiteral("Oakwood"));
   choose(form->txtLotInfo, QStringLiteral("Single, 4x8"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1250.75"));
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,250.75"));
   placeAndSave(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("2"));
   EXPECT_EQ(stored(QStringLiteral("cemeteryid")), scalar(QStringLiteral("select cemeteryid from cemetery")));
   EXPECT_EQ(stored(QStringLiteral("lotid")),
@@ -135,7 +135,7 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
   exec(QStringLiteral("update lots set lotprice=%1 where lotdesc='Single'").arg(sqlMoney("300")));
   form->mnuGetFirst->trigger();
   EXPECT_EQ(form->txtLotInfo->currentText(), QStringLiteral("Single, 4x8"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1250.75"));
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,250.75"));
   EXPECT_FALSE(ZEL1.RecordChanged);
 
   // Both managers now refuse to delete what the record uses.
@@ -226,8 +226,9 @@ TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
   EXPECT_TRUE(bytes.startsWith("%PDF-"));
   EXPECT_EQ(pdfPageCount(bytes), 1);
 
-  msgs->expectInfo(QStringLiteral("Export complete. File named ") + ZEL1.DataPath +
-                   QStringLiteral("zel.csv was created."));
+  msgs->expectSaveFile(ZEL1.dataFile(QStringLiteral("zel.csv")))
+      .expectFileWritten(QStringLiteral("Export complete. File named ") + ZEL1.DataPath +
+                         QStringLiteral("zel.csv was created."));
   form->mnuExport->trigger();
   QFile csv(folder->file(QStringLiteral("zel.csv")));
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));

@@ -168,7 +168,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   ASSERT_TRUE(form);
   choose(form->txtCemetery, QStringLiteral("Riverside"));
   choose(form->txtLotInfo, QStringLiteral("Double, 8x8"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1975.50"));
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,975.50"));
   type(form->txtSection, QStringLiteral("A"));
   type(form->txtLot, QStringLiteral("1"));
   type(form->txtGrave, QStringLiteral("5"));
@@ -227,8 +227,9 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   EXPECT_EQ(form->txtStatus->text(), QStringLiteral("BURIED"));
 
   // The export file holds it, with its cemetery and lot type.
-  msgs.expectInfo(QStringLiteral("Export complete. File named ") + data.path() +
-                  QStringLiteral("zel.csv was created."));
+  msgs.expectSaveFile(data.file(QStringLiteral("zel.csv")))
+      .expectFileWritten(QStringLiteral("Export complete. File named ") + data.path() +
+                         QStringLiteral("zel.csv was created."));
   form->mnuExport->trigger();
   const QList<QByteArray> lines = bytesOf(data.file(QStringLiteral("zel.csv"))).split('\n');
   QList<QByteArray> ours;

@@ -44,6 +44,7 @@
 #include "records/frmDataEntry.h"
 #include "reports/frmReports.h"
 #include "search/frmFind.h"
+#include "store/DateValue.h"
 
 namespace {
 
@@ -127,6 +128,13 @@ class TourMessages : public RealMessageService {
     std::printf("question (answered No): %s\n", qPrintable(text));
     return Answer::No;
   }
+  Answer questionWithCancel(const QString& text) override {
+    std::printf("question (answered No): %s\n", qPrintable(text));
+    return Answer::No;
+  }
+  void fileWritten(const QString& text, const QString&) override { information(text); }
+  // A file to write goes where the program suggests.
+  QString saveFileName(const QString&, const QString& dir, const QString&, QString*) override { return dir; }
   QString openFileName(const QString&, const QString&, const QString&) override { return next(); }
   QString folderName(const QString&, const QString&) override { return next(); }
   bool choosePrinter(QPrinter&) override { return false; }
@@ -156,21 +164,27 @@ class TourMessages : public RealMessageService {
   }
 };
 
-// Double-clicks the named cemetery in the chooser, after picturing it when a name is given.
+// Chooses the named cemetery in the chooser by keyboard (arrow keys, then Enter), after picturing
+// it when a name is given.
 std::function<int(QDialog&)> chooser(const QString& cemetery, const QString& pictureName = QString()) {
   return [=](QDialog& d) {
     auto& w = static_cast<frmCemeterySelect&>(d);
-    const auto items = w.List1->findItems(cemetery, Qt::MatchExactly);
-    if (items.isEmpty()) {
+    QTest::keyClick(w.List1, Qt::Key_Home);
+    for (int i = 0; i < w.List1->count() && w.List1->currentItem()->text() != cemetery; ++i)
+      QTest::keyClick(w.List1, Qt::Key_Down);
+    if (w.List1->currentItem()->text() != cemetery) {
       fail(QStringLiteral("no cemetery ") + cemetery);
       return int(QDialog::Rejected);
     }
-    w.List1->setCurrentItem(items[0]);
     if (!pictureName.isEmpty()) picture(pictureName, &w);
-    w.List1DblClick();
+    QTest::keyClick(w.List1, Qt::Key_Return);
+    if (w.isVisible()) fail(QStringLiteral("Enter did not choose in the cemetery chooser"));
     return w.result();
   };
 }
+
+// A date as the record form takes it (month or day first, after the date setting).
+QString date(int y, int m, int d) { return DateValue::formatDisplay(QDate(y, m, d), ZEL1.DateDisplayFormat); }
 
 class Tour {
  public:
@@ -219,9 +233,12 @@ class Tour {
     picture(QStringLiteral("splash"), &s);
   }
 
-  // A new user's first cemetery and lot type, entered in the two managers of the record form.
+  // A new user's first cemetery and lot type, entered in the two managers of the record form. The
+  // form opens from the keyboard: Alt and the button's letter.
   void managers() {
-    frmDataEntry* form = openForm();
+    QTest::keyClick(&frame_, Qt::Key_G, Qt::AltModifier);
+    pause();
+    frmDataEntry* form = child<frmDataEntry>();
     if (!form) return;
     msgs_.dialogs[QStringLiteral("frmCemeteryMgr")].push_back([](QDialog& d) {
       auto& w = static_cast<frmCemeteryMgr&>(d);
@@ -286,16 +303,16 @@ class Tour {
     type(form->txtLot, QStringLiteral("1"));
     type(form->txtGrave, QStringLiteral("5"));
     type(form->txtIntermentNum, QStringLiteral("1"));
-    type(form->txtIntermentDate, QStringLiteral("01-14-2024"));
+    type(form->txtIntermentDate, date(2024, 1, 14));
     type(form->txtInterredFirstName, QStringLiteral("Mary Ann"));
     type(form->txtInterredLastName, QStringLiteral("O'Hara"));
-    type(form->txtDateOfBirth, QStringLiteral("03-15-1931"));
-    type(form->txtDateOfDeath, QStringLiteral("01-10-2024"));
+    type(form->txtDateOfBirth, date(1931, 3, 15));
+    type(form->txtDateOfDeath, date(2024, 1, 10));
     QTest::mouseClick(form->txtAge, Qt::LeftButton);  // entering Age works it out from the two dates
     form->txtFemale->click();
     type(form->txtPurchaserFirstName, QStringLiteral("Sean"));
     type(form->txtPurchaserLastName, QStringLiteral("O'Hara"));
-    type(form->txtPurchDate, QStringLiteral("01-12-2024"));
+    type(form->txtPurchDate, date(2024, 1, 12));
     type(form->txtBurialFee, QStringLiteral("350"));
     type(form->txtPaid, QStringLiteral("1000"));
     type(form->txtUndertaker, QStringLiteral("Millbrook Funeral Home"));
@@ -435,6 +452,13 @@ class Tour {
     frame_.showHelpTopic(3);
     picture(QStringLiteral("help"), frame_.CD1);
     frame_.CD1->close();
+    // The tutorial as the help viewer shows it when there is no web browser.
+    frame_.CD1->HelpFile = data_ + QStringLiteral("zl-tutor.html");
+    frame_.CD1->HelpContextId = 0;
+    frame_.CD1->ShowHelp();
+    frame_.CD1->setWindowTitle(QStringLiteral("Zelmora Tutorial"));
+    picture(QStringLiteral("tutorial-in-help-viewer"), frame_.CD1);
+    frame_.CD1->close();
   }
 
   frm_Main& frame_;
@@ -467,7 +491,9 @@ int main(int argc, char** argv) {
   Startup::Options options;
   options.commandLine = data;
   options.lockFile = data + QStringLiteral("zelmora.lock");
-  options.datePattern = QStringLiteral("M/d/yyyy");  // month first, as the tutorial's examples
+  // Month first, as the tutorial's examples; ZEL_TOUR_DAY_FIRST=1 walks it as a day-first user.
+  options.datePattern = qEnvironmentVariableIntValue("ZEL_TOUR_DAY_FIRST") ? QStringLiteral("d/M/yyyy")
+                                                                           : QStringLiteral("M/d/yyyy");
   Startup startup(options);
   if (startup.run(frame) != Startup::Outcome::Running) {
     std::fprintf(stderr, "zel_screen_tour: the program did not start on %s\n", qPrintable(data));

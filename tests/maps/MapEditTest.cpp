@@ -221,7 +221,26 @@ TEST_F(MapEditTest, NumberOfColumnsAndRowsGrowAndShrinkTheSheet) {
   EXPECT_EQ(g.backColor(10, 500), QColor(Qt::white)) << "existing cells keep their kind";
   EXPECT_EQ(g.backColor(10, 501), kGreen);
 
+  // Cutting off drawn cells asks first (No by default), and No keeps the sheet whole.
+  const QString cut = QStringLiteral(
+      "The part of the map that would be cut off holds drawn cells or place names, and they would be lost. "
+      "Make the map smaller anyway?");
   msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("3"));
+  msgs.expectQuestion(cut, MessageService::Answer::No, true);
+  trigger(w, "mnuMaxRows");
+  EXPECT_EQ(g.maxRows(), 500);
+  EXPECT_EQ(g.text(10, 500), "A,1,1");
+  msgs.expectInput(QStringLiteral("How many columns would you like?"), QStringLiteral("499"));
+  msgs.expectQuestion(cut, MessageService::Answer::No, true);
+  trigger(w, "mnuMaxCols");
+  EXPECT_EQ(g.maxCols(), 502);
+  // Only unused space beyond: no question.
+  msgs.expectInput(QStringLiteral("How many columns would you like?"), QStringLiteral("500"));
+  trigger(w, "mnuMaxCols");
+  EXPECT_EQ(g.maxCols(), 500);
+  // Yes cuts.
+  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("3"));
+  msgs.expectQuestion(cut, MessageService::Answer::Yes, true);
   trigger(w, "mnuMaxRows");
   EXPECT_EQ(g.maxRows(), 3);
   msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("20"));

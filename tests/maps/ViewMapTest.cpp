@@ -120,6 +120,10 @@ TEST_F(ViewMapTest, ClickShowsTheGraveAndCloseHandsItToTheRecordForm) {
   w.Spread1Click(0, 1);
   w.Spread1Click(6, 0);
   EXPECT_EQ(w.txtLocation->text(), "A,1,9") << "header clicks change nothing";
+  // A name cut by its narrow cell is whole under the mouse; an empty cell has no tip.
+  const QAbstractItemModel& m = *w.Spread1->model();
+  EXPECT_EQ(m.data(m.index(0, 3), Qt::ToolTipRole).toString(), "O'Neil,2,1");
+  EXPECT_FALSE(m.data(m.index(5, 5), Qt::ToolTipRole).isValid());
 
   // A quote in the location stays inside its literal.
   w.Spread1Click(4, 1);

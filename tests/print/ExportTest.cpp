@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QFile>
 #include <map>
 
@@ -120,7 +121,7 @@ TEST_F(Export, WritesEveryRecordByTheItemRules) {
   ZEL1.rsRecords.open("select * from zel", RecordSet::Cursor::Static);  // as the form holds it
   {
     ScriptedMessages m;
-    m.expectInfo(completeMessage());
+    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
     exportRecords();
   }
   EXPECT_FALSE(ZEL1.rsRecords.isOpen());
@@ -151,7 +152,7 @@ TEST_F(Export, WritesEveryRecordByTheItemRules) {
 TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
   {
     ScriptedMessages m;
-    m.expectInfo(completeMessage());
+    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
     exportRecords();
   }
   EXPECT_EQ(readFile(csv()), kTitleLine);
@@ -161,7 +162,7 @@ TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
   addRow("zel", {{"cemeteryid", c}, {"csection", "A"}, {"lotid", l}, {"interdate", Value()}});
   {
     ScriptedMessages m;
-    m.expectInfo(completeMessage());
+    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
     exportRecords();
   }
   const QList<QByteArray> lines = readFile(csv()).split('\n');
@@ -170,12 +171,32 @@ TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
   EXPECT_TRUE(lines[2].isEmpty());
   // Nothing left beside the file from writing it aside.
   EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
+
+  // Anywhere the user chooses; the message names the whole path and its button opens the folder.
+  QTemporaryDir elsewhere;
+  const QString chosen = elsewhere.filePath("records for the office.csv");
+  {
+    ScriptedMessages m;
+    m.expectSaveFile(chosen)
+        .expectFileWritten("Export complete. File named " + chosen + " was created.", true)
+        .expectDocument(elsewhere.path());
+    exportRecords();
+  }
+  EXPECT_EQ(readFile(chosen), readFile(csv()));
+  // Cancelled: nothing is written.
+  QFile::remove(chosen);
+  {
+    ScriptedMessages m;
+    m.expectSaveFile(QString());
+    exportRecords();
+  }
+  EXPECT_FALSE(QFile::exists(chosen));
 }
 
 TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
   {
     ScriptedMessages m;
-    m.expectInfo(completeMessage());
+    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
     exportRecords();
   }
   const QByteArray earlier = readFile(csv());
@@ -184,12 +205,12 @@ TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
   exec("drop table lots");
   {
     ScriptedMessages m;
-    m.expectInfo("*");
+    m.expectSaveFile(csv()).expectInfo("*");
     exportRecords();
-    ASSERT_EQ(m.log().size(), 1u);
-    EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written.\n\n"))
-        << m.log()[0].text.toStdString();
-    EXPECT_TRUE(m.log()[0].text.contains("lots", Qt::CaseInsensitive)) << m.log()[0].text.toStdString();
+    ASSERT_EQ(m.log().size(), 2u);
+    EXPECT_TRUE(m.log()[1].text.startsWith("The export file " + csv() + " could not be written.\n\n"))
+        << m.log()[1].text.toStdString();
+    EXPECT_TRUE(m.log()[1].text.contains("lots", Qt::CaseInsensitive)) << m.log()[1].text.toStdString();
   }
   EXPECT_EQ(readFile(csv()), earlier);
   EXPECT_FALSE(ZEL1.rsRecords.isOpen());
@@ -200,11 +221,11 @@ TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
   ASSERT_TRUE(QDir(ZEL1.DataPath).mkdir("zel.csv"));
   {
     ScriptedMessages m;
-    m.expectInfo("*");
+    m.expectSaveFile(csv()).expectInfo("*");
     exportRecords();
-    ASSERT_EQ(m.log().size(), 1u);
-    EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written.\n\n"));
-    EXPECT_GT(m.log()[0].text.size(),
+    ASSERT_EQ(m.log().size(), 2u);
+    EXPECT_TRUE(m.log()[1].text.startsWith("The export file " + csv() + " could not be written.\n\n"));
+    EXPECT_GT(m.log()[1].text.size(),
               QString("The export file " + csv() + " could not be written.\n\n").size());
   }
   EXPECT_TRUE(QFileInfo(csv()).isDir());
@@ -213,10 +234,10 @@ TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
   ZEL1.DataPath = ZEL1.DataPath + "missing/";
   {
     ScriptedMessages m;
-    m.expectInfo("*");
+    m.expectSaveFile(csv()).expectInfo("*");
     exportRecords();
-    ASSERT_EQ(m.log().size(), 1u);
-    EXPECT_TRUE(m.log()[0].text.startsWith("The export file " + csv() + " could not be written."));
+    ASSERT_EQ(m.log().size(), 2u);
+    EXPECT_TRUE(m.log()[1].text.startsWith("The export file " + csv() + " could not be written."));
   }
 }
 

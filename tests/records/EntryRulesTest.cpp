@@ -3,11 +3,18 @@
 #include "controls/MaskedEdit.h"
 
 namespace {
-const QString kYearHint = QStringLiteral(
-    "If you are trying to enter only the year of a date, we recommend you enter the first day of the first "
-    "month of "
-    "the year that you have to enter. For example, if you only have the year 1922 you might enter 1/1/1922.");
+QString yearHint(const char* pattern, const char* example, const char* firstDay) {
+  return QStringLiteral(
+             "Type the date as %1, for example %2.\n\n"
+             "If you are trying to enter only the year of a date, we recommend you enter the first day of "
+             "the "
+             "first month of the year that you have to enter. For example, if you only have the year 1922 "
+             "you "
+             "might enter %3.")
+      .arg(QLatin1String(pattern), QLatin1String(example), QLatin1String(firstDay));
 }
+const QString kYearHint = yearHint("mm-dd-yyyy", "03-15-1931", "01-01-1922");
+}  // namespace
 
 TEST_F(RecordForm, LeavingADateChecksItAgainstToday) {
   open();
@@ -158,5 +165,10 @@ TEST_F(RecordForm, DayFirstPatternShowsAndReadsDatesDayFirst) {
   EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
   type(form->txtDateOfDeath, QStringLiteral("13-02-1990"));
   EXPECT_EQ(form->txtDateOfDeath->date(), QDate(1990, 2, 13));
+  // A month-first date is no date here; the hint names the day-first pattern.
+  type(form->txtDateOfBirth, QStringLiteral("03-15-1931"));
+  msgs->expectInfo(yearHint("dd-mm-yyyy", "15-03-1931", "01-01-1922"));
+  moveTo(form->txtRemarks);
+  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
   ZEL1.RecordChanged = false;
 }

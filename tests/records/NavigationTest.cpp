@@ -3,6 +3,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "RecordFormFixture.h"
 #include "controls/MaskedEdit.h"
@@ -19,7 +20,7 @@ class Navigation : public RecordForm {
     oak = addCemetery(QStringLiteral("Oakwood"));
     maple = addCemetery(QStringLiteral("Maple"));
     addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
-    // Location order is text order: lot 10 before lot 9.
+    // Location order takes numbers by value: lot 9 before lot 10.
     row(oak, "A", "9", "1", "Zeller", "1950-01-01");
     row(maple, "A", "10", "1", "Adams", "1940-01-01");
     row(oak, "B", "1", "1", "Moore", NULL);
@@ -30,7 +31,7 @@ class Navigation : public RecordForm {
     exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, lotid, interlastname, deathdate) "
                         "values (%1, '%2', '%3', '%4', 1, '%5', %6)")
              .arg(cem)
-             .arg(QLatin1String(section), QLatin1String(lot), QLatin1String(grave), QLatin1String(name),
+             .arg(QLatin1String(section), QLatin1String(lot), QLatin1String(grave), QString::fromUtf8(name),
                   death ? QStringLiteral("'%1'").arg(QLatin1String(death)) : QStringLiteral("NULL")));
   }
   QString name() const { return form->txtInterredLastName->text(); }
@@ -41,19 +42,29 @@ class Navigation : public RecordForm {
 
 TEST_F(Navigation, KeysStepThroughInTheChosenOrderWhicheverFieldHasFocus) {
   key(form->txtRemarks, Qt::Key_Home);
-  EXPECT_EQ(name(), QStringLiteral("Adams"));
-  key(form->txtDateOfBirth, Qt::Key_PageDown);
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  key(form->txtDateOfBirth, Qt::Key_PageDown);
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
   key(form->txtCemetery, Qt::Key_PageDown);
   EXPECT_EQ(name(), QStringLiteral("Moore"));
   key(form->txtSection, Qt::Key_PageDown);  // past the end: nothing happens
   EXPECT_EQ(name(), QStringLiteral("Moore"));
   key(form->txtSection, Qt::Key_PageUp);
-  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
   key(form->txtSection, Qt::Key_End);
   EXPECT_EQ(name(), QStringLiteral("Moore"));
 
+  // Names in the language's order: an accented letter sorts with its plain one.
+  row(oak, "C", "1", "1", "Négatif", NULL);
+  row(oak, "C", "1", "2", "Novak", NULL);
   form->Option2->setChecked(true);
+  form->mnuGetLast->trigger();
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  form->mnuGetPrev->trigger();
+  EXPECT_EQ(name(), QStringLiteral("Novak"));
+  form->mnuGetPrev->trigger();
+  EXPECT_EQ(name(), QStringLiteral("Négatif"));
+  exec(QStringLiteral("delete from zel where csection='C'"));
   form->mnuGetFirst->trigger();
   EXPECT_EQ(name(), QStringLiteral("Adams"));
   form->Option4->setChecked(true);  // by death date: the empty one first
@@ -103,14 +114,14 @@ TEST_F(Navigation, ChangedRecordAsksBeforeMovingAndClosing) {
   // Yes saves, then moves.
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   key(form->txtRemarks, Qt::Key_PageUp);
-  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
   EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='edited'")),
             QStringLiteral("Moore"));
   EXPECT_FALSE(ZEL1.RecordChanged);
 
   // Unchanged: no question.
   form->mnuGetFirstClick();
-  EXPECT_EQ(name(), QStringLiteral("Adams"));
+  EXPECT_EQ(name(), QStringLiteral("Zeller"));
 
   // A new record typed, then navigation: asked, saved on Yes.
   form->mnuNewClick();
@@ -132,21 +143,31 @@ TEST_F(Navigation, ChangedRecordAsksBeforeMovingAndClosing) {
   EXPECT_FALSE(ZEL1.rsRecords.isOpen());
 }
 
-TEST_F(Navigation, ARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIsLeft) {
+TEST_F(Navigation, CancelOrARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIsLeft) {
   const QString refusal = QStringLiteral("You haven't assigned a valid lot type yet.");
+  // Two ways to stay: Cancel (Escape) on the question, or Yes with a save that is refused.
+  const auto cancel = [&](frmDataEntry& f) {
+    type(f.txtRemarks, QStringLiteral("kept"));
+    msgs->expectQuestion(kSaveFirst, MessageService::Answer::Cancel, true);
+  };
   const auto refuseToSave = [&](frmDataEntry& f) {
     type(f.txtRemarks, QStringLiteral("kept"));
     f.txtLotInfo->setCurrentIndex(-1);
     msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
     msgs->expectInfo(refusal);
   };
-  const auto stillThere = [&](frmDataEntry& f, const QString& recid) {
+  const auto stillThere = [&](frmDataEntry& f, const QString& recid, bool refused) {
     msgs->verify();
     EXPECT_EQ(f.txtRecordNum->text(), recid);
     EXPECT_EQ(f.txtRemarks->text(), QStringLiteral("kept"));
-    EXPECT_EQ(f.focusWidget(), f.txtLotInfo);
+    if (refused) {
+      EXPECT_EQ(f.focusWidget(), f.txtLotInfo);
+    }
     EXPECT_TRUE(f.isVisible());
     EXPECT_TRUE(ZEL1.RecordChanged);
+    if (!recid.isEmpty()) {
+      EXPECT_TRUE(ZEL1.rsRecords.isOpen());
+    }
   };
   form->mnuGetFirstClick();
   key(form->txtRemarks, Qt::Key_PageDown);
@@ -168,9 +189,13 @@ TEST_F(Navigation, ARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIsLeft) {
   };
   for (const auto& [way, leave] : ways) {
     SCOPED_TRACE(way);
+    cancel(*form);
+    leave();
+    stillThere(*form, recid, false);
     refuseToSave(*form);
     leave();
-    stillThere(*form, recid);
+    stillThere(*form, recid, true);
+    choose(form->txtLotInfo, 0);
   }
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where remarks='kept'")), QStringLiteral("0"));
   // The query is dropped, not asked about again at every activation.
@@ -180,15 +205,40 @@ TEST_F(Navigation, ARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIsLeft) {
   form->mnuNew->trigger();
   EXPECT_TRUE(form->txtRemarks->text().isEmpty());
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  // A new record that was never saved stays too.
+  cancel(*form);
+  form->mnuGetFirst->trigger();
+  stillThere(*form, QString(), false);
   form.reset();
 
-  // The frame's Exit closes the form first: the refused save keeps both open.
+  // The frame's Exit closes the form first: Cancel or a refused save keeps both open.
   frmDataEntry& inFrame = openInFrame(QSize(1024, 768));
   inFrame.mnuGetLastClick();
-  refuseToSave(inFrame);
-  frame->ExitClick();
-  stillThere(inFrame, inFrame.txtRecordNum->text());
-  EXPECT_TRUE(frame->isVisible());
+  for (bool refused : {false, true}) {
+    refused ? refuseToSave(inFrame) : cancel(inFrame);
+    frame->ExitClick();
+    stillThere(inFrame, inFrame.txtRecordNum->text(), refused);
+    EXPECT_TRUE(frame->isVisible());
+    choose(inFrame.txtLotInfo, 0);
+  }
+}
+
+TEST_F(Navigation, TheRealSaveQuestionAnswersEscapeWithCancelAndEnterWithNo) {
+  RealMessageService real;
+  const std::pair<Qt::Key, MessageService::Answer> keys[] = {{Qt::Key_Escape, MessageService::Answer::Cancel},
+                                                             {Qt::Key_Return, MessageService::Answer::No}};
+  for (auto [k, answer] : keys) {
+    QStringList buttons;
+    QTimer::singleShot(0, [&, k = k] {
+      QWidget* box = QApplication::activeModalWidget();
+      ASSERT_NE(box, nullptr);
+      for (auto* b : box->findChildren<QPushButton*>()) buttons << b->text().remove(QLatin1Char('&'));
+      QTest::keyClick(box, k);
+    });
+    EXPECT_EQ(real.questionWithCancel(kSaveFirst), answer);
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList{QStringLiteral("Cancel"), QStringLiteral("No"), QStringLiteral("Yes")}));
+  }
 }
 
 TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
@@ -214,6 +264,13 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
   });
   EXPECT_EQ(ZEL1.PendingQuery, QStringLiteral("select * from zel where cemeteryid=2 and grave='1'"));
   EXPECT_EQ(name(), QStringLiteral("Adams"));
+  // Found records come in the form's order (here by name), and Next walks them.
+  form->Option2->setChecked(true);
+  find(0, [](frmFind& f) { QTest::keyClicks(f.txtGrave, QStringLiteral("1")); });
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
+  form->mnuGetNext->trigger();
+  EXPECT_EQ(name(), QStringLiteral("O'Neil"));
+  form->Option1->setChecked(true);
 
   find(1, [](frmFind& f) { QTest::keyClicks(f.txtInterredLastName, QStringLiteral("o'n")); });
   EXPECT_EQ(name(), QStringLiteral("O'Neil"));
@@ -273,11 +330,11 @@ TEST_F(Navigation, PendingQueryRunsOnceAtActivation) {
 }
 
 TEST_F(Navigation, MovingOnFromTheAgeFieldLeavesTheNextRecordAsStored) {
-  // Zeller has a date of death but no date of birth; the age field must not fill one in.
+  // Adams has a date of death but no date of birth; the age field must not fill one in.
   form->mnuGetFirstClick();
   type(form->txtAge, QString());
   key(form->txtAge, Qt::Key_PageDown);
-  EXPECT_EQ(name(), QStringLiteral("Zeller"));
+  EXPECT_EQ(name(), QStringLiteral("Adams"));
   EXPECT_TRUE(form->txtDateOfBirth->text().isEmpty());
   EXPECT_FALSE(ZEL1.RecordChanged);
   EXPECT_EQ(form->focusWidget(), form->txtSection);
@@ -289,7 +346,7 @@ TEST_F(Navigation, ShortcutKeysRunTheirCommands) {
   QTest::keyClick(form->txtRemarks, Qt::Key_F12);
   EXPECT_FALSE(ZEL1.RecordChanged);
   EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='by key'")),
-            QStringLiteral("Adams"));
+            QStringLiteral("Zeller"));
   QTest::keyClick(form->txtRemarks, Qt::Key_N, Qt::ControlModifier);
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
   msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {

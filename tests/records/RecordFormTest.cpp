@@ -84,7 +84,7 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
   EXPECT_TRUE(form->txtFemale->isChecked());
   EXPECT_EQ(form->printedRecord().value(QStringLiteral("sex")), QStringLiteral("Female"));
   EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1234.50"));  // the stored price, not the lot type's
+  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,234.50"));  // the stored price, not the lot type's
   EXPECT_EQ(form->txtBurialFee->text(), QString());
   EXPECT_EQ(form->txtPaid->text(), QStringLiteral("0.00"));
   EXPECT_EQ(form->txtLotInfo->currentIndex(), 0);

@@ -220,9 +220,10 @@ TEST_F(RecordForm, AStoredDateIsErasedOnlyByEmptyingItsField) {
   exec(QStringLiteral(
       "insert into zel (cemeteryid, csection, lot, grave, lotid) values (1, 'A', '1', '2', 1)"));
   const QString hint = QStringLiteral(
+      "Type the date as mm-dd-yyyy, for example 03-15-1931.\n\n"
       "If you are trying to enter only the year of a date, we recommend you enter the first day of the "
       "first month of the year that you have to enter. For example, if you only have the year 1922 you "
-      "might enter 1/1/1922.");
+      "might enter 01-01-1922.");
   const auto stored = [] { return scalar(QStringLiteral("select birthdate from zel where grave='1'")); };
   open();
   form->mnuGetFirstClick();

@@ -93,6 +93,19 @@ TEST_F(DialectTest, TextComparesOrdersAndMatchesRegardlessOfCase) {
   EXPECT_EQ(column("select csection from zel where status='B' order by csection"), "b é1");
 }
 
+TEST_F(DialectTest, PlacesSortByTheirNumbersAndNamesByLanguage) {
+  for (const char* place : {"A,10", "a,2", "A,02b", "B", "A,1", "A,2a", "10", "9"})
+    add({{"csection", place}});
+  EXPECT_EQ(column("select csection from zel order by csection collate places"),
+            "9 10 A,1 a,2 A,2a A,02b A,10 B");
+  EXPECT_EQ(column("select csection from zel order by csection collate places desc"),
+            "B A,10 A,02b A,2a a,2 A,1 10 9");
+  exec("delete from zel");
+  for (const char* name : {"Novak", "Négatif", "nay", "Nuñez", "Ngata"}) add({{"interlastname", name}});
+  EXPECT_EQ(column("select interlastname from zel order by interlastname collate names"),
+            "nay Négatif Ngata Novak Nuñez");
+}
+
 TEST_F(DialectTest, BalanceConditionIsExactOnMoney) {
   auto owes = [&](const char* price, const char* fee, const char* paid) {
     exec("delete from zel");

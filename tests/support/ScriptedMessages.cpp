@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QFileInfo>
 #include <QPrinter>
 
 const char* kindName(ScriptedMessages::Kind k) {
@@ -46,6 +47,12 @@ void ScriptedMessages::verify() {
 
 ScriptedMessages& ScriptedMessages::expectInfo(const QString& text) {
   queue_.push_back(Expect(Kind::Information, text));
+  return *this;
+}
+ScriptedMessages& ScriptedMessages::expectFileWritten(const QString& text, bool openFolder) {
+  Expect e(Kind::Information, text);
+  e.openFolder = openFolder;
+  queue_.push_back(e);
   return *this;
 }
 ScriptedMessages& ScriptedMessages::expectQuestion(const QString& text, Answer answer,
@@ -133,12 +140,26 @@ void ScriptedMessages::information(const QString& text) {
   take(Kind::Information, text);
 }
 
+void ScriptedMessages::fileWritten(const QString& text, const QString& file) {
+  log_.push_back({Kind::Information, text});
+  if (take(Kind::Information, text).openFolder) openDocument(QFileInfo(file).absolutePath());
+}
+
 MessageService::Answer ScriptedMessages::question(const QString& text, bool defaultNo) {
   log_.push_back({Kind::Question, text, defaultNo});
   Expect e = take(Kind::Question, text);
   if (e.defaultNo && *e.defaultNo != defaultNo)
     ADD_FAILURE() << "question \"" << text.toStdString() << "\" default button is "
                   << (defaultNo ? "No" : "Yes");
+  if (e.answer == Answer::Cancel) ADD_FAILURE() << "question \"" << text.toStdString() << "\" has no Cancel";
+  return e.answer == Answer::Ok ? Answer::Yes : e.answer;
+}
+
+MessageService::Answer ScriptedMessages::questionWithCancel(const QString& text) {
+  log_.push_back({Kind::Question, text, true, true});
+  Expect e = take(Kind::Question, text);
+  if (e.defaultNo && !*e.defaultNo)
+    ADD_FAILURE() << "question \"" << text.toStdString() << "\" default is No";
   return e.answer == Answer::Ok ? Answer::Yes : e.answer;
 }
 

@@ -30,6 +30,7 @@ class ScriptedMessages : public MessageService {
     Kind kind;
     QString text;  // message, prompt, caption, topic number or document path
     bool defaultNo = false;
+    bool withCancel = false;  // a question that offered Cancel
   };
   // Where each save dialog started: the folder or file, and the filter chosen at the start.
   struct SaveStart {
@@ -39,8 +40,12 @@ class ScriptedMessages : public MessageService {
   ScriptedMessages();            // installs itself
   ~ScriptedMessages() override;  // puts the previous service back and fails on unused expectations
 
-  // Expectations, consumed in order. A text of "*" matches any text.
+  // Expectations, consumed in order. A text of "*" matches any text. A question answered Cancel
+  // must have offered Cancel.
   ScriptedMessages& expectInfo(const QString& text);
+  // The message after a file was written; openFolder presses its Open Folder button (which then
+  // asks for the folder as a document).
+  ScriptedMessages& expectFileWritten(const QString& text, bool openFolder = false);
   ScriptedMessages& expectQuestion(const QString& text, Answer answer, std::optional<bool> defaultNo = {});
   ScriptedMessages& expectInput(const QString& prompt, std::optional<QString> answer);
   ScriptedMessages& expectOpenFile(const QString& answer);
@@ -62,7 +67,9 @@ class ScriptedMessages : public MessageService {
   void verify();
 
   void information(const QString& text) override;
+  void fileWritten(const QString& text, const QString& file) override;
   Answer question(const QString& text, bool defaultNo) override;
+  Answer questionWithCancel(const QString& text) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
   QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
   QString saveFileName(const QString& caption, const QString& dir, const QString& filter,
@@ -84,6 +91,7 @@ class ScriptedMessages : public MessageService {
     QString filter;
     bool flag = true;
     int from = 0, to = 0;
+    bool openFolder = false;
     std::function<int(QDialog&)> handler;
   };
   Expect take(Kind kind, const QString& text);
