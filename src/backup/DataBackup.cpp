@@ -175,7 +175,10 @@ DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePa
   if (hasDatabase) {
     bool busy = false, writeFailed = false;
     const QString snapshot = work + QLatin1Char('/') + kDatabase;
-    const QString problem = snapshotDatabase(files.first(), snapshot, &busy, &writeFailed);
+    QString problem = snapshotDatabase(files.first(), snapshot, &busy, &writeFailed);
+    // A safety archive must not stop a restore that is meant to replace a damaged database: what
+    // fails the checks is kept as it is.
+    if (problem.isEmpty() && keepAsItIs) problem = databaseProblem(snapshot);
     if (problem.isEmpty()) {
       sources.push_back({snapshot, false});  // encrypted pages do not compress
     } else if (writeFailed) {

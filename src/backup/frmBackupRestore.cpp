@@ -91,8 +91,11 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   dirModel_->setReadOnly(true);
   Dir1->setModel(dirModel_);
   connect(Dir1->selectionModel(), &QItemSelectionModel::currentChanged, this,
-          [this](const QModelIndex& current) {
-            if (!removingRows_ && current.isValid()) chosenFolder_ = dirModel_->filePath(current);
+          [this](const QModelIndex& current, const QModelIndex& previous) {
+            // A folder that disappears moves the current row to a neighbour: that is not the user's
+            // choice, and the chosen folder stays the one that went away.
+            if (previous.isValid() && !QFileInfo::exists(dirModel_->filePath(previous))) return;
+            if (current.isValid()) chosenFolder_ = dirModel_->filePath(current);
           });
   // The model reads folders in the background: the chosen folder is brought into view again as
   // each folder on its way is read.
@@ -100,9 +103,6 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
     if (Dir1->currentIndex().isValid())
       Dir1->scrollTo(Dir1->currentIndex(), QAbstractItemView::PositionAtCenter);
   });
-  // A folder that disappears moves the current row to a neighbour: that is not the user's choice.
-  connect(dirModel_, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { removingRows_ = true; });
-  connect(dirModel_, &QAbstractItemModel::rowsRemoved, this, [this] { removingRows_ = false; });
   for (int c = 1; c < dirModel_->columnCount(); ++c) Dir1->hideColumn(c);
   Dir1->header()->hide();
   Dir1->setMinimumHeight(120);

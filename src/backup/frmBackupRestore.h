@@ -85,7 +85,6 @@ class frmBackupRestore : public QDialog {
   QFileSystemModel* dirModel_ = nullptr;
   QLabel* driveLabel_ = nullptr;
   QString chosenFolder_;  // the folder the user chose, even after it went away
-  bool removingRows_ = false;
   bool running_ = false;
   bool centred_ = false;
   int shownPercent_ = -1;

@@ -268,7 +268,7 @@ QString programHelp() {
                  "  --version  the program's version\n\n"
                  "Messages go to standard error, progress and success messages only when it is a terminal.\n"
                  "Exit status: 0 success, 1 the work failed (nothing was changed), 2 a usage error,\n"
-                 "3 check found only Map Check disagreements.\n"
+                 "3 backup made with warnings, or check found only Map Check disagreements.\n"
                  "Commands that change the data folder (init over an existing folder, restore, import)\n"
                  "are refused while the program runs on it; the others work beside it.\n");
 }

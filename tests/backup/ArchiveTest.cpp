@@ -69,6 +69,26 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
   ASSERT_TRUE(DataBackup::backup(data(), made.archive).ok());
   ASSERT_TRUE(DataBackup::restore(made.archive, data()).ok());
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Second"));
+
+  // A database whose pages read but whose structure is damaged is what a restore is for: the
+  // safety archive keeps it as it is instead of refusing the restore.
+  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
+  exec(QStringLiteral("PRAGMA writable_schema=ON"));
+  exec(QStringLiteral(
+      "update sqlite_master set rootpage=(select rootpage from sqlite_master where name='zel') "
+      "where name=(select min(name) from sqlite_master where type='index')"));
+  ZEL1.cnData.close();
+  const QByteArray damaged = bytesOf(db());
+  const DataBackup::Result over = DataBackup::restore(made.archive, data());
+  ASSERT_TRUE(over.ok()) << over.reason.toStdString();
+  EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Second"));
+  ASSERT_FALSE(over.warnings.isEmpty());
+  EXPECT_TRUE(
+      over.warnings.join(u'\n').contains(QStringLiteral("The database %1 was archived as it is").arg(db())))
+      << over.warnings.join(u'\n').toStdString();
+  QTemporaryDir unpacked;
+  ASSERT_EQ(ZipArchive().extract(over.safetyArchive, {QStringLiteral("zel.mdb")}, unpacked.path() + u'/'), 0);
+  EXPECT_EQ(bytesOf(unpacked.filePath(QStringLiteral("zel.mdb"))), damaged);
 }
 
 TEST_F(BackupTest, ArchiveWithoutMapsRestoresAndTakesOtherMapsAway) {

@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTest>
 #include <QTreeView>
 
 #include "BackupFixture.h"
@@ -206,7 +207,10 @@ TEST_F(BackupWindowTest, VanishedFolderIsRefusedByName) {
   run([&](frmBackupRestore& w) {
     w.setTargetFolder(chosen);
     auto* model = static_cast<QFileSystemModel*>(w.Dir1->model());
-    ASSERT_TRUE(model->rmdir(model->index(chosen)));
+    const QPersistentModelIndex row(model->index(chosen));
+    ASSERT_TRUE(model->rmdir(row));
+    // The model drops the row once it notices, moving the current row to the neighbour.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !row.isValid(); }, 60000));
     EXPECT_EQ(w.targetFolder(), chosen);
     msgs.expectInfo(
         QStringLiteral("Unsuccessful.\n\nError # 528\nThe folder %1 does not exist any more: the backup "

@@ -137,14 +137,14 @@ TEST_F(Reports, InterredListsListTheSameRecordsInFourOrders) {
   EXPECT_EQ(byName.countRow(), 5);  // one empty row between
   EXPECT_EQ(byName.countLine[1].text, "Count: 3");
 
-  // The other orders write the program's date form. Locations compare as text: "10" before "9".
+  // The other orders write the program's date form. Places sort by their numbers: 9 before 10.
   auto locations = [&](Id id) {
     QStringList out;
     for (const Report::Row& r : build(id, dayFirst).rows) out << r[1].text + u' ' + r[3].text;
     return out;
   };
   EXPECT_EQ(locations(Id::InterredByLocation),
-            (QStringList{"A,10,1 30-06-1950", "A,9,2 ", "B,2,1 07-03-1921"}));
+            (QStringList{"A,9,2 ", "A,10,1 30-06-1950", "B,2,1 07-03-1921"}));
   EXPECT_EQ(locations(Id::InterredByDob), (QStringList{"A,9,2 ", "B,2,1 07-03-1921", "A,10,1 30-06-1950"}));
   EXPECT_EQ(locations(Id::InterredByDod), (QStringList{"B,2,1 07-03-1921", "A,9,2 ", "A,10,1 30-06-1950"}));
 }
