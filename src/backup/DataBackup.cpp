@@ -208,13 +208,23 @@ DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePa
   }
   if (progress) progress(0.1);
   for (const QString& map : files.mid(1)) {
-    const QString problem = mapProblem(map);
+    // The program replaces a map by renaming a new file over it: a copy taken first is one whole
+    // version, which the archive then holds and is checked against however often the map is saved.
+    const QString copy = work + QLatin1Char('/') + QFileInfo(map).fileName();
+    if (!QFile::copy(map, copy)) {
+      if (!QFileInfo::exists(map)) continue;  // taken away meanwhile: there is nothing to keep
+      return failed(ZipArchive::CannotWrite,
+                    QStringLiteral("The archive %1 cannot be written: the map %2 cannot be copied (%3)")
+                        .arg(archivePath, map, qt_error_string(errno)),
+                    archivePath);
+    }
+    const QString problem = mapProblem(copy);
     if (!problem.isEmpty()) {
       damaged << QFileInfo(map).fileName();
       warnings
           << QStringLiteral("The map %1 does not load, so it was archived as it is: %2").arg(map, problem);
     }
-    sources.push_back({map, true});
+    sources.push_back({copy, true});
   }
   QStringList names;
   for (const ZipArchive::Source& s : sources) names << QFileInfo(s.path).fileName();

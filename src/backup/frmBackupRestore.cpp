@@ -378,13 +378,15 @@ void frmBackupRestore::runOperation() {
   Zip1Progress(0);
   // Nothing is replaced before the user has seen what would replace what.
   const auto confirm = [this](const DataBackup::RestoreInfo& info) {
-    const QString current = info.currentRecords < 0 ? QStringLiteral("no readable database")
-                                                    : QStringLiteral("%1 records").arg(info.currentRecords);
+    const auto records = [](qint64 n) {
+      return n == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(n);
+    };
+    const QString current =
+        info.currentRecords < 0 ? QStringLiteral("no readable database") : records(info.currentRecords);
     const MessageService::Answer answer = messages().question(
-        QStringLiteral("Replace the data of %1 (%2) with the archive %3, made %4, which holds %5 records?\n\n"
+        QStringLiteral("Replace the data of %1 (%2) with the archive %3, made %4, which holds %5?\n\n"
                        "The current data are kept in an archive first.")
-            .arg(ZEL1.DataPath, current, info.archive, stampText(info.written))
-            .arg(info.records),
+            .arg(ZEL1.DataPath, current, info.archive, stampText(info.written), records(info.records)),
         true);
     if (answer == MessageService::Answer::Yes) return true;
     Picture1->hide();

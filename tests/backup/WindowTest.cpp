@@ -169,7 +169,7 @@ TEST_F(BackupWindowTest, BackupThenRestoreAsksFirstAndKeepsTheReplacedData) {
   EXPECT_TRUE(question.startsWith(
       QStringLiteral("Replace the data of %1 (2 records) with the archive %2, made ").arg(data(), archive)))
       << question.toStdString();
-  EXPECT_TRUE(question.contains(QStringLiteral(", which holds 1 records?"))) << question.toStdString();
+  EXPECT_TRUE(question.contains(QStringLiteral(", which holds 1 record?"))) << question.toStdString();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from cemetery")), QStringLiteral("3"));
 
   const QString done = restoreFrom(archive, MessageService::Answer::Yes);

@@ -286,8 +286,9 @@ TEST(AgedReceivables, BalancesGoIntoTheirAgeColumnsPerPurchaserWithExactTotals) 
   owes("Carter", "Cy", "NULL", "5.50", "0");
   owes("Carter", "Cy", "'soon'", "1", "0");
   owes("Carter", "Cy", "'2024-04-10'", "7", "0");
-  owes("Drake", "Di", "'2024-03-31'", "75", "100");  // overpaid
-  owes("Eaton", "Ed", "'2024-01-01'", "10", "10");   // paid up
+  owes("Drake", "Di", "'2024-03-31'", "75", "100");    // overpaid
+  owes("Eaton", "Ed", "'2024-01-01'", "10", "10");     // paid up
+  owes("Fox", "Flo", "'2024-01-01'", "10.004", "10");  // less than a cent: paid up as shown
   owes("", " ", "'2023-01-01'", "3", "0");
   owes("Adams", "John", "'2024-01-01'", "99", "0", 2);
 
