@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 
 #include "store/Connection.h"
@@ -12,9 +13,18 @@
 // The lines that open a script for the sqlcipher shell: the program's key.
 inline QByteArray sqlcipherKeyLine() { return "PRAGMA key='" + QByteArray(kDatabasePassword) + "';\n"; }
 
+// The shell does not know the program's sort orders of names and places: it sorts the same rows by
+// its own nearest order instead.
+inline QString forShell(QString sql) {
+  static const QRegularExpression programOrder(QStringLiteral("\\bcollate\\s+(names|places)\\b"),
+                                               QRegularExpression::CaseInsensitiveOption);
+  return sql.replace(programOrder, QStringLiteral("collate nocase"));
+}
+
 // Runs the sqlcipher shell on file with script on its standard input, output thrown away. Empty when
 // it succeeded, else why not.
-inline QString runSqlcipher(const QString& file, const QByteArray& script) {
+inline QString runSqlcipher(const QString& file, const QByteArray& keyedScript) {
+  const QByteArray script = forShell(QString::fromUtf8(keyedScript)).toUtf8();
   QProcess p;
   p.setStandardOutputFile(QProcess::nullDevice());
   p.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), file});

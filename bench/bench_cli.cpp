@@ -16,6 +16,7 @@
 #include <string>
 
 #include "BenchRecords.h"
+#include "BenchShell.h"
 #include "records/ExportWriter.h"
 #include "store/Connection.h"
 
@@ -82,7 +83,7 @@ void BM_ExportBesideShell(benchmark::State& state) {
   Connection cn;
   const QByteArray script = "PRAGMA key = '" + QByteArray(kDatabasePassword) +
                             "';\n.headers on\n.mode csv\n.output " + shellOut.toUtf8() + "\n" +
-                            cn.translate(ExportWriter::query()).toUtf8() + ";\n";
+                            forShell(cn.translate(ExportWriter::query())).toUtf8() + ";\n";
   std::vector<double> cli, shell, ratio;
   for (auto _ : state) {
     QByteArray error;

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
+#include <QRegularExpression>
 #include <QStyle>
 #include <array>
 
@@ -196,8 +197,11 @@ void frmDataEntry::step(bool forward) {
 void frmDataEntry::runQuery(const QString& sql) {
   try {
     // Found records come in the form's chosen order, as First and Next give them.
-    const bool ordered = sql.contains(QLatin1String("order by"), Qt::CaseInsensitive) ||
-                         sql.trimmed().endsWith(QLatin1String("where"), Qt::CaseInsensitive);
+    // Searched texts are left out of the look: a name may well read "order by".
+    static const QRegularExpression quoted(QStringLiteral("'([^']|'')*'"));
+    const QString bare = QString(sql).remove(quoted).trimmed();
+    const bool ordered = bare.contains(QLatin1String("order by"), Qt::CaseInsensitive) ||
+                         bare.endsWith(QLatin1String("where"), Qt::CaseInsensitive);
     openRecords(ordered ? sql : sql + QStringLiteral(" order by ") + orderByText());
     if (ZEL1.rsRecords.isEmpty()) return;
     ZEL1.rsRecords.moveFirst();

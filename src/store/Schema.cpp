@@ -78,6 +78,15 @@ create index if not exists cemetery_name on cemetery (name);
 create index if not exists lots_desc on lots (lotdesc, lotsize);
 )sql";
 
+// The order in which the record form, the reports and the export list places: without these a
+// million records are sorted at every First.
+const char* kPlaceOrderIndexes = R"sql(
+create index if not exists zel_place_order on zel
+  (cemeteryid, csection collate places, lot collate places, grave collate places);
+create index if not exists zel_location_order on zel
+  (csection collate places, lot collate places, grave collate places);
+)sql";
+
 // Money columns take whole ten-thousandths only (see Schema.h). Checked after the column's numeric
 // affinity has turned numeric text into numbers.
 const char* kMoneyTriggers = R"sql(
@@ -111,12 +120,16 @@ void create(Connection& cn) {
 }
 
 void upgrade(Connection& cn) {
-  if (userVersion(cn) >= kVersion || !isComplete(cn)) return;
+  const int version = userVersion(cn);
+  if (version >= kVersion || !isComplete(cn)) return;
   cn.beginTransaction();
   try {
-    // Indexes built when only A to Z were folded are out of order for other letters.
-    cn.execute(QStringLiteral("REINDEX nocase"));
-    cn.execute(QString::fromLatin1(kMoneyTriggers));
+    if (version < 1) {
+      // Indexes built when only A to Z were folded are out of order for other letters.
+      cn.execute(QStringLiteral("REINDEX nocase"));
+      cn.execute(QString::fromLatin1(kMoneyTriggers));
+    }
+    cn.execute(QString::fromLatin1(kPlaceOrderIndexes));
     cn.execute(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
     cn.commit();
   } catch (...) {

@@ -24,15 +24,17 @@ struct sqlite3_stmt;
 // (TextFold), so comparisons, ordering, indexes and LIKE ignore case for all letters.
 namespace Schema {
 
-// Files whose user_version is below this were indexed before every letter was folded, and lack the
-// money triggers; openProgramDatabase brings them up to date.
-inline constexpr int kVersion = 1;
+// Files whose user_version is below 1 were indexed before every letter was folded, and lack the
+// money triggers; below 2 they lack the indexes in the order of places (A,2 before A,10) that
+// the record form's first page reads. openProgramDatabase brings them up to date.
+inline constexpr int kVersion = 2;
 
 // Creates the tables zel, cemetery and lots (and their indexes and triggers) when missing; a new
 // file is marked current.
 void create(Connection& cn);
 // Brings a file made by an earlier version up to date: reindexes the text indexes under the
-// folding collation and adds the money triggers. Does nothing to a current file.
+// folding collation, adds the money triggers and the indexes in the order of places. Does nothing
+// to a current file.
 void upgrade(Connection& cn);
 // True when the three tables are present.
 bool isComplete(Connection& cn);

@@ -171,7 +171,8 @@ inline bool isDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
 // Places: runs of digits by their value (A,2 before A,10), everything else by folded letter.
 int collateNatural(void*, int n1, const void* v1, int n2, const void* v2) {
-  std::vector<char32_t> a, b;
+  // A sort compares millions of times: the buffers are kept, not allocated each time.
+  thread_local std::vector<char32_t> a, b;
   decodeAll(static_cast<const unsigned char*>(v1), n1, a, true);
   decodeAll(static_cast<const unsigned char*>(v2), n2, b, true);
   size_t i = 0, j = 0;

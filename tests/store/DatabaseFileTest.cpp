@@ -211,7 +211,9 @@ TEST_F(DatabaseFileTest, FileIndexedBeforeEveryLetterWasFoldedIsReindexedWhenOpe
   ASSERT_EQ(sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr),
             SQLITE_OK);
   sqlite3_key(db, kDatabasePassword, int(qstrlen(kDatabasePassword)));
-  QString old = QStringLiteral("drop trigger zel_money_insert; PRAGMA user_version=0;");
+  QString old = QStringLiteral(
+      "drop index zel_place_order; drop index zel_location_order; drop trigger zel_money_insert; "
+      "PRAGMA user_version=0;");
   const QStringList names = {QStringLiteral("Éloïse"), QStringLiteral("éloïse"), QStringLiteral("ÉLOÏSE"),
                              QStringLiteral("Ölberg"), QStringLiteral("ölberg"), QStringLiteral("Zoë")};
   for (int i = 0; i < 300; ++i)
@@ -277,5 +279,29 @@ TEST_F(DatabaseFileTest, AReadOnlyFolderOrFileIsNamedAsTheReasonChangesFail) {
     }
     chmodTo(folder.path(), 0700);
     chmodTo(file, 0600);
+  }
+}
+
+// A file of the previous version gains the indexes in the order of places, so that the record
+// form's first page is read through an index, never by sorting every record.
+TEST_F(DatabaseFileTest, EarlierFileGainsThePlaceOrderIndexes) {
+  {
+    Connection cn;
+    cn.create(file, kPassword);
+    Schema::create(cn);
+    cn.execute(
+        QStringLiteral("drop index zel_place_order; drop index zel_location_order; PRAGMA user_version=1"));
+  }
+  Connection cn;
+  openProgramDatabase(cn, file);
+  EXPECT_EQ(scalarOn(cn, QStringLiteral("PRAGMA user_version")), QString::number(Schema::kVersion));
+  for (const QString& where : {QString(), QStringLiteral("where cemeteryid=1 ")}) {
+    RecordSet plan(&cn);
+    plan.open(QStringLiteral("explain query plan select recid from zel %1order by csection collate places, "
+                             "lot collate places, grave collate places")
+                  .arg(where));
+    QStringList steps;
+    for (; !plan.eof(); plan.moveNext()) steps << plan.field(QStringLiteral("detail")).toString();
+    EXPECT_FALSE(steps.join(u'|').contains(QStringLiteral("TEMP B-TREE"))) << steps.join(u'|').toStdString();
   }
 }
