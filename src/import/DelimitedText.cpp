@@ -25,6 +25,10 @@ constexpr char16_t kWindows1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0
 
 QString number(qint64 n) { return QLocale::c().toString(n); }
 
+// Bytes that are no UTF-8 must outnumber the UTF-8 sequences this many times for a file to be read
+// as Latin-1.
+constexpr qint64 kLatin1Share = 4;
+
 // What one pass over the raw file tells before anything is loaded.
 struct Scan {
   qint64 multibyte = 0;  // valid UTF-8 sequences of more than one byte
@@ -423,11 +427,12 @@ Result load(const QString& fileName, const Options& options, const RowSink& sink
       const bool bom = n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
       start = bom ? 3 : 0;
       scan = scanBytes(bytes + start, n - start, delimiter);
-      // A file without a single UTF-8 sequence was written in Latin-1; one that has them is UTF-8
-      // whose other bytes are damage, never a reason to read the whole file another way.
-      r.encoding = scan.invalid == 0             ? (bom ? Encoding::Utf8Bom : Encoding::Utf8)
-                   : scan.multibyte == 0 && !bom ? Encoding::Latin1
-                                                 : Encoding::Utf8Mixed;
+      // A file whose bytes above 0x7F are mostly no UTF-8 was written in Latin-1 (a pair such as
+      // "Â©" may form a sequence by chance); one that is mostly UTF-8 is UTF-8 whose other bytes
+      // are damage, never a reason to read the whole file another way.
+      r.encoding = scan.invalid == 0 ? (bom ? Encoding::Utf8Bom : Encoding::Utf8)
+                   : !bom && scan.multibyte * kLatin1Share < scan.invalid ? Encoding::Latin1
+                                                                          : Encoding::Utf8Mixed;
     }
     log << QStringLiteral("Encoding: %1").arg(encodingName(r.encoding));
     if (scan.zeroLine)

@@ -93,6 +93,11 @@ TEST_F(Loader, EncodingsAreDetected) {
   r = read("M\xfcller \x80,1\n");
   EXPECT_EQ(r.encoding, Encoding::Latin1);
   EXPECT_EQ(table.text(1, 1), expect) << "0x80 is the euro sign of Windows files";
+  r = read(
+      "Ren\xe9"
+      "e \xc2\xa9,Jos\xe9\nM\xfcller,Zo\xeb \xc5\n");
+  EXPECT_EQ(r.encoding, Encoding::Latin1) << "one pair that happens to be UTF-8 among Latin-1 letters";
+  EXPECT_EQ(table.text(1, 1), QStringView(u"Ren\u00e9e \u00c2\u00a9"));
   r = read(QByteArray("\xff\xfeM\0\xfc\0l\0l\0e\0r\0 \0\xac\x20,\0001\0\n\0", 24));
   EXPECT_EQ(r.encoding, Encoding::Utf16Le);
   EXPECT_EQ(table.text(1, 1), expect);
