@@ -167,7 +167,10 @@ void ManagerDialog::fillList() {
 
 bool ManagerDialog::askSaveFirst() {
   if (!ZEL1.ManagerChanged) return true;
-  if (messages().question(kSaveFirst, true) != MessageService::Answer::Yes) return true;
+  // Cancel (and Escape) stays with the edits; No alone lets them go.
+  const MessageService::Answer answer = messages().questionWithCancel(kSaveFirst);
+  if (answer == MessageService::Answer::Cancel) return false;
+  if (answer != MessageService::Answer::Yes) return true;
   // A refused Save keeps the window as it is, so the edits are not lost behind the user's back.
   return save();
 }

@@ -145,6 +145,12 @@ TEST_F(CemeteryMgrTest, NameOfBlanksIsRefusedAndTheEditsStay) {
   EXPECT_TRUE(w.isVisible());
   EXPECT_EQ(w.txtCity->text(), "Dover");
 
+  // Cancel stays with the edits.
+  msgs.expectQuestion(kSaveFirst, MessageService::Answer::Cancel, true);
+  press(w, "Command1");
+  EXPECT_TRUE(w.isVisible());
+  EXPECT_EQ(w.txtCity->text(), "Dover");
+
   // Answering No closes without saving.
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
   press(w, "Command1");
