@@ -169,20 +169,18 @@ namespace {
 
 inline bool isDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
-// Places: runs of digits by their value (A,2 before A,10), everything else by folded letter.
-int collateNatural(void*, int n1, const void* v1, int n2, const void* v2) {
-  // A sort compares millions of times: the buffers are kept, not allocated each time.
-  thread_local std::vector<char32_t> a, b;
-  decodeAll(static_cast<const unsigned char*>(v1), n1, a, true);
-  decodeAll(static_cast<const unsigned char*>(v2), n2, b, true);
+// Compares a and b, digit runs by their value and everything else as it is; 2 when the order
+// cannot be told without the equal-looking texts' bytes.
+template <typename Char>
+int naturalOrder(const Char* a, size_t na, const Char* b, size_t nb) {
   size_t i = 0, j = 0;
-  while (i < a.size() && j < b.size()) {
+  while (i < na && j < nb) {
     if (isDigit(a[i]) && isDigit(b[j])) {
-      while (i < a.size() && a[i] == '0') ++i;
-      while (j < b.size() && b[j] == '0') ++j;
+      while (i < na && a[i] == '0') ++i;
+      while (j < nb && b[j] == '0') ++j;
       size_t ei = i, ej = j;
-      while (ei < a.size() && isDigit(a[ei])) ++ei;
-      while (ej < b.size() && isDigit(b[ej])) ++ej;
+      while (ei < na && isDigit(a[ei])) ++ei;
+      while (ej < nb && isDigit(b[ej])) ++ej;
       if (ei - i != ej - j) return ei - i < ej - j ? -1 : 1;
       for (; i < ei; ++i, ++j)
         if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
@@ -192,8 +190,32 @@ int collateNatural(void*, int n1, const void* v1, int n2, const void* v2) {
     ++i;
     ++j;
   }
-  if (i < a.size() || j < b.size()) return i < a.size() ? 1 : -1;
-  return collate(nullptr, n1, v1, n2, v2);  // "01" and "1": still one order
+  if (i < na || j < nb) return i < na ? 1 : -1;
+  return 2;
+}
+
+// Places: runs of digits by their value (A,2 before A,10), everything else by folded letter.
+int collateNatural(void*, int n1, const void* v1, int n2, const void* v2) {
+  const auto* p1 = static_cast<const unsigned char*>(v1);
+  const auto* p2 = static_cast<const unsigned char*>(v2);
+  // Places are mostly plain ASCII, compared here without decoding: a sort compares millions of times.
+  thread_local std::vector<unsigned char> fa, fb;
+  bool ascii = true;
+  for (int k = 0; k < n1 && ascii; ++k) ascii = p1[k] < 0x80;
+  for (int k = 0; k < n2 && ascii; ++k) ascii = p2[k] < 0x80;
+  if (ascii) {
+    fa.resize(size_t(n1));
+    fb.resize(size_t(n2));
+    for (int k = 0; k < n1; ++k) fa[size_t(k)] = (unsigned char)foldAscii(p1[k]);
+    for (int k = 0; k < n2; ++k) fb[size_t(k)] = (unsigned char)foldAscii(p2[k]);
+    const int r = naturalOrder(fa.data(), fa.size(), fb.data(), fb.size());
+    return r != 2 ? r : collate(nullptr, n1, v1, n2, v2);  // "01" and "1": still one order
+  }
+  thread_local std::vector<char32_t> a, b;
+  decodeAll(p1, n1, a, true);
+  decodeAll(p2, n2, b, true);
+  const int r = naturalOrder(a.data(), a.size(), b.data(), b.size());
+  return r != 2 ? r : collate(nullptr, n1, v1, n2, v2);
 }
 
 // Names: the user's language's order ("Négatif" between "Nay" and "Novak"), case aside.
