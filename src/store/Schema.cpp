@@ -145,48 +145,6 @@ bool isComplete(Connection& cn) {
   return rs.field(QStringLiteral("cnt")).toInt() == 3;
 }
 
-const QStringList& zelColumns() {
-  static const QStringList cols = {"recid",
-                                   "cemeteryid",
-                                   "csection",
-                                   "lot",
-                                   "grave",
-                                   "lotid",
-                                   "vault",
-                                   "ownerlastname",
-                                   "ownerfirstname",
-                                   "owneraddress1",
-                                   "owneraddress2",
-                                   "ownercity",
-                                   "ownerstate",
-                                   "ownerzip",
-                                   "ownerphone",
-                                   "interlastname",
-                                   "interfirstname",
-                                   "sex",
-                                   "age",
-                                   "internum",
-                                   "interdate",
-                                   "birthdate",
-                                   "deathdate",
-                                   "deedbook",
-                                   "deedpage",
-                                   "certnum",
-                                   "purchdate",
-                                   "purchprice",
-                                   "burialfee",
-                                   "amtpaid",
-                                   "birthplace",
-                                   "latereside",
-                                   "socialstate",
-                                   "nearestrelative",
-                                   "undertaker",
-                                   "deathcause",
-                                   "remarks",
-                                   "status"};
-  return cols;
-}
-
 bool isMoneyType(const char* declType) { return declType && qstricmp(declType, kMoneyType) == 0; }
 
 QString moneyLiteral(const Money& m) { return QString::number(toStored(m)); }
@@ -229,13 +187,6 @@ QString stateDisplay(const QString& letter) {
   if (letter == QLatin1String(kReserved)) return QStringLiteral("RESERVED");
   if (letter == QLatin1String(kBuried)) return QStringLiteral("BURIED");
   return QStringLiteral("OPEN");
-}
-
-QString stateLegend(const QString& letter) {
-  if (letter == QLatin1String(kSold)) return QStringLiteral("Sold");
-  if (letter == QLatin1String(kReserved)) return QStringLiteral("Reserved");
-  if (letter == QLatin1String(kBuried)) return QStringLiteral("Buried");
-  return QStringLiteral("Available");
 }
 
 }  // namespace Schema

@@ -39,9 +39,6 @@ void upgrade(Connection& cn);
 // True when the three tables are present.
 bool isComplete(Connection& cn);
 
-// Columns of zel in table order (recid first).
-const QStringList& zelColumns();
-
 // Money columns: the declared type, the stored number, the SQL text of an amount.
 inline constexpr const char* kMoneyType = "money";
 bool isMoneyType(const char* declType);
@@ -66,7 +63,5 @@ inline constexpr const char* kSold = "S";
 
 // Record form's display of a state letter ("SOLD", "RESERVED", "BURIED", "OPEN"); exact, case-sensitive.
 QString stateDisplay(const QString& letter);
-// Map legend's name ("Sold", "Reserved", "Buried", "Available").
-QString stateLegend(const QString& letter);
 
 }  // namespace Schema

@@ -1,7 +1,10 @@
 // Money: exact amounts that never wrap, and one meaning for an amount in the file.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "program/Zel1.h"
+#include "store/RecordFields.h"
 #include "store/Schema.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
@@ -118,4 +121,26 @@ TEST_F(MoneyColumns, AValueThatIsNoAmountIsReportedWhereverItIsRead) {
   rs.update();
   EXPECT_EQ(scalar(QStringLiteral("select typeof(purchprice) || lot from zel where csection='A'")), "real7");
   EXPECT_THROW(Schema::moneyOf(Value(1e30)), DbError);
+}
+
+// The table the database holds and the field table every window reads are one schema: each column
+// is a field of the kind its declared type stores, and each field a column.
+TEST_F(MoneyColumns, TheDatabaseTableAndTheFieldTableAgree) {
+  using RecordFields::Kind;
+  const std::map<Kind, QString> declared{
+      {Kind::Key, "integer"}, {Kind::Choice, "integer"}, {Kind::Text, "text"}, {Kind::Number, "double"},
+      {Kind::Date, "date"},   {Kind::Money, "money"},    {Kind::Sex, "text"},  {Kind::State, "text"}};
+  RecordSet info(&ZEL1.cnData);
+  info.open(QStringLiteral("PRAGMA table_info(zel)"));
+  QStringList columns;
+  for (; !info.eof(); info.moveNext()) {
+    const QString name = info.field(QStringLiteral("name")).toString();
+    columns << name;
+    const RecordFields::Field* f = RecordFields::find(name);
+    ASSERT_NE(f, nullptr) << name.toStdString() << " is no field";
+    EXPECT_EQ(info.field(QStringLiteral("type")).toString().toLower(), declared.at(f->kind))
+        << name.toStdString();
+  }
+  for (const RecordFields::Field& f : RecordFields::all())
+    EXPECT_TRUE(columns.contains(f.column())) << f.name << " is no column";
 }
