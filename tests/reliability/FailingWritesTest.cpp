@@ -133,12 +133,17 @@ TEST_F(FailingWrite, BackupArchive) {
 
   FailingDevice whole(qint64(1) << 30);
   ASSERT_EQ(ZipArchive().write(whole, sources), ZipArchive::Ok);
-  for (qint64 n : cuts(whole.written().size())) {
+  const std::vector<qint64> at = cuts(whole.written().size());
+  for (size_t i = 0; i < at.size(); ++i) {
+    const qint64 n = at[i];
     SCOPED_TRACE(n);
     FailingDevice device(n);
     ZipArchive zip;
     ASSERT_EQ(zip.write(device, sources), ZipArchive::CannotWrite);
     ASSERT_EQ(zip.reason(), QStringLiteral("The archive cannot be written: ") + kDeviceFull);
+    // A whole backup (snapshot, copies, archive, check) at every fifth cut and the last: the phases
+    // each span many cuts.
+    if (i % 5 != 0 && i + 1 != at.size()) continue;
     DataBackup::Result r;
     {
       const FileSizeLimit full(n);
