@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -44,7 +45,14 @@ void RealMessageService::fileWritten(const QString& text, const QString& file) {
   QPushButton* open = box.addButton(QStringLiteral("Open &Folder"), QMessageBox::ActionRole);
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
-  if (box.clickedButton() == open) openDocument(QFileInfo(file).absolutePath());
+  if (box.clickedButton() == open) openFileFolder(file);
+}
+
+void MessageService::openFileFolder(const QString& file) {
+  const QString folder = QFileInfo(file).absolutePath();
+  if (openDocument(folder)) return;
+  information(QStringLiteral("The folder %1 could not be opened: no program to show folders was found.")
+                  .arg(QDir::toNativeSeparators(folder)));
 }
 
 MessageService::Answer RealMessageService::question(const QString& text, bool defaultNo) {
@@ -102,14 +110,20 @@ void RealMessageService::showHelp(int topic) {
 
 namespace {
 // The desktop opener starts even when nothing can show a web page, and then fails where we
-// cannot see it: look for a browser first.
+// cannot see it: look for a browser first. Asking the desktop is slow on some desktops, so it is
+// asked once with a short bound under a wait cursor, and a browser found is remembered.
 bool webBrowserKnown() {
-  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
+  static bool found = false;
+  if (found || !qEnvironmentVariableIsEmpty("BROWSER")) return true;
   if (!QStandardPaths::findExecutable(QStringLiteral("x-www-browser")).isEmpty()) return true;
+  const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (xdgMime.isEmpty()) return false;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
   QProcess mime;
-  mime.start(QStringLiteral("xdg-mime"),
-             {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
-  return mime.waitForFinished(5000) && !mime.readAllStandardOutput().trimmed().isEmpty();
+  mime.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+  found = mime.waitForFinished(1500) && !mime.readAllStandardOutput().trimmed().isEmpty();
+  QApplication::restoreOverrideCursor();
+  return found;
 }
 }  // namespace
 

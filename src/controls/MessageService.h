@@ -21,9 +21,11 @@ class MessageService {
 
   // OK-only box (information, refusals, errors).
   virtual void information(const QString& text) = 0;
-  // OK box after a file was written, with a button that opens the file's folder (through
-  // openDocument). Services without one show it as information.
+  // OK box after a file was written, with a button that opens the file's folder (openFileFolder).
+  // Services without one show it as information.
   virtual void fileWritten(const QString& text, const QString& /*file*/) { information(text); }
+  // Opens the folder holding a file; when nothing can show it, says so and names the folder.
+  void openFileFolder(const QString& file);
   // Yes/No box; defaultNo makes No the default button (before destructive or discarding steps).
   virtual Answer question(const QString& text, bool defaultNo) = 0;
   // Yes/No/Cancel box before leaving unsaved edits: No is the default, Escape answers Cancel (stay).
