@@ -8,7 +8,9 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -46,6 +48,46 @@ void RealMessageService::fileWritten(const QString& text, const QString& file) {
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
   if (box.clickedButton() == open) openFileFolder(file);
+}
+
+namespace {
+// Passes the text keys that reach a box on to the text field they were typed for. Only keys that
+// edit text: Enter, Escape, Tab and shortcuts stay with the box, so it can still be closed.
+class PassKeysOn : public QObject {
+ public:
+  PassKeysOn(QWidget* box, QWidget* field) : box_(box), field_(field) { qApp->installEventFilter(this); }
+  ~PassKeysOn() override { qApp->removeEventFilter(this); }
+  PassKeysOn(const PassKeysOn&) = delete;
+  PassKeysOn& operator=(const PassKeysOn&) = delete;
+
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
+    auto* w = qobject_cast<QWidget*>(o);
+    if (!field_ || !w || (w != box_ && !box_->isAncestorOf(w))) return false;
+    auto* k = static_cast<QKeyEvent*>(e);
+    const bool text = !k->text().isEmpty() && k->text().at(0).isPrint();
+    if ((!text && k->key() != Qt::Key_Backspace) ||
+        (k->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)))
+      return false;
+    QKeyEvent copy(k->type(), k->key(), k->modifiers(), k->text(), k->isAutoRepeat(), k->count());
+    QCoreApplication::sendEvent(field_, &copy);
+    return true;
+  }
+
+ private:
+  QWidget* box_;
+  QPointer<QWidget> field_;
+};
+}  // namespace
+
+void RealMessageService::typingHint(const QString& text) {
+  // Keys already typed on reach their field before the box blocks its window.
+  QCoreApplication::processEvents();
+  QWidget* field = QApplication::focusWidget();
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok, parentWindow());
+  std::optional<PassKeysOn> pass;
+  if (field && field->testAttribute(Qt::WA_InputMethodEnabled)) pass.emplace(&box, field);
+  box.exec();
 }
 
 void MessageService::openFileFolder(const QString& file) {
