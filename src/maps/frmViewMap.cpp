@@ -20,6 +20,7 @@
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
 #include "maps/MapKeys.h"
+#include "maps/PlaceLine.h"
 #include "program/Zel1.h"
 #include "program/Zel2.h"
 #include "store/DbError.h"
@@ -77,7 +78,8 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
       legendEntry(this, QStringLiteral("Reserved"), MapColors::yellow(), QStringLiteral("Reserved")));
   legend->addWidget(
       legendEntry(this, QStringLiteral("Path"), MapColors::black(), QStringLiteral("Path or Road")));
-  legend->addStretch(1);
+  lblPlace = new PlaceLine(Spread1, this);
+  legend->addWidget(lblPlace, 1);
 
   menuBar = new QMenuBar(this);
   menuBar->setObjectName(QStringLiteral("menuBar"));
