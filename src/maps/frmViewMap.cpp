@@ -104,6 +104,9 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
   connect(mnuHelp, &QAction::triggered, this, &frmViewMap::mnuHelpClick);
   connect(mnuClose, &QAction::triggered, this, &frmViewMap::mnuCloseClick);
   connect(Spread1, &GridControl::cellClicked, this, &frmViewMap::Spread1Click);
+  // The arrow keys reach a grave as a click does.
+  connect(Spread1, &GridControl::keyPressed, this,
+          [this] { Spread1Click(Spread1->activeCol(), Spread1->activeRow()); });
 
   resize(900, 650);
   FormLoad();

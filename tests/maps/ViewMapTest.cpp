@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "controls/GridControl.h"
 #include "controls/MapFile.h"
@@ -143,6 +144,10 @@ TEST_F(ViewMapTest, ClickShowsTheGraveAndCloseHandsItToTheRecordForm) {
   QEvent leave(QEvent::Leave);
   QCoreApplication::sendEvent(sheet, &leave);
   EXPECT_EQ(w.lblPlace->text(), "Place: A,1,9");
+  // The arrow keys reach a grave as a click does.
+  w.Spread1->setActiveCell(1, 1);
+  QTest::keyClick(w.Spread1, Qt::Key_Right);
+  EXPECT_EQ(w.txtName->text(), "Buyer, Bob");
 
   // A quote in the location stays inside its literal.
   w.Spread1Click(4, 1);
