@@ -25,9 +25,10 @@ else()
       "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), \
 libsqlcipher0, libzip4, libstdc++6, libc6, qt6-qpa-plugins")
 endif()
-# Only a font is recommended: the tutorial also shows in the program's own help viewer, so the
-# desktop opener (which pulls in perl modules and X tools) is a suggestion only.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils, fonts-liberation")
+# Only fonts are recommended: Liberation stands in for Arial, so map cells show their places whole
+# at the first zoom. The tutorial also shows in the program's own help viewer, so the desktop
+# opener (which pulls in perl modules and X tools) is a suggestion only.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-liberation")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-utils")
 set(CPACK_GENERATOR DEB)
 include(CPack)

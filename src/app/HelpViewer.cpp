@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QShortcut>
 #include <QTextBrowser>
 #include <QTimer>
@@ -22,7 +23,11 @@ HelpViewer::HelpViewer(QWidget* parent) : QWidget(parent, Qt::Window) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser_);
-  resize(640, 560);
+  // Wide enough for the tutorial's pictures of whole windows where the screen allows it.
+  const QRect screen = QGuiApplication::primaryScreen()
+                           ? QGuiApplication::primaryScreen()->availableGeometry()
+                           : QRect(0, 0, 800, 600);
+  resize(qBound(640, screen.width() * 3 / 4, 980), qBound(560, screen.height() * 3 / 4, 760));
   auto* closeKey = new QShortcut(QKeySequence::Cancel, this);
   connect(closeKey, &QShortcut::activated, this, &QWidget::close);
 }

@@ -4,10 +4,13 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
@@ -44,7 +47,54 @@ void RealMessageService::fileWritten(const QString& text, const QString& file) {
   QPushButton* open = box.addButton(QStringLiteral("Open &Folder"), QMessageBox::ActionRole);
   box.setDefaultButton(QMessageBox::Ok);
   box.exec();
-  if (box.clickedButton() == open) openDocument(QFileInfo(file).absolutePath());
+  if (box.clickedButton() == open) openFileFolder(file);
+}
+
+namespace {
+// Passes the text keys that reach a box on to the text field they were typed for. Only keys that
+// edit text: Enter, Escape, Tab and shortcuts stay with the box, so it can still be closed.
+class PassKeysOn : public QObject {
+ public:
+  PassKeysOn(QWidget* box, QWidget* field) : box_(box), field_(field) { qApp->installEventFilter(this); }
+  ~PassKeysOn() override { qApp->removeEventFilter(this); }
+  PassKeysOn(const PassKeysOn&) = delete;
+  PassKeysOn& operator=(const PassKeysOn&) = delete;
+
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
+    auto* w = qobject_cast<QWidget*>(o);
+    if (!field_ || !w || (w != box_ && !box_->isAncestorOf(w))) return false;
+    auto* k = static_cast<QKeyEvent*>(e);
+    const bool text = !k->text().isEmpty() && k->text().at(0).isPrint();
+    if ((!text && k->key() != Qt::Key_Backspace) ||
+        (k->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)))
+      return false;
+    QKeyEvent copy(k->type(), k->key(), k->modifiers(), k->text(), k->isAutoRepeat(), k->count());
+    QCoreApplication::sendEvent(field_, &copy);
+    return true;
+  }
+
+ private:
+  QWidget* box_;
+  QPointer<QWidget> field_;
+};
+}  // namespace
+
+void RealMessageService::typingHint(const QString& text) {
+  // Keys already typed on reach their field before the box blocks its window.
+  QCoreApplication::processEvents();
+  QWidget* field = QApplication::focusWidget();
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text, QMessageBox::Ok, parentWindow());
+  std::optional<PassKeysOn> pass;
+  if (field && field->testAttribute(Qt::WA_InputMethodEnabled)) pass.emplace(&box, field);
+  box.exec();
+}
+
+void MessageService::openFileFolder(const QString& file) {
+  const QString folder = QFileInfo(file).absolutePath();
+  if (openDocument(folder)) return;
+  information(QStringLiteral("The folder %1 could not be opened: no program to show folders was found.")
+                  .arg(QDir::toNativeSeparators(folder)));
 }
 
 MessageService::Answer RealMessageService::question(const QString& text, bool defaultNo) {
@@ -102,14 +152,20 @@ void RealMessageService::showHelp(int topic) {
 
 namespace {
 // The desktop opener starts even when nothing can show a web page, and then fails where we
-// cannot see it: look for a browser first.
+// cannot see it: look for a browser first. Asking the desktop is slow on some desktops, so it is
+// asked once with a short bound under a wait cursor, and a browser found is remembered.
 bool webBrowserKnown() {
-  if (!qEnvironmentVariableIsEmpty("BROWSER")) return true;
+  static bool found = false;
+  if (found || !qEnvironmentVariableIsEmpty("BROWSER")) return true;
   if (!QStandardPaths::findExecutable(QStringLiteral("x-www-browser")).isEmpty()) return true;
+  const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+  if (xdgMime.isEmpty()) return false;
+  QApplication::setOverrideCursor(Qt::WaitCursor);
   QProcess mime;
-  mime.start(QStringLiteral("xdg-mime"),
-             {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
-  return mime.waitForFinished(5000) && !mime.readAllStandardOutput().trimmed().isEmpty();
+  mime.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("text/html")});
+  found = mime.waitForFinished(1500) && !mime.readAllStandardOutput().trimmed().isEmpty();
+  QApplication::restoreOverrideCursor();
+  return found;
 }
 }  // namespace
 

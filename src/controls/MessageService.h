@@ -21,9 +21,14 @@ class MessageService {
 
   // OK-only box (information, refusals, errors).
   virtual void information(const QString& text) = 0;
-  // OK box after a file was written, with a button that opens the file's folder (through
-  // openDocument). Services without one show it as information.
+  // OK box after a file was written, with a button that opens the file's folder (openFileFolder).
+  // Services without one show it as information.
   virtual void fileWritten(const QString& text, const QString& /*file*/) { information(text); }
+  // Opens the folder holding a file; when nothing can show it, says so and names the folder.
+  void openFileFolder(const QString& file);
+  // OK-only hint opened while the user may still be typing on into another field: text keys that
+  // reach the box go on to that field; Enter, Escape or a click closes it.
+  virtual void typingHint(const QString& text) { information(text); }
   // Yes/No box; defaultNo makes No the default button (before destructive or discarding steps).
   virtual Answer question(const QString& text, bool defaultNo) = 0;
   // Yes/No/Cancel box before leaving unsaved edits: No is the default, Escape answers Cancel (stay).
@@ -60,6 +65,7 @@ class RealMessageService : public MessageService {
  public:
   void information(const QString& text) override;
   void fileWritten(const QString& text, const QString& file) override;
+  void typingHint(const QString& text) override;
   Answer question(const QString& text, bool defaultNo) override;
   Answer questionWithCancel(const QString& text) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;

@@ -24,6 +24,7 @@
 #include "controls/MapFile.h"
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
+#include "maps/PlaceLine.h"
 #include "program/Zel1.h"
 #include "store/DbError.h"
 #include "store/Value.h"
@@ -92,6 +93,9 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
   side->addWidget(Command1);
   side->addWidget(SSFrame2);
   side->addStretch(1);
+  lblPlace = new PlaceLine(Spread1, this);
+  lblPlace->setWordWrap(true);
+  side->addWidget(lblPlace);
 
   menuBar = named(new QMenuBar(this), "menuBar");
   mnuZoom = named(menuBar->addMenu(QStringLiteral("&Zoom")), "mnuZoom");

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class GridControl;
+class PlaceLine;
 class QAction;
 class QCheckBox;
 class QGroupBox;
@@ -36,6 +37,7 @@ class frmMapEdit : public QWidget {
   QLineEdit* txtGrave;
   QPushButton* Command1;
   QGroupBox* SSFrame2;
+  PlaceLine* lblPlace;
   QCheckBox* Check1;
   QRadioButton* Option4;
   QRadioButton* Option5;

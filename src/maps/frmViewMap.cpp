@@ -20,6 +20,7 @@
 #include "controls/MessageService.h"
 #include "maps/MapColors.h"
 #include "maps/MapKeys.h"
+#include "maps/PlaceLine.h"
 #include "program/Zel1.h"
 #include "program/Zel2.h"
 #include "store/DbError.h"
@@ -77,7 +78,8 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
       legendEntry(this, QStringLiteral("Reserved"), MapColors::yellow(), QStringLiteral("Reserved")));
   legend->addWidget(
       legendEntry(this, QStringLiteral("Path"), MapColors::black(), QStringLiteral("Path or Road")));
-  legend->addStretch(1);
+  lblPlace = new PlaceLine(Spread1, this);
+  legend->addWidget(lblPlace, 1);
 
   menuBar = new QMenuBar(this);
   menuBar->setObjectName(QStringLiteral("menuBar"));
@@ -102,6 +104,9 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
   connect(mnuHelp, &QAction::triggered, this, &frmViewMap::mnuHelpClick);
   connect(mnuClose, &QAction::triggered, this, &frmViewMap::mnuCloseClick);
   connect(Spread1, &GridControl::cellClicked, this, &frmViewMap::Spread1Click);
+  // The arrow keys reach a grave as a click does.
+  connect(Spread1, &GridControl::keyPressed, this,
+          [this] { Spread1Click(Spread1->activeCol(), Spread1->activeRow()); });
 
   resize(900, 650);
   FormLoad();

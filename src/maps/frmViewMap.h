@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class GridControl;
+class PlaceLine;
 class QAction;
 class QLineEdit;
 class QMenuBar;
@@ -19,6 +20,7 @@ class frmViewMap : public QWidget {
   GridControl* Spread1;
   QLineEdit* txtLocation;
   QLineEdit* txtName;
+  PlaceLine* lblPlace;
   QMenuBar* menuBar;
   QAction* mnuZoom;
   QAction* mnuPrint;

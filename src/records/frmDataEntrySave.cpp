@@ -51,9 +51,9 @@ void frmDataEntry::dateHint(DateEdit* field) {
   // erases the stored one.
   if (suppressFocus_) return;
   // Shown once the keys already typed on have reached the next field: a box opened at once would
-  // swallow them.
+  // swallow them. Keys typed while it opens go on to that field too.
   QTimer::singleShot(0, this, [this, field] {
-    messages().information(yearHint(field->displayFormat()));
+    messages().typingHint(yearHint(field->displayFormat()));
     returnFocusTo(field);
   });
 }

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -52,6 +53,7 @@ QString g_images;
 int g_failures = 0;
 
 void fail(const QString& what) {
+  std::fflush(stdout);
   std::fprintf(stderr, "zel_screen_tour: %s\n", qPrintable(what));
   ++g_failures;
 }
@@ -115,6 +117,20 @@ void choose(QComboBox* box, const QString& text) {
   emit box->activated(i);
 }
 
+// Once the real message box that is about to open shows, pictures it and closes it with a key.
+void whenBoxShows(const QString& name, bool wholeScreen, int tries = 20) {
+  QTimer::singleShot(0, [=] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box) {
+      if (tries > 0) whenBoxShows(name, wholeScreen, tries - 1);
+      return;
+    }
+    activate(box);
+    wholeScreen ? picture(name) : picture(name, box);
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+}
+
 // The program's own message service, but the modal dialogs are handed to the tour: it fills one,
 // pictures it and closes it. Message boxes are only written to the terminal; file choices take
 // the next prepared answer.
@@ -123,7 +139,10 @@ class TourMessages : public RealMessageService {
   std::map<QString, std::deque<std::function<int(QDialog&)>>> dialogs;
   std::deque<QString> files;
 
-  void information(const QString& text) override { std::printf("message: %s\n", qPrintable(text)); }
+  void information(const QString& text) override {
+    std::printf("message: %s\n", qPrintable(text));
+    std::fflush(stdout);
+  }
   Answer question(const QString& text, bool) override {
     std::printf("question (answered No): %s\n", qPrintable(text));
     return Answer::No;
@@ -132,7 +151,23 @@ class TourMessages : public RealMessageService {
     std::printf("question (answered No): %s\n", qPrintable(text));
     return Answer::No;
   }
-  void fileWritten(const QString& text, const QString&) override { information(text); }
+  // The message after the export and the date hint are pictured as they show.
+  // The message after the export and the date hint are pictured as they show; the window below
+  // gets the keyboard back as a window manager would give it.
+  void fileWritten(const QString& text, const QString& file) override {
+    information(text);
+    QWidget* before = QApplication::activeWindow();
+    whenBoxShows(QStringLiteral("export-message"), false);
+    RealMessageService::fileWritten(text, file);
+    activate(before);
+  }
+  void typingHint(const QString& text) override {
+    information(text);
+    QWidget* before = QApplication::activeWindow();
+    whenBoxShows(QStringLiteral("record-date-hint"), true);
+    RealMessageService::typingHint(text);
+    activate(before);
+  }
   // A file to write goes where the program suggests.
   QString saveFileName(const QString&, const QString& dir, const QString&, QString*) override { return dir; }
   QString openFileName(const QString&, const QString&, const QString&) override { return next(); }
@@ -192,7 +227,10 @@ class Tour {
 
   void run() {
     picture(QStringLiteral("frame"));
-    picture(QStringLiteral("frame-toolbar"), frame_.Toolbar1, 0, 270);
+    // The toolbar up to its last button, not the empty rest of the bar.
+    const QList<QAction*> commands = frame_.Toolbar1->actions();
+    QWidget* last = commands.isEmpty() ? nullptr : frame_.Toolbar1->widgetForAction(commands.last());
+    picture(QStringLiteral("frame-toolbar"), frame_.Toolbar1, 0, last ? last->geometry().right() + 8 : 0);
     splash();
     managers();
     mapOfTheNewCemetery();
@@ -303,6 +341,12 @@ class Tour {
     type(form->txtLot, QStringLiteral("1"));
     type(form->txtGrave, QStringLiteral("5"));
     type(form->txtIntermentNum, QStringLiteral("1"));
+    // A year alone is no date: the hint names the pattern.
+    type(form->txtIntermentDate, QStringLiteral("2024"));
+    QTest::keyClick(form->txtIntermentDate, Qt::Key_Tab);
+    pause();
+    pause(100);
+    if (form->focusWidget() != form->txtIntermentDate) fail(QStringLiteral("the date hint did not return"));
     type(form->txtIntermentDate, date(2024, 1, 14));
     type(form->txtInterredFirstName, QStringLiteral("Mary Ann"));
     type(form->txtInterredLastName, QStringLiteral("O'Hara"));
@@ -334,19 +378,37 @@ class Tour {
     picture(QStringLiteral("tutorial-record-saved"), form, 130);
   }
 
-  // The new grave on the map of its cemetery; a click names it, Close brings the record back.
+  // The new grave on the map of its cemetery, by keyboard only: File, MapView, the chooser, the
+  // arrow keys to the grave, Close. Close brings the record back.
   void mapViewer() {
     if (!form_) return;
     form_->mnuGetFirst->trigger();
     msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(QStringLiteral("Riverside")));
-    form_->mnuMapView->trigger();
+    form_->txtSection->setFocus();
+    QTest::keyClick(form_->txtSection, Qt::Key_F, Qt::AltModifier);
+    pause(200);
+    if (QWidget* menu = QApplication::activePopupWidget())
+      QTest::keyClick(menu, Qt::Key_M);
+    else
+      return fail(QStringLiteral("Alt+F did not open the File menu of the record form"));
     pause();
     frmViewMap* viewer = child<frmViewMap>();
     if (!viewer) return;
-    emit viewer->Spread1->cellClicked(3, 3);
+    QWidget* focus = QApplication::focusWidget();
+    if (focus != viewer->Spread1) fail(QStringLiteral("the map viewer opened without the focus on the map"));
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Right, Qt::Key_Right})
+      QTest::keyClick(viewer->Spread1, k);
+    if (viewer->txtLocation->text() != QLatin1String("A,1,5"))
+      fail(QStringLiteral("the arrow keys reached ") + viewer->txtLocation->text() +
+           QStringLiteral(", not A,1,5"));
     picture(QStringLiteral("tutorial-map-viewer"), viewer);
-    viewer->mnuClose->trigger();
+    QTest::keyClick(viewer->Spread1, Qt::Key_L, Qt::AltModifier);
     pause();
+    if (frame_.mdiArea->findChild<frmViewMap*>()) {
+      fail(QStringLiteral("Alt+L did not close the map viewer"));
+      viewer->mnuClose->trigger();
+      pause();
+    }
     picture(QStringLiteral("tutorial-record-back"), form_);
   }
 
@@ -402,7 +464,9 @@ class Tour {
     pause();
     if (frmViewMap* viewer = child<frmViewMap>()) {
       if (auto* sub = qobject_cast<QMdiSubWindow*>(viewer->parentWidget())) sub->showMaximized();
-      emit viewer->Spread1->cellClicked(2, 4);
+      // A place its cell cuts, whole in the line beside the colours.
+      viewer->Spread1->setActiveCell(11, 11);
+      emit viewer->Spread1->cellClicked(11, 11);
       picture(QStringLiteral("map-viewer"));
       closeChild(viewer);
     }
@@ -416,6 +480,7 @@ class Tour {
       press("Reports");
       frmReports* w = child<frmReports>();
       if (!w) return;
+      if (name == QLatin1String("tutorial-report")) picture(QStringLiteral("reports-hint"), w, 160, 760);
       if (!cemetery.isEmpty())
         msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(cemetery));
       (w->*command)->trigger();

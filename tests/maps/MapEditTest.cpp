@@ -15,6 +15,7 @@
 #include "controls/GridControl.h"
 #include "controls/MapFile.h"
 #include "maps/MapColors.h"
+#include "maps/PlaceLine.h"
 #include "maps/frmMapEdit.h"
 #include "program/Zel1.h"
 #include "support/OrdinaryUser.h"
@@ -156,6 +157,7 @@ TEST_F(MapEditTest, ClickOrKeyShowsTheCellAndHeadersDoNothing) {
   EXPECT_EQ(g.activeCol(), 3);
   EXPECT_EQ(w.txtLot->text(), "12");
   EXPECT_TRUE(w.Option1->isChecked());
+  EXPECT_EQ(w.lblPlace->text(), "Place: A ,12, 4");  // whole, where the cell cuts it
 
   // Parts longer than the fields take are shown whole, and Set copies them unshortened; typing
   // stays limited.

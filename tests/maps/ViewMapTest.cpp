@@ -3,10 +3,13 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "controls/GridControl.h"
 #include "controls/MapFile.h"
+#include "maps/PlaceLine.h"
 #include "maps/frmViewMap.h"
 #include "program/Zel1.h"
 #include "store/RecordSet.h"
@@ -124,6 +127,27 @@ TEST_F(ViewMapTest, ClickShowsTheGraveAndCloseHandsItToTheRecordForm) {
   const QAbstractItemModel& m = *w.Spread1->model();
   EXPECT_EQ(m.data(m.index(0, 3), Qt::ToolTipRole).toString(), "O'Neil,2,1");
   EXPECT_FALSE(m.data(m.index(5, 5), Qt::ToolTipRole).isValid());
+  // And in the status line, for the cell under the mouse or else the current one, whole even in a
+  // window of 800 x 600.
+  w.resize(800, 600);
+  w.show();
+  QCoreApplication::processEvents();
+  QWidget* sheet = w.Spread1->viewport();
+  const QPoint over = w.Spread1->visualRect(m.index(0, 3)).center();
+  QMouseEvent move(QEvent::MouseMove, over, sheet->mapToGlobal(over), Qt::NoButton, {}, {});
+  QCoreApplication::sendEvent(sheet, &move);
+  EXPECT_EQ(w.lblPlace->text(), "Place: O'Neil,2,1");
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w.lblPlace->isVisible());
+  EXPECT_GE(w.lblPlace->width(), w.lblPlace->sizeHint().width());
+  w.Spread1->setActiveCell(1, 6);
+  QEvent leave(QEvent::Leave);
+  QCoreApplication::sendEvent(sheet, &leave);
+  EXPECT_EQ(w.lblPlace->text(), "Place: A,1,9");
+  // The arrow keys reach a grave as a click does.
+  w.Spread1->setActiveCell(1, 1);
+  QTest::keyClick(w.Spread1, Qt::Key_Right);
+  EXPECT_EQ(w.txtName->text(), "Buyer, Bob");
 
   // A quote in the location stays inside its literal.
   w.Spread1Click(4, 1);

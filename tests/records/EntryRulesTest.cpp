@@ -1,4 +1,8 @@
 // Reactions of the date and age fields as they are entered and left.
+#include <QMessageBox>
+#include <QTimer>
+#include <functional>
+
 #include "RecordFormFixture.h"
 #include "controls/MaskedEdit.h"
 
@@ -171,4 +175,30 @@ TEST_F(RecordForm, DayFirstPatternShowsAndReadsDatesDayFirst) {
   moveTo(form->txtRemarks);
   EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
   ZEL1.RecordChanged = false;
+}
+
+TEST_F(RecordForm, KeysTypedOnThroughTheDateHintReachTheirField) {
+  open();
+  // "1922" and on into the remarks before the hint opens, then on into the opened box.
+  type(form->txtIntermentDate, QStringLiteral("1922"));
+  form->txtRemarks->setFocus();
+  QTest::keyClicks(form->txtRemarks, QStringLiteral("Sm"));
+  RealMessageService real;
+  MessageService* scripted = setMessageService(&real);
+  QString shown;
+  std::function<void(int)> whenOpen = [&](int tries) {
+    QWidget* box = QApplication::activeModalWidget();
+    if (!box && tries > 0) return QTimer::singleShot(0, [&, tries] { whenOpen(tries - 1); });
+    ASSERT_NE(box, nullptr) << "no hint";
+    shown = static_cast<QMessageBox*>(box)->text();
+    QTest::keyClicks(box, QStringLiteral("ith 2"));
+    QTest::keyClick(box, Qt::Key_Return);
+  };
+  QTimer::singleShot(0, [&] { whenOpen(5); });
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+  setMessageService(scripted);
+  EXPECT_EQ(shown, kYearHint);
+  EXPECT_EQ(form->txtRemarks->text(), QStringLiteral("Smith 2"));
+  EXPECT_EQ(form->txtIntermentDate->text(), QString());
+  EXPECT_EQ(form->focusWidget(), form->txtIntermentDate);
 }

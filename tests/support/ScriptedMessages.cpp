@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
-#include <QFileInfo>
 #include <QPrinter>
 
 const char* kindName(ScriptedMessages::Kind k) {
@@ -142,7 +141,7 @@ void ScriptedMessages::information(const QString& text) {
 
 void ScriptedMessages::fileWritten(const QString& text, const QString& file) {
   log_.push_back({Kind::Information, text});
-  if (take(Kind::Information, text).openFolder) openDocument(QFileInfo(file).absolutePath());
+  if (take(Kind::Information, text).openFolder) openFileFolder(file);
 }
 
 MessageService::Answer ScriptedMessages::question(const QString& text, bool defaultNo) {

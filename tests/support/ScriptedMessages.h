@@ -68,6 +68,7 @@ class ScriptedMessages : public MessageService {
 
   void information(const QString& text) override;
   void fileWritten(const QString& text, const QString& file) override;
+  void typingHint(const QString& text) override { information(text); }
   Answer question(const QString& text, bool defaultNo) override;
   Answer questionWithCancel(const QString& text) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QLabel>
+
+class GridControl;
+class QModelIndex;
+
+// The status line under a map: the whole text of the cell under the mouse, or of the current cell
+// when the mouse is elsewhere. At the first zoom a cell cuts a long place ("C,10,1").
+class PlaceLine : public QLabel {
+ public:
+  PlaceLine(GridControl* grid, QWidget* parent);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* e) override;
+
+ private:
+  void showCell(const QModelIndex& index);
+  GridControl* grid_;
+};
