@@ -25,7 +25,7 @@ TEST(ArchiveName, RootFolderIsUsedAsItIsOtherFoldersGetASeparator) {
 }
 
 TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
-  writeBytes(folder->file(QStringLiteral("zelmap_old.dat")), "not ours");
+  writeFile(folder->file(QStringLiteral("zelmap_old.dat")), "not ours");
   const auto before = snapshot(data());
   std::vector<double> seen;
   const DataBackup::Result made = DataBackup::backup(data(), DataBackup::archiveName(target.path(), kWhen),
@@ -49,7 +49,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
   exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
   ZEL1.cnData.close();
   writeMap(folder->file(QStringLiteral("zelmap1.dat")), QStringLiteral("Z,9,9"));
-  writeBytes(folder->file(QStringLiteral("zel.mdb-journal")), "stale journal of the replaced database");
+  writeFile(folder->file(QStringLiteral("zel.mdb-journal")), "stale journal of the replaced database");
   const DataBackup::Result back = DataBackup::restore(made.archive, data());
   ASSERT_TRUE(back.ok()) << back.reason.toStdString();
   auto after = snapshot(data());
@@ -78,7 +78,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
       "update sqlite_master set rootpage=(select rootpage from sqlite_master where name='zel') "
       "where name=(select min(name) from sqlite_master where type='index')"));
   ZEL1.cnData.close();
-  const QByteArray damaged = bytesOf(db());
+  const QByteArray damaged = fileBytes(db());
   const DataBackup::Result over = DataBackup::restore(made.archive, data());
   ASSERT_TRUE(over.ok()) << over.reason.toStdString();
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Second"));
@@ -88,7 +88,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
       << over.warnings.join(u'\n').toStdString();
   QTemporaryDir unpacked;
   ASSERT_EQ(ZipArchive().extract(over.safetyArchive, {QStringLiteral("zel.mdb")}, unpacked.path() + u'/'), 0);
-  EXPECT_EQ(bytesOf(unpacked.filePath(QStringLiteral("zel.mdb"))), damaged);
+  EXPECT_EQ(fileBytes(unpacked.filePath(QStringLiteral("zel.mdb"))), damaged);
 }
 
 TEST_F(BackupTest, ArchiveWithoutMapsRestoresAndTakesOtherMapsAway) {
@@ -120,7 +120,7 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
                 "You must format the diskette(s) prior to backup.\n\nThe folder %1 cannot be reached: its "
                 "drive or medium is not ready.")
                 .arg(target.filePath("gone")));
-  writeBytes(target.filePath(QStringLiteral("plain")), "x");
+  writeFile(target.filePath(QStringLiteral("plain")), "x");
   EXPECT_EQ(DataBackup::backup(data(), DataBackup::archiveName(target.filePath("plain"), kWhen)).code, 510);
 
   // A folder that cannot be written (even by the superuser).
@@ -138,7 +138,7 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
   // A damaged database is found before success is claimed; it blames the data folder's file.
   const QString other = DataBackup::archiveName(target.filePath(QStringLiteral("inside")), kWhen);
   QDir().mkdir(target.filePath(QStringLiteral("inside")));
-  writeBytes(db(), QByteArray(8192, 'x'));
+  writeFile(db(), QByteArray(8192, 'x'));
   r = DataBackup::backup(data(), other);
   EXPECT_EQ(r.code, DataBackup::DatabaseUnusable);
   EXPECT_TRUE(r.reason.startsWith(QStringLiteral("The database %1 cannot be backed up").arg(db())))
@@ -153,9 +153,9 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
 TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
   const DataBackup::Result good = DataBackup::backup(data(), DataBackup::archiveName(target.path(), kWhen));
   ASSERT_TRUE(good.ok());
-  const QByteArray archive = bytesOf(good.archive);
-  const QByteArray database = bytesOf(db());
-  const QByteArray map = bytesOf(folder->file(QStringLiteral("zelmap1.dat")));
+  const QByteArray archive = fileBytes(good.archive);
+  const QByteArray database = fileBytes(db());
+  const QByteArray map = fileBytes(folder->file(QStringLiteral("zelmap1.dat")));
   QByteArray otherKey;
   {
     QTemporaryDir tmp;
@@ -163,7 +163,7 @@ TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
     cn.create(tmp.filePath(QStringLiteral("x.mdb")), QStringLiteral("someone else"));
     Schema::create(cn);
     cn.close();
-    otherKey = bytesOf(tmp.filePath(QStringLiteral("x.mdb")));
+    otherKey = fileBytes(tmp.filePath(QStringLiteral("x.mdb")));
   }
   QByteArray plainTables;
   {
@@ -172,7 +172,7 @@ TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
     cn.create(tmp.filePath(QStringLiteral("x.mdb")), QString::fromLatin1(kDatabasePassword));
     cn.execute(QStringLiteral("create table other (x)"));
     cn.close();
-    plainTables = bytesOf(tmp.filePath(QStringLiteral("x.mdb")));
+    plainTables = fileBytes(tmp.filePath(QStringLiteral("x.mdb")));
   }
   // Flipping bytes inside the database's stored data breaks its checksum.
   QByteArray corrupted = archive;
@@ -216,10 +216,10 @@ TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
          makeArchive(p, {{"zelmap1.dat", map}});
        },
        DataBackup::NoDatabase, "no database"},
-      {"truncated", [&](const QString& p) { writeBytes(p, archive.left(archive.size() * 2 / 3)); },
+      {"truncated", [&](const QString& p) { writeFile(p, archive.left(archive.size() * 2 / 3)); },
        ZipArchive::NotAnArchive, "not a zip archive"},
-      {"corrupted", [&](const QString& p) { writeBytes(p, corrupted); }, ZipArchive::EntryDamaged, "zel.mdb"},
-      {"not a zip at all", [&](const QString& p) { writeBytes(p, "PK\x03\x04 hello"); },
+      {"corrupted", [&](const QString& p) { writeFile(p, corrupted); }, ZipArchive::EntryDamaged, "zel.mdb"},
+      {"not a zip at all", [&](const QString& p) { writeFile(p, "PK\x03\x04 hello"); },
        ZipArchive::NotAnArchive, ""},
       {"database with another password",
        [&](const QString& p) {
@@ -238,7 +238,7 @@ TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
        DataBackup::MapUnusable, "zelmap1.dat"},
   };
 
-  writeBytes(folder->file(QStringLiteral("zel.mdb-journal")), "a journal the restore must not lose");
+  writeFile(folder->file(QStringLiteral("zel.mdb-journal")), "a journal the restore must not lose");
   const auto before = snapshot(data());
   for (const Case& c : cases) {
     const QString path = target.filePath(QStringLiteral("hostile.zip"));
@@ -338,7 +338,7 @@ TEST_F(BackupTest, BackupsBesideAKilledOrRunningWriterRestore) {
 // and the restore brings back exactly those bytes. A database without its password yet is archived
 // keyed, and its own file stays as it was.
 TEST_F(BackupTest, DamagedMapAndUnkeyedDatabaseDoNotStopTheBackup) {
-  writeBytes(folder->file(QStringLiteral("zelmap2.dat")), "garbage");
+  writeFile(folder->file(QStringLiteral("zelmap2.dat")), "garbage");
   DataBackup::Result r = DataBackup::backup(data(), target.filePath(QStringLiteral("a.zip")));
   ASSERT_TRUE(r.ok()) << r.reason.toStdString();
   ASSERT_EQ(r.warnings.size(), 1);
@@ -348,7 +348,7 @@ TEST_F(BackupTest, DamagedMapAndUnkeyedDatabaseDoNotStopTheBackup) {
   writeMap(folder->file(QStringLiteral("zelmap2.dat")), QStringLiteral("B,2,2"));
   r = DataBackup::restore(r.archive, data());
   ASSERT_TRUE(r.ok()) << r.reason.toStdString();
-  EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap2.dat"))), "garbage");
+  EXPECT_EQ(fileBytes(folder->file(QStringLiteral("zelmap2.dat"))), "garbage");
   EXPECT_TRUE(r.warnings.join(' ').contains("did not load when it was backed up"))
       << r.warnings.join(' ').toStdString();
 
@@ -359,10 +359,10 @@ TEST_F(BackupTest, DamagedMapAndUnkeyedDatabaseDoNotStopTheBackup) {
     Schema::create(plain);
     plain.execute(QStringLiteral("insert into zel (cemeteryid) values (1)"));
   }
-  const QByteArray plainBytes = bytesOf(db());
+  const QByteArray plainBytes = fileBytes(db());
   r = DataBackup::backup(data(), target.filePath(QStringLiteral("plain.zip")));
   ASSERT_TRUE(r.ok()) << r.reason.toStdString();
-  EXPECT_EQ(bytesOf(db()), plainBytes);
+  EXPECT_EQ(fileBytes(db()), plainBytes);
   QTemporaryDir restored;
   ASSERT_TRUE(DataBackup::restore(r.archive, restored.path() + u'/').ok());
   EXPECT_EQ(recordsIn(restored.path() + u'/'), 1);
@@ -378,7 +378,7 @@ TEST_F(BackupTest, RestoreKilledAtEveryStepIsCompletedOnTheNextRun) {
   ZEL1.cnData.close();
   writeMap(folder->file(QStringLiteral("zelmap9.dat")), QStringLiteral("N,9,9"));
   const QString stray = target.filePath(QStringLiteral("a.zip.999999.part"));
-  writeBytes(stray, "left by a killed backup");
+  writeFile(stray, "left by a killed backup");
   const auto before = snapshot(data());
 
   for (int stop = 0;; ++stop) {
@@ -410,7 +410,7 @@ TEST_F(BackupTest, RestoreKilledAtEveryStepIsCompletedOnTheNextRun) {
     ASSERT_EQ(kept.size(), 1);
     ASSERT_TRUE(DataBackup::restore(data() + kept[0], data()).ok());
     EXPECT_EQ(recordsIn(data()), 11);
-    EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap9.dat"))), before["zelmap9.dat"]);
+    EXPECT_EQ(fileBytes(folder->file(QStringLiteral("zelmap9.dat"))), before["zelmap9.dat"]);
     for (const QString& name : QDir(data()).entryList({QStringLiteral("zelbeforerestore*.zip")}))
       QFile::remove(data() + name);
     EXPECT_EQ(snapshot(data()).keys(), before.keys()) << "nothing left over";
@@ -426,7 +426,7 @@ TEST(Rotation, FutureStampedArchivesAndOtherDataFoldersAreLeftAlone) {
   const QDateTime now = QDateTime::currentDateTime();
   const auto make = [&](const QString& data, const QDateTime& when) {
     const QString name = AutoBackup::archiveName(shared.path(), data, when);
-    writeBytes(name, "x");
+    writeFile(name, "x");
     return QFileInfo(name).fileName();
   };
   const QString future1 = make(a, now.addYears(1)), future2 = make(a, now.addYears(2));

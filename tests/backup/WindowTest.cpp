@@ -150,7 +150,7 @@ TEST_F(BackupWindowTest, BackupThenRestoreAsksFirstAndKeepsTheReplacedData) {
   exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
   exec(QStringLiteral("insert into zel (cemeteryid, csection) values (3, 'L')"));
   writeMap(folder->file(QStringLiteral("zelmap3.dat")), QStringLiteral("L,1,1"));
-  const QByteArray map3 = bytesOf(folder->file(QStringLiteral("zelmap3.dat")));
+  const QByteArray map3 = fileBytes(folder->file(QStringLiteral("zelmap3.dat")));
 
   // Cancelling the archive choice, or No to the question, gives the database back unchanged.
   const auto restoreFrom = [&](const QString& chosen, MessageService::Answer answer) {
@@ -183,7 +183,7 @@ TEST_F(BackupWindowTest, BackupThenRestoreAsksFirstAndKeepsTheReplacedData) {
   // One more restore, of the safety archive, undoes it.
   restoreFrom(data() + kept[0], MessageService::Answer::Yes);
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("2"));
-  EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap3.dat"))), map3);
+  EXPECT_EQ(fileBytes(folder->file(QStringLiteral("zelmap3.dat"))), map3);
 
   // A refused archive is named with its code and reason; the database comes back unchanged.
   const QString hostile = target.filePath(QStringLiteral("hostile.zip"));
@@ -297,8 +297,8 @@ TEST_F(BackupWindowTest, RestoreOnlyFromStartUp) {
   EXPECT_EQ(scalar(QStringLiteral(
                 "select group_concat(name, ',') from (select name from cemetery order by cemeteryid)")),
             QStringLiteral("Elm Ridge,Oak Hill"));
-  EXPECT_EQ(bytesOf(emptyPath + QStringLiteral("zelmap2.dat")),
-            bytesOf(folder->file(QStringLiteral("zelmap2.dat"))));
+  EXPECT_EQ(fileBytes(emptyPath + QStringLiteral("zelmap2.dat")),
+            fileBytes(folder->file(QStringLiteral("zelmap2.dat"))));
 }
 
 // A restore killed once the database went aside: the next start completes it and says so; the

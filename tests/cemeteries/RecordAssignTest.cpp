@@ -90,55 +90,19 @@ TEST_F(RecordAssignTest, AddressButtonMarksTheRecordOnlyWhenSaveChangedIt) {
   OwnerAddress addr{"1 Elm", "", "Troy", "NY", "12180", ""};
   ScriptedMessages msgs;
   ZEL1.RecordChanged = false;
-
-  msgs.expectModal("frmAddress", [](QDialog& d) {
-    static_cast<frmAddress&>(d).Command1Click();  // saved unchanged
-    return d.result();
-  });
-  EXPECT_FALSE(cemeteries::Command3Click(addr));
-  EXPECT_FALSE(ZEL1.RecordChanged);
-
-  msgs.expectModal("frmAddress", [](QDialog& d) {
-    auto& w = static_cast<frmAddress&>(d);
-    w.txtPhone->setText("518-555-0199");
-    w.Command2Click();  // closed: discarded
-    return d.result();
-  });
-  EXPECT_FALSE(cemeteries::Command3Click(addr));
-  EXPECT_EQ(addr.phone, "");
-  EXPECT_FALSE(ZEL1.RecordChanged);
-
-  msgs.expectModal("frmAddress", [](QDialog& d) {
-    auto& w = static_cast<frmAddress&>(d);
-    w.txtPhone->setText("518-555-0199");
-    w.Command1Click();
-    return d.result();
-  });
-  EXPECT_TRUE(cemeteries::Command3Click(addr));
-  EXPECT_EQ(addr.phone, "518-555-0199");
+  // Saved unchanged, changed but closed, changed and saved.
+  for (const auto& [edit, save] : {std::pair{false, true}, {true, false}, {true, true}}) {
+    msgs.expectModal("frmAddress", [edit = edit, save = save](QDialog& d) {
+      auto& w = static_cast<frmAddress&>(d);
+      if (edit) w.txtPhone->setText("518-555-0199");
+      save ? w.Command1Click() : w.Command2Click();
+      return d.result();
+    });
+    EXPECT_EQ(cemeteries::Command3Click(addr), edit && save);
+    EXPECT_EQ(addr.phone, edit && save ? "518-555-0199" : "");
+    EXPECT_EQ(ZEL1.RecordChanged, edit && save);
+  }
   EXPECT_EQ(addr.city, "Troy");
-  EXPECT_TRUE(ZEL1.RecordChanged);
-}
-
-TEST_F(RecordAssignTest, MapCommandSettlesTheCemetery) {
-  ScriptedMessages msgs;
-  msgs.expectInfo(
-      "No cemeteries exist. You must first create cemeteries and them build a map for it in order to use "
-      "this "
-      "feature.");
-  EXPECT_FALSE(cemeteries::settleMapCemetery());
-
-  exec("insert into cemetery (name) values ('Only One')");
-  EXPECT_TRUE(cemeteries::settleMapCemetery());  // no chooser with a single cemetery
-  EXPECT_EQ(QString::number(ZEL1.CurrentCemeteryId), scalar("select cemeteryid from cemetery"));
-
-  exec("insert into cemetery (name) values ('Another')");
-  msgs.expectModal("frmCemeterySelect", [](QDialog& d) {
-    d.reject();
-    return d.result();
-  });
-  EXPECT_FALSE(cemeteries::settleMapCemetery());
-  EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
 }
 
 }  // namespace

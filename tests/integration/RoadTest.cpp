@@ -31,6 +31,7 @@
 #include "reports/frmReports.h"
 #include "store/RecordSet.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestFrame.h"
 
@@ -61,11 +62,6 @@ QStringList storedRow(const QString& recid) {
   QStringList values;
   for (int i = 0; !rs.eof() && i < rs.fieldCount(); ++i) values << rs.field(i).toString();
   return values;
-}
-
-QByteArray bytesOf(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The program as main() runs it, on a data folder, with the frame shown.
@@ -231,7 +227,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
       .expectFileWritten(QStringLiteral("Export complete. File named ") + data.path() +
                          QStringLiteral("zel.csv was created."));
   form->mnuExport->trigger();
-  const QList<QByteArray> lines = bytesOf(data.file(QStringLiteral("zel.csv"))).split('\n');
+  const QList<QByteArray> lines = fileBytes(data.file(QStringLiteral("zel.csv"))).split('\n');
   QList<QByteArray> ours;
   for (const QByteArray& line : lines)
     if (line.startsWith("\"Riverside\"")) ours << line.trimmed();
@@ -324,7 +320,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   EXPECT_EQ(storedRow(recid), before);
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QString::number(demoRecords.toInt() + 1));
   const QString map = QStringLiteral("zelmap%1.dat").arg(riverside);
-  EXPECT_EQ(bytesOf(empty.file(map)), bytesOf(data.file(map)));
+  EXPECT_EQ(fileBytes(empty.file(map)), fileBytes(data.file(map)));
 }
 
 }  // namespace
