@@ -45,9 +45,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
       << "only the program's own map names";
 
   // Later work: a new cemetery, a changed map, a stale journal; the restore brings back the backup.
-  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
-  exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
-  ZEL1.cnData.close();
+  execOnDb(QStringLiteral("insert into cemetery (name) values ('Later')"));
   writeMap(folder->file(QStringLiteral("zelmap1.dat")), QStringLiteral("Z,9,9"));
   writeFile(folder->file(QStringLiteral("zel.mdb-journal")), "stale journal of the replaced database");
   const DataBackup::Result back = DataBackup::restore(made.archive, data());
@@ -63,9 +61,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill"));
 
   // A second backup in the same minute replaces the first once it is complete.
-  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
-  exec(QStringLiteral("insert into cemetery (name) values ('Second')"));
-  ZEL1.cnData.close();
+  execOnDb(QStringLiteral("insert into cemetery (name) values ('Second')"));
   ASSERT_TRUE(DataBackup::backup(data(), made.archive).ok());
   ASSERT_TRUE(DataBackup::restore(made.archive, data()).ok());
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Second"));
@@ -156,93 +152,60 @@ TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
   const QByteArray archive = fileBytes(good.archive);
   const QByteArray database = fileBytes(db());
   const QByteArray map = fileBytes(folder->file(QStringLiteral("zelmap1.dat")));
-  QByteArray otherKey;
-  {
+  // A database keyed with another password, and one with tables of another program.
+  const auto madeDatabase = [](const QString& password, const QString& sql) {
     QTemporaryDir tmp;
     Connection cn;
-    cn.create(tmp.filePath(QStringLiteral("x.mdb")), QStringLiteral("someone else"));
-    Schema::create(cn);
+    cn.create(tmp.filePath(QStringLiteral("x.mdb")), password);
+    sql.isEmpty() ? Schema::create(cn) : cn.execute(sql);
     cn.close();
-    otherKey = fileBytes(tmp.filePath(QStringLiteral("x.mdb")));
-  }
-  QByteArray plainTables;
-  {
-    QTemporaryDir tmp;
-    Connection cn;
-    cn.create(tmp.filePath(QStringLiteral("x.mdb")), QString::fromLatin1(kDatabasePassword));
-    cn.execute(QStringLiteral("create table other (x)"));
-    cn.close();
-    plainTables = fileBytes(tmp.filePath(QStringLiteral("x.mdb")));
-  }
+    return fileBytes(tmp.filePath(QStringLiteral("x.mdb")));
+  };
+  const QByteArray otherKey = madeDatabase(QStringLiteral("someone else"), {});
+  const QByteArray plainTables =
+      madeDatabase(QString::fromLatin1(kDatabasePassword), QStringLiteral("create table other (x)"));
   // Flipping bytes inside the database's stored data breaks its checksum.
   QByteArray corrupted = archive;
   const qsizetype middle = archive.indexOf("zel.mdb") + 7 + database.size() / 2;
   for (qsizetype i = middle; i < middle + 16; ++i) corrupted[i] = char(~corrupted[i]);
 
+  // Each case is an archive of the entries given, or the raw bytes given.
   struct Case {
     const char* what;
-    std::function<void(const QString&)> make;
+    std::vector<RawEntry> entries;
+    QByteArray raw;
     int code;
     const char* named;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"path traversal",
-       [&](const QString& p) {
-         makeArchive(p, {{"../zel.mdb", database}});
-       },
-       DataBackup::EntriesRefused, "\"../zel.mdb\""},
-      {"absolute path",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"/tmp/zelmap1.dat", map}});
-       },
-       DataBackup::EntriesRefused, "\"/tmp/zelmap1.dat\""},
-      {"symlink",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", "/etc/passwd", S_IFLNK | 0777}});
-       },
-       DataBackup::EntriesRefused, "\"zel.mdb\" (a link)"},
-      {"subfolder",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"maps/", ""}, {"maps/zelmap1.dat", map}});
-       },
+      {"path traversal", {{"../zel.mdb", database}}, {}, DataBackup::EntriesRefused, "\"../zel.mdb\""},
+      {"absolute path", {{"zel.mdb", database}, {"/tmp/zelmap1.dat", map}}, {}, DataBackup::EntriesRefused,
+       "\"/tmp/zelmap1.dat\""},
+      {"symlink", {{"zel.mdb", "/etc/passwd", S_IFLNK | 0777}}, {}, DataBackup::EntriesRefused,
+       "\"zel.mdb\" (a link)"},
+      {"subfolder", {{"zel.mdb", database}, {"maps/", ""}, {"maps/zelmap1.dat", map}}, {},
        DataBackup::EntriesRefused, "\"maps/\" (a folder), \"maps/zelmap1.dat\""},
-      {"other name",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"zel6.hlp", "help"}});
-       },
-       DataBackup::EntriesRefused, "\"zel6.hlp\""},
-      {"no database",
-       [&](const QString& p) {
-         makeArchive(p, {{"zelmap1.dat", map}});
-       },
-       DataBackup::NoDatabase, "no database"},
-      {"truncated", [&](const QString& p) { writeFile(p, archive.left(archive.size() * 2 / 3)); },
-       ZipArchive::NotAnArchive, "not a zip archive"},
-      {"corrupted", [&](const QString& p) { writeFile(p, corrupted); }, ZipArchive::EntryDamaged, "zel.mdb"},
-      {"not a zip at all", [&](const QString& p) { writeFile(p, "PK\x03\x04 hello"); },
-       ZipArchive::NotAnArchive, ""},
-      {"database with another password",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", otherKey}});
-       },
-       DataBackup::DatabaseUnusable, "does not open with the program's password"},
-      {"database of another program",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", plainTables}});
-       },
-       DataBackup::DatabaseUnusable, "program's tables"},
-      {"damaged map",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"zelmap1.dat", "garbage"}});
-       },
-       DataBackup::MapUnusable, "zelmap1.dat"},
+      {"other name", {{"zel.mdb", database}, {"zel6.hlp", "help"}}, {}, DataBackup::EntriesRefused,
+       "\"zel6.hlp\""},
+      {"no database", {{"zelmap1.dat", map}}, {}, DataBackup::NoDatabase, "no database"},
+      {"truncated", {}, archive.left(archive.size() * 2 / 3), ZipArchive::NotAnArchive, "not a zip archive"},
+      {"corrupted", {}, corrupted, ZipArchive::EntryDamaged, "zel.mdb"},
+      {"not a zip at all", {}, "PK\x03\x04 hello", ZipArchive::NotAnArchive, ""},
+      {"database with another password", {{"zel.mdb", otherKey}}, {}, DataBackup::DatabaseUnusable,
+       "does not open with the program's password"},
+      {"database of another program", {{"zel.mdb", plainTables}}, {}, DataBackup::DatabaseUnusable,
+       "program's tables"},
+      {"damaged map", {{"zel.mdb", database}, {"zelmap1.dat", "garbage"}}, {}, DataBackup::MapUnusable,
+       "zelmap1.dat"},
   };
+  // clang-format on
 
   writeFile(folder->file(QStringLiteral("zel.mdb-journal")), "a journal the restore must not lose");
   const auto before = snapshot(data());
   for (const Case& c : cases) {
     const QString path = target.filePath(QStringLiteral("hostile.zip"));
-    c.make(path);
+    c.raw.isEmpty() ? makeArchive(path, c.entries) : writeFile(path, c.raw);
     const DataBackup::Result r = DataBackup::restore(path, data());
     EXPECT_EQ(r.code, c.code) << c.what << ": " << r.reason.toStdString();
     EXPECT_TRUE(r.reason.contains(QString::fromUtf8(c.named))) << c.what << ": " << r.reason.toStdString();
@@ -254,9 +217,7 @@ TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
 TEST_F(BackupTest, RestoreThatFailsWhilePuttingFilesInPlacePutsTheCurrentOnesBack) {
   const DataBackup::Result made = DataBackup::backup(data(), DataBackup::archiveName(target.path(), kWhen));
   ASSERT_TRUE(made.ok());
-  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
-  exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
-  ZEL1.cnData.close();
+  execOnDb(QStringLiteral("insert into cemetery (name) values ('Later')"));
   writeMap(folder->file(QStringLiteral("zelmap2.dat")), QStringLiteral("Q,1,1"));
   const auto before = snapshot(data());
 

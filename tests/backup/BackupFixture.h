@@ -141,6 +141,12 @@ class BackupTest : public DataTest {
   }
   QString data() const { return folder->path(); }
   QString db() const { return folder->file(QStringLiteral("zel.mdb")); }
+  // Runs one statement on the closed database of the folder.
+  void execOnDb(const QString& sql) const {
+    ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
+    exec(sql);
+    ZEL1.cnData.close();
+  }
   QString cemeteries() const {
     ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
     const QString names = scalar(QStringLiteral(

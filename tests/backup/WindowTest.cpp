@@ -357,12 +357,10 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
   for (int run = 1; run <= 5; ++run) {
     openProgramDatabase(ZEL1.cnData, db());
     exec(QStringLiteral("insert into cemetery (name) values ('Run %1')").arg(run));
-    frm_Main frame;
-    frame.settingsFile = settings;
-    connectWindows(frame);
-    frame.show();
+    auto frame = testFrame(settings);
+    frame->show();
     now = now.addSecs(60);
-    EXPECT_TRUE(frame.close());
+    EXPECT_TRUE(frame->close());
     EXPECT_FALSE(ZEL1.cnData.isOpen());
   }
   const QStringList kept = QDir(AutoBackup::defaultFolder(data())).entryList(QDir::Files, QDir::Name);
@@ -387,9 +385,8 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
     ASSERT_TRUE(r.ok()) << r.reason.toStdString();
     Connection cn;
     cn.open(restored.filePath(QStringLiteral("zel.mdb")), QString::fromLatin1(kDatabasePassword));
-    RecordSet rs(&cn);
-    rs.open(QStringLiteral("select count(*) as cnt from cemetery"));
-    EXPECT_EQ(rs.field(QStringLiteral("cnt")).toInt(), 2 + 2 + i) << "the backup of the run that made it";
+    EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from cemetery")).toInt(), 2 + 2 + i)
+        << "the backup of the run that made it";
   }
 
   // A folder on a medium that is not there: the failure is shown, the program closes anyway.
@@ -397,15 +394,13 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
   s.folder = QStringLiteral("/nonexistent/stick/backups");
   AutoBackup::save(s, data(), settings);
   openProgramDatabase(ZEL1.cnData, db());
-  frm_Main frame;
-  frame.settingsFile = settings;
-  connectWindows(frame);
-  frame.show();
+  auto frame = testFrame(settings);
+  frame->show();
   msgs.expectInfo(
       QStringLiteral("The automatic backup could not be made.\n\nError # 510\nThe folder "
                      "/nonexistent/stick/backups cannot be reached: its drive or medium is not ready."));
-  EXPECT_TRUE(frame.close());
-  EXPECT_FALSE(frame.isVisible());
+  EXPECT_TRUE(frame->close());
+  EXPECT_FALSE(frame->isVisible());
   EXPECT_EQ(AutoBackup::load(data(), settings).last, now) << "only a successful backup counts";
 }
 
