@@ -2,8 +2,6 @@
 #include <QLineEdit>
 
 #include "cemeteries/RecordAssign.h"
-#include "cemeteries/frmCemeteryMgr.h"
-#include "cemeteries/frmLotMgr.h"
 #include "program/Zel1.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
@@ -20,32 +18,7 @@ QStringList comboTexts(const QComboBox& c) {
 
 using RecordAssignTest = DataTest;
 
-TEST_F(RecordAssignTest, CemeteryModifyRebuildsBothListsWithNothingSelected) {
-  exec("insert into cemetery (name) values ('Poplar')");
-  QComboBox txtCemetery, Combo1;
-  cemeteries::fillCemeteryLists(&txtCemetery, &Combo1);
-  txtCemetery.setCurrentIndex(0);
-  Combo1.setCurrentIndex(0);
-
-  ScriptedMessages msgs;
-  msgs.expectModal("frmCemeteryMgr", [](QDialog& d) {
-    auto& w = static_cast<frmCemeteryMgr&>(d);
-    QTest::keyClicks(w.txtName, "Hawthorn's Rest");
-    press(w, "Command2");
-    press(w, "Command1");
-    return w.result();
-  });
-  cemeteries::openCemeteryManager();
-  cemeteries::fillCemeteryLists(&txtCemetery, &Combo1);
-
-  for (QComboBox* c : {&txtCemetery, &Combo1}) {
-    EXPECT_EQ(comboTexts(*c), (QStringList{"Hawthorn's Rest", "Poplar"}));
-    EXPECT_EQ(c->currentIndex(), -1);
-    EXPECT_EQ(QString::number(c->itemData(0).toInt()),
-              scalar("select cemeteryid from cemetery where name='Hawthorn''s Rest'"));
-  }
-}
-
+// The managers opened from the record form and the lists rebuilt after them: tests/integration.
 TEST_F(RecordAssignTest, LotListsAndThePriceOfAChosenLotType) {
   exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Double  ', ' 8x10 ', %1)")
            .arg(sqlMoney("1.2345")));
@@ -70,20 +43,6 @@ TEST_F(RecordAssignTest, LotListsAndThePriceOfAChosenLotType) {
   // A lot type deleted since the list was built leaves the purchase price alone.
   exec("delete from lots where lotdesc='Baby'");
   EXPECT_FALSE(cemeteries::txtLotInfoClick(&txtLotInfo));
-
-  ScriptedMessages msgs;
-  msgs.expectModal("frmLotMgr", [](QDialog& d) {
-    auto& w = static_cast<frmLotMgr&>(d);
-    QTest::keyClicks(w.txtLotDesc, "Urn");
-    QTest::keyClicks(w.txtLotSize, "1x1");
-    press(w, "Command2");
-    press(w, "Command1");
-    return w.result();
-  });
-  cemeteries::openLotManager();
-  cemeteries::fillLotTypeList(&txtLotInfo);
-  EXPECT_EQ(comboTexts(txtLotInfo), (QStringList{"Double, 8x10", "Urn, 1x1"}));
-  EXPECT_EQ(txtLotInfo.currentIndex(), -1);
 }
 
 TEST_F(RecordAssignTest, AddressButtonMarksTheRecordOnlyWhenSaveChangedIt) {

@@ -22,7 +22,6 @@
 #include "controls/DateEdit.h"
 #include "controls/GridControl.h"
 #include "controls/MoneyEdit.h"
-#include "integration/Driving.h"
 #include "maps/MapColors.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
@@ -34,26 +33,13 @@
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestFrame.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
 const QString kNoDataFiles = QStringLiteral(
     "The data files cannot be found. You can at this time recover your data files from a previous backup if "
     "you like.");
-
-// Double-clicks the named cemetery in the real chooser.
-std::function<int(QDialog&)> chooser(const QString& name) {
-  return [name](QDialog& d) {
-    auto& w = static_cast<frmCemeterySelect&>(d);
-    const auto items = w.List1->findItems(name, Qt::MatchExactly);
-    EXPECT_EQ(items.size(), 1) << name.toStdString();
-    for (QListWidgetItem* item : items) {
-      w.List1->setCurrentItem(item);
-      w.List1DblClick();
-    }
-    return w.result();
-  };
-}
 
 // Every column of one row of zel, as text.
 QStringList storedRow(const QString& recid) {

@@ -10,6 +10,7 @@
 #include "records/RecordPrintout.h"
 #include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 
 namespace {
 
@@ -201,11 +202,8 @@ TEST(PrintRecord, PrintsOnePdfPageAndCancelPrintsNothing) {
     m.expectPrinter(pdf);
     printRecord(sampleRecord());
   }
-  QFile f(pdf);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QByteArray bytes = f.readAll();
+  const QByteArray bytes = fileBytes(pdf);
   EXPECT_TRUE(bytes.startsWith("%PDF-"));
-  // Exactly one page object.
   EXPECT_EQ(pdfPageCount(bytes), 1) << "page objects";
 
   const QString cancelled = dir.filePath("none.pdf");
