@@ -21,21 +21,32 @@ class CemeteryMgrTest : public DataTest {
     DataTest::SetUp();
     ZEL1.ManagerChanged = true;  // the window starts clean whatever was left before
   }
+  void TearDown() override {
+    window.reset();
+    DataTest::TearDown();
+  }
   QString row(const QString& columns, const QString& where) {
     return scalar(QStringLiteral("select %1 from cemetery where %2").arg(columns, where));
+  }
+  // The window over the rows inserted so far, shown.
+  frmCemeteryMgr& open() {
+    window = std::make_unique<frmCemeteryMgr>();
+    window->show();
+    return *window;
   }
   QStringList allFields(frmCemeteryMgr& w) {
     return {w.txtCemeteryID->text(), w.txtName->text(),  w.txtAddr1->text(),
             w.txtAddr2->text(),      w.txtCity->text(),  w.txtState->text(),
             w.txtZipCode->text(),    w.txtPhone->text(), w.txtRemarks->toPlainText()};
   }
+
+  ScriptedMessages msgs;
+  std::unique_ptr<frmCemeteryMgr> window;
 };
 
 TEST_F(CemeteryMgrTest, CreateOpenChangeAndDeleteThroughTheWindow) {
   exec("insert into cemetery (name) values ('Beech Hill')");
-  ScriptedMessages msgs;
-  frmCemeteryMgr w;
-  w.show();
+  frmCemeteryMgr& w = open();
   EXPECT_FALSE(ZEL1.ManagerChanged);
   EXPECT_EQ(listTexts(w.List1), QStringList{"Beech Hill"});
   EXPECT_EQ(selectedRow(w.List1), -1);
@@ -107,9 +118,7 @@ TEST_F(CemeteryMgrTest, GravesKeepACemeteryAndStrayClicksDoNothing) {
   exec("insert into zel (cemeteryid, csection, lot, grave, status) values (" + used +
        ", 'A', '1', '1', ' ')");
 
-  ScriptedMessages msgs;
-  frmCemeteryMgr w;
-  w.show();
+  frmCemeteryMgr& w = open();
 
   // Right button with nothing selected, and a left press: nothing asked, nothing deleted.
   rightPress(w.List1, 1);
@@ -125,9 +134,7 @@ TEST_F(CemeteryMgrTest, GravesKeepACemeteryAndStrayClicksDoNothing) {
 }
 
 TEST_F(CemeteryMgrTest, NameOfBlanksIsRefusedAndTheEditsStay) {
-  ScriptedMessages msgs;
-  frmCemeteryMgr w;
-  w.show();
+  frmCemeteryMgr& w = open();
   QTest::keyClicks(w.txtName, "   ");
   QTest::keyClicks(w.txtCity, "Dover");
   msgs.expectInfo(kNoName);
@@ -151,9 +158,7 @@ TEST_F(CemeteryMgrTest, NameOfBlanksIsRefusedAndTheEditsStay) {
 }
 
 TEST_F(CemeteryMgrTest, UnsavedEditsAreAskedAboutOnNewAndClose) {
-  ScriptedMessages msgs;
-  frmCemeteryMgr w;
-  w.show();
+  frmCemeteryMgr& w = open();
 
   // New with no edits asks nothing.
   press(w, "Command4");
@@ -187,9 +192,7 @@ TEST_F(CemeteryMgrTest, OpenEntryAfterSavingLoadsTheEntryDoubleClicked) {
   exec("insert into cemetery (name, city) values ('Maple', 'Leeds')");
   exec("insert into cemetery (name, city) values ('Oak', 'York')");
   const QString oak = scalar("select cemeteryid from cemetery where name='Oak'");
-  ScriptedMessages msgs;
-  frmCemeteryMgr w;
-  w.show();
+  frmCemeteryMgr& w = open();
 
   // "Aspen" sorts before "Oak", so saving it shifts the rows of the list.
   QTest::keyClicks(w.txtName, "Aspen");
@@ -214,9 +217,7 @@ TEST_F(CemeteryMgrTest, NullColumnsSameNamesAndLongRemarks) {
   exec("insert into cemetery (name) values ('Twin')");
   exec("insert into cemetery (name, city, remarks) values ('Twin', 'Second', '  spaced  ')");
   const QString second = scalar("select cemeteryid from cemetery where city='Second'");
-  ScriptedMessages msgs;
-  frmCemeteryMgr w;
-  w.show();
+  frmCemeteryMgr& w = open();
   ASSERT_EQ(w.List1->count(), 2);
 
   // Entries with equal names are told apart by their ids.
@@ -240,9 +241,7 @@ TEST_F(CemeteryMgrTest, NullColumnsSameNamesAndLongRemarks) {
 
 TEST_F(CemeteryMgrTest, DeletingTheEntryBeingEditedDropsItsEdits) {
   exec("insert into cemetery (name) values ('Rowan')");
-  ScriptedMessages msgs;
-  frmCemeteryMgr w;
-  w.show();
+  frmCemeteryMgr& w = open();
   doubleClickRow(w.List1, 0);
   QTest::keyClicks(w.txtCity, "Bath");
   msgs.expectQuestion("Do you want to delete the following cemetery?\n\nRowan", MessageService::Answer::Yes);
