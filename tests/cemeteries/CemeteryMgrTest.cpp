@@ -66,12 +66,10 @@ TEST_F(CemeteryMgrTest, CreateOpenChangeAndDeleteThroughTheWindow) {
   const QString name = QStringLiteral("  O'Brien, Łódź Église");
   EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
   const QString id = row("cemeteryid", "addr1='12 Kirk''s Lane'");
-  EXPECT_EQ(row("name", "cemeteryid=" + id), name);
-  EXPECT_EQ(row("state", "cemeteryid=" + id), "NY");
-  EXPECT_EQ(row("zipcode", "cemeteryid=" + id), "12345-6789");
-  EXPECT_EQ(row("remarks", "cemeteryid=" + id), "Gate locks at dusk; key at \"office\"");
-  EXPECT_EQ(row("addr2", "cemeteryid=" + id), "");  // empty text, not Null
-  EXPECT_EQ(scalar("select count(*) from cemetery where addr2 is null and cemeteryid=" + id), "0");
+  // Empty texts are stored as empty texts, not Null.
+  EXPECT_EQ(
+      row("name || '|' || state || '|' || zipcode || '|' || addr2 || '|' || remarks", "cemeteryid=" + id),
+      name + "|NY|12345-6789||Gate locks at dusk; key at \"office\"");
 
   // After Save the fields are empty, nothing is selected and the list holds the new name.
   EXPECT_EQ(allFields(w), QStringList(9, QString()));
