@@ -35,9 +35,13 @@ class StartupTest : public ::testing::Test {
   void SetUp() override {
     folder = std::make_unique<TestFolder>(false);
     ZEL1.reset();
+    newFrame();
+  }
+  void newFrame() {
     frame = std::make_unique<frm_Main>();
     frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
     frame->endProgram = [this](int code) { endCodes.push_back(code); };
+    endCodes.clear();
   }
   void TearDown() override {
     frame.reset();
@@ -123,13 +127,8 @@ TEST_F(StartupTest, InstalledProgramWorksInThePerUserFolderThatItsSeedFills) {
   makePlainDatabase(QStringLiteral("zeldemo.mdb"), QStringLiteral("Demo Hill"));
   ASSERT_TRUE(
       QFile::rename(folder->file(QStringLiteral("zeldemo.mdb")), seed + QStringLiteral("zeldemo.mdb")));
-  auto write = [](const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-  };
-  write(seed + QStringLiteral("zel6.hlp"), "help 1");
-  write(seed + QStringLiteral("zelmap1.dat"), "demo map");
+  writeFile(seed + QStringLiteral("zel6.hlp"), "help 1");
+  writeFile(seed + QStringLiteral("zelmap1.dat"), "demo map");
 
   const QString user = folder->file(QStringLiteral("home/zel"));
   auto start = [&](const QString& commandLine) {
@@ -153,10 +152,10 @@ TEST_F(StartupTest, InstalledProgramWorksInThePerUserFolderThatItsSeedFills) {
   EXPECT_EQ(fileBytes(user + QStringLiteral("/zelmap1.dat")), "demo map");
 
   // After an update the new help is taken; the user's own map and a removed seed stay as they are.
-  write(user + QStringLiteral("/zelmap1.dat"), "my map");
+  writeFile(user + QStringLiteral("/zelmap1.dat"), "my map");
   ASSERT_TRUE(QFile::remove(user + QStringLiteral("/zeldemo.mdb")));
-  write(seed + QStringLiteral("zel6.hlp"), "help 2");
-  write(seed + QStringLiteral("zelmap1.dat"), "new demo map");
+  writeFile(seed + QStringLiteral("zel6.hlp"), "help 2");
+  writeFile(seed + QStringLiteral("zelmap1.dat"), "new demo map");
   ASSERT_EQ(start(QString()), Startup::Outcome::Running);
   EXPECT_EQ(fileBytes(user + QStringLiteral("/zel6.hlp")), "help 2");
   EXPECT_EQ(fileBytes(user + QStringLiteral("/zelmap1.dat")), "my map");
@@ -259,22 +258,13 @@ TEST_F(StartupTest, ADataFolderInUseElsewhereRefusesTheStartAndTheRunningProgram
 TEST_F(StartupTest, ANonDatabaseIsRefusedUnchangedAndDamageInsideIsWarnedAfterTheStart) {
   ScriptedMessages msgs;
   const QString db = folder->file(QStringLiteral("zel.mdb"));
-  const auto put = [&](const QByteArray& bytes) {
-    QFile f(db);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-  };
-  const auto bytes = [&] {
-    QFile f(db);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  };
   makePlainDatabase(QStringLiteral("zeldemo.mdb"), QStringLiteral("Demo Hill"));
   for (const QByteArray& junk :
        {QByteArray("x"), QByteArray("Dear office, these are not records.\n").repeated(60)}) {
-    put(junk);
+    writeFile(db, junk);
     msgs.expectInfo(QStringLiteral("*"));
     EXPECT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Failed);
-    EXPECT_EQ(bytes(), junk);
+    EXPECT_EQ(fileBytes(db), junk);
   }
 
   QFile::remove(db);
@@ -288,10 +278,10 @@ TEST_F(StartupTest, ANonDatabaseIsRefusedUnchangedAndDamageInsideIsWarnedAfterTh
           QStringLiteral("insert into zel (cemeteryid, remarks) values (1, '%1')").arg(QString(200, u'r')));
     cn.commit();
   }
-  QByteArray damaged = bytes();
+  QByteArray damaged = fileBytes(db);
   const qsizetype page = damaged.size() / 2 / 1024 * 1024;
   for (qsizetype i = page + 100; i < page + 140; ++i) damaged[i] = char(~damaged[i]);
-  put(damaged);
+  writeFile(db, damaged);
   ZEL1.reset();
   Startup startup(options(folder->path()));
   ASSERT_EQ(startup.run(*frame), Startup::Outcome::Running);
@@ -324,47 +314,40 @@ TEST_F(StartupTest, TooSmallScreenEndsBeforeAnythingIsTouched) {
   EXPECT_EQ(Startup(o).run(*frame), Startup::Outcome::Recovery);
 }
 
-TEST_F(StartupTest, DamagedDatabaseIsReportedWithTheStepMarkerAndEndsTheProgram) {
-  {
-    QFile f(folder->file(QStringLiteral("zel.mdb")));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray(4096, 'x'));
-  }
-  ScriptedMessages msgs;
-  msgs.expectInfo(QStringLiteral("26\n\nfile is encrypted or is not a database\n\n4.4"));
-  Startup startup(options(folder->path()));
-  EXPECT_EQ(startup.run(*frame), Startup::Outcome::Failed);
-  EXPECT_TRUE(ZEL1.StartupFailed);
-  EXPECT_FALSE(ZEL1.cnData.isOpen());
-  EXPECT_TRUE(!frame->splash || frame->splash->isHidden()) << "the splash is gone";
-
-  // The first resize or activation ends the program.
-  frame->show();
-  frame->resize(900, 700);
-  ASSERT_FALSE(endCodes.empty());
-  EXPECT_EQ(endCodes.front(), 1);
-}
-
-TEST_F(StartupTest, DatabaseWithAnotherPasswordIsRefusedAndLeftUntouched) {
+// A file of junk or a database keyed by someone else: reported with the step marker, left as it
+// was, and the program ends at the first resize or activation.
+TEST_F(StartupTest, AnUnopenableDatabaseIsReportedLeftUntouchedAndEndsTheProgram) {
   const QString db = folder->file(QStringLiteral("zel.mdb"));
-  {
-    Connection cn;
-    cn.create(db, QStringLiteral("not-ours"));
-    Schema::create(cn);
-    cn.execute(QStringLiteral("insert into cemetery (name) values ('Elsewhere')"));
+  for (const bool keyed : {false, true}) {
+    QFile::remove(db);
+    if (keyed) {
+      Connection cn;
+      cn.create(db, QStringLiteral("not-ours"));
+      Schema::create(cn);
+    } else {
+      writeFile(db, QByteArray(4096, 'x'));
+    }
+    const QByteArray before = fileBytes(db);
+    const QStringList filesBefore = QDir(folder->path()).entryList(QDir::Files);
+    newFrame();
+    ScriptedMessages msgs;
+    msgs.expectInfo(QStringLiteral("26\n\nfile is encrypted or is not a database\n\n4.4"));
+    EXPECT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Failed);
+    EXPECT_TRUE(ZEL1.StartupFailed);
+    EXPECT_FALSE(ZEL1.cnData.isOpen());
+    EXPECT_TRUE(!frame->splash || frame->splash->isHidden()) << "the splash is gone";
+    EXPECT_EQ(fileBytes(db), before);
+    EXPECT_EQ(QDir(folder->path()).entryList(QDir::Files), filesBefore);
+    if (keyed) {
+      frame->FormActivate();
+      EXPECT_EQ(endCodes, std::vector<int>{1});
+    } else {
+      frame->show();
+      frame->resize(900, 700);
+      ASSERT_FALSE(endCodes.empty());
+      EXPECT_EQ(endCodes.front(), 1);
+    }
   }
-  const QByteArray before = fileBytes(db);
-  const QStringList filesBefore = QDir(folder->path()).entryList(QDir::Files);
-
-  ScriptedMessages msgs;
-  msgs.expectInfo(QStringLiteral("26\n\nfile is encrypted or is not a database\n\n4.4"));
-  EXPECT_EQ(Startup(options(folder->path())).run(*frame), Startup::Outcome::Failed);
-  EXPECT_TRUE(ZEL1.StartupFailed);
-  EXPECT_EQ(fileBytes(db), before);
-  EXPECT_EQ(QDir(folder->path()).entryList(QDir::Files), filesBefore);
-
-  frame->FormActivate();
-  EXPECT_EQ(endCodes, std::vector<int>{1});
 }
 
 TEST_F(StartupTest, ReadOnlyDataGivesOneWarningAndTheProgramRuns) {

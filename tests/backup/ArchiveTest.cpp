@@ -25,7 +25,7 @@ TEST(ArchiveName, RootFolderIsUsedAsItIsOtherFoldersGetASeparator) {
 }
 
 TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
-  writeBytes(folder->file(QStringLiteral("zelmap_old.dat")), "not ours");
+  writeFile(folder->file(QStringLiteral("zelmap_old.dat")), "not ours");
   const auto before = snapshot(data());
   std::vector<double> seen;
   const DataBackup::Result made = DataBackup::backup(data(), DataBackup::archiveName(target.path(), kWhen),
@@ -45,11 +45,9 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
       << "only the program's own map names";
 
   // Later work: a new cemetery, a changed map, a stale journal; the restore brings back the backup.
-  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
-  exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
-  ZEL1.cnData.close();
+  execOnDb(QStringLiteral("insert into cemetery (name) values ('Later')"));
   writeMap(folder->file(QStringLiteral("zelmap1.dat")), QStringLiteral("Z,9,9"));
-  writeBytes(folder->file(QStringLiteral("zel.mdb-journal")), "stale journal of the replaced database");
+  writeFile(folder->file(QStringLiteral("zel.mdb-journal")), "stale journal of the replaced database");
   const DataBackup::Result back = DataBackup::restore(made.archive, data());
   ASSERT_TRUE(back.ok()) << back.reason.toStdString();
   auto after = snapshot(data());
@@ -63,9 +61,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill"));
 
   // A second backup in the same minute replaces the first once it is complete.
-  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
-  exec(QStringLiteral("insert into cemetery (name) values ('Second')"));
-  ZEL1.cnData.close();
+  execOnDb(QStringLiteral("insert into cemetery (name) values ('Second')"));
   ASSERT_TRUE(DataBackup::backup(data(), made.archive).ok());
   ASSERT_TRUE(DataBackup::restore(made.archive, data()).ok());
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Second"));
@@ -78,7 +74,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
       "update sqlite_master set rootpage=(select rootpage from sqlite_master where name='zel') "
       "where name=(select min(name) from sqlite_master where type='index')"));
   ZEL1.cnData.close();
-  const QByteArray damaged = bytesOf(db());
+  const QByteArray damaged = fileBytes(db());
   const DataBackup::Result over = DataBackup::restore(made.archive, data());
   ASSERT_TRUE(over.ok()) << over.reason.toStdString();
   EXPECT_EQ(cemeteries(), QStringLiteral("Elm Ridge,Oak Hill,Second"));
@@ -88,7 +84,7 @@ TEST_F(BackupTest, RoundTripPutsBackTheDatabaseAndMapsByteForByte) {
       << over.warnings.join(u'\n').toStdString();
   QTemporaryDir unpacked;
   ASSERT_EQ(ZipArchive().extract(over.safetyArchive, {QStringLiteral("zel.mdb")}, unpacked.path() + u'/'), 0);
-  EXPECT_EQ(bytesOf(unpacked.filePath(QStringLiteral("zel.mdb"))), damaged);
+  EXPECT_EQ(fileBytes(unpacked.filePath(QStringLiteral("zel.mdb"))), damaged);
 }
 
 TEST_F(BackupTest, ArchiveWithoutMapsRestoresAndTakesOtherMapsAway) {
@@ -120,7 +116,7 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
                 "You must format the diskette(s) prior to backup.\n\nThe folder %1 cannot be reached: its "
                 "drive or medium is not ready.")
                 .arg(target.filePath("gone")));
-  writeBytes(target.filePath(QStringLiteral("plain")), "x");
+  writeFile(target.filePath(QStringLiteral("plain")), "x");
   EXPECT_EQ(DataBackup::backup(data(), DataBackup::archiveName(target.filePath("plain"), kWhen)).code, 510);
 
   // A folder that cannot be written (even by the superuser).
@@ -138,7 +134,7 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
   // A damaged database is found before success is claimed; it blames the data folder's file.
   const QString other = DataBackup::archiveName(target.filePath(QStringLiteral("inside")), kWhen);
   QDir().mkdir(target.filePath(QStringLiteral("inside")));
-  writeBytes(db(), QByteArray(8192, 'x'));
+  writeFile(db(), QByteArray(8192, 'x'));
   r = DataBackup::backup(data(), other);
   EXPECT_EQ(r.code, DataBackup::DatabaseUnusable);
   EXPECT_TRUE(r.reason.startsWith(QStringLiteral("The database %1 cannot be backed up").arg(db())))
@@ -153,96 +149,63 @@ TEST_F(BackupTest, BackupThatCannotBeMadeOrCheckedLeavesNoArchive) {
 TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
   const DataBackup::Result good = DataBackup::backup(data(), DataBackup::archiveName(target.path(), kWhen));
   ASSERT_TRUE(good.ok());
-  const QByteArray archive = bytesOf(good.archive);
-  const QByteArray database = bytesOf(db());
-  const QByteArray map = bytesOf(folder->file(QStringLiteral("zelmap1.dat")));
-  QByteArray otherKey;
-  {
+  const QByteArray archive = fileBytes(good.archive);
+  const QByteArray database = fileBytes(db());
+  const QByteArray map = fileBytes(folder->file(QStringLiteral("zelmap1.dat")));
+  // A database keyed with another password, and one with tables of another program.
+  const auto madeDatabase = [](const QString& password, const QString& sql) {
     QTemporaryDir tmp;
     Connection cn;
-    cn.create(tmp.filePath(QStringLiteral("x.mdb")), QStringLiteral("someone else"));
-    Schema::create(cn);
+    cn.create(tmp.filePath(QStringLiteral("x.mdb")), password);
+    sql.isEmpty() ? Schema::create(cn) : cn.execute(sql);
     cn.close();
-    otherKey = bytesOf(tmp.filePath(QStringLiteral("x.mdb")));
-  }
-  QByteArray plainTables;
-  {
-    QTemporaryDir tmp;
-    Connection cn;
-    cn.create(tmp.filePath(QStringLiteral("x.mdb")), QString::fromLatin1(kDatabasePassword));
-    cn.execute(QStringLiteral("create table other (x)"));
-    cn.close();
-    plainTables = bytesOf(tmp.filePath(QStringLiteral("x.mdb")));
-  }
+    return fileBytes(tmp.filePath(QStringLiteral("x.mdb")));
+  };
+  const QByteArray otherKey = madeDatabase(QStringLiteral("someone else"), {});
+  const QByteArray plainTables =
+      madeDatabase(QString::fromLatin1(kDatabasePassword), QStringLiteral("create table other (x)"));
   // Flipping bytes inside the database's stored data breaks its checksum.
   QByteArray corrupted = archive;
   const qsizetype middle = archive.indexOf("zel.mdb") + 7 + database.size() / 2;
   for (qsizetype i = middle; i < middle + 16; ++i) corrupted[i] = char(~corrupted[i]);
 
+  // Each case is an archive of the entries given, or the raw bytes given.
   struct Case {
     const char* what;
-    std::function<void(const QString&)> make;
+    std::vector<RawEntry> entries;
+    QByteArray raw;
     int code;
     const char* named;
   };
+  // clang-format off
   const std::vector<Case> cases = {
-      {"path traversal",
-       [&](const QString& p) {
-         makeArchive(p, {{"../zel.mdb", database}});
-       },
-       DataBackup::EntriesRefused, "\"../zel.mdb\""},
-      {"absolute path",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"/tmp/zelmap1.dat", map}});
-       },
-       DataBackup::EntriesRefused, "\"/tmp/zelmap1.dat\""},
-      {"symlink",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", "/etc/passwd", S_IFLNK | 0777}});
-       },
-       DataBackup::EntriesRefused, "\"zel.mdb\" (a link)"},
-      {"subfolder",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"maps/", ""}, {"maps/zelmap1.dat", map}});
-       },
+      {"path traversal", {{"../zel.mdb", database}}, {}, DataBackup::EntriesRefused, "\"../zel.mdb\""},
+      {"absolute path", {{"zel.mdb", database}, {"/tmp/zelmap1.dat", map}}, {}, DataBackup::EntriesRefused,
+       "\"/tmp/zelmap1.dat\""},
+      {"symlink", {{"zel.mdb", "/etc/passwd", S_IFLNK | 0777}}, {}, DataBackup::EntriesRefused,
+       "\"zel.mdb\" (a link)"},
+      {"subfolder", {{"zel.mdb", database}, {"maps/", ""}, {"maps/zelmap1.dat", map}}, {},
        DataBackup::EntriesRefused, "\"maps/\" (a folder), \"maps/zelmap1.dat\""},
-      {"other name",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"zel6.hlp", "help"}});
-       },
-       DataBackup::EntriesRefused, "\"zel6.hlp\""},
-      {"no database",
-       [&](const QString& p) {
-         makeArchive(p, {{"zelmap1.dat", map}});
-       },
-       DataBackup::NoDatabase, "no database"},
-      {"truncated", [&](const QString& p) { writeBytes(p, archive.left(archive.size() * 2 / 3)); },
-       ZipArchive::NotAnArchive, "not a zip archive"},
-      {"corrupted", [&](const QString& p) { writeBytes(p, corrupted); }, ZipArchive::EntryDamaged, "zel.mdb"},
-      {"not a zip at all", [&](const QString& p) { writeBytes(p, "PK\x03\x04 hello"); },
-       ZipArchive::NotAnArchive, ""},
-      {"database with another password",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", otherKey}});
-       },
-       DataBackup::DatabaseUnusable, "does not open with the program's password"},
-      {"database of another program",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", plainTables}});
-       },
-       DataBackup::DatabaseUnusable, "program's tables"},
-      {"damaged map",
-       [&](const QString& p) {
-         makeArchive(p, {{"zel.mdb", database}, {"zelmap1.dat", "garbage"}});
-       },
-       DataBackup::MapUnusable, "zelmap1.dat"},
+      {"other name", {{"zel.mdb", database}, {"zel6.hlp", "help"}}, {}, DataBackup::EntriesRefused,
+       "\"zel6.hlp\""},
+      {"no database", {{"zelmap1.dat", map}}, {}, DataBackup::NoDatabase, "no database"},
+      {"truncated", {}, archive.left(archive.size() * 2 / 3), ZipArchive::NotAnArchive, "not a zip archive"},
+      {"corrupted", {}, corrupted, ZipArchive::EntryDamaged, "zel.mdb"},
+      {"not a zip at all", {}, "PK\x03\x04 hello", ZipArchive::NotAnArchive, ""},
+      {"database with another password", {{"zel.mdb", otherKey}}, {}, DataBackup::DatabaseUnusable,
+       "does not open with the program's password"},
+      {"database of another program", {{"zel.mdb", plainTables}}, {}, DataBackup::DatabaseUnusable,
+       "program's tables"},
+      {"damaged map", {{"zel.mdb", database}, {"zelmap1.dat", "garbage"}}, {}, DataBackup::MapUnusable,
+       "zelmap1.dat"},
   };
+  // clang-format on
 
-  writeBytes(folder->file(QStringLiteral("zel.mdb-journal")), "a journal the restore must not lose");
+  writeFile(folder->file(QStringLiteral("zel.mdb-journal")), "a journal the restore must not lose");
   const auto before = snapshot(data());
   for (const Case& c : cases) {
     const QString path = target.filePath(QStringLiteral("hostile.zip"));
-    c.make(path);
+    c.raw.isEmpty() ? makeArchive(path, c.entries) : writeFile(path, c.raw);
     const DataBackup::Result r = DataBackup::restore(path, data());
     EXPECT_EQ(r.code, c.code) << c.what << ": " << r.reason.toStdString();
     EXPECT_TRUE(r.reason.contains(QString::fromUtf8(c.named))) << c.what << ": " << r.reason.toStdString();
@@ -254,9 +217,7 @@ TEST_F(BackupTest, HostileAndDamagedArchivesChangeNothing) {
 TEST_F(BackupTest, RestoreThatFailsWhilePuttingFilesInPlacePutsTheCurrentOnesBack) {
   const DataBackup::Result made = DataBackup::backup(data(), DataBackup::archiveName(target.path(), kWhen));
   ASSERT_TRUE(made.ok());
-  ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
-  exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
-  ZEL1.cnData.close();
+  execOnDb(QStringLiteral("insert into cemetery (name) values ('Later')"));
   writeMap(folder->file(QStringLiteral("zelmap2.dat")), QStringLiteral("Q,1,1"));
   const auto before = snapshot(data());
 
@@ -338,7 +299,7 @@ TEST_F(BackupTest, BackupsBesideAKilledOrRunningWriterRestore) {
 // and the restore brings back exactly those bytes. A database without its password yet is archived
 // keyed, and its own file stays as it was.
 TEST_F(BackupTest, DamagedMapAndUnkeyedDatabaseDoNotStopTheBackup) {
-  writeBytes(folder->file(QStringLiteral("zelmap2.dat")), "garbage");
+  writeFile(folder->file(QStringLiteral("zelmap2.dat")), "garbage");
   DataBackup::Result r = DataBackup::backup(data(), target.filePath(QStringLiteral("a.zip")));
   ASSERT_TRUE(r.ok()) << r.reason.toStdString();
   ASSERT_EQ(r.warnings.size(), 1);
@@ -348,7 +309,7 @@ TEST_F(BackupTest, DamagedMapAndUnkeyedDatabaseDoNotStopTheBackup) {
   writeMap(folder->file(QStringLiteral("zelmap2.dat")), QStringLiteral("B,2,2"));
   r = DataBackup::restore(r.archive, data());
   ASSERT_TRUE(r.ok()) << r.reason.toStdString();
-  EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap2.dat"))), "garbage");
+  EXPECT_EQ(fileBytes(folder->file(QStringLiteral("zelmap2.dat"))), "garbage");
   EXPECT_TRUE(r.warnings.join(' ').contains("did not load when it was backed up"))
       << r.warnings.join(' ').toStdString();
 
@@ -359,10 +320,10 @@ TEST_F(BackupTest, DamagedMapAndUnkeyedDatabaseDoNotStopTheBackup) {
     Schema::create(plain);
     plain.execute(QStringLiteral("insert into zel (cemeteryid) values (1)"));
   }
-  const QByteArray plainBytes = bytesOf(db());
+  const QByteArray plainBytes = fileBytes(db());
   r = DataBackup::backup(data(), target.filePath(QStringLiteral("plain.zip")));
   ASSERT_TRUE(r.ok()) << r.reason.toStdString();
-  EXPECT_EQ(bytesOf(db()), plainBytes);
+  EXPECT_EQ(fileBytes(db()), plainBytes);
   QTemporaryDir restored;
   ASSERT_TRUE(DataBackup::restore(r.archive, restored.path() + u'/').ok());
   EXPECT_EQ(recordsIn(restored.path() + u'/'), 1);
@@ -378,7 +339,7 @@ TEST_F(BackupTest, RestoreKilledAtEveryStepIsCompletedOnTheNextRun) {
   ZEL1.cnData.close();
   writeMap(folder->file(QStringLiteral("zelmap9.dat")), QStringLiteral("N,9,9"));
   const QString stray = target.filePath(QStringLiteral("a.zip.999999.part"));
-  writeBytes(stray, "left by a killed backup");
+  writeFile(stray, "left by a killed backup");
   const auto before = snapshot(data());
 
   for (int stop = 0;; ++stop) {
@@ -410,7 +371,7 @@ TEST_F(BackupTest, RestoreKilledAtEveryStepIsCompletedOnTheNextRun) {
     ASSERT_EQ(kept.size(), 1);
     ASSERT_TRUE(DataBackup::restore(data() + kept[0], data()).ok());
     EXPECT_EQ(recordsIn(data()), 11);
-    EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap9.dat"))), before["zelmap9.dat"]);
+    EXPECT_EQ(fileBytes(folder->file(QStringLiteral("zelmap9.dat"))), before["zelmap9.dat"]);
     for (const QString& name : QDir(data()).entryList({QStringLiteral("zelbeforerestore*.zip")}))
       QFile::remove(data() + name);
     EXPECT_EQ(snapshot(data()).keys(), before.keys()) << "nothing left over";
@@ -426,7 +387,7 @@ TEST(Rotation, FutureStampedArchivesAndOtherDataFoldersAreLeftAlone) {
   const QDateTime now = QDateTime::currentDateTime();
   const auto make = [&](const QString& data, const QDateTime& when) {
     const QString name = AutoBackup::archiveName(shared.path(), data, when);
-    writeBytes(name, "x");
+    writeFile(name, "x");
     return QFileInfo(name).fileName();
   };
   const QString future1 = make(a, now.addYears(1)), future2 = make(a, now.addYears(2));

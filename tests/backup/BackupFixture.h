@@ -16,6 +16,7 @@
 #include "program/Zel1.h"
 #include "store/Connection.h"
 #include "store/RecordSet.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 // Everything under a folder, hidden files included: relative name -> bytes ("<folder>" for folders).
@@ -34,17 +35,6 @@ inline QMap<QString, QByteArray> snapshot(const QString& folder) {
     out[name] = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
   }
   return out;
-}
-
-inline QByteArray bytesOf(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline void writeBytes(const QString& path, const QByteArray& bytes) {
-  QFile f(path);
-  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  f.write(bytes);
 }
 
 // A small map whose corner and one grave cell tell it apart from others.
@@ -151,6 +141,12 @@ class BackupTest : public DataTest {
   }
   QString data() const { return folder->path(); }
   QString db() const { return folder->file(QStringLiteral("zel.mdb")); }
+  // Runs one statement on the closed database of the folder.
+  void execOnDb(const QString& sql) const {
+    ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
+    exec(sql);
+    ZEL1.cnData.close();
+  }
   QString cemeteries() const {
     ZEL1.cnData.open(db(), QString::fromLatin1(kDatabasePassword));
     const QString names = scalar(QStringLiteral(

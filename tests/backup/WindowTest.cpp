@@ -150,7 +150,7 @@ TEST_F(BackupWindowTest, BackupThenRestoreAsksFirstAndKeepsTheReplacedData) {
   exec(QStringLiteral("insert into cemetery (name) values ('Later')"));
   exec(QStringLiteral("insert into zel (cemeteryid, csection) values (3, 'L')"));
   writeMap(folder->file(QStringLiteral("zelmap3.dat")), QStringLiteral("L,1,1"));
-  const QByteArray map3 = bytesOf(folder->file(QStringLiteral("zelmap3.dat")));
+  const QByteArray map3 = fileBytes(folder->file(QStringLiteral("zelmap3.dat")));
 
   // Cancelling the archive choice, or No to the question, gives the database back unchanged.
   const auto restoreFrom = [&](const QString& chosen, MessageService::Answer answer) {
@@ -183,7 +183,7 @@ TEST_F(BackupWindowTest, BackupThenRestoreAsksFirstAndKeepsTheReplacedData) {
   // One more restore, of the safety archive, undoes it.
   restoreFrom(data() + kept[0], MessageService::Answer::Yes);
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("2"));
-  EXPECT_EQ(bytesOf(folder->file(QStringLiteral("zelmap3.dat"))), map3);
+  EXPECT_EQ(fileBytes(folder->file(QStringLiteral("zelmap3.dat"))), map3);
 
   // A refused archive is named with its code and reason; the database comes back unchanged.
   const QString hostile = target.filePath(QStringLiteral("hostile.zip"));
@@ -297,8 +297,8 @@ TEST_F(BackupWindowTest, RestoreOnlyFromStartUp) {
   EXPECT_EQ(scalar(QStringLiteral(
                 "select group_concat(name, ',') from (select name from cemetery order by cemeteryid)")),
             QStringLiteral("Elm Ridge,Oak Hill"));
-  EXPECT_EQ(bytesOf(emptyPath + QStringLiteral("zelmap2.dat")),
-            bytesOf(folder->file(QStringLiteral("zelmap2.dat"))));
+  EXPECT_EQ(fileBytes(emptyPath + QStringLiteral("zelmap2.dat")),
+            fileBytes(folder->file(QStringLiteral("zelmap2.dat"))));
 }
 
 // A restore killed once the database went aside: the next start completes it and says so; the
@@ -357,12 +357,10 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
   for (int run = 1; run <= 5; ++run) {
     openProgramDatabase(ZEL1.cnData, db());
     exec(QStringLiteral("insert into cemetery (name) values ('Run %1')").arg(run));
-    frm_Main frame;
-    frame.settingsFile = settings;
-    connectWindows(frame);
-    frame.show();
+    auto frame = testFrame(settings);
+    frame->show();
     now = now.addSecs(60);
-    EXPECT_TRUE(frame.close());
+    EXPECT_TRUE(frame->close());
     EXPECT_FALSE(ZEL1.cnData.isOpen());
   }
   const QStringList kept = QDir(AutoBackup::defaultFolder(data())).entryList(QDir::Files, QDir::Name);
@@ -387,9 +385,8 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
     ASSERT_TRUE(r.ok()) << r.reason.toStdString();
     Connection cn;
     cn.open(restored.filePath(QStringLiteral("zel.mdb")), QString::fromLatin1(kDatabasePassword));
-    RecordSet rs(&cn);
-    rs.open(QStringLiteral("select count(*) as cnt from cemetery"));
-    EXPECT_EQ(rs.field(QStringLiteral("cnt")).toInt(), 2 + 2 + i) << "the backup of the run that made it";
+    EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from cemetery")).toInt(), 2 + 2 + i)
+        << "the backup of the run that made it";
   }
 
   // A folder on a medium that is not there: the failure is shown, the program closes anyway.
@@ -397,15 +394,13 @@ TEST_F(BackupWindowTest, ClosingTheProgramMakesVerifiedAutomaticBackups) {
   s.folder = QStringLiteral("/nonexistent/stick/backups");
   AutoBackup::save(s, data(), settings);
   openProgramDatabase(ZEL1.cnData, db());
-  frm_Main frame;
-  frame.settingsFile = settings;
-  connectWindows(frame);
-  frame.show();
+  auto frame = testFrame(settings);
+  frame->show();
   msgs.expectInfo(
       QStringLiteral("The automatic backup could not be made.\n\nError # 510\nThe folder "
                      "/nonexistent/stick/backups cannot be reached: its drive or medium is not ready."));
-  EXPECT_TRUE(frame.close());
-  EXPECT_FALSE(frame.isVisible());
+  EXPECT_TRUE(frame->close());
+  EXPECT_FALSE(frame->isVisible());
   EXPECT_EQ(AutoBackup::load(data(), settings).last, now) << "only a successful backup counts";
 }
 

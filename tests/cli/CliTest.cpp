@@ -90,18 +90,18 @@ TEST(CliUsage, UsageErrorsExitTwoHelpAndVersionExitZero) {
 
 TEST_F(Cli, ExportWritesTheRecordFormsBytesToAFileOrStandardOutput) {
   ASSERT_TRUE(ExportWriter::write().ok);  // the record form's Export
-  const QByteArray form = bytesOf(file("zel.csv"));
+  const QByteArray form = fileBytes(file("zel.csv"));
   ASSERT_GT(form.count('\n'), 120);
   QFile::remove(file("zel.csv"));
 
   Outcome r = cli({"export", dir});
   EXPECT_EQ(r.code, 0);
   EXPECT_TRUE(r.err.isEmpty()) << "quiet when not on a terminal: " << r.err.toStdString();
-  EXPECT_EQ(bytesOf(file("zel.csv")), form);
+  EXPECT_EQ(fileBytes(file("zel.csv")), form);
   r = cli({"export", dir, "-o", "-"});
   EXPECT_EQ(r.out, form);
   EXPECT_EQ(cli({"export", dir, "--output=" + file("copy.csv")}).code, 0);
-  EXPECT_EQ(bytesOf(file("copy.csv")), form);
+  EXPECT_EQ(fileBytes(file("copy.csv")), form);
 
   // Bad input names its file and reason and changes nothing.
   EXPECT_RUN(cli({"export", dir + "missing"}), 1, dir + "missing: no such folder");
@@ -111,7 +111,7 @@ TEST_F(Cli, ExportWritesTheRecordFormsBytesToAFileOrStandardOutput) {
   ZEL1.cnData.execute(QStringLiteral("ALTER DATABASE PASSWORD other qzrpvn582"));
   ZEL1.cnData.close();
   EXPECT_RUN(cli({"export", dir}), 1, file("zel.mdb") + ": it does not open with the program's password");
-  EXPECT_EQ(bytesOf(file("copy.csv")), form);
+  EXPECT_EQ(fileBytes(file("copy.csv")), form);
 }
 
 TEST_F(Cli, ReportsAreTheWindowsBuildersAsTextCsvAndPdf) {
@@ -129,13 +129,13 @@ TEST_F(Cli, ReportsAreTheWindowsBuildersAsTextCsvAndPdf) {
   r = cli({"report", "receivables", dir, "--cemetery", second.name.toUpper()});
   EXPECT_EQ(QString::fromUtf8(r.out), Report::toText(receivables));
   r = cli({"report", "cemeteries", dir, "-o", file("cemeteries.csv")});
-  EXPECT_EQ(bytesOf(file("cemeteries.csv")),
+  EXPECT_EQ(fileBytes(file("cemeteries.csv")),
             Report::toCsv(Report::build(Report::Id::CemeteryList, ZEL1.cnData, {}, format, {dir})));
 
   // PDF through the window's page painter, offscreen.
   r = cli({"report", "interred-by-name", dir, "--cemetery", "1", "-o", file("interred.pdf")});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
-  const QByteArray pdf = bytesOf(file("interred.pdf"));
+  const QByteArray pdf = fileBytes(file("interred.pdf"));
   EXPECT_TRUE(pdf.startsWith("%PDF"));
   EXPECT_GE(pdfPageCount(pdf), 1);
 
@@ -146,7 +146,7 @@ TEST_F(Cli, ReportsAreTheWindowsBuildersAsTextCsvAndPdf) {
   EXPECT_RUN(cli({"report", "receivables", dir, "--cemetery", "99"}), 1, "no cemetery \"99\"");
   EXPECT_RUN(cli({"report", "receivables", dir}), 2, "needs --cemetery");
   EXPECT_RUN(cli({"report", "receivables", dir, "--cemetery", "1", "--format", "pdf"}), 2, "needs -o FILE");
-  writeBytes(MapFile::fileName(dir, 1), "not a map");
+  writeFile(MapFile::fileName(dir, 1), "not a map");
   EXPECT_RUN(cli({"report", "map-check", dir, "--cemetery", "1"}), 1, MapFile::fileName(dir, 1));
 }
 
@@ -167,7 +167,7 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
   exec(QStringLiteral("delete from zel where cemeteryid=1"));
   writeMap(file("zelmap1.dat"), QStringLiteral("Z,9,9"));
   ZEL1.cnData.close();
-  writeBytes(file("damaged.zip"), bytesOf(archive).left(300));
+  writeFile(file("damaged.zip"), fileBytes(archive).left(300));
   const auto beforeDamaged = snapshot(dir);
   EXPECT_RUN(cli({"restore", file("damaged.zip"), dir, "--yes"}), 1, file("damaged.zip"));
   EXPECT_EQ(snapshot(dir), beforeDamaged) << "a damaged archive changes nothing";
@@ -177,7 +177,7 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
   EXPECT_TRUE(r.out.contains("The data it replaced are kept in " + dir.toUtf8() + "zelbeforerestore"))
       << r.out.constData();
   ASSERT_EQ(cli({"export", dir, "-o", file("after.csv")}).code, 0);
-  EXPECT_EQ(bytesOf(file("after.csv")), bytesOf(file("before.csv")));
+  EXPECT_EQ(fileBytes(file("after.csv")), fileBytes(file("before.csv")));
   MapSheetData map;
   ASSERT_TRUE(MapFile::load(file("zelmap1.dat"), map));
   EXPECT_EQ(map.cells.back().text, QStringLiteral("A,1,1"));
@@ -189,7 +189,7 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
   r = cli({"check", dir, "--recover"});
   EXPECT_TRUE(r.out.contains("It has now been completed")) << r.out.constData() << r.err.toStdString();
   ASSERT_EQ(cli({"export", dir, "-o", file("after.csv")}).code, 0);
-  EXPECT_EQ(bytesOf(file("after.csv")), bytesOf(file("before.csv")));
+  EXPECT_EQ(fileBytes(file("after.csv")), fileBytes(file("before.csv")));
 
   // --keep: automatic names, the oldest automatic archives of this folder go, a hand-made one stays.
   const QString rotating = QDir(dir).filePath("nightly");
@@ -197,7 +197,7 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
   const QString older = AutoBackup::archiveName(rotating, dir, QDateTime(QDate(2020, 1, 1), QTime(1, 1)));
   const QString newer = AutoBackup::archiveName(rotating, dir, QDateTime(QDate(2020, 1, 2), QTime(1, 1)));
   for (const QString& old : {older, newer, QDir(rotating).filePath("zel202001030101.zip")}) {
-    writeBytes(old, "old");
+    writeFile(old, "old");
     QFile(old).setFileTime(QDateTime(QDate(2020, 1, 3), QTime(1, 1)), QFileDevice::FileModificationTime);
   }
   EXPECT_EQ(cli({"backup", dir, rotating, "--keep", "2"}).code, 0);
@@ -208,7 +208,7 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
   EXPECT_TRUE(AutoBackup::isAutomaticArchive(kept[2], dir));
 
   // A map that does not load: backed up all the same, named on standard error, exit status 3.
-  writeBytes(file("zelmap4.dat"), "damaged");
+  writeFile(file("zelmap4.dat"), "damaged");
   EXPECT_RUN(cli({"backup", dir, file("warned.zip")}), 3, file("zelmap4.dat") + " does not load");
   QFile::remove(file("zelmap4.dat"));
 
@@ -236,28 +236,28 @@ TEST_F(Cli, CheckPassesAHealthyFolderAndNamesEachProblem) {
   exec("delete from zel where trim(csection)=''");
   EXPECT_TRUE(r.out.contains("zelmap1.dat: loads (20 rows, 30 columns)"));
 
-  writeBytes(file("zelmap1.dat"), "damaged");
+  writeFile(file("zelmap1.dat"), "damaged");
   r = cli({"check", dir});
   EXPECT_RUN(r, 1, file("zelmap1.dat"));
   EXPECT_TRUE(r.err.contains("damaged")) << r.err.toStdString();
   QFile::remove(file("zelmap1.dat"));
 
   ZEL1.cnData.close();
-  const QByteArray whole = bytesOf(file("zel.mdb"));
-  writeBytes(file("zel.mdb"), whole.left(whole.size() / 2));
+  const QByteArray whole = fileBytes(file("zel.mdb"));
+  writeFile(file("zel.mdb"), whole.left(whole.size() / 2));
   EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": it is damaged");
-  writeBytes(file("zel.mdb"), whole.left(whole.size() / 2 + 100));
+  writeFile(file("zel.mdb"), whole.left(whole.size() / 2 + 100));
   EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": it is damaged");
   QFile::remove(file("zel.mdb"));
   EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": no such file");
 }
 
 TEST_F(Cli, ImportDryRunChangesNothingAndTheImportIsAllOrNothing) {
-  writeBytes(file("new.csv"),
-             "Last,First,Died,Paid\n"
-             "Abbot,Ann,1990-04-03,12.50\n"
-             "O'Neil,Mary,1950-02-31,x\n"
-             "\"Brown, Jr\",Tom,,\n");
+  writeFile(file("new.csv"),
+            "Last,First,Died,Paid\n"
+            "Abbot,Ann,1990-04-03,12.50\n"
+            "O'Neil,Mary,1950-02-31,x\n"
+            "\"Brown, Jr\",Tom,,\n");
   const QStringList import{"import",
                            file("new.csv"),
                            dir,
@@ -302,7 +302,7 @@ TEST_F(Cli, ImportDryRunChangesNothingAndTheImportIsAllOrNothing) {
 TEST_F(Cli, AClerksFileStopsTheImportUntilItsValuesAreAccepted) {
   exec("delete from zel");
   exec("update cemetery set name='Oak Hill' where cemeteryid=(select min(cemeteryid) from cemetery)");
-  writeBytes(file("clerk.csv"), kClerkFile);
+  writeFile(file("clerk.csv"), kClerkFile);
   const QStringList import{"import", file("clerk.csv"), dir, "--map", kClerkMapping, "--skip-first-row"};
   ZEL1.cnData.close();
   const auto before = snapshot(dir);
@@ -330,7 +330,7 @@ TEST_F(Cli, AClerksFileStopsTheImportUntilItsValuesAreAccepted) {
 TEST_F(Cli, WritingCommandsRefuseWhileTheFolderIsHeldAndAStaleLockDoesNotBlock) {
   const QString archive = file("a.zip");
   ASSERT_EQ(cli({"backup", dir, archive}).code, 0);
-  writeBytes(file("one.csv"), "Stone\n");
+  writeFile(file("one.csv"), "Stone\n");
   ZEL1.cnData.close();
   {
     DataFolderLock program(dir);  // as the running program holds it
@@ -357,10 +357,10 @@ TEST_F(Cli, WritingCommandsRefuseWhileTheFolderIsHeldAndAStaleLockDoesNotBlock) 
   {
     QLockFile probe(DataFolderLock::fileName(dir));
     ASSERT_TRUE(probe.tryLock(0));
-    QByteArray content = bytesOf(DataFolderLock::fileName(dir));
+    QByteArray content = fileBytes(DataFolderLock::fileName(dir));
     probe.unlock();
     content = "999999" + content.mid(content.indexOf('\n'));
-    writeBytes(DataFolderLock::fileName(dir), content);
+    writeFile(DataFolderLock::fileName(dir), content);
   }
   Outcome r = cli({"import", file("one.csv"), dir, "--map", "1=InterLastName"});
   EXPECT_EQ(r.code, 0) << r.err.toStdString();
@@ -380,14 +380,14 @@ TEST(CliInit, InitMakesAnEmptyKeyedDatabaseWithTheHelpFileAndTheTutorial) {
     rs.open("select (select count(*) from zel)+(select count(*) from cemetery)+(select count(*) from lots)");
     EXPECT_EQ(rs.field(0).toInt(), 0);
   }
-  EXPECT_EQ(bytesOf(dir + "/zel6.hlp"), bytesOf(ZEL_BUILD_DIR "/data/zel6.hlp"));
-  EXPECT_EQ(bytesOf(dir + "/zl-tutor.html"), bytesOf(ZEL_BUILD_DIR "/data/zl-tutor.html"));
+  EXPECT_EQ(fileBytes(dir + "/zel6.hlp"), fileBytes(ZEL_BUILD_DIR "/data/zel6.hlp"));
+  EXPECT_EQ(fileBytes(dir + "/zl-tutor.html"), fileBytes(ZEL_BUILD_DIR "/data/zl-tutor.html"));
   EXPECT_EQ(cli({"check", dir}).code, 0);
 
   const auto before = snapshot(dir);
   EXPECT_RUN(cli({"init", dir}), 1, dir + "/zel.mdb: already exists");
   EXPECT_EQ(snapshot(dir), before);
-  writeBytes(tmp.filePath("plain"), "x");
+  writeFile(tmp.filePath("plain"), "x");
   EXPECT_RUN(cli({"init", tmp.filePath("plain")}), 1, "not a folder");
 }
 

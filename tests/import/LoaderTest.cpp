@@ -5,6 +5,7 @@
 
 #include "controls/GridControl.h"
 #include "import/DelimitedText.h"
+#include "support/TestData.h"
 
 using namespace DelimitedText;
 
@@ -13,10 +14,8 @@ namespace {
 class Loader : public ::testing::Test {
  protected:
   QString write(const QString& name, const QByteArray& data) {
-    QFile f(dir.filePath(name));
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-    return f.fileName();
+    writeFile(dir.filePath(name), data);
+    return dir.filePath(name);
   }
   Result read(const QByteArray& data, Format format = {}, Options o = {}) {
     o.format = format;
@@ -30,10 +29,7 @@ class Loader : public ::testing::Test {
     return items;
   }
   QString logFile() const { return dir.filePath(QStringLiteral("import.log")); }
-  QString log() const {
-    QFile f(logFile());
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-  }
+  QString log() const { return QString::fromUtf8(fileBytes(logFile())); }
 
   QTemporaryDir dir;
   Table table;

@@ -44,10 +44,8 @@ class ImportWindowTest : public DataTest {
     DataTest::TearDown();
   }
   QString file(const QString& name, const QByteArray& data) {
-    QFile f(files.filePath(name));
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-    return f.fileName();
+    writeFile(files.filePath(name), data);
+    return files.filePath(name);
   }
   // Chooses the file in the dialog; refusal is the message expected then.
   void load(const QString& path, const QString& refusal = QString()) {

@@ -21,7 +21,6 @@
 #include "cemeteries/frmLotMgr.h"
 #include "controls/GridControl.h"
 #include "import/frmImport.h"
-#include "integration/Driving.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
 #include "program/Zel1.h"
@@ -32,6 +31,7 @@
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestFrame.h"
+#include "support/WindowDriver.h"
 
 namespace {
 

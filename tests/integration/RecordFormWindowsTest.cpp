@@ -25,7 +25,6 @@
 #include "controls/MaskedEdit.h"
 #include "controls/MoneyEdit.h"
 #include "import/frmImport.h"
-#include "integration/Driving.h"
 #include "maps/frmViewMap.h"
 #include "program/Zel1.h"
 #include "records/frmDataEntry.h"
@@ -220,9 +219,7 @@ TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
   const QString pdf = dir.filePath(QStringLiteral("record.pdf"));
   msgs->expectPrinter(pdf);
   form->mnuPrint->trigger();
-  QFile f(pdf);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  const QByteArray bytes = f.readAll();
+  const QByteArray bytes = fileBytes(pdf);
   EXPECT_TRUE(bytes.startsWith("%PDF-"));
   EXPECT_EQ(pdfPageCount(bytes), 1);
 

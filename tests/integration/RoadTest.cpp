@@ -22,7 +22,6 @@
 #include "controls/DateEdit.h"
 #include "controls/GridControl.h"
 #include "controls/MoneyEdit.h"
-#include "integration/Driving.h"
 #include "maps/MapColors.h"
 #include "maps/frmMapEdit.h"
 #include "maps/frmViewMap.h"
@@ -31,28 +30,16 @@
 #include "reports/frmReports.h"
 #include "store/RecordSet.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestFrame.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
 const QString kNoDataFiles = QStringLiteral(
     "The data files cannot be found. You can at this time recover your data files from a previous backup if "
     "you like.");
-
-// Double-clicks the named cemetery in the real chooser.
-std::function<int(QDialog&)> chooser(const QString& name) {
-  return [name](QDialog& d) {
-    auto& w = static_cast<frmCemeterySelect&>(d);
-    const auto items = w.List1->findItems(name, Qt::MatchExactly);
-    EXPECT_EQ(items.size(), 1) << name.toStdString();
-    for (QListWidgetItem* item : items) {
-      w.List1->setCurrentItem(item);
-      w.List1DblClick();
-    }
-    return w.result();
-  };
-}
 
 // Every column of one row of zel, as text.
 QStringList storedRow(const QString& recid) {
@@ -61,11 +48,6 @@ QStringList storedRow(const QString& recid) {
   QStringList values;
   for (int i = 0; !rs.eof() && i < rs.fieldCount(); ++i) values << rs.field(i).toString();
   return values;
-}
-
-QByteArray bytesOf(const QString& path) {
-  QFile f(path);
-  return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The program as main() runs it, on a data folder, with the frame shown.
@@ -231,7 +213,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
       .expectFileWritten(QStringLiteral("Export complete. File named ") + data.path() +
                          QStringLiteral("zel.csv was created."));
   form->mnuExport->trigger();
-  const QList<QByteArray> lines = bytesOf(data.file(QStringLiteral("zel.csv"))).split('\n');
+  const QList<QByteArray> lines = fileBytes(data.file(QStringLiteral("zel.csv"))).split('\n');
   QList<QByteArray> ours;
   for (const QByteArray& line : lines)
     if (line.startsWith("\"Riverside\"")) ours << line.trimmed();
@@ -324,7 +306,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   EXPECT_EQ(storedRow(recid), before);
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QString::number(demoRecords.toInt() + 1));
   const QString map = QStringLiteral("zelmap%1.dat").arg(riverside);
-  EXPECT_EQ(bytesOf(empty.file(map)), bytesOf(data.file(map)));
+  EXPECT_EQ(fileBytes(empty.file(map)), fileBytes(data.file(map)));
 }
 
 }  // namespace

@@ -50,25 +50,6 @@ const QColor kGreen(0, 128, 0);
 
 }  // namespace
 
-TEST_F(MapEditTest, NewMapIsUnusedSpaceAtFullZoom) {
-  frmMapEdit w;
-  EXPECT_EQ(w.windowTitle(), "Oak Hill");
-  EXPECT_EQ(w.Spread1->maxRows(), 500);
-  EXPECT_EQ(w.Spread1->maxCols(), 500);
-  EXPECT_EQ(w.Spread1->backColor(1, 1), kGreen);
-  EXPECT_EQ(w.Spread1->backColor(500, 500), kGreen);
-  EXPECT_EQ(w.Spread1->colWidth(7), 500);
-  EXPECT_EQ(w.Spread1->rowHeight(7), 250);
-  EXPECT_EQ(w.Spread1->grid()->font(1, 1).pointSizeF(), 7);
-  EXPECT_FALSE(QFile::exists(mapFile())) << "nothing is written before Close";
-
-  trigger(w, "mnu10");
-  EXPECT_EQ(w.Spread1->rowHeight(1), 25);
-
-  msgs.expectHelp(9);
-  trigger(w, "mnuHelp");
-}
-
 TEST_F(MapEditTest, SetNumbersBlocksRowByRowAndSetsKinds) {
   frmMapEdit w;
   GridControl& g = *w.Spread1;

@@ -14,6 +14,7 @@
 #include "program/Zel1.h"
 #include "store/RecordSet.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -75,24 +76,19 @@ TEST_F(ViewMapTest, ColoursGravesByStateOnce) {
   map({"A,1,1", " a,1,2 ", "A,1,3", "A,1,4", "A,1,5", "A,1,6", "A,1,7", "A,1", "A,1,1,1", "A,1,8"});
 
   frmViewMap w;
-  EXPECT_EQ(w.windowTitle(), "Elm Ridge");
+  EXPECT_EQ(w.windowTitle(), "Elm Ridge");  // the cemetery's name
   EXPECT_FALSE(w.coloured());
   w.show();
   QCoreApplication::processEvents();
   ASSERT_TRUE(w.coloured());
   GridControl& g = *w.Spread1;
-  EXPECT_EQ(g.backColor(1, 1), kRed);
+  QList<QColor> row;
+  for (int c = 1; c <= 10; ++c) row << g.backColor(1, c);
+  // Keys ignore case and blanks around the text (2, 10); the first record of a place decides (6);
+  // another cemetery's grave, two or four parts and a lower-case state paint nothing.
+  EXPECT_EQ(row, (QList<QColor>{kRed, kBlue, kWhite, kYellow, kWhite, kBlue, kWhite, kWhite, kWhite, kBlue}));
   EXPECT_EQ(g.foreColor(1, 1), kWhite);
-  EXPECT_EQ(g.backColor(1, 2), kBlue) << "keys ignore case and blanks around the text";
-  EXPECT_EQ(g.backColor(1, 3), kWhite);
-  EXPECT_EQ(g.backColor(1, 4), kYellow);
   EXPECT_EQ(g.foreColor(1, 4), kBlack);
-  EXPECT_EQ(g.backColor(1, 5), kWhite);
-  EXPECT_EQ(g.backColor(1, 6), kBlue);
-  EXPECT_EQ(g.backColor(1, 7), kWhite);
-  EXPECT_EQ(g.backColor(1, 8), kWhite);
-  EXPECT_EQ(g.backColor(1, 9), kWhite);
-  EXPECT_EQ(g.backColor(1, 10), kBlue);
   EXPECT_EQ(g.backColor(2, 1), kBlack);
 
   // Records changed later do not recolour an open viewer.
@@ -189,19 +185,13 @@ TEST_F(ViewMapTest, PlacesMatchTheirRecordsWhateverTheCaseOfAnyLetter) {
   EXPECT_EQ(recidOf(ZEL1.PendingQuery), scalar("select recid from zel where ownerlastname='Müller'"));
 }
 
-TEST_F(ViewMapTest, ZoomStepsThroughFiveSizes) {
+TEST_F(ViewMapTest, ZoomStepsThroughItsSizesAndRoundAgain) {
   frmViewMap w;
-  EXPECT_EQ(ZEL1.MapZoom, 500);
-  EXPECT_EQ(w.Spread1->rowHeight(1), 250);
   w.findChild<QAction*>(QStringLiteral("mnuZoom"))->trigger();
   EXPECT_EQ(ZEL1.MapZoom, 1000);
   EXPECT_EQ(w.Spread1->rowHeight(1), 1000);
-  EXPECT_EQ(w.Spread1->colWidth(1), 2000);
-  EXPECT_EQ(w.Spread1->grid()->font(1, 1).pointSizeF(), 8);
   w.mnuZoomClick();
-  EXPECT_EQ(ZEL1.MapZoom, 50);  // round again
-  msgs.expectHelp(10);
-  w.findChild<QAction*>(QStringLiteral("mnuHelp"))->trigger();
+  EXPECT_EQ(ZEL1.MapZoom, 50);
 }
 
 TEST_F(ViewMapTest, PrintsToPdfAndPutsTheCornerCellBack) {
@@ -212,9 +202,7 @@ TEST_F(ViewMapTest, PrintsToPdfAndPutsTheCornerCellBack) {
   msgs.expectPrinter(pdf).expectQuestion(QStringLiteral("Do you want to print colors?"),
                                          MessageService::Answer::Yes, true);
   w.findChild<QAction*>(QStringLiteral("mnuPrint"))->trigger();
-  QFile f(pdf);
-  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-  EXPECT_TRUE(f.read(4) == "%PDF");
+  EXPECT_TRUE(fileBytes(pdf).startsWith("%PDF"));
   EXPECT_EQ(w.Spread1->text(10, 12), "");
   EXPECT_TRUE(w.Spread1->printSettings().color);
   EXPECT_EQ(w.Spread1->printSettings().marginTop, 1440);

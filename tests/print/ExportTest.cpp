@@ -9,6 +9,7 @@
 #include "records/ExportWriter.h"
 #include "records/RecordPrintout.h"
 #include "support/ScriptedMessages.h"
+#include "support/TestData.h"
 #include "support/TestFolder.h"
 
 namespace {
@@ -23,23 +24,8 @@ const QByteArray kTitleLine =
     "\"Remarks\","
     "\"Status\"\r\n";
 
-qint64 addRow(const QString& table, const std::map<QString, Value>& values) {
-  RecordSet& rs = ZEL1.rsLookup;
-  if (rs.isOpen()) rs.close();
-  rs.open("select * from " + table, RecordSet::Cursor::Static);
-  rs.addNew();
-  for (const auto& [name, v] : values) rs.assign(name, v);
-  rs.update();
-  rs.moveLast();
-  const qint64 key = rs.field(0).toInt();
-  rs.close();
-  return key;
-}
-
-QByteArray readFile(const QString& path) {
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly)) return "<missing>";
-  return f.readAll();
+qint64 addRow(const char* table, Fields values) {
+  return ::addRow(ZEL1.cnData, QLatin1String(table), values);
 }
 
 // The message names the file as it was written.
@@ -48,6 +34,18 @@ QString completeMessage() { return "Export complete. File named " + ZEL1.DataPat
 class Export : public DataTest {
  protected:
   QString csv() const { return ZEL1.dataFile("zel.csv"); }
+  void exportOk() {
+    ScriptedMessages m;
+    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
+    exportRecords();
+  }
+  // Exports into zel.csv expecting a failure; the message shown.
+  QString exportFails() {
+    ScriptedMessages m;
+    m.expectSaveFile(csv()).expectInfo("*");
+    exportRecords();
+    return m.log().size() == 2 ? m.log()[1].text : QString();
+  }
 };
 
 }  // namespace
@@ -119,11 +117,7 @@ TEST_F(Export, WritesEveryRecordByTheItemRules) {
   exec(QString("delete from cemetery where cemeteryid = %1").arg(gone));
 
   ZEL1.rsRecords.open("select * from zel", RecordSet::Cursor::Static);  // as the form holds it
-  {
-    ScriptedMessages m;
-    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
-    exportRecords();
-  }
+  exportOk();
   EXPECT_FALSE(ZEL1.rsRecords.isOpen());
 
   QByteArray nulls;
@@ -145,27 +139,19 @@ TEST_F(Export, WritesEveryRecordByTheItemRules) {
       "Hill\",\"B\",\"1\",\"1\",\"Single\",#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,"
       "#NULL#,#NULL#,#NULL#,0.5,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,-3.5,#NULL#,#NULL#,#NULL#,#NULL#,"
       "#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,#NULL#,\"R\"\r\n";
-  const QByteArray actual = readFile(csv());
+  const QByteArray actual = fileBytes(csv());
   EXPECT_EQ(actual.toStdString(), expected.toStdString());
 }
 
 TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
-  {
-    ScriptedMessages m;
-    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
-    exportRecords();
-  }
-  EXPECT_EQ(readFile(csv()), kTitleLine);
+  exportOk();
+  EXPECT_EQ(fileBytes(csv()), kTitleLine);
 
   const qint64 c = addRow("cemetery", {{"name", "Oak Hill"}});
   const qint64 l = addRow("lots", {{"lotdesc", "Single"}});
   addRow("zel", {{"cemeteryid", c}, {"csection", "A"}, {"lotid", l}, {"interdate", Value()}});
-  {
-    ScriptedMessages m;
-    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
-    exportRecords();
-  }
-  const QList<QByteArray> lines = readFile(csv()).split('\n');
+  exportOk();
+  const QList<QByteArray> lines = fileBytes(csv()).split('\n');
   ASSERT_EQ(lines.size(), 3);  // two lines and nothing after the last line end
   EXPECT_TRUE(lines[1].startsWith("\"Oak Hill\",\"A\",#NULL#,#NULL#,\"Single\","));
   EXPECT_TRUE(lines[2].isEmpty());
@@ -185,7 +171,7 @@ TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
                     " could not be opened: no program to show folders was found.");
     exportRecords();
   }
-  EXPECT_EQ(readFile(chosen), readFile(csv()));
+  EXPECT_EQ(fileBytes(chosen), fileBytes(csv()));
   // Cancelled: nothing is written.
   QFile::remove(chosen);
   {
@@ -197,68 +183,48 @@ TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
 }
 
 TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
-  {
-    ScriptedMessages m;
-    m.expectSaveFile(csv()).expectFileWritten(completeMessage());
-    exportRecords();
-  }
-  const QByteArray earlier = readFile(csv());
+  exportOk();
+  const QByteArray earlier = fileBytes(csv());
 
   // A failing query: the earlier file stays as it was, rsRecords ends closed.
+  const QString failed = "The export file " + csv() + " could not be written.\n\n";
   exec("drop table lots");
-  {
-    ScriptedMessages m;
-    m.expectSaveFile(csv()).expectInfo("*");
-    exportRecords();
-    ASSERT_EQ(m.log().size(), 2u);
-    EXPECT_TRUE(m.log()[1].text.startsWith("The export file " + csv() + " could not be written.\n\n"))
-        << m.log()[1].text.toStdString();
-    EXPECT_TRUE(m.log()[1].text.contains("lots", Qt::CaseInsensitive)) << m.log()[1].text.toStdString();
-  }
-  EXPECT_EQ(readFile(csv()), earlier);
+  QString why = exportFails();
+  EXPECT_TRUE(why.startsWith(failed) && why.contains("lots", Qt::CaseInsensitive)) << why.toStdString();
+  EXPECT_EQ(fileBytes(csv()), earlier);
   EXPECT_FALSE(ZEL1.rsRecords.isOpen());
   EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
 
   // A folder in the way of the file.
   ASSERT_TRUE(QFile::remove(csv()));
   ASSERT_TRUE(QDir(ZEL1.DataPath).mkdir("zel.csv"));
-  {
-    ScriptedMessages m;
-    m.expectSaveFile(csv()).expectInfo("*");
-    exportRecords();
-    ASSERT_EQ(m.log().size(), 2u);
-    EXPECT_TRUE(m.log()[1].text.startsWith("The export file " + csv() + " could not be written.\n\n"));
-    EXPECT_GT(m.log()[1].text.size(),
-              QString("The export file " + csv() + " could not be written.\n\n").size());
-  }
+  why = exportFails();
+  EXPECT_TRUE(why.startsWith(failed) && why.size() > failed.size()) << why.toStdString();
   EXPECT_TRUE(QFileInfo(csv()).isDir());
 
   // A data folder that does not exist.
   ZEL1.DataPath = ZEL1.DataPath + "missing/";
-  {
-    ScriptedMessages m;
-    m.expectSaveFile(csv()).expectInfo("*");
-    exportRecords();
-    ASSERT_EQ(m.log().size(), 2u);
-    EXPECT_TRUE(m.log()[1].text.startsWith("The export file " + csv() + " could not be written."));
-  }
+  EXPECT_TRUE(exportFails().startsWith("The export file " + csv() + " could not be written."));
 }
 
-TEST(ExportItems, NumbersAndDates) {
-  EXPECT_EQ(ExportWriter::item(Value(1500.0)), "1500");
-  EXPECT_EQ(ExportWriter::item(Value(-2.25)), "-2.25");
-  EXPECT_EQ(ExportWriter::item(Value(0.1)), "0.1");
-  EXPECT_EQ(ExportWriter::item(Value(0.00001)), "0.00001");
-  EXPECT_EQ(ExportWriter::item(Value(qint64(-7))), "-7");
-  EXPECT_EQ(ExportWriter::item(Value(Money::fromScaled(15000000))), "1500");
-  EXPECT_EQ(ExportWriter::item(Value(Money::fromScaled(-2500))), "-0.25");
-  EXPECT_EQ(ExportWriter::item(Value(QDateTime(QDate(2001, 2, 3), QTime(0, 0)), true)), "#2001-02-03#");
-  EXPECT_EQ(ExportWriter::item(Value(QDate(987, 6, 5))), "#0987-06-05#");
-  EXPECT_EQ(ExportWriter::item(Value("")), "\"\"");
-  // Texts a spreadsheet would run as formulas are guarded; numbers are not.
-  EXPECT_EQ(ExportWriter::item(Value("=cmd|' /C calc'!A0")), "\"'=cmd|' /C calc'!A0\"");
-  EXPECT_EQ(ExportWriter::item(Value("@SUM(1)")), "\"'@SUM(1)\"");
-  EXPECT_EQ(ExportWriter::item(Value("'+x")), "\"''+x\"") << "so that the import takes off only ours";
-  EXPECT_EQ(ExportWriter::item(Value("-12.50")), "\"-12.50\"");
-  EXPECT_EQ(ExportWriter::item(Value()), "#NULL#");
+TEST(ExportItems, NumbersDatesAndGuardedTexts) {
+  const std::pair<Value, const char*> cases[] = {
+      {Value(1500.0), "1500"},
+      {Value(-2.25), "-2.25"},
+      {Value(0.1), "0.1"},
+      {Value(0.00001), "0.00001"},
+      {Value(qint64(-7)), "-7"},
+      {Value(Money::fromScaled(15000000)), "1500"},
+      {Value(Money::fromScaled(-2500)), "-0.25"},
+      {Value(QDateTime(QDate(2001, 2, 3), QTime(0, 0)), true), "#2001-02-03#"},
+      {Value(QDate(987, 6, 5)), "#0987-06-05#"},
+      {Value(""), "\"\""},
+      {Value(), "#NULL#"},
+      // Texts a spreadsheet would run as formulas are guarded (so that the import takes off only
+      // ours); numbers are not.
+      {Value("=cmd|' /C calc'!A0"), "\"'=cmd|' /C calc'!A0\""},
+      {Value("@SUM(1)"), "\"'@SUM(1)\""},
+      {Value("'+x"), "\"''+x\""},
+      {Value("-12.50"), "\"-12.50\""}};
+  for (const auto& [value, item] : cases) EXPECT_EQ(ExportWriter::item(value), item) << item;
 }

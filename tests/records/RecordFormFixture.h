@@ -20,6 +20,7 @@
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestFrame.h"
+#include "support/WindowDriver.h"
 
 // A fresh database with the record form open on it, shown offscreen and active.
 class RecordForm : public DataTest {
@@ -65,19 +66,10 @@ class RecordForm : public DataTest {
     return *frame->mdiArea->findChild<frmDataEntry*>();
   }
 
-  static void type(QLineEdit* field, const QString& text) {
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClicks(field, text);
-  }
   // Leaves the focused field for another one and lets the form react.
   static void moveTo(QWidget* field) {
     field->setFocus();
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
-  }
-  static void choose(QComboBox* box, int index) {
-    box->setCurrentIndex(index);
-    emit box->activated(index);
   }
   static QString shown(const QDate& d) { return DateValue::formatDisplay(d, QStringLiteral("mm-dd-yyyy")); }
   static QDate today() { return QDate::currentDate(); }

@@ -53,9 +53,6 @@ TEST_F(RecordForm, CommandsOfOtherWindowsRunTheirHooks) {
   EXPECT_EQ(form->txtCemetery->count(), 1);
   EXPECT_EQ(form->Combo1->count(), 1);
   EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
-
-  msgs->expectHelp(3);
-  form->mnuHelp->trigger();
 }
 
 TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {

@@ -31,15 +31,9 @@
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestFrame.h"
+#include "support/WindowDriver.h"
 
 namespace {
-
-void settle() {
-  for (int i = 0; i < 3; ++i) {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-}
 
 QStringList visibleMenus(const frmReports& w) {
   QStringList out;
@@ -72,19 +66,6 @@ void addCemeteries() {
       QStringLiteral("insert into cemetery (name, addr1, city, state, zipcode) values "
                      "('Oak Hill', '1 Main St', 'Springfield', 'IL', '62701'), ('Elm Rest', '2 Elm Rd', "
                      "'Dayton', 'OH', '45402')"));
-}
-
-// Chooses the named cemetery in the real chooser with a double-click, or closes it without one.
-std::function<int(QDialog&)> chooser(const QString& name) {
-  return [name](QDialog& d) {
-    auto& w = static_cast<frmCemeterySelect&>(d);
-    for (QListWidgetItem* item : w.List1->findItems(name, Qt::MatchExactly)) {
-      w.List1->setCurrentItem(item);
-      w.List1DblClick();
-    }
-    w.close();
-    return w.result();
-  };
 }
 
 class ReportWindow : public DataTest {
@@ -303,16 +284,12 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheTypedExtensionOrTheFilterAndRememb
   w->mnuAging->trigger();
   const QString csvFilter = QStringLiteral("CSV files (*.csv)"),
                 pdfFilter = QStringLiteral("PDF files (*.pdf)");
-  auto read = [](const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-  };
 
   // The CSV filter: the name gets its extension; the hidden record number is left out, the
   // two-line name cell stays one field.
   msgs->expectSaveFile(folder->file(QStringLiteral("owing")), csvFilter);
   w->mnuSaveAs->trigger();
-  EXPECT_EQ(read(folder->file(QStringLiteral("owing.csv"))),
+  EXPECT_EQ(fileBytes(folder->file(QStringLiteral("owing.csv"))),
             QByteArray("Location,Purchaser/Interred,Purch Date,Purch Price,Burial Fee,Amt Paid,Total Due\r\n"
                        "\"A,1,1\",\"Ames, Jr., Al\nAmes \"\"Bo\"\", \",,100.00,.00,.00,100.00\r\n"
                        "\"A,1,2\",\"Bell, Cy\n, \",,.25,.00,.00,.25\r\n"
@@ -323,7 +300,7 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheTypedExtensionOrTheFilterAndRememb
   msgs->expectSaveFile(folder->file(QStringLiteral("sub/typed.pdf")), csvFilter);
   QDir().mkdir(folder->file(QStringLiteral("sub")));
   w->mnuSaveAs->trigger();
-  const QByteArray pdf = read(folder->file(QStringLiteral("sub/typed.pdf")));
+  const QByteArray pdf = fileBytes(folder->file(QStringLiteral("sub/typed.pdf")));
   EXPECT_TRUE(pdf.startsWith("%PDF"));
   EXPECT_EQ(pdfPageCount(pdf), 1);
   const QStringList pages = pdfPageTexts(folder->file(QStringLiteral("sub/typed.pdf")));
@@ -332,7 +309,7 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheTypedExtensionOrTheFilterAndRememb
   EXPECT_TRUE(pages[0].contains(QStringLiteral("Count: 2")));
   msgs->expectSaveFile(folder->file(QStringLiteral("typed.csv")), pdfFilter);
   w->mnuSaveAs->trigger();
-  EXPECT_TRUE(read(folder->file(QStringLiteral("typed.csv"))).startsWith("Location,"));
+  EXPECT_TRUE(fileBytes(folder->file(QStringLiteral("typed.csv"))).startsWith("Location,"));
   ASSERT_EQ(msgs->saveStarts().size(), 3u);
   EXPECT_EQ(QFileInfo(msgs->saveStarts()[2].dir).absolutePath(), folder->file(QStringLiteral("sub")));
   EXPECT_EQ(msgs->saveStarts()[2].filter, pdfFilter);
@@ -341,7 +318,7 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheTypedExtensionOrTheFilterAndRememb
   // dialog writes nothing; a name that becomes an existing file's with its extension is replaced
   // only when the user says so.
   const QString earlier = folder->file(QStringLiteral("owing.csv"));
-  const QByteArray before = read(earlier);
+  const QByteArray before = fileBytes(earlier);
   msgs->expectSaveFile(folder->file(QStringLiteral("owing")), csvFilter);
   msgs->expectQuestion(earlier + QStringLiteral(" already exists.\nDo you want to replace it?"),
                        MessageService::Answer::No, true);
@@ -357,7 +334,7 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheTypedExtensionOrTheFilterAndRememb
   w->mnuSaveAs->trigger();
   EXPECT_EQ(QFileInfo(msgs->saveStarts().back().dir).absolutePath(), QDir::cleanPath(folder->path()));
   EXPECT_EQ(msgs->saveStarts().back().filter, csvFilter);
-  EXPECT_EQ(read(earlier), before);
+  EXPECT_EQ(fileBytes(earlier), before);
   EXPECT_EQ(QDir(folder->path()).entryList({QStringLiteral("owing*")}, QDir::Files),
             (QStringList{"owing.csv"}));
 }

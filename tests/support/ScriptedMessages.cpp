@@ -6,29 +6,9 @@
 #include <QPrinter>
 
 const char* kindName(ScriptedMessages::Kind k) {
-  switch (k) {
-    case ScriptedMessages::Kind::Information:
-      return "information";
-    case ScriptedMessages::Kind::Question:
-      return "question";
-    case ScriptedMessages::Kind::InputBox:
-      return "input box";
-    case ScriptedMessages::Kind::OpenFile:
-      return "open file";
-    case ScriptedMessages::Kind::SaveFile:
-      return "save file";
-    case ScriptedMessages::Kind::Folder:
-      return "folder";
-    case ScriptedMessages::Kind::Printer:
-      return "printer";
-    case ScriptedMessages::Kind::Help:
-      return "help";
-    case ScriptedMessages::Kind::Document:
-      return "document";
-    case ScriptedMessages::Kind::Modal:
-      return "modal dialog";
-  }
-  return "?";
+  static const char* const names[] = {"information", "question", "input box", "open file", "save file",
+                                      "folder",      "printer",  "help",      "document",  "modal dialog"};
+  return names[int(k)];
 }
 
 ScriptedMessages::ScriptedMessages() : previous_(setMessageService(this)) {}
@@ -44,73 +24,54 @@ void ScriptedMessages::verify() {
   queue_.clear();
 }
 
-ScriptedMessages& ScriptedMessages::expectInfo(const QString& text) {
-  queue_.push_back(Expect(Kind::Information, text));
+ScriptedMessages& ScriptedMessages::push(Kind kind, const QString& text,
+                                         const std::function<void(Expect&)>& fill) {
+  Expect e(kind, text);
+  if (fill) fill(e);
+  queue_.push_back(std::move(e));
   return *this;
 }
+
+ScriptedMessages& ScriptedMessages::expectInfo(const QString& text) { return push(Kind::Information, text); }
 ScriptedMessages& ScriptedMessages::expectFileWritten(const QString& text, bool openFolder) {
-  Expect e(Kind::Information, text);
-  e.openFolder = openFolder;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::Information, text, [&](Expect& e) { e.openFolder = openFolder; });
 }
 ScriptedMessages& ScriptedMessages::expectQuestion(const QString& text, Answer answer,
                                                    std::optional<bool> defaultNo) {
-  Expect e(Kind::Question, text);
-  e.answer = answer;
-  e.defaultNo = defaultNo;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::Question, text, [&](Expect& e) {
+    e.answer = answer;
+    e.defaultNo = defaultNo;
+  });
 }
 ScriptedMessages& ScriptedMessages::expectInput(const QString& prompt, std::optional<QString> answer) {
-  Expect e(Kind::InputBox, prompt);
-  e.textAnswer = answer;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::InputBox, prompt, [&](Expect& e) { e.textAnswer = answer; });
 }
 ScriptedMessages& ScriptedMessages::expectOpenFile(const QString& answer) {
-  Expect e(Kind::OpenFile, QStringLiteral("*"));
-  e.textAnswer = answer;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::OpenFile, QStringLiteral("*"), [&](Expect& e) { e.textAnswer = answer; });
 }
 ScriptedMessages& ScriptedMessages::expectSaveFile(const QString& answer, const QString& filter) {
-  Expect e(Kind::SaveFile, QStringLiteral("*"));
-  e.textAnswer = answer;
-  e.filter = filter;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::SaveFile, QStringLiteral("*"), [&](Expect& e) {
+    e.textAnswer = answer;
+    e.filter = filter;
+  });
 }
 ScriptedMessages& ScriptedMessages::expectFolder(const QString& answer) {
-  Expect e(Kind::Folder, QStringLiteral("*"));
-  e.textAnswer = answer;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::Folder, QStringLiteral("*"), [&](Expect& e) { e.textAnswer = answer; });
 }
 ScriptedMessages& ScriptedMessages::expectPrinter(const QString& pdfFile, int fromPage, int toPage) {
-  Expect e(Kind::Printer, QStringLiteral("*"));
-  e.textAnswer = pdfFile;
-  e.from = fromPage;
-  e.to = toPage;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::Printer, QStringLiteral("*"), [&](Expect& e) {
+    e.textAnswer = pdfFile;
+    e.from = fromPage;
+    e.to = toPage;
+  });
 }
-ScriptedMessages& ScriptedMessages::expectHelp(int topic) {
-  queue_.push_back(Expect(Kind::Help, QString::number(topic)));
-  return *this;
-}
+ScriptedMessages& ScriptedMessages::expectHelp(int topic) { return push(Kind::Help, QString::number(topic)); }
 ScriptedMessages& ScriptedMessages::expectDocument(const QString& pathEnd, bool opened) {
-  Expect e(Kind::Document, pathEnd);
-  e.flag = opened;
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::Document, pathEnd, [&](Expect& e) { e.flag = opened; });
 }
 ScriptedMessages& ScriptedMessages::expectModal(const QString& objectName,
                                                 std::function<int(QDialog&)> handler) {
-  Expect e(Kind::Modal, objectName);
-  e.handler = std::move(handler);
-  queue_.push_back(e);
-  return *this;
+  return push(Kind::Modal, objectName, [&](Expect& e) { e.handler = std::move(handler); });
 }
 
 ScriptedMessages::Expect ScriptedMessages::take(Kind kind, const QString& text) {

@@ -96,6 +96,7 @@ class ScriptedMessages : public MessageService {
     std::function<int(QDialog&)> handler;
   };
   Expect take(Kind kind, const QString& text);
+  ScriptedMessages& push(Kind kind, const QString& text, const std::function<void(Expect&)>& fill = {});
 
   std::deque<Expect> queue_;
   std::vector<Record> log_;

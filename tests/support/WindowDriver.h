@@ -4,10 +4,15 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QStringList>
 #include <QTest>
 #include <QWidget>
+#include <functional>
+
+#include "cemeteries/frmCemeterySelect.h"
 
 // Small helpers to drive the real windows the way a user does.
 
@@ -49,4 +54,48 @@ inline void rightPress(QListWidget* list, int row) {
 inline int selectedRow(const QListWidget* list) {
   const auto sel = list->selectedItems();
   return sel.isEmpty() ? -1 : list->row(sel.first());
+}
+
+// Lets queued events and deferred deletions run, as the event loop would between two user actions.
+inline void settle() {
+  for (int i = 0; i < 5; ++i) {
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+}
+
+// Types into a field as a user does, replacing what it held.
+inline void type(QLineEdit* field, const QString& text) {
+  field->setFocus();
+  field->selectAll();
+  QTest::keyClicks(field, text);
+}
+
+// Picks an entry of a list by its position or its text, as a click on it does.
+inline void choose(QComboBox* box, int index) {
+  box->setCurrentIndex(index);
+  emit box->activated(index);
+}
+inline void choose(QComboBox* box, const QString& text) {
+  const int i = box->findText(text);
+  ASSERT_GE(i, 0) << text.toStdString();
+  choose(box, i);
+}
+
+// The cemetery chooser, handled: double-clicks the named cemetery, or closes without a choice.
+inline std::function<int(QDialog&)> chooser(const QString& name) {
+  return [name](QDialog& d) {
+    auto& w = static_cast<frmCemeterySelect&>(d);
+    if (name.isEmpty()) {
+      w.close();
+      return w.result();
+    }
+    const auto items = w.List1->findItems(name, Qt::MatchExactly);
+    EXPECT_EQ(items.size(), 1) << name.toStdString();
+    for (QListWidgetItem* item : items) {
+      w.List1->setCurrentItem(item);
+      w.List1DblClick();
+    }
+    return w.result();
+  };
 }
