@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <map>
 
 #include "program/Zel1.h"
 #include "records/ExportWriter.h"
