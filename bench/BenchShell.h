@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -21,13 +24,30 @@ inline QString forShell(QString sql) {
   return sql.replace(programOrder, QStringLiteral("collate nocase"));
 }
 
+// The shell cannot plan around the indexes in the program's own orders (it does not know the
+// orders): it reads a copy of the file without them, made once per file.
+inline QString shellCopy(const QString& file) {
+  static QHash<QString, QString> made;
+  if (!QFileInfo::exists(file)) return file;  // a database the shell makes itself
+  if (const auto it = made.constFind(file); it != made.constEnd()) return *it;
+  const QString copy = file + QStringLiteral(".shell");
+  QFile::remove(copy);
+  if (!QFile::copy(file, copy)) return file;
+  Connection cn;
+  cn.open(copy, QString::fromLatin1(kDatabasePassword));
+  cn.execute(QStringLiteral("drop index if exists zel_place_order; drop index if exists zel_location_order"));
+  cn.close();
+  made.insert(file, copy);
+  return copy;
+}
+
 // Runs the sqlcipher shell on file with script on its standard input, output thrown away. Empty when
 // it succeeded, else why not.
 inline QString runSqlcipher(const QString& file, const QByteArray& keyedScript) {
   const QByteArray script = forShell(QString::fromUtf8(keyedScript)).toUtf8();
   QProcess p;
   p.setStandardOutputFile(QProcess::nullDevice());
-  p.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), file});
+  p.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), shellCopy(file)});
   if (!p.waitForStarted()) return QStringLiteral("sqlcipher could not be started");
   p.write(script);
   p.closeWriteChannel();

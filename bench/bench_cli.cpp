@@ -96,8 +96,8 @@ void BM_ExportBesideShell(benchmark::State& state) {
     }
     cli.push_back(t.nsecsElapsed() / 1e9);
     t.start();
-    if (!run(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), dataPath() + QStringLiteral("zel.mdb")},
-             &error, script)) {
+    if (!run(QStringLiteral("sqlcipher"),
+             {QStringLiteral("-batch"), shellCopy(dataPath() + QStringLiteral("zel.mdb"))}, &error, script)) {
       state.SkipWithError(error.constData());
       return;
     }

@@ -219,14 +219,38 @@ int collateNatural(void*, int n1, const void* v1, int n2, const void* v2) {
 }
 
 // Names: the user's language's order ("Négatif" between "Nay" and "Novak"), case aside.
+// Whether the bytes are ASCII letters, digits and spaces only: most names.
+bool lettersDigitsSpaces(const unsigned char* p, int n) {
+  for (int i = 0; i < n; ++i) {
+    const unsigned char c = p[i];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == ' ')) return false;
+  }
+  return true;
+}
+
 int collateNames(void*, int n1, const void* v1, int n2, const void* v2) {
-  static const QCollator collator = [] {
-    // The C locale orders by code point: without a language, the common order of the letters.
+  // The C locale orders by code point: without a language, the common order of the letters.
+  static const QLocale language = [] {
     const QLocale system = QLocale::system();
-    QCollator c{system.language() == QLocale::C ? QLocale(QLocale::English) : system};
+    return system.language() == QLocale::C ? QLocale(QLocale::English) : system;
+  }();
+  static const QCollator collator = [] {
+    QCollator c{language};
     c.setCaseSensitivity(Qt::CaseInsensitive);
     return c;
   }();
+  // These languages order the plain letters, digits and spaces as ASCII does once case is folded
+  // (space, digits, a to z); a sort of many names then need not ask the collator for each pair.
+  static const bool plainAsAscii = [] {
+    for (QLocale::Language l : {QLocale::English, QLocale::German, QLocale::French, QLocale::Italian,
+                                QLocale::Spanish, QLocale::Portuguese, QLocale::Dutch})
+      if (language.language() == l) return true;
+    return false;
+  }();
+  const auto* p1 = static_cast<const unsigned char*>(v1);
+  const auto* p2 = static_cast<const unsigned char*>(v2);
+  if (plainAsAscii && lettersDigitsSpaces(p1, n1) && lettersDigitsSpaces(p2, n2))
+    return collate(nullptr, n1, v1, n2, v2);
   const int r = collator.compare(QString::fromUtf8(static_cast<const char*>(v1), n1),
                                  QString::fromUtf8(static_cast<const char*>(v2), n2));
   return r != 0 ? r : collate(nullptr, n1, v1, n2, v2);
