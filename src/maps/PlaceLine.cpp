@@ -5,19 +5,21 @@
 
 #include "controls/GridControl.h"
 
-PlaceLine::PlaceLine(GridControl* grid, QWidget* parent) : QLabel(parent), grid_(grid) {
+PlaceLine::PlaceLine(GridControl* grid, QWidget* parent)
+    : QLabel(parent), viewport_(grid->viewport()), selection_(grid->selectionModel()) {
   setObjectName(QStringLiteral("lblPlace"));
   setTextFormat(Qt::PlainText);
   grid->setMouseTracking(true);
   grid->viewport()->setMouseTracking(true);
   grid->viewport()->installEventFilter(this);
   connect(grid, &QAbstractItemView::entered, this, &PlaceLine::showCell);
-  connect(grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
+  connect(selection_, &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& current) { showCell(current); });
 }
 
 bool PlaceLine::eventFilter(QObject* watched, QEvent* e) {
-  if (watched == grid_->viewport() && e->type() == QEvent::Leave) showCell(grid_->currentIndex());
+  // The grid itself is not asked: a Leave also comes while it is being destroyed.
+  if (watched == viewport_ && e->type() == QEvent::Leave && selection_) showCell(selection_->currentIndex());
   return false;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QPointer>
 
 class GridControl;
 class QModelIndex;
@@ -16,5 +18,6 @@ class PlaceLine : public QLabel {
 
  private:
   void showCell(const QModelIndex& index);
-  GridControl* grid_;
+  const QObject* viewport_;                  // compared only, never called
+  QPointer<QItemSelectionModel> selection_;  // gone before the grid when the window closes
 };
