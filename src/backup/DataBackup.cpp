@@ -824,7 +824,9 @@ Rotation rotate(const QString& folder, const QRegularExpression& pattern, int ke
       out.future << name;
       continue;
     }
-    trusted.emplace_back(qMax(stamp, modified), name);
+    // The earlier of the two: an archive named ahead of the clock that wrote it is no newer for that,
+    // and one copied in later is as old as its name says.
+    trusted.emplace_back(qMin(stamp, modified), name);
   }
   std::sort(trusted.begin(), trusted.end());
   // The archive just written is one of those kept.

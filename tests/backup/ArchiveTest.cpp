@@ -403,6 +403,17 @@ TEST(Rotation, FutureStampedArchivesAndOtherDataFoldersAreLeftAlone) {
   expected.sort();
   EXPECT_EQ(left, expected);
   EXPECT_EQ(AutoBackup::rotate(shared.path(), a, 1, fresh, now).removed, QStringList{old2});
+
+  // Named a minute ahead by a clock since put right, but written before the last backup: it goes
+  // first, not the last backup.
+  const QString ahead = make(a, now.addSecs(60));
+  QFile aheadFile(shared.filePath(ahead));
+  ASSERT_TRUE(aheadFile.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(aheadFile.setFileTime(now.addSecs(-120), QFileDevice::FileModificationTime));
+  aheadFile.close();
+  const QString newest = make(a, now.addSecs(1));
+  EXPECT_EQ(AutoBackup::rotate(shared.path(), a, 2, newest, now).removed, QStringList{ahead});
+  EXPECT_TRUE(QFile::exists(shared.filePath(fresh)));
   EXPECT_FALSE(AutoBackup::isAutomaticArchive(other1, a));
   EXPECT_TRUE(AutoBackup::isAutomaticArchive(other1, b));
 }

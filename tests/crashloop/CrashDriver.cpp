@@ -187,9 +187,16 @@ int backups(const QString& dir) {
   const QString folder = dir + QStringLiteral("backups");
   QDir().mkpath(folder);
   say(QStringLiteral("ready"));
-  const QDateTime start = QDateTime::currentDateTime();
+  // A name of its own for each, later than every name a killed run left: names in the order the
+  // archives were made, as a clock gives them.
+  QDateTime start = QDateTime::currentDateTime();
+  static const QRegularExpression stamped(QStringLiteral("^zelauto([0-9]{14})-"));
+  for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+    const QRegularExpressionMatch m = stamped.match(name);
+    const QDateTime made = QDateTime::fromString(m.captured(1), QStringLiteral("yyyyMMddHHmmss"));
+    if (m.hasMatch() && made.isValid() && made >= start) start = made.addSecs(1);
+  }
   for (int i = 0;; ++i) {
-    // A name of its own for each, in the order they were made.
     const DataBackup::Result r = AutoBackup::run(dir, folder, 3, start.addSecs(i));
     if (r.code == DataBackup::Busy) continue;  // the writer held the database too long: refused, said so
     if (!r.ok()) fail(QStringLiteral("backup: %1 (%2)").arg(r.reason).arg(r.code));
