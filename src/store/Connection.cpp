@@ -31,6 +31,8 @@ Connection::~Connection() { close(); }
 
 void Connection::fail(int rc) const { throw error(rc); }
 
+void Connection::useFromOneThreadOnly() { sqlite3_config(SQLITE_CONFIG_SINGLETHREAD); }
+
 DbError Connection::error(int rc, const QString& engineMessage) const {
   const QString message = engineMessage.isEmpty() ? lastError(db_, rc) : engineMessage;
   // The engine blames "unable to open database file" when it cannot write its journal beside the

@@ -46,6 +46,10 @@ class Connection {
   const QString& dateDisplayFormat() const { return dateFormat_; }
   QString translate(const QString& sql) const;
 
+  // For a process that opens its connections in one thread only, called before the first: the engine
+  // then locks nothing on each call.
+  static void useFromOneThreadOnly();
+
   sqlite3* handle() const { return db_; }
   [[noreturn]] void fail(int rc) const;
   // The failure for an engine result code, in words the user can act on: a write refused because
