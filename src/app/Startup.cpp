@@ -23,7 +23,6 @@
 #include "program/Zel2.h"
 #include "store/Connection.h"
 #include "store/DbError.h"
-#include "store/sqlite.h"
 
 namespace {
 
@@ -63,8 +62,7 @@ QString quickCheck(const QString& db) {
     return DataBackup::integrityProblem(cn);
   } catch (const DbError& e) {
     // Busy is no damage: a writer or a file kept to itself for this run.
-    const int code = e.number() & 0xff;
-    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) return QString();
+    if (e.code() == DbError::Busy || e.code() == DbError::Locked) return QString();
     return QStringLiteral("it cannot be read (%1)").arg(e.description());
   }
 }

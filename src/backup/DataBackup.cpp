@@ -18,7 +18,7 @@
 #include "controls/MapFile.h"
 #include "store/Connection.h"
 #include "store/Schema.h"
-#include "store/sqlite.h"
+#include "store/Statement.h"
 
 namespace {
 
@@ -70,13 +70,8 @@ qint64 recordCount(const QString& db) {
   try {
     Connection cn;
     cn.open(db, password());
-    sqlite3_stmt* st = nullptr;
-    qint64 n = -1;
-    if (sqlite3_prepare_v2(cn.handle(), "select count(*) from zel", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-      n = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return n;
+    Statement count(cn, "select count(*) from zel");
+    return count.next() ? count.int64(0) : -1;
   } catch (const DbError&) {
     return -1;
   }
@@ -365,14 +360,13 @@ namespace DataBackup {
 // takes five times as long and finds no damage the quick one misses in a keyed file.
 QString integrityProblem(Connection& cn) {
   try {
-    sqlite3_stmt* st = nullptr;
     QString verdict;
-    if (sqlite3_prepare_v2(cn.handle(), "PRAGMA quick_check(1)", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-      verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
-    else
-      verdict = QString::fromUtf8(sqlite3_errmsg(cn.handle()));
-    sqlite3_finalize(st);
+    try {
+      Statement check(cn, "PRAGMA quick_check(1)");
+      if (check.next()) verdict = check.string(0);
+    } catch (const DbError& e) {
+      verdict = e.description();  // a page that does not read is damage too
+    }
     if (verdict != QLatin1String("ok")) return QStringLiteral("it is damaged (%1)").arg(verdict);
     if (!Schema::isComplete(cn)) return QStringLiteral("it does not hold the program's tables");
   } catch (const DbError& e) {
@@ -413,102 +407,39 @@ QString snapshotDatabase(const QString& db, const QString& copy, bool* busy, boo
   if (busy) *busy = false;
   if (writeFailed) *writeFailed = false;
   removeAll(copy);
-  const auto isBusy = [](int rc) { return (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED; };
-  Connection source;
-  bool keyed = true;
-  int rc = SQLITE_OK;
+  const auto isBusy = [](const DbError& e) {
+    return e.code() == DbError::Busy || e.code() == DbError::Locked;
+  };
   for (int attempt = 1;; ++attempt) {
+    Connection source;
+    bool opened = false;
     try {
       try {
         source.open(db, password());
-        keyed = true;
       } catch (const DbError& e) {
-        if ((e.number() & 0xff) != SQLITE_NOTADB) throw;
+        if (e.code() != DbError::NotADatabase) throw;
         // A file without the password yet opens plainly; anything else fails here as it did above.
         try {
           source.open(db, QString());
         } catch (const DbError&) {
           throw e;
         }
-        keyed = false;
       }
-      if (!keyed) {
-        // The attached file must exist: it is opened with the main file's flags, which cannot create.
-        QFile made(copy);
-        if (!made.open(QIODevice::WriteOnly)) throw DbError(SQLITE_CANTOPEN, made.errorString());
-        made.close();
-        // Attached before the read transaction: the engine refuses it inside one.
-        const QString attach = QStringLiteral("ATTACH DATABASE '%1' AS snapshot KEY '%2'")
-                                   .arg(QString(copy).replace(u'\'', QStringLiteral("''")), password());
-        rc = sqlite3_exec(source.handle(), attach.toUtf8().constData(), nullptr, nullptr, nullptr);
-        if (rc != SQLITE_OK) throw source.error(rc);
-      }
-      // The first read takes the shared lock, rolling a hot journal back first; no writer can change
-      // the file until the transaction ends.
-      rc = sqlite3_exec(source.handle(), "BEGIN; SELECT count(*) FROM main.sqlite_master;", nullptr, nullptr,
-                        nullptr);
-      if (rc != SQLITE_OK) throw source.error(rc);
+      opened = true;
+      source.snapshotInto(copy, password());
       break;
     } catch (const DbError& e) {
       source.close();
       removeAll(copy);
-      if (isBusy(e.number()) && attempt < kBusyTries) continue;
-      if (busy) *busy = isBusy(e.number());
-      return e.description();
+      if (isBusy(e) && attempt < kBusyTries) continue;
+      if (busy) *busy = isBusy(e);
+      if (!opened || isBusy(e)) return e.description();
+      // Only a page that does not read is the database's fault; anything else is the copy's.
+      const bool damaged = e.code() == DbError::Corrupt || e.code() == DbError::NotADatabase;
+      if (writeFailed) *writeFailed = !damaged;
+      return damaged ? QStringLiteral("a page of it cannot be read (%1)").arg(e.description())
+                     : QStringLiteral("the copy of the database cannot be written (%1)").arg(e.description());
     }
-  }
-
-  QString problem;
-  if (keyed) {
-    sqlite3* target = nullptr;
-    rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &target,
-                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-    if (rc == SQLITE_OK) {
-      const QByteArray key = password().toUtf8();
-      sqlite3_key(target, key.constData(), int(key.size()));
-      sqlite3_backup* b = sqlite3_backup_init(target, "main", source.handle(), "main");
-      if (!b) {
-        problem = QString::fromUtf8(sqlite3_errmsg(target));
-      } else {
-        rc = sqlite3_backup_step(b, -1);
-        const int finish = sqlite3_backup_finish(b);
-        if (rc != SQLITE_DONE) {
-          problem = QString::fromUtf8(sqlite3_errstr(rc));
-        } else if (finish != SQLITE_OK) {
-          rc = finish;
-          problem = QString::fromUtf8(sqlite3_errmsg(target));
-        }
-      }
-    } else {
-      problem = QString::fromUtf8(sqlite3_errstr(rc));
-    }
-    if (sqlite3_close(target) != SQLITE_OK && problem.isEmpty())
-      problem = QStringLiteral("the copy stays open");
-  } else {
-    int version = 0;
-    sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v2(source.handle(), "PRAGMA main.user_version", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-      version = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    const QByteArray exportSql =
-        QStringLiteral("SELECT sqlcipher_export('snapshot'); PRAGMA snapshot.user_version=%1;")
-            .arg(version)
-            .toUtf8();
-    rc = sqlite3_exec(source.handle(), exportSql.constData(), nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) problem = QString::fromUtf8(sqlite3_errmsg(source.handle()));
-    if (rc == SQLITE_OK) rc = sqlite3_exec(source.handle(), "COMMIT", nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK && problem.isEmpty()) problem = QString::fromUtf8(sqlite3_errmsg(source.handle()));
-  }
-  source.rollback();
-  source.close();
-  // Only a page that does not read is the database's fault; anything else is the copy's.
-  const bool damaged = (rc & 0xff) == SQLITE_CORRUPT || (rc & 0xff) == SQLITE_NOTADB;
-  if (!problem.isEmpty()) {
-    removeAll(copy);
-    if (writeFailed) *writeFailed = !damaged;
-    return damaged ? QStringLiteral("a page of it cannot be read (%1)").arg(problem)
-                   : QStringLiteral("the copy of the database cannot be written (%1)").arg(problem);
   }
   if (!ZipArchive::sync(copy)) {
     if (writeFailed) *writeFailed = true;

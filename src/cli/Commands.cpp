@@ -27,7 +27,6 @@
 #include "store/DbError.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
-#include "store/sqlite.h"
 
 namespace Cli {
 
@@ -56,10 +55,9 @@ QString dataFolder(const QString& given) {
 // Why the engine refused a database file, in words. A keyed file cannot tell a wrong password from
 // damage; its size can still show that it was cut short.
 QString openingProblem(const DbError& e, const QString& db) {
-  const int code = e.number() & 0xff;
-  if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+  if (e.code() == DbError::Busy || e.code() == DbError::Locked)
     return QStringLiteral("it is locked by another program (%1)").arg(e.description());
-  if (code == SQLITE_CORRUPT) return QStringLiteral("it is damaged (%1)").arg(e.description());
+  if (e.code() == DbError::Corrupt) return QStringLiteral("it is damaged (%1)").arg(e.description());
   const qint64 size = QFileInfo(db).size();
   constexpr qint64 kPage = 1024;  // the engine's page size for the program's files
   if (size == 0) return QStringLiteral("it is empty (0 bytes)");

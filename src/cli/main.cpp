@@ -7,7 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "program/Zel2.h"
-#include "store/sqlite.h"
+#include "store/Connection.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   // Painting a PDF needs Qt Gui, never a display: the pages are drawn offscreen.
   qInstallMessageHandler(qtMessages);
   // One thread only: the engine need not lock its connection on every call (a tenth of an export).
-  sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
+  Connection::useFromOneThreadOnly();
   std::unique_ptr<QCoreApplication> app;
   if (Cli::needsGui(in)) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

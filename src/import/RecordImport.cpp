@@ -8,7 +8,7 @@
 #include "store/DateValue.h"
 #include "store/DbError.h"
 #include "store/RecordSet.h"
-#include "store/sqlite.h"
+#include "store/Statement.h"
 
 namespace RecordImport {
 
@@ -39,22 +39,6 @@ class Transaction {
   bool committed_ = false;
 };
 
-class Statement {
- public:
-  Statement(Connection& cn, const QString& sql) {
-    const QByteArray b = sql.toUtf8();
-    const int rc = sqlite3_prepare_v2(cn.handle(), b.constData(), int(b.size()), &st_, nullptr);
-    if (rc != SQLITE_OK) cn.fail(rc);
-  }
-  ~Statement() { sqlite3_finalize(st_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  sqlite3_stmt* get() const { return st_; }
-
- private:
-  sqlite3_stmt* st_ = nullptr;
-};
-
 // The lowest key of a table: the cemetery and lot type every imported record gets.
 qint64 lowestKey(Connection& cn, const QString& sql, const QString& key, const QString& missing) {
   RecordSet rs(&cn);
@@ -83,24 +67,24 @@ std::vector<std::pair<QString, QString>> zelIndexes(Connection& cn) {
 
 // Values are stored as the record form stores them: money as its scaled integer, dates as ISO text.
 // A text is bound from held, which keeps it until the statement has run.
-void bind(sqlite3_stmt* st, int pos, const Value& v, QByteArray& held) {
+void bind(Statement& st, int pos, const Value& v, QByteArray& held) {
   switch (v.type()) {
     case Value::Type::Null:
-      sqlite3_bind_null(st, pos);
+      st.bindNull(pos);
       return;
     case Value::Type::Integer:
-      sqlite3_bind_int64(st, pos, v.toInt());
+      st.bind(pos, v.toInt());
       return;
     case Value::Type::Real:
-      sqlite3_bind_double(st, pos, v.toDouble());
+      st.bind(pos, v.toDouble());
       return;
     case Value::Type::Money:
-      sqlite3_bind_int64(st, pos, v.toMoney().scaled());
+      st.bind(pos, v.toMoney().scaled());
       return;
     case Value::Type::Date:
     case Value::Type::Text:
       held = (v.isDate() ? DateValue::toIso(v.toDateTime(), v.hasTime()) : v.toString()).toUtf8();
-      sqlite3_bind_text(st, pos, held.constData(), int(held.size()), SQLITE_STATIC);
+      st.bindText(pos, held);
       return;
   }
 }
@@ -559,7 +543,8 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
 
   Statement insert(cn,
                    QStringLiteral("insert into zel (%1) values (%2)")
-                       .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u',')));
+                       .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
+                       .toUtf8());
   Transaction tx(cn);
   if (emptyFirst) cn.execute(QStringLiteral("delete from zel"));
   const int total = plan.records();
@@ -573,7 +558,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
   // The statement keeps its bindings from row to row: fields no column is mapped to are bound once.
   std::vector<Value> row = defaults;
   std::vector<QByteArray> held(row.size());
-  for (size_t i = 0; i < row.size(); ++i) bind(insert.get(), int(i) + 1, row[i], held[i]);
+  for (size_t i = 0; i < row.size(); ++i) bind(insert, int(i) + 1, row[i], held[i]);
   std::vector<int> varying = targets;
   varying.push_back(status);
   std::sort(varying.begin(), varying.end());
@@ -597,14 +582,15 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
         RecordFields::stateLetter(row[size_t(interDate)].isDate(), row[size_t(interFirst)].toString(),
                                   row[size_t(interLast)].toString(), row[size_t(purchDate)].isDate(),
                                   row[size_t(ownerFirst)].toString(), row[size_t(ownerLast)].toString());
-    for (int i : varying) bind(insert.get(), i + 1, row[size_t(i)], held[size_t(i)]);
-    const int rc = sqlite3_step(insert.get());
-    if (rc != SQLITE_DONE) {
-      const QString why = QString::fromUtf8(sqlite3_errmsg(cn.handle()));
-      throw DbError(rc,
-                    QStringLiteral("Row %1 could not be added: %2. Nothing was imported.").arg(r).arg(why));
+    for (int i : varying) bind(insert, i + 1, row[size_t(i)], held[size_t(i)]);
+    try {
+      insert.next();
+    } catch (const DbError& e) {
+      throw DbError(
+          e.number(),
+          QStringLiteral("Row %1 could not be added: %2. Nothing was imported.").arg(r).arg(e.description()));
     }
-    sqlite3_reset(insert.get());
+    insert.reset();
     // The rows take most of the time; rebuilding the indexes and the commit the rest.
     if (progress && ++done % kProgressStep == 0) progress(kRowsShare * done / total);
   }

@@ -11,8 +11,8 @@
 #include "store/RecordFields.h"
 #include "store/RecordSet.h"
 #include "store/Schema.h"
+#include "store/Statement.h"
 #include "store/Value.h"
-#include "store/sqlite.h"
 
 namespace ExportWriter {
 
@@ -138,8 +138,8 @@ namespace {
 // Joined: the cemetery's name or the lot type's description, empty where the record has none.
 enum class Kind { Other, Money, Date, Joined };
 
-Kind kindOf(sqlite3_stmt* st, int col) {
-  const char* decl = sqlite3_column_decltype(st, col);
+Kind kindOf(const Statement& st, int col) {
+  const char* decl = st.declaredType(col);
   if (!decl) return Kind::Other;
   if (qstricmp(decl, "money") == 0) return Kind::Money;
   if (qstricmp(decl, "date") == 0 || qstricmp(decl, "datetime") == 0) return Kind::Date;
@@ -160,7 +160,7 @@ int number(const char* p, int n) {
 
 // Stored dates in their usual ISO shapes are copied straight through; anything else goes the long
 // way through the store's own reading.
-bool appendStoredDate(QByteArray& out, const char* p, int n) {
+bool appendStoredDate(QByteArray& out, const char* p, qsizetype n) {
   if (n != 10 && n != 19) return false;
   if (!isDigits(p, 4) || p[4] != '-' || !isDigits(p + 5, 2) || p[7] != '-' || !isDigits(p + 8, 2))
     return false;
@@ -179,7 +179,7 @@ bool appendStoredDate(QByteArray& out, const char* p, int n) {
   return true;
 }
 
-void appendRawText(QByteArray& out, const char* p, int n) {
+void appendRawText(QByteArray& out, const char* p, qsizetype n) {
   out.append('"');
   // A text a spreadsheet would run as a formula is guarded; only those starts take the long way.
   if (n > 0 && std::strchr("=+-@\t\r'", p[0]) && CsvCell::needsGuard(QString::fromUtf8(p, n)))
@@ -195,38 +195,36 @@ void appendRawText(QByteArray& out, const char* p, int n) {
 }
 
 // A stored number other than money, plainly.
-QByteArray numberText(sqlite3_stmt* st, int col) {
-  return sqlite3_column_type(st, col) == SQLITE_INTEGER ? QByteArray::number(sqlite3_column_int64(st, col))
-                                                        : realText(sqlite3_column_double(st, col));
+QByteArray numberText(const Statement& st, int col) {
+  return st.type(col) == Statement::Type::Integer ? QByteArray::number(st.int64(col))
+                                                  : realText(st.real(col));
 }
 
 // One column of the current row, read as the store reads it (money columns hold scaled integers,
 // date columns ISO text) and written by the item rules.
-void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
+void appendColumn(QByteArray& out, const Statement& st, int col, Kind kind) {
   if (kind == Kind::Money) {
     // Money has one reading in the file; anything else stored there is refused, never guessed.
-    const std::optional<Value> v = Schema::readMoney(st, col);
-    if (!v)
-      throw Schema::badMoney(
-          QString::fromUtf8(sqlite3_column_name(st, col)),
-          Value(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, col)))));
+    const std::optional<Value> v = st.money(col);
+    if (!v) throw Schema::badMoney(QString::fromUtf8(st.columnName(col)), Value(st.string(col)));
     if (v->isNull())
       out.append("#NULL#");
     else
       out.append(v->toMoney().toPlainString().toLatin1());
     return;
   }
-  switch (sqlite3_column_type(st, col)) {
-    case SQLITE_NULL:
+  switch (st.type(col)) {
+    case Statement::Type::Null:
       out.append(kind == Kind::Joined ? "\"\"" : "#NULL#");
       return;
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
+    case Statement::Type::Integer:
+    case Statement::Type::Real:
       out.append(numberText(st, col));
       return;
     default: {
-      const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
-      const int n = sqlite3_column_bytes(st, col);
+      const QByteArrayView text = st.text(col);
+      const char* p = text.data();
+      const qsizetype n = text.size();
       if (kind == Kind::Date) {
         if (appendStoredDate(out, p, n)) return;
         bool hasTime = false;
@@ -241,11 +239,6 @@ void appendColumn(QByteArray& out, sqlite3_stmt* st, int col, Kind kind) {
     }
   }
 }
-
-struct Statement {
-  sqlite3_stmt* st = nullptr;
-  ~Statement() { sqlite3_finalize(st); }
-};
 
 // Writes the title line and one line per row to out; on failure error says why.
 bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result) {
@@ -273,39 +266,35 @@ bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result) {
 
   try {
     if (rs.isOpen()) rs.close();
-    if (!cn.isOpen()) throw DbError(SQLITE_MISUSE, QStringLiteral("The database is not open."));
+    if (!cn.isOpen()) throw DbError(DbError::Misuse, QStringLiteral("The database is not open."));
     // The rows are streamed straight from the engine: a record set would make values of every
     // field first, which costs more than the whole rest of the export.
-    Statement stmt;
-    const QByteArray sql = cn.translate(query()).toUtf8();
-    int rc = sqlite3_prepare_v2(cn.handle(), sql.constData(), int(sql.size()), &stmt.st, nullptr);
-    if (rc != SQLITE_OK) cn.fail(rc);
+    Statement stmt(cn, cn.translate(query()).toUtf8());
 
     // Look the fields up by name once; the rows are then read by position.
     const std::vector<const RecordFields::Field*> fields = exported();
     const int count = int(fields.size());
     std::vector<int> index(count, -1);
     std::vector<Kind> kinds(count);
-    const int columns = sqlite3_column_count(stmt.st);
+    const int columns = stmt.columnCount();
     for (int i = 0; i < count; ++i) {
       const QByteArray name = fields[i]->exportField().toLatin1();
       for (int c = 0; c < columns && index[i] < 0; ++c)
-        if (qstricmp(sqlite3_column_name(stmt.st, c), name.constData()) == 0) index[i] = c;
+        if (qstricmp(stmt.columnName(c), name.constData()) == 0) index[i] = c;
       if (index[i] < 0)
-        throw DbError(SQLITE_ERROR, QStringLiteral("Item not found in this collection: %1").arg(name));
-      kinds[i] = fields[i]->kind == RecordFields::Kind::Choice ? Kind::Joined : kindOf(stmt.st, index[i]);
+        throw DbError(DbError::Error, QStringLiteral("Item not found in this collection: %1").arg(name));
+      kinds[i] = fields[i]->kind == RecordFields::Kind::Choice ? Kind::Joined : kindOf(stmt, index[i]);
     }
 
-    while ((rc = sqlite3_step(stmt.st)) == SQLITE_ROW && result.error.isEmpty()) {
+    while (result.error.isEmpty() && stmt.next()) {
       for (int i = 0; i < count; ++i) {
         if (i) buffer.append(',');
-        appendColumn(buffer, stmt.st, index[i], kinds[i]);
+        appendColumn(buffer, stmt, index[i], kinds[i]);
       }
       buffer.append("\r\n");
       ++result.records;
       if (buffer.size() >= kChunk) flush();
     }
-    if (rc != SQLITE_DONE && rc != SQLITE_ROW) cn.fail(rc);
   } catch (const DbError& e) {
     result.error = e.description();
     return false;

@@ -3,7 +3,6 @@
 #include <QDate>
 #include <QFile>
 #include <algorithm>
-#include <memory>
 #include <stdexcept>
 
 #include "controls/MapFile.h"
@@ -11,7 +10,7 @@
 #include "store/Connection.h"
 #include "store/DateValue.h"
 #include "store/RecordFields.h"
-#include "store/sqlite.h"
+#include "store/Statement.h"
 
 namespace Report::Places {
 
@@ -47,21 +46,14 @@ QString recordsSql(qint32 cemeteryId) {
 std::vector<Record> records(Connection& cn, qint32 cemeteryId) {
   // Straight from the engine: a record set would make a value of every field first, which costs
   // more than all the rest of a report on a large cemetery.
-  const QByteArray sql = cn.translate(recordsSql(cemeteryId)).toUtf8();
-  sqlite3_stmt* st = nullptr;
-  int rc = sqlite3_prepare_v2(cn.handle(), sql.constData(), int(sql.size()), &st, nullptr);
-  if (rc != SQLITE_OK) cn.fail(rc);
-  const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalize(st, sqlite3_finalize);
-  auto text = [st](int i) {
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                             sqlite3_column_bytes(st, i));
-  };
+  Statement st(cn, cn.translate(recordsSql(cemeteryId)).toUtf8());
+  auto text = [&st](int i) { return st.string(i); };
   // A date field holds a date when its text is one, as the record form reads it. The stored form
   // "YYYY-MM-DD" is checked on its bytes; anything else goes the long way.
   auto isDate = [&](int i) {
-    if (sqlite3_column_type(st, i) != SQLITE_TEXT) return false;
-    const auto* b = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-    if (sqlite3_column_bytes(st, i) == 10 && b[4] == '-' && b[7] == '-') {
+    if (st.type(i) != Statement::Type::Text) return false;
+    const QByteArrayView b = st.text(i);
+    if (b.size() == 10 && b[4] == '-' && b[7] == '-') {
       int n[3] = {0, 0, 0}, part = 0;
       bool digits = true;
       for (int k = 0; k < 10 && digits; ++k) {
@@ -77,16 +69,15 @@ std::vector<Record> records(Connection& cn, qint32 cemeteryId) {
     return DateValue::fromIso(text(i)).isValid();
   };
   std::vector<Record> out;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+  while (st.next()) {
     Record r;
-    r.id = sqlite3_column_int64(st, 0);
+    r.id = st.int64(0);
     r.place = MapKeys::recordKey(text(1), text(2), text(3));
     r.state = stateOf(text(4));
-    r.lotId = sqlite3_column_int64(st, 5);
+    r.lotId = st.int64(5);
     r.saved = stateOf(RecordFields::stateLetter(isDate(6), text(7), text(8), isDate(9), text(10), text(11)));
     out.push_back(std::move(r));
   }
-  if (rc != SQLITE_DONE) cn.fail(rc);
   // Sorted here: the engine would sort the whole rows in a temporary tree, which is far slower.
   std::sort(out.begin(), out.end(), [](const Record& a, const Record& b) { return a.id < b.id; });
   return out;

@@ -31,6 +31,89 @@ Connection::~Connection() { close(); }
 
 void Connection::fail(int rc) const { throw error(rc); }
 
+int Connection::userVersion() {
+  sqlite3_stmt* st = nullptr;
+  int rc = sqlite3_prepare_v2(db_, "PRAGMA main.user_version", -1, &st, nullptr);
+  if (rc != SQLITE_OK) fail(rc);
+  rc = sqlite3_step(st);
+  const int version = rc == SQLITE_ROW ? sqlite3_column_int(st, 0) : 0;
+  sqlite3_finalize(st);
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) fail(rc);
+  return version;
+}
+
+void Connection::snapshotInto(const QString& copy, const QString& password) {
+  QFile::remove(copy);
+  const auto failWith = [&](int rc, const QString& message) {
+    sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "DETACH DATABASE snapshot", nullptr, nullptr, nullptr);
+    QFile::remove(copy);
+    throw DbError(rc, message);
+  };
+  const bool keyed = !password_.isEmpty();
+  int version = 0;
+  if (!keyed) {
+    version = userVersion();
+    // The attached file must exist: it is opened with the main file's flags, which cannot create.
+    QFile made(copy);
+    if (!made.open(QIODevice::WriteOnly)) throw DbError(SQLITE_CANTOPEN, made.errorString());
+    made.close();
+    // Attached before the read transaction: the engine refuses it inside one.
+    const QString attach = QStringLiteral("ATTACH DATABASE '%1' AS snapshot KEY '%2'")
+                               .arg(Dialect::sqlQuote(copy), Dialect::sqlQuote(password));
+    if (const int rc = sqlite3_exec(db_, attach.toUtf8().constData(), nullptr, nullptr, nullptr);
+        rc != SQLITE_OK)
+      failWith(rc, lastError(db_, rc));
+  }
+  // The first read takes the shared lock, rolling a hot journal back first; no writer can change the
+  // file until the transaction ends.
+  if (const int rc =
+          sqlite3_exec(db_, "BEGIN; SELECT count(*) FROM main.sqlite_master;", nullptr, nullptr, nullptr);
+      rc != SQLITE_OK)
+    failWith(rc, lastError(db_, rc));
+
+  if (!keyed) {
+    const QByteArray exportSql =
+        QStringLiteral("SELECT sqlcipher_export('snapshot'); PRAGMA snapshot.user_version=%1; COMMIT;")
+            .arg(version)
+            .toUtf8();
+    if (const int rc = sqlite3_exec(db_, exportSql.constData(), nullptr, nullptr, nullptr); rc != SQLITE_OK)
+      failWith(rc, lastError(db_, rc));
+    sqlite3_exec(db_, "DETACH DATABASE snapshot", nullptr, nullptr, nullptr);
+    return;
+  }
+
+  sqlite3* target = nullptr;
+  int rc = sqlite3_open_v2(QFile::encodeName(copy).constData(), &target,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  QString problem;
+  if (rc == SQLITE_OK) {
+    const QByteArray key = password.toUtf8();
+    sqlite3_key(target, key.constData(), int(key.size()));
+    sqlite3_backup* b = sqlite3_backup_init(target, "main", db_, "main");
+    if (!b) {
+      rc = sqlite3_errcode(target);
+      problem = QString::fromUtf8(sqlite3_errmsg(target));
+    } else {
+      rc = sqlite3_backup_step(b, -1);
+      const int finish = sqlite3_backup_finish(b);
+      if (rc == SQLITE_DONE) rc = finish;
+      if (rc != SQLITE_OK)
+        problem = QString::fromUtf8(finish != SQLITE_OK ? sqlite3_errmsg(target) : sqlite3_errstr(rc));
+    }
+  } else {
+    problem = QString::fromUtf8(sqlite3_errstr(rc));
+  }
+  if (sqlite3_close(target) != SQLITE_OK && problem.isEmpty()) {
+    rc = SQLITE_IOERR;
+    problem = QStringLiteral("the copy stays open");
+  }
+  if (!problem.isEmpty()) failWith(rc, problem);
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+}
+
+void Connection::useFromOneThreadOnly() { sqlite3_config(SQLITE_CONFIG_SINGLETHREAD); }
+
 DbError Connection::error(int rc, const QString& engineMessage) const {
   const QString message = engineMessage.isEmpty() ? lastError(db_, rc) : engineMessage;
   // The engine blames "unable to open database file" when it cannot write its journal beside the

@@ -46,6 +46,19 @@ class Connection {
   const QString& dateDisplayFormat() const { return dateFormat_; }
   QString translate(const QString& sql) const;
 
+  // Copies the open database, as one consistent state, into a new file keyed with password: under a
+  // read transaction (which first rolls back a journal a killed writer left), through the engine's
+  // online backup, or its export for a file without a password yet. The copy is removed on failure.
+  // DbError's code tells a busy file (Busy, Locked), a page that does not read (Corrupt,
+  // NotADatabase) and a copy that cannot be written (anything else).
+  void snapshotInto(const QString& copy, const QString& password);
+  // The database's own version number.
+  int userVersion();
+
+  // For a process that opens its connections in one thread only, called before the first: the engine
+  // then locks nothing on each call.
+  static void useFromOneThreadOnly();
+
   sqlite3* handle() const { return db_; }
   [[noreturn]] void fail(int rc) const;
   // The failure for an engine result code, in words the user can act on: a write refused because
