@@ -95,6 +95,7 @@ class frmDataEntry : public QMainWindow, public Ui::frmDataEntry {
   QString orderByText() const;
   bool navigationKey(int key);
   void dateHint(DateEdit* field);
+  void hintLater(const QString& text, QWidget* field);
   // Moves the focus without the reactions of the fields it leaves and enters.
   void focusField(QWidget* field);
   // Puts the focus back on a refused field once the current focus change has finished.

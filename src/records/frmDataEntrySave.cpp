@@ -50,18 +50,21 @@ void frmDataEntry::dateHint(DateEdit* field) {
   // The field has put back its earlier date already: a retyped date that is no date never
   // erases the stored one.
   if (suppressFocus_) return;
+  hintLater(yearHint(field->displayFormat()), field);
+}
+
+void frmDataEntry::hintLater(const QString& text, QWidget* field) {
   // Shown once the keys already typed on have reached the next field: a box opened at once would
   // swallow them. Keys typed while it opens go on to that field too.
-  QTimer::singleShot(0, this, [this, field] {
-    messages().typingHint(yearHint(field->displayFormat()));
+  QTimer::singleShot(0, this, [this, text, field] {
+    messages().typingHint(text);
     returnFocusTo(field);
   });
 }
 
 void frmDataEntry::refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field) {
   if (suppressFocus_ || !refusal) return;
-  messages().information(refusal->message);
-  returnFocusTo(field);
+  hintLater(refusal->message, field);
 }
 
 void frmDataEntry::txtIntermentDateLeave() {
@@ -79,10 +82,9 @@ void frmDataEntry::txtDateOfDeathLeave() {
   // Checked even after a refusal above: a date of death before a kept date of birth goes too, and
   // the field gets back the date it held before (a stored one is not erased).
   if (death.isValid() && txtDateOfBirth->date() > death) {
-    messages().information(
-        QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."));
     txtDateOfDeath->revert();
-    returnFocusTo(txtDateOfDeath);
+    hintLater(QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."),
+              txtDateOfDeath);
   }
 }
 

@@ -177,28 +177,44 @@ TEST_F(RecordForm, DayFirstPatternShowsAndReadsDatesDayFirst) {
   ZEL1.RecordChanged = false;
 }
 
-TEST_F(RecordForm, KeysTypedOnThroughTheDateHintReachTheirField) {
+TEST_F(RecordForm, KeysTypedOnThroughADateBoxReachTheirField) {
+  // A text that is no date (the hint) and a date the form refuses: the keys typed on into the
+  // remarks before the box opens, and into the opened box, all reach the remarks.
+  const QString future = shown(today().addYears(1));
+  const struct {
+    QString typed;
+    QString box;
+  } cases[] = {{QStringLiteral("1922"), kYearHint},
+               {future, QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date.")}};
   open();
-  // "1922" and on into the remarks before the hint opens, then on into the opened box.
-  type(form->txtIntermentDate, QStringLiteral("1922"));
-  form->txtRemarks->setFocus();
-  QTest::keyClicks(form->txtRemarks, QStringLiteral("Sm"));
-  RealMessageService real;
-  MessageService* scripted = setMessageService(&real);
-  QString shown;
-  std::function<void(int)> whenOpen = [&](int tries) {
-    QWidget* box = QApplication::activeModalWidget();
-    if (!box && tries > 0) return QTimer::singleShot(0, [&, tries] { whenOpen(tries - 1); });
-    ASSERT_NE(box, nullptr) << "no hint";
-    shown = static_cast<QMessageBox*>(box)->text();
-    QTest::keyClicks(box, QStringLiteral("ith 2"));
-    QTest::keyClick(box, Qt::Key_Return);
-  };
-  QTimer::singleShot(0, [&] { whenOpen(5); });
-  for (int i = 0; i < 3; ++i) QApplication::processEvents();
-  setMessageService(scripted);
-  EXPECT_EQ(shown, kYearHint);
-  EXPECT_EQ(form->txtRemarks->text(), QStringLiteral("Smith 2"));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.typed.toStdString());
+    // The window gets the focus back from the box, as the window system gives it.
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    form->txtRemarks->clear();
+    DateEdit* field = c.typed == future ? form->txtDateOfBirth : form->txtIntermentDate;
+    type(field, c.typed);
+    form->txtRemarks->setFocus();
+    QTest::keyClicks(form->txtRemarks, QStringLiteral("Sm"));
+    RealMessageService real;
+    MessageService* scripted = setMessageService(&real);
+    QString shownText;
+    std::function<void(int)> whenOpen = [&](int tries) {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box && tries > 0) return QTimer::singleShot(0, [&, tries] { whenOpen(tries - 1); });
+      ASSERT_NE(box, nullptr) << "no box";
+      shownText = static_cast<QMessageBox*>(box)->text();
+      QTest::keyClicks(box, QStringLiteral("ith 2"));
+      QTest::keyClick(box, Qt::Key_Return);
+    };
+    QTimer::singleShot(0, [&] { whenOpen(5); });
+    for (int i = 0; i < 3; ++i) QApplication::processEvents();
+    setMessageService(scripted);
+    EXPECT_EQ(shownText, c.box);
+    EXPECT_EQ(form->txtRemarks->text(), QStringLiteral("Smith 2"));
+    EXPECT_EQ(form->focusWidget(), field);
+  }
   EXPECT_EQ(form->txtIntermentDate->text(), QString());
-  EXPECT_EQ(form->focusWidget(), form->txtIntermentDate);
+  ZEL1.RecordChanged = false;
 }
