@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include "controls/MessageService.h"
+#include "gui/controls/MessageService.h"
 
 // Benchmarks run without anyone at the screen: messages are kept instead of waiting for a click,
 // questions take queued answers (No when none is left), and the file dialogs answer with the

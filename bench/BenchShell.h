@@ -11,7 +11,7 @@
 #include <QRegularExpression>
 #include <QString>
 
-#include "store/Connection.h"
+#include "core/store/Connection.h"
 
 // The lines that open a script for the sqlcipher shell: the program's key.
 inline QByteArray sqlcipherKeyLine() { return "PRAGMA key='" + QByteArray(kDatabasePassword) + "';\n"; }

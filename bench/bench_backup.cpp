@@ -13,9 +13,9 @@
 
 #include "BenchRecords.h"
 #include "DataGen.h"
-#include "backup/DataBackup.h"
-#include "controls/MapFile.h"
-#include "store/Connection.h"
+#include "core/backup/DataBackup.h"
+#include "core/maps/MapFile.h"
+#include "core/store/Connection.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 
 #include "BenchRecords.h"
 #include "BenchShell.h"
-#include "records/ExportWriter.h"
-#include "store/Connection.h"
+#include "core/export/ExportWriter.h"
+#include "core/store/Connection.h"
 
 namespace {
 

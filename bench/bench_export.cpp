@@ -11,9 +11,9 @@
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "DataGen.h"
-#include "program/Zel1.h"
-#include "records/ExportWriter.h"
-#include "store/Connection.h"
+#include "core/export/ExportWriter.h"
+#include "core/program/Zel1.h"
+#include "core/store/Connection.h"
 
 namespace {
 

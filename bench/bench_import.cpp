@@ -16,13 +16,13 @@
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "PeakMemory.h"
-#include "controls/GridControl.h"
-#include "controls/MessageService.h"
-#include "import/GridSource.h"
-#include "import/RecordImport.h"
-#include "import/frmImport.h"
-#include "program/Zel1.h"
-#include "store/Schema.h"
+#include "core/import/RecordImport.h"
+#include "core/program/Zel1.h"
+#include "core/store/Schema.h"
+#include "gui/controls/GridControl.h"
+#include "gui/controls/MessageService.h"
+#include "gui/import/GridSource.h"
+#include "gui/import/frmImport.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 
 #include "BenchRecords.h"
 #include "PeakMemory.h"
-#include "controls/GridModel.h"
-#include "controls/MapFile.h"
+#include "core/maps/MapFile.h"
+#include "gui/controls/GridModel.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 
 #include "BenchRecords.h"
 #include "PeakMemory.h"
-#include "controls/GridControl.h"
-#include "controls/MapFile.h"
-#include "maps/MapColors.h"
-#include "maps/frmMapEdit.h"
-#include "maps/frmViewMap.h"
-#include "program/Zel1.h"
-#include "store/Schema.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/store/Schema.h"
+#include "gui/controls/GridControl.h"
+#include "gui/maps/MapColors.h"
+#include "gui/maps/frmMapEdit.h"
+#include "gui/maps/frmViewMap.h"
 
 namespace {
 

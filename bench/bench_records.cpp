@@ -14,9 +14,9 @@
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "DataGen.h"
-#include "controls/MessageService.h"
-#include "program/Zel1.h"
-#include "records/frmDataEntry.h"
+#include "core/program/Zel1.h"
+#include "gui/controls/MessageService.h"
+#include "gui/records/frmDataEntry.h"
 
 namespace {
 

@@ -20,13 +20,13 @@
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "DataGen.h"
-#include "controls/MapFile.h"
-#include "controls/MessageService.h"
-#include "program/Zel1.h"
-#include "reports/ReportPages.h"
-#include "reports/frmReports.h"
-#include "store/Connection.h"
-#include "store/RecordSet.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/store/Connection.h"
+#include "core/store/RecordSet.h"
+#include "gui/controls/MessageService.h"
+#include "gui/reports/frmReports.h"
+#include "render/ReportPages.h"
 
 namespace {
 

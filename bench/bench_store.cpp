@@ -7,8 +7,8 @@
 
 #include "BenchRecords.h"
 #include "DataGen.h"
-#include "store/Connection.h"
-#include "store/RecordSet.h"
+#include "core/store/Connection.h"
+#include "core/store/RecordSet.h"
 
 namespace {
 

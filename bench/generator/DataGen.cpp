@@ -7,11 +7,11 @@
 #include <array>
 #include <vector>
 
-#include "store/Connection.h"
-#include "store/DateValue.h"
-#include "store/Money.h"
-#include "store/Schema.h"
-#include "store/sqlite.h"
+#include "core/store/Connection.h"
+#include "core/store/DateValue.h"
+#include "core/store/Money.h"
+#include "core/store/Schema.h"
+#include "core/store/sqlite.h"
 
 namespace DataGen {
 

@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "DataGen.h"
-#include "controls/MapFile.h"
-#include "maps/MapColors.h"
-#include "store/Connection.h"
+#include "core/maps/MapFile.h"
+#include "core/store/Connection.h"
+#include "gui/maps/MapColors.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "cli/CommandLine.h"
 
-#include "backup/AutoBackup.h"
-#include "import/RecordImport.h"
-#include "reports/Reports.h"
+#include "core/backup/AutoBackup.h"
+#include "core/import/RecordImport.h"
+#include "core/reports/Reports.h"
 
 namespace Cli {
 

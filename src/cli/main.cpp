@@ -6,8 +6,8 @@
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "program/Zel2.h"
-#include "store/Connection.h"
+#include "core/program/Zel2.h"
+#include "core/store/Connection.h"
 
 namespace {
 

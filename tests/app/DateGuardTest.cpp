@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "app/DateGuard.h"
-#include "app/StartupRules.h"
-#include "program/Zel1.h"
+#include "core/folder/DateGuard.h"
+#include "core/folder/StartupRules.h"
+#include "core/program/Zel1.h"
 #include "support/TestFolder.h"
 
 TEST(DateGuard, DisplayFormatFollowsTheSystemPatternsOrder) {

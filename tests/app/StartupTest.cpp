@@ -7,13 +7,13 @@
 #include <QScreen>
 #include <QSettings>
 
-#include "app/DataFolderLock.h"
-#include "app/Startup.h"
-#include "app/StartupRules.h"
-#include "app/frmSplash.h"
-#include "app/frm_Main.h"
-#include "program/Zel1.h"
-#include "store/Schema.h"
+#include "core/folder/DataFolderLock.h"
+#include "core/folder/StartupRules.h"
+#include "core/program/Zel1.h"
+#include "core/store/Schema.h"
+#include "gui/app/Startup.h"
+#include "gui/app/frmSplash.h"
+#include "gui/app/frm_Main.h"
 #include "support/OrdinaryUser.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"

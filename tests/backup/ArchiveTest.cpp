@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "BackupFixture.h"
-#include "backup/AutoBackup.h"
-#include "backup/DataBackup.h"
-#include "store/Schema.h"
+#include "core/backup/AutoBackup.h"
+#include "core/backup/DataBackup.h"
+#include "core/store/Schema.h"
 
 namespace {
 

@@ -11,11 +11,11 @@
 #include <QMap>
 #include <QTemporaryDir>
 
-#include "backup/DataBackup.h"
-#include "controls/MapFile.h"
-#include "program/Zel1.h"
-#include "store/Connection.h"
-#include "store/RecordSet.h"
+#include "core/backup/DataBackup.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/store/Connection.h"
+#include "core/store/RecordSet.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 

@@ -14,13 +14,13 @@
 #include <QTreeView>
 
 #include "BackupFixture.h"
-#include "app/Startup.h"
-#include "app/frm_Main.h"
-#include "backup/AutoBackup.h"
-#include "backup/DrawProgress.h"
-#include "backup/Volumes.h"
-#include "backup/frmBackupRestore.h"
-#include "store/Schema.h"
+#include "core/backup/AutoBackup.h"
+#include "core/backup/Volumes.h"
+#include "core/store/Schema.h"
+#include "gui/app/Startup.h"
+#include "gui/app/frm_Main.h"
+#include "gui/backup/DrawProgress.h"
+#include "gui/backup/frmBackupRestore.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFrame.h"
 

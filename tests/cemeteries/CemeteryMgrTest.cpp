@@ -1,8 +1,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
-#include "cemeteries/frmCemeteryMgr.h"
-#include "program/Zel1.h"
+#include "core/program/Zel1.h"
+#include "gui/cemeteries/frmCemeteryMgr.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 #include "support/WindowDriver.h"

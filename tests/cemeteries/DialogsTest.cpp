@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "cemeteries/RecordAssign.h"
-#include "cemeteries/frmAddress.h"
-#include "cemeteries/frmCemeterySelect.h"
-#include "program/Zel1.h"
+#include "core/program/Zel1.h"
+#include "gui/cemeteries/RecordAssign.h"
+#include "gui/cemeteries/frmAddress.h"
+#include "gui/cemeteries/frmCemeterySelect.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 #include "support/WindowDriver.h"

@@ -2,9 +2,9 @@
 #include <QFocusEvent>
 #include <QLineEdit>
 
-#include "cemeteries/frmLotMgr.h"
-#include "controls/MoneyEdit.h"
-#include "program/Zel1.h"
+#include "core/program/Zel1.h"
+#include "gui/cemeteries/frmLotMgr.h"
+#include "gui/controls/MoneyEdit.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

@@ -1,8 +1,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "cemeteries/RecordAssign.h"
-#include "program/Zel1.h"
+#include "core/program/Zel1.h"
+#include "gui/cemeteries/RecordAssign.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

@@ -8,7 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "controls/GridControl.h"
+#include "gui/controls/GridControl.h"
 #include "support/PdfPages.h"
 #include "support/TestData.h"
 

@@ -6,8 +6,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
-#include "controls/GridControl.h"
-#include "controls/MapFile.h"
+#include "core/maps/MapFile.h"
+#include "gui/controls/GridControl.h"
 #include "support/FailingDevice.h"
 #include "support/TestData.h"
 

@@ -36,20 +36,20 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/DataFolderLock.h"
-#include "backup/AutoBackup.h"
-#include "backup/DataBackup.h"
-#include "controls/GridControl.h"
-#include "controls/MapFile.h"
-#include "controls/MessageService.h"
-#include "import/frmImport.h"
-#include "maps/frmMapEdit.h"
-#include "program/Zel1.h"
-#include "records/frmDataEntry.h"
-#include "store/Connection.h"
-#include "store/RecordSet.h"
-#include "store/Schema.h"
-#include "store/sqlite.h"
+#include "core/backup/AutoBackup.h"
+#include "core/backup/DataBackup.h"
+#include "core/folder/DataFolderLock.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/store/Connection.h"
+#include "core/store/RecordSet.h"
+#include "core/store/Schema.h"
+#include "core/store/sqlite.h"
+#include "gui/controls/GridControl.h"
+#include "gui/controls/MessageService.h"
+#include "gui/import/frmImport.h"
+#include "gui/maps/frmMapEdit.h"
+#include "gui/records/frmDataEntry.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <map>
 
 #include "FuzzTarget.h"
-#include "backup/DataBackup.h"
+#include "core/backup/DataBackup.h"
 
 namespace {
 

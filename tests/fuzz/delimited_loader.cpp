@@ -5,8 +5,8 @@
 #include <QStringDecoder>
 
 #include "FuzzTarget.h"
-#include "import/DelimitedText.h"
-#include "import/RecordImport.h"
+#include "core/import/DelimitedText.h"
+#include "core/import/RecordImport.h"
 
 namespace {
 

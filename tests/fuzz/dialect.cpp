@@ -1,7 +1,7 @@
 // The SQL dialect: any text translates without harm; a text quoted for SQL is never touched, and a
 // #date# literal, whatever stands between its marks, becomes one SQL string literal that cannot end
 // early.
-#include "store/Dialect.h"
+#include "core/store/Dialect.h"
 
 #include "FuzzTarget.h"
 

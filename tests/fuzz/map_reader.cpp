@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "FuzzTarget.h"
-#include "controls/MapFile.h"
+#include "core/maps/MapFile.h"
 
 namespace {
 

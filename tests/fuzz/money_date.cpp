@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "FuzzTarget.h"
-#include "store/DateValue.h"
-#include "store/Money.h"
-#include "store/RecordFields.h"
-#include "store/Value.h"
+#include "core/store/DateValue.h"
+#include "core/store/Money.h"
+#include "core/store/RecordFields.h"
+#include "core/store/Value.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "import/RecordImport.h"
-#include "program/Zel1.h"
-#include "store/DbError.h"
+#include "core/import/RecordImport.h"
+#include "core/program/Zel1.h"
+#include "core/store/DbError.h"
 #include "support/TestFolder.h"
 
 using namespace RecordImport;

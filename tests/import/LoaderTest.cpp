@@ -3,8 +3,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "controls/GridControl.h"
-#include "import/DelimitedText.h"
+#include "core/import/DelimitedText.h"
+#include "gui/controls/GridControl.h"
 #include "support/TestData.h"
 
 using namespace DelimitedText;

@@ -8,11 +8,11 @@
 #include <map>
 
 #include "DataGen.h"
-#include "controls/GridControl.h"
-#include "import/RecordImport.h"
-#include "import/frmImport.h"
-#include "program/Zel1.h"
-#include "records/ExportWriter.h"
+#include "core/export/ExportWriter.h"
+#include "core/import/RecordImport.h"
+#include "core/program/Zel1.h"
+#include "gui/controls/GridControl.h"
+#include "gui/import/frmImport.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

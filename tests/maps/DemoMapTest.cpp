@@ -3,11 +3,11 @@
 
 #include <QCoreApplication>
 
-#include "controls/GridControl.h"
-#include "controls/MapFile.h"
-#include "maps/frmViewMap.h"
-#include "program/Zel1.h"
-#include "store/RecordSet.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/store/RecordSet.h"
+#include "gui/controls/GridControl.h"
+#include "gui/maps/frmViewMap.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFolder.h"
 

@@ -12,12 +12,12 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "controls/GridControl.h"
-#include "controls/MapFile.h"
-#include "maps/MapColors.h"
-#include "maps/PlaceLine.h"
-#include "maps/frmMapEdit.h"
-#include "program/Zel1.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "gui/controls/GridControl.h"
+#include "gui/maps/MapColors.h"
+#include "gui/maps/PlaceLine.h"
+#include "gui/maps/frmMapEdit.h"
 #include "support/OrdinaryUser.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"

@@ -7,12 +7,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "controls/GridControl.h"
-#include "controls/MapFile.h"
-#include "maps/PlaceLine.h"
-#include "maps/frmViewMap.h"
-#include "program/Zel1.h"
-#include "store/RecordSet.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/store/RecordSet.h"
+#include "gui/controls/GridControl.h"
+#include "gui/maps/PlaceLine.h"
+#include "gui/maps/frmViewMap.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

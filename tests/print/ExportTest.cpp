@@ -4,9 +4,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
-#include "program/Zel1.h"
-#include "records/ExportWriter.h"
-#include "records/RecordPrintout.h"
+#include "core/export/ExportWriter.h"
+#include "core/program/Zel1.h"
+#include "gui/records/RecordPrintout.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

@@ -5,9 +5,9 @@
 #include <QPrinter>
 #include <QTemporaryDir>
 
-#include "controls/PrintSurface.h"
-#include "program/Zel2.h"
-#include "records/RecordPrintout.h"
+#include "core/program/Zel2.h"
+#include "gui/controls/PrintSurface.h"
+#include "gui/records/RecordPrintout.h"
 #include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"

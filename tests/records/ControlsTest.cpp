@@ -6,9 +6,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "controls/DateEdit.h"
-#include "controls/MaskedEdit.h"
-#include "controls/MoneyEdit.h"
+#include "gui/controls/DateEdit.h"
+#include "gui/controls/MaskedEdit.h"
+#include "gui/controls/MoneyEdit.h"
 
 TEST(EntryControls, MaskedFieldTakesOnlyItsCharactersUpToItsLength) {
   MaskedEdit e;

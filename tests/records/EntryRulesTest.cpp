@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "RecordFormFixture.h"
-#include "controls/MaskedEdit.h"
+#include "gui/controls/MaskedEdit.h"
 
 namespace {
 QString yearHint(const char* pattern, const char* example, const char* firstDay) {
@@ -184,8 +184,9 @@ TEST_F(RecordForm, KeysTypedOnThroughADateBoxReachTheirField) {
   const struct {
     QString typed;
     QString box;
-  } cases[] = {{QStringLiteral("1922"), kYearHint},
-               {future, QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date.")}};
+  } cases[] = {
+      {QStringLiteral("1922"), kYearHint},
+      {future, QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date.")}};
   open();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed.toStdString());

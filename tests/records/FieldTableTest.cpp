@@ -1,7 +1,7 @@
 // The grave record's field table: what the import is offered and how texts become values.
 #include <gtest/gtest.h>
 
-#include "store/RecordFields.h"
+#include "core/store/RecordFields.h"
 
 using RecordFields::find;
 using RecordFields::fromText;

@@ -6,8 +6,8 @@
 #include <QTimer>
 
 #include "RecordFormFixture.h"
-#include "controls/MaskedEdit.h"
-#include "search/frmFind.h"
+#include "gui/controls/MaskedEdit.h"
+#include "gui/search/frmFind.h"
 
 namespace {
 const QString kSaveFirst = QStringLiteral("Would you like to save your changes first?");

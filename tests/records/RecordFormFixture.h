@@ -8,14 +8,14 @@
 #include <QTest>
 #include <memory>
 
-#include "app/Startup.h"
-#include "app/frm_Main.h"
-#include "controls/DateEdit.h"
-#include "controls/MaskedEdit.h"
-#include "controls/MoneyEdit.h"
-#include "program/Zel1.h"
-#include "records/frmDataEntry.h"
-#include "store/DateValue.h"
+#include "core/program/Zel1.h"
+#include "core/store/DateValue.h"
+#include "gui/app/Startup.h"
+#include "gui/app/frm_Main.h"
+#include "gui/controls/DateEdit.h"
+#include "gui/controls/MaskedEdit.h"
+#include "gui/controls/MoneyEdit.h"
+#include "gui/records/frmDataEntry.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

@@ -9,9 +9,9 @@
 #include <QToolBar>
 
 #include "RecordFormFixture.h"
-#include "controls/MaskedEdit.h"
-#include "controls/MoneyEdit.h"
-#include "search/frmFind.h"
+#include "gui/controls/MaskedEdit.h"
+#include "gui/controls/MoneyEdit.h"
+#include "gui/search/frmFind.h"
 
 TEST_F(RecordForm, ListsLoadInNameOrderAndNewSelectsTheOnlyCemetery) {
   addCemetery(QStringLiteral("Oakwood"));

@@ -2,8 +2,8 @@
 #include <QRadioButton>
 
 #include "RecordFormFixture.h"
-#include "controls/MaskedEdit.h"
-#include "controls/MoneyEdit.h"
+#include "gui/controls/MaskedEdit.h"
+#include "gui/controls/MoneyEdit.h"
 
 namespace {
 QString col(const QString& column, const QString& recid) {

@@ -8,12 +8,12 @@
 #include <QTemporaryDir>
 #include <cstring>
 
-#include "backup/AutoBackup.h"
-#include "backup/DataBackup.h"
-#include "controls/MapFile.h"
-#include "import/DelimitedText.h"
-#include "program/Zel1.h"
-#include "records/ExportWriter.h"
+#include "core/backup/AutoBackup.h"
+#include "core/backup/DataBackup.h"
+#include "core/export/ExportWriter.h"
+#include "core/import/DelimitedText.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
 #include "support/FailingDevice.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

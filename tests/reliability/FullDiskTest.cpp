@@ -11,14 +11,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "backup/DataBackup.h"
-#include "controls/MapFile.h"
-#include "controls/MessageService.h"
-#include "import/RecordImport.h"
-#include "program/Zel1.h"
-#include "records/ExportWriter.h"
-#include "records/frmDataEntry.h"
-#include "store/Schema.h"
+#include "core/backup/DataBackup.h"
+#include "core/export/ExportWriter.h"
+#include "core/import/RecordImport.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/store/Schema.h"
+#include "gui/controls/MessageService.h"
+#include "gui/records/frmDataEntry.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 

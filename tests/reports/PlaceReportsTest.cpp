@@ -6,13 +6,13 @@
 #include <QFile>
 #include <QSet>
 
-#include "app/Startup.h"
-#include "controls/GridControl.h"
-#include "controls/MapFile.h"
-#include "maps/frmViewMap.h"
-#include "program/Zel1.h"
-#include "reports/ReportFiles.h"
-#include "reports/Reports.h"
+#include "core/maps/MapFile.h"
+#include "core/program/Zel1.h"
+#include "core/reports/ReportFiles.h"
+#include "core/reports/Reports.h"
+#include "gui/app/Startup.h"
+#include "gui/controls/GridControl.h"
+#include "gui/maps/frmViewMap.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

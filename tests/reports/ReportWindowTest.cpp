@@ -19,13 +19,13 @@
 #include <QTest>
 #include <QToolBar>
 
-#include "app/Startup.h"
-#include "app/frm_Main.h"
-#include "cemeteries/frmCemeterySelect.h"
-#include "controls/GridControl.h"
-#include "program/Zel1.h"
-#include "records/frmDataEntry.h"
-#include "reports/frmReports.h"
+#include "core/program/Zel1.h"
+#include "gui/app/Startup.h"
+#include "gui/app/frm_Main.h"
+#include "gui/cemeteries/frmCemeterySelect.h"
+#include "gui/controls/GridControl.h"
+#include "gui/records/frmDataEntry.h"
+#include "gui/reports/frmReports.h"
 #include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"

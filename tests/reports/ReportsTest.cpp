@@ -1,8 +1,8 @@
 // The report builders on small databases: cells, alignments, widths, count lines and totals.
 #include <gtest/gtest.h>
 
-#include "program/Zel1.h"
-#include "reports/Reports.h"
+#include "core/program/Zel1.h"
+#include "core/reports/Reports.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 

@@ -4,10 +4,10 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "controls/DateEdit.h"
-#include "controls/MaskedEdit.h"
-#include "program/Zel1.h"
-#include "search/frmFind.h"
+#include "core/program/Zel1.h"
+#include "gui/controls/DateEdit.h"
+#include "gui/controls/MaskedEdit.h"
+#include "gui/search/frmFind.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "DataGen.h"
-#include "program/Zel1.h"
-#include "store/Schema.h"
+#include "core/program/Zel1.h"
+#include "core/store/Schema.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 

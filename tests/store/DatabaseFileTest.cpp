@@ -6,8 +6,8 @@
 #include <QRandomGenerator>
 
 #include "DataGen.h"
-#include "store/Schema.h"
-#include "store/sqlite.h"
+#include "core/store/Schema.h"
+#include "core/store/sqlite.h"
 #include "support/OrdinaryUser.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"

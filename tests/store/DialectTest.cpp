@@ -3,8 +3,8 @@
 
 #include <QCollator>
 
-#include "program/Zel1.h"
-#include "store/Dialect.h"
+#include "core/program/Zel1.h"
+#include "core/store/Dialect.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 

@@ -3,9 +3,9 @@
 
 #include <map>
 
-#include "program/Zel1.h"
-#include "store/RecordFields.h"
-#include "store/Schema.h"
+#include "core/program/Zel1.h"
+#include "core/store/RecordFields.h"
+#include "core/store/Schema.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 

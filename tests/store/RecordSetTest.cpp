@@ -1,7 +1,7 @@
 // Record sets as the windows use them: stepping, reading by name, adding and editing rows.
 #include <gtest/gtest.h>
 
-#include "program/Zel1.h"
+#include "core/program/Zel1.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <optional>
 
-#include "controls/MessageService.h"
+#include "gui/controls/MessageService.h"
 
 // The message service tests install. Every message is recorded; each one must have been
 // expected (in order) with its answer, otherwise the test fails. Every test program runs under one

@@ -10,10 +10,10 @@
 #include <ostream>
 #include <utility>
 
-#include "store/Connection.h"
-#include "store/RecordSet.h"
-#include "store/Schema.h"
-#include "store/Value.h"
+#include "core/store/Connection.h"
+#include "core/store/RecordSet.h"
+#include "core/store/Schema.h"
+#include "core/store/Value.h"
 
 // Helpers shared by the test folders: files, rows and amounts.
 

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include "program/Zel1.h"
-#include "store/Schema.h"
+#include "core/program/Zel1.h"
+#include "core/store/Schema.h"
 
 TestFolder::TestFolder(bool withDatabase) {
   ZEL1.reset();

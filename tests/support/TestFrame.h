@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/Startup.h"
-#include "app/frm_Main.h"
+#include "gui/app/Startup.h"
+#include "gui/app/frm_Main.h"
 
 // The program's frame as a test runs it: its windows connected, its placement kept in settingsFile,
 // and its end of the program handed to ended instead of ending the test.

@@ -12,7 +12,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "cemeteries/frmCemeterySelect.h"
+#include "gui/cemeteries/frmCemeterySelect.h"
 
 // Small helpers to drive the real windows the way a user does.
 

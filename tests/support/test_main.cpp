@@ -2,7 +2,7 @@
 
 #include <QStandardPaths>
 
-#include "app/ZelApplication.h"
+#include "gui/app/ZelApplication.h"
 #include "support/ScriptedMessages.h"
 
 // Every test program runs with the program's application object (offscreen), test locations for

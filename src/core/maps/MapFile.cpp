@@ -1,0 +1,345 @@
+#include "core/maps/MapFile.h"
+
+#include <QByteArray>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "core/store/Connection.h"
+
+// Layout: magic, then little-endian u32 version, rows, columns, default back, default text colour,
+// cell count; per cell varint row, varint column, flags byte, varint UTF-8 length, the UTF-8 bytes,
+// u32 back colour and u32 text colour when their flags are set; last the SHA-1 of all before it.
+
+namespace {
+
+const QByteArray kMagic("ZELMAP\x1a", 7);
+constexpr quint32 kVersion = 1;
+constexpr int kHashLen = 20;
+constexpr int kHeaderLen = 7 + 6 * 4;
+
+enum CellFlags : quint8 { HasBack = 1, HasFore = 2 };
+
+QString unreadable(const QString& path, const QString& reason) {
+  return QStringLiteral("The map file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
+}
+
+QString damaged(const QString& path) {
+  return unreadable(path, QStringLiteral("it is damaged or is not a map file of this program"));
+}
+
+class Writer {
+ public:
+  void u32(quint32 v) {
+    char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+    buf_.append(b, 4);
+  }
+  void varint(quint32 v) {
+    while (v >= 0x80) {
+      buf_.append(char((v & 0x7F) | 0x80));
+      v >>= 7;
+    }
+    buf_.append(char(v));
+  }
+  void byte(quint8 v) { buf_.append(char(v)); }
+  // Returns the text's length in bytes.
+  qsizetype text(const QString& s) {
+    // Plain ASCII, the usual case, is copied without a temporary.
+    const QChar* p = s.constData();
+    const qsizetype n = s.size();
+    bool ascii = true;
+    for (qsizetype i = 0; i < n && ascii; ++i) ascii = p[i].unicode() < 0x80;
+    if (ascii) {
+      varint(quint32(n));
+      for (qsizetype i = 0; i < n; ++i) buf_.append(char(p[i].unicode()));
+      return n;
+    }
+    const QByteArray u = s.toUtf8();
+    varint(quint32(u.size()));
+    buf_.append(u);
+    return u.size();
+  }
+  QByteArray& buffer() { return buf_; }
+
+ private:
+  QByteArray buf_;
+};
+
+// Reads the cells of a file in pieces of at most kChunk bytes, never past the checksum.
+class Reader {
+ public:
+  Reader(QIODevice& dev, qint64 bodyLeft, QCryptographicHash* hash)
+      : dev_(dev), left_(bodyLeft), hash_(hash) {}
+  bool ok() const { return ok_; }
+  bool readFailed() const { return readFailed_; }
+  bool atEnd() const { return left_ == 0 && pos_ == buf_.size(); }
+  quint32 u32() {
+    if (!need(4)) return 0;
+    const auto* u = reinterpret_cast<const uchar*>(buf_.constData() + pos_);
+    pos_ += 4;
+    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
+  }
+  quint8 byte() {
+    if (!need(1)) return 0;
+    return quint8(buf_[pos_++]);
+  }
+  quint32 varint() {
+    quint32 v = 0;
+    for (int shift = 0; shift < 35; shift += 7) {
+      if (!need(1)) return 0;
+      const quint8 b = quint8(buf_[pos_++]);
+      // The fifth byte holds the top four bits; more would not fit and is not ours.
+      if (shift == 28 && b > 0x0F) return fail();
+      v |= quint32(b & 0x7F) << shift;
+      if (!(b & 0x80)) return v;
+    }
+    return fail();
+  }
+  // A text of at most kMaxTextBytes of UTF-8; decoded only when wanted. Bytes that are not UTF-8
+  // would read as replacement characters, longer than the text a cell may hold.
+  QString text(bool decode) {
+    const quint32 n = varint();
+    if (!ok_ || n > quint32(MapFile::kMaxTextBytes) || !need(qsizetype(n)) ||
+        !QByteArrayView(buf_.constData() + pos_, qsizetype(n)).isValidUtf8()) {
+      fail();
+      return QString();
+    }
+    QString s = decode ? QString::fromUtf8(buf_.constData() + pos_, qsizetype(n)) : QString();
+    pos_ += qsizetype(n);
+    return s;
+  }
+
+ private:
+  static constexpr qint64 kChunk = 256 * 1024;
+  bool need(qsizetype n) {
+    if (!ok_) return false;
+    if (buf_.size() - pos_ >= n) return true;
+    buf_.remove(0, pos_);
+    pos_ = 0;
+    while (buf_.size() < n) {
+      const qint64 want = std::min(kChunk, left_);
+      if (want <= 0) return fail();
+      const qsizetype had = buf_.size();
+      buf_.resize(had + qsizetype(want));
+      const qint64 got = dev_.read(buf_.data() + had, want);
+      if (got <= 0) {
+        readFailed_ = got < 0;
+        buf_.resize(had);
+        return fail();
+      }
+      buf_.resize(had + qsizetype(got));
+      if (hash_) hash_->addData(QByteArrayView(buf_.constData() + had, qsizetype(got)));
+      left_ -= got;
+    }
+    return true;
+  }
+  quint32 fail() {
+    ok_ = false;
+    return 0;
+  }
+  QIODevice& dev_;
+  qint64 left_;
+  QCryptographicHash* hash_;
+  QByteArray buf_;
+  qsizetype pos_ = 0;
+  bool ok_ = true;
+  bool readFailed_ = false;
+};
+
+// Bytes one cell can take at least and at most: varint row and column, flags, varint length, the
+// text, two colours. Varints are read up to five bytes long.
+constexpr qint64 kMinCellBytes = 4;
+constexpr qint64 kMaxCellBytes = 5 + 5 + 1 + 5 + MapFile::kMaxTextBytes + 4 + 4;
+
+}  // namespace
+
+namespace MapFile {
+
+QString fileName(const QString& dataPath, qint32 cemeteryId) {
+  return dataPath + QStringLiteral("zelmap") + QString::number(cemeteryId) + QStringLiteral(".dat");
+}
+
+qint64 maxFileSize() { return kHeaderLen + qint64(kMaxCells) * kMaxCellBytes + kHashLen; }
+
+bool write(QIODevice& out, const Header& header, const CellWriter& cells, QString* error) {
+  auto fail = [&](const QString& reason) {
+    if (error) *error = reason;
+    return false;
+  };
+  // What cannot be read back is not written.
+  if (header.maxRows < 0 || header.maxCols < 0 || header.maxRows > kMaxSize || header.maxCols > kMaxSize)
+    return fail(QStringLiteral("the map has more than %1 rows or columns").arg(kMaxSize));
+  if (header.cellCount > kMaxCells)
+    return fail(QStringLiteral("the map has more than %1 drawn cells").arg(kMaxCells));
+  QCryptographicHash hash(QCryptographicHash::Sha1);
+  bool ok = true;
+  bool tooLong = false;
+  Writer w;
+  w.buffer().reserve(1 << 20);
+  // A device may take part of a write; the rest is written again, so a failure is one that also
+  // reports its reason (a full disk says so only when nothing more fits).
+  auto writeAll = [&](QByteArrayView bytes) {
+    while (ok && !bytes.isEmpty()) {
+      const qint64 n = out.write(bytes.data(), bytes.size());
+      if (n <= 0) ok = false;
+      bytes = bytes.sliced(qsizetype(std::max<qint64>(n, 0)));
+    }
+  };
+  auto flush = [&] {
+    if (!ok) return;
+    hash.addData(w.buffer());
+    writeAll(w.buffer());
+    w.buffer().resize(0);
+  };
+  w.buffer().append(kMagic);
+  w.u32(kVersion);
+  w.u32(quint32(header.maxRows));
+  w.u32(quint32(header.maxCols));
+  w.u32(header.defaultBack);
+  w.u32(header.defaultFore);
+  w.u32(header.cellCount);
+  quint32 written = 0;
+  cells([&](const MapCell& c) {
+    ++written;
+    if (!ok || tooLong) return;
+    w.varint(quint32(c.row));
+    w.varint(quint32(c.col));
+    w.byte((c.hasBack ? HasBack : 0) | (c.hasFore ? HasFore : 0));
+    if (w.text(c.text) > kMaxTextBytes) tooLong = true;
+    if (c.hasBack) w.u32(c.back & 0xFFFFFFu);
+    if (c.hasFore) w.u32(c.fore & 0xFFFFFFu);
+    if (w.buffer().size() >= (1 << 20) - 2 * kMaxTextBytes) flush();
+  });
+  if (tooLong) return fail(QStringLiteral("a cell holds a text longer than %1 bytes").arg(kMaxTextBytes));
+  if (written != header.cellCount) return fail(QStringLiteral("internal error"));
+  flush();
+  if (ok) writeAll(hash.result());
+  if (!ok) return fail(out.errorString());
+  return true;
+}
+
+bool save(const QString& path, const Header& header, const CellWriter& cells, QString* error) {
+  QSaveFile file(path);
+  QString reason;
+  // Unbuffered: a failing write (a full disk) reports its own reason at once.
+  bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+  if (!ok) reason = file.errorString();
+  if (ok) ok = write(file, header, cells, &reason);
+  if (ok) {
+    ok = file.commit();
+    if (!ok) reason = file.errorString();
+  } else {
+    // The reason is taken before the cancel, which would replace it with its own.
+    file.cancelWriting();
+  }
+  if (ok) return true;
+  if (!folderWritable(QFileInfo(path).absolutePath()))
+    reason = QStringLiteral("the folder %1 cannot be written to")
+                 .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+  if (error)
+    *error =
+        QStringLiteral("The map could not be saved to %1: %2.").arg(QDir::toNativeSeparators(path), reason);
+  return false;
+}
+
+bool load(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell, QString* error) {
+  auto fail = [&](const QString& msg) {
+    if (error) *error = msg;
+    return false;
+  };
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return fail(unreadable(path, file.errorString()));
+  const qint64 size = file.size();
+  if (size > maxFileSize())
+    return fail(unreadable(path, QStringLiteral("it is larger than any map can be (%1 bytes)").arg(size)));
+  if (size < kHeaderLen + kHashLen) return fail(damaged(path));
+
+  const QByteArray head = file.read(kHeaderLen);
+  if (head.size() != kHeaderLen) return fail(unreadable(path, file.errorString()));
+  if (!head.startsWith(kMagic)) return fail(damaged(path));
+  const auto u32At = [&](int i) {
+    const auto* u = reinterpret_cast<const uchar*>(head.constData() + kMagic.size() + 4 * i);
+    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
+  };
+  const quint32 version = u32At(0);
+  if (version != kVersion)
+    return fail(unreadable(path, version > kVersion
+                                     ? QStringLiteral("it was written by a newer version of this program")
+                                     : QStringLiteral("it was written by another version of this program")));
+  Header h;
+  h.maxRows = qint32(u32At(1));
+  h.maxCols = qint32(u32At(2));
+  h.defaultBack = u32At(3) & 0xFFFFFFu;
+  h.defaultFore = u32At(4) & 0xFFFFFFu;
+  h.cellCount = u32At(5);
+  // The header bounds the whole file: refused here, nothing more is read.
+  const qint64 cellBytes = size - kHeaderLen - kHashLen;
+  if (h.maxRows < 0 || h.maxCols < 0 || h.maxRows > kMaxSize || h.maxCols > kMaxSize ||
+      h.cellCount > kMaxCells || quint64(h.cellCount) > (quint64(h.maxRows) + 1) * (quint64(h.maxCols) + 1) ||
+      cellBytes < qint64(h.cellCount) * kMinCellBytes || cellBytes > qint64(h.cellCount) * kMaxCellBytes)
+    return fail(damaged(path));
+
+  // Two passes over the cells: the first checks the structure and the checksum, so that a file
+  // that is not sound (damaged, forged, or written by a faulty program) never reaches the sheet
+  // half-read; the second delivers the cells.
+  for (int pass = 0; pass < 2; ++pass) {
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    if (pass == 0) hash.addData(head);
+    if (!file.seek(kHeaderLen)) return fail(unreadable(path, file.errorString()));
+    Reader in(file, cellBytes, pass == 0 ? &hash : nullptr);
+    if (pass == 1) onHeader(h);
+    for (quint32 i = 0; i < h.cellCount; ++i) {
+      MapCell c;
+      c.row = qint32(in.varint());
+      c.col = qint32(in.varint());
+      const quint8 flags = in.byte();
+      c.text = in.text(pass == 1);
+      c.hasBack = flags & HasBack;
+      c.hasFore = flags & HasFore;
+      if (c.hasBack) c.back = in.u32() & 0xFFFFFFu;
+      if (c.hasFore) c.fore = in.u32() & 0xFFFFFFu;
+      if (pass == 1) {
+        onCell(std::move(c));
+        continue;
+      }
+      if (!in.ok() || c.row < 0 || c.col < 0 || c.row > h.maxRows || c.col > h.maxCols ||
+          (flags & ~(HasBack | HasFore)))
+        return fail(in.readFailed() ? unreadable(path, file.errorString()) : damaged(path));
+    }
+    if (pass == 1) break;
+    if (!in.atEnd()) return fail(damaged(path));
+    const QByteArray sum = file.read(kHashLen);
+    if (sum != hash.result()) return fail(damaged(path));
+  }
+  return true;
+}
+
+bool save(const QString& path, const MapSheetData& sheet, QString* error) {
+  Header h{sheet.maxRows, sheet.maxCols, sheet.defaultBack, sheet.defaultFore, quint32(sheet.cells.size())};
+  return save(
+      path, h,
+      [&](const std::function<void(const MapCell&)>& put) {
+        for (const MapCell& c : sheet.cells) put(c);
+      },
+      error);
+}
+
+bool load(const QString& path, MapSheetData& sheet, QString* error) {
+  MapSheetData read;
+  const bool ok = load(
+      path,
+      [&](const Header& h) {
+        read.maxRows = h.maxRows;
+        read.maxCols = h.maxCols;
+        read.defaultBack = h.defaultBack;
+        read.defaultFore = h.defaultFore;
+      },
+      [&](MapCell&& c) { read.cells.push_back(std::move(c)); }, error);
+  if (ok) sheet = std::move(read);
+  return ok;
+}
+
+}  // namespace MapFile

@@ -1,0 +1,21 @@
+#include "core/program/Zel1.h"
+
+Zel1 ZEL1;
+
+void Zel1::reset() {
+  rsLookup2.close();
+  rsLookup.close();
+  rsRecords.close();
+  cnData.close();
+  DataPath.clear();
+  StartupFailed = false;
+  RestoreOnly = false;
+  DateDisplayFormat.clear();
+  RecordChanged = false;
+  PendingQuery.clear();
+  CurrentCemeteryId = 0;
+  CurrentCemeteryName.clear();
+  ManagerChanged = false;
+  MapZoom = 500;
+  cnData.setDateDisplayFormat(QStringLiteral("mm-dd-yyyy"));
+}

@@ -1,0 +1,141 @@
+#include "core/reports/ReportFiles.h"
+
+#include <QSaveFile>
+#include <QStringList>
+#include <algorithm>
+
+#include "core/program/CsvCell.h"
+
+namespace Report {
+
+namespace {
+
+std::vector<size_t> shownColumns(const Table& t) {
+  std::vector<size_t> cols;
+  for (size_t c = 0; c < t.columns.size(); ++c)
+    if (t.columns[c].width != 0.0) cols.push_back(c);
+  return cols;
+}
+
+// Every row the grid shows, the header row first; a missing cell is an empty one.
+void forEachRow(const Table& t, const std::function<void(const Row&)>& fn) {
+  Row header;
+  for (const Column& c : t.columns) header.push_back({c.header, c.headerAlign});
+  fn(header);
+  for (const Row& r : t.rows) fn(r);
+  const Row empty;
+  for (int r = t.count() + 1; r < t.countRow(); ++r) fn(empty);
+  fn(t.countLine);
+}
+
+const Cell& cellAt(const Row& r, size_t c) {
+  static const Cell empty;
+  return c < r.size() ? r[c] : empty;
+}
+
+void appendField(QByteArray& out, const QString& cell) {
+  // A text a spreadsheet would run as a formula gets an apostrophe before it; numbers stay.
+  const QString text = CsvCell::guard(cell);
+  const bool quote =
+      text.contains(u',') || text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r');
+  if (!quote) {
+    out += text.toUtf8();
+    return;
+  }
+  QString doubled = text;
+  doubled.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+  out += '"' + doubled.toUtf8() + '"';
+}
+
+}  // namespace
+
+QByteArray toCsv(const Table& table) {
+  const std::vector<size_t> cols = shownColumns(table);
+  QByteArray out;
+  out.reserve(qsizetype(table.rows.size() + 4) * qsizetype(cols.size()) * 12);
+  forEachRow(table, [&](const Row& row) {
+    for (size_t i = 0; i < cols.size(); ++i) {
+      if (i) out += ',';
+      appendField(out, cellAt(row, cols[i]).text);
+    }
+    out += "\r\n";
+  });
+  return out;
+}
+
+QString toText(const Table& table) {
+  const std::vector<size_t> cols = shownColumns(table);
+  std::vector<qsizetype> width(cols.size(), 0);
+  forEachRow(table, [&](const Row& row) {
+    for (size_t i = 0; i < cols.size(); ++i)
+      for (const QString& line : cellAt(row, cols[i]).text.split(u'\n'))
+        width[i] = std::max(width[i], line.size());
+  });
+  QString out = table.title + QStringLiteral("\n\n");
+  bool first = true;
+  forEachRow(table, [&](const Row& row) {
+    std::vector<QStringList> lines(cols.size());
+    qsizetype height = 1;
+    for (size_t i = 0; i < cols.size(); ++i) {
+      lines[i] = cellAt(row, cols[i]).text.split(u'\n');
+      height = std::max(height, lines[i].size());
+    }
+    for (qsizetype l = 0; l < height; ++l) {
+      QString line;
+      for (size_t i = 0; i < cols.size(); ++i) {
+        const QString text = l < lines[i].size() ? lines[i][l] : QString();
+        const qsizetype pad = width[i] - text.size();
+        if (i) line += QStringLiteral("  ");
+        switch (cellAt(row, cols[i]).align) {
+          case Align::Right:
+            line += QString(pad, u' ') + text;
+            break;
+          case Align::Centre:
+            line += QString(pad / 2, u' ') + text + QString(pad - pad / 2, u' ');
+            break;
+          case Align::Left:
+            line += text + QString(pad, u' ');
+            break;
+        }
+      }
+      while (line.endsWith(u' ')) line.chop(1);
+      out += line + u'\n';
+    }
+    if (first) {  // a rule under the column headers
+      QStringList rule;
+      for (qsizetype w : width) rule << QString(w, u'-');
+      out += rule.join(QStringLiteral("  ")) + u'\n';
+      first = false;
+    }
+  });
+  return out;
+}
+
+bool saveFile(const QString& path, const std::function<bool(QIODevice&)>& write, QString* error) {
+  QSaveFile file(path);
+  QString reason;
+  if (!file.open(QIODevice::WriteOnly)) {
+    reason = file.errorString();
+  } else if (!write(file)) {
+    reason =
+        file.error() != QFileDevice::NoError ? file.errorString() : QStringLiteral("it could not be written");
+    file.cancelWriting();
+  } else if (!file.commit()) {
+    reason = file.errorString();
+  }
+  if (reason.isEmpty()) return true;
+  if (error) *error = QStringLiteral("The report could not be saved to %1: %2").arg(path, reason);
+  return false;
+}
+
+bool saveCsv(const QString& path, const Table& table, QString* error) {
+  return saveFile(
+      path,
+      [&table](QIODevice& d) {
+        const QByteArray bytes = toCsv(table);
+        return d.write(bytes) == bytes.size();
+      },
+      error);
+}
+
+}  // namespace Report

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+#include "core/reports/ReportTable.h"
+
+class QIODevice;
+
+// A report written to a file as the grid shows it: the header row, the rows, the empty rows of the
+// gap and the count line. Hidden columns are left out, as in print.
+namespace Report {
+
+// Comma-separated, UTF-8, lines ending in CR LF. A cell holding a comma, a quote or a line break
+// is put in quotes with its quotes doubled, so a multi-line cell stays one field.
+QByteArray toCsv(const Table& table);
+
+// Plain text in aligned columns under the title, numbers right-aligned; a multi-line cell takes as
+// many lines as it has.
+QString toText(const Table& table);
+
+// Writes a file atomically: write fills the device and says whether all went well; only then does
+// the file replace any earlier one. On failure error names the file and the reason.
+bool saveFile(const QString& path, const std::function<bool(QIODevice&)>& write, QString* error);
+bool saveCsv(const QString& path, const Table& table, QString* error);
+
+}  // namespace Report

@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/store/Connection.h"
+#include "core/store/Value.h"
+
+struct sqlite3_stmt;
+
+// A set of rows read through the connection by SQL text.
+//  - ForwardOnly streams rows from the engine: move next only, read-only.
+//  - Static holds a snapshot of the rows in their order and can step both ways, change the current
+//    row and add rows (which appear at the end of the set). A "select * from <table> ..." keeps only
+//    the keys and reads each row when it becomes current, so large sets open quickly; rows deleted
+//    meanwhile are skipped over.
+class RecordSet {
+ public:
+  enum class Cursor { ForwardOnly, Static, Default = ForwardOnly };
+
+  explicit RecordSet(Connection* cn = nullptr) : cn_(cn) {}
+  ~RecordSet();
+  RecordSet(const RecordSet&) = delete;
+  RecordSet& operator=(const RecordSet&) = delete;
+
+  void setConnection(Connection* cn) { cn_ = cn; }
+  void open(const QString& sql, Cursor cursor = Cursor::ForwardOnly);
+  void close();
+  bool isOpen() const { return open_; }
+
+  bool eof() const;
+  bool bof() const;
+  bool isEmpty() const;
+  void moveFirst();
+  void moveLast();
+  void moveNext();
+  void movePrevious();
+  int recordCount() const;  // static sets only; -1 for forward-only
+
+  // Field of the current row by case-insensitive column name. An unknown name throws DbError, and
+  // so does a money column whose stored value is not an amount (see Schema.h).
+  Value field(const QString& name) const;
+  bool hasField(const QString& name) const;
+  QStringList fieldNames() const { return names_; }
+  int fieldCount() const { return int(names_.size()); }
+  Value field(int index) const;
+
+  // Editing (static sets on one table): assign fields, then update() writes the row.
+  // Text given to a money, date or number column is converted the way the engine converts it
+  // (dates in ISO or in the connection's display order); text that does not convert leaves the
+  // field as it was, so a field keeps its default.
+  void addNew();
+  void assign(const QString& name, const Value& v);
+  void update();
+  void cancelUpdate();
+  bool editing() const { return editMode_ != EditMode::None; }
+
+ private:
+  enum class EditMode { None, Edit, Add };
+  enum class ColKind { Other, Money, Date, Number };
+
+  int indexOf(const QString& name) const;
+  Value rawField(int index) const;
+  void loadCurrent() const;
+  void readRow(sqlite3_stmt* st, std::vector<Value>& row) const;
+  void setColumns(sqlite3_stmt* st);
+  Value decode(sqlite3_stmt* st, int i) const;
+  Value decodeAs(sqlite3_stmt* st, int i, ColKind kind) const;
+  void bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) const;
+  std::optional<Value> convertText(const QString& text, ColKind kind) const;
+  void skipMissingForward();
+  void skipMissingBackward();
+  void requireOpen() const;
+
+  Connection* cn_ = nullptr;
+  Connection* registered_ = nullptr;  // the connection that lists this set as open
+  bool open_ = false;
+  Cursor cursor_ = Cursor::ForwardOnly;
+  QStringList names_;
+  QHash<QString, int> index_;
+  std::vector<ColKind> kinds_;
+
+  // Forward-only state.
+  sqlite3_stmt* stmt_ = nullptr;
+  bool fwdEof_ = true;
+
+  // Static state: either full rows or keys of one table.
+  QString table_;
+  QString keyColumn_;
+  int keyIndex_ = -1;
+  bool keyed_ = false;
+  std::vector<std::vector<Value>> rows_;  // full snapshot (not keyed)
+  std::vector<qint64> keys_;              // keyed snapshot
+  int pos_ = -1;                          // -1 = BOF, size = EOF
+  mutable std::vector<Value> current_;    // keyed: row at pos_
+  mutable int currentPos_ = -2;
+  mutable bool currentMissing_ = false;
+  sqlite3_stmt* fetch_ = nullptr;
+
+  EditMode editMode_ = EditMode::None;
+  std::vector<Value> pending_;
+  std::vector<bool> touched_;
+};

@@ -1,0 +1,192 @@
+#include "core/store/Schema.h"
+
+#include "core/store/Connection.h"
+#include "core/store/RecordSet.h"
+#include "core/store/sqlite.h"
+
+namespace Schema {
+
+namespace {
+
+// Text columns compare, order and match with "like" regardless of case.
+const char* kCreate = R"sql(
+create table if not exists zel (
+  recid integer primary key autoincrement,
+  cemeteryid integer,
+  csection text collate nocase,
+  lot text collate nocase,
+  grave text collate nocase,
+  lotid integer,
+  vault text collate nocase,
+  ownerlastname text collate nocase,
+  ownerfirstname text collate nocase,
+  owneraddress1 text collate nocase,
+  owneraddress2 text collate nocase,
+  ownercity text collate nocase,
+  ownerstate text collate nocase,
+  ownerzip text collate nocase,
+  ownerphone text collate nocase,
+  interlastname text collate nocase,
+  interfirstname text collate nocase,
+  sex text collate nocase,
+  age double,
+  internum double,
+  interdate date,
+  birthdate date,
+  deathdate date,
+  deedbook text collate nocase,
+  deedpage double,
+  certnum text collate nocase,
+  purchdate date,
+  purchprice money,
+  burialfee money,
+  amtpaid money,
+  birthplace text collate nocase,
+  latereside text collate nocase,
+  socialstate text collate nocase,
+  nearestrelative text collate nocase,
+  undertaker text collate nocase,
+  deathcause text collate nocase,
+  remarks text collate nocase,
+  status text collate nocase
+);
+create table if not exists cemetery (
+  cemeteryid integer primary key autoincrement,
+  name text collate nocase,
+  addr1 text collate nocase,
+  addr2 text collate nocase,
+  city text collate nocase,
+  state text collate nocase,
+  zipcode text collate nocase,
+  phone text collate nocase,
+  remarks text collate nocase
+);
+create table if not exists lots (
+  lotid integer primary key autoincrement,
+  lotdesc text collate nocase,
+  lotsize text collate nocase,
+  lotprice money
+);
+create index if not exists zel_place on zel (cemeteryid, csection, lot, grave);
+create index if not exists zel_location on zel (csection, lot, grave);
+create index if not exists zel_interred on zel (interlastname, interfirstname);
+create index if not exists zel_owner on zel (ownerlastname, ownerfirstname);
+create index if not exists zel_death on zel (deathdate);
+create index if not exists zel_birth on zel (birthdate);
+create index if not exists zel_lot on zel (lotid);
+create index if not exists cemetery_name on cemetery (name);
+create index if not exists lots_desc on lots (lotdesc, lotsize);
+)sql";
+
+// The order in which the record form, the reports and the export list places: without these a
+// million records are sorted at every First.
+const char* kPlaceOrderIndexes = R"sql(
+create index if not exists zel_place_order on zel
+  (cemeteryid, csection collate places, lot collate places, grave collate places);
+create index if not exists zel_location_order on zel
+  (csection collate places, lot collate places, grave collate places);
+)sql";
+
+// Money columns take whole ten-thousandths only (see Schema.h). Checked after the column's numeric
+// affinity has turned numeric text into numbers.
+const char* kMoneyTriggers = R"sql(
+create trigger if not exists zel_money_insert after insert on zel
+when typeof(new.purchprice) not in ('integer','null') or typeof(new.burialfee) not in ('integer','null')
+  or typeof(new.amtpaid) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+create trigger if not exists zel_money_update after update of purchprice, burialfee, amtpaid on zel
+when typeof(new.purchprice) not in ('integer','null') or typeof(new.burialfee) not in ('integer','null')
+  or typeof(new.amtpaid) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+create trigger if not exists lots_money_insert after insert on lots
+when typeof(new.lotprice) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+create trigger if not exists lots_money_update after update of lotprice on lots
+when typeof(new.lotprice) not in ('integer','null')
+begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
+)sql";
+
+int userVersion(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("PRAGMA user_version"));
+  return rs.eof() ? 0 : int(rs.field(0).toInt());
+}
+
+}  // namespace
+
+void create(Connection& cn) {
+  cn.execute(QString::fromLatin1(kCreate));
+  upgrade(cn);
+}
+
+void upgrade(Connection& cn) {
+  const int version = userVersion(cn);
+  if (version >= kVersion || !isComplete(cn)) return;
+  cn.beginTransaction();
+  try {
+    if (version < 1) {
+      // Indexes built when only A to Z were folded are out of order for other letters.
+      cn.execute(QStringLiteral("REINDEX nocase"));
+      cn.execute(QString::fromLatin1(kMoneyTriggers));
+    }
+    cn.execute(QString::fromLatin1(kPlaceOrderIndexes));
+    cn.execute(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
+    cn.commit();
+  } catch (...) {
+    cn.rollback();
+    throw;
+  }
+}
+
+bool isComplete(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral(
+      "select count(*) as cnt from sqlite_master where type='table' and name in ('zel','cemetery','lots')"));
+  return rs.field(QStringLiteral("cnt")).toInt() == 3;
+}
+
+bool isMoneyType(const char* declType) { return declType && qstricmp(declType, kMoneyType) == 0; }
+
+QString moneyLiteral(const Money& m) { return QString::number(toStored(m)); }
+
+std::optional<Value> fromStored(const Value& stored) {
+  if (stored.isNull()) return Value();
+  if (stored.type() != Value::Type::Integer) return std::nullopt;
+  const qint64 v = stored.toInt();
+  if (v < -Money::kMaxScaled) return std::nullopt;
+  return Value(Money::fromScaled(v));
+}
+
+std::optional<Value> readMoney(sqlite3_stmt* st, int col) {
+  switch (sqlite3_column_type(st, col)) {
+    case SQLITE_NULL:
+      return Value();
+    case SQLITE_INTEGER:
+      return fromStored(Value(qint64(sqlite3_column_int64(st, col))));
+    default:
+      return std::nullopt;
+  }
+}
+
+void bindMoney(sqlite3_stmt* st, int pos, const Money& m) { sqlite3_bind_int64(st, pos, toStored(m)); }
+
+DbError badMoney(const QString& column, const Value& stored) {
+  return DbError(
+      6, QStringLiteral("The amount stored in %1 is out of range: %2").arg(column, stored.toString()));
+}
+
+Money moneyOf(const Value& stored, const QString& column) {
+  if (stored.type() == Value::Type::Money) return stored.toMoney();
+  const std::optional<Value> v = fromStored(stored);
+  if (!v) throw badMoney(column.isEmpty() ? QStringLiteral("an amount") : column, stored);
+  return v->toMoney();
+}
+
+QString stateDisplay(const QString& letter) {
+  if (letter == QLatin1String(kSold)) return QStringLiteral("SOLD");
+  if (letter == QLatin1String(kReserved)) return QStringLiteral("RESERVED");
+  if (letter == QLatin1String(kBuried)) return QStringLiteral("BURIED");
+  return QStringLiteral("OPEN");
+}
+
+}  // namespace Schema

@@ -1,0 +1,312 @@
+#include "gui/maps/frmViewMap.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QPageLayout>
+#include <QPrinter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "core/maps/MapFile.h"
+#include "core/maps/MapKeys.h"
+#include "core/program/Zel1.h"
+#include "core/program/Zel2.h"
+#include "core/store/DbError.h"
+#include "core/store/RecordSet.h"
+#include "gui/cemeteries/frmCemeterySelect.h"
+#include "gui/controls/GridControl.h"
+#include "gui/controls/MessageService.h"
+#include "gui/maps/MapColors.h"
+#include "gui/maps/PlaceLine.h"
+
+namespace {
+
+QWidget* legendEntry(QWidget* parent, const QString& name, const QColor& color, const QString& label) {
+  auto* box = new QWidget(parent);
+  auto* row = new QHBoxLayout(box);
+  row->setContentsMargins(0, 0, 0, 0);
+  auto* swatch = new QLabel(box);
+  swatch->setObjectName(QStringLiteral("shp") + name);
+  swatch->setFixedSize(16, 16);
+  swatch->setStyleSheet(QStringLiteral("background-color: %1; border: 1px solid #404040;").arg(color.name()));
+  auto* text = new QLabel(label, box);
+  text->setObjectName(QStringLiteral("lbl") + name);
+  row->addWidget(swatch);
+  row->addWidget(text);
+  row->addStretch(1);
+  return box;
+}
+
+}  // namespace
+
+frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("frmViewMap"));
+  setWindowTitle(QStringLiteral("Zelmora Map"));
+
+  Spread1 = new GridControl(this);
+  Spread1->setMaxRows(500);
+  Spread1->setMaxCols(500);
+  Spread1->setObjectName(QStringLiteral("Spread1"));
+  txtLocation = new QLineEdit(this);
+  txtLocation->setObjectName(QStringLiteral("txtLocation"));
+  txtLocation->setReadOnly(true);
+  txtName = new QLineEdit(this);
+  txtName->setObjectName(QStringLiteral("txtName"));
+  txtName->setReadOnly(true);
+
+  auto* info = new QGridLayout;
+  info->addWidget(new QLabel(QStringLiteral("Location"), this), 0, 0);
+  info->addWidget(txtLocation, 1, 0);
+  info->addWidget(new QLabel(QStringLiteral("Name of Interred (or Owner if Sold or Reserved)"), this), 0, 1);
+  info->addWidget(txtName, 1, 1);
+  info->setColumnStretch(0, 1);
+  info->setColumnStretch(1, 3);
+
+  auto* legend = new QHBoxLayout;
+  legend->addWidget(
+      legendEntry(this, QStringLiteral("Available"), MapColors::white(), QStringLiteral("Available")));
+  legend->addWidget(legendEntry(this, QStringLiteral("Buried"), MapColors::red(), QStringLiteral("Buried")));
+  legend->addWidget(legendEntry(this, QStringLiteral("Sold"), MapColors::blue(), QStringLiteral("Sold")));
+  legend->addWidget(
+      legendEntry(this, QStringLiteral("Reserved"), MapColors::yellow(), QStringLiteral("Reserved")));
+  legend->addWidget(
+      legendEntry(this, QStringLiteral("Path"), MapColors::black(), QStringLiteral("Path or Road")));
+  lblPlace = new PlaceLine(Spread1, this);
+  legend->addWidget(lblPlace, 1);
+
+  menuBar = new QMenuBar(this);
+  menuBar->setObjectName(QStringLiteral("menuBar"));
+  mnuZoom = menuBar->addAction(QStringLiteral("&Zoom"));
+  mnuZoom->setObjectName(QStringLiteral("mnuZoom"));
+  mnuPrint = menuBar->addAction(QStringLiteral("&Print"));
+  mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
+  mnuHelp = menuBar->addAction(QStringLiteral("&Help"));
+  mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
+  mnuHelp->setShortcut(QKeySequence::HelpContents);
+  mnuClose = menuBar->addAction(QStringLiteral("C&lose"));
+  mnuClose->setObjectName(QStringLiteral("mnuClose"));
+
+  auto* outer = new QVBoxLayout(this);
+  outer->setMenuBar(menuBar);
+  outer->addWidget(Spread1, 1);
+  outer->addLayout(info);
+  outer->addLayout(legend);
+
+  connect(mnuZoom, &QAction::triggered, this, &frmViewMap::mnuZoomClick);
+  connect(mnuPrint, &QAction::triggered, this, &frmViewMap::mnuPrintClick);
+  connect(mnuHelp, &QAction::triggered, this, &frmViewMap::mnuHelpClick);
+  connect(mnuClose, &QAction::triggered, this, &frmViewMap::mnuCloseClick);
+  connect(Spread1, &GridControl::cellClicked, this, &frmViewMap::Spread1Click);
+  // The arrow keys reach a grave as a click does.
+  connect(Spread1, &GridControl::keyPressed, this,
+          [this] { Spread1Click(Spread1->activeCol(), Spread1->activeRow()); });
+
+  resize(900, 650);
+  FormLoad();
+}
+
+void frmViewMap::FormLoad() {
+  try {
+    if (std::optional<QString> name = cemeteryName(ZEL1.CurrentCemeteryId)) setWindowTitle(*name);
+  } catch (const DbError& e) {
+    // The map itself does not need the database: it is still shown, under the window's own caption.
+    showFailure(e);
+  }
+
+  const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
+  if (QFile::exists(file)) {
+    QString error;
+    // The viewer never writes: the file stays as it is for the editor to deal with.
+    if (!Spread1->loadFromFile(file, &error))
+      messages().information(error +
+                             QStringLiteral("\n\nThe map is shown empty; the file is left as it is."));
+  }
+  GridModel::Batch batch(*Spread1->grid());
+  Spread1->setFontName(GridRange::all(), QStringLiteral("Arial"));
+  Spread1->setFontSize(GridRange::all(), 7);
+  Spread1->setColWidth(-1, 500);
+  Spread1->setRowHeight(-1, 250);
+  ZEL1.MapZoom = 500;
+}
+
+void frmViewMap::showEvent(QShowEvent* e) {
+  QWidget::showEvent(e);
+  if (!coloured_) QTimer::singleShot(0, this, &frmViewMap::FormActivate);
+}
+
+void frmViewMap::FormActivate() {
+  if (coloured_) return;
+  coloured_ = true;
+  QCoreApplication::processEvents();
+  // A map coloured without its records would tell the user every grave is free: a failing read
+  // is shown, and the map stays uncoloured.
+  MapKeys::StateTable states;
+  try {
+    RecordSet rs(&ZEL1.cnData);
+    rs.open(QStringLiteral("select status, csection, lot, grave from zel where cemeteryid=") +
+            QString::number(ZEL1.CurrentCemeteryId) + QStringLiteral(" and status in ('b','r','s')"));
+    for (; !rs.eof(); rs.moveNext())
+      states.add(rs.field(1).toString(), rs.field(2).toString(), rs.field(3).toString(),
+                 rs.field(0).toString());
+  } catch (const DbError& e) {
+    showFailure(e);
+    return;
+  }
+  if (states.size() == 0) return;
+
+  GridModel* g = Spread1->grid();
+  GridModel::Batch batch(*g);
+  // Only cells with a text can name a grave; the grid hands out just those.
+  g->forEachText([&](int r, int c, const QString& text) {
+    const QString s = states.state(text);
+    if (s.isEmpty()) return;
+    const GridRange cell = GridRange::cell(r, c);
+    if (s == QLatin1String("B")) {
+      g->setBackColor(cell, MapColors::red());
+      g->setForeColor(cell, MapColors::white());
+    } else if (s == QLatin1String("R")) {
+      g->setBackColor(cell, MapColors::yellow());
+      g->setForeColor(cell, MapColors::black());
+    } else if (s == QLatin1String("S")) {
+      g->setBackColor(cell, MapColors::blue());
+      g->setForeColor(cell, MapColors::white());
+    }
+  });
+}
+
+void frmViewMap::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  refit();
+}
+
+void frmViewMap::refit() {
+  Spread1->setAutoSize(false);
+  Spread1->setAutoSize(true);
+}
+
+QString frmViewMap::graveQuery(const QStringList& parts) {
+  // The cell's parts go into the query as they stand, quoted so that any text stays a literal.
+  return QStringLiteral("select * from zel where cemeteryid=") + QString::number(ZEL1.CurrentCemeteryId) +
+         QStringLiteral(" and csection='") + ZEL2::SqlQuote(parts[0]) + QStringLiteral("' and lot='") +
+         ZEL2::SqlQuote(parts[1]) + QStringLiteral("' and grave='") + ZEL2::SqlQuote(parts[2]) +
+         QStringLiteral("'");
+}
+
+void frmViewMap::Spread1Click(int col, int row) {
+  if (col == 0 || row == 0) return;
+  txtLocation->setText(Spread1->text(row, col));
+  txtName->clear();
+  if (txtLocation->text().isEmpty()) return;
+  const QStringList parts = txtLocation->text().split(QLatin1Char(','));
+  if (parts.size() != 3) return;
+  try {
+    RecordSet rs(&ZEL1.cnData);
+    rs.open(graveQuery(parts));
+    if (!rs.eof()) {
+      const QString status = rs.field(QStringLiteral("Status")).toString().trimmed();
+      if (status == QLatin1String("S") || status == QLatin1String("R"))
+        txtName->setText(rs.field(QStringLiteral("ownerlastname")).toString().trimmed() +
+                         QStringLiteral(", ") +
+                         rs.field(QStringLiteral("ownerfirstname")).toString().trimmed());
+      else
+        txtName->setText(rs.field(QStringLiteral("interlastname")).toString().trimmed() +
+                         QStringLiteral(", ") +
+                         rs.field(QStringLiteral("interfirstname")).toString().trimmed());
+    }
+  } catch (const DbError& e) {
+    showFailure(e);
+  }
+}
+
+void frmViewMap::mnuZoomClick() {
+  switch (ZEL1.MapZoom) {
+    case 50:
+      ZEL1.MapZoom = 100;
+      break;
+    case 100:
+      ZEL1.MapZoom = 250;
+      break;
+    case 250:
+      ZEL1.MapZoom = 500;
+      break;
+    case 500:
+      ZEL1.MapZoom = 1000;
+      break;
+    case 1000:
+      ZEL1.MapZoom = 50;
+      break;
+    default:
+      break;
+  }
+  GridModel::Batch batch(*Spread1->grid());
+  Spread1->setColWidth(-1, 2 * ZEL1.MapZoom);
+  Spread1->setRowHeight(-1, ZEL1.MapZoom);
+  Spread1->setFontSize(GridRange::all(), ZEL1.MapZoom < 500 ? 6 : 8);
+  QCoreApplication::processEvents();
+  refit();
+}
+
+QString frmViewMap::printFooter() { return QStringLiteral("Zelmora cemetery records - zelmora.example.org"); }
+
+void frmViewMap::mnuPrintClick() {
+  const int lastRow = Spread1->maxRows(), lastCol = Spread1->maxCols();
+  bool dotted = false;
+  try {
+    QPrinter printer;
+    if (!messages().choosePrinter(printer)) return;  // cancelled: nothing is printed
+    QCoreApplication::processEvents();
+    GridControl::PrintSettings& ps = Spread1->printSettings();
+    ps.color = messages().question(QStringLiteral("Do you want to print colors?"), true) ==
+               MessageService::Answer::Yes;
+    // The printed block ends at the last cell holding text; a dot there makes it the whole sheet.
+    if (lastRow >= 1 && lastCol >= 1 && Spread1->text(lastRow, lastCol).isEmpty()) {
+      Spread1->setText(lastRow, lastCol, QStringLiteral("."));
+      dotted = true;
+    }
+    ps.footer = printFooter();
+    ps.header.clear();
+    ps.marginLeft = 0;
+    ps.marginTop = 0;
+    ps.grid = true;
+    const QRectF paper = printer.pageLayout().paintRect(QPageLayout::Inch);
+    const qint64 pageW = qint64(paper.width() * 1440), pageH = qint64(paper.height() * 1440);
+    const qint64 gridW = Spread1->sheetWidthTwips(), gridH = Spread1->sheetHeightTwips();
+    if (gridW < pageW) {
+      const qint64 innerW = qint64(width()) * 1440 / std::max(logicalDpiX(), 1);
+      // Centred as on the window, but never pushed off the page.
+      ps.marginLeft = int(std::clamp<qint64>((innerW - gridW) / 2, 0, pageW - gridW));
+    }
+    if (gridH < pageH) ps.marginTop = 1440;
+    if (!Spread1->print(printer))
+      messages().information(printer.outputFileName().isEmpty()
+                                 ? QStringLiteral("The map could not be printed.")
+                                 : QStringLiteral("The map could not be printed to %1.")
+                                       .arg(QDir::toNativeSeparators(printer.outputFileName())));
+  } catch (const std::exception& e) {
+    // The print is abandoned; the user is told why rather than left waiting for paper.
+    showFailure(e);
+  }
+  if (dotted && Spread1->text(lastRow, lastCol) == QLatin1String("."))
+    Spread1->setText(lastRow, lastCol, QString());
+}
+
+void frmViewMap::mnuHelpClick() { messages().showHelp(10); }
+
+void frmViewMap::mnuCloseClick() {
+  ZEL1.PendingQuery.clear();
+  if (!txtLocation->text().isEmpty()) {
+    const QStringList parts = txtLocation->text().split(QLatin1Char(','));
+    if (parts.size() == 3) ZEL1.PendingQuery = graveQuery(parts);
+  }
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+    sub->close();
+  else
+    close();
+}

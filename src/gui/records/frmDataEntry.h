@@ -1,0 +1,107 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "core/store/RecordFields.h"
+#include "gui/records/RecordBinding.h"
+#include "gui/records/RecordPrintout.h"
+#include "ui_frmDataEntry.h"
+
+// The grave record form: shows one row of zel at a time, and creates, changes, finds, steps
+// through, saves and removes records. It works on its own or inside the frame's QMdiArea.
+// Its controls, menus and toolbar come from frmDataEntry.ui, each a public member under its own
+// name (and objectName), so that the dialogs that edit the form's fields and the tests reach them.
+// What each field shows, prints and writes is read from the record's field table.
+class frmDataEntry : public QMainWindow, public Ui::frmDataEntry {
+  Q_OBJECT
+ public:
+  explicit frmDataEntry(QWidget* parent = nullptr);
+  ~frmDataEntry() override;
+
+  // Commands of the form. Every command that leaves the record (New, Find, the navigation, a
+  // pending query, closing) asks first when it has changed; a save refused there keeps the form on
+  // the record with the edits, and the field in question focused.
+  void ShowCurrentRecord();
+  void mnuNewClick();
+  void mnuOpenClick();
+  void mnuGetFirstClick();
+  void mnuGetLastClick();
+  void mnuGetPrevClick();
+  void mnuGetNextClick();
+  void mnuSaveClick();
+  void mnuRemoveClick();
+  void mnuMapViewClick();
+  void mnuCloseClick();
+  void mnuHelpClick();
+  void Command1Click();
+  void Command2Click();
+  void Command3Click();
+  void Toolbar1ButtonClick(const QString& key);
+  // Runs PendingQuery when one is waiting; called on every activation of the form.
+  void FormActivate();
+  // Rebuild the cemetery lists (txtCemetery, Combo1) and the lot type list; nothing stays selected.
+  void loadCemeteryLists();
+  void loadLotList();
+
+  // Field reactions.
+  void txtIntermentDateLeave();
+  void txtDateOfBirthLeave();
+  void txtDateOfDeathLeave();
+  void txtAgeEnter();
+  void txtAgeLeave();
+  void txtLotInfoClick();
+  // The owner address dialog on the six hidden address fields; Save copies its texts back.
+  void editAddress();
+  // The shown values, for the printout (unsaved edits print as they stand).
+  PrintedRecord printedRecord() const;
+
+  // The other windows of the form's commands. Each is set to the real window when the form is
+  // made, except the map viewer (wired by the frame, which shows it) and the import window.
+  std::function<void()> onPrint;            // mnuPrint: print the shown record
+  std::function<void()> onImport;           // mnuImport: the import window (disabled while unset)
+  std::function<void()> onExport;           // mnuExport: the export file
+  std::function<void()> onCemeteryManager;  // Command1: the cemetery manager, modal
+  std::function<void()> onLotManager;       // Command2: the lot type manager, modal
+  std::function<void()> onAddress;          // Command3: the owner address dialog, modal
+  std::function<void()> onChooseCemetery;   // MapView with several cemeteries: the chooser, modal
+  std::function<void()> onMapViewer;        // MapView: the map viewer for CurrentCemeteryId
+  std::function<void()> onClosed;           // the form closed: the frame shows its toolbar again
+
+ protected:
+  bool event(QEvent* e) override;
+  bool eventFilter(QObject* watched, QEvent* e) override;
+  void closeEvent(QCloseEvent* e) override;
+
+ private:
+  void connectCommands();
+  void markChanged();
+  void showRecord(const RecordSet* rs);
+  void clearForm();
+  // The save question before the form leaves the record. True when it may move on.
+  bool leaveRecord();
+  // The save; false when a check refused it or the database failed.
+  bool save();
+  bool refuse(const QString& message, QWidget* field);
+  void refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field);
+  bool checkFields();
+  bool placeTaken(bool isNew);
+  void writeRecord(bool isNew);
+  void openFirstOrLast(bool last);
+  void step(bool forward);
+  void openRecords(const QString& sql);
+  void runQuery(const QString& sql);
+  QString orderByText() const;
+  bool navigationKey(int key);
+  void dateHint(DateEdit* field);
+  void hintLater(const QString& text, QWidget* field);
+  // Moves the focus without the reactions of the fields it leaves and enters.
+  void focusField(QWidget* field);
+  // Puts the focus back on a refused field once the current focus change has finished.
+  void returnFocusTo(QWidget* field);
+
+  std::unique_ptr<RecordBinding> record_;
+  bool closed_ = false;
+  bool suppressFocus_ = false;
+};

@@ -1,0 +1,238 @@
+// Field entry rules, the save question, save and remove of the record form.
+#include <QTimer>
+
+#include "core/program/Zel1.h"
+#include "core/program/Zel2.h"
+#include "core/store/DateValue.h"
+#include "core/store/DbError.h"
+#include "core/store/Schema.h"
+#include "gui/controls/MessageService.h"
+#include "gui/records/frmDataEntry.h"
+
+namespace {
+
+// The hint for a text that is no date names the pattern the fields take, with examples in it.
+QString yearHint(const QString& pattern) {
+  return QStringLiteral(
+             "Type the date as %1, for example %2.\n\n"
+             "If you are trying to enter only the year of a date, we recommend you enter the first day of "
+             "the "
+             "first month of the year that you have to enter. For example, if you only have the year 1922 "
+             "you "
+             "might enter %3.")
+      .arg(pattern, DateValue::formatDisplay(QDate(1931, 3, 15), pattern),
+           DateValue::formatDisplay(QDate(1922, 1, 1), pattern));
+}
+
+// Whether a set's current row is the record: not when the set moved on, or the row is gone.
+bool onRecord(const RecordSet& rs, const QString& recid) {
+  try {
+    return rs.isOpen() && !rs.eof() && !rs.bof() && rs.field(QStringLiteral("recid")).toString() == recid;
+  } catch (const DbError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+// ---- Field entry rules ----
+
+void frmDataEntry::returnFocusTo(QWidget* field) {
+  // Entering and leaving of the fields in between does not count: the user never got there.
+  suppressFocus_ = true;
+  QTimer::singleShot(0, this, [this, field] {
+    field->setFocus();
+    suppressFocus_ = false;
+  });
+}
+
+void frmDataEntry::dateHint(DateEdit* field) {
+  // The field has put back its earlier date already: a retyped date that is no date never
+  // erases the stored one.
+  if (suppressFocus_) return;
+  hintLater(yearHint(field->displayFormat()), field);
+}
+
+void frmDataEntry::hintLater(const QString& text, QWidget* field) {
+  // Shown once the keys already typed on have reached the next field: a box opened at once would
+  // swallow them. Keys typed while it opens go on to that field too.
+  QTimer::singleShot(0, this, [this, text, field] {
+    messages().typingHint(text);
+    returnFocusTo(field);
+  });
+}
+
+void frmDataEntry::refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field) {
+  if (suppressFocus_ || !refusal) return;
+  hintLater(refusal->message, field);
+}
+
+void frmDataEntry::txtIntermentDateLeave() {
+  refuseOnLeave(RecordFields::checkDates(txtIntermentDate->date(), {}, {}), txtIntermentDate);
+}
+
+void frmDataEntry::txtDateOfBirthLeave() {
+  refuseOnLeave(RecordFields::checkDates({}, txtDateOfBirth->date(), {}), txtDateOfBirth);
+}
+
+void frmDataEntry::txtDateOfDeathLeave() {
+  if (suppressFocus_) return;
+  const QDate death = txtDateOfDeath->date();
+  refuseOnLeave(RecordFields::checkDates({}, {}, death), txtDateOfDeath);
+  // Checked even after a refusal above: a date of death before a kept date of birth goes too, and
+  // the field gets back the date it held before (a stored one is not erased).
+  if (death.isValid() && txtDateOfBirth->date() > death) {
+    txtDateOfDeath->revert();
+    hintLater(
+        QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."),
+        txtDateOfDeath);
+  }
+}
+
+void frmDataEntry::txtAgeEnter() {
+  // The age follows dates the user typed, never stored ones alone.
+  const QDate birth = txtDateOfBirth->date();
+  const QDate death = txtDateOfDeath->date();
+  if (suppressFocus_ || !birth.isValid() || !death.isValid() || birth > death) return;
+  if (record_->edited(txtDateOfBirth) || record_->edited(txtDateOfDeath))
+    txtAge->setText(QString::number(death.year() - birth.year()));
+}
+
+void frmDataEntry::txtAgeLeave() {
+  // Only an age the user typed fills in a missing date; an empty one fills in nothing.
+  if (suppressFocus_ || !record_->edited(txtAge)) return;
+  const std::optional<qint64> age = RecordFields::wholeNumber(*RecordFields::find(u"age"), txtAge->text());
+  if (!age) return;
+  if (txtDateOfBirth->text().isEmpty() && txtDateOfDeath->hasValidDate())
+    txtDateOfBirth->setDate(txtDateOfDeath->date().addYears(-int(*age)));
+  if (txtDateOfDeath->text().isEmpty() && txtDateOfBirth->hasValidDate())
+    txtDateOfDeath->setDate(txtDateOfBirth->date().addYears(int(*age)));
+}
+
+// ---- The save question, save and remove ----
+
+bool frmDataEntry::leaveRecord() {
+  if (!ZEL1.RecordChanged) return true;
+  // Cancel (and Escape) stays on the record with its edits.
+  switch (messages().questionWithCancel(QStringLiteral("Would you like to save your changes first?"))) {
+    case MessageService::Answer::Yes:
+      return save();
+    case MessageService::Answer::No:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void frmDataEntry::mnuSaveClick() { save(); }
+
+bool frmDataEntry::refuse(const QString& message, QWidget* field) {
+  messages().information(message);
+  focusField(field);
+  return false;
+}
+
+bool frmDataEntry::checkFields() {
+  for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
+    if (!d->holdsDateOrNothing()) return refuse(yearHint(d->displayFormat()), d);
+  if (auto r =
+          RecordFields::checkDates(txtIntermentDate->date(), txtDateOfBirth->date(), txtDateOfDeath->date()))
+    return refuse(r->message, record_->control(QLatin1String(r->column)));
+  if (txtCemetery->currentIndex() < 0)
+    return refuse(QStringLiteral("You haven't assigned a valid cemetery yet."), txtCemetery);
+  if (txtLotInfo->currentIndex() < 0)
+    return refuse(QStringLiteral("You haven't assigned a valid lot type yet."), txtLotInfo);
+  // A number is written only within what its column holds.
+  if (const RecordFields::Field* f = record_->numberOutOfRange(txtRecordNum->text().isEmpty()))
+    return refuse(RecordFields::outOfRangeMessage(*f), record_->control(QLatin1String(f->name)));
+  return true;
+}
+
+bool frmDataEntry::placeTaken(bool isNew) {
+  // A stored record is checked only when its place was changed; its own row does not count.
+  const auto moved = [this](const QWidget* f) { return record_->edited(f); };
+  if (!isNew && !moved(txtCemetery) && !moved(txtSection) && !moved(txtLot) && !moved(txtGrave)) return false;
+  QString sql = QStringLiteral("select * from zel where cemeteryid=") +
+                QString::number(txtCemetery->currentData().toLongLong()) + QStringLiteral(" and csection='") +
+                ZEL2::SqlQuote(txtSection->text()) + QStringLiteral("' and lot='") +
+                ZEL2::SqlQuote(txtLot->text()) + QStringLiteral("' and grave='") +
+                ZEL2::SqlQuote(txtGrave->text()) + QStringLiteral("'");
+  if (!isNew) sql += QStringLiteral(" and recid<>") + QString::number(txtRecordNum->text().toLongLong());
+  RecordSet rs(&ZEL1.cnData);
+  rs.open(sql);
+  if (rs.eof()) return false;
+  refuse(QStringLiteral("You are trying to save a record that already exists. You are not permitted to have "
+                        "duplicate entries."),
+         txtSection);
+  return true;
+}
+
+void frmDataEntry::writeRecord(bool isNew) {
+  RecordSet& rs = ZEL1.rsRecords;
+  const QString empty = QStringLiteral("select * from zel where recid=0");
+  if (isNew) {
+    if (!rs.isOpen()) rs.open(empty, RecordSet::Cursor::Static);
+    try {
+      rs.addNew();
+    } catch (const DbError&) {
+      // Another window left the set open read-only: take the empty set on zel instead.
+      rs.open(empty, RecordSet::Cursor::Static);
+      rs.addNew();
+    }
+  }
+  record_->write(rs, isNew);
+  const QString state = RecordFields::stateLetter(
+      txtIntermentDate->hasValidDate(), txtInterredFirstName->text(), txtInterredLastName->text(),
+      txtPurchDate->hasValidDate(), txtPurchaserFirstName->text(), txtPurchaserLastName->text());
+  rs.assign(QStringLiteral("status"), state);
+  rs.update();
+  // The saved state shows at once: a burial just saved never reads as open.
+  txtStatus->setText(Schema::stateDisplay(state));
+  if (isNew) {
+    rs.moveLast();
+    txtRecordNum->setText(rs.field(QStringLiteral("recid")).toString());
+  }
+}
+
+bool frmDataEntry::save() {
+  if (!checkFields()) return false;
+  const bool isNew = txtRecordNum->text().isEmpty();
+  RecordSet& rs = ZEL1.rsRecords;
+  try {
+    // The form's row must be the set's current row; it is read again when the set moved elsewhere.
+    if (!isNew && !onRecord(rs, txtRecordNum->text())) {
+      openRecords(QStringLiteral("select * from zel where recid=") +
+                  QString::number(txtRecordNum->text().toLongLong()));
+      if (rs.isEmpty())
+        return refuse(QStringLiteral("This record no longer exists in the database."), txtSection);
+    }
+    if (placeTaken(isNew)) return false;
+    writeRecord(isNew);
+  } catch (const std::exception& e) {
+    if (rs.isOpen()) rs.cancelUpdate();
+    showFailure(e);
+    return false;
+  }
+  ZEL1.RecordChanged = false;
+  record_->keepShown();
+  return true;
+}
+
+void frmDataEntry::mnuRemoveClick() {
+  if (txtRecordNum->text().isEmpty()) {
+    messages().information(QStringLiteral("Nothing to remove."));
+    return;
+  }
+  if (messages().question(
+          QStringLiteral("This is not a function that can be un-done.\n\nAre you absolutely sure you "
+                         "want to remove this record?"),
+          true) != MessageService::Answer::Yes)
+    return;
+  try {
+    ZEL1.cnData.execute(QStringLiteral("delete from zel where recid=") + txtRecordNum->text());
+  } catch (const std::exception& e) {
+    showFailure(e);
+    return;
+  }
+  clearForm();
+}

@@ -1,0 +1,293 @@
+#include "gui/reports/frmReports.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetricsF>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include "core/program/Zel1.h"
+#include "core/reports/ReportFiles.h"
+#include "gui/cemeteries/frmCemeterySelect.h"
+#include "gui/controls/GridControl.h"
+#include "gui/controls/MessageService.h"
+#include "render/ReportPages.h"
+
+namespace {
+
+QAction* item(QObject* owner, QMenu* menu, const char* name, const QString& caption) {
+  QAction* a = menu->addAction(caption);
+  a->setObjectName(QLatin1String(name));
+  a->setParent(owner);
+  return a;
+}
+
+}  // namespace
+
+frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(parent), format_(format) {
+  setObjectName(QStringLiteral("frmReports"));
+  setWindowTitle(QStringLiteral("Reports"));
+
+  Spread1 = new GridControl(this);
+  Spread1->setObjectName(QStringLiteral("Spread1"));
+  Spread1->grid()->setUnit(GridModel::Unit::Chars);
+  Spread1->setMaxCols(8);
+  Spread1->setMaxRows(100);
+  Spread1->setEditTriggers(QAbstractItemView::NoEditTriggers);  // a report is read, not edited
+  Spread1->setVisible(false);
+
+  lblHint = new QLabel(QStringLiteral("Choose a report from the ReportType menu."), this);
+  lblHint->setObjectName(QStringLiteral("lblHint"));
+  lblHint->setContentsMargins(8, 8, 8, 8);
+  lblHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+  menuBar = new QMenuBar(this);
+  menuBar->setObjectName(QStringLiteral("menuBar"));
+  mnuReportsMenu = menuBar->addMenu(QStringLiteral("&ReportType"));
+  mnuReports = mnuReportsMenu->menuAction();
+  mnuReports->setObjectName(QStringLiteral("mnuReports"));
+  auto caption = [](Report::Id id) { return QString::fromLatin1(Report::definition(id).caption); };
+  auto name = [](Report::Id id) { return Report::definition(id).menuName; };
+  using Report::Id;
+  mnuCemeteryList = item(this, mnuReportsMenu, name(Id::CemeteryList), caption(Id::CemeteryList));
+  mnuLotList = item(this, mnuReportsMenu, name(Id::LotList), caption(Id::LotList));
+  mnuInterredListMenu = mnuReportsMenu->addMenu(QStringLiteral("List of Interred"));
+  mnuInterredList = mnuInterredListMenu->menuAction();
+  mnuInterredList->setObjectName(QStringLiteral("mnuInterredList"));
+  mnuLocationSort =
+      item(this, mnuInterredListMenu, name(Id::InterredByLocation), caption(Id::InterredByLocation));
+  mnuNameSort = item(this, mnuInterredListMenu, name(Id::InterredByName), caption(Id::InterredByName));
+  mnuDOBSort = item(this, mnuInterredListMenu, name(Id::InterredByDob), caption(Id::InterredByDob));
+  mnuDODSort = item(this, mnuInterredListMenu, name(Id::InterredByDod), caption(Id::InterredByDod));
+  mnuAging = item(this, mnuReportsMenu, name(Id::Receivables), caption(Id::Receivables));
+  mnuReportsMenu->addSeparator();
+  mnuAvailableGraves = item(this, mnuReportsMenu, name(Id::AvailableGraves), caption(Id::AvailableGraves));
+  mnuMapCheck = item(this, mnuReportsMenu, name(Id::MapCheck), caption(Id::MapCheck));
+  mnuAgedReceivables = item(this, mnuReportsMenu, name(Id::AgedReceivables), caption(Id::AgedReceivables));
+  mnuPrint = menuBar->addAction(QStringLiteral("&Print"));
+  mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
+  mnuPrint->setVisible(false);
+  mnuSaveAs = menuBar->addAction(QStringLiteral("Save &As..."));
+  mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
+  mnuSaveAs->setVisible(false);
+  mnuClose = menuBar->addAction(QStringLiteral("C&lose"));
+  mnuClose->setObjectName(QStringLiteral("mnuClose"));
+
+  // The frame's toolbar, and with it its Help button, is hidden while this window is open.
+  auto* help = new QAction(this);
+  help->setObjectName(QStringLiteral("helpKey"));
+  help->setShortcut(QKeySequence::HelpContents);
+  help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+  addAction(help);
+  setFocusPolicy(Qt::StrongFocus);  // the window keeps the focus, and F1, while its grid is hidden
+  connect(help, &QAction::triggered, this, [] { messages().showHelp(11); });
+
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->setMenuBar(menuBar);
+  outer->addWidget(lblHint);
+  outer->addWidget(Spread1, 1);
+
+  connect(mnuCemeteryList, &QAction::triggered, this, &frmReports::mnuCemeteryListClick);
+  connect(mnuLotList, &QAction::triggered, this, &frmReports::mnuLotListClick);
+  connect(mnuLocationSort, &QAction::triggered, this, &frmReports::mnuLocationSortClick);
+  connect(mnuNameSort, &QAction::triggered, this, &frmReports::mnuNameSortClick);
+  connect(mnuDOBSort, &QAction::triggered, this, &frmReports::mnuDOBSortClick);
+  connect(mnuDODSort, &QAction::triggered, this, &frmReports::mnuDODSortClick);
+  connect(mnuAging, &QAction::triggered, this, &frmReports::mnuAgingClick);
+  connect(mnuAvailableGraves, &QAction::triggered, this, &frmReports::mnuAvailableGravesClick);
+  connect(mnuMapCheck, &QAction::triggered, this, &frmReports::mnuMapCheckClick);
+  connect(mnuAgedReceivables, &QAction::triggered, this, &frmReports::mnuAgedReceivablesClick);
+  connect(mnuPrint, &QAction::triggered, this, &frmReports::mnuPrintClick);
+  connect(mnuSaveAs, &QAction::triggered, this, &frmReports::mnuSaveAsClick);
+  // Queued: the hand-over closes this window, which must not happen inside the grid's own handler.
+  connect(
+      Spread1, &QAbstractItemView::doubleClicked, this,
+      [this](const QModelIndex& i) { Spread1DblClick(i.column() + 1, i.row() + 1); }, Qt::QueuedConnection);
+  connect(mnuClose, &QAction::triggered, this, &frmReports::mnuCloseClick);
+  resize(900, 600);
+}
+
+bool frmReports::runReport(Report::Id id) {
+  if (showing_) return false;  // one report per window
+  Report::Cemetery cemetery;
+  if (Report::definition(id).perCemetery) {
+    const bool chosen = chooseCemetery ? chooseCemetery() : frmCemeterySelect::choose(this);
+    QCoreApplication::processEvents();
+    if (!chosen || ZEL1.CurrentCemeteryId == 0) return false;
+    cemetery = {ZEL1.CurrentCemeteryId, ZEL1.CurrentCemeteryName};
+  }
+  // The query runs before the window changes, so a failing one leaves the window as it was.
+  try {
+    Report::Sources sources{ZEL1.DataPath};
+    if (today) sources.today = today;
+    table_ = Report::build(id, ZEL1.cnData, cemetery, format_, sources);
+  } catch (const std::exception& e) {
+    table_ = {};
+    showFailure(e);
+    return false;
+  }
+  showTable();
+  return true;
+}
+
+void frmReports::showTable() {
+  const Report::Table& t = table_;
+  setWindowTitle(t.title);
+  mnuReports->setVisible(false);
+  mnuPrint->setVisible(true);
+  mnuSaveAs->setVisible(true);
+
+  GridControl& g = *Spread1;
+  {
+    GridModel::Batch batch(*g.grid());
+    const int cols = int(t.columns.size());
+    g.setMaxCols(cols);
+    for (int c = 1; c <= cols; ++c) {
+      g.setText(0, c, t.columns[size_t(c - 1)].header);
+      g.setTypeHAlign(GridRange::cell(0, c), int(t.columns[size_t(c - 1)].headerAlign));
+    }
+    // Amounts, numbers and dates are never cut: their columns grow to the widest of them.
+    const QFont plain = g.grid()->font(g.maxRows() + 1, g.maxCols() + 1);
+    QFont boldFont = plain;
+    boldFont.setBold(true);
+    const QFontMetricsF plainMetrics(plain, &g), boldMetrics(boldFont, &g);
+    const double digit = plainMetrics.horizontalAdvance(QLatin1Char('0'));
+    const std::vector<double> widths = Report::fittedWidths(t, [&](const Report::Cell& cell) {
+      double w = 0;
+      for (const QString& line : cell.text.split(u'\n'))
+        w = std::max(w, (cell.bold ? boldMetrics : plainMetrics).horizontalAdvance(line));
+      return w / digit;
+    });
+    for (int c = 1; c <= cols; ++c) {
+      const Report::Column& col = t.columns[size_t(c - 1)];
+      if (col.width || widths[size_t(c - 1)] != col.shownWidth()) g.setColWidth(c, widths[size_t(c - 1)]);
+    }
+    if (t.rowHeightFactor > 0) g.setRowHeight(-1, g.rowHeight(1) * t.rowHeightFactor);
+    g.setFontSize(GridRange{0, -1}, 8);
+    g.setFontBold(GridRange{0, -1}, true);
+
+    auto put = [&g](int row, int col, const Report::Cell& cell) {
+      if (cell.text.isEmpty()) return;  // a cell the report leaves empty is not touched
+      g.setText(row, col, cell.text);
+      if (cell.align != Report::Align::Left) g.setTypeHAlign(GridRange::cell(row, col), int(cell.align));
+      if (cell.bold) g.setFontBold(GridRange::cell(row, col), true);
+    };
+    for (const Report::Row& r : t.rows) {
+      // The sheet grows a hundred rows at a time and is cut back at the end.
+      if (g.maxRows() == g.dataRowCnt()) g.setMaxRows(g.maxRows() + 100);
+      const int row = g.dataRowCnt() + 1;
+      for (int c = 1; c <= int(r.size()); ++c) put(row, c, r[size_t(c - 1)]);
+    }
+    g.setMaxRows(g.dataRowCnt() + t.gap);
+    for (int c = 1; c <= int(t.countLine.size()); ++c) put(g.maxRows(), c, t.countLine[size_t(c - 1)]);
+  }
+  for (int c = 1; c <= int(t.columns.size()); ++c)
+    g.setColumnHidden(c - 1, t.columns[size_t(c - 1)].width == 0.0);
+  lblHint->setVisible(false);
+  g.setVisible(true);
+  showing_ = true;
+}
+
+Report::PageTexts frmReports::pageTexts() const {
+  return {windowTitle(), Report::pageDate(QDate::currentDate(), table_.datePattern),
+          statusText ? statusText() : QString()};
+}
+
+QPageSize frmReports::paper() {
+  const QPrinterInfo printer = QPrinterInfo::defaultPrinter();
+  if (!printer.isNull() && printer.defaultPageSize().isValid()) return printer.defaultPageSize();
+  return Report::localePaper();
+}
+
+void frmReports::mnuPrintClick() {
+  // A cancelled printer dialog prints nothing; a print that fails says so rather than leaving the
+  // user waiting for paper.
+  try {
+    QPrinter printer;
+    printer.setPageLayout(Report::pageLayout(paper()));  // the paper of Save As too
+    if (!messages().choosePrinter(printer)) return;
+    QCoreApplication::processEvents();
+    Report::PageRange pages;
+    if (printer.printRange() == QPrinter::PageRange) pages = {printer.fromPage(), printer.toPage()};
+    if (!Report::paintPages(printer, table_, pageTexts(), pages))
+      messages().information(printer.outputFileName().isEmpty()
+                                 ? QStringLiteral("The report could not be printed.")
+                                 : QStringLiteral("The report could not be printed to %1.")
+                                       .arg(QDir::toNativeSeparators(printer.outputFileName())));
+  } catch (const std::exception& e) {
+    showFailure(e);
+  }
+}
+
+void frmReports::mnuSaveAsClick() {
+  const QString csv = QStringLiteral("CSV files (*.csv)"), pdf = QStringLiteral("PDF files (*.pdf)");
+  // A name the file system takes, from the report's title.
+  QString suggested = windowTitle();
+  suggested.replace(QRegularExpression(QStringLiteral("[^\\w .'-]+")), QStringLiteral("_"));
+  // The first time the user's documents folder (or the home folder) and CSV; then as last saved.
+  if (saveFolder_.isEmpty()) {
+    saveFolder_ = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QDir(saveFolder_).exists()) saveFolder_ = QDir::homePath();
+  }
+  QString filter = saveFilter_.isEmpty() ? csv : saveFilter_;
+  QString file =
+      messages().saveFileName(QStringLiteral("Save Report As"), QDir(saveFolder_).filePath(suggested),
+                              csv + QStringLiteral(";;") + pdf, &filter);
+  if (file.isEmpty()) return;
+  // The extension typed decides; a name without one takes the chosen filter's.
+  const bool typedPdf = file.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+  const bool typedCsv = file.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive);
+  const bool asPdf = typedPdf || (!typedCsv && filter == pdf);
+  if (!typedPdf && !typedCsv) {
+    file += asPdf ? QStringLiteral(".pdf") : QStringLiteral(".csv");
+    // The dialog asked about the name as typed, not about this one.
+    if (QFileInfo::exists(file) &&
+        messages().question(file + QStringLiteral(" already exists.\nDo you want to replace it?"), true) !=
+            MessageService::Answer::Yes)
+      return;
+  }
+  saveFolder_ = QFileInfo(file).absolutePath();
+  saveFilter_ = asPdf ? pdf : csv;
+  QString error;
+  const bool saved = asPdf ? Report::savePdf(file, table_, pageTexts(), paper(), &error)
+                           : Report::saveCsv(file, table_, &error);
+  if (!saved) showFailure(std::runtime_error(error.toStdString()));
+}
+
+void frmReports::Spread1DblClick(int /*col*/, int row) {
+  const int c = table_.recordColumn;
+  if (!showing_ || c < 0 || row < 1 || row > table_.count()) return;
+  const Report::Row& r = table_.rows[size_t(row - 1)];
+  bool isNumber = false;
+  const qint64 record = size_t(c) < r.size() ? r[size_t(c)].text.toLongLong(&isNumber) : 0;
+  if (!isNumber) return;
+  // As the map viewer does: the record form runs the query when it is next activated.
+  ZEL1.PendingQuery = QStringLiteral("select * from zel where recid=") + QString::number(record);
+  // The form opens first: the frame shows its toolbar again whenever no child window is left.
+  if (openRecordForm) openRecordForm();
+  mnuCloseClick();
+}
+
+void frmReports::mnuCloseClick() {
+  // The frame shows its toolbar again once this window is gone, however it was closed.
+  if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))
+    sub->close();
+  else
+    close();
+}
+
+void frmReports::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  Spread1->setAutoSize(false);
+  Spread1->setAutoSize(true);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QDate>
+#include <QWidget>
+#include <functional>
+
+#include "core/reports/Reports.h"
+#include "render/ReportPages.h"
+
+class GridControl;
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+
+// The report window: one report, picked from the menu, built into the grid straight from the
+// database; then it can be printed or saved. Choosing shows "&ReportType" and "C&lose", Showing
+// "&Print", "Save &As..." and "C&lose": a second report needs the window opened again.
+class frmReports : public QWidget {
+  Q_OBJECT
+ public:
+  explicit frmReports(const Report::Format& format, QWidget* parent = nullptr);
+  QSize sizeHint() const override { return {900, 600}; }
+
+  GridControl* Spread1;
+  QLabel* lblHint;  // what to do, while no report is shown
+  QMenuBar* menuBar;
+  QMenu* mnuReportsMenu;
+  QAction* mnuReports;  // the "&ReportType" menu as a whole
+  QAction* mnuCemeteryList;
+  QAction* mnuLotList;
+  QMenu* mnuInterredListMenu;
+  QAction* mnuInterredList;
+  QAction* mnuLocationSort;
+  QAction* mnuNameSort;
+  QAction* mnuDOBSort;
+  QAction* mnuDODSort;
+  QAction* mnuAging;
+  QAction* mnuAvailableGraves;
+  QAction* mnuMapCheck;
+  QAction* mnuAgedReceivables;
+  QAction* mnuPrint;
+  QAction* mnuSaveAs;
+  QAction* mnuClose;
+
+  // The cemetery chooser for per-cemetery reports: true when ZEL1.CurrentCemeteryId was chosen.
+  // The real chooser unless replaced.
+  std::function<bool()> chooseCemetery;
+  // The text of the page footer: the frame's status bar panel.
+  std::function<QString()> statusText;
+  // Today's date for the ages of the aged receivables; the computer's clock unless replaced.
+  std::function<QDate()> today;
+  // Opens the record form after a double-click left ZEL1.PendingQuery for it (the frame's record
+  // form command); this window then closes.
+  std::function<void()> openRecordForm;
+
+  void mnuCemeteryListClick() { runReport(Report::Id::CemeteryList); }
+  void mnuLotListClick() { runReport(Report::Id::LotList); }
+  void mnuLocationSortClick() { runReport(Report::Id::InterredByLocation); }
+  void mnuNameSortClick() { runReport(Report::Id::InterredByName); }
+  void mnuDOBSortClick() { runReport(Report::Id::InterredByDob); }
+  void mnuDODSortClick() { runReport(Report::Id::InterredByDod); }
+  void mnuAgingClick() { runReport(Report::Id::Receivables); }
+  void mnuAvailableGravesClick() { runReport(Report::Id::AvailableGraves); }
+  void mnuMapCheckClick() { runReport(Report::Id::MapCheck); }
+  void mnuAgedReceivablesClick() { runReport(Report::Id::AgedReceivables); }
+  void mnuPrintClick();
+  void mnuSaveAsClick();
+  void mnuCloseClick();
+  // A double-click on a row that names a record hands that record to the record form.
+  void Spread1DblClick(int col, int row);
+
+  // Builds a report into the grid. False, with the window as it was, when no cemetery was chosen
+  // or the database failed (the failure is shown).
+  bool runReport(Report::Id id);
+  // The report shown (empty before one was built).
+  const Report::Table& table() const { return table_; }
+  bool showing() const { return showing_; }
+  // The paper reports are printed and saved on: the default printer's, or the system's habit.
+  static QPageSize paper();
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override;
+
+ private:
+  void showTable();
+  Report::PageTexts pageTexts() const;
+
+  Report::Format format_;
+  Report::Table table_;
+  bool showing_ = false;
+  // Save As starts where this window last saved, in the type it last saved.
+  QString saveFolder_;
+  QString saveFilter_;
+};
