@@ -6,10 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFileSystemModel>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -19,7 +15,6 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTreeView>
-#include <QVBoxLayout>
 
 #include "core/backup/DataBackup.h"
 #include "core/backup/Volumes.h"
@@ -28,21 +23,13 @@
 #include "core/store/DateValue.h"
 #include "gui/backup/DrawProgress.h"
 #include "gui/controls/MessageService.h"
+#include "ui_frmBackupRestore.h"
 
 namespace {
 
-const char* const kExplanation =
-    "This procedure allows you to save or restore your data to the drive specified below. If you select a "
-    "removable drive (a USB stick or a memory card), make sure it is plugged in before continuing.";
-const char* const kRestoreHint = "Click on the OK button to begin the restoration process.";
 const char* const kZipped = "File(s) succesfully zipped.";
 const char* const kRestored = "File(s) succesfully restored.";
 constexpr int kHelpTopic = 12;
-
-QString withName(QWidget* w, const char* name) {
-  w->setObjectName(QString::fromLatin1(name));
-  return w->objectName();
-}
 
 QString stampText(const QDateTime& when) {
   if (!when.isValid()) return QStringLiteral("none yet");
@@ -60,32 +47,30 @@ std::function<QDateTime()>& frmBackupRestore::clock() {
 }
 
 frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
-    : QDialog(parent), settingsFile_(settingsFile), auto_(AutoBackup::load(ZEL1.DataPath, settingsFile)) {
-  withName(this, "frmBackupRestore");
-  setWindowTitle(QStringLiteral("Backup/Restore Data"));
-  setModal(true);
+    : QDialog(parent),
+      settingsFile_(settingsFile),
+      auto_(AutoBackup::load(ZEL1.DataPath, settingsFile)),
+      ui_(std::make_unique<Ui::frmBackupRestore>()) {
+  ui_->setupUi(this);
+  Label1 = ui_->Label1;
+  Frame1 = ui_->Frame1;
+  Option1 = ui_->Option1;
+  Option2 = ui_->Option2;
+  Drive1 = ui_->Drive1;
+  Dir1 = ui_->Dir1;
+  List1 = ui_->List1;
+  Label2 = ui_->Label2;
+  Picture1 = ui_->Picture1;
+  Command1 = ui_->Command1;
+  Command2 = ui_->Command2;
+  Command3 = ui_->Command3;
+  fraAutoBackup = ui_->fraAutoBackup;
+  chkAutoBackup = ui_->chkAutoBackup;
+  txtKeep = ui_->txtKeep;
+  txtAutoFolder = ui_->txtAutoFolder;
+  cmdAutoFolder = ui_->cmdAutoFolder;
+  lblLastBackup = ui_->lblLastBackup;
 
-  Label1 = new QLabel(QString::fromLatin1(kExplanation), this);
-  withName(Label1, "Label1");
-  Label1->setWordWrap(true);
-  Label1->setMinimumWidth(480);
-
-  Frame1 = new QGroupBox(QStringLiteral("Operation Type"), this);
-  withName(Frame1, "Frame1");
-  Option1 = new QRadioButton(QStringLiteral("Backup Data"), Frame1);
-  withName(Option1, "Option1");
-  Option2 = new QRadioButton(QStringLiteral("Restore Data"), Frame1);
-  withName(Option2, "Option2");
-  auto* options = new QHBoxLayout(Frame1);
-  options->addWidget(Option1);
-  options->addWidget(Option2);
-  options->addStretch();
-
-  Drive1 = new QComboBox(this);
-  withName(Drive1, "Drive1");
-  Drive1->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-  Dir1 = new QTreeView(this);
-  withName(Dir1, "Dir1");
   dirModel_ = new QFileSystemModel(this);
   dirModel_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot);
   dirModel_->setReadOnly(true);
@@ -104,81 +89,10 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
       Dir1->scrollTo(Dir1->currentIndex(), QAbstractItemView::PositionAtCenter);
   });
   for (int c = 1; c < dirModel_->columnCount(); ++c) Dir1->hideColumn(c);
-  Dir1->header()->hide();
-  Dir1->setMinimumHeight(120);
-
-  List1 = new QListWidget(this);
-  withName(List1, "List1");
   List1->hide();  // emptied when an operation starts; shows nothing
-
-  Label2 = new QLabel(QString::fromLatin1(kRestoreHint), this);
-  withName(Label2, "Label2");
-  Label2->setWordWrap(true);
-
-  fraAutoBackup = new QGroupBox(QStringLiteral("Automatic Backups"), this);
-  withName(fraAutoBackup, "fraAutoBackup");
-  chkAutoBackup =
-      new QCheckBox(QStringLiteral("Back up automatically when the program closes"), fraAutoBackup);
-  withName(chkAutoBackup, "chkAutoBackup");
-  txtKeep = new QSpinBox(fraAutoBackup);
-  withName(txtKeep, "txtKeep");
   txtKeep->setRange(1, AutoBackup::kMaxKeep);
-  txtAutoFolder = new QLineEdit(fraAutoBackup);
-  withName(txtAutoFolder, "txtAutoFolder");
-  txtAutoFolder->setReadOnly(true);
-  cmdAutoFolder = new QPushButton(QStringLiteral("C&hange..."), fraAutoBackup);
-  withName(cmdAutoFolder, "cmdAutoFolder");
-  lblLastBackup = new QLabel(fraAutoBackup);
-  withName(lblLastBackup, "lblLastBackup");
-  auto* autoGrid = new QGridLayout(fraAutoBackup);
-  autoGrid->addWidget(chkAutoBackup, 0, 0, 1, 3);
-  auto* keepRow = new QHBoxLayout;
-  keepRow->addWidget(new QLabel(QStringLiteral("Keep the last"), fraAutoBackup));
-  keepRow->addWidget(txtKeep);
-  keepRow->addWidget(new QLabel(QStringLiteral("automatic backups"), fraAutoBackup));
-  keepRow->addStretch();
-  autoGrid->addLayout(keepRow, 1, 0, 1, 3);
-  autoGrid->addWidget(new QLabel(QStringLiteral("Folder:"), fraAutoBackup), 2, 0);
-  autoGrid->addWidget(txtAutoFolder, 2, 1);
-  autoGrid->addWidget(cmdAutoFolder, 2, 2);
-  autoGrid->addWidget(lblLastBackup, 3, 0, 1, 3);
-  autoGrid->setColumnStretch(1, 1);
-
-  Picture1 = new PictureBox(this);
-  withName(Picture1, "Picture1");
-  Picture1->setFixedHeight(22);
   Picture1->hide();
-
-  Command1 = new QPushButton(QStringLiteral("OK"), this);
-  withName(Command1, "Command1");
-  Command1->setDefault(true);
-  Command2 = new QPushButton(QStringLiteral("Cancel"), this);
-  withName(Command2, "Command2");
-  Command3 = new QPushButton(QStringLiteral("&Help"), this);
-  withName(Command3, "Command3");
   addHelpKey(this, kHelpTopic);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(Command1);
-  buttons->addWidget(Command2);
-  buttons->addWidget(Command3);
-
-  auto* driveRow = new QHBoxLayout;
-  driveLabel_ = new QLabel(QStringLiteral("&Drive:"), this);
-  driveLabel_->setBuddy(Drive1);
-  driveRow->addWidget(driveLabel_);
-  driveRow->addWidget(Drive1, 1);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Label1);
-  layout->addWidget(Frame1);
-  layout->addLayout(driveRow);
-  layout->addWidget(Dir1, 1);
-  layout->addWidget(Label2);
-  layout->addWidget(fraAutoBackup);
-  layout->addWidget(List1);
-  layout->addWidget(Picture1);
-  layout->addLayout(buttons);
 
   // The drives and folders start at the user's home.
   const QString home = QDir::homePath();
@@ -238,14 +152,14 @@ void frmBackupRestore::reject() {
 }
 
 void frmBackupRestore::Option1Click() {
-  driveLabel_->show();
+  ui_->driveLabel->show();
   Drive1->show();
   Dir1->show();
   Label2->hide();
 }
 
 void frmBackupRestore::Option2Click() {
-  driveLabel_->hide();
+  ui_->driveLabel->hide();
   Drive1->hide();
   Dir1->hide();
   Label2->show();

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QDialog>
 #include <functional>
+#include <memory>
 
 #include "core/backup/AutoBackup.h"
 
@@ -19,6 +20,9 @@ class QSpinBox;
 class QStatusBar;
 class QTreeView;
 class PictureBox;
+namespace Ui {
+class frmBackupRestore;
+}
 
 // The backup and restore window: a verified zip archive of the data files in a chosen folder, or
 // the data files put back from such an archive; also the settings of the automatic backups. In
@@ -82,8 +86,8 @@ class frmBackupRestore : public QDialog {
 
   QString settingsFile_;
   AutoBackup::Settings auto_;
+  std::unique_ptr<Ui::frmBackupRestore> ui_;
   QFileSystemModel* dirModel_ = nullptr;
-  QLabel* driveLabel_ = nullptr;
   QString chosenFolder_;  // the folder the user chose, even after it went away
   bool running_ = false;
   bool centred_ = false;

@@ -1,35 +1,23 @@
 #include "gui/cemeteries/frmCemeterySelect.h"
 
-#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include "core/program/Zel1.h"
 #include "core/store/DbError.h"
 #include "core/store/RecordSet.h"
 #include "gui/controls/MessageService.h"
+#include "ui_frmCemeterySelect.h"
 
-frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("frmCemeterySelect"));
-  setWindowTitle(QStringLiteral("Cemetery Selector"));
+frmCemeterySelect::frmCemeterySelect(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmCemeterySelect>()) {
+  ui_->setupUi(this);
+  Label1 = ui_->Label1;
+  List1 = ui_->List1;
+  Buttons = ui_->Buttons;
   ZEL1.CurrentCemeteryId = 0;
-
-  Label1 = new QLabel(QStringLiteral("Choose a &cemetery, then press OK (or double-click it):"), this);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  List1 = new QListWidget(this);
-  List1->setObjectName(QStringLiteral("List1"));
-  List1->setSelectionMode(QAbstractItemView::SingleSelection);
-  Label1->setBuddy(List1);
-  Buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  Buttons->setObjectName(QStringLiteral("Buttons"));
-  auto* box = new QVBoxLayout(this);
-  box->addWidget(Label1);
-  box->addWidget(List1);
-  box->addWidget(Buttons);
-  resize(340, 300);
   addHelpKey(this, 6);
 
   QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
@@ -56,6 +44,8 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent) : QDialog(parent) {
   connect(Buttons, &QDialogButtonBox::accepted, this, [this] { List1DblClick(); });
   connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
+
+frmCemeterySelect::~frmCemeterySelect() = default;
 
 void frmCemeterySelect::List1DblClick() {
   QListWidgetItem* item = List1->currentItem();

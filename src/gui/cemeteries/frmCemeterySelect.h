@@ -2,11 +2,15 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QDialogButtonBox;
 class QLabel;
 class QListWidget;
+namespace Ui {
+class frmCemeterySelect;
+}
 
 // The cemetery chooser. A double-click on an entry (or OK, or Enter) leaves the choice in
 // ZEL1.CurrentCemeteryId and ZEL1.CurrentCemeteryName; any other way of closing leaves CurrentCemeteryId at
@@ -16,6 +20,7 @@ class frmCemeterySelect : public QDialog {
 
  public:
   explicit frmCemeterySelect(QWidget* parent = nullptr);
+  ~frmCemeterySelect() override;
 
   // Runs the chooser modally; true when a cemetery was chosen (ZEL1.CurrentCemeteryId > 0). With
   // no cemetery at all it says so instead.
@@ -26,6 +31,9 @@ class frmCemeterySelect : public QDialog {
   QDialogButtonBox* Buttons = nullptr;
 
   void List1DblClick();
+
+ private:
+  std::unique_ptr<Ui::frmCemeterySelect> ui_;
 };
 
 inline constexpr const char* kNothingToChoose =

@@ -6,10 +6,8 @@
 #include <QFileInfo>
 #include <QFontMetricsF>
 #include <QLabel>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QStatusBar>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
@@ -19,6 +17,7 @@
 #include "gui/controls/GridControl.h"
 #include "gui/controls/MessageService.h"
 #include "gui/import/GridSource.h"
+#include "ui_frmImport.h"
 
 namespace {
 
@@ -52,45 +51,22 @@ const QColor& frmImport::raggedColor() {
   return c;
 }
 
-frmImport::frmImport(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("frmImport"));
-  setWindowTitle(QStringLiteral("Import"));
-
-  Spread1 = new GridControl(this);
-  Spread1->setObjectName(QStringLiteral("Spread1"));
+frmImport::frmImport(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmImport>()) {
+  ui_->setupUi(this);
+  Spread1 = ui_->Spread1;
+  menuBar = ui_->menuBar;
+  layout()->setMenuBar(menuBar);  // the form cannot place a bar on a plain widget
+  mnuImport = ui_->mnuImport;
+  mnuImport2 = ui_->mnuImport2;
+  mnuHelp = ui_->mnuHelp;
+  mnuClose = ui_->mnuClose;
+  lblStatus = ui_->lblStatus;
+  prgProgress = ui_->prgProgress;
   Spread1->grid()->setUnit(GridModel::Unit::Chars);
-
-  menuBar = new QMenuBar(this);
-  menuBar->setObjectName(QStringLiteral("menuBar"));
-  auto action = [&](const char* name, const QString& caption) {
-    QAction* a = menuBar->addAction(caption);
-    a->setObjectName(QLatin1StringView(name));
-    return a;
-  };
-  mnuImport = action("mnuImport", QStringLiteral("Import"));
-  mnuImport2 = action("mnuImport2", QStringLiteral("Import"));
-  mnuClose = action("mnuClose", QStringLiteral("Close"));
-  mnuHelp = action("mnuHelp", QStringLiteral("&Help"));
   mnuHelp->setShortcut(QKeySequence::HelpContents);
-
-  auto* status = new QStatusBar(this);
-  status->setSizeGripEnabled(false);
-  lblStatus = new QLabel(status);
-  lblStatus->setObjectName(QStringLiteral("lblStatus"));
-  prgProgress = new QProgressBar(status);
-  prgProgress->setObjectName(QStringLiteral("prgProgress"));
-  prgProgress->setRange(0, 100);
-  prgProgress->setMaximumWidth(240);
+  ui_->status->addWidget(lblStatus, 1);
+  ui_->status->addPermanentWidget(prgProgress);
   prgProgress->hide();
-  status->addWidget(lblStatus, 1);
-  status->addPermanentWidget(prgProgress);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(0);
-  layout->setMenuBar(menuBar);
-  layout->addWidget(Spread1, 1);
-  layout->addWidget(status);
 
   connect(mnuImport, &QAction::triggered, this, &frmImport::mnuImportClick);
   connect(mnuImport2, &QAction::triggered, this, &frmImport::mnuImport2Click);
@@ -107,6 +83,8 @@ frmImport::frmImport(QWidget* parent) : QWidget(parent) {
   resize(sizeHint());
   FormLoad();
 }
+
+frmImport::~frmImport() = default;
 
 void frmImport::FormLoad() {
   mnuImport2->setVisible(false);

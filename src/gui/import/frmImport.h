@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "core/import/RecordImport.h"
@@ -11,6 +12,9 @@ class QAction;
 class QLabel;
 class QMenuBar;
 class QProgressBar;
+namespace Ui {
+class frmImport;
+}
 
 // The import window: a tab- or comma-delimited file loaded into the grid under a bold row in which
 // the user picks, for each column, the grave record's field it holds; then every row written as a
@@ -20,6 +24,7 @@ class frmImport : public QWidget {
   Q_OBJECT
  public:
   explicit frmImport(QWidget* parent = nullptr);
+  ~frmImport() override;
   QSize sizeHint() const override { return {760, 460}; }
 
   static constexpr int kHelpTopic = 13;
@@ -66,6 +71,7 @@ class frmImport : public QWidget {
     frmImport& w_;
   };
 
+  std::unique_ptr<Ui::frmImport> ui_;
   QString fileName_;
   std::map<int, std::vector<int>> unconvertible_;  // rows per mapped column
   std::map<int, QString> dateOrders_;              // a date column's order, when not the system's

@@ -13,7 +13,6 @@
 #include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QVBoxLayout>
 
 #include "core/program/Zel1.h"
 #include "core/reports/ReportFiles.h"
@@ -21,81 +20,54 @@
 #include "gui/controls/GridControl.h"
 #include "gui/controls/MessageService.h"
 #include "render/ReportPages.h"
+#include "ui_frmReports.h"
 
-namespace {
-
-QAction* item(QObject* owner, QMenu* menu, const char* name, const QString& caption) {
-  QAction* a = menu->addAction(caption);
-  a->setObjectName(QLatin1String(name));
-  a->setParent(owner);
-  return a;
-}
-
-}  // namespace
-
-frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(parent), format_(format) {
-  setObjectName(QStringLiteral("frmReports"));
-  setWindowTitle(QStringLiteral("Reports"));
-
-  Spread1 = new GridControl(this);
-  Spread1->setObjectName(QStringLiteral("Spread1"));
+frmReports::frmReports(const Report::Format& format, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::frmReports>()), format_(format) {
+  ui_->setupUi(this);
+  Spread1 = ui_->Spread1;
+  lblHint = ui_->lblHint;
+  menuBar = ui_->menuBar;
+  layout()->setMenuBar(menuBar);  // the form cannot place a bar on a plain widget
+  mnuReportsMenu = ui_->mnuReportsMenu;
+  mnuReports = mnuReportsMenu->menuAction();
+  mnuReports->setObjectName(QStringLiteral("mnuReports"));
+  mnuCemeteryList = ui_->mnuCemeteryList;
+  mnuLotList = ui_->mnuLotList;
+  mnuInterredListMenu = ui_->mnuInterredListMenu;
+  mnuInterredList = mnuInterredListMenu->menuAction();
+  mnuInterredList->setObjectName(QStringLiteral("mnuInterredList"));
+  mnuLocationSort = ui_->mnuLocationSort;
+  mnuNameSort = ui_->mnuNameSort;
+  mnuDOBSort = ui_->mnuDOBSort;
+  mnuDODSort = ui_->mnuDODSort;
+  mnuAging = ui_->mnuAging;
+  mnuAvailableGraves = ui_->mnuAvailableGraves;
+  mnuMapCheck = ui_->mnuMapCheck;
+  mnuAgedReceivables = ui_->mnuAgedReceivables;
+  mnuPrint = ui_->mnuPrint;
+  mnuSaveAs = ui_->mnuSaveAs;
+  mnuClose = ui_->mnuClose;
+  // The report items carry the captions of the reports they build.
+  for (const Report::Definition& d : Report::definitions())
+    if (auto* a = findChild<QAction*>(QLatin1String(d.menuName), Qt::FindDirectChildrenOnly))
+      a->setText(QString::fromLatin1(d.caption));
   Spread1->grid()->setUnit(GridModel::Unit::Chars);
   Spread1->setMaxCols(8);
   Spread1->setMaxRows(100);
-  Spread1->setEditTriggers(QAbstractItemView::NoEditTriggers);  // a report is read, not edited
   Spread1->setVisible(false);
-
-  lblHint = new QLabel(QStringLiteral("Choose a report from the ReportType menu."), this);
-  lblHint->setObjectName(QStringLiteral("lblHint"));
   lblHint->setContentsMargins(8, 8, 8, 8);
-  lblHint->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
-  menuBar = new QMenuBar(this);
-  menuBar->setObjectName(QStringLiteral("menuBar"));
-  mnuReportsMenu = menuBar->addMenu(QStringLiteral("&ReportType"));
-  mnuReports = mnuReportsMenu->menuAction();
-  mnuReports->setObjectName(QStringLiteral("mnuReports"));
-  auto caption = [](Report::Id id) { return QString::fromLatin1(Report::definition(id).caption); };
-  auto name = [](Report::Id id) { return Report::definition(id).menuName; };
-  using Report::Id;
-  mnuCemeteryList = item(this, mnuReportsMenu, name(Id::CemeteryList), caption(Id::CemeteryList));
-  mnuLotList = item(this, mnuReportsMenu, name(Id::LotList), caption(Id::LotList));
-  mnuInterredListMenu = mnuReportsMenu->addMenu(QStringLiteral("List of Interred"));
-  mnuInterredList = mnuInterredListMenu->menuAction();
-  mnuInterredList->setObjectName(QStringLiteral("mnuInterredList"));
-  mnuLocationSort =
-      item(this, mnuInterredListMenu, name(Id::InterredByLocation), caption(Id::InterredByLocation));
-  mnuNameSort = item(this, mnuInterredListMenu, name(Id::InterredByName), caption(Id::InterredByName));
-  mnuDOBSort = item(this, mnuInterredListMenu, name(Id::InterredByDob), caption(Id::InterredByDob));
-  mnuDODSort = item(this, mnuInterredListMenu, name(Id::InterredByDod), caption(Id::InterredByDod));
-  mnuAging = item(this, mnuReportsMenu, name(Id::Receivables), caption(Id::Receivables));
-  mnuReportsMenu->addSeparator();
-  mnuAvailableGraves = item(this, mnuReportsMenu, name(Id::AvailableGraves), caption(Id::AvailableGraves));
-  mnuMapCheck = item(this, mnuReportsMenu, name(Id::MapCheck), caption(Id::MapCheck));
-  mnuAgedReceivables = item(this, mnuReportsMenu, name(Id::AgedReceivables), caption(Id::AgedReceivables));
-  mnuPrint = menuBar->addAction(QStringLiteral("&Print"));
-  mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
   mnuPrint->setVisible(false);
-  mnuSaveAs = menuBar->addAction(QStringLiteral("Save &As..."));
-  mnuSaveAs->setObjectName(QStringLiteral("mnuSaveAs"));
   mnuSaveAs->setVisible(false);
-  mnuClose = menuBar->addAction(QStringLiteral("C&lose"));
-  mnuClose->setObjectName(QStringLiteral("mnuClose"));
 
-  // The frame's toolbar, and with it its Help button, is hidden while this window is open.
+  // The frame's toolbar, and with it its Help button, is hidden while this window is open; the
+  // window takes the focus, and with it F1, while its grid is hidden.
   auto* help = new QAction(this);
   help->setObjectName(QStringLiteral("helpKey"));
   help->setShortcut(QKeySequence::HelpContents);
   help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   addAction(help);
-  setFocusPolicy(Qt::StrongFocus);  // the window keeps the focus, and F1, while its grid is hidden
   connect(help, &QAction::triggered, this, [] { messages().showHelp(11); });
-
-  auto* outer = new QVBoxLayout(this);
-  outer->setContentsMargins(0, 0, 0, 0);
-  outer->setMenuBar(menuBar);
-  outer->addWidget(lblHint);
-  outer->addWidget(Spread1, 1);
 
   connect(mnuCemeteryList, &QAction::triggered, this, &frmReports::mnuCemeteryListClick);
   connect(mnuLotList, &QAction::triggered, this, &frmReports::mnuLotListClick);
@@ -116,6 +88,8 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   connect(mnuClose, &QAction::triggered, this, &frmReports::mnuCloseClick);
   resize(900, 600);
 }
+
+frmReports::~frmReports() = default;
 
 bool frmReports::runReport(Report::Id id) {
   if (showing_) return false;  // one report per window

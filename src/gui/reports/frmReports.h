@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "core/reports/Reports.h"
 #include "render/ReportPages.h"
@@ -12,6 +13,9 @@ class QAction;
 class QLabel;
 class QMenu;
 class QMenuBar;
+namespace Ui {
+class frmReports;
+}
 
 // The report window: one report, picked from the menu, built into the grid straight from the
 // database; then it can be printed or saved. Choosing shows "&ReportType" and "C&lose", Showing
@@ -20,6 +24,7 @@ class frmReports : public QWidget {
   Q_OBJECT
  public:
   explicit frmReports(const Report::Format& format, QWidget* parent = nullptr);
+  ~frmReports() override;
   QSize sizeHint() const override { return {900, 600}; }
 
   GridControl* Spread1;
@@ -86,6 +91,7 @@ class frmReports : public QWidget {
   void showTable();
   Report::PageTexts pageTexts() const;
 
+  std::unique_ptr<Ui::frmReports> ui_;
   Report::Format format_;
   Report::Table table_;
   bool showing_ = false;
