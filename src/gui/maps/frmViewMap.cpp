@@ -3,16 +3,13 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
-#include <QMenuBar>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QTimer>
-#include <QVBoxLayout>
 
 #include "core/maps/MapFile.h"
 #include "core/maps/MapKeys.h"
@@ -25,6 +22,7 @@
 #include "gui/controls/MessageService.h"
 #include "gui/maps/MapColors.h"
 #include "gui/maps/PlaceLine.h"
+#include "ui_frmViewMap.h"
 
 namespace {
 
@@ -46,30 +44,22 @@ QWidget* legendEntry(QWidget* parent, const QString& name, const QColor& color, 
 
 }  // namespace
 
-frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
-  setObjectName(QStringLiteral("frmViewMap"));
-  setWindowTitle(QStringLiteral("Zelmora Map"));
-
-  Spread1 = new GridControl(this);
+frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::frmViewMap>()) {
+  ui_->setupUi(this);
+  Spread1 = ui_->Spread1;
+  txtLocation = ui_->txtLocation;
+  txtName = ui_->txtName;
+  menuBar = ui_->menuBar;
+  mnuZoom = ui_->mnuZoom;
+  mnuPrint = ui_->mnuPrint;
+  mnuHelp = ui_->mnuHelp;
+  mnuClose = ui_->mnuClose;
+  layout()->setMenuBar(menuBar);  // the form cannot place a bar on a plain widget
   Spread1->setMaxRows(500);
   Spread1->setMaxCols(500);
-  Spread1->setObjectName(QStringLiteral("Spread1"));
-  txtLocation = new QLineEdit(this);
-  txtLocation->setObjectName(QStringLiteral("txtLocation"));
-  txtLocation->setReadOnly(true);
-  txtName = new QLineEdit(this);
-  txtName->setObjectName(QStringLiteral("txtName"));
-  txtName->setReadOnly(true);
+  mnuHelp->setShortcut(QKeySequence::HelpContents);
 
-  auto* info = new QGridLayout;
-  info->addWidget(new QLabel(QStringLiteral("Location"), this), 0, 0);
-  info->addWidget(txtLocation, 1, 0);
-  info->addWidget(new QLabel(QStringLiteral("Name of Interred (or Owner if Sold or Reserved)"), this), 0, 1);
-  info->addWidget(txtName, 1, 1);
-  info->setColumnStretch(0, 1);
-  info->setColumnStretch(1, 3);
-
-  auto* legend = new QHBoxLayout;
+  auto* legend = ui_->legend;
   legend->addWidget(
       legendEntry(this, QStringLiteral("Available"), MapColors::white(), QStringLiteral("Available")));
   legend->addWidget(legendEntry(this, QStringLiteral("Buried"), MapColors::red(), QStringLiteral("Buried")));
@@ -80,24 +70,6 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
       legendEntry(this, QStringLiteral("Path"), MapColors::black(), QStringLiteral("Path or Road")));
   lblPlace = new PlaceLine(Spread1, this);
   legend->addWidget(lblPlace, 1);
-
-  menuBar = new QMenuBar(this);
-  menuBar->setObjectName(QStringLiteral("menuBar"));
-  mnuZoom = menuBar->addAction(QStringLiteral("&Zoom"));
-  mnuZoom->setObjectName(QStringLiteral("mnuZoom"));
-  mnuPrint = menuBar->addAction(QStringLiteral("&Print"));
-  mnuPrint->setObjectName(QStringLiteral("mnuPrint"));
-  mnuHelp = menuBar->addAction(QStringLiteral("&Help"));
-  mnuHelp->setObjectName(QStringLiteral("mnuHelp"));
-  mnuHelp->setShortcut(QKeySequence::HelpContents);
-  mnuClose = menuBar->addAction(QStringLiteral("C&lose"));
-  mnuClose->setObjectName(QStringLiteral("mnuClose"));
-
-  auto* outer = new QVBoxLayout(this);
-  outer->setMenuBar(menuBar);
-  outer->addWidget(Spread1, 1);
-  outer->addLayout(info);
-  outer->addLayout(legend);
 
   connect(mnuZoom, &QAction::triggered, this, &frmViewMap::mnuZoomClick);
   connect(mnuPrint, &QAction::triggered, this, &frmViewMap::mnuPrintClick);
@@ -111,6 +83,8 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent) {
   resize(900, 650);
   FormLoad();
 }
+
+frmViewMap::~frmViewMap() = default;
 
 void frmViewMap::FormLoad() {
   try {

@@ -1,12 +1,16 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
 class GridControl;
 class PlaceLine;
 class QAction;
 class QLineEdit;
 class QMenuBar;
+namespace Ui {
+class frmViewMap;
+}
 
 // The map viewer of the cemetery ZEL1.CurrentCemeteryId: grave spaces coloured by the state of
 // their records. It never writes the map file or the database. Close leaves the clicked grave in
@@ -15,6 +19,7 @@ class frmViewMap : public QWidget {
   Q_OBJECT
  public:
   explicit frmViewMap(QWidget* parent = nullptr);
+  ~frmViewMap() override;
   QSize sizeHint() const override { return {900, 650}; }
 
   GridControl* Spread1;
@@ -48,5 +53,6 @@ class frmViewMap : public QWidget {
   void refit();
   static QString graveQuery(const QStringList& parts);
 
+  std::unique_ptr<Ui::frmViewMap> ui_;
   bool coloured_ = false;
 };
