@@ -1,48 +1,29 @@
 #include "gui/cemeteries/frmAddress.h"
 
-#include <QGridLayout>
 #include <QGuiApplication>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include "gui/cemeteries/ManagerDialog.h"
 #include "gui/controls/MessageService.h"
+#include "ui_frmAddress.h"
 
-frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("frmAddress"));
-  setWindowTitle(QStringLiteral("Owner Address Information"));
-
-  const AddressFields f = makeAddressFields(this, 20);
-  txtAddr1 = f.addr1;
-  txtAddr2 = f.addr2;
-  txtCity = f.city;
-  txtState = f.state;
-  txtZipCode = f.zipCode;
-  txtPhone = f.phone;
-
-  Command1 = new QPushButton(QStringLiteral("Sa&ve"), this);
-  Command1->setObjectName(QStringLiteral("Command1"));
-  Command2 = new QPushButton(QStringLiteral("Close"), this);
-  Command2->setObjectName(QStringLiteral("Command2"));
-  Command1->setAutoDefault(false);
-  Command2->setAutoDefault(false);
-
-  auto* grid = new QGridLayout;
-  addAddressRows(grid, 0, f);
-  grid->setColumnStretch(1, 1);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(Command1);
-  buttons->addWidget(Command2);
-  auto* outer = new QVBoxLayout(this);
-  outer->addLayout(grid);
-  outer->addStretch(1);
-  outer->addLayout(buttons);
+frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::frmAddress>()) {
+  ui_->setupUi(this);
+  txtAddr1 = ui_->txtAddr1;
+  txtAddr2 = ui_->txtAddr2;
+  txtCity = ui_->txtCity;
+  txtState = ui_->txtState;
+  txtZipCode = ui_->txtZipCode;
+  txtPhone = ui_->txtPhone;
+  Command1 = ui_->Command1;
+  Command2 = ui_->Command2;
+  // Wide enough for their texts in the window's own font.
+  const QFontMetrics fm = fontMetrics();
+  txtState->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("MMMM")) + 12);
+  txtZipCode->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("00000-00000")) + 12);
 
   // Load: copy the record form's texts in. A longer stored text is shown whole, not cut to the
   // typing limit, so Save never shortens it.
@@ -53,7 +34,6 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
   setFieldText(txtZipCode, address.zipCode, 10);
   setFieldText(txtPhone, address.phone, 50);
 
-  setMinimumWidth(460);
   adjustSize();
   QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
   if (s) {
@@ -65,6 +45,8 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
   connect(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
   addHelpKey(this, 4);
 }
+
+frmAddress::~frmAddress() = default;
 
 OwnerAddress frmAddress::address() const {
   return {txtAddr1->text(), txtAddr2->text(),   txtCity->text(),

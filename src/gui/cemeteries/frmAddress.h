@@ -2,10 +2,14 @@
 
 #include <QDialog>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class QLineEdit;
 class QPushButton;
+namespace Ui {
+class frmAddress;
+}
 
 // The purchaser's postal address and telephone as the record form keeps them.
 struct OwnerAddress {
@@ -19,6 +23,7 @@ class frmAddress : public QDialog {
 
  public:
   explicit frmAddress(const OwnerAddress& address, QWidget* parent = nullptr);
+  ~frmAddress() override;
 
   // Runs the dialog modally: the edited texts after Save, nothing after Close.
   static std::optional<OwnerAddress> edit(const OwnerAddress& address, QWidget* parent = nullptr);
@@ -36,4 +41,7 @@ class frmAddress : public QDialog {
 
   void Command1Click();
   void Command2Click();
+
+ private:
+  std::unique_ptr<Ui::frmAddress> ui_;
 };
