@@ -37,8 +37,9 @@ ScriptedMessages::~ScriptedMessages() {
 }
 
 void ScriptedMessages::verify() {
-  for (const auto& e : queue_)
-    Failure() << "expected " << kindName(e.kind) << " \"" << e.text.toStdString() << "\" never came";
+  if (mode_ == Mode::Strict)
+    for (const auto& e : queue_)
+      Failure() << "expected " << kindName(e.kind) << " \"" << e.text.toStdString() << "\" never came";
   queue_.clear();
 }
 

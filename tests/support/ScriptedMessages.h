@@ -78,7 +78,7 @@ class ScriptedMessages : public MessageService {
   std::function<void(const Record&)> onMessage;
   int pending() const { return int(queue_.size()); }
   const std::vector<SaveStart>& saveStarts() const { return saveStarts_; }
-  // Fails the test when expectations are left over, then clears them.
+  // Fails the test when expectations are left over (strict only), then clears them.
   void verify();
 
   void information(const QString& text) override;
