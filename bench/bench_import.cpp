@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <memory>
 
-#include "BenchMessages.h"
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "PeakMemory.h"
@@ -23,6 +22,7 @@
 #include "gui/controls/MessageService.h"
 #include "gui/import/GridSource.h"
 #include "gui/import/frmImport.h"
+#include "support/ScriptedMessages.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ const char* const kMapping =
 struct Fixture {
   QTemporaryDir dir;
   QString csv;
-  BenchMessages msgs;
+  ScriptedMessages msgs{ScriptedMessages::Mode::Permissive};
 
   Fixture() {
     ZEL1.reset();
@@ -69,8 +69,7 @@ struct Fixture {
       out += "\"\r\n";
     }
     f.write(out);
-    setMessageService(&msgs);
-    msgs.openFile = csv;
+    msgs.defaults.openFile = csv;
   }
   ~Fixture() {
     setMessageService(nullptr);
@@ -89,7 +88,7 @@ void BM_LoadIntoGrid(benchmark::State& state) {
     auto w = std::make_unique<frmImport>();
     w->mnuImportClick();
     if (!w->mnuImport2->isVisible()) {
-      state.SkipWithError(qPrintable(g_fixture->msgs.last));
+      state.SkipWithError(qPrintable(g_fixture->msgs.last()));
       return;
     }
     state.PauseTiming();
@@ -174,11 +173,13 @@ void BM_WholeImportWindow(benchmark::State& state) {
     for (int c = 1; c <= names.size(); ++c) w.Spread1->setText(1, c, names[c - 1].section(u'=', 1));
     // Empty first, skip row 2, and Yes to the dates the record form would refuse (interments
     // beyond today among the generated ones).
-    g_fixture->msgs.answers = {MessageService::Answer::No, MessageService::Answer::No,
-                               MessageService::Answer::Yes};
+    g_fixture->msgs.verify();  // drops answers a run before did not use
+    g_fixture->msgs.expectQuestion(QStringLiteral("*"), MessageService::Answer::No)
+        .expectQuestion(QStringLiteral("*"), MessageService::Answer::No)
+        .expectQuestion(QStringLiteral("*"), MessageService::Answer::Yes);
     w.mnuImport2Click();
-    if (g_fixture->msgs.last != QLatin1String("Import Complete.")) {
-      state.SkipWithError(qPrintable(g_fixture->msgs.last));
+    if (g_fixture->msgs.last() != QLatin1String("Import Complete.")) {
+      state.SkipWithError(qPrintable(g_fixture->msgs.last()));
       return;
     }
   }

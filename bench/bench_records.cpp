@@ -10,13 +10,13 @@
 #include <QTemporaryDir>
 #include <memory>
 
-#include "BenchMessages.h"
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "DataGen.h"
 #include "core/program/Zel1.h"
 #include "gui/controls/MessageService.h"
 #include "gui/records/frmDataEntry.h"
+#include "support/ScriptedMessages.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ const QString kOrder = QStringLiteral("select * from zel order by csection, lot,
 
 struct Setup {
   QTemporaryDir dir;
-  BenchMessages msgs;
+  ScriptedMessages msgs{ScriptedMessages::Mode::Permissive};
   std::unique_ptr<frmDataEntry> form;
   double cliSeconds = 0;
   Setup() {
@@ -37,7 +37,6 @@ struct Setup {
     DataGen::makeDatabase(ZEL1.dataFile(QStringLiteral("zel.mdb")), o,
                           QString::fromLatin1(kDatabasePassword));
     ZEL1.cnData.open(ZEL1.dataFile(QStringLiteral("zel.mdb")), QString::fromLatin1(kDatabasePassword));
-    setMessageService(&msgs);
     form = std::make_unique<frmDataEntry>();
     form->resize(1000, 680);
     form->show();
@@ -50,8 +49,8 @@ Setup& setup() {
 }
 
 bool failed(benchmark::State& state) {
-  if (setup().msgs.last.isEmpty()) return false;
-  state.SkipWithError(setup().msgs.last.toStdString().c_str());
+  if (setup().msgs.last().isEmpty()) return false;
+  state.SkipWithError(setup().msgs.last().toStdString().c_str());
   return true;
 }
 

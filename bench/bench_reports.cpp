@@ -16,7 +16,6 @@
 #include <map>
 #include <memory>
 
-#include "BenchMessages.h"
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "DataGen.h"
@@ -27,6 +26,7 @@
 #include "gui/controls/MessageService.h"
 #include "gui/reports/frmReports.h"
 #include "render/ReportPages.h"
+#include "support/ScriptedMessages.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ void writeMap(const QString& file, Connection& cn) {
 
 struct Setup {
   QTemporaryDir dir;
-  BenchMessages msgs;
+  ScriptedMessages msgs{ScriptedMessages::Mode::Permissive};
   QString big, small;  // kRecords records; 2,000 records, each in one cemetery
   QString mapped;      // kRecords records in every state, with the map
   Setup() {
@@ -94,7 +94,6 @@ struct Setup {
     DataGen::makeDatabase(mapped, o, QString::fromLatin1(kDatabasePassword));
     use(mapped);
     writeMap(MapFile::fileName(ZEL1.DataPath, 1), ZEL1.cnData);
-    setMessageService(&msgs);
   }
   void use(const QString& file) {
     if (ZEL1.cnData.path() == file) return;
@@ -146,7 +145,7 @@ void buildAndShow(benchmark::State& state, const char* name, Report::Id id, cons
     auto w = reportWindow(id, &built);
     total += double(t.nsecsElapsed()) / 1e9;
     if (!built) {
-      state.SkipWithError(qPrintable(setup().msgs.last));
+      state.SkipWithError(qPrintable(setup().msgs.last()));
       return;
     }
     rows = w->table().count();
@@ -226,24 +225,24 @@ void BM_SaveCsv(benchmark::State& state) {
   bool built = false;
   auto w = reportWindow(Report::Id::InterredByName, &built);
   if (!built) {
-    state.SkipWithError(qPrintable(setup().msgs.last));
+    state.SkipWithError(qPrintable(setup().msgs.last()));
     return;
   }
-  setup().msgs.saveAs = setup().dir.filePath(QStringLiteral("interred.csv"));
-  setup().msgs.saveFilter = QStringLiteral("CSV files (*.csv)");
+  setup().msgs.defaults.saveFile = setup().dir.filePath(QStringLiteral("interred.csv"));
+  setup().msgs.defaults.saveFilter = QStringLiteral("CSV files (*.csv)");
   double total = 0;
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
     w->mnuSaveAsClick();
     total += double(t.nsecsElapsed()) / 1e9;
-    if (!setup().msgs.last.isEmpty()) {
-      state.SkipWithError(qPrintable(setup().msgs.last));
+    if (!setup().msgs.last().isEmpty()) {
+      state.SkipWithError(qPrintable(setup().msgs.last()));
       return;
     }
   }
   state.counters["rows"] = w->table().count();
-  state.counters["MB"] = double(QFileInfo(setup().msgs.saveAs).size()) / 1e6;
+  state.counters["MB"] = double(QFileInfo(setup().msgs.defaults.saveFile).size()) / 1e6;
   keep(state, "csv", total);
 }
 // The shell writing the same rows as CSV into a file.

@@ -75,7 +75,7 @@ class Road : public ::testing::Test {
   }
 
   void press(const char* key) {
-    frame->toolbarAction(QLatin1String(key))->trigger();
+    ::press(*frame, key);
     settle();
   }
   template <class W>

@@ -17,31 +17,13 @@
 #include "core/maps/MapFile.h"
 #include "core/program/Zel1.h"
 #include "core/store/Schema.h"
-#include "gui/controls/MessageService.h"
 #include "gui/records/frmDataEntry.h"
+#include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/WindowDriver.h"
 
 namespace {
-
-// Keeps the messages a command shows and answers every question with No.
-class ShownMessages : public MessageService {
- public:
-  QStringList shown;
-  void information(const QString& text) override { shown << text; }
-  Answer question(const QString& text, bool) override {
-    shown << text;
-    return Answer::No;
-  }
-  std::optional<QString> inputBox(const QString&, const QString&) override { return std::nullopt; }
-  QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
-  QString saveFileName(const QString&, const QString&, const QString&, QString*) override { return {}; }
-  QString folderName(const QString&, const QString&) override { return {}; }
-  bool choosePrinter(QPrinter&) override { return false; }
-  void showHelp(int) override {}
-  bool openDocument(const QString&) override { return false; }
-  int execModal(QDialog&) override { return 0; }
-};
 
 // Fills the file system of folder up to free bytes, in a file of its own.
 void fillUpTo(const QString& folder, qint64 free) {
@@ -70,20 +52,18 @@ class FullDisk : public ::testing::Test {
     if (mount("tmpfs", QFile::encodeName(disk.path()).constData(), "tmpfs", 0, "size=4m") != 0)
       GTEST_SKIP() << "no tmpfs could be mounted here: " << std::strerror(errno);
     mounted = true;
-    previous = setMessageService(&messages);
   }
   void TearDown() override {
     ZEL1.RecordChanged = false;
     ZEL1.reset();
     if (!mounted) return;
-    setMessageService(previous);
     umount(QFile::encodeName(disk.path()).constData());
   }
 
   QTemporaryDir disk, elsewhere;
   bool mounted = false;
-  ShownMessages messages;
-  MessageService* previous = nullptr;
+  // Keeps the messages a command shows and answers every question with No.
+  ScriptedMessages messages{ScriptedMessages::Mode::Permissive};
 };
 
 TEST_F(FullDisk, EveryWriterFinishesOrFailsLeavingTheEarlierDataAsItWas) {
@@ -131,28 +111,23 @@ TEST_F(FullDisk, EveryWriterFinishesOrFailsLeavingTheEarlierDataAsItWas) {
 
     // A record saved through the form.
     {
-      messages.shown.clear();
+      messages.clearLog();
       frmDataEntry form;
       form.show();
       form.mnuNewClick();
       for (auto [field, text] : {std::pair{form.txtSection, "B"},
                                  {form.txtLot, "7"},
                                  {form.txtGrave, "3"},
-                                 {form.txtInterredLastName, "Saved"}}) {
-        field->setFocus();
-        QTest::keyClicks(field, QString::fromLatin1(text));
-      }
-      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) {
-        box->setCurrentIndex(0);
-        emit box->activated(0);
-      }
+                                 {form.txtInterredLastName, "Saved"}})
+        type(field, QString::fromLatin1(text));
+      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) choose(box, 0);
       form.mnuSaveClick();
       if (ZEL1.RecordChanged) {
         ++failed[0];
-        EXPECT_EQ(messages.shown.size(), 1);
+        EXPECT_EQ(messages.log().size(), 1u);
         EXPECT_EQ(records(), 100);
       } else {
-        EXPECT_EQ(messages.shown, QStringList());
+        EXPECT_TRUE(messages.log().empty()) << qPrintable(messages.last());
         EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where csection='B'")), "Saved");
       }
       ZEL1.RecordChanged = false;

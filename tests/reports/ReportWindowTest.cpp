@@ -289,11 +289,7 @@ TEST_F(ReportWindow, SaveAsWritesCsvOrPdfByTheTypedExtensionOrTheFilterAndRememb
   // two-line name cell stays one field.
   msgs->expectSaveFile(folder->file(QStringLiteral("owing")), csvFilter);
   w->mnuSaveAs->trigger();
-  EXPECT_EQ(fileBytes(folder->file(QStringLiteral("owing.csv"))),
-            QByteArray("Location,Purchaser/Interred,Purch Date,Purch Price,Burial Fee,Amt Paid,Total Due\r\n"
-                       "\"A,1,1\",\"Ames, Jr., Al\nAmes \"\"Bo\"\", \",,100.00,.00,.00,100.00\r\n"
-                       "\"A,1,2\",\"Bell, Cy\n, \",,.25,.00,.00,.25\r\n"
-                       "Count: 2,,,,,,100.25\r\n"));
+  expectFile(fileBytes(folder->file(QStringLiteral("owing.csv"))), "report-owing.csv");
 
   // The extension typed decides over the filter; the next dialog starts where and as the last
   // file was saved.

@@ -8,9 +8,11 @@
 
 #include "gui/controls/MessageService.h"
 
-// The message service tests install. Every message is recorded; each one must have been
-// expected (in order) with its answer, otherwise the test fails. Every test program runs under one
-// with nothing expected, so a message that no test scripted fails instead of waiting for a click.
+// The message service tests, benchmarks and tools install instead of the real boxes. Every message
+// is recorded. Strict (the tests): each one must have been expected, in order, with its answer,
+// otherwise the test fails; every test program runs under one with nothing expected, so a message
+// that no test scripted fails instead of waiting for a click. Permissive (nobody at the screen): a
+// message that does not match the next expectation takes the default answer.
 class ScriptedMessages : public MessageService {
  public:
   enum class Kind {
@@ -37,7 +39,14 @@ class ScriptedMessages : public MessageService {
     QString dir, filter;
   };
 
-  ScriptedMessages();            // installs itself
+  enum class Mode { Strict, Permissive };
+  // The answers of a permissive fake to what nothing scripted.
+  struct Defaults {
+    Answer question = Answer::No;
+    QString openFile, saveFile, saveFilter, folder;
+  };
+
+  explicit ScriptedMessages(Mode mode = Mode::Strict);  // installs itself
   ~ScriptedMessages() override;  // puts the previous service back and fails on unused expectations
 
   // Expectations, consumed in order. A text of "*" matches any text. A question answered Cancel
@@ -61,9 +70,15 @@ class ScriptedMessages : public MessageService {
   ScriptedMessages& expectModal(const QString& objectName, std::function<int(QDialog&)> handler);
 
   const std::vector<Record>& log() const { return log_; }
+  // The text of the last message shown (information, question or input box), empty when none came.
+  QString last() const;
+  void clearLog() { log_.clear(); }
+  Defaults defaults;
+  // Called with every message as it comes.
+  std::function<void(const Record&)> onMessage;
   int pending() const { return int(queue_.size()); }
   const std::vector<SaveStart>& saveStarts() const { return saveStarts_; }
-  // Fails the test when expectations are left over, then clears them.
+  // Fails the test when expectations are left over (strict only), then clears them.
   void verify();
 
   void information(const QString& text) override;
@@ -96,8 +111,10 @@ class ScriptedMessages : public MessageService {
     std::function<int(QDialog&)> handler;
   };
   Expect take(Kind kind, const QString& text);
+  void record(Record r);
   ScriptedMessages& push(Kind kind, const QString& text, const std::function<void(Expect&)>& fill = {});
 
+  Mode mode_;
   std::deque<Expect> queue_;
   std::vector<Record> log_;
   std::vector<SaveStart> saveStarts_;

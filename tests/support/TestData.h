@@ -36,6 +36,14 @@ inline void writeFile(const QString& path, const QByteArray& bytes) {
   ASSERT_EQ(f.write(bytes), bytes.size());
 }
 
+// Compares an output with its expected file, tests/data/expected/<name>. After a deliberate change
+// of the output, ZEL_UPDATE_EXPECTED=1 writes the files anew: review their diff.
+inline void expectFile(const QByteArray& actual, const char* name) {
+  const QString path = QStringLiteral(ZEL_TEST_DATA_DIR "/expected/") + QLatin1String(name);
+  if (qEnvironmentVariableIntValue("ZEL_UPDATE_EXPECTED")) writeFile(path, actual);
+  EXPECT_EQ(actual.toStdString(), fileBytes(path).toStdString()) << "expected in " << path.toStdString();
+}
+
 using Fields = std::initializer_list<std::pair<const char*, Value>>;
 
 // Adds one row to a table the way the record form's save does: through a static set, then moves

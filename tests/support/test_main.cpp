@@ -3,6 +3,7 @@
 #include <QStandardPaths>
 
 #include "gui/app/ZelApplication.h"
+#include "support/Failure.h"
 #include "support/ScriptedMessages.h"
 
 // Every test program runs with the program's application object (offscreen), test locations for
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   QApplication::setOrganizationName(QStringLiteral("zel"));
   QApplication::setApplicationName(QStringLiteral("zel"));
   ::testing::InitGoogleTest(&argc, argv);
+  setFailureHandler([](const std::string& what) { ADD_FAILURE() << what; });
   ScriptedMessages strict;
   return RUN_ALL_TESTS();
 }

@@ -46,10 +46,11 @@
 #include "core/store/Schema.h"
 #include "core/store/sqlite.h"
 #include "gui/controls/GridControl.h"
-#include "gui/controls/MessageService.h"
 #include "gui/import/frmImport.h"
 #include "gui/maps/frmMapEdit.h"
 #include "gui/records/frmDataEntry.h"
+#include "support/ScriptedMessages.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
@@ -66,27 +67,6 @@ void say(const QString& line) {
   std::_Exit(3);
 }
 
-// Nobody is at the screen: the open dialog names the import file, questions get No, and any other
-// message means a write failed.
-class Driver : public MessageService {
- public:
-  QString importFile;
-  QString last;
-  void information(const QString& text) override {
-    last = text;
-    if (text != QLatin1String("Import Complete.")) fail(QStringLiteral("the program said: ") + text);
-  }
-  Answer question(const QString&, bool) override { return Answer::No; }
-  std::optional<QString> inputBox(const QString&, const QString&) override { return std::nullopt; }
-  QString openFileName(const QString&, const QString&, const QString&) override { return importFile; }
-  QString saveFileName(const QString&, const QString&, const QString&, QString*) override { return {}; }
-  QString folderName(const QString&, const QString&) override { return {}; }
-  bool choosePrinter(QPrinter&) override { return false; }
-  void showHelp(int) override {}
-  bool openDocument(const QString&) override { return false; }
-  int execModal(QDialog&) override { return 0; }
-};
-
 int init(const QString& dir) {
   QDir().mkpath(dir);
   Connection cn;
@@ -98,14 +78,14 @@ int init(const QString& dir) {
   return 0;
 }
 
-void type(QLineEdit* field, const QString& text) {
-  field->setText(text);
-  QApplication::processEvents();
-}
-
 int run(const QString& dir) {
-  Driver driver;
-  setMessageService(&driver);
+  // Nobody is at the screen: the open dialog names the import file, questions get No, and any other
+  // message means a write failed.
+  ScriptedMessages driver(ScriptedMessages::Mode::Permissive);
+  driver.onMessage = [](const ScriptedMessages::Record& m) {
+    if (m.kind == ScriptedMessages::Kind::Information && m.text != QLatin1String("Import Complete."))
+      fail(QStringLiteral("the program said: ") + m.text);
+  };
   ZEL1.DataPath = dir;
   ZEL1.DateDisplayFormat = QStringLiteral("mm-dd-yyyy");
   ZEL1.cnData.open(dir + QStringLiteral("zel.mdb"), kPassword);
@@ -125,8 +105,8 @@ int run(const QString& dir) {
       for (int r = 1; r <= rows; ++r)
         text += "I" + self.toLatin1() + "," + QByteArray::number(i) + "," + QByteArray::number(r) + "," +
                 value.toLatin1() + "\r\n";
-      driver.importFile = dir + QStringLiteral("import.csv");
-      QFile f(driver.importFile);
+      driver.defaults.openFile = dir + QStringLiteral("import.csv");
+      QFile f(driver.defaults.openFile);
       if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
         fail(QStringLiteral("no import file"));
       f.close();
@@ -136,9 +116,10 @@ int run(const QString& dir) {
       const QStringList names{QStringLiteral("cSection"), QStringLiteral("Lot"), QStringLiteral("Grave"),
                               QStringLiteral("Remarks")};
       for (int c = 1; c <= names.size(); ++c) w.Spread1->setText(1, c, names[c - 1]);
-      driver.last.clear();
+      driver.clearLog();
       w.mnuImport2Click();
-      if (driver.last != QLatin1String("Import Complete.")) fail(QStringLiteral("the import did not finish"));
+      if (driver.last() != QLatin1String("Import Complete."))
+        fail(QStringLiteral("the import did not finish"));
       say(QStringLiteral("import %1 %2").arg(value).arg(rows));
     } else if (i % 9 == 4) {
       // A map saved by closing the map editor: every cell drawn, the first one naming its generation.
@@ -164,10 +145,7 @@ int run(const QString& dir) {
       type(form.txtGrave, QStringLiteral("1"));
       type(form.txtInterredLastName, QStringLiteral("Driver"));
       type(form.txtRemarks, value);
-      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) {
-        box->setCurrentIndex(0);
-        emit box->activated(0);
-      }
+      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) choose(box, 0);
       say(QStringLiteral("try-record %1").arg(value));
       form.mnuSaveClick();
       recid = form.txtRecordNum->text();
@@ -417,6 +395,7 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
+  setFailureHandler([](const std::string& what) { fail(QString::fromStdString(what)); });
   const QStringList args = app.arguments();
   if (args.size() < 3) {
     std::fprintf(

@@ -46,6 +46,7 @@
 #include "gui/records/frmDataEntry.h"
 #include "gui/reports/frmReports.h"
 #include "gui/search/frmFind.h"
+#include "support/WindowDriver.h"
 
 namespace {
 
@@ -102,19 +103,6 @@ void activate(QWidget* window) {
   window->activateWindow();
   QApplication::setActiveWindow(window);
   pause(100);
-}
-
-void type(QLineEdit* field, const QString& text) {
-  field->setFocus();
-  field->selectAll();
-  QTest::keyClicks(field, text);
-}
-
-void choose(QComboBox* box, const QString& text) {
-  const int i = box->findText(text);
-  if (i < 0) return fail(QStringLiteral("no entry ") + text);
-  box->setCurrentIndex(i);
-  emit box->activated(i);
 }
 
 // Once the real message box that is about to open shows, pictures it and closes it with a key.
@@ -201,7 +189,7 @@ class TourMessages : public RealMessageService {
 
 // Chooses the named cemetery in the chooser by keyboard (arrow keys, then Enter), after picturing
 // it when a name is given.
-std::function<int(QDialog&)> chooser(const QString& cemetery, const QString& pictureName = QString()) {
+std::function<int(QDialog&)> keyChooser(const QString& cemetery, const QString& pictureName = QString()) {
   return [=](QDialog& d) {
     auto& w = static_cast<frmCemeterySelect&>(d);
     QTest::keyClick(w.List1, Qt::Key_Home);
@@ -245,7 +233,7 @@ class Tour {
 
  private:
   void press(const char* key) {
-    frame_.toolbarAction(QLatin1String(key))->trigger();
+    ::press(frame_, key);
     pause();
   }
   template <class W>
@@ -310,7 +298,7 @@ class Tour {
   // Two rows of three graves, A,1,1 to A,1,6, with a path below them.
   void mapOfTheNewCemetery() {
     msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
-        chooser(QStringLiteral("Riverside"), QStringLiteral("cemetery-selector")));
+        keyChooser(QStringLiteral("Riverside"), QStringLiteral("cemetery-selector")));
     press("MapEdit");
     frmMapEdit* editor = child<frmMapEdit>();
     if (!editor) return;
@@ -383,7 +371,7 @@ class Tour {
   void mapViewer() {
     if (!form_) return;
     form_->mnuGetFirst->trigger();
-    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(QStringLiteral("Riverside")));
+    msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(keyChooser(QStringLiteral("Riverside")));
     form_->txtSection->setFocus();
     QTest::keyClick(form_->txtSection, Qt::Key_F, Qt::AltModifier);
     pause(200);
@@ -447,7 +435,7 @@ class Tour {
   // The drawn demo map of the first demo cemetery, in the editor and in the viewer.
   void demoMaps() {
     msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
-        chooser(QStringLiteral("Hillcrest Cemetery")));
+        keyChooser(QStringLiteral("Hillcrest Cemetery")));
     press("MapEdit");
     if (frmMapEdit* editor = child<frmMapEdit>()) {
       if (auto* sub = qobject_cast<QMdiSubWindow*>(editor->parentWidget())) sub->showMaximized();
@@ -459,7 +447,7 @@ class Tour {
     frmDataEntry* form = openForm();
     if (!form) return;
     msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
-        chooser(QStringLiteral("Hillcrest Cemetery")));
+        keyChooser(QStringLiteral("Hillcrest Cemetery")));
     form->mnuMapView->trigger();
     pause();
     if (frmViewMap* viewer = child<frmViewMap>()) {
@@ -482,7 +470,7 @@ class Tour {
       if (!w) return;
       if (name == QLatin1String("tutorial-report")) picture(QStringLiteral("reports-hint"), w, 160, 760);
       if (!cemetery.isEmpty())
-        msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(chooser(cemetery));
+        msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(keyChooser(cemetery));
       (w->*command)->trigger();
       if (height > 0)
         picture(name, w, height, 760);
@@ -545,6 +533,7 @@ int main(int argc, char** argv) {
   }
   QString data = QDir(QString::fromLocal8Bit(argv[1])).absolutePath() + QLatin1Char('/');
   g_images = QString::fromLocal8Bit(argv[2]);
+  setFailureHandler([](const std::string& what) { fail(QString::fromStdString(what)); });
   QDir().mkpath(g_images);
 
   TourMessages msgs;
