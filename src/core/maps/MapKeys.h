@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/store/GraveState.h"
 #include "core/store/TextFold.h"
 
 // The tie between map cells and grave records: a location text "section,lot,grave" whose parts are
@@ -33,18 +34,18 @@ class StateTable {
  public:
   void add(const QString& section, const QString& lot, const QString& grave, const QString& status) {
     FoldedKey k{recordKey(section, lot, grave)};
-    if (!map_.contains(k)) map_.insert(std::move(k), status.trimmed());
+    if (!map_.contains(k)) map_.insert(std::move(k), GraveState::fromStored(status));
   }
-  // The state for a cell's text; empty when no record belongs to it.
-  QString state(const QString& cellText) const {
+  // The state for a cell's text; open when no record belongs to it.
+  GraveState::State state(const QString& cellText) const {
     const QString t = cellText.trimmed();
-    if (!namesGrave(t)) return QString();
-    return map_.value(FoldedKey{t});
+    if (!namesGrave(t)) return GraveState::State::Open;
+    return map_.value(FoldedKey{t}, GraveState::State::Open);
   }
   int size() const { return int(map_.size()); }
 
  private:
-  QHash<FoldedKey, QString> map_;
+  QHash<FoldedKey, GraveState::State> map_;
 };
 
 }  // namespace MapKeys

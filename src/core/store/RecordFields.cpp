@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/store/DateValue.h"
-#include "core/store/Schema.h"
+#include "core/store/GraveState.h"
 
 namespace RecordFields {
 
@@ -76,6 +76,12 @@ std::span<const Field> all() { return kFields; }
 const Field* find(QAnyStringView column) {
   for (const Field& f : kFields)
     if (QAnyStringView::compare(column, QLatin1StringView(f.name), Qt::CaseInsensitive) == 0) return &f;
+  return nullptr;
+}
+
+const Field* withControl(QAnyStringView control) {
+  for (const Field& f : kFields)
+    if (QAnyStringView::compare(control, QLatin1StringView(f.control)) == 0) return &f;
   return nullptr;
 }
 
@@ -205,12 +211,13 @@ std::optional<Value> fromText(const Field& f, const QString& text, const QString
 
 QString stateLetter(bool intermentDate, const QString& interredFirst, const QString& interredLast,
                     bool purchaseDate, const QString& purchaserFirst, const QString& purchaserLast) {
-  if (intermentDate) return QString::fromLatin1(Schema::kBuried);
+  using GraveState::State;
+  if (intermentDate) return GraveState::letter(State::Buried);
   if (!interredLast.trimmed().isEmpty() || !interredFirst.trimmed().isEmpty())
-    return QString::fromLatin1(Schema::kReserved);
+    return GraveState::letter(State::Reserved);
   if (purchaseDate || !purchaserLast.trimmed().isEmpty() || !purchaserFirst.trimmed().isEmpty())
-    return QString::fromLatin1(Schema::kSold);
-  return QStringLiteral(" ");
+    return GraveState::letter(State::Sold);
+  return GraveState::letter(State::Open);
 }
 
 std::optional<DateRefusal> checkDates(const QDate& interment, const QDate& birth, const QDate& death,

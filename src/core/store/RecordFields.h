@@ -48,6 +48,8 @@ struct Field {
 std::span<const Field> all();
 // The field of a column (any case); nullptr for a name that is not a field.
 const Field* find(QAnyStringView column);
+// The field a record form control shows (its object name, as the table gives it); nullptr for none.
+const Field* withControl(QAnyStringView control);
 // The fields in the order of table zel's columns.
 std::vector<const Field*> inTableOrder();
 // The printed fields in the order of the printout.

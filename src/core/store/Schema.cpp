@@ -178,11 +178,4 @@ Money moneyOf(const Value& stored, const QString& column) {
   return v->toMoney();
 }
 
-QString stateDisplay(const QString& letter) {
-  if (letter == QLatin1String(kSold)) return QStringLiteral("SOLD");
-  if (letter == QLatin1String(kReserved)) return QStringLiteral("RESERVED");
-  if (letter == QLatin1String(kBuried)) return QStringLiteral("BURIED");
-  return QStringLiteral("OPEN");
-}
-
 }  // namespace Schema
