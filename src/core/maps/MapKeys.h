@@ -29,12 +29,14 @@ inline bool namesGrave(const QString& trimmed) {
   return !trimmed.isEmpty() && trimmed.count(QLatin1Char(',')) == 2;
 }
 
-// Key to state; the first record of a key wins.
+// Key to state; the first record of a key that is not open wins.
 class StateTable {
  public:
   void add(const QString& section, const QString& lot, const QString& grave, const QString& status) {
+    const GraveState::State s = GraveState::fromStored(status);
+    if (s == GraveState::State::Open) return;
     FoldedKey k{recordKey(section, lot, grave)};
-    if (!map_.contains(k)) map_.insert(std::move(k), GraveState::fromStored(status));
+    if (!map_.contains(k)) map_.insert(std::move(k), s);
   }
   // The state for a cell's text; open when no record belongs to it.
   GraveState::State state(const QString& cellText) const {
