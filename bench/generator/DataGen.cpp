@@ -9,6 +9,7 @@
 
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
+#include "core/store/GraveState.h"
 #include "core/store/Money.h"
 #include "core/store/Schema.h"
 #include "core/store/sqlite.h"
@@ -188,7 +189,7 @@ QString phone(Rng& r) {
   return QStringLiteral("(555) %1-%2").arg(r.between(200, 999)).arg(r.between(0, 9999), 4, 10, QChar(u'0'));
 }
 
-enum class State { Open, Sold, Reserved, Buried };
+using State = GraveState::State;
 
 State stateFor(Rng& r, int i, bool allStates) {
   if (!allStates) return State::Buried;
@@ -391,20 +392,7 @@ void fill(Connection& cn, const Options& o) {
         ins.text(empty).text(empty);
       }
       ins.text(r.chance(15) ? QString::fromUtf8(r.pick(kRemarks)) : empty);
-      switch (st) {
-        case State::Open:
-          ins.text(QStringLiteral(" "));
-          break;
-        case State::Sold:
-          ins.text(Schema::kSold);
-          break;
-        case State::Reserved:
-          ins.text(Schema::kReserved);
-          break;
-        case State::Buried:
-          ins.text(Schema::kBuried);
-          break;
-      }
+      ins.text(GraveState::of(st).letter);
       ins.run();
     }
     if (o.disagreements) plantDisagreements(cn, cemeteryIds.front(), (o.records + nCem - 1) / nCem);

@@ -111,7 +111,8 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
   msgs->expectModal(QStringLiteral("frmFind"), onModal([&](QDialog& d) {
                       auto& w = static_cast<frmFind&>(d);
                       expectTopic(
-                          5, [&] { w.Command4->click(); }, w.Command1);
+                          5, [&] { w.findChild<QPushButton*>(QStringLiteral("Command4"))->click(); },
+                          w.findChild<QPushButton*>(QStringLiteral("Command1")));
                     }));
   form->mnuOpen->trigger();
   msgs->expectModal(QStringLiteral("frmCemeteryMgr"), onModal([&](QDialog& d) {

@@ -195,7 +195,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   ASSERT_TRUE(viewer);
   EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Riverside"));
   EXPECT_EQ(viewer->Spread1->text(3, 3), QStringLiteral("A,1,5"));
-  EXPECT_EQ(viewer->Spread1->backColor(3, 3), MapColors::red());
+  EXPECT_EQ(viewer->Spread1->backColor(3, 3), MapColors::of(GraveState::State::Buried));
   EXPECT_EQ(viewer->Spread1->backColor(3, 2), MapColors::white());
   emit viewer->Spread1->cellClicked(3, 3);
   EXPECT_EQ(viewer->txtLocation->text(), QStringLiteral("A,1,5"));

@@ -250,56 +250,59 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
   auto find = [&](int tab, std::function<void(frmFind&)> fill, QString failure = {}) {
     msgs->expectModal(QStringLiteral("frmFind"), [tab, fill](QDialog& d) {
       auto& f = static_cast<frmFind&>(d);
-      f.Tab1->setCurrentIndex(tab);
+      child<QTabWidget>(f, "Tab1")->setCurrentIndex(tab);
       fill(f);
-      f.Command1->click();
+      child<QPushButton>(f, "Command1")->click();
       return int(d.result());
     });
     if (!failure.isEmpty()) msgs->expectInfo(failure);
     form->mnuOpen->trigger();
   };
   find(0, [](frmFind& f) {
-    f.txtCemetery->setCurrentIndex(f.txtCemetery->findText(QStringLiteral("Maple")));
-    QTest::keyClicks(f.txtGrave, QStringLiteral("1"));
+    child<QComboBox>(f, "txtCemetery")
+        ->setCurrentIndex(child<QComboBox>(f, "txtCemetery")->findText(QStringLiteral("Maple")));
+    QTest::keyClicks(child<QLineEdit>(f, "txtGrave"), QStringLiteral("1"));
   });
   EXPECT_EQ(ZEL1.PendingQuery, QStringLiteral("select * from zel where cemeteryid=2 and grave='1'"));
   EXPECT_EQ(name(), QStringLiteral("Adams"));
   // Found records come in the form's order (here by name), and Next walks them.
   form->Option2->setChecked(true);
-  find(0, [](frmFind& f) { QTest::keyClicks(f.txtGrave, QStringLiteral("1")); });
+  find(0, [](frmFind& f) { QTest::keyClicks(child<QLineEdit>(f, "txtGrave"), QStringLiteral("1")); });
   EXPECT_EQ(name(), QStringLiteral("Adams"));
   form->mnuGetNext->trigger();
   EXPECT_EQ(name(), QStringLiteral("O'Neil"));
   form->Option1->setChecked(true);
 
-  find(1, [](frmFind& f) { QTest::keyClicks(f.txtInterredLastName, QStringLiteral("o'n")); });
+  find(1, [](frmFind& f) {
+    QTest::keyClicks(child<QLineEdit>(f, "txtInterredLastName"), QStringLiteral("o'n"));
+  });
   EXPECT_EQ(name(), QStringLiteral("O'Neil"));
   find(1, [](frmFind& f) {
-    QTest::keyClicks(f.txtIntermentNum, QStringLiteral("0"));
-    QTest::keyClicks(f.txtDateOfBirth, QStringLiteral("2/3/1901"));
+    QTest::keyClicks(child<QLineEdit>(f, "txtIntermentNum"), QStringLiteral("0"));
+    QTest::keyClicks(child<QLineEdit>(f, "txtDateOfBirth"), QStringLiteral("2/3/1901"));
   });
   EXPECT_EQ(ZEL1.PendingQuery,
-            QStringLiteral("select * from zel where internum=0 and substr(birthdate,1,10)=#02-03-1901# "));
+            QStringLiteral("select * from zel where internum=0 and substr(birthdate,1,10)=#02-03-1901#"));
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
 
   // Edits on the form are offered for saving before Find clears it.
   type(form->txtVault, QStringLiteral("v"));
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
   find(2, [](frmFind& f) {
-    QTest::keyClicks(f.txtPurchaserLastName, QStringLiteral("O'B"));
-    QTest::keyClicks(f.txtDeedBook, QStringLiteral("D'1"));
-    QTest::keyClicks(f.txtDeedPage, QStringLiteral("12b"));
+    QTest::keyClicks(child<QLineEdit>(f, "txtPurchaserLastName"), QStringLiteral("O'B"));
+    QTest::keyClicks(child<QLineEdit>(f, "txtDeedBook"), QStringLiteral("D'1"));
+    QTest::keyClicks(child<QLineEdit>(f, "txtDeedPage"), QStringLiteral("12b"));
   });
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
   EXPECT_FALSE(ZEL1.RecordChanged);
 
   // Nothing found: the form stays cleared.
-  find(0, [](frmFind& f) { QTest::keyClicks(f.txtSection, QStringLiteral("ZZ")); });
+  find(0, [](frmFind& f) { QTest::keyClicks(child<QLineEdit>(f, "txtSection"), QStringLiteral("ZZ")); });
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
 
   // Cancel leaves nothing pending and the form cleared.
   msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
-    static_cast<frmFind&>(d).Command2->click();
+    child<QPushButton>(static_cast<frmFind&>(d), "Command2")->click();
     return int(d.result());
   });
   form->mnuOpenClick();
@@ -350,7 +353,7 @@ TEST_F(Navigation, ShortcutKeysRunTheirCommands) {
   QTest::keyClick(form->txtRemarks, Qt::Key_N, Qt::ControlModifier);
   EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
   msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
-    static_cast<frmFind&>(d).Command2->click();
+    child<QPushButton>(static_cast<frmFind&>(d), "Command2")->click();
     return int(d.result());
   });
   QTest::keyClick(form->txtSection, Qt::Key_F, Qt::ControlModifier);

@@ -411,8 +411,8 @@ class Tour {
     picture(QStringLiteral("record-form"));
     msgs_.dialogs[QStringLiteral("frmFind")].push_back([](QDialog& d) {
       auto& w = static_cast<frmFind&>(d);
-      w.Tab1->setCurrentIndex(1);
-      type(w.txtInterredLastName, QStringLiteral("O'H"));
+      w.findChild<QTabWidget*>(QStringLiteral("Tab1"))->setCurrentIndex(1);
+      type(w.findChild<QLineEdit*>(QStringLiteral("txtInterredLastName")), QStringLiteral("O'H"));
       picture(QStringLiteral("find"), &w);
       return int(QDialog::Rejected);
     });

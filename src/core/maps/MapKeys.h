@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/store/GraveState.h"
 #include "core/store/TextFold.h"
 
 // The tie between map cells and grave records: a location text "section,lot,grave" whose parts are
@@ -28,23 +29,25 @@ inline bool namesGrave(const QString& trimmed) {
   return !trimmed.isEmpty() && trimmed.count(QLatin1Char(',')) == 2;
 }
 
-// Key to state; the first record of a key wins.
+// Key to state; the first record of a key that is not open wins.
 class StateTable {
  public:
   void add(const QString& section, const QString& lot, const QString& grave, const QString& status) {
+    const GraveState::State s = GraveState::fromStored(status);
+    if (s == GraveState::State::Open) return;
     FoldedKey k{recordKey(section, lot, grave)};
-    if (!map_.contains(k)) map_.insert(std::move(k), status.trimmed());
+    if (!map_.contains(k)) map_.insert(std::move(k), s);
   }
-  // The state for a cell's text; empty when no record belongs to it.
-  QString state(const QString& cellText) const {
+  // The state for a cell's text; open when no record belongs to it.
+  GraveState::State state(const QString& cellText) const {
     const QString t = cellText.trimmed();
-    if (!namesGrave(t)) return QString();
-    return map_.value(FoldedKey{t});
+    if (!namesGrave(t)) return GraveState::State::Open;
+    return map_.value(FoldedKey{t}, GraveState::State::Open);
   }
   int size() const { return int(map_.size()); }
 
  private:
-  QHash<FoldedKey, QString> map_;
+  QHash<FoldedKey, GraveState::State> map_;
 };
 
 }  // namespace MapKeys

@@ -14,28 +14,6 @@
 
 namespace Report::Places {
 
-State stateOf(const QString& status) {
-  const QString s = status.trimmed();
-  if (s == QLatin1String("B")) return State::Buried;
-  if (s == QLatin1String("R")) return State::Reserved;
-  if (s == QLatin1String("S")) return State::Sold;
-  return State::Open;
-}
-
-QString stateName(State s) {
-  switch (s) {
-    case State::Sold:
-      return QStringLiteral("SOLD");
-    case State::Reserved:
-      return QStringLiteral("RESERVED");
-    case State::Buried:
-      return QStringLiteral("BURIED");
-    case State::Open:
-      break;
-  }
-  return QStringLiteral("OPEN");
-}
-
 QString recordsSql(qint32 cemeteryId) {
   return QStringLiteral(
              "select recid, csection, lot, grave, status, lotid, interdate, interfirstname, interlastname, "
@@ -73,9 +51,10 @@ std::vector<Record> records(Connection& cn, qint32 cemeteryId) {
     Record r;
     r.id = st.int64(0);
     r.place = MapKeys::recordKey(text(1), text(2), text(3));
-    r.state = stateOf(text(4));
+    r.state = GraveState::fromStored(text(4));
     r.lotId = st.int64(5);
-    r.saved = stateOf(RecordFields::stateLetter(isDate(6), text(7), text(8), isDate(9), text(10), text(11)));
+    r.saved = GraveState::fromStored(
+        RecordFields::stateLetter(isDate(6), text(7), text(8), isDate(9), text(10), text(11)));
     out.push_back(std::move(r));
   }
   // Sorted here: the engine would sort the whole rows in a temporary tree, which is far slower.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/maps/MapKeys.h"
+#include "core/store/GraveState.h"
 
 class Connection;
 
@@ -13,13 +14,7 @@ class Connection;
 // letter case, as the map viewer ties cells to records.
 namespace Report::Places {
 
-enum class State { Open, Sold, Reserved, Buried };
-
-// The state a stored letter stands for: "B", "R", "S" (surrounding blanks ignored), anything else
-// open.
-State stateOf(const QString& status);
-// The record form's name of a state: "OPEN", "SOLD", "RESERVED", "BURIED".
-QString stateName(State s);
+using State = GraveState::State;
 
 // A place as a key that compares and hashes without regard to case, without a folded copy.
 inline MapKeys::FoldedKey keyOf(const QString& place) { return {place}; }

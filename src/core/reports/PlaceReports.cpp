@@ -293,7 +293,7 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
       if (r.state != r.saved)
         found.push_back({WrongState, r.id, r.place,
                          QStringLiteral("Stored as %1; Save would make it %2")
-                             .arg(stateName(r.state), stateName(r.saved))});
+                             .arg(GraveState::formText(r.state), GraveState::formText(r.saved))});
       continue;
     }
     if (map.exists && !cells.contains(keyOf(r.place)))
@@ -311,7 +311,7 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
     if (r.state != r.saved)
       found.push_back({WrongState, r.id, r.place,
                        QStringLiteral("Stored as %1; Save would make it %2")
-                           .arg(stateName(r.state), stateName(r.saved))});
+                           .arg(GraveState::formText(r.state), GraveState::formText(r.saved))});
   }
   for (const Twice& d : drawnTwice) {
     const std::vector<const Record*> holders = byPlace.value(keyOf(d.place));

@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "core/store/DateValue.h"
-#include "core/store/Schema.h"
+#include "core/store/GraveState.h"
 
 namespace RecordFields {
 
@@ -19,45 +19,45 @@ constexpr qint64 kWhole = 2147483647;
 // the address dialog's for the address; the rest as much as the form shows whole at 800 x 600.
 // clang-format off
 const Field kFields[] = {
-  // name             kind       len max          caption               control                  print label                    export item            title              import
-  {"recid",           K::Key,    0,  0,           "Record #",           "txtRecordNum",          0,  nullptr,                 nullptr,               nullptr,           false},
-  {"CemeteryID",      K::Choice, 0,  0,           "Cemetery",           "txtCemetery",           0,  nullptr,                 "Cemetery.Name",       "Name",            false},
-  {"cSection",        K::Text,   10, 0,           "Section",            "txtSection",            1,  "Section:",              "ZEL.cSection",        "Section",         true},
-  {"Lot",             K::Text,   10, 0,           "Lot",                "txtLot",                2,  "Lot:",                  "ZEL.Lot",             "Lot",             true},
-  {"Grave",           K::Text,   10, 0,           "Grave",              "txtGrave",              3,  "Grave:",                "ZEL.Grave",           "Grave",           true},
-  {"LotID",           K::Choice, 0,  0,           "Lot Information",    "txtLotInfo",            0,  nullptr,                 "Lots.LotDesc",        "LotDesc",         false},
-  {"Vault",           K::Text,   20, 0,           "Vault",              "txtVault",              25, "Vault:",                "ZEL.Vault",           "Vault",           false},
-  {"OwnerLastName",   K::Text,   30, 0,           "Last Name",          "txtPurchaserLastName",  17, "Purchaser Last Name:",  "ZEL.OwnerLastName",   "OwnerLastName",   true},
-  {"OwnerFirstName",  K::Text,   30, 0,           "First Name",         "txtPurchaserFirstName", 16, "Purchaser First Name:", "ZEL.OwnerFirstName",  "OwnerFirstName",  true},
-  {"OwnerAddress1",   K::Text,   50, 0,           "Address 1",          "txtAddr1",              0,  nullptr,                 "ZEL.OwnerAddress1",   "OwnerAddress1",   true},
-  {"OwnerAddress2",   K::Text,   50, 0,           "Address 2",          "txtAddr2",              0,  nullptr,                 "ZEL.OwnerAddress2",   "OwnerAddress2",   true},
-  {"OwnerCity",       K::Text,   20, 0,           "City",               "txtCity",               0,  nullptr,                 "ZEL.OwnerCity",       "OwnerCity",       true},
-  {"OwnerState",      K::Text,   2,  0,           "State",              "txtState",              0,  nullptr,                 "ZEL.OwnerState",      "OwnerState",      true},
-  {"OwnerZip",        K::Text,   10, 0,           "Zip",                "txtZipCode",            0,  nullptr,                 "ZEL.OwnerZip",        "OwnerZip",        true},
-  {"OwnerPhone",      K::Text,   50, 0,           "Phone",              "txtPhone",              0,  nullptr,                 "ZEL.OwnerPhone",      "OwnerPhone",      true},
-  {"InterLastName",   K::Text,   30, 0,           "Last Name",          "txtInterredLastName",   10, "Last Name:",            "ZEL.InterLastName",   "InterLastName",   true},
-  {"InterFirstName",  K::Text,   30, 0,           "First Name",         "txtInterredFirstName",  9,  "First Name:",           "ZEL.InterFirstName",  "InterFirstName",  true},
-  {"Sex",             K::Sex,    0,  0,           "Sex",                "txtMale",               14, "Sex:",                  "ZEL.Sex",             "Sex",             true},
-  {"Age",             K::Number, 3,  150,         "Age",                "txtAge",                13, "Age:",                  "ZEL.Age",             "Age",             true},
-  {"InterNum",        K::Number, 10, kWhole,      "Interment #",        "txtIntermentNum",       7,  "Interment #:",          "ZEL.InterNum",        "InterNum",        true},
-  {"InterDate",       K::Date,   0,  0,           "Interment Date",     "txtIntermentDate",      8,  "Interment Date:",       "ZEL.InterDate",       "InterDate",       true},
-  {"DeedBook",        K::Text,   10, 0,           "Deed Book",          "txtDeedBook",           18, "Deed Book:",            "ZEL.DeedBook",        "DeedBook",        true},
-  {"DeedPage",        K::Number, 10, kWhole,      "Deed Page",          "txtDeedPage",           19, "Deed Page:",            "ZEL.DeedPage",        "DeedPage",        true},
-  {"CertNum",         K::Text,   20, 0,           "Certificate Number", "txtCertificateNum",     20, "Certificate Number:",   "ZEL.CertNum",         "CertNum",         true},
-  {"PurchDate",       K::Date,   0,  0,           "Purchase Date",      "txtPurchDate",          21, "Purchase Date:",        "ZEL.PurchDate",       "PurchDate",       true},
-  {"PurchPrice",      K::Money,  0,  kMoneyLimit, "Purchase Price",     "txtPurchPrice",         22, "Purchase price:",       "ZEL.PurchPrice",      "PurchPrice",      true},
-  {"BurialFee",       K::Money,  0,  kMoneyLimit, "Burial Fee",         "txtBurialFee",          23, "Burial Fee:",           "ZEL.BurialFee",       "BurialFee",       true},
-  {"AmtPaid",         K::Money,  0,  kMoneyLimit, "Amount Paid",        "txtPaid",               0,  nullptr,                 "ZEL.AmtPaid",         "AmtPaid",         true},
-  {"BirthPlace",      K::Text,   30, 0,           "Place of Birth",     "txtPlaceOfBirth",       26, "Place of Birth:",       "ZEL.BirthPlace",      "BirthPlace",      true},
-  {"LateReside",      K::Text,   30, 0,           "Late Residence",     "txtLateResidence",      27, "Late Residence:",       "ZEL.LateReside",      "LateReside",      true},
-  {"SocialState",     K::Text,   20, 0,           "Social State",       "txtSocialState",        28, "Social State:",         "ZEL.SocialState",     "SocialState",     true},
-  {"BirthDate",       K::Date,   0,  0,           "Date of Birth",      "txtDateOfBirth",        11, "DOB:",                  "ZEL.BirthDate",       "BirthDate",       true},
-  {"DeathDate",       K::Date,   0,  0,           "Date of Death",      "txtDateOfDeath",        12, "DOD:",                  "ZEL.DeathDate",       "DeathDate",       true},
-  {"DeathCause",      K::Text,   50, 0,           "Cause of Death ",    "txtCauseOfDeath",       31, "Cause of Death:",       "ZEL.DeathCause",      "DeathCause",      true},
-  {"Undertaker",      K::Text,   30, 0,           "Undertaker",         "txtUndertaker",         30, "Undertaker:",           "ZEL.Undertaker",      "Undertaker",      true},
-  {"NearestRelative", K::Text,   30, 0,           "Nearest Relative",   "txtNearestRelative",    29, "Nearest Relative:",     "ZEL.NearestRelative", "NearestRelative", true},
-  {"Remarks",         K::Text,   80, 0,           "Remarks",            "txtRemarks",            32, "Remarks:",              "ZEL.Remarks",         "Remarks",         true},
-  {"Status",          K::State,  0,  0,           "Status",             "txtStatus",             5,  "Status:",               "ZEL.Status",          "Status",          false},
+  // name            col kind       len max          caption               control                  print label                    export item            title              import
+  {"recid",            0, K::Key,    0,  0,           "Record #",           "txtRecordNum",          0,  nullptr,                 nullptr,               nullptr,           false},
+  {"CemeteryID",       1, K::Choice, 0,  0,           "Cemetery",           "txtCemetery",           0,  nullptr,                 "Cemetery.Name",       "Name",            false},
+  {"cSection",         2, K::Text,   10, 0,           "Section",            "txtSection",            1,  "Section:",              "ZEL.cSection",        "Section",         true},
+  {"Lot",              3, K::Text,   10, 0,           "Lot",                "txtLot",                2,  "Lot:",                  "ZEL.Lot",             "Lot",             true},
+  {"Grave",            4, K::Text,   10, 0,           "Grave",              "txtGrave",              3,  "Grave:",                "ZEL.Grave",           "Grave",           true},
+  {"LotID",            5, K::Choice, 0,  0,           "Lot Information",    "txtLotInfo",            0,  nullptr,                 "Lots.LotDesc",        "LotDesc",         false},
+  {"Vault",            6, K::Text,   20, 0,           "Vault",              "txtVault",              25, "Vault:",                "ZEL.Vault",           "Vault",           false},
+  {"OwnerLastName",    7, K::Text,   30, 0,           "Last Name",          "txtPurchaserLastName",  17, "Purchaser Last Name:",  "ZEL.OwnerLastName",   "OwnerLastName",   true},
+  {"OwnerFirstName",   8, K::Text,   30, 0,           "First Name",         "txtPurchaserFirstName", 16, "Purchaser First Name:", "ZEL.OwnerFirstName",  "OwnerFirstName",  true},
+  {"OwnerAddress1",    9, K::Text,   50, 0,           "Address 1",          "txtAddr1",              0,  nullptr,                 "ZEL.OwnerAddress1",   "OwnerAddress1",   true},
+  {"OwnerAddress2",   10, K::Text,   50, 0,           "Address 2",          "txtAddr2",              0,  nullptr,                 "ZEL.OwnerAddress2",   "OwnerAddress2",   true},
+  {"OwnerCity",       11, K::Text,   20, 0,           "City",               "txtCity",               0,  nullptr,                 "ZEL.OwnerCity",       "OwnerCity",       true},
+  {"OwnerState",      12, K::Text,   2,  0,           "State",              "txtState",              0,  nullptr,                 "ZEL.OwnerState",      "OwnerState",      true},
+  {"OwnerZip",        13, K::Text,   10, 0,           "Zip",                "txtZipCode",            0,  nullptr,                 "ZEL.OwnerZip",        "OwnerZip",        true},
+  {"OwnerPhone",      14, K::Text,   50, 0,           "Phone",              "txtPhone",              0,  nullptr,                 "ZEL.OwnerPhone",      "OwnerPhone",      true},
+  {"InterLastName",   15, K::Text,   30, 0,           "Last Name",          "txtInterredLastName",   10, "Last Name:",            "ZEL.InterLastName",   "InterLastName",   true},
+  {"InterFirstName",  16, K::Text,   30, 0,           "First Name",         "txtInterredFirstName",  9,  "First Name:",           "ZEL.InterFirstName",  "InterFirstName",  true},
+  {"Sex",             17, K::Sex,    0,  0,           "Sex",                "txtMale",               14, "Sex:",                  "ZEL.Sex",             "Sex",             true},
+  {"Age",             18, K::Number, 3,  150,         "Age",                "txtAge",                13, "Age:",                  "ZEL.Age",             "Age",             true},
+  {"InterNum",        19, K::Number, 10, kWhole,      "Interment #",        "txtIntermentNum",       7,  "Interment #:",          "ZEL.InterNum",        "InterNum",        true},
+  {"InterDate",       20, K::Date,   0,  0,           "Interment Date",     "txtIntermentDate",      8,  "Interment Date:",       "ZEL.InterDate",       "InterDate",       true},
+  {"DeedBook",        23, K::Text,   10, 0,           "Deed Book",          "txtDeedBook",           18, "Deed Book:",            "ZEL.DeedBook",        "DeedBook",        true},
+  {"DeedPage",        24, K::Number, 10, kWhole,      "Deed Page",          "txtDeedPage",           19, "Deed Page:",            "ZEL.DeedPage",        "DeedPage",        true},
+  {"CertNum",         25, K::Text,   20, 0,           "Certificate Number", "txtCertificateNum",     20, "Certificate Number:",   "ZEL.CertNum",         "CertNum",         true},
+  {"PurchDate",       26, K::Date,   0,  0,           "Purchase Date",      "txtPurchDate",          21, "Purchase Date:",        "ZEL.PurchDate",       "PurchDate",       true},
+  {"PurchPrice",      27, K::Money,  0,  kMoneyLimit, "Purchase Price",     "txtPurchPrice",         22, "Purchase price:",       "ZEL.PurchPrice",      "PurchPrice",      true},
+  {"BurialFee",       28, K::Money,  0,  kMoneyLimit, "Burial Fee",         "txtBurialFee",          23, "Burial Fee:",           "ZEL.BurialFee",       "BurialFee",       true},
+  {"AmtPaid",         29, K::Money,  0,  kMoneyLimit, "Amount Paid",        "txtPaid",               0,  nullptr,                 "ZEL.AmtPaid",         "AmtPaid",         true},
+  {"BirthPlace",      30, K::Text,   30, 0,           "Place of Birth",     "txtPlaceOfBirth",       26, "Place of Birth:",       "ZEL.BirthPlace",      "BirthPlace",      true},
+  {"LateReside",      31, K::Text,   30, 0,           "Late Residence",     "txtLateResidence",      27, "Late Residence:",       "ZEL.LateReside",      "LateReside",      true},
+  {"SocialState",     32, K::Text,   20, 0,           "Social State",       "txtSocialState",        28, "Social State:",         "ZEL.SocialState",     "SocialState",     true},
+  {"BirthDate",       21, K::Date,   0,  0,           "Date of Birth",      "txtDateOfBirth",        11, "DOB:",                  "ZEL.BirthDate",       "BirthDate",       true},
+  {"DeathDate",       22, K::Date,   0,  0,           "Date of Death",      "txtDateOfDeath",        12, "DOD:",                  "ZEL.DeathDate",       "DeathDate",       true},
+  {"DeathCause",      35, K::Text,   50, 0,           "Cause of Death ",    "txtCauseOfDeath",       31, "Cause of Death:",       "ZEL.DeathCause",      "DeathCause",      true},
+  {"Undertaker",      34, K::Text,   30, 0,           "Undertaker",         "txtUndertaker",         30, "Undertaker:",           "ZEL.Undertaker",      "Undertaker",      true},
+  {"NearestRelative", 33, K::Text,   30, 0,           "Nearest Relative",   "txtNearestRelative",    29, "Nearest Relative:",     "ZEL.NearestRelative", "NearestRelative", true},
+  {"Remarks",         36, K::Text,   80, 0,           "Remarks",            "txtRemarks",            32, "Remarks:",              "ZEL.Remarks",         "Remarks",         true},
+  {"Status",          37, K::State,  0,  0,           "Status",             "txtStatus",             5,  "Status:",               "ZEL.Status",          "Status",          false},
 };
 // clang-format on
 
@@ -77,6 +77,20 @@ const Field* find(QAnyStringView column) {
   for (const Field& f : kFields)
     if (QAnyStringView::compare(column, QLatin1StringView(f.name), Qt::CaseInsensitive) == 0) return &f;
   return nullptr;
+}
+
+const Field* withControl(QAnyStringView control) {
+  for (const Field& f : kFields)
+    if (QAnyStringView::compare(control, QLatin1StringView(f.control)) == 0) return &f;
+  return nullptr;
+}
+
+std::vector<const Field*> inTableOrder() {
+  std::vector<const Field*> list;
+  for (const Field& f : kFields) list.push_back(&f);
+  std::sort(list.begin(), list.end(),
+            [](const Field* a, const Field* b) { return a->tableColumn < b->tableColumn; });
+  return list;
 }
 
 std::vector<const Field*> printed() {
@@ -197,12 +211,13 @@ std::optional<Value> fromText(const Field& f, const QString& text, const QString
 
 QString stateLetter(bool intermentDate, const QString& interredFirst, const QString& interredLast,
                     bool purchaseDate, const QString& purchaserFirst, const QString& purchaserLast) {
-  if (intermentDate) return QString::fromLatin1(Schema::kBuried);
+  using GraveState::State;
+  if (intermentDate) return GraveState::letter(State::Buried);
   if (!interredLast.trimmed().isEmpty() || !interredFirst.trimmed().isEmpty())
-    return QString::fromLatin1(Schema::kReserved);
+    return GraveState::letter(State::Reserved);
   if (purchaseDate || !purchaserLast.trimmed().isEmpty() || !purchaserFirst.trimmed().isEmpty())
-    return QString::fromLatin1(Schema::kSold);
-  return QStringLiteral(" ");
+    return GraveState::letter(State::Sold);
+  return GraveState::letter(State::Open);
 }
 
 std::optional<DateRefusal> checkDates(const QDate& interment, const QDate& birth, const QDate& death,

@@ -27,6 +27,7 @@ enum class Kind {
 
 struct Field {
   const char* name;  // the column as the program writes it; columns match without regard to case
+  int tableColumn;   // its place in table zel, as files already made hold it
   Kind kind;
   int length;           // characters (texts) or digits (numbers) a user may type; 0: not typed
   qint64 max;           // numbers: the largest value the column takes; money: whole units either way
@@ -47,6 +48,10 @@ struct Field {
 std::span<const Field> all();
 // The field of a column (any case); nullptr for a name that is not a field.
 const Field* find(QAnyStringView column);
+// The field a record form control shows (its object name, as the table gives it); nullptr for none.
+const Field* withControl(QAnyStringView control);
+// The fields in the order of table zel's columns.
+std::vector<const Field*> inTableOrder();
 // The printed fields in the order of the printout.
 std::vector<const Field*> printed();
 // The import's column mapping choices, in order.

@@ -1,6 +1,7 @@
 #include "core/store/Schema.h"
 
 #include "core/store/Connection.h"
+#include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
 #include "core/store/sqlite.h"
 
@@ -9,47 +10,37 @@ namespace Schema {
 namespace {
 
 // Text columns compare, order and match with "like" regardless of case.
-const char* kCreate = R"sql(
-create table if not exists zel (
-  recid integer primary key autoincrement,
-  cemeteryid integer,
-  csection text collate nocase,
-  lot text collate nocase,
-  grave text collate nocase,
-  lotid integer,
-  vault text collate nocase,
-  ownerlastname text collate nocase,
-  ownerfirstname text collate nocase,
-  owneraddress1 text collate nocase,
-  owneraddress2 text collate nocase,
-  ownercity text collate nocase,
-  ownerstate text collate nocase,
-  ownerzip text collate nocase,
-  ownerphone text collate nocase,
-  interlastname text collate nocase,
-  interfirstname text collate nocase,
-  sex text collate nocase,
-  age double,
-  internum double,
-  interdate date,
-  birthdate date,
-  deathdate date,
-  deedbook text collate nocase,
-  deedpage double,
-  certnum text collate nocase,
-  purchdate date,
-  purchprice money,
-  burialfee money,
-  amtpaid money,
-  birthplace text collate nocase,
-  latereside text collate nocase,
-  socialstate text collate nocase,
-  nearestrelative text collate nocase,
-  undertaker text collate nocase,
-  deathcause text collate nocase,
-  remarks text collate nocase,
-  status text collate nocase
-);
+const char* declaredType(RecordFields::Kind kind) {
+  using K = RecordFields::Kind;
+  switch (kind) {
+    case K::Key:
+      return "integer primary key autoincrement";
+    case K::Choice:
+      return "integer";
+    case K::Number:
+      return "double";
+    case K::Date:
+      return "date";
+    case K::Money:
+      return kMoneyType;
+    case K::Text:
+    case K::Sex:
+    case K::State:
+      break;
+  }
+  return "text collate nocase";
+}
+
+// Table zel as the field table declares it, columns in the order files already made hold them.
+QString zelTable() {
+  QStringList columns;
+  for (const RecordFields::Field* f : RecordFields::inTableOrder())
+    columns << QStringLiteral("  %1 %2").arg(f->column(), QLatin1StringView(declaredType(f->kind)));
+  return QStringLiteral("create table if not exists zel (\n") + columns.join(QStringLiteral(",\n")) +
+         QStringLiteral("\n);\n");
+}
+
+const char* kOtherTables = R"sql(
 create table if not exists cemetery (
   cemeteryid integer primary key autoincrement,
   name text collate nocase,
@@ -89,22 +80,27 @@ create index if not exists zel_location_order on zel
 
 // Money columns take whole ten-thousandths only (see Schema.h). Checked after the column's numeric
 // affinity has turned numeric text into numbers.
-const char* kMoneyTriggers = R"sql(
-create trigger if not exists zel_money_insert after insert on zel
-when typeof(new.purchprice) not in ('integer','null') or typeof(new.burialfee) not in ('integer','null')
-  or typeof(new.amtpaid) not in ('integer','null')
-begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
-create trigger if not exists zel_money_update after update of purchprice, burialfee, amtpaid on zel
-when typeof(new.purchprice) not in ('integer','null') or typeof(new.burialfee) not in ('integer','null')
-  or typeof(new.amtpaid) not in ('integer','null')
-begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
-create trigger if not exists lots_money_insert after insert on lots
-when typeof(new.lotprice) not in ('integer','null')
-begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
-create trigger if not exists lots_money_update after update of lotprice on lots
-when typeof(new.lotprice) not in ('integer','null')
-begin select raise(abort, 'An amount must be stored as a whole number of ten-thousandths.'); end;
-)sql";
+QString moneyTriggers(const QString& table, const QStringList& columns) {
+  QStringList wrong;
+  for (const QString& c : columns) wrong << QStringLiteral("typeof(new.%1) not in ('integer','null')").arg(c);
+  const QString guard = QStringLiteral(
+                            "when %1\nbegin select raise(abort, 'An amount must be stored as a whole number "
+                            "of ten-thousandths.'); end;\n")
+                            .arg(wrong.join(QStringLiteral(" or ")));
+  return QStringLiteral("create trigger if not exists %1_money_insert after insert on %1\n").arg(table) +
+         guard +
+         QStringLiteral("create trigger if not exists %1_money_update after update of %2 on %1\n")
+             .arg(table, columns.join(QStringLiteral(", "))) +
+         guard;
+}
+
+QString allMoneyTriggers() {
+  QStringList zelMoney;
+  for (const RecordFields::Field& f : RecordFields::all())
+    if (f.kind == RecordFields::Kind::Money) zelMoney << f.column();
+  return moneyTriggers(QStringLiteral("zel"), zelMoney) +
+         moneyTriggers(QStringLiteral("lots"), {QStringLiteral("lotprice")});
+}
 
 int userVersion(Connection& cn) {
   RecordSet rs(&cn);
@@ -115,7 +111,7 @@ int userVersion(Connection& cn) {
 }  // namespace
 
 void create(Connection& cn) {
-  cn.execute(QString::fromLatin1(kCreate));
+  cn.execute(zelTable() + QString::fromLatin1(kOtherTables));
   upgrade(cn);
 }
 
@@ -127,7 +123,7 @@ void upgrade(Connection& cn) {
     if (version < 1) {
       // Indexes built when only A to Z were folded are out of order for other letters.
       cn.execute(QStringLiteral("REINDEX nocase"));
-      cn.execute(QString::fromLatin1(kMoneyTriggers));
+      cn.execute(allMoneyTriggers());
     }
     cn.execute(QString::fromLatin1(kPlaceOrderIndexes));
     cn.execute(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
@@ -180,13 +176,6 @@ Money moneyOf(const Value& stored, const QString& column) {
   const std::optional<Value> v = fromStored(stored);
   if (!v) throw badMoney(column.isEmpty() ? QStringLiteral("an amount") : column, stored);
   return v->toMoney();
-}
-
-QString stateDisplay(const QString& letter) {
-  if (letter == QLatin1String(kSold)) return QStringLiteral("SOLD");
-  if (letter == QLatin1String(kReserved)) return QStringLiteral("RESERVED");
-  if (letter == QLatin1String(kBuried)) return QStringLiteral("BURIED");
-  return QStringLiteral("OPEN");
 }
 
 }  // namespace Schema

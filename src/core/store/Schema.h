@@ -10,7 +10,7 @@
 class Connection;
 struct sqlite3_stmt;
 
-// The tables of the program's database and the record state letters.
+// The tables of the program's database.
 //
 // Money. The money columns (zel.purchprice, zel.burialfee, zel.amtpaid, lots.lotprice) are
 // declared "money" and hold the amount as an INTEGER count of ten-thousandths (Money::kScale), or
@@ -55,13 +55,5 @@ DbError badMoney(const QString& column, const Value& stored);
 // An amount computed in SQL from money columns (sum(amtpaid), purchprice+burialfee) as read
 // through a record set; throws badMoney for anything but an integer or Null (Null gives 0).
 Money moneyOf(const Value& stored, const QString& column = QString());
-
-// State letters.
-inline constexpr const char* kBuried = "B";
-inline constexpr const char* kReserved = "R";
-inline constexpr const char* kSold = "S";
-
-// Record form's display of a state letter ("SOLD", "RESERVED", "BURIED", "OPEN"); exact, case-sensitive.
-QString stateDisplay(const QString& letter);
 
 }  // namespace Schema

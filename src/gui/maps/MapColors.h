@@ -2,15 +2,16 @@
 
 #include <QColor>
 
-// The colours of map cells: the kinds the editor stores and the states the viewer paints. All are
-// entries of the standard sixteen-colour palette.
+#include "core/store/GraveState.h"
+
+// The colours of map cells: the kinds the editor stores, and the states the viewer paints as the
+// grave state table gives them. All are entries of the standard sixteen-colour palette.
 namespace MapColors {
 inline QColor black() { return QColor(0, 0, 0); }        // path or road (palette 0)
 inline QColor green() { return QColor(0, 128, 0); }      // unused space (palette 2)
-inline QColor blue() { return QColor(0, 0, 255); }       // sold (palette 9)
-inline QColor red() { return QColor(255, 0, 0); }        // buried (palette 12)
-inline QColor yellow() { return QColor(255, 255, 0); }   // reserved (palette 14)
 inline QColor white() { return QColor(255, 255, 255); }  // burial lot (palette 15)
+inline QColor of(GraveState::State s) { return QColor(QRgb(GraveState::of(s).color)); }
+inline QColor textOf(GraveState::State s) { return QColor(QRgb(GraveState::of(s).textColor)); }
 }  // namespace MapColors
 
 // The format marker the editor writes into the corner cell.

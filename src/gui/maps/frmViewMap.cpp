@@ -60,12 +60,11 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent), ui_(std::make_unique<
   mnuHelp->setShortcut(QKeySequence::HelpContents);
 
   auto* legend = ui_->legend;
-  legend->addWidget(
-      legendEntry(this, QStringLiteral("Available"), MapColors::white(), QStringLiteral("Available")));
-  legend->addWidget(legendEntry(this, QStringLiteral("Buried"), MapColors::red(), QStringLiteral("Buried")));
-  legend->addWidget(legendEntry(this, QStringLiteral("Sold"), MapColors::blue(), QStringLiteral("Sold")));
-  legend->addWidget(
-      legendEntry(this, QStringLiteral("Reserved"), MapColors::yellow(), QStringLiteral("Reserved")));
+  using GraveState::State;
+  for (State s : {State::Open, State::Buried, State::Sold, State::Reserved}) {
+    const QString text = QString::fromLatin1(GraveState::of(s).legendText);
+    legend->addWidget(legendEntry(this, text, MapColors::of(s), text));
+  }
   legend->addWidget(
       legendEntry(this, QStringLiteral("Path"), MapColors::black(), QStringLiteral("Path or Road")));
   lblPlace = new PlaceLine(Spread1, this);
@@ -124,8 +123,10 @@ void frmViewMap::FormActivate() {
   MapKeys::StateTable states;
   try {
     RecordSet rs(&ZEL1.cnData);
+    // Open places are left out here already; the state table decides on what is read.
     rs.open(QStringLiteral("select status, csection, lot, grave from zel where cemeteryid=") +
-            QString::number(ZEL1.CurrentCemeteryId) + QStringLiteral(" and status in ('b','r','s')"));
+            QString::number(ZEL1.CurrentCemeteryId) +
+            QStringLiteral(" and trim(status, char(32, 9, 10, 11, 12, 13)) > ''"));
     for (; !rs.eof(); rs.moveNext())
       states.add(rs.field(1).toString(), rs.field(2).toString(), rs.field(3).toString(),
                  rs.field(0).toString());
@@ -139,19 +140,11 @@ void frmViewMap::FormActivate() {
   GridModel::Batch batch(*g);
   // Only cells with a text can name a grave; the grid hands out just those.
   g->forEachText([&](int r, int c, const QString& text) {
-    const QString s = states.state(text);
-    if (s.isEmpty()) return;
+    const GraveState::State s = states.state(text);
+    if (s == GraveState::State::Open) return;
     const GridRange cell = GridRange::cell(r, c);
-    if (s == QLatin1String("B")) {
-      g->setBackColor(cell, MapColors::red());
-      g->setForeColor(cell, MapColors::white());
-    } else if (s == QLatin1String("R")) {
-      g->setBackColor(cell, MapColors::yellow());
-      g->setForeColor(cell, MapColors::black());
-    } else if (s == QLatin1String("S")) {
-      g->setBackColor(cell, MapColors::blue());
-      g->setForeColor(cell, MapColors::white());
-    }
+    g->setBackColor(cell, MapColors::of(s));
+    g->setForeColor(cell, MapColors::textOf(s));
   });
 }
 
@@ -184,8 +177,8 @@ void frmViewMap::Spread1Click(int col, int row) {
     RecordSet rs(&ZEL1.cnData);
     rs.open(graveQuery(parts));
     if (!rs.eof()) {
-      const QString status = rs.field(QStringLiteral("Status")).toString().trimmed();
-      if (status == QLatin1String("S") || status == QLatin1String("R"))
+      const GraveState::State state = GraveState::fromStored(rs.field(QStringLiteral("Status")).toString());
+      if (state == GraveState::State::Sold || state == GraveState::State::Reserved)
         txtName->setText(rs.field(QStringLiteral("ownerlastname")).toString().trimmed() +
                          QStringLiteral(", ") +
                          rs.field(QStringLiteral("ownerfirstname")).toString().trimmed());

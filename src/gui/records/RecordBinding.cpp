@@ -6,8 +6,8 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include "core/store/GraveState.h"
 #include "core/store/RecordSet.h"
-#include "core/store/Schema.h"
 #include "gui/controls/DateEdit.h"
 #include "gui/controls/MaskedEdit.h"
 #include "gui/controls/MoneyEdit.h"
@@ -130,7 +130,7 @@ void RecordBinding::showValue(const Bound& b, const Value& v) {
       }
       break;
     case Kind::State:
-      static_cast<QLineEdit*>(b.control)->setText(Schema::stateDisplay(v.toString()));
+      static_cast<QLineEdit*>(b.control)->setText(GraveState::formText(GraveState::fromStored(v.toString())));
       break;
   }
 }

@@ -5,7 +5,7 @@
 #include "core/program/Zel2.h"
 #include "core/store/DateValue.h"
 #include "core/store/DbError.h"
-#include "core/store/Schema.h"
+#include "core/store/GraveState.h"
 #include "gui/controls/MessageService.h"
 #include "gui/records/frmDataEntry.h"
 
@@ -187,7 +187,7 @@ void frmDataEntry::writeRecord(bool isNew) {
   rs.assign(QStringLiteral("status"), state);
   rs.update();
   // The saved state shows at once: a burial just saved never reads as open.
-  txtStatus->setText(Schema::stateDisplay(state));
+  txtStatus->setText(GraveState::formText(GraveState::fromStored(state)));
   if (isNew) {
     rs.moveLast();
     txtRecordNum->setText(rs.field(QStringLiteral("recid")).toString());
