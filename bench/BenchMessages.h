@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "gui/controls/MessageService.h"
 
@@ -34,5 +35,7 @@ class BenchMessages : public MessageService {
   bool choosePrinter(QPrinter&) override { return false; }
   void showHelp(int) override {}
   bool openDocument(const QString&) override { return false; }
-  int execModal(QDialog&) override { return 0; }
+  // A modal dialog closes at once unless modal answers it.
+  std::function<int(QDialog&)> modal;
+  int execModal(QDialog& dialog) override { return modal ? modal(dialog) : 0; }
 };

@@ -135,14 +135,14 @@ TEST_F(FullDisk, EveryWriterFinishesOrFailsLeavingTheEarlierDataAsItWas) {
       frmDataEntry form;
       form.show();
       form.mnuNewClick();
-      for (auto [field, text] : {std::pair{form.txtSection, "B"},
-                                 {form.txtLot, "7"},
-                                 {form.txtGrave, "3"},
-                                 {form.txtInterredLastName, "Saved"}}) {
+      for (auto [field, text] : {std::pair{form.ui().txtSection, "B"},
+                                 {form.ui().txtLot, "7"},
+                                 {form.ui().txtGrave, "3"},
+                                 {form.ui().txtInterredLastName, "Saved"}}) {
         field->setFocus();
         QTest::keyClicks(field, QString::fromLatin1(text));
       }
-      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) {
+      for (QComboBox* box : {form.ui().txtCemetery, form.ui().txtLotInfo}) {
         box->setCurrentIndex(0);
         emit box->activated(0);
       }
