@@ -81,12 +81,12 @@ TEST(AddressTest, SaveHandsTheTextsBackCloseDiscardsAndLimitsApplyToTypingOnly) 
   ScriptedMessages msgs;
   msgs.expectModal("frmAddress", [](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    EXPECT_EQ(w.txtCity->text(), "Springfield");
-    EXPECT_EQ(w.txtPhone->text(), "555-1234");
-    w.txtAddr1->clear();
-    QTest::keyClicks(w.txtAddr1, "14 O'Neil Rd, Unit 3");
-    w.txtCity->clear();
-    w.txtCity->insert(QStringLiteral("Zürich"));
+    EXPECT_EQ(w.ui().txtCity->text(), "Springfield");
+    EXPECT_EQ(w.ui().txtPhone->text(), "555-1234");
+    w.ui().txtAddr1->clear();
+    QTest::keyClicks(w.ui().txtAddr1, "14 O'Neil Rd, Unit 3");
+    w.ui().txtCity->clear();
+    w.ui().txtCity->insert(QStringLiteral("Zürich"));
     press(w, "Command1");
     return w.result();
   });
@@ -97,7 +97,7 @@ TEST(AddressTest, SaveHandsTheTextsBackCloseDiscardsAndLimitsApplyToTypingOnly) 
 
   msgs.expectModal("frmAddress", [](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    w.txtAddr2->setText("changed");
+    w.ui().txtAddr2->setText("changed");
     press(w, "Command2");
     return w.result();
   });
@@ -115,8 +115,8 @@ TEST(AddressTest, SaveHandsTheTextsBackCloseDiscardsAndLimitsApplyToTypingOnly) 
   const QString longCity = QStringLiteral("Llanfairpwllgwyngyll-on-Sea");  // longer than the 20 typed
   msgs.expectModal("frmAddress", [&](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    EXPECT_EQ(w.txtCity->text(), longCity);
-    QTest::keyClicks(w.txtState, "TXX");
+    EXPECT_EQ(w.ui().txtCity->text(), longCity);
+    QTest::keyClicks(w.ui().txtState, "TXX");
     w.Command1Click();
     return w.result();
   });

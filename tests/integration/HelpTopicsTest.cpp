@@ -129,7 +129,7 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
   // The address dialog and the chooser have no Help button of their own: F1 only.
   msgs->expectModal(QStringLiteral("frmAddress"), onModal([&](QDialog& d) {
                       auto& w = static_cast<frmAddress&>(d);
-                      expectTopic(4, {}, w.txtAddr1);
+                      expectTopic(4, {}, w.ui().txtAddr1);
                     }));
   form->ui().Command3->click();
   msgs->expectModal(QStringLiteral("frmCemeterySelect"), [&](QDialog& d) {

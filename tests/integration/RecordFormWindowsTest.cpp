@@ -171,14 +171,14 @@ TEST_F(RecordFormWindows, AddressDialogEditsTheHiddenFieldsThatTheSaveStores) {
   const QStringList typed = {"2 Elm St", "Apt 4", "Troy", "NY", "12180", "555-0101"};
   msgs->expectModal(QStringLiteral("frmAddress"), [&](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    EXPECT_EQ(w.txtAddr1->text(), QStringLiteral("1 Old Rd"));  // the form's own values
-    const QList<QLineEdit*> fields = {w.txtAddr1, w.txtAddr2,   w.txtCity,
-                                      w.txtState, w.txtZipCode, w.txtPhone};
+    EXPECT_EQ(w.ui().txtAddr1->text(), QStringLiteral("1 Old Rd"));  // the form's own values
+    const QList<QLineEdit*> fields = {w.ui().txtAddr1, w.ui().txtAddr2,   w.ui().txtCity,
+                                      w.ui().txtState, w.ui().txtZipCode, w.ui().txtPhone};
     for (int i = 0; i < fields.size(); ++i) {
       fields[i]->clear();
       QTest::keyClicks(fields[i], typed[i]);
     }
-    w.Command1->click();  // Save
+    w.ui().Command1->click();  // Save
     return w.result();
   });
   ZEL1.RecordChanged = false;
@@ -189,8 +189,8 @@ TEST_F(RecordFormWindows, AddressDialogEditsTheHiddenFieldsThatTheSaveStores) {
   // Close hands nothing back.
   msgs->expectModal(QStringLiteral("frmAddress"), [](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    w.txtCity->setText(QStringLiteral("Elsewhere"));
-    w.Command2->click();
+    w.ui().txtCity->setText(QStringLiteral("Elsewhere"));
+    w.ui().Command2->click();
     return w.result();
   });
   form->ui().Command3->click();

@@ -363,13 +363,13 @@ class Tour {
     type(form->ui().txtUndertaker, QStringLiteral("Millbrook Funeral Home"));
     msgs_.dialogs[QStringLiteral("frmAddress")].push_back([](QDialog& d) {
       auto& w = static_cast<frmAddress&>(d);
-      type(w.txtAddr1, QStringLiteral("48 Orchard Lane"));
-      type(w.txtCity, QStringLiteral("Millbrook"));
-      type(w.txtState, QStringLiteral("NY"));
-      type(w.txtZipCode, QStringLiteral("12545"));
-      type(w.txtPhone, QStringLiteral("845-555-0177"));
+      type(w.ui().txtAddr1, QStringLiteral("48 Orchard Lane"));
+      type(w.ui().txtCity, QStringLiteral("Millbrook"));
+      type(w.ui().txtState, QStringLiteral("NY"));
+      type(w.ui().txtZipCode, QStringLiteral("12545"));
+      type(w.ui().txtPhone, QStringLiteral("845-555-0177"));
       picture(QStringLiteral("address"), &w);
-      w.Command1->click();
+      w.ui().Command1->click();
       return w.result();
     });
     form->ui().Command3->click();

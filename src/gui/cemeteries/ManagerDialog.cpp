@@ -1,16 +1,12 @@
 #include "gui/cemeteries/ManagerDialog.h"
 
 #include <QApplication>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include "core/program/Zel1.h"
 #include "core/store/RecordSet.h"
@@ -27,41 +23,9 @@ void setFieldText(QLineEdit* field, const QString& text, int limit) {
   field->setText(text);
 }
 
-AddressFields makeAddressFields(QWidget* parent, int cityLimit) {
-  auto line = [parent](const char* name, int limit) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    e->setMaxLength(limit);
-    return e;
-  };
-  AddressFields f{line("txtAddr1", 50), line("txtAddr2", 50),   line("txtCity", cityLimit),
-                  line("txtState", 2),  line("txtZipCode", 10), line("txtPhone", 50)};
-  fitAddressWidths(parent->fontMetrics(), f.state, f.zipCode);
-  return f;
-}
-
 void fitAddressWidths(const QFontMetrics& fm, QLineEdit* state, QLineEdit* zipCode) {
   state->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("MMMM")) + 12);
   zipCode->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("00000-00000")) + 12);
-}
-
-int addAddressRows(QGridLayout* grid, int row, const AddressFields& f) {
-  auto label = [](const QString& text, QWidget* buddy) {
-    auto* l = new QLabel(text, buddy->parentWidget());
-    l->setBuddy(buddy);
-    return l;
-  };
-  grid->addWidget(label(QStringLiteral("Address 1"), f.addr1), row, 0);
-  grid->addWidget(f.addr1, row++, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("Address 2"), f.addr2), row, 0);
-  grid->addWidget(f.addr2, row++, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("City/State/Zip"), f.city), row, 0);
-  grid->addWidget(f.city, row, 1);
-  grid->addWidget(f.state, row, 2);
-  grid->addWidget(f.zipCode, row++, 3);
-  grid->addWidget(label(QStringLiteral("Phone"), f.phone), row, 0);
-  grid->addWidget(f.phone, row++, 1, 1, 3);
-  return row;
 }
 
 void makeIdField(QLineEdit* field) {

@@ -6,7 +6,6 @@
 #include "ui_ManagerDialog.h"
 
 class QFontMetrics;
-class QGridLayout;
 class QLineEdit;
 class QPlainTextEdit;
 class RecordSet;
@@ -90,14 +89,5 @@ void setFieldText(QLineEdit* field, const QString& text, int limit);
 // An id field: shown, never typed into, and drawn on the window's background to say so.
 void makeIdField(QLineEdit* field);
 
-// The six address texts of a cemetery or a purchaser: made on parent with their object names
-// (txtAddr1, txtAddr2, txtCity, txtState, txtZipCode, txtPhone) and typing limits, and laid out
-// from a grid row on as "Address 1", "Address 2", "City/State/Zip" (three fields) and "Phone".
-struct AddressFields {
-  QLineEdit *addr1, *addr2, *city, *state, *zipCode, *phone;
-};
-AddressFields makeAddressFields(QWidget* parent, int cityLimit);
 // The state and zip code fields as wide as their longest text in the window's font.
 void fitAddressWidths(const QFontMetrics& fm, QLineEdit* state, QLineEdit* zipCode);
-// Returns the row after the last one used.
-int addAddressRows(QGridLayout* grid, int row, const AddressFields& f);

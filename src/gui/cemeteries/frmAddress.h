@@ -4,8 +4,7 @@
 #include <QString>
 #include <optional>
 
-class QLineEdit;
-class QPushButton;
+#include "ui_frmAddress.h"
 
 // The purchaser's postal address and telephone as the record form keeps them.
 struct OwnerAddress {
@@ -25,15 +24,12 @@ class frmAddress : public QDialog {
 
   OwnerAddress address() const;
 
-  QLineEdit* txtAddr1 = nullptr;
-  QLineEdit* txtAddr2 = nullptr;
-  QLineEdit* txtCity = nullptr;
-  QLineEdit* txtState = nullptr;
-  QLineEdit* txtZipCode = nullptr;
-  QLineEdit* txtPhone = nullptr;
-  QPushButton* Command1 = nullptr;  // Save
-  QPushButton* Command2 = nullptr;  // Close
+  // The fields and Save (Command1) and Close (Command2) by name (frmAddress.ui), for tests.
+  const Ui::frmAddress& ui() const { return ui_; }
 
   void Command1Click();
   void Command2Click();
+
+ private:
+  Ui::frmAddress ui_;
 };
