@@ -64,7 +64,7 @@ BENCHMARK(BM_SqlcipherShell)->Unit(benchmark::kMillisecond)->Iterations(5);
 // "Get First Record" with "Sort by Location" over every record.
 void BM_GetFirstRecord(benchmark::State& state) {
   frmDataEntry& f = *setup().form;
-  f.Option1->setChecked(true);
+  f.ui().Option1->setChecked(true);
   double total = 0;
   for (auto _ : state) {
     QElapsedTimer t;
@@ -73,7 +73,7 @@ void BM_GetFirstRecord(benchmark::State& state) {
     total += double(t.nsecsElapsed()) / 1e9;
     if (failed(state)) return;
   }
-  if (f.txtRecordNum->text().isEmpty()) state.SkipWithError("no record shown");
+  if (f.ui().txtRecordNum->text().isEmpty()) state.SkipWithError("no record shown");
   const double mean = total / double(state.iterations());
   if (setup().cliSeconds > 0) state.counters["x_shell"] = mean / setup().cliSeconds;
 }
@@ -97,7 +97,7 @@ void BM_SaveChangedRecord(benchmark::State& state) {
   int n = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    f.txtRemarks->setText(QStringLiteral("changed %1").arg(++n));
+    f.ui().txtRemarks->setText(QStringLiteral("changed %1").arg(++n));
     state.ResumeTiming();
     f.mnuSaveClick();
     if (failed(state)) return;

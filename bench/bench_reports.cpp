@@ -122,11 +122,12 @@ void shell(benchmark::State& state, const char* name, const QString& file, Repor
 // A report window that has built a report of cemetery 1.
 std::unique_ptr<frmReports> reportWindow(Report::Id id, bool* built) {
   auto w = std::make_unique<frmReports>(Report::Format{QLocale::system()});
-  w->chooseCemetery = [] {
+  // The cemetery chooser answers with cemetery 1.
+  setup().msgs.expectModal(QStringLiteral("frmCemeterySelect"), [](QDialog&) {
     ZEL1.CurrentCemeteryId = 1;
     ZEL1.CurrentCemeteryName = QStringLiteral("Hillcrest Cemetery");
-    return true;
-  };
+    return 1;
+  });
   w->show();
   *built = w->runReport(id);
   QApplication::processEvents();

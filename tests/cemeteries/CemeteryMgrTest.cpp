@@ -35,9 +35,10 @@ class CemeteryMgrTest : public DataTest {
     return *window;
   }
   QStringList allFields(frmCemeteryMgr& w) {
-    return {w.txtCemeteryID->text(), w.txtName->text(),  w.txtAddr1->text(),
-            w.txtAddr2->text(),      w.txtCity->text(),  w.txtState->text(),
-            w.txtZipCode->text(),    w.txtPhone->text(), w.txtRemarks->toPlainText()};
+    return {
+        w.fields().txtCemeteryID->text(), w.fields().txtName->text(),  w.fields().txtAddr1->text(),
+        w.fields().txtAddr2->text(),      w.fields().txtCity->text(),  w.fields().txtState->text(),
+        w.fields().txtZipCode->text(),    w.fields().txtPhone->text(), w.fields().txtRemarks->toPlainText()};
   }
 
   ScriptedMessages msgs;
@@ -48,18 +49,18 @@ TEST_F(CemeteryMgrTest, CreateOpenChangeAndDeleteThroughTheWindow) {
   exec("insert into cemetery (name) values ('Beech Hill')");
   frmCemeteryMgr& w = open();
   EXPECT_FALSE(ZEL1.ManagerChanged);
-  EXPECT_EQ(listTexts(w.List1), QStringList{"Beech Hill"});
-  EXPECT_EQ(selectedRow(w.List1), -1);
+  EXPECT_EQ(listTexts(w.ui().List1), QStringList{"Beech Hill"});
+  EXPECT_EQ(selectedRow(w.ui().List1), -1);
 
   // A new cemetery: leading blanks, a quote, a comma and letters beyond ASCII are stored as typed.
-  QTest::keyClicks(w.txtName, "  O'Brien, ");
-  w.txtName->insert(QStringLiteral("Łódź Église"));
-  QTest::keyClicks(w.txtAddr1, "12 Kirk's Lane");
-  QTest::keyClicks(w.txtCity, "Ashford");
-  QTest::keyClicks(w.txtState, "NYX");  // two characters at most
-  QTest::keyClicks(w.txtZipCode, "12345-6789");
-  QTest::keyClicks(w.txtPhone, "555-0100");
-  QTest::keyClicks(w.txtRemarks, "Gate locks at dusk; key at \"office\"");
+  QTest::keyClicks(w.fields().txtName, "  O'Brien, ");
+  w.fields().txtName->insert(QStringLiteral("Łódź Église"));
+  QTest::keyClicks(w.fields().txtAddr1, "12 Kirk's Lane");
+  QTest::keyClicks(w.fields().txtCity, "Ashford");
+  QTest::keyClicks(w.fields().txtState, "NYX");  // two characters at most
+  QTest::keyClicks(w.fields().txtZipCode, "12345-6789");
+  QTest::keyClicks(w.fields().txtPhone, "555-0100");
+  QTest::keyClicks(w.fields().txtRemarks, "Gate locks at dusk; key at \"office\"");
   EXPECT_TRUE(ZEL1.ManagerChanged);
   press(w, "Command2");
 
@@ -73,40 +74,40 @@ TEST_F(CemeteryMgrTest, CreateOpenChangeAndDeleteThroughTheWindow) {
 
   // After Save the fields are empty, nothing is selected and the list holds the new name.
   EXPECT_EQ(allFields(w), QStringList(9, QString()));
-  EXPECT_EQ(selectedRow(w.List1), -1);
+  EXPECT_EQ(selectedRow(w.ui().List1), -1);
   EXPECT_FALSE(ZEL1.ManagerChanged);
-  EXPECT_EQ(listTexts(w.List1), (QStringList{name, "Beech Hill"}));
+  EXPECT_EQ(listTexts(w.ui().List1), (QStringList{name, "Beech Hill"}));
 
   // Open it again: shown trimmed, with its id.
-  doubleClickRow(w.List1, 0);
-  EXPECT_EQ(w.txtCemeteryID->text(), id);
-  EXPECT_EQ(w.txtName->text(), name.trimmed());
-  EXPECT_EQ(w.txtCity->text(), "Ashford");
+  doubleClickRow(w.ui().List1, 0);
+  EXPECT_EQ(w.fields().txtCemeteryID->text(), id);
+  EXPECT_EQ(w.fields().txtName->text(), name.trimmed());
+  EXPECT_EQ(w.fields().txtCity->text(), "Ashford");
   EXPECT_FALSE(ZEL1.ManagerChanged);
-  EXPECT_EQ(w.focusWidget(), w.txtName);
+  EXPECT_EQ(w.focusWidget(), w.fields().txtName);
 
   // Change it in place: the same row, now holding the trimmed name and the new city.
-  w.txtCity->clear();
-  QTest::keyClicks(w.txtCity, "Ashford, Kent");
+  w.fields().txtCity->clear();
+  QTest::keyClicks(w.fields().txtCity, "Ashford, Kent");
   press(w, "Command2");
   EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
   EXPECT_EQ(row("city", "cemeteryid=" + id), "Ashford, Kent");
   EXPECT_EQ(row("name", "cemeteryid=" + id), name.trimmed());
-  EXPECT_EQ(w.txtCemeteryID->text(), "");
-  EXPECT_EQ(selectedRow(w.List1), -1);
+  EXPECT_EQ(w.fields().txtCemeteryID->text(), "");
+  EXPECT_EQ(selectedRow(w.ui().List1), -1);
 
   // Delete it: the question names the entry; No keeps it, Yes removes only its row.
-  EXPECT_EQ(listTexts(w.List1), (QStringList{"Beech Hill", name.trimmed()}));
-  clickRow(w.List1, 1);
+  EXPECT_EQ(listTexts(w.ui().List1), (QStringList{"Beech Hill", name.trimmed()}));
+  clickRow(w.ui().List1, 1);
   msgs.expectQuestion("Do you want to delete the following cemetery?\n\n" + name.trimmed(),
                       MessageService::Answer::No, true);
-  rightPress(w.List1, 1);
+  rightPress(w.ui().List1, 1);
   EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
   msgs.expectQuestion("*", MessageService::Answer::Yes, true);
-  rightPress(w.List1, 1);
+  rightPress(w.ui().List1, 1);
   EXPECT_EQ(scalar("select count(*) from cemetery where cemeteryid=" + id), "0");
-  EXPECT_EQ(listTexts(w.List1), QStringList{"Beech Hill"});
-  EXPECT_EQ(selectedRow(w.List1), -1);
+  EXPECT_EQ(listTexts(w.ui().List1), QStringList{"Beech Hill"});
+  EXPECT_EQ(selectedRow(w.ui().List1), -1);
 }
 
 TEST_F(CemeteryMgrTest, GravesKeepACemeteryAndStrayClicksDoNothing) {
@@ -119,40 +120,40 @@ TEST_F(CemeteryMgrTest, GravesKeepACemeteryAndStrayClicksDoNothing) {
   frmCemeteryMgr& w = open();
 
   // Right button with nothing selected, and a left press: nothing asked, nothing deleted.
-  rightPress(w.List1, 1);
-  EXPECT_EQ(selectedRow(w.List1), -1);
-  clickRow(w.List1, 1);
-  EXPECT_EQ(selectedRow(w.List1), 1);
+  rightPress(w.ui().List1, 1);
+  EXPECT_EQ(selectedRow(w.ui().List1), -1);
+  clickRow(w.ui().List1, 1);
+  EXPECT_EQ(selectedRow(w.ui().List1), 1);
 
   // The press acts on the selected entry, not on the one under the pointer, and keeps the selection.
   msgs.expectInfo(kInUse);
-  rightPress(w.List1, 0);
-  EXPECT_EQ(selectedRow(w.List1), 1);
+  rightPress(w.ui().List1, 0);
+  EXPECT_EQ(selectedRow(w.ui().List1), 1);
   EXPECT_EQ(scalar("select count(*) from cemetery"), "2");
 }
 
 TEST_F(CemeteryMgrTest, NameOfBlanksIsRefusedAndTheEditsStay) {
   frmCemeteryMgr& w = open();
-  QTest::keyClicks(w.txtName, "   ");
-  QTest::keyClicks(w.txtCity, "Dover");
+  QTest::keyClicks(w.fields().txtName, "   ");
+  QTest::keyClicks(w.fields().txtCity, "Dover");
   msgs.expectInfo(kNoName);
   press(w, "Command2");
   EXPECT_EQ(scalar("select count(*) from cemetery"), "0");
   EXPECT_TRUE(ZEL1.ManagerChanged);
-  EXPECT_EQ(w.txtCity->text(), "Dover");
+  EXPECT_EQ(w.fields().txtCity->text(), "Dover");
 
   // Close, answering Yes: the refused Save keeps the window open with its edits.
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   msgs.expectInfo(kNoName);
   press(w, "Command1");
   EXPECT_TRUE(w.isVisible());
-  EXPECT_EQ(w.txtCity->text(), "Dover");
+  EXPECT_EQ(w.fields().txtCity->text(), "Dover");
 
   // Cancel stays with the edits.
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::Cancel, true);
   press(w, "Command1");
   EXPECT_TRUE(w.isVisible());
-  EXPECT_EQ(w.txtCity->text(), "Dover");
+  EXPECT_EQ(w.fields().txtCity->text(), "Dover");
 
   // Answering No closes without saving.
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
@@ -166,26 +167,26 @@ TEST_F(CemeteryMgrTest, UnsavedEditsAreAskedAboutOnNewAndClose) {
 
   // New with no edits asks nothing.
   press(w, "Command4");
-  QTest::keyClicks(w.txtName, "Cedar Knoll");
+  QTest::keyClicks(w.fields().txtName, "Cedar Knoll");
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
   press(w, "Command4");
-  EXPECT_EQ(w.txtName->text(), "");
+  EXPECT_EQ(w.fields().txtName->text(), "");
   EXPECT_FALSE(ZEL1.ManagerChanged);
   EXPECT_EQ(scalar("select count(*) from cemetery"), "0");
 
-  QTest::keyClicks(w.txtName, "Cedar Knoll");
+  QTest::keyClicks(w.fields().txtName, "Cedar Knoll");
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   press(w, "Command4");
   EXPECT_EQ(scalar("select name from cemetery"), "Cedar Knoll");
-  EXPECT_EQ(w.txtName->text(), "");
+  EXPECT_EQ(w.fields().txtName->text(), "");
 
   // The window's own close (title bar, Escape) asks too.
-  QTest::keyClicks(w.txtRemarks, "new gate");
+  QTest::keyClicks(w.fields().txtRemarks, "new gate");
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   msgs.expectInfo(kNoName);
   w.close();
   EXPECT_TRUE(w.isVisible());
-  QTest::keyClicks(w.txtName, "Dogwood");
+  QTest::keyClicks(w.fields().txtName, "Dogwood");
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   w.close();
   EXPECT_FALSE(w.isVisible());
@@ -199,21 +200,21 @@ TEST_F(CemeteryMgrTest, OpenEntryAfterSavingLoadsTheEntryDoubleClicked) {
   frmCemeteryMgr& w = open();
 
   // "Aspen" sorts before "Oak", so saving it shifts the rows of the list.
-  QTest::keyClicks(w.txtName, "Aspen");
+  QTest::keyClicks(w.fields().txtName, "Aspen");
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
-  doubleClickRow(w.List1, 1);
+  doubleClickRow(w.ui().List1, 1);
   EXPECT_EQ(scalar("select count(*) from cemetery where name='Aspen'"), "1");
-  EXPECT_EQ(w.txtCemeteryID->text(), oak);
-  EXPECT_EQ(w.txtName->text(), "Oak");
-  EXPECT_EQ(w.txtCity->text(), "York");
-  EXPECT_EQ(w.List1->currentItem()->text(), "Oak");
+  EXPECT_EQ(w.fields().txtCemeteryID->text(), oak);
+  EXPECT_EQ(w.fields().txtName->text(), "Oak");
+  EXPECT_EQ(w.fields().txtCity->text(), "York");
+  EXPECT_EQ(w.ui().List1->currentItem()->text(), "Oak");
   EXPECT_FALSE(ZEL1.ManagerChanged);
 
   // Answering No loads the other entry and drops the edits.
-  w.txtCity->setText("Hull");
+  w.fields().txtCity->setText("Hull");
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
-  doubleClickRow(w.List1, 1);
-  EXPECT_EQ(w.txtName->text(), "Maple");
+  doubleClickRow(w.ui().List1, 1);
+  EXPECT_EQ(w.fields().txtName->text(), "Maple");
   EXPECT_EQ(scalar("select city from cemetery where name='Oak'"), "York");
 }
 
@@ -222,36 +223,36 @@ TEST_F(CemeteryMgrTest, NullColumnsSameNamesAndLongRemarks) {
   exec("insert into cemetery (name, city, remarks) values ('Twin', 'Second', '  spaced  ')");
   const QString second = scalar("select cemeteryid from cemetery where city='Second'");
   frmCemeteryMgr& w = open();
-  ASSERT_EQ(w.List1->count(), 2);
+  ASSERT_EQ(w.ui().List1->count(), 2);
 
   // Entries with equal names are told apart by their ids.
-  const int row = w.List1->item(0)->data(Qt::UserRole).toString() == second ? 0 : 1;
-  doubleClickRow(w.List1, 1 - row);
-  EXPECT_EQ(w.txtCity->text(), "");  // Null columns load empty
-  EXPECT_EQ(w.txtRemarks->toPlainText(), "");
-  doubleClickRow(w.List1, row);
-  EXPECT_EQ(w.txtCemeteryID->text(), second);
-  EXPECT_EQ(w.txtCity->text(), "Second");
-  EXPECT_EQ(w.txtRemarks->toPlainText(), "spaced");
+  const int row = w.ui().List1->item(0)->data(Qt::UserRole).toString() == second ? 0 : 1;
+  doubleClickRow(w.ui().List1, 1 - row);
+  EXPECT_EQ(w.fields().txtCity->text(), "");  // Null columns load empty
+  EXPECT_EQ(w.fields().txtRemarks->toPlainText(), "");
+  doubleClickRow(w.ui().List1, row);
+  EXPECT_EQ(w.fields().txtCemeteryID->text(), second);
+  EXPECT_EQ(w.fields().txtCity->text(), "Second");
+  EXPECT_EQ(w.fields().txtRemarks->toPlainText(), "spaced");
 
   // Remarks: typing stops at 255 characters, a longer stored remark still loads whole.
-  w.txtRemarks->insertPlainText(QString(300, u'r'));
-  EXPECT_EQ(w.txtRemarks->toPlainText().size(), 255);
+  w.fields().txtRemarks->insertPlainText(QString(300, u'r'));
+  EXPECT_EQ(w.fields().txtRemarks->toPlainText().size(), 255);
   exec("update cemetery set remarks='" + QString(400, u'x') + "' where cemeteryid=" + second);
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::No);
-  doubleClickRow(w.List1, row);
-  EXPECT_EQ(w.txtRemarks->toPlainText().size(), 400);
+  doubleClickRow(w.ui().List1, row);
+  EXPECT_EQ(w.fields().txtRemarks->toPlainText().size(), 400);
 }
 
 TEST_F(CemeteryMgrTest, DeletingTheEntryBeingEditedDropsItsEdits) {
   exec("insert into cemetery (name) values ('Rowan')");
   frmCemeteryMgr& w = open();
-  doubleClickRow(w.List1, 0);
-  QTest::keyClicks(w.txtCity, "Bath");
+  doubleClickRow(w.ui().List1, 0);
+  QTest::keyClicks(w.fields().txtCity, "Bath");
   msgs.expectQuestion("Do you want to delete the following cemetery?\n\nRowan", MessageService::Answer::Yes);
-  rightPress(w.List1, 0);
+  rightPress(w.ui().List1, 0);
   EXPECT_EQ(scalar("select count(*) from cemetery"), "0");
-  EXPECT_EQ(w.txtName->text(), "");
+  EXPECT_EQ(w.fields().txtName->text(), "");
   EXPECT_FALSE(ZEL1.ManagerChanged);
 }
 

@@ -28,7 +28,6 @@ TEST_F(ChooserTest, EnterOkOrDoubleClickChoosesAndAnyOtherCloseChoosesNothing) {
   exec("insert into cemetery (name) values ('Elm')");
   const QString elm = scalar("select cemeteryid from cemetery where name='Elm'");
   const QString willow = scalar("select cemeteryid from cemetery where name='Willow'");
-  ZEL1.rsLookup.open("select * from lots");  // left open by an earlier command
 
   // By keyboard: the list has the focus and the first entry; Down, Enter chooses.
   msgs.expectModal("frmCemeterySelect", [&](QDialog& d) {
@@ -82,12 +81,12 @@ TEST(AddressTest, SaveHandsTheTextsBackCloseDiscardsAndLimitsApplyToTypingOnly) 
   ScriptedMessages msgs;
   msgs.expectModal("frmAddress", [](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    EXPECT_EQ(w.txtCity->text(), "Springfield");
-    EXPECT_EQ(w.txtPhone->text(), "555-1234");
-    w.txtAddr1->clear();
-    QTest::keyClicks(w.txtAddr1, "14 O'Neil Rd, Unit 3");
-    w.txtCity->clear();
-    w.txtCity->insert(QStringLiteral("Zürich"));
+    EXPECT_EQ(w.ui().txtCity->text(), "Springfield");
+    EXPECT_EQ(w.ui().txtPhone->text(), "555-1234");
+    w.ui().txtAddr1->clear();
+    QTest::keyClicks(w.ui().txtAddr1, "14 O'Neil Rd, Unit 3");
+    w.ui().txtCity->clear();
+    w.ui().txtCity->insert(QStringLiteral("Zürich"));
     press(w, "Command1");
     return w.result();
   });
@@ -98,7 +97,7 @@ TEST(AddressTest, SaveHandsTheTextsBackCloseDiscardsAndLimitsApplyToTypingOnly) 
 
   msgs.expectModal("frmAddress", [](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    w.txtAddr2->setText("changed");
+    w.ui().txtAddr2->setText("changed");
     press(w, "Command2");
     return w.result();
   });
@@ -116,8 +115,8 @@ TEST(AddressTest, SaveHandsTheTextsBackCloseDiscardsAndLimitsApplyToTypingOnly) 
   const QString longCity = QStringLiteral("Llanfairpwllgwyngyll-on-Sea");  // longer than the 20 typed
   msgs.expectModal("frmAddress", [&](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    EXPECT_EQ(w.txtCity->text(), longCity);
-    QTest::keyClicks(w.txtState, "TXX");
+    EXPECT_EQ(w.ui().txtCity->text(), longCity);
+    QTest::keyClicks(w.ui().txtState, "TXX");
     w.Command1Click();
     return w.result();
   });

@@ -20,38 +20,38 @@ TEST_F(LotMgrTest, CreateOpenChangeAndDeleteLotTypes) {
   ScriptedMessages msgs;
   frmLotMgr w;
   w.show();
-  EXPECT_EQ(w.txtLotPrice->text(), "0.00");
+  EXPECT_EQ(w.fields().txtLotPrice->text(), "0.00");
 
   // Price typed with grouping: stored exactly, as money.
-  QTest::keyClicks(w.txtLotDesc, "Family, 8' x 10'");
-  QTest::keyClicks(w.txtLotSize, "8x10");
-  w.txtLotPrice->selectAll();
-  QTest::keyClicks(w.txtLotPrice, "1,234,567.89");
+  QTest::keyClicks(w.fields().txtLotDesc, "Family, 8' x 10'");
+  QTest::keyClicks(w.fields().txtLotSize, "8x10");
+  w.fields().txtLotPrice->selectAll();
+  QTest::keyClicks(w.fields().txtLotPrice, "1,234,567.89");
   press(w, "Command2");
   const QString id = scalar("select lotid from lots");
   EXPECT_EQ(scalar("select lotdesc from lots"), "Family, 8' x 10'");
   EXPECT_EQ(scalar("select lotsize from lots"), "8x10");
   EXPECT_EQ(scalar("select typeof(lotprice)||':'||lotprice from lots"), "integer:12345678900");  // exact
-  EXPECT_EQ(w.txtLotID->text(), "");
-  EXPECT_EQ(w.txtLotPrice->text(), "0.00") << "ready for the next one, as when the window opened";
+  EXPECT_EQ(w.fields().txtLotID->text(), "");
+  EXPECT_EQ(w.fields().txtLotPrice->text(), "0.00") << "ready for the next one, as when the window opened";
 
   // Only the description is required: size and price may stay empty (no price stored).
-  QTest::keyClicks(w.txtLotDesc, "Cremation niche");
-  w.txtLotPrice->clear();
+  QTest::keyClicks(w.fields().txtLotDesc, "Cremation niche");
+  w.fields().txtLotPrice->clear();
   press(w, "Command2");
   EXPECT_EQ(scalar("select count(*) from lots where lotprice is null and lotsize=''"), "1");
-  EXPECT_EQ(listTexts(w.List1), (QStringList{"Cremation niche", "Family, 8' x 10'"}));
+  EXPECT_EQ(listTexts(w.ui().List1), (QStringList{"Cremation niche", "Family, 8' x 10'"}));
 
-  doubleClickRow(w.List1, 1);
-  EXPECT_EQ(w.txtLotID->text(), id);
-  EXPECT_EQ(w.txtLotDesc->text(), "Family, 8' x 10'");
-  EXPECT_EQ(w.txtLotPrice->text(), "1,234,567.89");
+  doubleClickRow(w.ui().List1, 1);
+  EXPECT_EQ(w.fields().txtLotID->text(), id);
+  EXPECT_EQ(w.fields().txtLotDesc->text(), "Family, 8' x 10'");
+  EXPECT_EQ(w.fields().txtLotPrice->text(), "1,234,567.89");
   EXPECT_FALSE(ZEL1.ManagerChanged);
 
-  doubleClickRow(w.List1, 0);
-  EXPECT_EQ(w.txtLotSize->text(), "");
-  EXPECT_EQ(w.txtLotPrice->text(), "");
-  w.txtLotPrice->insert("-12.5");
+  doubleClickRow(w.ui().List1, 0);
+  EXPECT_EQ(w.fields().txtLotSize->text(), "");
+  EXPECT_EQ(w.fields().txtLotPrice->text(), "");
+  w.fields().txtLotPrice->insert("-12.5");
   EXPECT_TRUE(ZEL1.ManagerChanged);
   press(w, "Command2");
   EXPECT_EQ(scalar("select lotprice from lots where lotdesc='Cremation niche'"), "-12.50");
@@ -59,18 +59,18 @@ TEST_F(LotMgrTest, CreateOpenChangeAndDeleteLotTypes) {
 
   // Deleting: refused while a grave uses the type.
   exec("insert into zel (lotid, csection) values (" + id + ", 'B')");
-  clickRow(w.List1, 1);
+  clickRow(w.ui().List1, 1);
   msgs.expectInfo(
       "You cannot delete the lot type you selected because graves have been assigned to it. You must first "
       "change or remove the graves associated with this lot type before deletion.");
-  rightPress(w.List1, 1);
+  rightPress(w.ui().List1, 1);
   EXPECT_EQ(scalar("select count(*) from lots"), "2");
 
-  clickRow(w.List1, 0);
+  clickRow(w.ui().List1, 0);
   msgs.expectQuestion("Do you want to delete the following lot type?\n\nCremation niche",
                       MessageService::Answer::Yes, true);
-  rightPress(w.List1, 0);
-  EXPECT_EQ(listTexts(w.List1), QStringList{"Family, 8' x 10'"});
+  rightPress(w.ui().List1, 0);
+  EXPECT_EQ(listTexts(w.ui().List1), QStringList{"Family, 8' x 10'"});
 }
 
 // The save question and a refused save keeping the edits are the manager's own, tested through the
@@ -81,19 +81,19 @@ TEST_F(LotMgrTest, EmptyDescriptionIsRefusedAndAnEntryLoadsItsFields) {
   ScriptedMessages msgs;
   frmLotMgr w;
   w.show();
-  QTest::keyClicks(w.txtLotSize, "2x2");
+  QTest::keyClicks(w.fields().txtLotSize, "2x2");
   msgs.expectInfo("You cannot save a lot with no description.");
   press(w, "Command2");
   EXPECT_EQ(scalar("select count(*) from lots"), "1");
-  EXPECT_EQ(w.txtLotSize->text(), "2x2");
+  EXPECT_EQ(w.fields().txtLotSize->text(), "2x2");
 
   msgs.expectQuestion(kSaveFirst, MessageService::Answer::No, true);
-  doubleClickRow(w.List1, 0);
-  EXPECT_EQ(w.txtLotDesc->text(), "Single");
-  EXPECT_EQ(w.txtLotSize->text(), "4x8");
-  EXPECT_EQ(w.txtLotPrice->text(), "500.00");
+  doubleClickRow(w.ui().List1, 0);
+  EXPECT_EQ(w.fields().txtLotDesc->text(), "Single");
+  EXPECT_EQ(w.fields().txtLotSize->text(), "4x8");
+  EXPECT_EQ(w.fields().txtLotPrice->text(), "500.00");
   // Changing the description keeps the stored price.
-  w.txtLotDesc->setText("Single deep");
+  w.fields().txtLotDesc->setText("Single deep");
   press(w, "Command2");
   EXPECT_EQ(scalar("select lotdesc from lots"), "Single deep");
   EXPECT_EQ(scalar("select lotprice from lots"), "500.00");

@@ -53,7 +53,7 @@ TEST_F(RecordAssignTest, AddressButtonMarksTheRecordOnlyWhenSaveChangedIt) {
   for (const auto& [edit, save] : {std::pair{false, true}, {true, false}, {true, true}}) {
     msgs.expectModal("frmAddress", [edit = edit, save = save](QDialog& d) {
       auto& w = static_cast<frmAddress&>(d);
-      if (edit) w.txtPhone->setText("518-555-0199");
+      if (edit) w.ui().txtPhone->setText("518-555-0199");
       save ? w.Command1Click() : w.Command2Click();
       return d.result();
     });

@@ -106,7 +106,7 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
   frmDataEntry* form = child<frmDataEntry>();
   ASSERT_TRUE(form);
   expectTopic(
-      3, [&] { form->mnuHelp->trigger(); }, form->txtSection);
+      3, [&] { form->ui().mnuHelp->trigger(); }, form->ui().txtSection);
 
   msgs->expectModal(QStringLiteral("frmFind"), onModal([&](QDialog& d) {
                       auto& w = static_cast<frmFind&>(d);
@@ -114,25 +114,25 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
                           5, [&] { w.findChild<QPushButton*>(QStringLiteral("Command4"))->click(); },
                           w.findChild<QPushButton*>(QStringLiteral("Command1")));
                     }));
-  form->mnuOpen->trigger();
+  form->ui().mnuOpen->trigger();
   msgs->expectModal(QStringLiteral("frmCemeteryMgr"), onModal([&](QDialog& d) {
                       auto& w = static_cast<frmCemeteryMgr&>(d);
                       expectTopic(
-                          7, [&] { w.Command3->click(); }, w.txtName);
+                          7, [&] { w.ui().Command3->click(); }, w.fields().txtName);
                     }));
-  form->Command1->click();
+  form->ui().Command1->click();
   msgs->expectModal(QStringLiteral("frmLotMgr"), onModal([&](QDialog& d) {
                       auto& w = static_cast<frmLotMgr&>(d);
                       expectTopic(
-                          8, [&] { w.Command3->click(); }, w.txtLotDesc);
+                          8, [&] { w.ui().Command3->click(); }, w.fields().txtLotDesc);
                     }));
-  form->Command2->click();
+  form->ui().Command2->click();
   // The address dialog and the chooser have no Help button of their own: F1 only.
   msgs->expectModal(QStringLiteral("frmAddress"), onModal([&](QDialog& d) {
                       auto& w = static_cast<frmAddress&>(d);
-                      expectTopic(4, {}, w.txtAddr1);
+                      expectTopic(4, {}, w.ui().txtAddr1);
                     }));
-  form->Command3->click();
+  form->ui().Command3->click();
   msgs->expectModal(QStringLiteral("frmCemeterySelect"), [&](QDialog& d) {
     auto& w = static_cast<frmCemeterySelect&>(d);
     expectTopic(6, {}, w.List1);
@@ -140,7 +140,7 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
     w.List1DblClick();
     return w.result();
   });
-  form->mnuMapView->trigger();
+  form->ui().mnuMapView->trigger();
   settle();
   frmViewMap* viewer = child<frmViewMap>();
   ASSERT_TRUE(viewer);
@@ -149,15 +149,15 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
   viewer->close();
   settle();
 
-  emit form->mnuFile->aboutToShow();
-  form->mnuImport->trigger();
+  emit form->ui().mnuFile->aboutToShow();
+  form->ui().mnuImport->trigger();
   settle();
   frmImport* import = child<frmImport>();
   ASSERT_TRUE(import);
   expectTopic(
       13, [&] { import->mnuHelp->trigger(); }, import->Spread1);
   import->close();
-  form->mnuClose->trigger();
+  form->ui().mnuClose->trigger();
   settle();
   ASSERT_FALSE(frame->Toolbar1->isHidden());
 
@@ -173,7 +173,7 @@ TEST_F(HelpTopics, EveryWindowOpensItsOwnTopicAndTheHelpFileHoldsThemAll) {
   frmMapEdit* editor = child<frmMapEdit>();
   ASSERT_TRUE(editor);
   expectTopic(
-      9, [&] { editor->mnuHelp->trigger(); }, editor->txtSection);
+      9, [&] { editor->ui().mnuHelp->trigger(); }, editor->ui().txtSection);
   editor->close();
   settle();
 

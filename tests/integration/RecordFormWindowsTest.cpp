@@ -75,20 +75,20 @@ class RecordFormWindows : public DataTest {
 
   QString stored(const QString& column) const {
     return scalar(
-        QStringLiteral("select %1 from zel where recid=%2").arg(column, form->txtRecordNum->text()));
+        QStringLiteral("select %1 from zel where recid=%2").arg(column, form->ui().txtRecordNum->text()));
   }
 
   // A new record at a place, with the first cemetery and lot type, saved.
   void placeAndSave(const QString& section, const QString& lot, const QString& grave) {
-    if (form->txtCemetery->currentIndex() < 0) form->txtCemetery->setCurrentIndex(0);
-    if (form->txtLotInfo->currentIndex() < 0) form->txtLotInfo->setCurrentIndex(0);
-    type(form->txtSection, section);
-    type(form->txtLot, lot);
-    type(form->txtGrave, grave);
-    form->txtVault->setFocus();
+    if (form->ui().txtCemetery->currentIndex() < 0) form->ui().txtCemetery->setCurrentIndex(0);
+    if (form->ui().txtLotInfo->currentIndex() < 0) form->ui().txtLotInfo->setCurrentIndex(0);
+    type(form->ui().txtSection, section);
+    type(form->ui().txtLot, lot);
+    type(form->ui().txtGrave, grave);
+    form->ui().txtVault->setFocus();
     settle();
-    form->mnuSave->trigger();
-    ASSERT_FALSE(form->txtRecordNum->text().isEmpty());
+    form->ui().mnuSave->trigger();
+    ASSERT_FALSE(form->ui().txtRecordNum->text().isEmpty());
   }
 
   std::unique_ptr<ScriptedMessages> msgs;
@@ -100,32 +100,32 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
   openForm();
   msgs->expectModal(QStringLiteral("frmCemeteryMgr"), [](QDialog& d) {
     auto& w = static_cast<frmCemeteryMgr&>(d);
-    QTest::keyClicks(w.txtName, QStringLiteral("Oakwood"));
-    w.Command2->click();
-    w.Command1->click();
+    QTest::keyClicks(w.fields().txtName, QStringLiteral("Oakwood"));
+    w.ui().Command2->click();
+    w.ui().Command1->click();
     return w.result();
   });
-  form->Command1->click();
-  EXPECT_EQ(form->txtCemetery->count(), 1);
-  EXPECT_EQ(form->Combo1->findText(QStringLiteral("Oakwood")), 0);
+  form->ui().Command1->click();
+  EXPECT_EQ(form->ui().txtCemetery->count(), 1);
+  EXPECT_EQ(form->ui().Combo1->findText(QStringLiteral("Oakwood")), 0);
 
   msgs->expectModal(QStringLiteral("frmLotMgr"), [](QDialog& d) {
     auto& w = static_cast<frmLotMgr&>(d);
-    QTest::keyClicks(w.txtLotDesc, QStringLiteral("Single"));
-    QTest::keyClicks(w.txtLotSize, QStringLiteral("4x8"));
-    w.txtLotPrice->selectAll();
-    QTest::keyClicks(w.txtLotPrice, QStringLiteral("1,250.75"));
-    w.Command2->click();
-    w.Command1->click();
+    QTest::keyClicks(w.fields().txtLotDesc, QStringLiteral("Single"));
+    QTest::keyClicks(w.fields().txtLotSize, QStringLiteral("4x8"));
+    w.fields().txtLotPrice->selectAll();
+    QTest::keyClicks(w.fields().txtLotPrice, QStringLiteral("1,250.75"));
+    w.ui().Command2->click();
+    w.ui().Command1->click();
     return w.result();
   });
-  form->Command2->click();
-  EXPECT_EQ(form->txtLotInfo->count(), 2);
+  form->ui().Command2->click();
+  EXPECT_EQ(form->ui().txtLotInfo->count(), 2);
 
   // Choosing the lot type fills the purchase price; the record stores both ids.
-  choose(form->txtCemetery, QStringLiteral("Oakwood"));
-  choose(form->txtLotInfo, QStringLiteral("Single, 4x8"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,250.75"));
+  choose(form->ui().txtCemetery, QStringLiteral("Oakwood"));
+  choose(form->ui().txtLotInfo, QStringLiteral("Single, 4x8"));
+  EXPECT_EQ(form->ui().txtPurchPrice->text(), QStringLiteral("1,250.75"));
   placeAndSave(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("2"));
   EXPECT_EQ(stored(QStringLiteral("cemeteryid")), scalar(QStringLiteral("select cemeteryid from cemetery")));
   EXPECT_EQ(stored(QStringLiteral("lotid")),
@@ -134,9 +134,9 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
 
   // A later price of the lot type does not replace the stored one when the record is shown.
   exec(QStringLiteral("update lots set lotprice=%1 where lotdesc='Single'").arg(sqlMoney("300")));
-  form->mnuGetFirst->trigger();
-  EXPECT_EQ(form->txtLotInfo->currentText(), QStringLiteral("Single, 4x8"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,250.75"));
+  form->ui().mnuGetFirst->trigger();
+  EXPECT_EQ(form->ui().txtLotInfo->currentText(), QStringLiteral("Single, 4x8"));
+  EXPECT_EQ(form->ui().txtPurchPrice->text(), QStringLiteral("1,250.75"));
   EXPECT_FALSE(ZEL1.RecordChanged);
 
   // Both managers now refuse to delete what the record uses.
@@ -146,21 +146,21 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
     m->expectInfo(QStringLiteral(
         "You cannot delete the cemetery you selected because graves have been assigned to it. You must "
         "first change or remove the graves associated with this cemetery before deletion."));
-    rightPressRow(w.List1, 0);
-    w.Command1->click();
+    rightPressRow(w.ui().List1, 0);
+    w.ui().Command1->click();
     return w.result();
   });
-  form->Command1->click();
+  form->ui().Command1->click();
   msgs->expectModal(QStringLiteral("frmLotMgr"), [m](QDialog& d) {
     auto& w = static_cast<frmLotMgr&>(d);
     m->expectInfo(QStringLiteral(
         "You cannot delete the lot type you selected because graves have been assigned to it. You must "
         "first change or remove the graves associated with this lot type before deletion."));
-    rightPressRow(w.List1, 1);  // "Single", after "Plain"
-    w.Command1->click();
+    rightPressRow(w.ui().List1, 1);  // "Single", after "Plain"
+    w.ui().Command1->click();
     return w.result();
   });
-  form->Command2->click();
+  form->ui().Command2->click();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from cemetery")), QStringLiteral("1"));
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from lots")), QStringLiteral("2"));
 }
@@ -168,35 +168,35 @@ TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUs
 TEST_F(RecordFormWindows, AddressDialogEditsTheHiddenFieldsThatTheSaveStores) {
   exec(QStringLiteral("insert into cemetery (name) values ('Oakwood')"));
   openForm();
-  form->txtAddr1->setText(QStringLiteral("1 Old Rd"));
+  form->ui().txtAddr1->setText(QStringLiteral("1 Old Rd"));
 
   const QStringList typed = {"2 Elm St", "Apt 4", "Troy", "NY", "12180", "555-0101"};
   msgs->expectModal(QStringLiteral("frmAddress"), [&](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    EXPECT_EQ(w.txtAddr1->text(), QStringLiteral("1 Old Rd"));  // the form's own values
-    const QList<QLineEdit*> fields = {w.txtAddr1, w.txtAddr2,   w.txtCity,
-                                      w.txtState, w.txtZipCode, w.txtPhone};
+    EXPECT_EQ(w.ui().txtAddr1->text(), QStringLiteral("1 Old Rd"));  // the form's own values
+    const QList<QLineEdit*> fields = {w.ui().txtAddr1, w.ui().txtAddr2,   w.ui().txtCity,
+                                      w.ui().txtState, w.ui().txtZipCode, w.ui().txtPhone};
     for (int i = 0; i < fields.size(); ++i) {
       fields[i]->clear();
       QTest::keyClicks(fields[i], typed[i]);
     }
-    w.Command1->click();  // Save
+    w.ui().Command1->click();  // Save
     return w.result();
   });
   ZEL1.RecordChanged = false;
-  form->Command3->click();
+  form->ui().Command3->click();
   EXPECT_TRUE(ZEL1.RecordChanged);
-  EXPECT_EQ(form->txtCity->text(), QStringLiteral("Troy"));
+  EXPECT_EQ(form->ui().txtCity->text(), QStringLiteral("Troy"));
 
   // Close hands nothing back.
   msgs->expectModal(QStringLiteral("frmAddress"), [](QDialog& d) {
     auto& w = static_cast<frmAddress&>(d);
-    w.txtCity->setText(QStringLiteral("Elsewhere"));
-    w.Command2->click();
+    w.ui().txtCity->setText(QStringLiteral("Elsewhere"));
+    w.ui().Command2->click();
     return w.result();
   });
-  form->Command3->click();
-  EXPECT_EQ(form->txtCity->text(), QStringLiteral("Troy"));
+  form->ui().Command3->click();
+  EXPECT_EQ(form->ui().txtCity->text(), QStringLiteral("Troy"));
 
   placeAndSave(QStringLiteral("B"), QStringLiteral("2"), QStringLiteral("3"));
   const QStringList columns = {"owneraddress1", "owneraddress2", "ownercity",
@@ -208,19 +208,19 @@ TEST_F(RecordFormWindows, AddressDialogEditsTheHiddenFieldsThatTheSaveStores) {
 TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
   exec(QStringLiteral("insert into cemetery (name) values ('Oakwood')"));
   openForm();
-  type(form->txtInterredLastName, QStringLiteral("Stored"));
+  type(form->ui().txtInterredLastName, QStringLiteral("Stored"));
   placeAndSave(QStringLiteral("C"), QStringLiteral("3"), QStringLiteral("4"));
-  type(form->txtInterredLastName, QStringLiteral("Unsaved"));
+  type(form->ui().txtInterredLastName, QStringLiteral("Unsaved"));
 
   const PrintedRecord r = form->printedRecord();
   EXPECT_EQ(r.cemetery, QStringLiteral("Oakwood"));
   EXPECT_EQ(r.value(QStringLiteral("interlastname")), QStringLiteral("Unsaved"));
-  EXPECT_EQ(r.value(QStringLiteral("status")), form->txtStatus->text());
+  EXPECT_EQ(r.value(QStringLiteral("status")), form->ui().txtStatus->text());
 
   QTemporaryDir dir;
   const QString pdf = dir.filePath(QStringLiteral("record.pdf"));
   msgs->expectPrinter(pdf);
-  form->mnuPrint->trigger();
+  form->ui().mnuPrint->trigger();
   const QByteArray bytes = fileBytes(pdf);
   EXPECT_TRUE(bytes.startsWith("%PDF-"));
   EXPECT_EQ(pdfPageCount(bytes), 1);
@@ -228,7 +228,7 @@ TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
   msgs->expectSaveFile(ZEL1.dataFile(QStringLiteral("zel.csv")))
       .expectFileWritten(QStringLiteral("Export complete. File named ") + ZEL1.DataPath +
                          QStringLiteral("zel.csv was created."));
-  form->mnuExport->trigger();
+  form->ui().mnuExport->trigger();
   QFile csv(folder->file(QStringLiteral("zel.csv")));
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
   const QList<QByteArray> lines = csv.readAll().trimmed().split('\n');
@@ -237,9 +237,9 @@ TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
   EXPECT_TRUE(lines[1].contains("\"Stored\""));
 
   // The import window opens beside the form.
-  emit form->mnuFile->aboutToShow();
-  ASSERT_TRUE(form->mnuImport->isEnabled());
-  form->mnuImport->trigger();
+  emit form->ui().mnuFile->aboutToShow();
+  ASSERT_TRUE(form->ui().mnuImport->isEnabled());
+  form->ui().mnuImport->trigger();
   settle();
   auto* import = frame->findChild<frmImport*>();
   ASSERT_TRUE(import);
@@ -268,9 +268,9 @@ TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {
     ASSERT_TRUE(g.saveToFile(MapFile::fileName(ZEL1.DataPath, 4), false));
   }
   openForm();
-  EXPECT_TRUE(form->txtSection->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtSection->text().isEmpty());
 
-  form->mnuMapView->trigger();  // one cemetery: no chooser
+  form->ui().mnuMapView->trigger();  // one cemetery: no chooser
   settle();
   auto* viewer = frame->mdiArea->findChild<frmViewMap*>();
   ASSERT_NE(viewer, nullptr);
@@ -289,14 +289,14 @@ TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {
   settle();
   EXPECT_EQ(frame->mdiArea->findChild<frmViewMap*>(), nullptr);
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
-  EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
-  EXPECT_EQ(form->txtGrave->text(), QStringLiteral("1"));
-  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
-  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("BURIED"));
-  EXPECT_EQ(form->txtCemetery->currentText(), QStringLiteral("Elm Ridge"));
+  EXPECT_EQ(form->ui().txtSection->text(), QStringLiteral("A"));
+  EXPECT_EQ(form->ui().txtGrave->text(), QStringLiteral("1"));
+  EXPECT_EQ(form->ui().txtInterredLastName->text(), QStringLiteral("Smith"));
+  EXPECT_EQ(form->ui().txtStatus->text(), QStringLiteral("BURIED"));
+  EXPECT_EQ(form->ui().txtCemetery->currentText(), QStringLiteral("Elm Ridge"));
 
   // Closing the form gives the frame its toolbar back.
-  form->mnuClose->trigger();
+  form->ui().mnuClose->trigger();
   settle();
   EXPECT_EQ(frame->mdiArea->findChild<frmDataEntry*>(), nullptr);
   EXPECT_FALSE(frame->Toolbar1->isHidden());
@@ -318,10 +318,10 @@ TEST_F(RecordFormWindows, FindMatchesNamesWhateverTheCaseOfAnyLetter) {
       child<QPushButton>(f, "Command1")->click();
       return int(QDialog::Accepted);
     });
-    form->mnuOpen->trigger();
+    form->ui().mnuOpen->trigger();
     settle();
-    EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Éloïse")) << typed.toStdString();
-    EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
+    EXPECT_EQ(form->ui().txtInterredLastName->text(), QStringLiteral("Éloïse")) << typed.toStdString();
+    EXPECT_EQ(form->ui().txtSection->text(), QStringLiteral("A"));
   }
 }
 

@@ -101,29 +101,29 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   frmDataEntry* form = child<frmDataEntry>();
   ASSERT_TRUE(form);
   EXPECT_TRUE(frame->Toolbar1->isHidden());
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
 
   // The user's own cemetery and lot type, through the two managers of the form.
   msgs.expectModal(QStringLiteral("frmCemeteryMgr"), [](QDialog& d) {
     auto& w = static_cast<frmCemeteryMgr&>(d);
-    type(w.txtName, QStringLiteral("Riverside"));
-    w.Command2->click();
-    w.Command1->click();
+    type(w.fields().txtName, QStringLiteral("Riverside"));
+    w.ui().Command2->click();
+    w.ui().Command1->click();
     return w.result();
   });
-  form->Command1->click();
+  form->ui().Command1->click();
   msgs.expectModal(QStringLiteral("frmLotMgr"), [](QDialog& d) {
     auto& w = static_cast<frmLotMgr&>(d);
-    type(w.txtLotDesc, QStringLiteral("Double"));
-    type(w.txtLotSize, QStringLiteral("8x8"));
-    type(w.txtLotPrice, QStringLiteral("1,975.50"));
-    w.Command2->click();
-    w.Command1->click();
+    type(w.fields().txtLotDesc, QStringLiteral("Double"));
+    type(w.fields().txtLotSize, QStringLiteral("8x8"));
+    type(w.fields().txtLotPrice, QStringLiteral("1,975.50"));
+    w.ui().Command2->click();
+    w.ui().Command1->click();
     return w.result();
   });
-  form->Command2->click();
+  form->ui().Command2->click();
   const QString riverside = scalar(QStringLiteral("select cemeteryid from cemetery where name='Riverside'"));
-  form->mnuClose->trigger();
+  form->ui().mnuClose->trigger();
   settle();
   ASSERT_FALSE(frame->Toolbar1->isHidden());
 
@@ -132,14 +132,14 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   press("MapEdit");
   frmMapEdit* editor = child<frmMapEdit>();
   ASSERT_TRUE(editor);
-  editor->Spread1->selectBlock(2, 2, 3, 4);
-  editor->Option1->setChecked(true);
-  type(editor->txtSection, QStringLiteral("A"));
-  type(editor->txtLot, QStringLiteral("1"));
-  type(editor->txtGrave, QStringLiteral("1"));
-  editor->Check1->setChecked(true);
-  editor->Command1->click();
-  editor->mnuClose->trigger();
+  editor->ui().Spread1->selectBlock(2, 2, 3, 4);
+  editor->ui().Option1->setChecked(true);
+  type(editor->ui().txtSection, QStringLiteral("A"));
+  type(editor->ui().txtLot, QStringLiteral("1"));
+  type(editor->ui().txtGrave, QStringLiteral("1"));
+  editor->ui().Check1->setChecked(true);
+  editor->ui().Command1->click();
+  editor->ui().mnuClose->trigger();
   settle();
   ASSERT_TRUE(QFile::exists(data.file(QStringLiteral("zelmap%1.dat").arg(riverside))));
   ASSERT_FALSE(frame->Toolbar1->isHidden());
@@ -148,31 +148,31 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   press("DataEdit");
   form = child<frmDataEntry>();
   ASSERT_TRUE(form);
-  choose(form->txtCemetery, QStringLiteral("Riverside"));
-  choose(form->txtLotInfo, QStringLiteral("Double, 8x8"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,975.50"));
-  type(form->txtSection, QStringLiteral("A"));
-  type(form->txtLot, QStringLiteral("1"));
-  type(form->txtGrave, QStringLiteral("5"));
-  type(form->txtInterredFirstName, QStringLiteral("Mary Ann"));
-  type(form->txtInterredLastName, QStringLiteral("O'Hara"));
-  type(form->txtDateOfBirth, QStringLiteral("03-15-1931"));
-  type(form->txtDateOfDeath, QStringLiteral("01-10-2024"));
-  type(form->txtIntermentDate, QStringLiteral("01-14-2024"));
-  type(form->txtPurchaserFirstName, QStringLiteral("Sean"));
-  type(form->txtPurchaserLastName, QStringLiteral("O'Hara"));
-  type(form->txtPurchDate, QStringLiteral("01-12-2024"));
-  type(form->txtBurialFee, QStringLiteral("350"));
-  type(form->txtPaid, QStringLiteral("1000"));
-  form->txtFemale->click();
-  form->txtRemarks->setFocus();
+  choose(form->ui().txtCemetery, QStringLiteral("Riverside"));
+  choose(form->ui().txtLotInfo, QStringLiteral("Double, 8x8"));
+  EXPECT_EQ(form->ui().txtPurchPrice->text(), QStringLiteral("1,975.50"));
+  type(form->ui().txtSection, QStringLiteral("A"));
+  type(form->ui().txtLot, QStringLiteral("1"));
+  type(form->ui().txtGrave, QStringLiteral("5"));
+  type(form->ui().txtInterredFirstName, QStringLiteral("Mary Ann"));
+  type(form->ui().txtInterredLastName, QStringLiteral("O'Hara"));
+  type(form->ui().txtDateOfBirth, QStringLiteral("03-15-1931"));
+  type(form->ui().txtDateOfDeath, QStringLiteral("01-10-2024"));
+  type(form->ui().txtIntermentDate, QStringLiteral("01-14-2024"));
+  type(form->ui().txtPurchaserFirstName, QStringLiteral("Sean"));
+  type(form->ui().txtPurchaserLastName, QStringLiteral("O'Hara"));
+  type(form->ui().txtPurchDate, QStringLiteral("01-12-2024"));
+  type(form->ui().txtBurialFee, QStringLiteral("350"));
+  type(form->ui().txtPaid, QStringLiteral("1000"));
+  form->ui().txtFemale->click();
+  form->ui().txtRemarks->setFocus();
   settle();
   EXPECT_TRUE(ZEL1.RecordChanged);
 
   // Save: the record number the database gave it, and the state letter of a buried grave.
-  form->mnuSave->trigger();
+  form->ui().mnuSave->trigger();
   settle();
-  const QString recid = form->txtRecordNum->text();
+  const QString recid = form->ui().txtRecordNum->text();
   ASSERT_FALSE(recid.isEmpty());
   EXPECT_EQ(recid, scalar(QStringLiteral("select max(recid) from zel")));
   EXPECT_FALSE(ZEL1.RecordChanged);
@@ -186,10 +186,10 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
 
   // The map viewer paints its cell red; its neighbours stay available. The form is moved to another
   // record first: the click and Close bring this one back through the pending query.
-  form->mnuGetFirst->trigger();
-  ASSERT_NE(form->txtRecordNum->text(), recid);
+  form->ui().mnuGetFirst->trigger();
+  ASSERT_NE(form->ui().txtRecordNum->text(), recid);
   msgs.expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Riverside")));
-  form->mnuMapView->trigger();
+  form->ui().mnuMapView->trigger();
   settle();
   frmViewMap* viewer = child<frmViewMap>();
   ASSERT_TRUE(viewer);
@@ -204,15 +204,15 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   settle();
   EXPECT_FALSE(child<frmViewMap>());
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
-  EXPECT_EQ(form->txtRecordNum->text(), recid);
-  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("O'Hara"));
-  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("BURIED"));
+  EXPECT_EQ(form->ui().txtRecordNum->text(), recid);
+  EXPECT_EQ(form->ui().txtInterredLastName->text(), QStringLiteral("O'Hara"));
+  EXPECT_EQ(form->ui().txtStatus->text(), QStringLiteral("BURIED"));
 
   // The export file holds it, with its cemetery and lot type.
   msgs.expectSaveFile(data.file(QStringLiteral("zel.csv")))
       .expectFileWritten(QStringLiteral("Export complete. File named ") + data.path() +
                          QStringLiteral("zel.csv was created."));
-  form->mnuExport->trigger();
+  form->ui().mnuExport->trigger();
   const QList<QByteArray> lines = fileBytes(data.file(QStringLiteral("zel.csv"))).split('\n');
   QList<QByteArray> ours;
   for (const QByteArray& line : lines)
@@ -223,7 +223,7 @@ TEST_F(Road, OneGraveRecordFromTheFormToTheMapReportsExportAndABackupRestoredEls
   EXPECT_TRUE(ours[0].contains(",#2024-01-14#,")) << ours[0].constData();
   EXPECT_TRUE(ours[0].contains(",1975.5,350,1000,")) << ours[0].constData();
   EXPECT_TRUE(ours[0].endsWith(",\"B\"")) << ours[0].constData();
-  form->mnuClose->trigger();
+  form->ui().mnuClose->trigger();
   settle();
 
   // The reports of its cemetery list it: the interred by location, the money still owed, and the

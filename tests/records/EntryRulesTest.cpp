@@ -23,110 +23,110 @@ const QString kYearHint = yearHint("mm-dd-yyyy", "03-15-1931", "01-01-1922");
 TEST_F(RecordForm, LeavingADateChecksItAgainstToday) {
   open();
   // Interment: five days ahead passes, six is refused and the field keeps its text and the focus.
-  type(form->txtIntermentDate, shown(today().addDays(5)));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->focusWidget(), form->txtRemarks);
-  type(form->txtIntermentDate, shown(today().addDays(6)));
+  type(form->ui().txtIntermentDate, shown(today().addDays(5)));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->ui().txtRemarks);
+  type(form->ui().txtIntermentDate, shown(today().addDays(6)));
   msgs->expectInfo(QStringLiteral(
       "Invalid Interment Date.\n\nThis date can not be greater than 5 days from today's date."));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->focusWidget(), form->txtIntermentDate);
-  EXPECT_EQ(form->txtIntermentDate->text(), shown(today().addDays(6)));
-  form->txtIntermentDate->clear();
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->ui().txtIntermentDate);
+  EXPECT_EQ(form->ui().txtIntermentDate->text(), shown(today().addDays(6)));
+  form->ui().txtIntermentDate->clear();
 
   // Birth: today passes, tomorrow is refused.
-  type(form->txtDateOfBirth, shown(today()));
-  moveTo(form->txtRemarks);
-  type(form->txtDateOfBirth, shown(today().addDays(1)));
+  type(form->ui().txtDateOfBirth, shown(today()));
+  moveTo(form->ui().txtRemarks);
+  type(form->ui().txtDateOfBirth, shown(today().addDays(1)));
   msgs->expectInfo(
       QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date."));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->focusWidget(), form->txtDateOfBirth);
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->ui().txtDateOfBirth);
 
   // Death before birth: refused, emptied, focus back.
-  type(form->txtDateOfBirth, QStringLiteral("03-15-1950"));
-  moveTo(form->txtDateOfDeath);
-  type(form->txtDateOfDeath, QStringLiteral("03-14-1950"));
+  type(form->ui().txtDateOfBirth, QStringLiteral("03-15-1950"));
+  moveTo(form->ui().txtDateOfDeath);
+  type(form->ui().txtDateOfDeath, QStringLiteral("03-14-1950"));
   msgs->expectInfo(
       QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfDeath->text(), QString());
-  EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
-  type(form->txtDateOfDeath, shown(today().addDays(1)));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfDeath->text(), QString());
+  EXPECT_EQ(form->focusWidget(), form->ui().txtDateOfDeath);
+  type(form->ui().txtDateOfDeath, shown(today().addDays(1)));
   msgs->expectInfo(
       QStringLiteral("Invalid Date of Death.\n\nThis date can not be greater than today's date."));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->focusWidget(), form->ui().txtDateOfDeath);
   // After that refusal the order against the date of birth is still checked: a date of birth kept
   // after its own refusal and a later, also refused, date of death give both messages, and the date
   // of death goes back to what it held before this edit.
-  form->txtDateOfBirth->setDate(today().addDays(3));
-  type(form->txtDateOfDeath, shown(today().addDays(2)));
+  form->ui().txtDateOfBirth->setDate(today().addDays(3));
+  type(form->ui().txtDateOfDeath, shown(today().addDays(2)));
   msgs->expectInfo(
       QStringLiteral("Invalid Date of Death.\n\nThis date can not be greater than today's date."));
   msgs->expectInfo(
       QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfDeath->text(), shown(today().addDays(1)));
-  EXPECT_EQ(form->focusWidget(), form->txtDateOfDeath);
-  form->txtDateOfBirth->clear();
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfDeath->text(), shown(today().addDays(1)));
+  EXPECT_EQ(form->focusWidget(), form->ui().txtDateOfDeath);
+  form->ui().txtDateOfBirth->clear();
 
   // The purchase date has no check of its own.
-  form->txtDateOfDeath->clear();
-  type(form->txtPurchDate, shown(today().addYears(1)));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtPurchDate->text(), shown(today().addYears(1)));
+  form->ui().txtDateOfDeath->clear();
+  type(form->ui().txtPurchDate, shown(today().addYears(1)));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtPurchDate->text(), shown(today().addYears(1)));
 }
 
 TEST_F(RecordForm, ATextThatIsNoDateGivesBackTheEarlierDateWithAHint) {
   exec(QStringLiteral("insert into zel (csection, deathdate) values ('A', '1950-03-04')"));
   open();
-  for (DateEdit* d : {form->txtIntermentDate, form->txtPurchDate}) {
+  for (DateEdit* d : {form->ui().txtIntermentDate, form->ui().txtPurchDate}) {
     type(d, QStringLiteral("1922"));
     msgs->expectInfo(kYearHint);
-    moveTo(form->txtRemarks);
+    moveTo(form->ui().txtRemarks);
     EXPECT_EQ(d->text(), QString());  // a new record: nothing before
     EXPECT_EQ(form->focusWidget(), d);
   }
   // Eight digits are a whole date in the field's pattern.
-  type(form->txtDateOfBirth, QStringLiteral("01021922"));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1922"));
-  EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1922, 1, 2));
+  type(form->ui().txtDateOfBirth, QStringLiteral("01021922"));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfBirth->text(), QStringLiteral("01-02-1922"));
+  EXPECT_EQ(form->ui().txtDateOfBirth->date(), QDate(1922, 1, 2));
 
   // A stored date comes back, also after the focus returned to the field with the hint.
   msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
                        MessageService::Answer::No);
   form->mnuGetFirstClick();
-  type(form->txtDateOfDeath, QStringLiteral("3/4/50"));
+  type(form->ui().txtDateOfDeath, QStringLiteral("3/4/50"));
   msgs->expectInfo(kYearHint);
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfDeath->text(), QStringLiteral("03-04-1950"));
-  type(form->txtDateOfDeath, QStringLiteral("13/13/1950"));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfDeath->text(), QStringLiteral("03-04-1950"));
+  type(form->ui().txtDateOfDeath, QStringLiteral("13/13/1950"));
   msgs->expectInfo(kYearHint);
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfDeath->text(), QStringLiteral("03-04-1950"));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfDeath->text(), QStringLiteral("03-04-1950"));
 }
 
 TEST_F(RecordForm, AgeAndDatesFollowEachOther) {
   open();
-  type(form->txtDateOfBirth, QStringLiteral("12-31-1920"));
-  type(form->txtDateOfDeath, QStringLiteral("1/1/1921"));
-  moveTo(form->txtAge);
-  EXPECT_EQ(form->txtAge->text(), QStringLiteral("1"));  // calendar years, not completed years
-  EXPECT_EQ(form->txtDateOfDeath->text(), QStringLiteral("01-01-1921"));
+  type(form->ui().txtDateOfBirth, QStringLiteral("12-31-1920"));
+  type(form->ui().txtDateOfDeath, QStringLiteral("1/1/1921"));
+  moveTo(form->ui().txtAge);
+  EXPECT_EQ(form->ui().txtAge->text(), QStringLiteral("1"));  // calendar years, not completed years
+  EXPECT_EQ(form->ui().txtDateOfDeath->text(), QStringLiteral("01-01-1921"));
 
   newRecord();
-  type(form->txtDateOfDeath, QStringLiteral("03-15-2001"));
-  type(form->txtAge, QStringLiteral("80"));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1921, 3, 15));
+  type(form->ui().txtDateOfDeath, QStringLiteral("03-15-2001"));
+  type(form->ui().txtAge, QStringLiteral("80"));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfBirth->date(), QDate(1921, 3, 15));
 
   newRecord();
-  type(form->txtDateOfBirth, QStringLiteral("03-15-1921"));
-  type(form->txtAge, QStringLiteral("80"));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfDeath->date(), QDate(2001, 3, 15));
+  type(form->ui().txtDateOfBirth, QStringLiteral("03-15-1921"));
+  type(form->ui().txtAge, QStringLiteral("80"));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfDeath->date(), QDate(2001, 3, 15));
 }
 
 TEST_F(RecordForm, OnlyATypedAgeOrDateDerivesAnother) {
@@ -137,14 +137,14 @@ TEST_F(RecordForm, OnlyATypedAgeOrDateDerivesAnother) {
       "insert into zel (csection, birthdate, deathdate, age) values ('B', '1921-06-01', '2001-03-15', 79)"));
   open();
   // An empty age fills in nothing.
-  type(form->txtDateOfDeath, QStringLiteral("06-30-1999"));
-  moveTo(form->txtAge);
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfBirth->text(), QString());
+  type(form->ui().txtDateOfDeath, QStringLiteral("06-30-1999"));
+  moveTo(form->ui().txtAge);
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfBirth->text(), QString());
   // An age beyond what the field takes fills in nothing either.
-  type(form->txtAge, QStringLiteral("999"));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfBirth->text(), QString());
+  type(form->ui().txtAge, QStringLiteral("999"));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfBirth->text(), QString());
 
   // Tabbing through the stored values changes nothing.
   msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
@@ -152,10 +152,10 @@ TEST_F(RecordForm, OnlyATypedAgeOrDateDerivesAnother) {
   form->mnuGetFirstClick();
   for (int record = 0; record < 2; ++record) {
     SCOPED_TRACE(record);
-    moveTo(form->txtAge);
-    moveTo(form->txtRemarks);
-    EXPECT_EQ(form->txtAge->text(), record == 0 ? QStringLiteral("80") : QStringLiteral("79"));
-    EXPECT_EQ(form->txtDateOfBirth->text(), record == 0 ? QString() : QStringLiteral("06-01-1921"));
+    moveTo(form->ui().txtAge);
+    moveTo(form->ui().txtRemarks);
+    EXPECT_EQ(form->ui().txtAge->text(), record == 0 ? QStringLiteral("80") : QStringLiteral("79"));
+    EXPECT_EQ(form->ui().txtDateOfBirth->text(), record == 0 ? QString() : QStringLiteral("06-01-1921"));
     EXPECT_FALSE(ZEL1.RecordChanged);
     form->mnuGetNextClick();
   }
@@ -166,14 +166,14 @@ TEST_F(RecordForm, DayFirstPatternShowsAndReadsDatesDayFirst) {
   exec(QStringLiteral("insert into zel (csection, birthdate) values ('A', '1930-02-01')"));
   open();
   form->mnuGetFirstClick();
-  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
-  type(form->txtDateOfDeath, QStringLiteral("13-02-1990"));
-  EXPECT_EQ(form->txtDateOfDeath->date(), QDate(1990, 2, 13));
+  EXPECT_EQ(form->ui().txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
+  type(form->ui().txtDateOfDeath, QStringLiteral("13-02-1990"));
+  EXPECT_EQ(form->ui().txtDateOfDeath->date(), QDate(1990, 2, 13));
   // A month-first date is no date here; the hint names the day-first pattern.
-  type(form->txtDateOfBirth, QStringLiteral("03-15-1931"));
+  type(form->ui().txtDateOfBirth, QStringLiteral("03-15-1931"));
   msgs->expectInfo(yearHint("dd-mm-yyyy", "15-03-1931", "01-01-1922"));
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfBirth->text(), QStringLiteral("01-02-1930"));
   ZEL1.RecordChanged = false;
 }
 
@@ -193,11 +193,11 @@ TEST_F(RecordForm, KeysTypedOnThroughADateBoxReachTheirField) {
     // The window gets the focus back from the box, as the window system gives it.
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    form->txtRemarks->clear();
-    DateEdit* field = c.typed == future ? form->txtDateOfBirth : form->txtIntermentDate;
+    form->ui().txtRemarks->clear();
+    DateEdit* field = c.typed == future ? form->ui().txtDateOfBirth : form->ui().txtIntermentDate;
     type(field, c.typed);
-    form->txtRemarks->setFocus();
-    QTest::keyClicks(form->txtRemarks, QStringLiteral("Sm"));
+    form->ui().txtRemarks->setFocus();
+    QTest::keyClicks(form->ui().txtRemarks, QStringLiteral("Sm"));
     RealMessageService real;
     MessageService* scripted = setMessageService(&real);
     QString shownText;
@@ -213,9 +213,9 @@ TEST_F(RecordForm, KeysTypedOnThroughADateBoxReachTheirField) {
     for (int i = 0; i < 3; ++i) QApplication::processEvents();
     setMessageService(scripted);
     EXPECT_EQ(shownText, c.box);
-    EXPECT_EQ(form->txtRemarks->text(), QStringLiteral("Smith 2"));
+    EXPECT_EQ(form->ui().txtRemarks->text(), QStringLiteral("Smith 2"));
     EXPECT_EQ(form->focusWidget(), field);
   }
-  EXPECT_EQ(form->txtIntermentDate->text(), QString());
+  EXPECT_EQ(form->ui().txtIntermentDate->text(), QString());
   ZEL1.RecordChanged = false;
 }

@@ -34,52 +34,52 @@ class Navigation : public RecordForm {
              .arg(QLatin1String(section), QLatin1String(lot), QLatin1String(grave), QString::fromUtf8(name),
                   death ? QStringLiteral("'%1'").arg(QLatin1String(death)) : QStringLiteral("NULL")));
   }
-  QString name() const { return form->txtInterredLastName->text(); }
+  QString name() const { return form->ui().txtInterredLastName->text(); }
   static void key(QWidget* w, Qt::Key k) { QTest::keyClick(w, k); }
 
   qint64 oak = 0, maple = 0;
 };
 
 TEST_F(Navigation, KeysStepThroughInTheChosenOrderWhicheverFieldHasFocus) {
-  key(form->txtRemarks, Qt::Key_Home);
+  key(form->ui().txtRemarks, Qt::Key_Home);
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
-  key(form->txtDateOfBirth, Qt::Key_PageDown);
+  key(form->ui().txtDateOfBirth, Qt::Key_PageDown);
   EXPECT_EQ(name(), QStringLiteral("Adams"));
-  key(form->txtCemetery, Qt::Key_PageDown);
+  key(form->ui().txtCemetery, Qt::Key_PageDown);
   EXPECT_EQ(name(), QStringLiteral("Moore"));
-  key(form->txtSection, Qt::Key_PageDown);  // past the end: nothing happens
+  key(form->ui().txtSection, Qt::Key_PageDown);  // past the end: nothing happens
   EXPECT_EQ(name(), QStringLiteral("Moore"));
-  key(form->txtSection, Qt::Key_PageUp);
+  key(form->ui().txtSection, Qt::Key_PageUp);
   EXPECT_EQ(name(), QStringLiteral("Adams"));
-  key(form->txtSection, Qt::Key_End);
+  key(form->ui().txtSection, Qt::Key_End);
   EXPECT_EQ(name(), QStringLiteral("Moore"));
 
   // Names in the language's order: an accented letter sorts with its plain one.
   row(oak, "C", "1", "1", "Négatif", NULL);
   row(oak, "C", "1", "2", "Novak", NULL);
-  form->Option2->setChecked(true);
-  form->mnuGetLast->trigger();
+  form->ui().Option2->setChecked(true);
+  form->ui().mnuGetLast->trigger();
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
-  form->mnuGetPrev->trigger();
+  form->ui().mnuGetPrev->trigger();
   EXPECT_EQ(name(), QStringLiteral("Novak"));
-  form->mnuGetPrev->trigger();
+  form->ui().mnuGetPrev->trigger();
   EXPECT_EQ(name(), QStringLiteral("Négatif"));
   exec(QStringLiteral("delete from zel where csection='C'"));
-  form->mnuGetFirst->trigger();
+  form->ui().mnuGetFirst->trigger();
   EXPECT_EQ(name(), QStringLiteral("Adams"));
-  form->Option4->setChecked(true);  // by death date: the empty one first
+  form->ui().Option4->setChecked(true);  // by death date: the empty one first
   form->Toolbar1ButtonClick(QStringLiteral("Last"));
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
 
   // One cemetery only.
-  form->Option1->setChecked(true);
-  form->Check1->setChecked(true);
+  form->ui().Option1->setChecked(true);
+  form->ui().Check1->setChecked(true);
   msgs->expectInfo(
       QStringLiteral("You have chosen to search the database for a specific cemetery but have chosen no "
                      "cemetery from the drop-down box."));
   form->mnuGetFirstClick();
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
-  form->Combo1->setCurrentIndex(form->Combo1->findText(QStringLiteral("Oakwood")));
+  form->ui().Combo1->setCurrentIndex(form->ui().Combo1->findText(QStringLiteral("Oakwood")));
   form->mnuGetFirstClick();
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
   form->mnuGetNextClick();
@@ -90,30 +90,30 @@ TEST_F(Navigation, KeysStepThroughInTheChosenOrderWhicheverFieldHasFocus) {
   // A cemetery without records keeps the shown record.
   exec(QStringLiteral("insert into cemetery (name) values ('Empty')"));
   form->loadCemeteryLists();
-  form->Combo1->setCurrentIndex(form->Combo1->findText(QStringLiteral("Empty")));
+  form->ui().Combo1->setCurrentIndex(form->ui().Combo1->findText(QStringLiteral("Empty")));
   form->mnuGetLastClick();
   EXPECT_EQ(name(), QStringLiteral("Moore"));
-  EXPECT_FALSE(form->txtRecordNum->text().isEmpty());
+  EXPECT_FALSE(form->ui().txtRecordNum->text().isEmpty());
 }
 
 TEST_F(Navigation, NextAndPrevDoNothingBeforeASetIsOpen) {
   form->mnuGetNextClick();
   form->mnuGetPrevClick();
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
 }
 
 TEST_F(Navigation, ChangedRecordAsksBeforeMovingAndClosing) {
   form->mnuGetLastClick();
-  type(form->txtRemarks, QStringLiteral("edited"));
+  type(form->ui().txtRemarks, QStringLiteral("edited"));
   // At the end: the question comes first, No keeps the edits on the form.
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
-  key(form->txtRemarks, Qt::Key_PageDown);
-  EXPECT_EQ(form->txtRemarks->text(), QStringLiteral("edited"));
+  key(form->ui().txtRemarks, Qt::Key_PageDown);
+  EXPECT_EQ(form->ui().txtRemarks->text(), QStringLiteral("edited"));
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where remarks='edited'")), QStringLiteral("0"));
 
   // Yes saves, then moves.
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
-  key(form->txtRemarks, Qt::Key_PageUp);
+  key(form->ui().txtRemarks, Qt::Key_PageUp);
   EXPECT_EQ(name(), QStringLiteral("Adams"));
   EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='edited'")),
             QStringLiteral("Moore"));
@@ -125,20 +125,17 @@ TEST_F(Navigation, ChangedRecordAsksBeforeMovingAndClosing) {
 
   // A new record typed, then navigation: asked, saved on Yes.
   form->mnuNewClick();
-  type(form->txtSection, QStringLiteral("N"));
-  choose(form->txtLotInfo, 0);
-  choose(form->txtCemetery, 0);
+  type(form->ui().txtSection, QStringLiteral("N"));
+  choose(form->ui().txtLotInfo, 0);
+  choose(form->ui().txtCemetery, 0);
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   form->mnuGetFirstClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where csection='N'")), QStringLiteral("1"));
 
   // Closing with edits asks once, and either answer closes.
-  bool closed = false;
-  form->onClosed = [&] { closed = true; };
-  type(form->txtVault, QStringLiteral("V"));
+  type(form->ui().txtVault, QStringLiteral("V"));
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
-  form->mnuClose->trigger();
-  EXPECT_TRUE(closed);
+  form->ui().mnuClose->trigger();
   EXPECT_FALSE(form->isVisible());
   EXPECT_FALSE(ZEL1.rsRecords.isOpen());
 }
@@ -147,21 +144,21 @@ TEST_F(Navigation, CancelOrARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIs
   const QString refusal = QStringLiteral("You haven't assigned a valid lot type yet.");
   // Two ways to stay: Cancel (Escape) on the question, or Yes with a save that is refused.
   const auto cancel = [&](frmDataEntry& f) {
-    type(f.txtRemarks, QStringLiteral("kept"));
+    type(f.ui().txtRemarks, QStringLiteral("kept"));
     msgs->expectQuestion(kSaveFirst, MessageService::Answer::Cancel, true);
   };
   const auto refuseToSave = [&](frmDataEntry& f) {
-    type(f.txtRemarks, QStringLiteral("kept"));
-    f.txtLotInfo->setCurrentIndex(-1);
+    type(f.ui().txtRemarks, QStringLiteral("kept"));
+    f.ui().txtLotInfo->setCurrentIndex(-1);
     msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
     msgs->expectInfo(refusal);
   };
   const auto stillThere = [&](frmDataEntry& f, const QString& recid, bool refused) {
     msgs->verify();
-    EXPECT_EQ(f.txtRecordNum->text(), recid);
-    EXPECT_EQ(f.txtRemarks->text(), QStringLiteral("kept"));
+    EXPECT_EQ(f.ui().txtRecordNum->text(), recid);
+    EXPECT_EQ(f.ui().txtRemarks->text(), QStringLiteral("kept"));
     if (refused) {
-      EXPECT_EQ(f.focusWidget(), f.txtLotInfo);
+      EXPECT_EQ(f.focusWidget(), f.ui().txtLotInfo);
     }
     EXPECT_TRUE(f.isVisible());
     EXPECT_TRUE(ZEL1.RecordChanged);
@@ -170,21 +167,21 @@ TEST_F(Navigation, CancelOrARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIs
     }
   };
   form->mnuGetFirstClick();
-  key(form->txtRemarks, Qt::Key_PageDown);
-  const QString recid = form->txtRecordNum->text();
+  key(form->ui().txtRemarks, Qt::Key_PageDown);
+  const QString recid = form->ui().txtRecordNum->text();
   const std::pair<const char*, std::function<void()>> ways[] = {
-      {"First", [&] { key(form->txtRemarks, Qt::Key_Home); }},
-      {"Previous", [&] { key(form->txtRemarks, Qt::Key_PageUp); }},
+      {"First", [&] { key(form->ui().txtRemarks, Qt::Key_Home); }},
+      {"Previous", [&] { key(form->ui().txtRemarks, Qt::Key_PageUp); }},
       {"Next", [&] { form->Toolbar1ButtonClick(QStringLiteral("Next")); }},
-      {"Last", [&] { form->mnuGetLast->trigger(); }},
-      {"New", [&] { form->mnuNew->trigger(); }},
-      {"Find", [&] { form->mnuOpen->trigger(); }},  // the dialog does not open
+      {"Last", [&] { form->ui().mnuGetLast->trigger(); }},
+      {"New", [&] { form->ui().mnuNew->trigger(); }},
+      {"Find", [&] { form->ui().mnuOpen->trigger(); }},  // the dialog does not open
       {"a pending query",
        [&] {
          ZEL1.PendingQuery = QStringLiteral("select * from zel");
          form->FormActivate();
        }},
-      {"Close", [&] { form->mnuClose->trigger(); }},
+      {"Close", [&] { form->ui().mnuClose->trigger(); }},
       {"the close box", [&] { form->close(); }},
   };
   for (const auto& [way, leave] : ways) {
@@ -195,19 +192,19 @@ TEST_F(Navigation, CancelOrARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIs
     refuseToSave(*form);
     leave();
     stillThere(*form, recid, true);
-    choose(form->txtLotInfo, 0);
+    choose(form->ui().txtLotInfo, 0);
   }
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where remarks='kept'")), QStringLiteral("0"));
   // The query is dropped, not asked about again at every activation.
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
   // No drops the edits.
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
-  form->mnuNew->trigger();
-  EXPECT_TRUE(form->txtRemarks->text().isEmpty());
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  form->ui().mnuNew->trigger();
+  EXPECT_TRUE(form->ui().txtRemarks->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
   // A new record that was never saved stays too.
   cancel(*form);
-  form->mnuGetFirst->trigger();
+  form->ui().mnuGetFirst->trigger();
   stillThere(*form, QString(), false);
   form.reset();
 
@@ -217,9 +214,9 @@ TEST_F(Navigation, CancelOrARefusedSaveKeepsTheRecordAndItsEditsWhicheverWayItIs
   for (bool refused : {false, true}) {
     refused ? refuseToSave(inFrame) : cancel(inFrame);
     frame->ExitClick();
-    stillThere(inFrame, inFrame.txtRecordNum->text(), refused);
+    stillThere(inFrame, inFrame.ui().txtRecordNum->text(), refused);
     EXPECT_TRUE(frame->isVisible());
-    choose(inFrame.txtLotInfo, 0);
+    choose(inFrame.ui().txtLotInfo, 0);
   }
 }
 
@@ -256,7 +253,7 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
       return int(d.result());
     });
     if (!failure.isEmpty()) msgs->expectInfo(failure);
-    form->mnuOpen->trigger();
+    form->ui().mnuOpen->trigger();
   };
   find(0, [](frmFind& f) {
     child<QComboBox>(f, "txtCemetery")
@@ -266,12 +263,12 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
   EXPECT_EQ(ZEL1.PendingQuery, QStringLiteral("select * from zel where cemeteryid=2 and grave='1'"));
   EXPECT_EQ(name(), QStringLiteral("Adams"));
   // Found records come in the form's order (here by name), and Next walks them.
-  form->Option2->setChecked(true);
+  form->ui().Option2->setChecked(true);
   find(0, [](frmFind& f) { QTest::keyClicks(child<QLineEdit>(f, "txtGrave"), QStringLiteral("1")); });
   EXPECT_EQ(name(), QStringLiteral("Adams"));
-  form->mnuGetNext->trigger();
+  form->ui().mnuGetNext->trigger();
   EXPECT_EQ(name(), QStringLiteral("O'Neil"));
-  form->Option1->setChecked(true);
+  form->ui().Option1->setChecked(true);
 
   find(1, [](frmFind& f) {
     QTest::keyClicks(child<QLineEdit>(f, "txtInterredLastName"), QStringLiteral("o'n"));
@@ -286,7 +283,7 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
   EXPECT_EQ(name(), QStringLiteral("Zeller"));
 
   // Edits on the form are offered for saving before Find clears it.
-  type(form->txtVault, QStringLiteral("v"));
+  type(form->ui().txtVault, QStringLiteral("v"));
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::No, true);
   find(2, [](frmFind& f) {
     QTest::keyClicks(child<QLineEdit>(f, "txtPurchaserLastName"), QStringLiteral("O'B"));
@@ -298,7 +295,7 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
 
   // Nothing found: the form stays cleared.
   find(0, [](frmFind& f) { QTest::keyClicks(child<QLineEdit>(f, "txtSection"), QStringLiteral("ZZ")); });
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
 
   // Cancel leaves nothing pending and the form cleared.
   msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
@@ -307,13 +304,13 @@ TEST_F(Navigation, FindOpensTheRecordsOfEachTab) {
   });
   form->mnuOpenClick();
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
-  EXPECT_TRUE(form->txtSection->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtSection->text().isEmpty());
 
   // A query the database refuses: nothing filled on the tab.
   find(
       2, [](frmFind&) {},
       QStringLiteral("The search could not be performed.\n\nnear \"where\": syntax error"));
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
 }
 
@@ -323,38 +320,38 @@ TEST_F(Navigation, PendingQueryRunsOnceAtActivation) {
   EXPECT_EQ(name(), QStringLiteral("Moore"));
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
   // Unsaved edits are offered for saving before the record is replaced.
-  type(form->txtVault, QStringLiteral("x"));
+  type(form->ui().txtVault, QStringLiteral("x"));
   ZEL1.PendingQuery = QStringLiteral("select * from zel where recid=-1");
   msgs->expectQuestion(kSaveFirst, MessageService::Answer::Yes, true);
   form->FormActivate();
   EXPECT_EQ(scalar(QStringLiteral("select vault from zel where interlastname='Moore'")), QStringLiteral("x"));
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
   EXPECT_FALSE(ZEL1.RecordChanged);
 }
 
 TEST_F(Navigation, MovingOnFromTheAgeFieldLeavesTheNextRecordAsStored) {
   // Adams has a date of death but no date of birth; the age field must not fill one in.
   form->mnuGetFirstClick();
-  type(form->txtAge, QString());
-  key(form->txtAge, Qt::Key_PageDown);
+  type(form->ui().txtAge, QString());
+  key(form->ui().txtAge, Qt::Key_PageDown);
   EXPECT_EQ(name(), QStringLiteral("Adams"));
-  EXPECT_TRUE(form->txtDateOfBirth->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtDateOfBirth->text().isEmpty());
   EXPECT_FALSE(ZEL1.RecordChanged);
-  EXPECT_EQ(form->focusWidget(), form->txtSection);
+  EXPECT_EQ(form->focusWidget(), form->ui().txtSection);
 }
 
 TEST_F(Navigation, ShortcutKeysRunTheirCommands) {
   form->mnuGetFirstClick();
-  type(form->txtRemarks, QStringLiteral("by key"));
-  QTest::keyClick(form->txtRemarks, Qt::Key_F12);
+  type(form->ui().txtRemarks, QStringLiteral("by key"));
+  QTest::keyClick(form->ui().txtRemarks, Qt::Key_F12);
   EXPECT_FALSE(ZEL1.RecordChanged);
   EXPECT_EQ(scalar(QStringLiteral("select interlastname from zel where remarks='by key'")),
             QStringLiteral("Zeller"));
-  QTest::keyClick(form->txtRemarks, Qt::Key_N, Qt::ControlModifier);
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  QTest::keyClick(form->ui().txtRemarks, Qt::Key_N, Qt::ControlModifier);
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
   msgs->expectModal(QStringLiteral("frmFind"), [](QDialog& d) {
     child<QPushButton>(static_cast<frmFind&>(d), "Command2")->click();
     return int(d.result());
   });
-  QTest::keyClick(form->txtSection, Qt::Key_F, Qt::ControlModifier);
+  QTest::keyClick(form->ui().txtSection, Qt::Key_F, Qt::ControlModifier);
 }

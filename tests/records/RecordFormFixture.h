@@ -85,11 +85,11 @@ class RecordForm : public DataTest {
   // One cemetery and one lot type, and a new record on the form at a place of the cemetery.
   void placeNew(const QString& section, const QString& lot, const QString& grave) {
     newRecord();
-    type(form->txtSection, section);
-    type(form->txtLot, lot);
-    type(form->txtGrave, grave);
-    choose(form->txtCemetery, 0);
-    choose(form->txtLotInfo, 0);
+    type(form->ui().txtSection, section);
+    type(form->ui().txtLot, lot);
+    type(form->ui().txtGrave, grave);
+    choose(form->ui().txtCemetery, 0);
+    choose(form->ui().txtLotInfo, 0);
   }
 
   std::unique_ptr<ScriptedMessages> msgs;

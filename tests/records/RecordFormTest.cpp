@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QStyleOptionFrame>
 #include <QTabWidget>
 #include <QToolBar>
@@ -18,41 +19,39 @@ TEST_F(RecordForm, ListsLoadInNameOrderAndNewSelectsTheOnlyCemetery) {
   addLot(QStringLiteral("Single "), QStringLiteral("NULL"), QStringLiteral("100"));
   addLot(QStringLiteral("Double"), QStringLiteral("' 4x8 '"), QStringLiteral("250"));
   open();
-  ASSERT_EQ(form->txtCemetery->count(), 1);
-  EXPECT_EQ(form->txtCemetery->currentIndex(), 0);  // the only cemetery is chosen for a new record
-  EXPECT_EQ(form->Combo1->currentIndex(), -1);
-  ASSERT_EQ(form->txtLotInfo->count(), 2);
-  EXPECT_EQ(form->txtLotInfo->itemText(0), QStringLiteral("Double, 4x8"));
-  EXPECT_EQ(form->txtLotInfo->itemText(1), QStringLiteral("Single, "));
-  EXPECT_EQ(form->txtLotInfo->currentIndex(), -1);
-  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("OPEN"));
+  ASSERT_EQ(form->ui().txtCemetery->count(), 1);
+  EXPECT_EQ(form->ui().txtCemetery->currentIndex(), 0);  // the only cemetery is chosen for a new record
+  EXPECT_EQ(form->ui().Combo1->currentIndex(), -1);
+  ASSERT_EQ(form->ui().txtLotInfo->count(), 2);
+  EXPECT_EQ(form->ui().txtLotInfo->itemText(0), QStringLiteral("Double, 4x8"));
+  EXPECT_EQ(form->ui().txtLotInfo->itemText(1), QStringLiteral("Single, "));
+  EXPECT_EQ(form->ui().txtLotInfo->currentIndex(), -1);
+  EXPECT_EQ(form->ui().txtStatus->text(), QStringLiteral("OPEN"));
   EXPECT_FALSE(ZEL1.RecordChanged);
   form.reset();
 
   addCemetery(QStringLiteral("Maple Hill"));
   open();
-  ASSERT_EQ(form->txtCemetery->count(), 2);
-  EXPECT_EQ(form->txtCemetery->itemText(0), QStringLiteral("Maple Hill"));
-  EXPECT_EQ(form->Combo1->itemText(1), QStringLiteral("Oakwood"));
-  EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
+  ASSERT_EQ(form->ui().txtCemetery->count(), 2);
+  EXPECT_EQ(form->ui().txtCemetery->itemText(0), QStringLiteral("Maple Hill"));
+  EXPECT_EQ(form->ui().Combo1->itemText(1), QStringLiteral("Oakwood"));
+  EXPECT_EQ(form->ui().txtCemetery->currentIndex(), -1);
 }
 
-TEST_F(RecordForm, CommandsOfOtherWindowsRunTheirHooks) {
+TEST_F(RecordForm, CommandsOfOtherWindowsOpenThemAndTheListsReloadAfterAManager) {
   open();
-  // Hooks wired by the frame run from their menu items and buttons.
-  int printed = 0, cemeteryManager = 0;
-  form->onPrint = [&] { ++printed; };
-  form->onCemeteryManager = [&] {
-    ++cemeteryManager;
-    addCemetery(QStringLiteral("Added Later"));
-  };
+  emit form->ui().mnuFile->aboutToShow();
+  EXPECT_FALSE(form->ui().mnuImport->isEnabled()) << "no import window is wired to a form on its own";
+  msgs->expectPrinter(QString());
   form->findChild<QAction*>(QStringLiteral("Toolbar1_Print"))->trigger();
-  form->Command1->click();
-  EXPECT_EQ(printed, 1);
-  EXPECT_EQ(cemeteryManager, 1);
-  EXPECT_EQ(form->txtCemetery->count(), 1);
-  EXPECT_EQ(form->Combo1->count(), 1);
-  EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
+  msgs->expectModal(QStringLiteral("frmCemeteryMgr"), [&](QDialog&) {
+    addCemetery(QStringLiteral("Added Later"));
+    return 0;
+  });
+  form->ui().Command1->click();
+  EXPECT_EQ(form->ui().txtCemetery->count(), 1);
+  EXPECT_EQ(form->ui().Combo1->count(), 1);
+  EXPECT_EQ(form->ui().txtCemetery->currentIndex(), -1);
 }
 
 TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
@@ -71,55 +70,57 @@ TEST_F(RecordForm, ShowsAStoredRowAsTheUserShouldSeeIt) {
                      "values ('Z', 999, 999, 'R', 12.0, 71, 33, 'x')"));
   open();
   form->mnuGetFirstClick();
-  EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
-  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("OPEN"));  // lower-case "b" is not a state
-  EXPECT_EQ(form->txtIntermentNum->text(), QString());
-  EXPECT_EQ(form->txtAge->text(), QString());
-  EXPECT_EQ(form->txtDeedPage->text(), QString());
-  EXPECT_EQ(form->txtIntermentDate->text(), QStringLiteral("05-04-1990"));
-  EXPECT_EQ(form->txtDateOfDeath->text(), QString());
-  EXPECT_TRUE(form->txtFemale->isChecked());
+  EXPECT_EQ(form->ui().txtSection->text(), QStringLiteral("A"));
+  EXPECT_EQ(form->ui().txtStatus->text(), QStringLiteral("OPEN"));  // lower-case "b" is not a state
+  EXPECT_EQ(form->ui().txtIntermentNum->text(), QString());
+  EXPECT_EQ(form->ui().txtAge->text(), QString());
+  EXPECT_EQ(form->ui().txtDeedPage->text(), QString());
+  EXPECT_EQ(form->ui().txtIntermentDate->text(), QStringLiteral("05-04-1990"));
+  EXPECT_EQ(form->ui().txtDateOfDeath->text(), QString());
+  EXPECT_TRUE(form->ui().txtFemale->isChecked());
   EXPECT_EQ(form->printedRecord().value(QStringLiteral("sex")), QStringLiteral("Female"));
-  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("1,234.50"));  // the stored price, not the lot type's
-  EXPECT_EQ(form->txtBurialFee->text(), QString());
-  EXPECT_EQ(form->txtPaid->text(), QStringLiteral("0.00"));
-  EXPECT_EQ(form->txtLotInfo->currentIndex(), 0);
-  EXPECT_EQ(form->txtCemetery->currentIndex(), 0);
+  EXPECT_EQ(form->ui().txtInterredLastName->text(), QStringLiteral("Smith"));
+  EXPECT_EQ(form->ui().txtPurchPrice->text(),
+            QStringLiteral("1,234.50"));  // the stored price, not the lot type's
+  EXPECT_EQ(form->ui().txtBurialFee->text(), QString());
+  EXPECT_EQ(form->ui().txtPaid->text(), QStringLiteral("0.00"));
+  EXPECT_EQ(form->ui().txtLotInfo->currentIndex(), 0);
+  EXPECT_EQ(form->ui().txtCemetery->currentIndex(), 0);
   EXPECT_FALSE(ZEL1.RecordChanged);
 
   form->mnuGetNextClick();
-  EXPECT_EQ(form->txtStatus->text(), QStringLiteral("RESERVED"));
-  EXPECT_EQ(form->txtIntermentNum->text(), QStringLiteral("12"));
-  EXPECT_EQ(form->txtAge->text(), QStringLiteral("71"));
-  EXPECT_EQ(form->txtDeedPage->text(), QStringLiteral("33"));
-  EXPECT_EQ(form->txtLotInfo->currentIndex(), -1);  // ids that match no entry
-  EXPECT_EQ(form->txtCemetery->currentIndex(), -1);
-  EXPECT_FALSE(form->txtMale->isChecked() || form->txtFemale->isChecked() || form->txtUnknown->isChecked());
+  EXPECT_EQ(form->ui().txtStatus->text(), QStringLiteral("RESERVED"));
+  EXPECT_EQ(form->ui().txtIntermentNum->text(), QStringLiteral("12"));
+  EXPECT_EQ(form->ui().txtAge->text(), QStringLiteral("71"));
+  EXPECT_EQ(form->ui().txtDeedPage->text(), QStringLiteral("33"));
+  EXPECT_EQ(form->ui().txtLotInfo->currentIndex(), -1);  // ids that match no entry
+  EXPECT_EQ(form->ui().txtCemetery->currentIndex(), -1);
+  EXPECT_FALSE(form->ui().txtMale->isChecked() || form->ui().txtFemale->isChecked() ||
+               form->ui().txtUnknown->isChecked());
   EXPECT_FALSE(ZEL1.RecordChanged);
 
   // Any edit marks the record changed, the amount paid and the address included.
-  for (QLineEdit* f : std::initializer_list<QLineEdit*>{form->txtRemarks, form->txtPaid, form->txtDateOfBirth,
-                                                        form->txtCity}) {
+  for (QLineEdit* f : std::initializer_list<QLineEdit*>{form->ui().txtRemarks, form->ui().txtPaid,
+                                                        form->ui().txtDateOfBirth, form->ui().txtCity}) {
     form->ShowCurrentRecord();
     ASSERT_FALSE(ZEL1.RecordChanged);
     QTest::keyClicks(f, QStringLiteral("1"));
     EXPECT_TRUE(ZEL1.RecordChanged) << f->objectName().toStdString();
   }
   form->ShowCurrentRecord();
-  form->txtCity->setText(QString());  // written back unchanged by the address dialog
+  form->ui().txtCity->setText(QString());  // written back unchanged by the address dialog
   EXPECT_FALSE(ZEL1.RecordChanged);
   form->ShowCurrentRecord();
-  form->txtUnknown->click();
+  form->ui().txtUnknown->click();
   EXPECT_TRUE(ZEL1.RecordChanged);
-  form->txtUnknown->click();  // clicking the chosen one keeps it
-  EXPECT_TRUE(form->txtUnknown->isChecked());
+  form->ui().txtUnknown->click();  // clicking the chosen one keeps it
+  EXPECT_TRUE(form->ui().txtUnknown->isChecked());
   msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
                        MessageService::Answer::No, true);
   form->mnuNewClick();
   EXPECT_FALSE(ZEL1.RecordChanged);
-  EXPECT_EQ(form->txtRecordNum->text(), QString());
-  EXPECT_FALSE(form->txtUnknown->isChecked());
+  EXPECT_EQ(form->ui().txtRecordNum->text(), QString());
+  EXPECT_FALSE(form->ui().txtUnknown->isChecked());
 }
 
 TEST_F(RecordForm, ChoosingALotTypeCopiesItsPrice) {
@@ -127,11 +128,11 @@ TEST_F(RecordForm, ChoosingALotTypeCopiesItsPrice) {
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("100.25"));
   addLot(QStringLiteral("Urn"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   open();
-  type(form->txtPurchPrice, QStringLiteral("5"));
-  choose(form->txtLotInfo, 0);
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("100.25"));
-  choose(form->txtLotInfo, 1);  // no price stored: the typed one stays
-  EXPECT_EQ(form->txtPurchPrice->text(), QStringLiteral("100.25"));
+  type(form->ui().txtPurchPrice, QStringLiteral("5"));
+  choose(form->ui().txtLotInfo, 0);
+  EXPECT_EQ(form->ui().txtPurchPrice->text(), QStringLiteral("100.25"));
+  choose(form->ui().txtLotInfo, 1);  // no price stored: the typed one stays
+  EXPECT_EQ(form->ui().txtPurchPrice->text(), QStringLiteral("100.25"));
   EXPECT_TRUE(ZEL1.RecordChanged);
 }
 
@@ -140,23 +141,20 @@ TEST_F(RecordForm, MapViewFindsTheCemeteryOrAsks) {
   msgs->expectInfo(
       QStringLiteral("No cemeteries exist. You must first create cemeteries and them build a map for it "
                      "in order to use this feature."));
-  int viewer = 0, chooser = 0;
-  form->onMapViewer = [&] { ++viewer; };
-  form->onChooseCemetery = [&] { ++chooser; };
-  form->mnuMapView->trigger();
-  EXPECT_EQ(viewer, 0);
+  QSignalSpy viewer(form.get(), &frmDataEntry::mapViewerWanted);
+  form->ui().mnuMapView->trigger();
+  EXPECT_EQ(viewer.count(), 0);
 
   const qint64 id = addCemetery(QStringLiteral("Oakwood"));
   form->Toolbar1ButtonClick(QStringLiteral("MapView"));
   EXPECT_EQ(ZEL1.CurrentCemeteryId, id);
-  EXPECT_EQ(viewer, 1);
-  EXPECT_EQ(chooser, 0);
+  EXPECT_EQ(viewer.count(), 1);
 
   addCemetery(QStringLiteral("Maple"));
-  ZEL1.CurrentCemeteryId = 0;  // chooser cancelled
+  ZEL1.CurrentCemeteryId = 0;
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), [](QDialog&) { return 0; });  // cancelled
   form->mnuMapViewClick();
-  EXPECT_EQ(chooser, 1);
-  EXPECT_EQ(viewer, 1);
+  EXPECT_EQ(viewer.count(), 1);
 }
 
 // Each field shows its longest value whole, inside the smallest frame the program runs in and a

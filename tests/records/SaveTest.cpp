@@ -16,22 +16,22 @@ TEST_F(RecordForm, ANewRecordIsStoredFieldByFieldAndSavedTwiceIsOneRow) {
   const qint64 lot = addLot(QStringLiteral("Single"), QStringLiteral("'4x8'"), QStringLiteral("100"));
   open();
   placeNew(QStringLiteral("B-2"), QStringLiteral("10"), QStringLiteral("3"));
-  type(form->txtInterredFirstName, QStringLiteral(" Mary "));
-  type(form->txtInterredLastName, QStringLiteral("O'Neil"));
-  type(form->txtDateOfBirth, QStringLiteral("03-15-1921"));
-  type(form->txtDateOfDeath, QStringLiteral("03-15-2001"));
-  type(form->txtIntermentDate, QStringLiteral("03-18-2001"));
-  type(form->txtDeedBook, QStringLiteral("D'7"));
-  type(form->txtDeedPage, QStringLiteral("12a"));  // the field takes digits only
-  type(form->txtPurchPrice, QStringLiteral("1234.56"));
-  type(form->txtPaid, QStringLiteral("-0.5"));
-  type(form->txtRemarks, QStringLiteral("Row's end"));
-  form->txtMale->click();
-  form->txtAddr1->setText(QStringLiteral("1 Elm St"));
-  moveTo(form->txtVault);
-  form->mnuSave->trigger();
+  type(form->ui().txtInterredFirstName, QStringLiteral(" Mary "));
+  type(form->ui().txtInterredLastName, QStringLiteral("O'Neil"));
+  type(form->ui().txtDateOfBirth, QStringLiteral("03-15-1921"));
+  type(form->ui().txtDateOfDeath, QStringLiteral("03-15-2001"));
+  type(form->ui().txtIntermentDate, QStringLiteral("03-18-2001"));
+  type(form->ui().txtDeedBook, QStringLiteral("D'7"));
+  type(form->ui().txtDeedPage, QStringLiteral("12a"));  // the field takes digits only
+  type(form->ui().txtPurchPrice, QStringLiteral("1234.56"));
+  type(form->ui().txtPaid, QStringLiteral("-0.5"));
+  type(form->ui().txtRemarks, QStringLiteral("Row's end"));
+  form->ui().txtMale->click();
+  form->ui().txtAddr1->setText(QStringLiteral("1 Elm St"));
+  moveTo(form->ui().txtVault);
+  form->ui().mnuSave->trigger();
 
-  const QString id = form->txtRecordNum->text();
+  const QString id = form->ui().txtRecordNum->text();
   ASSERT_FALSE(id.isEmpty());
   EXPECT_FALSE(ZEL1.RecordChanged);
   EXPECT_EQ(col("csection", id), QStringLiteral("B-2"));
@@ -54,9 +54,9 @@ TEST_F(RecordForm, ANewRecordIsStoredFieldByFieldAndSavedTwiceIsOneRow) {
   EXPECT_EQ(col("ownercity", id), QString());
   EXPECT_EQ(col("remarks", id), QStringLiteral("Row's end"));
 
-  type(form->txtCertificateNum, QStringLiteral("C-1"));
+  type(form->ui().txtCertificateNum, QStringLiteral("C-1"));
   form->mnuSaveClick();
-  EXPECT_EQ(form->txtRecordNum->text(), id);
+  EXPECT_EQ(form->ui().txtRecordNum->text(), id);
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("1"));
   EXPECT_EQ(col("certnum", id), QStringLiteral("C-1"));
 }
@@ -68,15 +68,15 @@ TEST_F(RecordForm, StateLetterFollowsWhatIsFilledIn) {
   // One record saved as it fills in: sold, reserved, buried; the form shows the saved state.
   placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("99"));
   const std::tuple<QLineEdit*, const char*, const char*> steps[] = {
-      {form->txtPurchaserFirstName, "S", "SOLD"},
-      {form->txtInterredFirstName, "R", "RESERVED"},
-      {form->txtIntermentDate, "B", "BURIED"}};
+      {form->ui().txtPurchaserFirstName, "S", "SOLD"},
+      {form->ui().txtInterredFirstName, "R", "RESERVED"},
+      {form->ui().txtIntermentDate, "B", "BURIED"}};
   for (auto [field, state, shown] : steps) {
-    type(field, field == form->txtIntermentDate ? QStringLiteral("02-02-2002") : QStringLiteral("Jo"));
-    moveTo(form->txtVault);
+    type(field, field == form->ui().txtIntermentDate ? QStringLiteral("02-02-2002") : QStringLiteral("Jo"));
+    moveTo(form->ui().txtVault);
     form->mnuSaveClick();
-    EXPECT_EQ(col("status", form->txtRecordNum->text()), QLatin1String(state));
-    EXPECT_EQ(form->txtStatus->text(), QLatin1String(shown));
+    EXPECT_EQ(col("status", form->ui().txtRecordNum->text()), QLatin1String(state));
+    EXPECT_EQ(form->ui().txtStatus->text(), QLatin1String(shown));
     EXPECT_FALSE(ZEL1.RecordChanged);
   }
 }
@@ -96,31 +96,31 @@ TEST_F(RecordForm, SaveRefusesBadDatesAndMissingChoicesInOrder) {
       EXPECT_EQ(form->focusWidget(), field) << message.toStdString();
     }
   };
-  form->txtSection->setText(QStringLiteral("A"));
-  form->txtIntermentDate->setDate(today().addDays(6));
-  form->txtDateOfBirth->setDate(today().addDays(1));
+  form->ui().txtSection->setText(QStringLiteral("A"));
+  form->ui().txtIntermentDate->setDate(today().addDays(6));
+  form->ui().txtDateOfBirth->setDate(today().addDays(1));
   attempt(QStringLiteral(
               "Invalid Interment Date.\n\nThis date can not be greater than 5 days from today's date."),
-          form->txtIntermentDate);
-  form->txtIntermentDate->setDate(today().addDays(5));
+          form->ui().txtIntermentDate);
+  form->ui().txtIntermentDate->setDate(today().addDays(5));
   attempt(QStringLiteral("Invalid Date of Birth.\n\nThis date can not be greater than today's date."),
-          form->txtDateOfBirth);
-  form->txtDateOfBirth->setDate(today());
-  form->txtDateOfDeath->setDate(today().addDays(1));
+          form->ui().txtDateOfBirth);
+  form->ui().txtDateOfBirth->setDate(today());
+  form->ui().txtDateOfDeath->setDate(today().addDays(1));
   attempt(QStringLiteral("Invalid Date of Death.\n\nThis date can not be greater than today's date."));
-  form->txtDateOfBirth->setDate(QDate(1950, 1, 2));
-  form->txtDateOfDeath->setDate(QDate(1950, 1, 1));
+  form->ui().txtDateOfBirth->setDate(QDate(1950, 1, 2));
+  form->ui().txtDateOfDeath->setDate(QDate(1950, 1, 1));
   attempt(QStringLiteral("You cannot have a date-of-birth greater than the date-of-death."));
-  form->txtDateOfDeath->setDate(QDate(1950, 1, 2));  // same day passes
-  form->txtIntermentDate->setDate(QDate(1950, 1, 1));
+  form->ui().txtDateOfDeath->setDate(QDate(1950, 1, 2));  // same day passes
+  form->ui().txtIntermentDate->setDate(QDate(1950, 1, 1));
   attempt(QStringLiteral("You cannot have a date-of-death greater than the date-of-interment."));
-  form->txtIntermentDate->setDate(QDate(1950, 1, 2));
-  attempt(QStringLiteral("You haven't assigned a valid cemetery yet."), form->txtCemetery);
-  choose(form->txtCemetery, 1);
+  form->ui().txtIntermentDate->setDate(QDate(1950, 1, 2));
+  attempt(QStringLiteral("You haven't assigned a valid cemetery yet."), form->ui().txtCemetery);
+  choose(form->ui().txtCemetery, 1);
   attempt(QStringLiteral("You haven't assigned a valid lot type yet."));
   EXPECT_TRUE(ZEL1.RecordChanged);
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("0"));
-  choose(form->txtLotInfo, 0);
+  choose(form->ui().txtLotInfo, 0);
   attempt(QString());
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("1"));
 }
@@ -144,21 +144,21 @@ TEST_F(RecordForm, APlaceCanHoldOnlyOneRecord) {
   placeNew(QStringLiteral("c"), QStringLiteral("1"), QStringLiteral("1"));  // text compare ignores case
   msgs->expectInfo(dup);
   form->mnuSaveClick();
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
 
   // The stored record with the quote: saved unchanged, then moved onto a taken place and a free one.
   msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
                        MessageService::Answer::No, true);
   form->mnuGetFirstClick();
-  ASSERT_EQ(form->txtSection->text(), QStringLiteral("B'2"));
-  type(form->txtRemarks, QStringLiteral("kept"));
+  ASSERT_EQ(form->ui().txtSection->text(), QStringLiteral("B'2"));
+  type(form->ui().txtRemarks, QStringLiteral("kept"));
   form->mnuSaveClick();
   EXPECT_EQ(scalar(QStringLiteral("select remarks from zel where csection='B''2'")), QStringLiteral("kept"));
-  form->txtSection->setText(QStringLiteral("C"));
+  form->ui().txtSection->setText(QStringLiteral("C"));
   msgs->expectInfo(dup);
   form->mnuSaveClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where csection='C'")), QStringLiteral("1"));
-  form->txtSection->setText(QStringLiteral("D'4"));
+  form->ui().txtSection->setText(QStringLiteral("D'4"));
   form->mnuSaveClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where csection='D''4'")), QStringLiteral("1"));
   EXPECT_FALSE(ZEL1.RecordChanged);
@@ -173,7 +173,7 @@ TEST_F(RecordForm, RemoveAsksAndClearsTheForm) {
       "insert into zel (cemeteryid, csection, lot, grave, lotid) values (1, 'A', '1', '2', 1)"));
   open();
   msgs->expectInfo(QStringLiteral("Nothing to remove."));
-  form->mnuRemove->trigger();
+  form->ui().mnuRemove->trigger();
 
   form->mnuGetFirstClick();
   const QString question = QStringLiteral(
@@ -182,17 +182,17 @@ TEST_F(RecordForm, RemoveAsksAndClearsTheForm) {
   msgs->expectQuestion(question, MessageService::Answer::No, true);
   form->mnuRemoveClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("2"));
-  EXPECT_EQ(form->txtGrave->text(), QStringLiteral("1"));
+  EXPECT_EQ(form->ui().txtGrave->text(), QStringLiteral("1"));
 
   msgs->expectQuestion(question, MessageService::Answer::Yes, true);
   form->mnuRemoveClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("1"));
   EXPECT_EQ(scalar(QStringLiteral("select grave from zel")), QStringLiteral("2"));
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
-  EXPECT_TRUE(form->txtSection->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
+  EXPECT_TRUE(form->ui().txtSection->text().isEmpty());
   // The set steps over the removed row.
   form->mnuGetNextClick();
-  EXPECT_EQ(form->txtGrave->text(), QStringLiteral("2"));
+  EXPECT_EQ(form->ui().txtGrave->text(), QStringLiteral("2"));
 }
 
 TEST_F(RecordForm, ADatabaseFailureIsReportedAndTheEditsStay) {
@@ -204,11 +204,11 @@ TEST_F(RecordForm, ADatabaseFailureIsReportedAndTheEditsStay) {
   msgs->expectInfo(QStringLiteral("*"));
   form->mnuSaveClick();
   EXPECT_TRUE(ZEL1.RecordChanged);
-  EXPECT_TRUE(form->txtRecordNum->text().isEmpty());
-  EXPECT_EQ(form->txtSection->text(), QStringLiteral("A"));
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
+  EXPECT_EQ(form->ui().txtSection->text(), QStringLiteral("A"));
   exec(QStringLiteral("alter table zel_away rename to zel"));
   form->mnuSaveClick();
-  EXPECT_FALSE(form->txtRecordNum->text().isEmpty());
+  EXPECT_FALSE(form->ui().txtRecordNum->text().isEmpty());
 }
 
 TEST_F(RecordForm, AStoredDateIsErasedOnlyByEmptyingItsField) {
@@ -229,27 +229,27 @@ TEST_F(RecordForm, AStoredDateIsErasedOnlyByEmptyingItsField) {
   form->mnuGetFirstClick();
   // Retyped as no date and saved with F12, or with Page Down and Yes: refused, the text stays to be
   // corrected, the stored date is kept.
-  type(form->txtDateOfBirth, QStringLiteral("3/25/32"));
+  type(form->ui().txtDateOfBirth, QStringLiteral("3/25/32"));
   msgs->expectInfo(hint);
-  QTest::keyClick(form->txtDateOfBirth, Qt::Key_F12);
+  QTest::keyClick(form->ui().txtDateOfBirth, Qt::Key_F12);
   msgs->expectQuestion(QStringLiteral("Would you like to save your changes first?"),
                        MessageService::Answer::Yes);
   msgs->expectInfo(hint);
-  QTest::keyClick(form->txtDateOfBirth, Qt::Key_PageDown);
-  EXPECT_EQ(form->txtGrave->text(), QStringLiteral("1"));
-  EXPECT_EQ(form->txtDateOfBirth->text(), QStringLiteral("3/25/32"));
-  EXPECT_EQ(form->focusWidget(), form->txtDateOfBirth);
+  QTest::keyClick(form->ui().txtDateOfBirth, Qt::Key_PageDown);
+  EXPECT_EQ(form->ui().txtGrave->text(), QStringLiteral("1"));
+  EXPECT_EQ(form->ui().txtDateOfBirth->text(), QStringLiteral("3/25/32"));
+  EXPECT_EQ(form->focusWidget(), form->ui().txtDateOfBirth);
   EXPECT_EQ(stored(), QStringLiteral("1921-03-15"));
   // Left, the field shows the stored date again; a save keeps it.
   msgs->expectInfo(hint);
-  moveTo(form->txtRemarks);
-  EXPECT_EQ(form->txtDateOfBirth->date(), QDate(1921, 3, 15));
+  moveTo(form->ui().txtRemarks);
+  EXPECT_EQ(form->ui().txtDateOfBirth->date(), QDate(1921, 3, 15));
   form->mnuSaveClick();
   EXPECT_EQ(stored(), QStringLiteral("1921-03-15"));
   // Only the user emptying the field clears it.
-  type(form->txtDateOfBirth, QString());
-  QTest::keyClick(form->txtDateOfBirth, Qt::Key_Backspace);
-  moveTo(form->txtRemarks);
+  type(form->ui().txtDateOfBirth, QString());
+  QTest::keyClick(form->ui().txtDateOfBirth, Qt::Key_Backspace);
+  moveTo(form->ui().txtRemarks);
   form->mnuSaveClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where grave='1' and birthdate is null")),
             QStringLiteral("1"));
@@ -274,10 +274,10 @@ TEST_F(RecordForm, ASaveRewritesNothingTheUserLeftAsItWas) {
                             "'|' || amtpaid from zel"));
   open();
   form->mnuGetFirstClick();
-  EXPECT_EQ(form->txtInterredLastName->text(), QStringLiteral("Smith"));
-  EXPECT_EQ(form->txtAge->text(), QStringLiteral("72"));
-  EXPECT_EQ(form->txtIntermentNum->text(), QStringLiteral("1e+23"));  // never a wrapped number
-  type(form->txtRemarks, QStringLiteral("changed"));
+  EXPECT_EQ(form->ui().txtInterredLastName->text(), QStringLiteral("Smith"));
+  EXPECT_EQ(form->ui().txtAge->text(), QStringLiteral("72"));
+  EXPECT_EQ(form->ui().txtIntermentNum->text(), QStringLiteral("1e+23"));  // never a wrapped number
+  type(form->ui().txtRemarks, QStringLiteral("changed"));
   form->mnuSaveClick();
   EXPECT_FALSE(ZEL1.RecordChanged);
   EXPECT_EQ(scalar(QStringLiteral("select remarks from zel")), QStringLiteral("changed"));
@@ -293,25 +293,25 @@ TEST_F(RecordForm, NumbersBeyondTheirColumnAreRefusedNamingTheField) {
   open();
   placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("1"));
   // The fields take no more digits than their column holds.
-  type(form->txtIntermentNum, QStringLiteral("12345678901234567890123"));
-  type(form->txtAge, QStringLiteral("12345"));
-  EXPECT_EQ(form->txtIntermentNum->text(), QStringLiteral("1234567890"));
-  EXPECT_EQ(form->txtAge->text(), QStringLiteral("123"));
+  type(form->ui().txtIntermentNum, QStringLiteral("12345678901234567890123"));
+  type(form->ui().txtAge, QStringLiteral("12345"));
+  EXPECT_EQ(form->ui().txtIntermentNum->text(), QStringLiteral("1234567890"));
+  EXPECT_EQ(form->ui().txtAge->text(), QStringLiteral("123"));
   struct Case {
     MaskedEdit* field;
     const char* text;
     const char* message;
   };
   const Case cases[] = {
-      {form->txtIntermentNum, "2147483648", "Interment # must be a whole number from 0 to 2147483647."},
-      {form->txtDeedPage, "9999999999", "Deed Page must be a whole number from 0 to 2147483647."},
-      {form->txtAge, "151", "Age must be a whole number from 0 to 150."},
+      {form->ui().txtIntermentNum, "2147483648", "Interment # must be a whole number from 0 to 2147483647."},
+      {form->ui().txtDeedPage, "9999999999", "Deed Page must be a whole number from 0 to 2147483647."},
+      {form->ui().txtAge, "151", "Age must be a whole number from 0 to 150."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    form->txtIntermentNum->clear();
-    form->txtDeedPage->clear();
-    form->txtAge->clear();
+    form->ui().txtIntermentNum->clear();
+    form->ui().txtDeedPage->clear();
+    form->ui().txtAge->clear();
     type(c.field, QLatin1String(c.text));
     msgs->expectInfo(QLatin1String(c.message));
     form->mnuSaveClick();
@@ -320,9 +320,9 @@ TEST_F(RecordForm, NumbersBeyondTheirColumnAreRefusedNamingTheField) {
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("0"));
   }
   // The largest ones are stored exactly.
-  form->txtAge->setText(QStringLiteral("150"));
-  form->txtDeedPage->setText(QStringLiteral("2147483647"));
+  form->ui().txtAge->setText(QStringLiteral("150"));
+  form->ui().txtDeedPage->setText(QStringLiteral("2147483647"));
   form->mnuSaveClick();
-  EXPECT_EQ(col("deedpage", form->txtRecordNum->text()), QStringLiteral("2147483647"));
-  EXPECT_EQ(col("age", form->txtRecordNum->text()), QStringLiteral("150"));
+  EXPECT_EQ(col("deedpage", form->ui().txtRecordNum->text()), QStringLiteral("2147483647"));
+  EXPECT_EQ(col("age", form->ui().txtRecordNum->text()), QStringLiteral("150"));
 }

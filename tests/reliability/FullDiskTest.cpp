@@ -115,12 +115,12 @@ TEST_F(FullDisk, EveryWriterFinishesOrFailsLeavingTheEarlierDataAsItWas) {
       frmDataEntry form;
       form.show();
       form.mnuNewClick();
-      for (auto [field, text] : {std::pair{form.txtSection, "B"},
-                                 {form.txtLot, "7"},
-                                 {form.txtGrave, "3"},
-                                 {form.txtInterredLastName, "Saved"}})
+      for (auto [field, text] : {std::pair{form.ui().txtSection, "B"},
+                                 {form.ui().txtLot, "7"},
+                                 {form.ui().txtGrave, "3"},
+                                 {form.ui().txtInterredLastName, "Saved"}})
         type(field, QString::fromLatin1(text));
-      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) choose(box, 0);
+      for (QComboBox* box : {form.ui().txtCemetery, form.ui().txtLotInfo}) choose(box, 0);
       form.mnuSaveClick();
       if (ZEL1.RecordChanged) {
         ++failed[0];

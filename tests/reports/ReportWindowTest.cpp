@@ -74,7 +74,7 @@ class ReportWindow : public DataTest {
     DataTest::SetUp();
     msgs = std::make_unique<ScriptedMessages>();
     w = std::make_unique<frmReports>(Report::Format{QLocale::c(), QStringLiteral("mm-dd-yyyy")});
-    w->statusText = [] { return QStringLiteral("Data folder /srv/zel/"); };
+    w->setStatusText(QStringLiteral("Data folder /srv/zel/"));
     w->show();
   }
   void TearDown() override {
@@ -352,7 +352,7 @@ TEST_F(ReportWindow, MoneyIsNeverCutOnTheScreenOrOnPaper) {
       "Springfield Township");
   exec(QStringLiteral("update cemetery set name='%1' where cemeteryid=1").arg(cemetery));
   w = std::make_unique<frmReports>(Report::Format{QLocale::c(), QStringLiteral("dd-mm-yyyy")});
-  w->statusText = [] { return QStringLiteral("Data folder /srv/zel/"); };
+  w->setStatusText(QStringLiteral("Data folder /srv/zel/"));
   w->resize(800, 600);
   w->show();
   msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(cemetery));
@@ -473,7 +473,7 @@ TEST_F(ReportWindow, DoubleClickOnAMapCheckRowOpensTheRecordFormOnThatRecord) {
   EXPECT_EQ(frame->mdiArea->findChild<frmReports*>(), nullptr);
   auto* form = frame->mdiArea->findChild<frmDataEntry*>();
   ASSERT_NE(form, nullptr);
-  EXPECT_EQ(form->txtRecordNum->text(), wrong);
+  EXPECT_EQ(form->ui().txtRecordNum->text(), wrong);
   EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
   EXPECT_TRUE(frame->Toolbar1->isHidden());
   frame.reset();

@@ -13,7 +13,7 @@
 inline std::unique_ptr<frm_Main> testFrame(const QString& settingsFile, std::function<void(int)> ended = {}) {
   auto frame = std::make_unique<frm_Main>();
   frame->settingsFile = settingsFile;
-  frame->endProgram = ended ? std::move(ended) : [](int) {};
+  if (ended) QObject::connect(frame.get(), &frm_Main::programEnds, frame.get(), std::move(ended));
   connectWindows(*frame);
   return frame;
 }

@@ -11,9 +11,8 @@
 int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
   QStandardPaths::setTestModeEnabled(true);
-  ZelApplication app(argc, argv);
   // A failure that escapes a command is shown (and so fails the test); the run goes on.
-  app.endProgram = nullptr;
+  ZelApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("zel"));
   QApplication::setApplicationName(QStringLiteral("zel"));
   ::testing::InitGoogleTest(&argc, argv);

@@ -127,7 +127,7 @@ int run(const QString& dir) {
       ZEL1.CurrentCemeteryId = cemetery;
       std::unique_ptr<frmMapEdit> editor(frmMapEdit::open());
       if (!editor) fail(QStringLiteral("the map editor did not open"));
-      GridControl& sheet = *editor->Spread1;
+      GridControl& sheet = *editor->ui().Spread1;
       if (sheet.maxRows() < kMapSize) {
         sheet.setMaxRows(kMapSize);
         sheet.setMaxCols(kMapSize);
@@ -140,19 +140,19 @@ int run(const QString& dir) {
       say(QStringLiteral("map %1 %2").arg(cemetery).arg(i));
     } else if (recid.isEmpty() || i % 3 == 0) {
       form.mnuNewClick();
-      type(form.txtSection, QStringLiteral("P") + self);
-      type(form.txtLot, QString::number(i));
-      type(form.txtGrave, QStringLiteral("1"));
-      type(form.txtInterredLastName, QStringLiteral("Driver"));
-      type(form.txtRemarks, value);
-      for (QComboBox* box : {form.txtCemetery, form.txtLotInfo}) choose(box, 0);
+      type(form.ui().txtSection, QStringLiteral("P") + self);
+      type(form.ui().txtLot, QString::number(i));
+      type(form.ui().txtGrave, QStringLiteral("1"));
+      type(form.ui().txtInterredLastName, QStringLiteral("Driver"));
+      type(form.ui().txtRemarks, value);
+      for (QComboBox* box : {form.ui().txtCemetery, form.ui().txtLotInfo}) choose(box, 0);
       say(QStringLiteral("try-record %1").arg(value));
       form.mnuSaveClick();
-      recid = form.txtRecordNum->text();
+      recid = form.ui().txtRecordNum->text();
       if (recid.isEmpty() || ZEL1.RecordChanged) fail(QStringLiteral("a new record was not saved"));
       say(QStringLiteral("record %1 %2").arg(recid, value));
     } else {
-      type(form.txtRemarks, value);
+      type(form.ui().txtRemarks, value);
       say(QStringLiteral("try-edit %1 %2").arg(recid, value));
       form.mnuSaveClick();
       if (ZEL1.RecordChanged) fail(QStringLiteral("a changed record was not saved"));

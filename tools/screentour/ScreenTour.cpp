@@ -268,30 +268,30 @@ class Tour {
     if (!form) return;
     msgs_.dialogs[QStringLiteral("frmCemeteryMgr")].push_back([](QDialog& d) {
       auto& w = static_cast<frmCemeteryMgr&>(d);
-      type(w.txtName, QStringLiteral("Riverside"));
-      type(w.txtAddr1, QStringLiteral("12 River Road"));
-      type(w.txtCity, QStringLiteral("Millbrook"));
-      type(w.txtState, QStringLiteral("NY"));
-      type(w.txtZipCode, QStringLiteral("12545"));
-      type(w.txtPhone, QStringLiteral("845-555-0142"));
+      type(w.fields().txtName, QStringLiteral("Riverside"));
+      type(w.fields().txtAddr1, QStringLiteral("12 River Road"));
+      type(w.fields().txtCity, QStringLiteral("Millbrook"));
+      type(w.fields().txtState, QStringLiteral("NY"));
+      type(w.fields().txtZipCode, QStringLiteral("12545"));
+      type(w.fields().txtPhone, QStringLiteral("845-555-0142"));
       picture(QStringLiteral("cemetery-manager"), &w);
-      w.Command2->click();
-      w.Command1->click();
+      w.ui().Command2->click();
+      w.ui().Command1->click();
       return w.result();
     });
-    form->Command1->click();
+    form->ui().Command1->click();
     msgs_.dialogs[QStringLiteral("frmLotMgr")].push_back([](QDialog& d) {
       auto& w = static_cast<frmLotMgr&>(d);
-      type(w.txtLotDesc, QStringLiteral("Double"));
-      type(w.txtLotSize, QStringLiteral("8x8"));
-      type(w.txtLotPrice, QStringLiteral("1,975.50"));
+      type(w.fields().txtLotDesc, QStringLiteral("Double"));
+      type(w.fields().txtLotSize, QStringLiteral("8x8"));
+      type(w.fields().txtLotPrice, QStringLiteral("1,975.50"));
       picture(QStringLiteral("lot-manager"), &w);
-      w.Command2->click();
-      w.Command1->click();
+      w.ui().Command2->click();
+      w.ui().Command1->click();
       return w.result();
     });
-    form->Command2->click();
-    form->mnuClose->trigger();
+    form->ui().Command2->click();
+    form->ui().mnuClose->trigger();
     pause(100);
   }
 
@@ -302,20 +302,20 @@ class Tour {
     press("MapEdit");
     frmMapEdit* editor = child<frmMapEdit>();
     if (!editor) return;
-    editor->Spread1->selectBlock(2, 2, 3, 4);
-    editor->Option1->setChecked(true);
-    type(editor->txtSection, QStringLiteral("A"));
-    type(editor->txtLot, QStringLiteral("1"));
-    type(editor->txtGrave, QStringLiteral("1"));
-    editor->Check1->setChecked(true);
-    editor->Command1->click();
-    editor->Spread1->selectBlock(4, 1, 4, 5);
-    editor->Option2->setChecked(true);
-    editor->Command1->click();
-    editor->Spread1->selectBlock(3, 3, 3, 3);
-    emit editor->Spread1->cellClicked(3, 3);
+    editor->ui().Spread1->selectBlock(2, 2, 3, 4);
+    editor->ui().Option1->setChecked(true);
+    type(editor->ui().txtSection, QStringLiteral("A"));
+    type(editor->ui().txtLot, QStringLiteral("1"));
+    type(editor->ui().txtGrave, QStringLiteral("1"));
+    editor->ui().Check1->setChecked(true);
+    editor->ui().Command1->click();
+    editor->ui().Spread1->selectBlock(4, 1, 4, 5);
+    editor->ui().Option2->setChecked(true);
+    editor->ui().Command1->click();
+    editor->ui().Spread1->selectBlock(3, 3, 3, 3);
+    emit editor->ui().Spread1->cellClicked(3, 3);
     picture(QStringLiteral("tutorial-map-editor"), editor, 300);
-    editor->mnuClose->trigger();
+    editor->ui().mnuClose->trigger();
     pause(100);
   }
 
@@ -323,46 +323,47 @@ class Tour {
     frmDataEntry* form = openForm();
     if (!form) return;
     form_ = form;
-    choose(form->txtCemetery, QStringLiteral("Riverside"));
-    choose(form->txtLotInfo, QStringLiteral("Double, 8x8"));
-    type(form->txtSection, QStringLiteral("A"));
-    type(form->txtLot, QStringLiteral("1"));
-    type(form->txtGrave, QStringLiteral("5"));
-    type(form->txtIntermentNum, QStringLiteral("1"));
+    choose(form->ui().txtCemetery, QStringLiteral("Riverside"));
+    choose(form->ui().txtLotInfo, QStringLiteral("Double, 8x8"));
+    type(form->ui().txtSection, QStringLiteral("A"));
+    type(form->ui().txtLot, QStringLiteral("1"));
+    type(form->ui().txtGrave, QStringLiteral("5"));
+    type(form->ui().txtIntermentNum, QStringLiteral("1"));
     // A year alone is no date: the hint names the pattern.
-    type(form->txtIntermentDate, QStringLiteral("2024"));
-    QTest::keyClick(form->txtIntermentDate, Qt::Key_Tab);
+    type(form->ui().txtIntermentDate, QStringLiteral("2024"));
+    QTest::keyClick(form->ui().txtIntermentDate, Qt::Key_Tab);
     pause();
     pause(100);
-    if (form->focusWidget() != form->txtIntermentDate) fail(QStringLiteral("the date hint did not return"));
-    type(form->txtIntermentDate, date(2024, 1, 14));
-    type(form->txtInterredFirstName, QStringLiteral("Mary Ann"));
-    type(form->txtInterredLastName, QStringLiteral("O'Hara"));
-    type(form->txtDateOfBirth, date(1931, 3, 15));
-    type(form->txtDateOfDeath, date(2024, 1, 10));
-    QTest::mouseClick(form->txtAge, Qt::LeftButton);  // entering Age works it out from the two dates
-    form->txtFemale->click();
-    type(form->txtPurchaserFirstName, QStringLiteral("Sean"));
-    type(form->txtPurchaserLastName, QStringLiteral("O'Hara"));
-    type(form->txtPurchDate, date(2024, 1, 12));
-    type(form->txtBurialFee, QStringLiteral("350"));
-    type(form->txtPaid, QStringLiteral("1000"));
-    type(form->txtUndertaker, QStringLiteral("Millbrook Funeral Home"));
+    if (form->focusWidget() != form->ui().txtIntermentDate)
+      fail(QStringLiteral("the date hint did not return"));
+    type(form->ui().txtIntermentDate, date(2024, 1, 14));
+    type(form->ui().txtInterredFirstName, QStringLiteral("Mary Ann"));
+    type(form->ui().txtInterredLastName, QStringLiteral("O'Hara"));
+    type(form->ui().txtDateOfBirth, date(1931, 3, 15));
+    type(form->ui().txtDateOfDeath, date(2024, 1, 10));
+    QTest::mouseClick(form->ui().txtAge, Qt::LeftButton);  // entering Age works it out from the two dates
+    form->ui().txtFemale->click();
+    type(form->ui().txtPurchaserFirstName, QStringLiteral("Sean"));
+    type(form->ui().txtPurchaserLastName, QStringLiteral("O'Hara"));
+    type(form->ui().txtPurchDate, date(2024, 1, 12));
+    type(form->ui().txtBurialFee, QStringLiteral("350"));
+    type(form->ui().txtPaid, QStringLiteral("1000"));
+    type(form->ui().txtUndertaker, QStringLiteral("Millbrook Funeral Home"));
     msgs_.dialogs[QStringLiteral("frmAddress")].push_back([](QDialog& d) {
       auto& w = static_cast<frmAddress&>(d);
-      type(w.txtAddr1, QStringLiteral("48 Orchard Lane"));
-      type(w.txtCity, QStringLiteral("Millbrook"));
-      type(w.txtState, QStringLiteral("NY"));
-      type(w.txtZipCode, QStringLiteral("12545"));
-      type(w.txtPhone, QStringLiteral("845-555-0177"));
+      type(w.ui().txtAddr1, QStringLiteral("48 Orchard Lane"));
+      type(w.ui().txtCity, QStringLiteral("Millbrook"));
+      type(w.ui().txtState, QStringLiteral("NY"));
+      type(w.ui().txtZipCode, QStringLiteral("12545"));
+      type(w.ui().txtPhone, QStringLiteral("845-555-0177"));
       picture(QStringLiteral("address"), &w);
-      w.Command1->click();
+      w.ui().Command1->click();
       return w.result();
     });
-    form->Command3->click();
-    form->txtRemarks->setFocus();
+    form->ui().Command3->click();
+    form->ui().txtRemarks->setFocus();
     picture(QStringLiteral("tutorial-record-new"), form);
-    form->mnuSave->trigger();
+    form->ui().mnuSave->trigger();
     picture(QStringLiteral("tutorial-record-saved"), form, 130);
   }
 
@@ -370,10 +371,10 @@ class Tour {
   // arrow keys to the grave, Close. Close brings the record back.
   void mapViewer() {
     if (!form_) return;
-    form_->mnuGetFirst->trigger();
+    form_->ui().mnuGetFirst->trigger();
     msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(keyChooser(QStringLiteral("Riverside")));
-    form_->txtSection->setFocus();
-    QTest::keyClick(form_->txtSection, Qt::Key_F, Qt::AltModifier);
+    form_->ui().txtSection->setFocus();
+    QTest::keyClick(form_->ui().txtSection, Qt::Key_F, Qt::AltModifier);
     pause(200);
     if (QWidget* menu = QApplication::activePopupWidget())
       QTest::keyClick(menu, Qt::Key_M);
@@ -416,18 +417,18 @@ class Tour {
       picture(QStringLiteral("find"), &w);
       return int(QDialog::Rejected);
     });
-    form_->mnuOpen->trigger();
-    form_->mnuExport->trigger();
+    form_->ui().mnuOpen->trigger();
+    form_->ui().mnuExport->trigger();
     msgs_.files.push_back(data_ + QStringLiteral("zel.csv"));
-    emit form_->mnuFile->aboutToShow();
-    form_->mnuImport->trigger();
+    emit form_->ui().mnuFile->aboutToShow();
+    form_->ui().mnuImport->trigger();
     pause();
     if (frmImport* import = child<frmImport>()) {
       import->mnuImportClick();
       picture(QStringLiteral("import"));
       closeChild(import);
     }
-    form_->mnuClose->trigger();
+    form_->ui().mnuClose->trigger();
     form_ = nullptr;
     pause(100);
   }
@@ -439,8 +440,8 @@ class Tour {
     press("MapEdit");
     if (frmMapEdit* editor = child<frmMapEdit>()) {
       if (auto* sub = qobject_cast<QMdiSubWindow*>(editor->parentWidget())) sub->showMaximized();
-      editor->Spread1->selectBlock(4, 2, 4, 2);
-      emit editor->Spread1->cellClicked(2, 4);
+      editor->ui().Spread1->selectBlock(4, 2, 4, 2);
+      emit editor->ui().Spread1->cellClicked(2, 4);
       picture(QStringLiteral("map-editor"));
       closeChild(editor);
     }
@@ -448,7 +449,7 @@ class Tour {
     if (!form) return;
     msgs_.dialogs[QStringLiteral("frmCemeterySelect")].push_back(
         keyChooser(QStringLiteral("Hillcrest Cemetery")));
-    form->mnuMapView->trigger();
+    form->ui().mnuMapView->trigger();
     pause();
     if (frmViewMap* viewer = child<frmViewMap>()) {
       if (auto* sub = qobject_cast<QMdiSubWindow*>(viewer->parentWidget())) sub->showMaximized();
@@ -458,7 +459,7 @@ class Tour {
       picture(QStringLiteral("map-viewer"));
       closeChild(viewer);
     }
-    form->mnuClose->trigger();
+    form->ui().mnuClose->trigger();
     pause(100);
   }
 
@@ -540,7 +541,6 @@ int main(int argc, char** argv) {
   setMessageService(&msgs);
   frm_Main frame;
   frame.settingsFile = data + QStringLiteral("placement.ini");
-  frame.endProgram = [](int) {};
   connectWindows(frame);
   Startup::Options options;
   options.commandLine = data;

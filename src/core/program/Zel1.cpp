@@ -3,8 +3,6 @@
 Zel1 ZEL1;
 
 void Zel1::reset() {
-  rsLookup2.close();
-  rsLookup.close();
   rsRecords.close();
   cnData.close();
   DataPath.clear();

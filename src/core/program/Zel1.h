@@ -20,8 +20,6 @@ struct Zel1 {
 
   Connection cnData;
   RecordSet rsRecords{&cnData};
-  RecordSet rsLookup{&cnData};
-  RecordSet rsLookup2{&cnData};
 
   // Closes the record sets and the connection and puts every value back to its start.
   void reset();

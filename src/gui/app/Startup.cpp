@@ -172,13 +172,9 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     frame.restorePlacement();
 
     QCoreApplication::processEvents();
-    // The connection and the three shared record sets live for the whole run; they are bound here.
+    // The connection and the shared record set live for the whole run; they are bound here.
     stepMarker_ = QStringLiteral("4.1");
     ZEL1.rsRecords.setConnection(&ZEL1.cnData);
-    stepMarker_ = QStringLiteral("4.2");
-    ZEL1.rsLookup.setConnection(&ZEL1.cnData);
-    stepMarker_ = QStringLiteral("4.3");
-    ZEL1.rsLookup2.setConnection(&ZEL1.cnData);
     stepMarker_ = QStringLiteral("4.4");
     openProgramDatabase(ZEL1.cnData, db);
     // One warning now rather than a failure at every save.
@@ -213,6 +209,9 @@ int Startup::runProgram(const QStringList& arguments) {
   options.commandLine = arguments.mid(1).join(QLatin1Char(' '));
   frm_Main frame;
   connectWindows(frame);
+  QObject::connect(
+      &frame, &frm_Main::programEnds, &frame, [](int code) { QCoreApplication::exit(code); },
+      Qt::QueuedConnection);
   Startup startup(options);
   switch (startup.run(frame)) {
     case Outcome::Ended:

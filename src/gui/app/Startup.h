@@ -61,5 +61,5 @@ class Startup {
   std::future<QString> check_;  // the quick check's finding, empty when all is well
 };
 
-// Sets the frame window's hooks to the program's other windows.
+// Gives the frame window the program's other windows and connects its backup window.
 void connectWindows(frm_Main& frame);

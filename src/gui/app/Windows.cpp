@@ -15,11 +15,18 @@
 #include "gui/records/frmDataEntry.h"
 #include "gui/reports/frmReports.h"
 
-// The frame window's hooks to the windows that open from its toolbar.
-void connectWindows(frm_Main& frame) {
-  frame.chooseCemetery = [&frame] { return frmCemeterySelect::choose(&frame); };
-  frame.makeMapEditor = [] { return frmMapEdit::open(); };
-  frame.makeDataEntry = [&frame] {
+namespace {
+
+// The program's own windows for the frame's toolbar.
+class ProgramWindows : public FrameWindows {
+ public:
+  explicit ProgramWindows(frm_Main& frame) : frame_(frame) {}
+
+  bool chooseCemetery() override { return frmCemeterySelect::choose(&frame_); }
+  QWidget* makeMapEditor() override { return frmMapEdit::open(); }
+
+  QWidget* makeDataEntry() override {
+    frm_Main& frame = frame_;
     auto* form = new frmDataEntry();
     // Inside the frame the form is activated as one of its child windows, not as a window of
     // its own: a query left by another window is run then.
@@ -28,7 +35,7 @@ void connectWindows(frm_Main& frame) {
     });
     // The viewer opens beside the form; its Close leaves the clicked grave, and the user is back
     // on the form, which shows it.
-    form->onMapViewer = [&frame, form] {
+    QObject::connect(form, &frmDataEntry::mapViewerWanted, form, [&frame, form] {
       QMdiSubWindow* viewer = frame.showChild(new frmViewMap());
       QPointer<frmDataEntry> back = form;
       QObject::connect(viewer, &QObject::destroyed, form, [&frame, back] {
@@ -37,26 +44,42 @@ void connectWindows(frm_Main& frame) {
           frame.mdiArea->setActiveSubWindow(sub);
         back->FormActivate();
       });
-    };
+    });
     // The import window opens beside the form, as the map viewer does; once.
-    form->onImport = [&frame, open = QPointer<QMdiSubWindow>()]() mutable {
-      if (open)
-        frame.mdiArea->setActiveSubWindow(open);
-      else
-        open = frame.showChild(new frmImport());
-    };
+    QObject::connect(form, &frmDataEntry::importWanted, form,
+                     [&frame, open = QPointer<QMdiSubWindow>()]() mutable {
+                       if (open)
+                         frame.mdiArea->setActiveSubWindow(open);
+                       else
+                         open = frame.showChild(new frmImport());
+                     });
     return form;
-  };
-  frame.openBackupRestore = [&frame] { frmBackupRestore::open(&frame, frame.settingsFile); };
-  frame.closingBackup = [&frame] { frmBackupRestore::backUpOnClose(frame.StatusBar1, frame.settingsFile); };
-  frame.makeReports = [&frame] {
+  }
+
+  QWidget* makeReports() override {
+    frm_Main& frame = frame_;
     Report::Format format{QLocale::system()};
     if (!ZEL1.DateDisplayFormat.isEmpty()) format.dateFormat = ZEL1.DateDisplayFormat;
     auto* reports = new frmReports(format);
-    reports->statusText = [&frame] { return frame.StatusPanel1->text(); };
+    reports->setStatusText(frame.StatusPanel1->text());
     // A record picked in a report: the report window has closed, the record form opens and runs
     // the query the report left.
-    reports->openRecordForm = [&frame] { frame.Toolbar1ButtonClick(QStringLiteral("DataEdit")); };
+    QObject::connect(reports, &frmReports::recordFormWanted, &frame,
+                     [&frame] { frame.Toolbar1ButtonClick(QStringLiteral("DataEdit")); });
     return reports;
-  };
+  }
+
+ private:
+  frm_Main& frame_;
+};
+
+}  // namespace
+
+// The frame window's toolbar windows and the backup window.
+void connectWindows(frm_Main& frame) {
+  frame.setWindows(std::make_unique<ProgramWindows>(frame));
+  QObject::connect(&frame, &frm_Main::backupRestoreWanted, &frame,
+                   [&frame] { frmBackupRestore::open(&frame, frame.settingsFile); });
+  QObject::connect(&frame, &frm_Main::databaseClosed, &frame,
+                   [&frame] { frmBackupRestore::backUpOnClose(frame.StatusBar1, frame.settingsFile); });
 }

@@ -3,19 +3,15 @@
 #include "core/program/Zel1.h"
 #include "gui/controls/MessageService.h"
 
-ZelApplication::ZelApplication(int& argc, char** argv) : QApplication(argc, argv) {
-  endProgram = [](int code) { QCoreApplication::exit(code); };
-}
+ZelApplication::ZelApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool ZelApplication::notify(QObject* receiver, QEvent* event) {
   try {
     return QApplication::notify(receiver, event);
   } catch (const std::exception& e) {
-    const int code = lastResort(e);
-    if (endProgram) endProgram(code);
+    emit failureEnds(lastResort(e));
   } catch (...) {
-    const int code = lastResort(std::runtime_error("An unexpected error ended the command."));
-    if (endProgram) endProgram(code);
+    emit failureEnds(lastResort(std::runtime_error("An unexpected error ended the command.")));
   }
   return false;
 }
@@ -33,8 +29,6 @@ int lastResort(const std::exception& e) {
     showing = false;
   }
   // Closing rolls back what a command left half done; the file stays as it was before it.
-  ZEL1.rsLookup2.close();
-  ZEL1.rsLookup.close();
   ZEL1.rsRecords.close();
   ZEL1.cnData.close();
   return 1;

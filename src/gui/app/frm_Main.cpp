@@ -161,10 +161,6 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
     }
   });
 
-  endProgram = [](int code) {
-    QMetaObject::invokeMethod(
-        qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
-  };
   resize(800, 600);
 }
 
@@ -183,9 +179,11 @@ void frm_Main::focusToolbar() {
     first->setFocus();
 }
 
+void frm_Main::setWindows(std::unique_ptr<FrameWindows> windows) { windows_ = std::move(windows); }
+
 void frm_Main::end(int code) {
   ending_ = true;
-  if (endProgram) endProgram(code);
+  emit programEnds(code);
 }
 
 void frm_Main::Toolbar1ButtonClick(const QString& key) {
@@ -247,26 +245,25 @@ QMdiSubWindow* frm_Main::showChild(QWidget* child, bool maximised) {
 void frm_Main::DataEditClick() {
   Toolbar1->setVisible(false);
   QCoreApplication::processEvents();
-  showChild(makeDataEntry ? makeDataEntry() : nullptr);
+  showChild(windows_->makeDataEntry());
 }
 
 void frm_Main::MapEditClick() {
-  if (!settleCemetery(QString::fromLatin1(kNoCemetery),
-                      [this] { return chooseCemetery && chooseCemetery(); }))
+  if (!settleCemetery(QString::fromLatin1(kNoCemetery), [this] { return windows_->chooseCemetery(); }))
     return;
   Toolbar1->setVisible(false);
   QCoreApplication::processEvents();
-  showChild(makeMapEditor ? makeMapEditor() : nullptr);
+  showChild(windows_->makeMapEditor());
 }
 
 void frm_Main::ReportsClick() {
   Toolbar1->setVisible(false);
   QCoreApplication::processEvents();
-  showChild(makeReports ? makeReports() : nullptr, true);
+  showChild(windows_->makeReports(), true);
 }
 
 void frm_Main::ArchiveClick() {
-  if (openBackupRestore) openBackupRestore();
+  emit backupRestoreWanted();
   // The window could not give the database back: the program cannot go on.
   if (ZEL1.RestoreOnly) end(0);
 }
@@ -309,7 +306,7 @@ void frm_Main::FormActivate() {
   }
   if (ZEL1.RestoreOnly) {
     QCoreApplication::processEvents();
-    if (openBackupRestore) openBackupRestore();
+    emit backupRestoreWanted();
     end(0);
     return;
   }
@@ -353,13 +350,11 @@ void frm_Main::closeEvent(QCloseEvent* event) {
   }
   CD1->close();
   storePlacement();
-  ZEL1.rsLookup2.close();
-  ZEL1.rsLookup.close();
   ZEL1.rsRecords.close();
   const bool hadDatabase = ZEL1.cnData.isOpen();
   ZEL1.cnData.close();
   // The files are whole now that nothing holds them open.
-  if (hadDatabase && closingBackup) closingBackup();
+  if (hadDatabase) emit databaseClosed();
   event->accept();
 }
 

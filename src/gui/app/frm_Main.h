@@ -2,7 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -13,6 +13,20 @@ class QStatusBar;
 class QToolBar;
 class HelpViewer;
 class frmSplash;
+
+// The windows that the frame opens from its toolbar, made elsewhere: the program's own
+// (connectWindows) or a test's stand-ins. The frame asks; nothing here opens anything.
+class FrameWindows {
+ public:
+  virtual ~FrameWindows() = default;
+  // Each returns the new child window (not yet shown), which the frame shows inside itself with
+  // the toolbar hidden until it is gone; nullptr opens nothing.
+  virtual QWidget* makeDataEntry() { return nullptr; }
+  virtual QWidget* makeMapEditor() { return nullptr; }  // on ZEL1.CurrentCemeteryId
+  virtual QWidget* makeReports() { return nullptr; }
+  // The cemetery chooser, shown modally: true when a cemetery was chosen (ZEL1.CurrentCemeteryId).
+  virtual bool chooseCemetery() { return false; }
+};
 
 // The frame window: a toolbar of commands, the child windows inside, the help viewer, and the
 // window placement kept between runs.
@@ -29,20 +43,8 @@ class frm_Main : public QMainWindow {
   QMdiArea* mdiArea = nullptr;
   HelpViewer* CD1 = nullptr;
 
-  // Windows made elsewhere. Each maker returns the new child window (not yet shown), which the
-  // frame shows inside itself with the toolbar hidden until it is gone; nullptr opens nothing.
-  std::function<QWidget*()> makeDataEntry;  // the record form
-  std::function<QWidget*()> makeMapEditor;  // the map editor on ZEL1.CurrentCemeteryId
-  std::function<QWidget*()> makeReports;    // the report window
-  // The cemetery chooser, shown modally: true when a cemetery was chosen (ZEL1.CurrentCemeteryId).
-  std::function<bool()> chooseCemetery;
-  // The backup and restore window, shown modally (also in restore-only mode). When it leaves
-  // ZEL1.RestoreOnly set, the program ends.
-  std::function<void()> openBackupRestore;
-  // Runs after the database was closed by a closing frame that had it open (the automatic backup).
-  std::function<void()> closingBackup;
-  // Ends the program; tests replace it to see that the program would end.
-  std::function<void(int exitCode)> endProgram;
+  // Where the toolbar's windows come from; none open until it is set.
+  void setWindows(std::unique_ptr<FrameWindows> windows);
 
   // Toolbar commands, dispatched by the button's key.
   void Toolbar1ButtonClick(const QString& key);
@@ -79,6 +81,15 @@ class frm_Main : public QMainWindow {
 
   QAction* toolbarAction(const QString& key) const;
 
+ signals:
+  // The backup and restore window, to be shown modally (also in restore-only mode). When it leaves
+  // ZEL1.RestoreOnly set, the program ends.
+  void backupRestoreWanted();
+  // A closing frame that had the database open has closed it (the automatic backup runs then).
+  void databaseClosed();
+  // The program is to end with this code (the program's main loop listens; tests note it).
+  void programEnds(int exitCode);
+
  protected:
   void changeEvent(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -87,6 +98,7 @@ class frm_Main : public QMainWindow {
  private:
   void end(int code);
   void focusToolbar();
+  std::unique_ptr<FrameWindows> windows_ = std::make_unique<FrameWindows>();
   bool activating_ = false;
   bool ending_ = false;
   bool destroying_ = false;

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   // it once spares a file lookup per date when thousands of records are imported or exported.
   if (!qEnvironmentVariableIsSet("TZ")) qputenv("TZ", ":/etc/localtime");
   ZelApplication app(argc, argv);
+  QObject::connect(&app, &ZelApplication::failureEnds, &app, [](int code) { QCoreApplication::exit(code); });
   QApplication::setOrganizationName(QStringLiteral("zel"));
   QApplication::setApplicationName(QStringLiteral("zel"));
   QApplication::setDesktopFileName(QStringLiteral("org.zelmora.Zelmora"));

@@ -1,16 +1,12 @@
 #include "gui/cemeteries/ManagerDialog.h"
 
 #include <QApplication>
-#include <QGridLayout>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QVBoxLayout>
 
 #include "core/program/Zel1.h"
 #include "core/store/RecordSet.h"
@@ -27,38 +23,9 @@ void setFieldText(QLineEdit* field, const QString& text, int limit) {
   field->setText(text);
 }
 
-AddressFields makeAddressFields(QWidget* parent, int cityLimit) {
-  auto line = [parent](const char* name, int limit) {
-    auto* e = new QLineEdit(parent);
-    e->setObjectName(QLatin1String(name));
-    e->setMaxLength(limit);
-    return e;
-  };
-  AddressFields f{line("txtAddr1", 50), line("txtAddr2", 50),   line("txtCity", cityLimit),
-                  line("txtState", 2),  line("txtZipCode", 10), line("txtPhone", 50)};
-  const QFontMetrics fm = parent->fontMetrics();
-  f.state->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("MMMM")) + 12);
-  f.zipCode->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("00000-00000")) + 12);
-  return f;
-}
-
-int addAddressRows(QGridLayout* grid, int row, const AddressFields& f) {
-  auto label = [](const QString& text, QWidget* buddy) {
-    auto* l = new QLabel(text, buddy->parentWidget());
-    l->setBuddy(buddy);
-    return l;
-  };
-  grid->addWidget(label(QStringLiteral("Address 1"), f.addr1), row, 0);
-  grid->addWidget(f.addr1, row++, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("Address 2"), f.addr2), row, 0);
-  grid->addWidget(f.addr2, row++, 1, 1, 3);
-  grid->addWidget(label(QStringLiteral("City/State/Zip"), f.city), row, 0);
-  grid->addWidget(f.city, row, 1);
-  grid->addWidget(f.state, row, 2);
-  grid->addWidget(f.zipCode, row++, 3);
-  grid->addWidget(label(QStringLiteral("Phone"), f.phone), row, 0);
-  grid->addWidget(f.phone, row++, 1, 1, 3);
-  return row;
+void fitAddressWidths(const QFontMetrics& fm, QLineEdit* state, QLineEdit* zipCode) {
+  state->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("MMMM")) + 12);
+  zipCode->setMaximumWidth(fm.horizontalAdvance(QStringLiteral("00000-00000")) + 12);
 }
 
 void makeIdField(QLineEdit* field) {
@@ -70,52 +37,20 @@ void makeIdField(QLineEdit* field) {
 }
 
 ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(parent), table_(table) {
+  ui_.setupUi(this);
   setObjectName(table.objectName);
   setWindowTitle(table.caption);
+  ui_.List1->viewport()->installEventFilter(this);
 
-  List1 = new QListWidget(this);
-  List1->setObjectName(QStringLiteral("List1"));
-  List1->setSelectionMode(QAbstractItemView::SingleSelection);
-  List1->viewport()->installEventFilter(this);
-  lblHint = new QLabel(QStringLiteral("Double-click to Modify"), this);
-  lblHint->setObjectName(QStringLiteral("lblHint"));
-
-  auto makeButton = [this](const char* name, const QString& caption) {
-    auto* b = new QPushButton(caption, this);
-    b->setObjectName(QLatin1String(name));
-    b->setAutoDefault(false);
-    return b;
-  };
-  Command4 = makeButton("Command4", QStringLiteral("&New"));
-  Command2 = makeButton("Command2", QStringLiteral("Sa&ve"));
-  Command3 = makeButton("Command3", QStringLiteral("&Help"));
-  Command1 = makeButton("Command1", QStringLiteral("Close"));
-
-  connect(Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
-  connect(Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
+  connect(ui_.Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
+  connect(ui_.Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  connect(ui_.Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
   addHelpKey(this, table_.helpTopic);
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
-  connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
+  connect(ui_.Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
+  connect(ui_.List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
 }
 
-void ManagerDialog::finishLayout(QGridLayout* fields) {
-  auto* listBox = new QVBoxLayout;
-  listBox->addWidget(lblHint);
-  listBox->addWidget(List1, 1);
-
-  auto* top = new QHBoxLayout;
-  top->addLayout(fields, 3);
-  top->addLayout(listBox, 2);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  for (QPushButton* b : {Command4, Command2, Command3, Command1}) buttons->addWidget(b);
-
-  auto* outer = new QVBoxLayout(this);
-  outer->addLayout(top, 1);
-  outer->addLayout(buttons);
-
+void ManagerDialog::finish() {
   adjustSize();
   centre();
   fillList();
@@ -138,26 +73,26 @@ void ManagerDialog::centre() {
 }
 
 int ManagerDialog::selectedIndex() const {
-  QListWidgetItem* item = List1->currentItem();
-  return item && item->isSelected() ? List1->row(item) : -1;
+  QListWidgetItem* item = ui_.List1->currentItem();
+  return item && item->isSelected() ? ui_.List1->row(item) : -1;
 }
 
 void ManagerDialog::selectId(qint64 id) {
-  for (int i = 0; i < List1->count(); ++i) {
-    if (List1->item(i)->data(Qt::UserRole).toLongLong() == id) {
-      List1->setCurrentRow(i);
+  for (int i = 0; i < ui_.List1->count(); ++i) {
+    if (ui_.List1->item(i)->data(Qt::UserRole).toLongLong() == id) {
+      ui_.List1->setCurrentRow(i);
       return;
     }
   }
 }
 
 void ManagerDialog::fillList() {
-  List1->clear();
+  ui_.List1->clear();
   RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(table_.listSql);
     for (; !rs.eof(); rs.moveNext()) {
-      auto* item = new QListWidgetItem(rs.field(table_.listColumn).toString(), List1);
+      auto* item = new QListWidgetItem(rs.field(table_.listColumn).toString(), ui_.List1);
       item->setData(Qt::UserRole, rs.field(table_.idColumn).toInt());
     }
   } catch (const DbError& e) {
@@ -178,8 +113,8 @@ bool ManagerDialog::askSaveFirst() {
 bool ManagerDialog::newEntry() {
   if (!askSaveFirst()) return false;
   clearFields();
-  List1->setCurrentRow(-1);
-  List1->clearSelection();
+  ui_.List1->setCurrentRow(-1);
+  ui_.List1->clearSelection();
   firstField()->setFocus();
   ZEL1.ManagerChanged = false;
   return true;
@@ -216,7 +151,7 @@ void ManagerDialog::List1DblClick() {
   const int index = selectedIndex();
   if (index < 0) return;
   // Saving refills the list; the entry double-clicked is found again by its id.
-  const qint64 id = List1->item(index)->data(Qt::UserRole).toLongLong();
+  const qint64 id = ui_.List1->item(index)->data(Qt::UserRole).toLongLong();
   if (!askSaveFirst()) return;
   selectId(id);
   openEntry(id);
@@ -242,7 +177,7 @@ void ManagerDialog::openEntry(qint64 id) {
 }
 
 bool ManagerDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == List1->viewport() && event->type() == QEvent::MouseButtonPress) {
+  if (watched == ui_.List1->viewport() && event->type() == QEvent::MouseButtonPress) {
     auto* me = static_cast<QMouseEvent*>(event);
     if (me->button() == Qt::RightButton) {
       List1MouseDown(me->button());
@@ -258,7 +193,7 @@ void ManagerDialog::List1MouseDown(Qt::MouseButton button) {
 }
 
 void ManagerDialog::deleteEntry() {
-  QListWidgetItem* item = List1->item(selectedIndex());
+  QListWidgetItem* item = ui_.List1->item(selectedIndex());
   const qint64 id = item->data(Qt::UserRole).toLongLong();
   const QString name = item->text();
   RecordSet rs(&ZEL1.cnData);

@@ -3,18 +3,17 @@
 #include <QDialog>
 #include <QString>
 
-class QGridLayout;
-class QLabel;
-class QGridLayout;
+#include "ui_ManagerDialog.h"
+
+class QFontMetrics;
 class QLineEdit;
-class QListWidget;
 class QPlainTextEdit;
-class QPushButton;
 class RecordSet;
 
-// The common frame of the cemetery manager and the lot type manager: a list of the table's rows
-// (hidden ids), entry fields, New/Save/Help/Close, double-click to open an entry and a
-// right-button press to delete the selected one. Unsaved edits are tracked in ZEL1.ManagerChanged.
+// The common frame of the cemetery manager and the lot type manager (ManagerDialog.ui): a list of
+// the table's rows (hidden ids), entry fields, New (Command4), Save (Command2), Help (Command3),
+// Close (Command1), double-click to open an entry and a right-button press to delete the selected
+// one. Unsaved edits are tracked in ZEL1.ManagerChanged.
 class ManagerDialog : public QDialog {
   Q_OBJECT
 
@@ -35,12 +34,8 @@ class ManagerDialog : public QDialog {
     int helpTopic = 0;
   };
 
-  QListWidget* List1 = nullptr;
-  QLabel* lblHint = nullptr;
-  QPushButton* Command4 = nullptr;  // New
-  QPushButton* Command2 = nullptr;  // Save
-  QPushButton* Command3 = nullptr;  // Help
-  QPushButton* Command1 = nullptr;  // Close
+  // The frame's controls by name, for tests that drive the window as a user would.
+  const Ui::ManagerDialog& ui() const { return ui_; }
 
   void Command4Click();  // New
   bool Command2Click();  // Save; false when refused or failed
@@ -55,8 +50,10 @@ class ManagerDialog : public QDialog {
  protected:
   ManagerDialog(const Table& table, QWidget* parent);
 
-  // Puts the subclass's field grid beside the list and finishes the window (Load).
-  void finishLayout(QGridLayout* fields);
+  // The area beside the list that the subclass fills with its fields (its own .ui file).
+  QWidget* fieldsArea() const { return ui_.fieldsArea; }
+  // Finishes the window once the fields are in place (Load).
+  void finish();
   // A change notification of a data field marks the edits unsaved.
   void watch(QLineEdit* field);
   void watch(QPlainTextEdit* field);
@@ -81,6 +78,7 @@ class ManagerDialog : public QDialog {
   void selectId(qint64 id);
   void centre();
 
+  Ui::ManagerDialog ui_;
   Table table_;
   bool closing_ = false;
 };
@@ -91,12 +89,5 @@ void setFieldText(QLineEdit* field, const QString& text, int limit);
 // An id field: shown, never typed into, and drawn on the window's background to say so.
 void makeIdField(QLineEdit* field);
 
-// The six address texts of a cemetery or a purchaser: made on parent with their object names
-// (txtAddr1, txtAddr2, txtCity, txtState, txtZipCode, txtPhone) and typing limits, and laid out
-// from a grid row on as "Address 1", "Address 2", "City/State/Zip" (three fields) and "Phone".
-struct AddressFields {
-  QLineEdit *addr1, *addr2, *city, *state, *zipCode, *phone;
-};
-AddressFields makeAddressFields(QWidget* parent, int cityLimit);
-// Returns the row after the last one used.
-int addAddressRows(QGridLayout* grid, int row, const AddressFields& f);
+// The state and zip code fields as wide as their longest text in the window's font.
+void fitAddressWidths(const QFontMetrics& fm, QLineEdit* state, QLineEdit* zipCode);

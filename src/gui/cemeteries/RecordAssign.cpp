@@ -88,11 +88,11 @@ bool Command3Click(OwnerAddress& address, QWidget* parent) {
   return true;
 }
 
-bool settleMapCemetery(QWidget* parent, const std::function<bool()>& choose) {
+bool settleMapCemetery(QWidget* parent) {
   return settleCemetery(
       QStringLiteral("No cemeteries exist. You must first create cemeteries and them build a map for it "
                      "in order to use this feature."),
-      choose ? choose : std::function<bool()>([parent] { return frmCemeterySelect::choose(parent); }));
+      [parent] { return frmCemeterySelect::choose(parent); });
 }
 
 }  // namespace cemeteries

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <optional>
 
 #include "core/store/Money.h"
@@ -35,8 +34,8 @@ void openLotManager(QWidget* parent = nullptr);
 bool Command3Click(OwnerAddress& address, QWidget* parent = nullptr);
 
 // The cemetery whose map the record form's map command shows (settleCemetery with the record
-// form's message); choose replaces the cemetery chooser. True when ZEL1.CurrentCemeteryId names a
-// cemetery afterwards.
-bool settleMapCemetery(QWidget* parent = nullptr, const std::function<bool()>& choose = {});
+// form's message and the chooser over parent). True when ZEL1.CurrentCemeteryId names a cemetery
+// afterwards.
+bool settleMapCemetery(QWidget* parent = nullptr);
 
 }  // namespace cemeteries

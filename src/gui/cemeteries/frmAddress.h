@@ -2,14 +2,9 @@
 
 #include <QDialog>
 #include <QString>
-#include <memory>
 #include <optional>
 
-class QLineEdit;
-class QPushButton;
-namespace Ui {
-class frmAddress;
-}
+#include "ui_frmAddress.h"
 
 // The purchaser's postal address and telephone as the record form keeps them.
 struct OwnerAddress {
@@ -23,25 +18,18 @@ class frmAddress : public QDialog {
 
  public:
   explicit frmAddress(const OwnerAddress& address, QWidget* parent = nullptr);
-  ~frmAddress() override;
 
   // Runs the dialog modally: the edited texts after Save, nothing after Close.
   static std::optional<OwnerAddress> edit(const OwnerAddress& address, QWidget* parent = nullptr);
 
   OwnerAddress address() const;
 
-  QLineEdit* txtAddr1 = nullptr;
-  QLineEdit* txtAddr2 = nullptr;
-  QLineEdit* txtCity = nullptr;
-  QLineEdit* txtState = nullptr;
-  QLineEdit* txtZipCode = nullptr;
-  QLineEdit* txtPhone = nullptr;
-  QPushButton* Command1 = nullptr;  // Save
-  QPushButton* Command2 = nullptr;  // Close
+  // The fields and Save (Command1) and Close (Command2) by name (frmAddress.ui), for tests.
+  const Ui::frmAddress& ui() const { return ui_; }
 
   void Command1Click();
   void Command2Click();
 
  private:
-  std::unique_ptr<Ui::frmAddress> ui_;
+  Ui::frmAddress ui_;
 };

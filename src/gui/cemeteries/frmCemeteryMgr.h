@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/cemeteries/ManagerDialog.h"
+#include "ui_frmCemeteryMgr.h"
 
 // The cemetery manager: creates, edits and deletes rows of table cemetery.
 class frmCemeteryMgr : public ManagerDialog {
@@ -9,18 +10,11 @@ class frmCemeteryMgr : public ManagerDialog {
  public:
   explicit frmCemeteryMgr(QWidget* parent = nullptr);
 
-  QLineEdit* txtCemeteryID = nullptr;
-  QLineEdit* txtName = nullptr;
-  QLineEdit* txtAddr1 = nullptr;
-  QLineEdit* txtAddr2 = nullptr;
-  QLineEdit* txtCity = nullptr;
-  QLineEdit* txtState = nullptr;
-  QLineEdit* txtZipCode = nullptr;
-  QLineEdit* txtPhone = nullptr;
-  QPlainTextEdit* txtRemarks = nullptr;
+  // The entry fields by name (frmCemeteryMgr.ui), for tests.
+  const Ui::frmCemeteryMgr& fields() const { return fields_; }
 
  protected:
-  QLineEdit* idField() const override { return txtCemeteryID; }
+  QLineEdit* idField() const override { return fields_.txtCemeteryID; }
   QWidget* firstField() const override;
   bool requiredEmpty() const override;
   void clearFields() override;
@@ -29,5 +23,6 @@ class frmCemeteryMgr : public ManagerDialog {
 
  private:
   void limitRemarks();
+  Ui::frmCemeteryMgr fields_;
   int remarksLimit_ = 255;
 };

@@ -1,7 +1,5 @@
 #include "gui/cemeteries/frmLotMgr.h"
 
-#include <QGridLayout>
-#include <QLabel>
 #include <QLineEdit>
 
 #include "core/store/RecordSet.h"
@@ -31,75 +29,48 @@ const ManagerDialog::Table& lotTable() {
 }  // namespace
 
 frmLotMgr::frmLotMgr(QWidget* parent) : ManagerDialog(lotTable(), parent) {
-  lblHint->setText(QStringLiteral("Double-click\nto Modify"));
-
-  txtLotID = new QLineEdit(this);
-  txtLotID->setObjectName(QStringLiteral("txtLotID"));
-  txtLotID->setMaxLength(50);
-  makeIdField(txtLotID);
-  txtLotDesc = new QLineEdit(this);
-  txtLotDesc->setObjectName(QStringLiteral("txtLotDesc"));
-  txtLotDesc->setMaxLength(50);
-  txtLotSize = new QLineEdit(this);
-  txtLotSize->setObjectName(QStringLiteral("txtLotSize"));
-  txtLotSize->setMaxLength(10);
-  txtLotPrice = new MoneyEdit(this);
-  txtLotPrice->setObjectName(QStringLiteral("txtLotPrice"));
-  txtLotPrice->setGrouped(true);
-  txtLotPrice->setPlaceholderText(QString());
-  txtLotPrice->setValue(Money());
+  ui().lblHint->setText(QStringLiteral("Double-click\nto Modify"));
+  fields_.setupUi(fieldsArea());
+  makeIdField(fields_.txtLotID);
+  fields_.txtLotPrice->setGrouped(true);
+  fields_.txtLotPrice->setPlaceholderText(QString());
+  fields_.txtLotPrice->setValue(Money());
 
   const int digits = fontMetrics().horizontalAdvance(QStringLiteral("0,000,000,000.00")) + 16;
-  txtLotID->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
-  txtLotSize->setMaximumWidth(digits);
-  txtLotPrice->setMaximumWidth(digits);
+  fields_.txtLotID->setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("0000000000")) + 12);
+  fields_.txtLotSize->setMaximumWidth(digits);
+  fields_.txtLotPrice->setMaximumWidth(digits);
 
-  auto* grid = new QGridLayout;
-  auto label = [this](const QString& text, QWidget* buddy) {
-    auto* l = new QLabel(text, this);
-    l->setBuddy(buddy);
-    return l;
-  };
-  grid->addWidget(label(QStringLiteral("Lot ID"), txtLotID), 0, 0);
-  grid->addWidget(txtLotID, 0, 1, Qt::AlignLeft);
-  grid->addWidget(label(QStringLiteral("Lot Desc"), txtLotDesc), 1, 0);
-  grid->addWidget(txtLotDesc, 1, 1);
-  grid->addWidget(label(QStringLiteral("Lot Size"), txtLotSize), 2, 0);
-  grid->addWidget(txtLotSize, 2, 1, Qt::AlignLeft);
-  grid->addWidget(label(QStringLiteral("Lot Price"), txtLotPrice), 3, 0);
-  grid->addWidget(txtLotPrice, 3, 1, Qt::AlignLeft);
-  grid->setColumnStretch(1, 1);
-  grid->setRowStretch(4, 1);
-
-  for (QLineEdit* e : {txtLotDesc, txtLotSize, static_cast<QLineEdit*>(txtLotPrice)}) watch(e);
+  for (QLineEdit* e : {fields_.txtLotDesc, fields_.txtLotSize, static_cast<QLineEdit*>(fields_.txtLotPrice)})
+    watch(e);
 
   setMinimumWidth(560);
-  finishLayout(grid);
+  finish();
 }
 
-QWidget* frmLotMgr::firstField() const { return txtLotDesc; }
+QWidget* frmLotMgr::firstField() const { return fields_.txtLotDesc; }
 
-bool frmLotMgr::requiredEmpty() const { return txtLotDesc->text().trimmed().isEmpty(); }
+bool frmLotMgr::requiredEmpty() const { return fields_.txtLotDesc->text().trimmed().isEmpty(); }
 
 void frmLotMgr::clearFields() {
-  txtLotID->clear();
-  setFieldText(txtLotDesc, QString(), 50);
-  setFieldText(txtLotSize, QString(), 10);
-  txtLotPrice->setValue(Money());  // as when the window opened
+  fields_.txtLotID->clear();
+  setFieldText(fields_.txtLotDesc, QString(), 50);
+  setFieldText(fields_.txtLotSize, QString(), 10);
+  fields_.txtLotPrice->setValue(Money());  // as when the window opened
 }
 
 void frmLotMgr::writeFields(RecordSet& rs) {
-  rs.assign(QStringLiteral("lotdesc"), txtLotDesc->text());
-  rs.assign(QStringLiteral("lotsize"), txtLotSize->text());
+  rs.assign(QStringLiteral("lotdesc"), fields_.txtLotDesc->text());
+  rs.assign(QStringLiteral("lotsize"), fields_.txtLotSize->text());
   // Exact money; an empty price is stored as no price.
-  const std::optional<Money> price = txtLotPrice->amount();
+  const std::optional<Money> price = fields_.txtLotPrice->amount();
   rs.assign(QStringLiteral("lotprice"), price ? Value(*price) : Value());
 }
 
 void frmLotMgr::readFields(const RecordSet& rs) {
-  setFieldText(txtLotDesc, rs.field(QStringLiteral("lotdesc")).toString().trimmed(), 50);
+  setFieldText(fields_.txtLotDesc, rs.field(QStringLiteral("lotdesc")).toString().trimmed(), 50);
   const Value size = rs.field(QStringLiteral("lotsize"));
-  setFieldText(txtLotSize, size.isNull() ? QString() : size.toString().trimmed(), 10);
+  setFieldText(fields_.txtLotSize, size.isNull() ? QString() : size.toString().trimmed(), 10);
   const Value price = rs.field(QStringLiteral("lotprice"));
-  txtLotPrice->setAmount(price.isNull() ? std::nullopt : std::optional<Money>(price.toMoney()));
+  fields_.txtLotPrice->setAmount(price.isNull() ? std::nullopt : std::optional<Money>(price.toMoney()));
 }

@@ -1,8 +1,7 @@
 #pragma once
 
 #include "gui/cemeteries/ManagerDialog.h"
-
-class MoneyEdit;
+#include "ui_frmLotMgr.h"
 
 // The lot type manager: creates, edits and deletes rows of table lots.
 class frmLotMgr : public ManagerDialog {
@@ -11,16 +10,17 @@ class frmLotMgr : public ManagerDialog {
  public:
   explicit frmLotMgr(QWidget* parent = nullptr);
 
-  QLineEdit* txtLotID = nullptr;
-  QLineEdit* txtLotDesc = nullptr;
-  QLineEdit* txtLotSize = nullptr;
-  MoneyEdit* txtLotPrice = nullptr;  // empty: no price stored
+  // The entry fields by name (frmLotMgr.ui), for tests. An empty txtLotPrice stores no price.
+  const Ui::frmLotMgr& fields() const { return fields_; }
 
  protected:
-  QLineEdit* idField() const override { return txtLotID; }
+  QLineEdit* idField() const override { return fields_.txtLotID; }
   QWidget* firstField() const override;
   bool requiredEmpty() const override;
   void clearFields() override;
   void writeFields(RecordSet& rs) override;
   void readFields(const RecordSet& rs) override;
+
+ private:
+  Ui::frmLotMgr fields_;
 };

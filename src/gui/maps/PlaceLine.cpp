@@ -5,10 +5,14 @@
 
 #include "gui/controls/GridControl.h"
 
-PlaceLine::PlaceLine(GridControl* grid, QWidget* parent)
-    : QLabel(parent), viewport_(grid->viewport()), selection_(grid->selectionModel()) {
+PlaceLine::PlaceLine(QWidget* parent) : QLabel(parent) {
   setObjectName(QStringLiteral("lblPlace"));
   setTextFormat(Qt::PlainText);
+}
+
+void PlaceLine::follow(GridControl* grid) {
+  viewport_ = grid->viewport();
+  selection_ = grid->selectionModel();
   grid->setMouseTracking(true);
   grid->viewport()->setMouseTracking(true);
   grid->viewport()->installEventFilter(this);

@@ -2,16 +2,7 @@
 
 #include <QWidget>
 
-class GridControl;
-class PlaceLine;
-class QAction;
-class QCheckBox;
-class QGroupBox;
-class QLineEdit;
-class QMenu;
-class QMenuBar;
-class QPushButton;
-class QRadioButton;
+#include "ui_frmMapEdit.h"
 
 // The map editor of the cemetery ZEL1.CurrentCemeteryId. A child window of the frame. Every way of
 // closing it saves the map as its Close command does; a map file it could not read is never
@@ -27,36 +18,8 @@ class frmMapEdit : public QWidget {
   bool isOpened() const { return opened_; }
   QSize sizeHint() const override { return {900, 650}; }
 
-  GridControl* Spread1;
-  QGroupBox* SSFrame1;
-  QRadioButton* Option1;
-  QRadioButton* Option2;
-  QRadioButton* Option3;
-  QLineEdit* txtSection;
-  QLineEdit* txtLot;
-  QLineEdit* txtGrave;
-  QPushButton* Command1;
-  QGroupBox* SSFrame2;
-  PlaceLine* lblPlace;
-  QCheckBox* Check1;
-  QRadioButton* Option4;
-  QRadioButton* Option5;
-  QMenuBar* menuBar;
-  QMenu* mnuZoom;
-  QAction* mnu10;
-  QAction* mnu25;
-  QAction* mnu50;
-  QAction* mnu100;
-  QAction* mnu200;
-  QMenu* mnuRowCol;
-  QAction* mnuColIns;
-  QAction* mnuRowIns;
-  QAction* mnuColDel;
-  QAction* mnuRowDel;
-  QAction* mnuMaxCols;
-  QAction* mnuMaxRows;
-  QAction* mnuHelp;
-  QAction* mnuClose;
+  // The controls and menus by name (frmMapEdit.ui), for tests that drive the editor as a user would.
+  const Ui::frmMapEdit& ui() const { return ui_; }
 
   void Command1Click();
   void zoom(double fontSize, int colWidth, int rowHeight);
@@ -73,10 +36,6 @@ class frmMapEdit : public QWidget {
   void Spread1Click(int col, int row);
   void Spread1KeyUp();
 
- signals:
-  // Closing saved the map: the frame shows its toolbar again.
-  void toolbarWanted();
-
  protected:
   void resizeEvent(QResizeEvent* e) override;
   void closeEvent(QCloseEvent* e) override;
@@ -92,5 +51,6 @@ class frmMapEdit : public QWidget {
   void showCell(int row, int col);
   void refit();
 
+  Ui::frmMapEdit ui_;
   bool opened_ = true;
 };

@@ -3,39 +3,32 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMdiSubWindow>
+#include <QMetaMethod>
 #include <QRegularExpression>
 #include <QStyle>
 #include <array>
 
 #include "core/program/Zel1.h"
 #include "gui/cemeteries/RecordAssign.h"
-#include "gui/cemeteries/frmCemeterySelect.h"
 #include "gui/controls/MessageService.h"
 #include "gui/controls/MoneyEdit.h"
 #include "gui/search/frmFind.h"
 
 frmDataEntry::frmDataEntry(QWidget* parent) : QMainWindow(parent) {
-  setupUi(this);
+  ui_.setupUi(this);
   record_ = std::make_unique<RecordBinding>(this, [this] { markChanged(); });
   connectCommands();
-  // The other windows of the form's commands; tests and the frame may replace them.
-  onPrint = [this] { printRecord(printedRecord()); };
-  onExport = [] { exportRecords(); };
-  onCemeteryManager = [this] { cemeteries::openCemeteryManager(this); };
-  onLotManager = [this] { cemeteries::openLotManager(this); };
-  onAddress = [this] { editAddress(); };
-  onChooseCemetery = [this] { frmCemeterySelect::choose(this); };
   installEventFilter(this);
   for (QWidget* w : findChildren<QWidget*>()) w->installEventFilter(this);
 
   // Amounts look as they do in the lot manager.
-  for (MoneyEdit* m : {txtPurchPrice, txtBurialFee, txtPaid}) m->setGrouped(true);
+  for (MoneyEdit* m : {ui_.txtPurchPrice, ui_.txtBurialFee, ui_.txtPaid}) m->setGrouped(true);
 
   // Form load.
   if (!ZEL1.DateDisplayFormat.isEmpty()) {
     // #date# literals of the find dialog and the map viewer are read in the fields' own order.
     ZEL1.cnData.setDateDisplayFormat(ZEL1.DateDisplayFormat);
-    for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
+    for (DateEdit* d : {ui_.txtIntermentDate, ui_.txtDateOfBirth, ui_.txtDateOfDeath, ui_.txtPurchDate})
       d->setDisplayFormat(ZEL1.DateDisplayFormat);
   }
   loadCemeteryLists();
@@ -47,34 +40,33 @@ frmDataEntry::~frmDataEntry() = default;
 
 void frmDataEntry::connectCommands() {
   const std::pair<QAction*, void (frmDataEntry::*)()> commands[] = {
-      {mnuNew, &frmDataEntry::mnuNewClick},           {mnuOpen, &frmDataEntry::mnuOpenClick},
-      {mnuGetFirst, &frmDataEntry::mnuGetFirstClick}, {mnuGetLast, &frmDataEntry::mnuGetLastClick},
-      {mnuGetPrev, &frmDataEntry::mnuGetPrevClick},   {mnuGetNext, &frmDataEntry::mnuGetNextClick},
-      {mnuMapView, &frmDataEntry::mnuMapViewClick},   {mnuSave, &frmDataEntry::mnuSaveClick},
-      {mnuRemove, &frmDataEntry::mnuRemoveClick},     {mnuClose, &frmDataEntry::mnuCloseClick},
-      {mnuHelp, &frmDataEntry::mnuHelpClick}};
+      {ui_.mnuNew, &frmDataEntry::mnuNewClick},           {ui_.mnuOpen, &frmDataEntry::mnuOpenClick},
+      {ui_.mnuGetFirst, &frmDataEntry::mnuGetFirstClick}, {ui_.mnuGetLast, &frmDataEntry::mnuGetLastClick},
+      {ui_.mnuGetPrev, &frmDataEntry::mnuGetPrevClick},   {ui_.mnuGetNext, &frmDataEntry::mnuGetNextClick},
+      {ui_.mnuMapView, &frmDataEntry::mnuMapViewClick},   {ui_.mnuSave, &frmDataEntry::mnuSaveClick},
+      {ui_.mnuRemove, &frmDataEntry::mnuRemoveClick},     {ui_.mnuClose, &frmDataEntry::mnuCloseClick},
+      {ui_.mnuHelp, &frmDataEntry::mnuHelpClick}};
   for (auto [action, handler] : commands) connect(action, &QAction::triggered, this, handler);
-  connect(txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
-  connect(txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
-  connect(txtIntermentDate, &DateEdit::left, this, &frmDataEntry::txtIntermentDateLeave);
-  connect(txtDateOfBirth, &DateEdit::left, this, &frmDataEntry::txtDateOfBirthLeave);
-  connect(txtDateOfDeath, &DateEdit::left, this, &frmDataEntry::txtDateOfDeathLeave);
-  connect(txtAge, &MaskedEdit::entered, this, &frmDataEntry::txtAgeEnter);
-  connect(txtAge, &MaskedEdit::left, this, &frmDataEntry::txtAgeLeave);
-  for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
+  connect(ui_.txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
+  connect(ui_.txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
+  connect(ui_.txtIntermentDate, &DateEdit::left, this, &frmDataEntry::txtIntermentDateLeave);
+  connect(ui_.txtDateOfBirth, &DateEdit::left, this, &frmDataEntry::txtDateOfBirthLeave);
+  connect(ui_.txtDateOfDeath, &DateEdit::left, this, &frmDataEntry::txtDateOfDeathLeave);
+  connect(ui_.txtAge, &MaskedEdit::entered, this, &frmDataEntry::txtAgeEnter);
+  connect(ui_.txtAge, &MaskedEdit::left, this, &frmDataEntry::txtAgeLeave);
+  for (DateEdit* d : {ui_.txtIntermentDate, ui_.txtDateOfBirth, ui_.txtDateOfDeath, ui_.txtPurchDate})
     connect(d, &DateEdit::invalidDate, this, [this, d] { dateHint(d); });
-  connect(Command1, &QPushButton::clicked, this, &frmDataEntry::Command1Click);
-  connect(Command2, &QPushButton::clicked, this, &frmDataEntry::Command2Click);
-  connect(Command3, &QPushButton::clicked, this, &frmDataEntry::Command3Click);
-  const std::pair<QAction*, std::function<void()>*> hooks[] = {
-      {mnuPrint, &onPrint}, {mnuImport, &onImport}, {mnuExport, &onExport}};
-  for (auto [action, hook] : hooks)
-    connect(action, &QAction::triggered, this, [hook] {
-      if (*hook) (*hook)();
-    });
+  connect(ui_.Command1, &QPushButton::clicked, this, &frmDataEntry::Command1Click);
+  connect(ui_.Command2, &QPushButton::clicked, this, &frmDataEntry::Command2Click);
+  connect(ui_.Command3, &QPushButton::clicked, this, &frmDataEntry::Command3Click);
+  connect(ui_.mnuPrint, &QAction::triggered, this, [this] { printRecord(printedRecord()); });
+  connect(ui_.mnuExport, &QAction::triggered, this, [] { exportRecords(); });
+  connect(ui_.mnuImport, &QAction::triggered, this, &frmDataEntry::importWanted);
   // Offered only when an import window is wired.
-  mnuImport->setEnabled(false);
-  connect(mnuFile, &QMenu::aboutToShow, this, [this] { mnuImport->setEnabled(bool(onImport)); });
+  ui_.mnuImport->setEnabled(false);
+  connect(ui_.mnuFile, &QMenu::aboutToShow, this, [this] {
+    ui_.mnuImport->setEnabled(isSignalConnected(QMetaMethod::fromSignal(&frmDataEntry::importWanted)));
+  });
 
   // Icons in the toolbar's order.
   const QStyle::StandardPixmap icons[] = {QStyle::SP_FileIcon,          QStyle::SP_FileDialogContentsView,
@@ -83,25 +75,25 @@ void frmDataEntry::connectCommands() {
                                           QStyle::SP_MediaSeekForward,  QStyle::SP_MediaSkipForward,
                                           QStyle::SP_DirHomeIcon,       QStyle::SP_DialogCloseButton};
   const QStyle::StandardPixmap* icon = icons;
-  for (QAction* a : Toolbar1->actions())
+  for (QAction* a : ui_.Toolbar1->actions())
     if (!a->isSeparator()) a->setIcon(style()->standardIcon(*icon++));
   // A button's key is its name after "Toolbar1_".
-  connect(Toolbar1, &QToolBar::actionTriggered, this,
+  connect(ui_.Toolbar1, &QToolBar::actionTriggered, this,
           [this](QAction* a) { Toolbar1ButtonClick(a->objectName().mid(9)); });
 }
 
 void frmDataEntry::markChanged() { ZEL1.RecordChanged = true; }
 
-void frmDataEntry::loadCemeteryLists() { cemeteries::fillCemeteryLists(txtCemetery, Combo1); }
+void frmDataEntry::loadCemeteryLists() { cemeteries::fillCemeteryLists(ui_.txtCemetery, ui_.Combo1); }
 
-void frmDataEntry::loadLotList() { cemeteries::fillLotTypeList(txtLotInfo); }
+void frmDataEntry::loadLotList() { cemeteries::fillLotTypeList(ui_.txtLotInfo); }
 
 // ---- Showing and clearing ----
 
 void frmDataEntry::showRecord(const RecordSet* rs) {
   record_->show(rs);
-  if (!rs && txtCemetery->count() == 1) {
-    txtCemetery->setCurrentIndex(0);
+  if (!rs && ui_.txtCemetery->count() == 1) {
+    ui_.txtCemetery->setCurrentIndex(0);
     record_->keepShown();
   }
   ZEL1.RecordChanged = false;
@@ -109,12 +101,12 @@ void frmDataEntry::showRecord(const RecordSet* rs) {
 
 void frmDataEntry::ShowCurrentRecord() {
   showRecord(&ZEL1.rsRecords);
-  focusField(txtSection);
+  focusField(ui_.txtSection);
 }
 
 void frmDataEntry::clearForm() {
   showRecord(nullptr);
-  if (txtSection->isVisible()) focusField(txtSection);
+  if (ui_.txtSection->isVisible()) focusField(ui_.txtSection);
 }
 
 void frmDataEntry::mnuNewClick() {
@@ -134,12 +126,12 @@ void frmDataEntry::focusField(QWidget* field) {
 
 QString frmDataEntry::orderByText() const {
   // Names in the user's language's order, places with their numbers by value.
-  if (Option2->isChecked())
+  if (ui_.Option2->isChecked())
     return QStringLiteral("interlastname collate names, interfirstname collate names");
-  if (Option3->isChecked())
+  if (ui_.Option3->isChecked())
     return QStringLiteral("ownerlastname collate names, ownerfirstname collate names");
-  if (Option4->isChecked()) return QStringLiteral("deathdate");
-  if (Option5->isChecked()) return QStringLiteral("birthdate");
+  if (ui_.Option4->isChecked()) return QStringLiteral("deathdate");
+  if (ui_.Option5->isChecked()) return QStringLiteral("birthdate");
   return QStringLiteral("csection collate places, lot collate places, grave collate places");
 }
 
@@ -149,7 +141,7 @@ void frmDataEntry::openRecords(const QString& sql) {
 }
 
 void frmDataEntry::openFirstOrLast(bool last) {
-  if (Check1->isChecked() && Combo1->currentIndex() < 0) {
+  if (ui_.Check1->isChecked() && ui_.Combo1->currentIndex() < 0) {
     messages().information(QStringLiteral(
         "You have chosen to search the database for a specific cemetery but have chosen no cemetery "
         "from the drop-down box."));
@@ -157,8 +149,8 @@ void frmDataEntry::openFirstOrLast(bool last) {
   }
   if (!leaveRecord()) return;
   QString sql = QStringLiteral("select * from zel ");
-  if (Check1->isChecked())
-    sql += QStringLiteral("where cemeteryid=") + QString::number(Combo1->currentData().toLongLong());
+  if (ui_.Check1->isChecked())
+    sql += QStringLiteral("where cemeteryid=") + QString::number(ui_.Combo1->currentData().toLongLong());
   sql += QStringLiteral(" order by ") + orderByText();
   try {
     openRecords(sql);
@@ -234,19 +226,20 @@ void frmDataEntry::mnuOpenClick() {
 }
 
 void frmDataEntry::Toolbar1ButtonClick(const QString& key) {
-  const std::pair<const char*, QAction*> buttons[] = {
-      {"New", mnuNew},         {"Find", mnuOpen},    {"Save", mnuSave},    {"Print", mnuPrint},
-      {"First", mnuGetFirst},  {"Prev", mnuGetPrev}, {"Next", mnuGetNext}, {"Last", mnuGetLast},
-      {"MapView", mnuMapView}, {"Close", mnuClose}};
+  const std::pair<const char*, QAction*> buttons[] = {{"New", ui_.mnuNew},         {"Find", ui_.mnuOpen},
+                                                      {"Save", ui_.mnuSave},       {"Print", ui_.mnuPrint},
+                                                      {"First", ui_.mnuGetFirst},  {"Prev", ui_.mnuGetPrev},
+                                                      {"Next", ui_.mnuGetNext},    {"Last", ui_.mnuGetLast},
+                                                      {"MapView", ui_.mnuMapView}, {"Close", ui_.mnuClose}};
   for (auto [name, action] : buttons)
     if (key == QLatin1String(name)) action->trigger();
 }
 
 bool frmDataEntry::navigationKey(int key) {
-  const std::pair<int, QAction*> keys[] = {{Qt::Key_Home, mnuGetFirst},
-                                           {Qt::Key_End, mnuGetLast},
-                                           {Qt::Key_PageUp, mnuGetPrev},
-                                           {Qt::Key_PageDown, mnuGetNext}};
+  const std::pair<int, QAction*> keys[] = {{Qt::Key_Home, ui_.mnuGetFirst},
+                                           {Qt::Key_End, ui_.mnuGetLast},
+                                           {Qt::Key_PageUp, ui_.mnuGetPrev},
+                                           {Qt::Key_PageDown, ui_.mnuGetNext}};
   for (auto [k, action] : keys) {
     if (k != key) continue;
     action->trigger();
@@ -285,7 +278,6 @@ void frmDataEntry::closeEvent(QCloseEvent* e) {
   closed_ = true;
   ZEL1.RecordChanged = false;
   if (ZEL1.rsRecords.isOpen()) ZEL1.rsRecords.close();
-  if (onClosed) onClosed();
   e->accept();
 }
 
@@ -294,21 +286,20 @@ void frmDataEntry::mnuHelpClick() { messages().showHelp(3); }
 // ---- Cemetery, lot type, address and map ----
 
 void frmDataEntry::Command1Click() {
-  if (onCemeteryManager) onCemeteryManager();
+  cemeteries::openCemeteryManager(this);
   loadCemeteryLists();
 }
 
 void frmDataEntry::Command2Click() {
-  if (onLotManager) onLotManager();
+  cemeteries::openLotManager(this);
   loadLotList();
 }
 
-void frmDataEntry::Command3Click() {
-  if (onAddress) onAddress();
-}
+void frmDataEntry::Command3Click() { editAddress(); }
 
 void frmDataEntry::editAddress() {
-  const std::array<MaskedEdit*, 6> fields = {txtAddr1, txtAddr2, txtCity, txtState, txtZipCode, txtPhone};
+  const std::array<MaskedEdit*, 6> fields = {ui_.txtAddr1, ui_.txtAddr2,   ui_.txtCity,
+                                             ui_.txtState, ui_.txtZipCode, ui_.txtPhone};
   OwnerAddress a{fields[0]->text(), fields[1]->text(), fields[2]->text(),
                  fields[3]->text(), fields[4]->text(), fields[5]->text()};
   if (!cemeteries::Command3Click(a, this)) return;
@@ -317,15 +308,14 @@ void frmDataEntry::editAddress() {
 }
 
 void frmDataEntry::txtLotInfoClick() {
-  if (std::optional<Money> price = cemeteries::txtLotInfoClick(txtLotInfo)) txtPurchPrice->setValue(*price);
+  if (std::optional<Money> price = cemeteries::txtLotInfoClick(ui_.txtLotInfo))
+    ui_.txtPurchPrice->setValue(*price);
 }
 
 void frmDataEntry::mnuMapViewClick() {
-  const bool chosen = cemeteries::settleMapCemetery(this, [this] {
-    if (onChooseCemetery) onChooseCemetery();
-    return ZEL1.CurrentCemeteryId > 0;
-  });
-  if (chosen && onMapViewer) onMapViewer();
+  if (cemeteries::settleMapCemetery(this)) emit mapViewerWanted();
 }
 
-PrintedRecord frmDataEntry::printedRecord() const { return {txtCemetery->currentText(), record_->printed()}; }
+PrintedRecord frmDataEntry::printedRecord() const {
+  return {ui_.txtCemetery->currentText(), record_->printed()};
+}

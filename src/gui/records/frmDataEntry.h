@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <functional>
 #include <memory>
 
 #include "core/store/RecordFields.h"
@@ -11,14 +10,16 @@
 
 // The grave record form: shows one row of zel at a time, and creates, changes, finds, steps
 // through, saves and removes records. It works on its own or inside the frame's QMdiArea.
-// Its controls, menus and toolbar come from frmDataEntry.ui, each a public member under its own
-// name (and objectName), so that the dialogs that edit the form's fields and the tests reach them.
+// Its controls, menus and toolbar come from frmDataEntry.ui, each under its own name and objectName.
 // What each field shows, prints and writes is read from the record's field table.
-class frmDataEntry : public QMainWindow, public Ui::frmDataEntry {
+class frmDataEntry : public QMainWindow {
   Q_OBJECT
  public:
   explicit frmDataEntry(QWidget* parent = nullptr);
   ~frmDataEntry() override;
+
+  // The controls by name, for tests and tools that drive the form as a user would.
+  const Ui::frmDataEntry& ui() const { return ui_; }
 
   // Commands of the form. Every command that leaves the record (New, Find, the navigation, a
   // pending query, closing) asks first when it has changed; a save refused there keeps the form on
@@ -57,17 +58,12 @@ class frmDataEntry : public QMainWindow, public Ui::frmDataEntry {
   // The shown values, for the printout (unsaved edits print as they stand).
   PrintedRecord printedRecord() const;
 
-  // The other windows of the form's commands. Each is set to the real window when the form is
-  // made, except the map viewer (wired by the frame, which shows it) and the import window.
-  std::function<void()> onPrint;            // mnuPrint: print the shown record
-  std::function<void()> onImport;           // mnuImport: the import window (disabled while unset)
-  std::function<void()> onExport;           // mnuExport: the export file
-  std::function<void()> onCemeteryManager;  // Command1: the cemetery manager, modal
-  std::function<void()> onLotManager;       // Command2: the lot type manager, modal
-  std::function<void()> onAddress;          // Command3: the owner address dialog, modal
-  std::function<void()> onChooseCemetery;   // MapView with several cemeteries: the chooser, modal
-  std::function<void()> onMapViewer;        // MapView: the map viewer for CurrentCemeteryId
-  std::function<void()> onClosed;           // the form closed: the frame shows its toolbar again
+ signals:
+  // Windows that the frame shows beside the form.
+  // MapView, once ZEL1.CurrentCemeteryId names the cemetery: the map viewer.
+  void mapViewerWanted();
+  // mnuImport, offered only while something listens: the import window.
+  void importWanted();
 
  protected:
   bool event(QEvent* e) override;
@@ -101,6 +97,7 @@ class frmDataEntry : public QMainWindow, public Ui::frmDataEntry {
   // Puts the focus back on a refused field once the current focus change has finished.
   void returnFocusTo(QWidget* field);
 
+  Ui::frmDataEntry ui_;
   std::unique_ptr<RecordBinding> record_;
   bool closed_ = false;
   bool suppressFocus_ = false;

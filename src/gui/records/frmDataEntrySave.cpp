@@ -68,45 +68,46 @@ void frmDataEntry::refuseOnLeave(const std::optional<RecordFields::DateRefusal>&
 }
 
 void frmDataEntry::txtIntermentDateLeave() {
-  refuseOnLeave(RecordFields::checkDates(txtIntermentDate->date(), {}, {}), txtIntermentDate);
+  refuseOnLeave(RecordFields::checkDates(ui_.txtIntermentDate->date(), {}, {}), ui_.txtIntermentDate);
 }
 
 void frmDataEntry::txtDateOfBirthLeave() {
-  refuseOnLeave(RecordFields::checkDates({}, txtDateOfBirth->date(), {}), txtDateOfBirth);
+  refuseOnLeave(RecordFields::checkDates({}, ui_.txtDateOfBirth->date(), {}), ui_.txtDateOfBirth);
 }
 
 void frmDataEntry::txtDateOfDeathLeave() {
   if (suppressFocus_) return;
-  const QDate death = txtDateOfDeath->date();
-  refuseOnLeave(RecordFields::checkDates({}, {}, death), txtDateOfDeath);
+  const QDate death = ui_.txtDateOfDeath->date();
+  refuseOnLeave(RecordFields::checkDates({}, {}, death), ui_.txtDateOfDeath);
   // Checked even after a refusal above: a date of death before a kept date of birth goes too, and
   // the field gets back the date it held before (a stored one is not erased).
-  if (death.isValid() && txtDateOfBirth->date() > death) {
-    txtDateOfDeath->revert();
+  if (death.isValid() && ui_.txtDateOfBirth->date() > death) {
+    ui_.txtDateOfDeath->revert();
     hintLater(
         QStringLiteral("You cannot have a date-of-birth greater than a date-of-death. Please try again."),
-        txtDateOfDeath);
+        ui_.txtDateOfDeath);
   }
 }
 
 void frmDataEntry::txtAgeEnter() {
   // The age follows dates the user typed, never stored ones alone.
-  const QDate birth = txtDateOfBirth->date();
-  const QDate death = txtDateOfDeath->date();
+  const QDate birth = ui_.txtDateOfBirth->date();
+  const QDate death = ui_.txtDateOfDeath->date();
   if (suppressFocus_ || !birth.isValid() || !death.isValid() || birth > death) return;
-  if (record_->edited(txtDateOfBirth) || record_->edited(txtDateOfDeath))
-    txtAge->setText(QString::number(death.year() - birth.year()));
+  if (record_->edited(ui_.txtDateOfBirth) || record_->edited(ui_.txtDateOfDeath))
+    ui_.txtAge->setText(QString::number(death.year() - birth.year()));
 }
 
 void frmDataEntry::txtAgeLeave() {
   // Only an age the user typed fills in a missing date; an empty one fills in nothing.
-  if (suppressFocus_ || !record_->edited(txtAge)) return;
-  const std::optional<qint64> age = RecordFields::wholeNumber(*RecordFields::find(u"age"), txtAge->text());
+  if (suppressFocus_ || !record_->edited(ui_.txtAge)) return;
+  const std::optional<qint64> age =
+      RecordFields::wholeNumber(*RecordFields::find(u"age"), ui_.txtAge->text());
   if (!age) return;
-  if (txtDateOfBirth->text().isEmpty() && txtDateOfDeath->hasValidDate())
-    txtDateOfBirth->setDate(txtDateOfDeath->date().addYears(-int(*age)));
-  if (txtDateOfDeath->text().isEmpty() && txtDateOfBirth->hasValidDate())
-    txtDateOfDeath->setDate(txtDateOfBirth->date().addYears(int(*age)));
+  if (ui_.txtDateOfBirth->text().isEmpty() && ui_.txtDateOfDeath->hasValidDate())
+    ui_.txtDateOfBirth->setDate(ui_.txtDateOfDeath->date().addYears(-int(*age)));
+  if (ui_.txtDateOfDeath->text().isEmpty() && ui_.txtDateOfBirth->hasValidDate())
+    ui_.txtDateOfDeath->setDate(ui_.txtDateOfBirth->date().addYears(int(*age)));
 }
 
 // ---- The save question, save and remove ----
@@ -133,17 +134,17 @@ bool frmDataEntry::refuse(const QString& message, QWidget* field) {
 }
 
 bool frmDataEntry::checkFields() {
-  for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
+  for (DateEdit* d : {ui_.txtIntermentDate, ui_.txtDateOfBirth, ui_.txtDateOfDeath, ui_.txtPurchDate})
     if (!d->holdsDateOrNothing()) return refuse(yearHint(d->displayFormat()), d);
-  if (auto r =
-          RecordFields::checkDates(txtIntermentDate->date(), txtDateOfBirth->date(), txtDateOfDeath->date()))
+  if (auto r = RecordFields::checkDates(ui_.txtIntermentDate->date(), ui_.txtDateOfBirth->date(),
+                                        ui_.txtDateOfDeath->date()))
     return refuse(r->message, record_->control(QLatin1String(r->column)));
-  if (txtCemetery->currentIndex() < 0)
-    return refuse(QStringLiteral("You haven't assigned a valid cemetery yet."), txtCemetery);
-  if (txtLotInfo->currentIndex() < 0)
-    return refuse(QStringLiteral("You haven't assigned a valid lot type yet."), txtLotInfo);
+  if (ui_.txtCemetery->currentIndex() < 0)
+    return refuse(QStringLiteral("You haven't assigned a valid cemetery yet."), ui_.txtCemetery);
+  if (ui_.txtLotInfo->currentIndex() < 0)
+    return refuse(QStringLiteral("You haven't assigned a valid lot type yet."), ui_.txtLotInfo);
   // A number is written only within what its column holds.
-  if (const RecordFields::Field* f = record_->numberOutOfRange(txtRecordNum->text().isEmpty()))
+  if (const RecordFields::Field* f = record_->numberOutOfRange(ui_.txtRecordNum->text().isEmpty()))
     return refuse(RecordFields::outOfRangeMessage(*f), record_->control(QLatin1String(f->name)));
   return true;
 }
@@ -151,19 +152,21 @@ bool frmDataEntry::checkFields() {
 bool frmDataEntry::placeTaken(bool isNew) {
   // A stored record is checked only when its place was changed; its own row does not count.
   const auto moved = [this](const QWidget* f) { return record_->edited(f); };
-  if (!isNew && !moved(txtCemetery) && !moved(txtSection) && !moved(txtLot) && !moved(txtGrave)) return false;
+  if (!isNew && !moved(ui_.txtCemetery) && !moved(ui_.txtSection) && !moved(ui_.txtLot) &&
+      !moved(ui_.txtGrave))
+    return false;
   QString sql = QStringLiteral("select * from zel where cemeteryid=") +
-                QString::number(txtCemetery->currentData().toLongLong()) + QStringLiteral(" and csection='") +
-                ZEL2::SqlQuote(txtSection->text()) + QStringLiteral("' and lot='") +
-                ZEL2::SqlQuote(txtLot->text()) + QStringLiteral("' and grave='") +
-                ZEL2::SqlQuote(txtGrave->text()) + QStringLiteral("'");
-  if (!isNew) sql += QStringLiteral(" and recid<>") + QString::number(txtRecordNum->text().toLongLong());
+                QString::number(ui_.txtCemetery->currentData().toLongLong()) +
+                QStringLiteral(" and csection='") + ZEL2::SqlQuote(ui_.txtSection->text()) +
+                QStringLiteral("' and lot='") + ZEL2::SqlQuote(ui_.txtLot->text()) +
+                QStringLiteral("' and grave='") + ZEL2::SqlQuote(ui_.txtGrave->text()) + QStringLiteral("'");
+  if (!isNew) sql += QStringLiteral(" and recid<>") + QString::number(ui_.txtRecordNum->text().toLongLong());
   RecordSet rs(&ZEL1.cnData);
   rs.open(sql);
   if (rs.eof()) return false;
   refuse(QStringLiteral("You are trying to save a record that already exists. You are not permitted to have "
                         "duplicate entries."),
-         txtSection);
+         ui_.txtSection);
   return true;
 }
 
@@ -182,29 +185,29 @@ void frmDataEntry::writeRecord(bool isNew) {
   }
   record_->write(rs, isNew);
   const QString state = RecordFields::stateLetter(
-      txtIntermentDate->hasValidDate(), txtInterredFirstName->text(), txtInterredLastName->text(),
-      txtPurchDate->hasValidDate(), txtPurchaserFirstName->text(), txtPurchaserLastName->text());
+      ui_.txtIntermentDate->hasValidDate(), ui_.txtInterredFirstName->text(), ui_.txtInterredLastName->text(),
+      ui_.txtPurchDate->hasValidDate(), ui_.txtPurchaserFirstName->text(), ui_.txtPurchaserLastName->text());
   rs.assign(QStringLiteral("status"), state);
   rs.update();
   // The saved state shows at once: a burial just saved never reads as open.
-  txtStatus->setText(GraveState::formText(GraveState::fromStored(state)));
+  ui_.txtStatus->setText(GraveState::formText(GraveState::fromStored(state)));
   if (isNew) {
     rs.moveLast();
-    txtRecordNum->setText(rs.field(QStringLiteral("recid")).toString());
+    ui_.txtRecordNum->setText(rs.field(QStringLiteral("recid")).toString());
   }
 }
 
 bool frmDataEntry::save() {
   if (!checkFields()) return false;
-  const bool isNew = txtRecordNum->text().isEmpty();
+  const bool isNew = ui_.txtRecordNum->text().isEmpty();
   RecordSet& rs = ZEL1.rsRecords;
   try {
     // The form's row must be the set's current row; it is read again when the set moved elsewhere.
-    if (!isNew && !onRecord(rs, txtRecordNum->text())) {
+    if (!isNew && !onRecord(rs, ui_.txtRecordNum->text())) {
       openRecords(QStringLiteral("select * from zel where recid=") +
-                  QString::number(txtRecordNum->text().toLongLong()));
+                  QString::number(ui_.txtRecordNum->text().toLongLong()));
       if (rs.isEmpty())
-        return refuse(QStringLiteral("This record no longer exists in the database."), txtSection);
+        return refuse(QStringLiteral("This record no longer exists in the database."), ui_.txtSection);
     }
     if (placeTaken(isNew)) return false;
     writeRecord(isNew);
@@ -219,7 +222,7 @@ bool frmDataEntry::save() {
 }
 
 void frmDataEntry::mnuRemoveClick() {
-  if (txtRecordNum->text().isEmpty()) {
+  if (ui_.txtRecordNum->text().isEmpty()) {
     messages().information(QStringLiteral("Nothing to remove."));
     return;
   }
@@ -229,7 +232,7 @@ void frmDataEntry::mnuRemoveClick() {
           true) != MessageService::Answer::Yes)
     return;
   try {
-    ZEL1.cnData.execute(QStringLiteral("delete from zel where recid=") + txtRecordNum->text());
+    ZEL1.cnData.execute(QStringLiteral("delete from zel where recid=") + ui_.txtRecordNum->text());
   } catch (const std::exception& e) {
     showFailure(e);
     return;

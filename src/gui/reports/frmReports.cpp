@@ -95,16 +95,14 @@ bool frmReports::runReport(Report::Id id) {
   if (showing_) return false;  // one report per window
   Report::Cemetery cemetery;
   if (Report::definition(id).perCemetery) {
-    const bool chosen = chooseCemetery ? chooseCemetery() : frmCemeterySelect::choose(this);
+    const bool chosen = frmCemeterySelect::choose(this);
     QCoreApplication::processEvents();
     if (!chosen || ZEL1.CurrentCemeteryId == 0) return false;
     cemetery = {ZEL1.CurrentCemeteryId, ZEL1.CurrentCemeteryName};
   }
   // The query runs before the window changes, so a failing one leaves the window as it was.
   try {
-    Report::Sources sources{ZEL1.DataPath};
-    if (today) sources.today = today;
-    table_ = Report::build(id, ZEL1.cnData, cemetery, format_, sources);
+    table_ = Report::build(id, ZEL1.cnData, cemetery, format_, Report::Sources{ZEL1.DataPath});
   } catch (const std::exception& e) {
     table_ = {};
     showFailure(e);
@@ -173,8 +171,7 @@ void frmReports::showTable() {
 }
 
 Report::PageTexts frmReports::pageTexts() const {
-  return {windowTitle(), Report::pageDate(QDate::currentDate(), table_.datePattern),
-          statusText ? statusText() : QString()};
+  return {windowTitle(), Report::pageDate(QDate::currentDate(), table_.datePattern), statusText_};
 }
 
 QPageSize frmReports::paper() {
@@ -248,7 +245,7 @@ void frmReports::Spread1DblClick(int /*col*/, int row) {
   // As the map viewer does: the record form runs the query when it is next activated.
   ZEL1.PendingQuery = QStringLiteral("select * from zel where recid=") + QString::number(record);
   // The form opens first: the frame shows its toolbar again whenever no child window is left.
-  if (openRecordForm) openRecordForm();
+  emit recordFormWanted();
   mnuCloseClick();
 }
 

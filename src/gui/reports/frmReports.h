@@ -2,7 +2,6 @@
 
 #include <QDate>
 #include <QWidget>
-#include <functional>
 #include <memory>
 
 #include "core/reports/Reports.h"
@@ -48,16 +47,9 @@ class frmReports : public QWidget {
   QAction* mnuSaveAs;
   QAction* mnuClose;
 
-  // The cemetery chooser for per-cemetery reports: true when ZEL1.CurrentCemeteryId was chosen.
-  // The real chooser unless replaced.
-  std::function<bool()> chooseCemetery;
-  // The text of the page footer: the frame's status bar panel.
-  std::function<QString()> statusText;
-  // Today's date for the ages of the aged receivables; the computer's clock unless replaced.
-  std::function<QDate()> today;
-  // Opens the record form after a double-click left ZEL1.PendingQuery for it (the frame's record
-  // form command); this window then closes.
-  std::function<void()> openRecordForm;
+  // The text of the page footer: the frame's status bar panel, which keeps its text for the run.
+  void setStatusText(const QString& text) { statusText_ = text; }
+  const QString& statusText() const { return statusText_; }
 
   void mnuCemeteryListClick() { runReport(Report::Id::CemeteryList); }
   void mnuLotListClick() { runReport(Report::Id::LotList); }
@@ -98,4 +90,10 @@ class frmReports : public QWidget {
   // Save As starts where this window last saved, in the type it last saved.
   QString saveFolder_;
   QString saveFilter_;
+  QString statusText_;
+
+ signals:
+  // A double-click left ZEL1.PendingQuery for the record form (the frame's record form command
+  // opens it); this window then closes.
+  void recordFormWanted();
 };
