@@ -1,0 +1,136 @@
+#include "core/store/ServerLink.h"
+
+#include <libpq-fe.h>
+
+#include <QDateTime>
+#include <memory>
+
+#include "core/store/DateValue.h"
+
+namespace {
+
+// Type numbers of the server's built-in types (pg_type.oid, fixed across versions).
+enum : Oid {
+  kBool = 16,
+  kInt8 = 20,
+  kInt2 = 21,
+  kInt4 = 23,
+  kOid = 26,
+  kFloat4 = 700,
+  kFloat8 = 701,
+  kDate = 1082,
+  kTimestamp = 1114,
+  kTimestampTz = 1184,
+  kNumeric = 1700
+};
+
+struct ResultFree {
+  void operator()(PGresult* r) const { PQclear(r); }
+};
+using Result = std::unique_ptr<PGresult, ResultFree>;
+
+// The store's code for a server's SQLSTATE.
+int codeFor(const char* state) {
+  const QByteArray s(state ? state : "");
+  if (s == "40001" || s == "40P01") return DbError::Busy;    // serialization failure, deadlock
+  if (s == "55P03" || s == "57014") return DbError::Locked;  // lock not available, statement timeout
+  if (s == "53100") return DbError::Full;
+  if (s == "XX001" || s == "XX002") return DbError::Corrupt;
+  if (s.startsWith("08") || s.startsWith("28") || s == "3D000") return DbError::NotADatabase;
+  return DbError::Error;
+}
+
+Value cell(const PGresult* r, int row, int col) {
+  if (PQgetisnull(r, row, col)) return Value();
+  const char* text = PQgetvalue(r, row, col);
+  const QByteArray bytes(text, PQgetlength(r, row, col));
+  switch (PQftype(r, col)) {
+    case kBool:
+      return Value(qint64(bytes == "t"));
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+      return Value(bytes.toLongLong());
+    case kFloat4:
+    case kFloat8:
+    case kNumeric:
+      return Value(bytes.toDouble());
+    case kDate:
+      return Value(QDate::fromString(QString::fromLatin1(bytes), Qt::ISODate));
+    case kTimestamp:
+    case kTimestampTz: {
+      bool hasTime = false;
+      const QDateTime dt = DateValue::fromIso(QString::fromLatin1(bytes.left(19)), &hasTime);
+      return Value(dt, hasTime);
+    }
+    default:
+      return Value(QString::fromUtf8(bytes));
+  }
+}
+
+}  // namespace
+
+ServerLink::~ServerLink() { close(); }
+
+void ServerLink::open(const QString& connection) {
+  close();
+  cn_ = PQconnectdb(connection.toUtf8().constData());
+  if (PQstatus(cn_) == CONNECTION_OK) {
+    // Texts travel as UTF-8 whatever the server's or the client's locale.
+    if (PQsetClientEncoding(cn_, "UTF8") == 0) return;
+  }
+  const DbError e(DbError::NotADatabase, QStringLiteral("The database server could not be reached: %1")
+                                             .arg(QString::fromUtf8(PQerrorMessage(cn_)).trimmed()));
+  close();
+  throw e;
+}
+
+void ServerLink::close() {
+  if (cn_) PQfinish(cn_);
+  cn_ = nullptr;
+}
+
+void ServerLink::fail(const QString& what) const { throw DbError(DbError::Error, what); }
+
+void ServerLink::execute(const QString& sql) {
+  if (!cn_) fail(QStringLiteral("The database server is not connected."));
+  Result r(PQexec(cn_, sql.toUtf8().constData()));
+  const ExecStatusType st = PQresultStatus(r.get());
+  if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return;
+  throw DbError(codeFor(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)),
+                QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed());
+}
+
+ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>& params) {
+  if (!cn_) fail(QStringLiteral("The database server is not connected."));
+  std::vector<QByteArray> held;
+  held.reserve(params.size());
+  std::vector<const char*> values;
+  for (const Value& v : params) {
+    if (v.isNull()) {
+      values.push_back(nullptr);
+      continue;
+    }
+    held.push_back((v.isDate() ? DateValue::toIso(v.toDateTime(), v.hasTime()) : v.toString()).toUtf8());
+    values.push_back(held.back().constData());
+  }
+  Result r(PQexecParams(cn_, sql.toUtf8().constData(), int(values.size()), nullptr, values.data(), nullptr,
+                        nullptr, 0));
+  const ExecStatusType st = PQresultStatus(r.get());
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
+    throw DbError(codeFor(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)),
+                  QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed());
+  Rows out;
+  const int cols = PQnfields(r.get());
+  for (int c = 0; c < cols; ++c) out.columns << QString::fromUtf8(PQfname(r.get(), c));
+  const int rows = PQntuples(r.get());
+  out.rows.reserve(size_t(rows));
+  for (int i = 0; i < rows; ++i) {
+    std::vector<Value> row;
+    row.reserve(size_t(cols));
+    for (int c = 0; c < cols; ++c) row.push_back(cell(r.get(), i, c));
+    out.rows.push_back(std::move(row));
+  }
+  return out;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+#include "core/store/DbError.h"
+#include "core/store/Value.h"
+
+struct pg_conn;
+
+// A connection to a PostgreSQL server through libpq. Connection strings never carry a password: it
+// comes from libpq's own means (~/.pgpass, a service file, the environment). Failures throw
+// DbError with the store's codes: a server that cannot be reached or refuses the login is
+// NotADatabase, a conflicting writer Busy, a lock not granted Locked, a full disk Full, damage
+// Corrupt, anything else Error; the description is the server's own message.
+class ServerLink {
+ public:
+  struct Rows {
+    QStringList columns;
+    std::vector<std::vector<Value>> rows;
+  };
+
+  ServerLink() = default;
+  ~ServerLink();
+  ServerLink(const ServerLink&) = delete;
+  ServerLink& operator=(const ServerLink&) = delete;
+
+  void open(const QString& connection);
+  void close();
+  bool isOpen() const { return cn_ != nullptr; }
+
+  // Runs statements that return no rows (several may be separated by semicolons).
+  void execute(const QString& sql);
+  // Runs one statement with $1, $2 ... bound to params, sent apart from the SQL text. Columns are
+  // read by their type: integers, floating point and numeric, text, dates and timestamps, booleans
+  // (as 0 and 1); NULL is Null.
+  Rows query(const QString& sql, const std::vector<Value>& params = {});
+
+ private:
+  [[noreturn]] void fail(const QString& what) const;
+  pg_conn* cn_ = nullptr;
+};
