@@ -4,9 +4,9 @@
 #include <exception>
 #include <functional>
 
-// The program's application object. It is the last resort for a failure no command handled: the
-// failure is shown, the database is closed cleanly and the program ends, instead of ending with
-// a half-written database and no word to the user.
+// The program's application object. Commands catch their failures in guarded(); notify() is only
+// the last resort for one that escaped: it is logged, the database is closed cleanly and the
+// program ends, instead of going on after an exception crossed Qt's event code.
 class ZelApplication : public QApplication {
  public:
   ZelApplication(int& argc, char** argv);
@@ -17,5 +17,6 @@ class ZelApplication : public QApplication {
   std::function<void(int exitCode)> endProgram;
 };
 
-// Shows the failure, closes the shared record sets and the connection, and gives the exit code.
+// For a failure that ended the start or the event loop: shows the failure, closes the shared record
+// sets and the connection, and gives the exit code.
 int lastResort(const std::exception& e);

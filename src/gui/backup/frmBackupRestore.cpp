@@ -27,6 +27,7 @@
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
 #include "gui/backup/DrawProgress.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 
 namespace {
@@ -190,15 +191,15 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   txtAutoFolder->setText(QDir::toNativeSeparators(AutoBackup::folder(auto_, ZEL1.DataPath)));
   showLastBackup();
 
-  connect(Option1, &QRadioButton::clicked, this, &frmBackupRestore::Option1Click);
-  connect(Option2, &QRadioButton::clicked, this, &frmBackupRestore::Option2Click);
-  connect(Drive1, &QComboBox::activated, this, &frmBackupRestore::Drive1Change);
-  connect(Command1, &QPushButton::clicked, this, &frmBackupRestore::Command1Click);
-  connect(Command2, &QPushButton::clicked, this, &frmBackupRestore::Command2Click);
-  connect(Command3, &QPushButton::clicked, this, &frmBackupRestore::Command3Click);
-  connect(cmdAutoFolder, &QPushButton::clicked, this, &frmBackupRestore::cmdAutoFolderClick);
-  connect(chkAutoBackup, &QCheckBox::toggled, this, &frmBackupRestore::saveAutoSettings);
-  connect(txtKeep, &QSpinBox::valueChanged, this, &frmBackupRestore::saveAutoSettings);
+  connectCommand(Option1, &QRadioButton::clicked, this, &frmBackupRestore::Option1Click);
+  connectCommand(Option2, &QRadioButton::clicked, this, &frmBackupRestore::Option2Click);
+  connectCommand(Drive1, &QComboBox::activated, this, &frmBackupRestore::Drive1Change);
+  connectCommand(Command1, &QPushButton::clicked, this, &frmBackupRestore::Command1Click);
+  connectCommand(Command2, &QPushButton::clicked, this, &frmBackupRestore::Command2Click);
+  connectCommand(Command3, &QPushButton::clicked, this, &frmBackupRestore::Command3Click);
+  connectCommand(cmdAutoFolder, &QPushButton::clicked, this, &frmBackupRestore::cmdAutoFolderClick);
+  connectCommand(chkAutoBackup, &QCheckBox::toggled, this, &frmBackupRestore::saveAutoSettings);
+  connectCommand(txtKeep, &QSpinBox::valueChanged, this, &frmBackupRestore::saveAutoSettings);
 
   Option1->setChecked(true);
   Option1Click();

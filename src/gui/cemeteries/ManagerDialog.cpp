@@ -14,6 +14,7 @@
 
 #include "core/program/Zel1.h"
 #include "core/store/RecordSet.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 
 namespace {
@@ -91,12 +92,12 @@ ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(pare
   Command3 = makeButton("Command3", QStringLiteral("&Help"));
   Command1 = makeButton("Command1", QStringLiteral("Close"));
 
-  connect(Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
-  connect(Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
+  connectCommand(Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
+  connectCommand(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  connectCommand(Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
   addHelpKey(this, table_.helpTopic);
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
-  connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
+  connectCommand(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
+  connectCommand(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
 }
 
 void ManagerDialog::finishLayout(QGridLayout* fields) {

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "gui/cemeteries/ManagerDialog.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 
 frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(parent) {
@@ -61,8 +62,8 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
     move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
   }
 
-  connect(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
-  connect(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  connectCommand(Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
+  connectCommand(Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
   addHelpKey(this, 4);
 }
 

@@ -17,6 +17,7 @@
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/import/GridSource.h"
 
@@ -92,10 +93,10 @@ frmImport::frmImport(QWidget* parent) : QWidget(parent) {
   layout->addWidget(Spread1, 1);
   layout->addWidget(status);
 
-  connect(mnuImport, &QAction::triggered, this, &frmImport::mnuImportClick);
-  connect(mnuImport2, &QAction::triggered, this, &frmImport::mnuImport2Click);
-  connect(mnuHelp, &QAction::triggered, this, &frmImport::mnuHelpClick);
-  connect(mnuClose, &QAction::triggered, this, &frmImport::mnuCloseClick);
+  connectCommand(mnuImport, &QAction::triggered, this, &frmImport::mnuImportClick);
+  connectCommand(mnuImport2, &QAction::triggered, this, &frmImport::mnuImport2Click);
+  connectCommand(mnuHelp, &QAction::triggered, this, &frmImport::mnuHelpClick);
+  connectCommand(mnuClose, &QAction::triggered, this, &frmImport::mnuCloseClick);
   // A choice in the mapping row marks at once what its column's field will not take.
   connect(Spread1->grid(), &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex& from, const QModelIndex& to) {

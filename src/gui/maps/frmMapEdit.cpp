@@ -25,6 +25,7 @@
 #include "gui/cemeteries/ManagerDialog.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/maps/MapColors.h"
 #include "gui/maps/PlaceLine.h"
@@ -123,22 +124,22 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
   outer->setMenuBar(menuBar);
   outer->addLayout(body);
 
-  connect(Command1, &QPushButton::clicked, this, &frmMapEdit::Command1Click);
-  connect(mnu10, &QAction::triggered, this, [this] { zoom(3, 50, 25); });
-  connect(mnu25, &QAction::triggered, this, [this] { zoom(4, 100, 50); });
-  connect(mnu50, &QAction::triggered, this, [this] { zoom(5, 250, 125); });
-  connect(mnu100, &QAction::triggered, this, [this] { zoom(7, 500, 250); });
-  connect(mnu200, &QAction::triggered, this, [this] { zoom(10, 1000, 500); });
-  connect(mnuColIns, &QAction::triggered, this, &frmMapEdit::mnuColInsClick);
-  connect(mnuRowIns, &QAction::triggered, this, &frmMapEdit::mnuRowInsClick);
-  connect(mnuColDel, &QAction::triggered, this, &frmMapEdit::mnuColDelClick);
-  connect(mnuRowDel, &QAction::triggered, this, &frmMapEdit::mnuRowDelClick);
-  connect(mnuMaxCols, &QAction::triggered, this, &frmMapEdit::mnuMaxColsClick);
-  connect(mnuMaxRows, &QAction::triggered, this, &frmMapEdit::mnuMaxRowsClick);
-  connect(mnuHelp, &QAction::triggered, this, &frmMapEdit::mnuHelpClick);
-  connect(mnuClose, &QAction::triggered, this, &frmMapEdit::mnuCloseClick);
-  connect(Spread1, &GridControl::cellClicked, this, &frmMapEdit::Spread1Click);
-  connect(Spread1, &GridControl::keyPressed, this, &frmMapEdit::Spread1KeyUp);
+  connectCommand(Command1, &QPushButton::clicked, this, &frmMapEdit::Command1Click);
+  connectCommand(mnu10, &QAction::triggered, this, [this] { zoom(3, 50, 25); });
+  connectCommand(mnu25, &QAction::triggered, this, [this] { zoom(4, 100, 50); });
+  connectCommand(mnu50, &QAction::triggered, this, [this] { zoom(5, 250, 125); });
+  connectCommand(mnu100, &QAction::triggered, this, [this] { zoom(7, 500, 250); });
+  connectCommand(mnu200, &QAction::triggered, this, [this] { zoom(10, 1000, 500); });
+  connectCommand(mnuColIns, &QAction::triggered, this, &frmMapEdit::mnuColInsClick);
+  connectCommand(mnuRowIns, &QAction::triggered, this, &frmMapEdit::mnuRowInsClick);
+  connectCommand(mnuColDel, &QAction::triggered, this, &frmMapEdit::mnuColDelClick);
+  connectCommand(mnuRowDel, &QAction::triggered, this, &frmMapEdit::mnuRowDelClick);
+  connectCommand(mnuMaxCols, &QAction::triggered, this, &frmMapEdit::mnuMaxColsClick);
+  connectCommand(mnuMaxRows, &QAction::triggered, this, &frmMapEdit::mnuMaxRowsClick);
+  connectCommand(mnuHelp, &QAction::triggered, this, &frmMapEdit::mnuHelpClick);
+  connectCommand(mnuClose, &QAction::triggered, this, &frmMapEdit::mnuCloseClick);
+  connectCommand(Spread1, &GridControl::cellClicked, this, &frmMapEdit::Spread1Click);
+  connectCommand(Spread1, &GridControl::keyPressed, this, &frmMapEdit::Spread1KeyUp);
 
   resize(900, 600);
   FormLoad();

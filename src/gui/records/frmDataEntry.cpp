@@ -10,6 +10,7 @@
 #include "core/program/Zel1.h"
 #include "gui/cemeteries/RecordAssign.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/controls/MoneyEdit.h"
 #include "gui/search/frmFind.h"
@@ -53,23 +54,23 @@ void frmDataEntry::connectCommands() {
       {mnuMapView, &frmDataEntry::mnuMapViewClick},   {mnuSave, &frmDataEntry::mnuSaveClick},
       {mnuRemove, &frmDataEntry::mnuRemoveClick},     {mnuClose, &frmDataEntry::mnuCloseClick},
       {mnuHelp, &frmDataEntry::mnuHelpClick}};
-  for (auto [action, handler] : commands) connect(action, &QAction::triggered, this, handler);
-  connect(txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
-  connect(txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
-  connect(txtIntermentDate, &DateEdit::left, this, &frmDataEntry::txtIntermentDateLeave);
-  connect(txtDateOfBirth, &DateEdit::left, this, &frmDataEntry::txtDateOfBirthLeave);
-  connect(txtDateOfDeath, &DateEdit::left, this, &frmDataEntry::txtDateOfDeathLeave);
-  connect(txtAge, &MaskedEdit::entered, this, &frmDataEntry::txtAgeEnter);
-  connect(txtAge, &MaskedEdit::left, this, &frmDataEntry::txtAgeLeave);
+  for (auto [action, handler] : commands) connectCommand(action, &QAction::triggered, this, handler);
+  connectCommand(txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
+  connectCommand(txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
+  connectCommand(txtIntermentDate, &DateEdit::left, this, &frmDataEntry::txtIntermentDateLeave);
+  connectCommand(txtDateOfBirth, &DateEdit::left, this, &frmDataEntry::txtDateOfBirthLeave);
+  connectCommand(txtDateOfDeath, &DateEdit::left, this, &frmDataEntry::txtDateOfDeathLeave);
+  connectCommand(txtAge, &MaskedEdit::entered, this, &frmDataEntry::txtAgeEnter);
+  connectCommand(txtAge, &MaskedEdit::left, this, &frmDataEntry::txtAgeLeave);
   for (DateEdit* d : {txtIntermentDate, txtDateOfBirth, txtDateOfDeath, txtPurchDate})
     connect(d, &DateEdit::invalidDate, this, [this, d] { dateHint(d); });
-  connect(Command1, &QPushButton::clicked, this, &frmDataEntry::Command1Click);
-  connect(Command2, &QPushButton::clicked, this, &frmDataEntry::Command2Click);
-  connect(Command3, &QPushButton::clicked, this, &frmDataEntry::Command3Click);
+  connectCommand(Command1, &QPushButton::clicked, this, &frmDataEntry::Command1Click);
+  connectCommand(Command2, &QPushButton::clicked, this, &frmDataEntry::Command2Click);
+  connectCommand(Command3, &QPushButton::clicked, this, &frmDataEntry::Command3Click);
   const std::pair<QAction*, std::function<void()>*> hooks[] = {
       {mnuPrint, &onPrint}, {mnuImport, &onImport}, {mnuExport, &onExport}};
   for (auto [action, hook] : hooks)
-    connect(action, &QAction::triggered, this, [hook] {
+    connectCommand(action, &QAction::triggered, this, [hook] {
       if (*hook) (*hook)();
     });
   // Offered only when an import window is wired.
@@ -86,8 +87,8 @@ void frmDataEntry::connectCommands() {
   for (QAction* a : Toolbar1->actions())
     if (!a->isSeparator()) a->setIcon(style()->standardIcon(*icon++));
   // A button's key is its name after "Toolbar1_".
-  connect(Toolbar1, &QToolBar::actionTriggered, this,
-          [this](QAction* a) { Toolbar1ButtonClick(a->objectName().mid(9)); });
+  connectCommand(Toolbar1, &QToolBar::actionTriggered, this,
+                 [this](QAction* a) { Toolbar1ButtonClick(a->objectName().mid(9)); });
 }
 
 void frmDataEntry::markChanged() { ZEL1.RecordChanged = true; }

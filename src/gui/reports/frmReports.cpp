@@ -19,6 +19,7 @@
 #include "core/reports/ReportFiles.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "render/ReportPages.h"
 
@@ -89,7 +90,7 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   addAction(help);
   setFocusPolicy(Qt::StrongFocus);  // the window keeps the focus, and F1, while its grid is hidden
-  connect(help, &QAction::triggered, this, [] { messages().showHelp(11); });
+  connectCommand(help, &QAction::triggered, this, [] { messages().showHelp(11); });
 
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
@@ -97,23 +98,23 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent) : QWidget(
   outer->addWidget(lblHint);
   outer->addWidget(Spread1, 1);
 
-  connect(mnuCemeteryList, &QAction::triggered, this, &frmReports::mnuCemeteryListClick);
-  connect(mnuLotList, &QAction::triggered, this, &frmReports::mnuLotListClick);
-  connect(mnuLocationSort, &QAction::triggered, this, &frmReports::mnuLocationSortClick);
-  connect(mnuNameSort, &QAction::triggered, this, &frmReports::mnuNameSortClick);
-  connect(mnuDOBSort, &QAction::triggered, this, &frmReports::mnuDOBSortClick);
-  connect(mnuDODSort, &QAction::triggered, this, &frmReports::mnuDODSortClick);
-  connect(mnuAging, &QAction::triggered, this, &frmReports::mnuAgingClick);
-  connect(mnuAvailableGraves, &QAction::triggered, this, &frmReports::mnuAvailableGravesClick);
-  connect(mnuMapCheck, &QAction::triggered, this, &frmReports::mnuMapCheckClick);
-  connect(mnuAgedReceivables, &QAction::triggered, this, &frmReports::mnuAgedReceivablesClick);
-  connect(mnuPrint, &QAction::triggered, this, &frmReports::mnuPrintClick);
-  connect(mnuSaveAs, &QAction::triggered, this, &frmReports::mnuSaveAsClick);
+  connectCommand(mnuCemeteryList, &QAction::triggered, this, &frmReports::mnuCemeteryListClick);
+  connectCommand(mnuLotList, &QAction::triggered, this, &frmReports::mnuLotListClick);
+  connectCommand(mnuLocationSort, &QAction::triggered, this, &frmReports::mnuLocationSortClick);
+  connectCommand(mnuNameSort, &QAction::triggered, this, &frmReports::mnuNameSortClick);
+  connectCommand(mnuDOBSort, &QAction::triggered, this, &frmReports::mnuDOBSortClick);
+  connectCommand(mnuDODSort, &QAction::triggered, this, &frmReports::mnuDODSortClick);
+  connectCommand(mnuAging, &QAction::triggered, this, &frmReports::mnuAgingClick);
+  connectCommand(mnuAvailableGraves, &QAction::triggered, this, &frmReports::mnuAvailableGravesClick);
+  connectCommand(mnuMapCheck, &QAction::triggered, this, &frmReports::mnuMapCheckClick);
+  connectCommand(mnuAgedReceivables, &QAction::triggered, this, &frmReports::mnuAgedReceivablesClick);
+  connectCommand(mnuPrint, &QAction::triggered, this, &frmReports::mnuPrintClick);
+  connectCommand(mnuSaveAs, &QAction::triggered, this, &frmReports::mnuSaveAsClick);
   // Queued: the hand-over closes this window, which must not happen inside the grid's own handler.
-  connect(
+  connectCommand(
       Spread1, &QAbstractItemView::doubleClicked, this,
       [this](const QModelIndex& i) { Spread1DblClick(i.column() + 1, i.row() + 1); }, Qt::QueuedConnection);
-  connect(mnuClose, &QAction::triggered, this, &frmReports::mnuCloseClick);
+  connectCommand(mnuClose, &QAction::triggered, this, &frmReports::mnuCloseClick);
   resize(900, 600);
 }
 

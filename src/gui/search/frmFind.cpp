@@ -13,6 +13,7 @@
 #include "core/store/DateValue.h"
 #include "core/store/RecordFields.h"
 #include "gui/controls/DateEdit.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MaskedEdit.h"
 #include "gui/controls/MessageService.h"
 
@@ -105,9 +106,9 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent) {
   auto* v = new QVBoxLayout(this);
   v->addWidget(Tab1);
   v->addLayout(buttons);
-  connect(Command1, &QPushButton::clicked, this, &frmFind::Command1Click);
-  connect(Command2, &QPushButton::clicked, this, &frmFind::Command2Click);
-  connect(Command4, &QPushButton::clicked, this, &frmFind::Command4Click);
+  connectCommand(Command1, &QPushButton::clicked, this, &frmFind::Command1Click);
+  connectCommand(Command2, &QPushButton::clicked, this, &frmFind::Command2Click);
+  connectCommand(Command4, &QPushButton::clicked, this, &frmFind::Command4Click);
 
   // Form load: the cemetery list, nothing selected; the window centred on the screen.
   txtCemetery->clear();
