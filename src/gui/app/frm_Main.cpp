@@ -413,7 +413,10 @@ void frm_Main::storePlacement() {
               {QStringLiteral("height"), text(size().height() * twipsPerPixelY)}};
   }
   values.append({QStringLiteral("state"), QString::number(state)});
-  const QString error = ZEL2::writeSettings(settingsFile.isEmpty() ? ZEL2::userSettingsFile() : settingsFile,
-                                            QStringLiteral("window"), values);
-  if (!error.isEmpty()) messages().information(error);
+  try {
+    ZEL2::writeSettings(settingsFile.isEmpty() ? ZEL2::userSettingsFile() : settingsFile,
+                        QStringLiteral("window"), values);
+  } catch (const DbError& e) {
+    showFailure(e);
+  }
 }

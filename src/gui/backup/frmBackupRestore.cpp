@@ -26,6 +26,7 @@
 #include "core/program/Zel1.h"
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
+#include "core/store/DbError.h"
 #include "gui/backup/DrawProgress.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
@@ -303,8 +304,7 @@ void frmBackupRestore::saveAutoSettings() {
   auto_.enabled = chkAutoBackup->isChecked();
   auto_.keep = txtKeep->value();
   auto_.last = last;
-  const QString error = AutoBackup::save(auto_, ZEL1.DataPath, settingsFile_);
-  if (!error.isEmpty()) messages().information(error);
+  AutoBackup::save(auto_, ZEL1.DataPath, settingsFile_);
 }
 
 void frmBackupRestore::showLastBackup() {
@@ -439,8 +439,11 @@ void frmBackupRestore::backUpOnClose(QStatusBar* bar, const QString& settingsFil
   delete text;
   if (r.ok()) {
     settings.last = when;
-    const QString error = AutoBackup::save(settings, ZEL1.DataPath, settingsFile);
-    if (!error.isEmpty()) messages().information(error);
+    try {
+      AutoBackup::save(settings, ZEL1.DataPath, settingsFile);
+    } catch (const DbError& e) {
+      showFailure(e);
+    }
     if (!r.warnings.isEmpty())
       messages().information(QStringLiteral("The automatic backup %1 was made.\n\n").arg(r.archive) +
                              r.warnings.join(QStringLiteral("\n\n")));

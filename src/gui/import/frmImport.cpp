@@ -16,6 +16,7 @@
 #include "core/import/DelimitedText.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
+#include "core/store/DbError.h"
 #include "gui/controls/GridControl.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
@@ -359,8 +360,11 @@ void frmImport::mnuImport2Click() {
     RecordImport::Check check = marked(plan.firstRow);
     RecordImport::review(source, plan, check);
     if (!check.clean() || !check.notes.empty()) {
-      const QString logError = DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
-      if (!logError.isEmpty()) messages().information(logError);
+      try {
+        DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
+      } catch (const DbError& e) {
+        showFailure(e);
+      }
       if (messages().question(RecordImport::question(check), true) != MessageService::Answer::Yes) return;
     }
     const bool large = plan.records() >= kProgressRows;

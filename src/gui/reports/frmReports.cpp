@@ -259,10 +259,10 @@ void frmReports::mnuSaveAsClick() {
   }
   saveFolder_ = QFileInfo(file).absolutePath();
   saveFilter_ = asPdf ? pdf : csv;
-  QString error;
-  const bool saved = asPdf ? Report::savePdf(file, table_, pageTexts(), paper(), &error)
-                           : Report::saveCsv(file, table_, &error);
-  if (!saved) showFailure(std::runtime_error(error.toStdString()));
+  if (asPdf)
+    Report::savePdf(file, table_, pageTexts(), paper());
+  else
+    Report::saveCsv(file, table_);
 }
 
 void frmReports::Spread1DblClick(int /*col*/, int row) {
