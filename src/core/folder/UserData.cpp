@@ -26,10 +26,10 @@ bool sameContents(const QString& a, const QString& b) {
 
 void copyFile(const QString& from, const QString& to) {
   if (QFileInfo::exists(to) && !QFile::remove(to))
-    throw DbError(DbError::IoErr, QStringLiteral("Could not replace '%1'.").arg(to));
+    throw DbError(DbError::IoErr, 0, QStringLiteral("Could not replace '%1'.").arg(to));
   QFile source(from);
   if (!source.copy(to))
-    throw DbError(DbError::IoErr,
+    throw DbError(DbError::IoErr, 0,
                   QStringLiteral("Could not copy '%1' to '%2': %3").arg(from, to, source.errorString()));
 }
 
@@ -42,7 +42,7 @@ QString installedSeedFolder(const QString& programFolder) {
 
 QString prepare(const QString& folder, const QString& seedFolder) {
   if (!QDir().mkpath(folder))
-    throw DbError(DbError::IoErr, QStringLiteral("Could not make the data folder '%1'.").arg(folder));
+    throw DbError(DbError::IoErr, 0, QStringLiteral("Could not make the data folder '%1'.").arg(folder));
   const QDir data(folder);
   const bool firstStart =
       !data.exists(QStringLiteral("zel.mdb")) && !data.exists(QStringLiteral("zeldemo.mdb"));

@@ -379,7 +379,7 @@ QString encodingName(Encoding e) {
 
 void appendLog(const QString& logFile, const QStringList& lines) {
   if (const QString failure = writeLines(logFile, lines, true); !failure.isEmpty())
-    throw DbError(DbError::IoErr, failure);
+    throw DbError(DbError::IoErr, 0, failure);
 }
 
 bool writeLog(QIODevice& out, const QStringList& lines, QString* error) {

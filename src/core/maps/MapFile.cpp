@@ -25,7 +25,7 @@ enum CellFlags : quint8 { HasBack = 1, HasFore = 2 };
 
 DbError unreadable(const QString& path, const QString& reason, DbError::Code code = DbError::CantOpen) {
   return DbError(
-      code, code,
+      code, 0,
       QStringLiteral("The map file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason));
 }
 
@@ -168,7 +168,7 @@ QString fileName(const QString& dataPath, qint32 cemeteryId) {
 qint64 maxFileSize() { return kHeaderLen + qint64(kMaxCells) * kMaxCellBytes + kHashLen; }
 
 void write(QIODevice& out, const Header& header, const CellWriter& cells) {
-  auto fail = [](const QString& reason) { return DbError(DbError::IoErr, reason); };
+  auto fail = [](const QString& reason) { return DbError(DbError::IoErr, 0, reason); };
   // What cannot be read back is not written.
   if (header.maxRows < 0 || header.maxCols < 0 || header.maxRows > kMaxSize || header.maxCols > kMaxSize)
     throw fail(QStringLiteral("the map has more than %1 rows or columns").arg(kMaxSize));
@@ -246,7 +246,7 @@ void save(const QString& path, const Header& header, const CellWriter& cells) {
     reason = QStringLiteral("the folder %1 cannot be written to")
                  .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
   throw DbError(
-      DbError::IoErr,
+      DbError::IoErr, 0,
       QStringLiteral("The map could not be saved to %1: %2.").arg(QDir::toNativeSeparators(path), reason));
 }
 

@@ -46,7 +46,7 @@ void writeSettings(const QString& file, const QString& group,
                    const QList<std::pair<QString, QString>>& values) {
   const auto failure = [&] {
     return DbError(
-        DbError::IoErr,
+        DbError::IoErr, 0,
         QStringLiteral("The settings could not be written to %1.").arg(QDir::toNativeSeparators(file)));
   };
   QDir().mkpath(QFileInfo(file).absolutePath());

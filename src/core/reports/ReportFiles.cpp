@@ -125,7 +125,7 @@ void saveFile(const QString& path, const std::function<bool(QIODevice&)>& write)
     reason = file.errorString();
   }
   if (!reason.isEmpty())
-    throw DbError(DbError::IoErr,
+    throw DbError(DbError::IoErr, 0,
                   QStringLiteral("The report could not be saved to %1: %2").arg(path, reason));
 }
 

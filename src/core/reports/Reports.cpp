@@ -120,7 +120,7 @@ const std::vector<Definition>& definitions() { return kDefinitions; }
 const Definition& definition(Id id) {
   for (const Definition& d : kDefinitions)
     if (d.id == id) return d;
-  throw DbError(DbError::Misuse, QStringLiteral("unknown report"));
+  throw DbError(DbError::Misuse, 0, QStringLiteral("unknown report"));
 }
 
 const Definition* findByKey(const QString& key) {
