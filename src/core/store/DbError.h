@@ -3,12 +3,13 @@
 #include <QString>
 #include <stdexcept>
 
-// How the core fails, everywhere: it throws DbError. Callers tell failures apart by code(), never by
-// the text; description() is the text shown to the user as it stands, and number() the number the
-// error reports show. What a caller expects and reports as an ordinary end of the work (a backup
-// that found the database busy, the rows an import refused) is returned as a value, not thrown.
-// The windows run every command through one guard (gui/controls/Guarded.h) that shows a failure
-// nothing else handled; the command line turns it into its exit code.
+// How the core fails: it throws DbError. Callers tell failures apart by code(), never
+// by the text; description() is the text shown to the user as it stands, and number() the number
+// the error reports show (the engine's, or 0 for a failure of the program's own: a file, a map).
+// What a caller expects and reports as an ordinary end of the work (a backup that found the
+// database busy, the rows an import refused) is returned as a value, not thrown. The windows run
+// every command through one guard (gui/controls/Guarded.h) that shows a failure nothing else
+// handled; the command line turns it into its exit code.
 class DbError : public std::runtime_error {
  public:
   enum Code {
