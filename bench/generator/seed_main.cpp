@@ -5,6 +5,7 @@
 
 #include "DataGen.h"
 #include "core/maps/MapFile.h"
+#include "core/store/DbError.h"
 #include "core/store/Connection.h"
 #include "gui/maps/MapColors.h"
 
@@ -34,9 +35,10 @@ bool writeDemoMap(const QString& path, const DataGen::Options& o) {
     }
     sheet.cells.push_back(std::move(cell));
   }
-  QString error;
-  if (!MapFile::save(path, sheet, &error)) {
-    std::fprintf(stderr, "zel_seed: %s\n", qPrintable(error));
+  try {
+    MapFile::save(path, sheet);
+  } catch (const DbError& e) {
+    std::fprintf(stderr, "zel_seed: %s\n", qPrintable(e.description()));
     return false;
   }
   return true;

@@ -147,8 +147,11 @@ QString outcome(const DataBackup::Result& r) {
 // Data to a file, put in place only when whole, or to standard output.
 void writeData(const QString& target, const std::function<bool(QIODevice&)>& write) {
   if (target != kStandardOutput) {
-    QString error;
-    if (!Report::saveFile(target, write, &error)) fail(error);
+    try {
+      Report::saveFile(target, write);
+    } catch (const DbError& e) {
+      fail(e.description());
+    }
     return;
   }
   QFile out;
@@ -513,13 +516,13 @@ int check(const Invocation& in) {
   QSet<qint32> unreadable;
   for (const QString& map : DataBackup::dataFiles(dataPath).mid(1)) {
     MapFile::Header header;
-    QString error;
-    if (MapFile::load(
-            map, [&header](const MapFile::Header& h) { header = h; }, [](MapCell&&) {}, &error)) {
+    try {
+      MapFile::load(
+          map, [&header](const MapFile::Header& h) { header = h; }, [](MapCell&&) {});
       Console::print(
           QStringLiteral("%1: loads (%2 rows, %3 columns)").arg(map).arg(header.maxRows).arg(header.maxCols));
-    } else {
-      problem(error);
+    } catch (const DbError& e) {
+      problem(e.description());
       const QString name = QFileInfo(map).completeBaseName();
       unreadable.insert(name.mid(int(qstrlen("zelmap"))).toInt());
     }
@@ -640,7 +643,11 @@ int import(const Invocation& in) {
   if (!refusal.isEmpty()) fail(db + QStringLiteral(": ") + refusal);
 
   const QStringList lines = RecordImport::logLines(problems);
-  if (!lines.isEmpty()) DelimitedText::appendLog(dataPath + kImportLog, lines);
+  try {
+    if (!lines.isEmpty()) DelimitedText::appendLog(dataPath + kImportLog, lines);
+  } catch (const DbError& e) {
+    Console::error(e.description());
+  }
   for (const QString& note : problems.notes) Console::error(file + QStringLiteral(": ") + note);
   if (!problems.clean()) {
     if (!acceptDefaults) {

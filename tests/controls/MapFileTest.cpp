@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "core/maps/MapFile.h"
+#include "core/store/DbError.h"
 #include "gui/controls/GridControl.h"
 #include "support/FailingDevice.h"
 #include "support/TestData.h"
@@ -209,13 +210,14 @@ TEST(MapFile, OversizedFilesAreRefusedBeforeTheirCellsAreRead) {
 TEST(MapFile, WhatCouldNotBeReadBackIsNotWritten) {
   FailingDevice unused(1 << 20);
   QString error;
-  EXPECT_FALSE(MapFile::write(
-      unused, {7, 9, 0x008000, 0, 3},
-      [](const std::function<void(const MapCell&)>& put) {
-        put({1, 1, QString(MapFile::kMaxTextBytes + 1, u'x')});
-        put({0, 0, QString()});
-        put({0, 0, QString()});
-      },
-      &error));
+  try {
+    MapFile::write(unused, {7, 9, 0x008000, 0, 3}, [](const std::function<void(const MapCell&)>& put) {
+      put({1, 1, QString(MapFile::kMaxTextBytes + 1, u'x')});
+      put({0, 0, QString()});
+      put({0, 0, QString()});
+    });
+  } catch (const DbError& e) {
+    error = e.description();
+  }
   EXPECT_EQ(error, QStringLiteral("a cell holds a text longer than %1 bytes").arg(MapFile::kMaxTextBytes));
 }

@@ -10,6 +10,7 @@
 #include "core/program/Zel1.h"
 #include "core/reports/ReportFiles.h"
 #include "core/reports/Reports.h"
+#include "core/store/DbError.h"
 #include "gui/app/Startup.h"
 #include "gui/controls/GridControl.h"
 #include "gui/maps/frmViewMap.h"
@@ -38,9 +39,7 @@ void writeMap(qint32 cemetery, int rows, int cols, std::initializer_list<MapCell
   sheet.defaultBack = kGreen;
   for (const MapCellSpec& c : cells)
     sheet.cells.push_back({c.row, c.col, QString::fromUtf8(c.text), true, c.back, false, 0});
-  QString error;
-  ASSERT_TRUE(MapFile::save(MapFile::fileName(ZEL1.DataPath, cemetery), sheet, &error))
-      << error.toStdString();
+  MapFile::save(MapFile::fileName(ZEL1.DataPath, cemetery), sheet);
 }
 
 // A record of a cemetery at a place; more columns and their SQL literals may follow.
@@ -192,8 +191,9 @@ TEST_F(PlaceReports, ADamagedMapFileIsAFailureNamingIt) {
     try {
       build(id);
       ADD_FAILURE() << "no failure";
-    } catch (const std::runtime_error& e) {
-      EXPECT_TRUE(QString::fromUtf8(e.what()).contains(file)) << e.what();
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), DbError::Corrupt);
+      EXPECT_TRUE(e.description().contains(file)) << e.what();
     }
   }
 }
@@ -337,8 +337,7 @@ TEST(ReportFiles, AFailedSaveNamesTheFileAndLeavesWhatWasThere) {
   Report::Table t;
   t.columns = {{QStringLiteral("A"), Report::Align::Left, std::nullopt}};
   const QString file = folder.file(QStringLiteral("report.csv"));
-  QString error;
-  ASSERT_TRUE(Report::saveCsv(file, t, &error));
+  ASSERT_NO_THROW(Report::saveCsv(file, t));
   EXPECT_EQ(QFile(file).size(), 3 + 2);  // "A" and the empty count line
 
   // A folder in the way of the file, and a folder that is not there.
@@ -346,9 +345,13 @@ TEST(ReportFiles, AFailedSaveNamesTheFileAndLeavesWhatWasThere) {
   ASSERT_TRUE(QDir().mkdir(blocked));
   ASSERT_TRUE(QFile::copy(file, blocked + QStringLiteral("/inside.csv")));
   for (const QString& target : {blocked, folder.file(QStringLiteral("missing/report.csv"))}) {
-    EXPECT_FALSE(Report::saveCsv(target, t, &error));
-    EXPECT_TRUE(error.startsWith(QStringLiteral("The report could not be saved to ") + target))
-        << error.toStdString();
+    try {
+      Report::saveCsv(target, t);
+      ADD_FAILURE() << "saved to " << target.toStdString();
+    } catch (const DbError& e) {
+      EXPECT_TRUE(e.description().startsWith(QStringLiteral("The report could not be saved to ") + target))
+          << e.what();
+    }
   }
   EXPECT_TRUE(QFile::exists(blocked + QStringLiteral("/inside.csv")));
   EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("report.csv")});
@@ -358,13 +361,12 @@ TEST(ReportFiles, AFailedSaveNamesTheFileAndLeavesWhatWasThere) {
   ASSERT_TRUE(before.open(QIODevice::ReadOnly));
   const QByteArray earlier = before.readAll();
   before.close();
-  EXPECT_FALSE(Report::saveFile(
-      file,
-      [](QIODevice& d) {
-        d.write("half");
-        return false;
-      },
-      &error));
+  EXPECT_THROW(Report::saveFile(file,
+                                [](QIODevice& d) {
+                                  d.write("half");
+                                  return false;
+                                }),
+               DbError);
   QFile after(file);
   ASSERT_TRUE(after.open(QIODevice::ReadOnly));
   EXPECT_EQ(after.readAll(), earlier);

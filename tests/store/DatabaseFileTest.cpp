@@ -70,6 +70,7 @@ TEST_F(DatabaseFileTest, PlainFileGetsPasswordAtFirstOpenAndIsSharedWithReaders)
     other.open(file, QString());
     ADD_FAILURE() << "a keyed file opened without the password";
   } catch (const DbError& e) {
+    EXPECT_EQ(e.code(), DbError::WrongPassword);
     EXPECT_EQ(e.description(), "Not a valid password.");
   }
   EXPECT_NE(fileBytes(file).left(16), QByteArray("SQLite format 3\0", 16));

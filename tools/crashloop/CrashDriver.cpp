@@ -199,7 +199,11 @@ void writeMapOf(const QString& dir, int cemetery, const QString& mark) {
   sheet.maxRows = 40;
   sheet.maxCols = 40;
   sheet.cells.push_back({1, 1, mark});
-  if (!MapFile::save(MapFile::fileName(dir, cemetery), sheet)) fail(QStringLiteral("a map was not written"));
+  try {
+    MapFile::save(MapFile::fileName(dir, cemetery), sheet);
+  } catch (const DbError&) {
+    fail(QStringLiteral("a map was not written"));
+  }
 }
 
 // a.zip: 150 records marked "a" and the map of cemetery 1; b.zip: 90 records marked "b" and the
@@ -261,8 +265,7 @@ QString dataSet(const QString& dir) {
   QStringList maps;
   for (const QString& f : DataBackup::dataFiles(dir).mid(1)) {
     MapSheetData sheet;
-    QString error;
-    if (!MapFile::load(f, sheet, &error)) throw std::runtime_error(error.toStdString());
+    MapFile::load(f, sheet);
     maps << QFileInfo(f).fileName() + u'=' + (sheet.cells.empty() ? QString() : sheet.cells.front().text);
   }
   const QString set = records + u' ' + maps.join(u' ');
@@ -373,10 +376,11 @@ Checked check(const QString& dir, const QString& logFile) {
   for (auto it = map.cbegin(); it != map.cend(); ++it) {
     const QString file = MapFile::fileName(dir, it.key().toInt());
     MapSheetData sheet;
-    QString error;
     if (!QFile::exists(file) && it.value().contains(QStringLiteral("(none)"))) continue;
-    if (!MapFile::load(file, sheet, &error)) {
-      out.corrupt << error;
+    try {
+      MapFile::load(file, sheet);
+    } catch (const DbError& e) {
+      out.corrupt << e.description();
       continue;
     }
     QString generation;

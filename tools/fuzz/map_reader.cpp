@@ -6,6 +6,7 @@
 
 #include "FuzzTarget.h"
 #include "core/maps/MapFile.h"
+#include "core/store/DbError.h"
 
 namespace {
 
@@ -37,9 +38,10 @@ ZEL_FUZZ_TARGET(map_reader) {
 
   MapSheetData sheet;
   sheet.maxRows = -7;  // a refused file leaves the sheet as it was
-  QString error;
-  if (!MapFile::load(file, sheet, &error)) {
-    Fuzz::require(!error.isEmpty(), "a refused map file gives its reason");
+  try {
+    MapFile::load(file, sheet);
+  } catch (const DbError& e) {
+    Fuzz::require(!e.description().isEmpty(), "a refused map file gives its reason");
     Fuzz::require(sheet.maxRows == -7 && sheet.cells.empty(), "a refused map file changes nothing");
     return 0;
   }
@@ -53,10 +55,17 @@ ZEL_FUZZ_TARGET(map_reader) {
 
   // What was read can be saved, and reads back the same.
   const QString again = Fuzz::scratch() + QStringLiteral("/zelmap2.dat");
-  if (!MapFile::save(again, sheet, &error))
-    Fuzz::fail(QStringLiteral("a map that was read cannot be saved: ") + error);
   MapSheetData back;
-  if (!MapFile::load(again, back, &error)) Fuzz::fail(QStringLiteral("a saved map does not load: ") + error);
+  try {
+    MapFile::save(again, sheet);
+  } catch (const DbError& e) {
+    Fuzz::fail(QStringLiteral("a map that was read cannot be saved: ") + e.description());
+  }
+  try {
+    MapFile::load(again, back);
+  } catch (const DbError& e) {
+    Fuzz::fail(QStringLiteral("a saved map does not load: ") + e.description());
+  }
   Fuzz::require(
       back.maxRows == sheet.maxRows && back.maxCols == sheet.maxCols &&
           back.defaultBack == sheet.defaultBack && back.defaultFore == sheet.defaultFore &&

@@ -53,8 +53,8 @@ Settings load(const QString& dataPath, const QString& settingsFile) {
   return out;
 }
 
-QString save(const Settings& settings, const QString& dataPath, const QString& settingsFile) {
-  return ZEL2::writeSettings(
+void save(const Settings& settings, const QString& dataPath, const QString& settingsFile) {
+  ZEL2::writeSettings(
       settingsPath(settingsFile), group(dataPath),
       {{QStringLiteral("data"), dataPath},
        {QStringLiteral("auto"), settings.enabled ? QStringLiteral("1") : QStringLiteral("0")},

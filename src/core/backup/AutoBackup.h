@@ -24,10 +24,10 @@ struct Settings {
 
 // The settings of one data folder in the per-user settings store (group "backup/<identity>");
 // settingsFile names another INI file (tests). A data folder without settings of its own starts
-// from the ones kept for every folder by earlier versions, without their last backup. Saving gives
-// the failure's message, empty when the settings were written.
+// from the ones kept for every folder by earlier versions, without their last backup. Saving
+// throws DbError (IoErr) naming the file when the settings cannot be written.
 Settings load(const QString& dataPath, const QString& settingsFile = QString());
-QString save(const Settings& settings, const QString& dataPath, const QString& settingsFile = QString());
+void save(const Settings& settings, const QString& dataPath, const QString& settingsFile = QString());
 
 // The folder automatic backups go to.
 QString folder(const Settings& settings, const QString& dataPath);

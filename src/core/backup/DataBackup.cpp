@@ -88,11 +88,13 @@ QString databaseProblem(const QString& path) {
 }
 
 QString mapProblem(const QString& path) {
-  QString error;
-  if (MapFile::load(
-          path, [](const MapFile::Header&) {}, [](MapCell&&) {}, &error))
-    return QString();
-  return error;
+  try {
+    MapFile::load(
+        path, [](const MapFile::Header&) {}, [](MapCell&&) {});
+  } catch (const DbError& e) {
+    return e.description();
+  }
+  return QString();
 }
 
 DataBackup::Result failed(int code, const QString& reason, const QString& archive) {

@@ -3,7 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <stdexcept>
+
+#include "core/store/DbError.h"
 
 #ifndef ZEL_INSTALLED_SEED
 #define ZEL_INSTALLED_SEED "../share/zelmora"
@@ -25,11 +26,11 @@ bool sameContents(const QString& a, const QString& b) {
 
 void copyFile(const QString& from, const QString& to) {
   if (QFileInfo::exists(to) && !QFile::remove(to))
-    throw std::runtime_error(QStringLiteral("Could not replace '%1'.").arg(to).toStdString());
+    throw DbError(DbError::IoErr, 0, QStringLiteral("Could not replace '%1'.").arg(to));
   QFile source(from);
   if (!source.copy(to))
-    throw std::runtime_error(
-        QStringLiteral("Could not copy '%1' to '%2': %3").arg(from, to, source.errorString()).toStdString());
+    throw DbError(DbError::IoErr, 0,
+                  QStringLiteral("Could not copy '%1' to '%2': %3").arg(from, to, source.errorString()));
 }
 
 }  // namespace
@@ -41,8 +42,7 @@ QString installedSeedFolder(const QString& programFolder) {
 
 QString prepare(const QString& folder, const QString& seedFolder) {
   if (!QDir().mkpath(folder))
-    throw std::runtime_error(
-        QStringLiteral("Could not make the data folder '%1'.").arg(folder).toStdString());
+    throw DbError(DbError::IoErr, 0, QStringLiteral("Could not make the data folder '%1'.").arg(folder));
   const QDir data(folder);
   const bool firstStart =
       !data.exists(QStringLiteral("zel.mdb")) && !data.exists(QStringLiteral("zeldemo.mdb"));

@@ -15,7 +15,7 @@ QString installedSeedFolder(const QString& programFolder);
 // only while the folder holds neither database nor demo database (the first start), so the user's
 // own maps are never replaced; the help file and the tutorial are replaced whenever the installed
 // ones differ, so that an update of the program brings its new help. Returns the folder with a
-// trailing '/'; a file that cannot be copied throws std::runtime_error naming it.
+// trailing '/'; a file that cannot be copied throws DbError naming it.
 QString prepare(const QString& folder, const QString& seedFolder);
 
 }  // namespace UserData

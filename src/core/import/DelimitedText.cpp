@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <new>
 
+#include "core/store/DbError.h"
+
 namespace DelimitedText {
 
 namespace {
@@ -375,8 +377,9 @@ QString encodingName(Encoding e) {
   return {};
 }
 
-QString appendLog(const QString& logFile, const QStringList& lines) {
-  return writeLines(logFile, lines, true);
+void appendLog(const QString& logFile, const QStringList& lines) {
+  if (const QString failure = writeLines(logFile, lines, true); !failure.isEmpty())
+    throw DbError(DbError::IoErr, 0, failure);
 }
 
 bool writeLog(QIODevice& out, const QStringList& lines, QString* error) {

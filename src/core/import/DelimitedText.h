@@ -73,8 +73,8 @@ struct Result {
 Result load(const QString& fileName, const Options& options, const RowSink& sink);
 
 // Adds lines to a log that a load wrote. A log is replaced whole, so that a failure leaves it as it
-// was; returns why it failed ("The log ... could not be written: <reason>"), empty when written.
-QString appendLog(const QString& logFile, const QStringList& lines);
+// was; a failure throws DbError (IoErr) saying why ("The log ... could not be written: <reason>").
+void appendLog(const QString& logFile, const QStringList& lines);
 // Writes log lines onto any device (the log's bytes; tests give failing devices). False with the
 // device's own reason in error.
 bool writeLog(QIODevice& out, const QStringList& lines, QString* error = nullptr);

@@ -8,6 +8,7 @@
 #include <QSaveFile>
 
 #include "core/store/Connection.h"
+#include "core/store/DbError.h"
 
 // Layout: magic, then little-endian u32 version, rows, columns, default back, default text colour,
 // cell count; per cell varint row, varint column, flags byte, varint UTF-8 length, the UTF-8 bytes,
@@ -22,12 +23,15 @@ constexpr int kHeaderLen = 7 + 6 * 4;
 
 enum CellFlags : quint8 { HasBack = 1, HasFore = 2 };
 
-QString unreadable(const QString& path, const QString& reason) {
-  return QStringLiteral("The map file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason);
+DbError unreadable(const QString& path, const QString& reason, DbError::Code code = DbError::CantOpen) {
+  return DbError(
+      code, 0,
+      QStringLiteral("The map file %1 cannot be read: %2.").arg(QDir::toNativeSeparators(path), reason));
 }
 
-QString damaged(const QString& path) {
-  return unreadable(path, QStringLiteral("it is damaged or is not a map file of this program"));
+DbError damaged(const QString& path) {
+  return unreadable(path, QStringLiteral("it is damaged or is not a map file of this program"),
+                    DbError::Corrupt);
 }
 
 class Writer {
@@ -163,16 +167,13 @@ QString fileName(const QString& dataPath, qint32 cemeteryId) {
 
 qint64 maxFileSize() { return kHeaderLen + qint64(kMaxCells) * kMaxCellBytes + kHashLen; }
 
-bool write(QIODevice& out, const Header& header, const CellWriter& cells, QString* error) {
-  auto fail = [&](const QString& reason) {
-    if (error) *error = reason;
-    return false;
-  };
+void write(QIODevice& out, const Header& header, const CellWriter& cells) {
+  auto fail = [](const QString& reason) { return DbError(DbError::IoErr, 0, reason); };
   // What cannot be read back is not written.
   if (header.maxRows < 0 || header.maxCols < 0 || header.maxRows > kMaxSize || header.maxCols > kMaxSize)
-    return fail(QStringLiteral("the map has more than %1 rows or columns").arg(kMaxSize));
+    throw fail(QStringLiteral("the map has more than %1 rows or columns").arg(kMaxSize));
   if (header.cellCount > kMaxCells)
-    return fail(QStringLiteral("the map has more than %1 drawn cells").arg(kMaxCells));
+    throw fail(QStringLiteral("the map has more than %1 drawn cells").arg(kMaxCells));
   QCryptographicHash hash(QCryptographicHash::Sha1);
   bool ok = true;
   bool tooLong = false;
@@ -212,21 +213,27 @@ bool write(QIODevice& out, const Header& header, const CellWriter& cells, QStrin
     if (c.hasFore) w.u32(c.fore & 0xFFFFFFu);
     if (w.buffer().size() >= (1 << 20) - 2 * kMaxTextBytes) flush();
   });
-  if (tooLong) return fail(QStringLiteral("a cell holds a text longer than %1 bytes").arg(kMaxTextBytes));
-  if (written != header.cellCount) return fail(QStringLiteral("internal error"));
+  if (tooLong) throw fail(QStringLiteral("a cell holds a text longer than %1 bytes").arg(kMaxTextBytes));
+  if (written != header.cellCount) throw fail(QStringLiteral("internal error"));
   flush();
   if (ok) writeAll(hash.result());
-  if (!ok) return fail(out.errorString());
-  return true;
+  if (!ok) throw fail(out.errorString());
 }
 
-bool save(const QString& path, const Header& header, const CellWriter& cells, QString* error) {
+void save(const QString& path, const Header& header, const CellWriter& cells) {
   QSaveFile file(path);
   QString reason;
   // Unbuffered: a failing write (a full disk) reports its own reason at once.
   bool ok = file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
   if (!ok) reason = file.errorString();
-  if (ok) ok = write(file, header, cells, &reason);
+  if (ok) {
+    try {
+      write(file, header, cells);
+    } catch (const DbError& e) {
+      ok = false;
+      reason = e.description();
+    }
+  }
   if (ok) {
     ok = file.commit();
     if (!ok) reason = file.errorString();
@@ -234,41 +241,36 @@ bool save(const QString& path, const Header& header, const CellWriter& cells, QS
     // The reason is taken before the cancel, which would replace it with its own.
     file.cancelWriting();
   }
-  if (ok) return true;
+  if (ok) return;
   if (!folderWritable(QFileInfo(path).absolutePath()))
     reason = QStringLiteral("the folder %1 cannot be written to")
                  .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-  if (error)
-    *error =
-        QStringLiteral("The map could not be saved to %1: %2.").arg(QDir::toNativeSeparators(path), reason);
-  return false;
+  throw DbError(
+      DbError::IoErr, 0,
+      QStringLiteral("The map could not be saved to %1: %2.").arg(QDir::toNativeSeparators(path), reason));
 }
 
-bool load(const QString& path, const std::function<void(const Header&)>& onHeader,
-          const std::function<void(MapCell&&)>& onCell, QString* error) {
-  auto fail = [&](const QString& msg) {
-    if (error) *error = msg;
-    return false;
-  };
+void load(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell) {
   QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return fail(unreadable(path, file.errorString()));
+  if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
   const qint64 size = file.size();
   if (size > maxFileSize())
-    return fail(unreadable(path, QStringLiteral("it is larger than any map can be (%1 bytes)").arg(size)));
-  if (size < kHeaderLen + kHashLen) return fail(damaged(path));
+    throw unreadable(path, QStringLiteral("it is larger than any map can be (%1 bytes)").arg(size));
+  if (size < kHeaderLen + kHashLen) throw damaged(path);
 
   const QByteArray head = file.read(kHeaderLen);
-  if (head.size() != kHeaderLen) return fail(unreadable(path, file.errorString()));
-  if (!head.startsWith(kMagic)) return fail(damaged(path));
+  if (head.size() != kHeaderLen) throw unreadable(path, file.errorString());
+  if (!head.startsWith(kMagic)) throw damaged(path);
   const auto u32At = [&](int i) {
     const auto* u = reinterpret_cast<const uchar*>(head.constData() + kMagic.size() + 4 * i);
     return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
   };
   const quint32 version = u32At(0);
   if (version != kVersion)
-    return fail(unreadable(path, version > kVersion
-                                     ? QStringLiteral("it was written by a newer version of this program")
-                                     : QStringLiteral("it was written by another version of this program")));
+    throw unreadable(path, version > kVersion
+                               ? QStringLiteral("it was written by a newer version of this program")
+                               : QStringLiteral("it was written by another version of this program"));
   Header h;
   h.maxRows = qint32(u32At(1));
   h.maxCols = qint32(u32At(2));
@@ -280,7 +282,7 @@ bool load(const QString& path, const std::function<void(const Header&)>& onHeade
   if (h.maxRows < 0 || h.maxCols < 0 || h.maxRows > kMaxSize || h.maxCols > kMaxSize ||
       h.cellCount > kMaxCells || quint64(h.cellCount) > (quint64(h.maxRows) + 1) * (quint64(h.maxCols) + 1) ||
       cellBytes < qint64(h.cellCount) * kMinCellBytes || cellBytes > qint64(h.cellCount) * kMaxCellBytes)
-    return fail(damaged(path));
+    throw damaged(path);
 
   // Two passes over the cells: the first checks the structure and the checksum, so that a file
   // that is not sound (damaged, forged, or written by a faulty program) never reaches the sheet
@@ -288,7 +290,7 @@ bool load(const QString& path, const std::function<void(const Header&)>& onHeade
   for (int pass = 0; pass < 2; ++pass) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     if (pass == 0) hash.addData(head);
-    if (!file.seek(kHeaderLen)) return fail(unreadable(path, file.errorString()));
+    if (!file.seek(kHeaderLen)) throw unreadable(path, file.errorString());
     Reader in(file, cellBytes, pass == 0 ? &hash : nullptr);
     if (pass == 1) onHeader(h);
     for (quint32 i = 0; i < h.cellCount; ++i) {
@@ -307,29 +309,25 @@ bool load(const QString& path, const std::function<void(const Header&)>& onHeade
       }
       if (!in.ok() || c.row < 0 || c.col < 0 || c.row > h.maxRows || c.col > h.maxCols ||
           (flags & ~(HasBack | HasFore)))
-        return fail(in.readFailed() ? unreadable(path, file.errorString()) : damaged(path));
+        throw in.readFailed() ? unreadable(path, file.errorString()) : damaged(path);
     }
     if (pass == 1) break;
-    if (!in.atEnd()) return fail(damaged(path));
+    if (!in.atEnd()) throw damaged(path);
     const QByteArray sum = file.read(kHashLen);
-    if (sum != hash.result()) return fail(damaged(path));
+    if (sum != hash.result()) throw damaged(path);
   }
-  return true;
 }
 
-bool save(const QString& path, const MapSheetData& sheet, QString* error) {
+void save(const QString& path, const MapSheetData& sheet) {
   Header h{sheet.maxRows, sheet.maxCols, sheet.defaultBack, sheet.defaultFore, quint32(sheet.cells.size())};
-  return save(
-      path, h,
-      [&](const std::function<void(const MapCell&)>& put) {
-        for (const MapCell& c : sheet.cells) put(c);
-      },
-      error);
+  save(path, h, [&](const std::function<void(const MapCell&)>& put) {
+    for (const MapCell& c : sheet.cells) put(c);
+  });
 }
 
-bool load(const QString& path, MapSheetData& sheet, QString* error) {
+void load(const QString& path, MapSheetData& sheet) {
   MapSheetData read;
-  const bool ok = load(
+  load(
       path,
       [&](const Header& h) {
         read.maxRows = h.maxRows;
@@ -337,9 +335,8 @@ bool load(const QString& path, MapSheetData& sheet, QString* error) {
         read.defaultBack = h.defaultBack;
         read.defaultFore = h.defaultFore;
       },
-      [&](MapCell&& c) { read.cells.push_back(std::move(c)); }, error);
-  if (ok) sheet = std::move(read);
-  return ok;
+      [&](MapCell&& c) { read.cells.push_back(std::move(c)); });
+  sheet = std::move(read);
 }
 
 }  // namespace MapFile

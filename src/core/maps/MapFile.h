@@ -54,17 +54,19 @@ struct Header {
 using CellWriter = std::function<void(const std::function<void(const MapCell&)>& put)>;
 
 // Writes atomically: a failure leaves an earlier file intact. cells(put) must call put exactly
-// header.cellCount times. On failure error says so, naming the file and the reason.
-bool save(const QString& path, const Header& header, const CellWriter& cells, QString* error = nullptr);
-// The same onto any device (the file's bytes; tests give failing devices). error is the reason.
-bool write(QIODevice& out, const Header& header, const CellWriter& cells, QString* error = nullptr);
+// header.cellCount times. A failure throws DbError (IoErr) naming the file and the reason.
+void save(const QString& path, const Header& header, const CellWriter& cells);
+// The same onto any device (the file's bytes; tests give failing devices); the failure gives the
+// reason alone.
+void write(QIODevice& out, const Header& header, const CellWriter& cells);
 // Checks the whole file first; only a sound file reaches onHeader and then onCell for each cell.
-// On failure error is "The map file ... cannot be read: <reason>." and nothing was delivered.
-bool load(const QString& path, const std::function<void(const Header&)>& onHeader,
-          const std::function<void(MapCell&&)>& onCell, QString* error = nullptr);
+// A failure throws DbError, "The map file ... cannot be read: <reason>.", and nothing was delivered:
+// Corrupt for a damaged file, CantOpen for one that cannot be read.
+void load(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell);
 
 // The same for a sheet held in memory.
-bool save(const QString& path, const MapSheetData& sheet, QString* error = nullptr);
-bool load(const QString& path, MapSheetData& sheet, QString* error = nullptr);
+void save(const QString& path, const MapSheetData& sheet);
+void load(const QString& path, MapSheetData& sheet);
 
 }  // namespace MapFile

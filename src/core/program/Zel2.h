@@ -17,9 +17,9 @@ QString versionText();
 QString userSettingsFile();
 // Sets text values of one group of an INI settings file: the whole file is written or none of it.
 // QSettings' own save can cut a file short on a full disk and still report success, so the values
-// are set on a copy beside the file, which is read back before it replaces the file. Returns the
-// failure's message naming the file, empty when written.
-QString writeSettings(const QString& file, const QString& group,
-                      const QList<std::pair<QString, QString>>& values);
+// are set on a copy beside the file, which is read back before it replaces the file. A failure
+// throws DbError (IoErr) naming the file.
+void writeSettings(const QString& file, const QString& group,
+                   const QList<std::pair<QString, QString>>& values);
 
 }  // namespace ZEL2

@@ -9,6 +9,7 @@
 #include "core/maps/MapKeys.h"
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
+#include "core/store/DbError.h"
 #include "core/store/RecordFields.h"
 #include "core/store/Statement.h"
 
@@ -70,8 +71,7 @@ MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& 
   constexpr quint32 kWhite = 0xFFFFFF;  // a burial lot
   MapFile::Header header;
   qint64 present = 0;
-  QString error;
-  const bool ok = MapFile::load(
+  MapFile::load(
       path,
       [&](const MapFile::Header& h) {
         header = h;
@@ -85,9 +85,7 @@ MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& 
           onGrave({c.row, c.col, t});
         else if (t.isEmpty() && (c.hasBack ? c.back : header.defaultBack) == kWhite)
           ++sum.unlabelledLots;
-      },
-      &error);
-  if (!ok) throw std::runtime_error(error.toStdString());
+      });
   // Cells the file leaves out are empty and in the sheet's own colour.
   if (header.defaultBack == kWhite) sum.unlabelledLots += qint64(header.maxRows) * header.maxCols - present;
   return sum;

@@ -45,7 +45,7 @@ struct MapSummary {
 };
 
 // Reads the map file at path cell by cell; nothing when there is no file. onSize first learns how
-// many cells the file holds. A damaged file throws std::runtime_error naming it.
+// many cells the file holds. A damaged file throws MapFile's failure naming it.
 MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& onGrave,
                    const std::function<void(qint64 cells)>& onSize = {});
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "core/program/CsvCell.h"
+#include "core/store/DbError.h"
 
 namespace Report {
 
@@ -111,7 +112,7 @@ QString toText(const Table& table) {
   return out;
 }
 
-bool saveFile(const QString& path, const std::function<bool(QIODevice&)>& write, QString* error) {
+void saveFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
   QSaveFile file(path);
   QString reason;
   if (!file.open(QIODevice::WriteOnly)) {
@@ -123,19 +124,16 @@ bool saveFile(const QString& path, const std::function<bool(QIODevice&)>& write,
   } else if (!file.commit()) {
     reason = file.errorString();
   }
-  if (reason.isEmpty()) return true;
-  if (error) *error = QStringLiteral("The report could not be saved to %1: %2").arg(path, reason);
-  return false;
+  if (!reason.isEmpty())
+    throw DbError(DbError::IoErr, 0,
+                  QStringLiteral("The report could not be saved to %1: %2").arg(path, reason));
 }
 
-bool saveCsv(const QString& path, const Table& table, QString* error) {
-  return saveFile(
-      path,
-      [&table](QIODevice& d) {
-        const QByteArray bytes = toCsv(table);
-        return d.write(bytes) == bytes.size();
-      },
-      error);
+void saveCsv(const QString& path, const Table& table) {
+  saveFile(path, [&table](QIODevice& d) {
+    const QByteArray bytes = toCsv(table);
+    return d.write(bytes) == bytes.size();
+  });
 }
 
 }  // namespace Report

@@ -21,8 +21,8 @@ QByteArray toCsv(const Table& table);
 QString toText(const Table& table);
 
 // Writes a file atomically: write fills the device and says whether all went well; only then does
-// the file replace any earlier one. On failure error names the file and the reason.
-bool saveFile(const QString& path, const std::function<bool(QIODevice&)>& write, QString* error);
-bool saveCsv(const QString& path, const Table& table, QString* error);
+// the file replace any earlier one. A failure throws DbError (IoErr) naming the file and the reason.
+void saveFile(const QString& path, const std::function<bool(QIODevice&)>& write);
+void saveCsv(const QString& path, const Table& table);
 
 }  // namespace Report

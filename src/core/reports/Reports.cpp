@@ -12,6 +12,7 @@
 #include "core/reports/PlaceReports.h"
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
+#include "core/store/DbError.h"
 #include "core/store/RecordSet.h"
 
 namespace Report {
@@ -119,7 +120,7 @@ const std::vector<Definition>& definitions() { return kDefinitions; }
 const Definition& definition(Id id) {
   for (const Definition& d : kDefinitions)
     if (d.id == id) return d;
-  throw std::invalid_argument("unknown report");
+  throw DbError(DbError::Misuse, 0, QStringLiteral("unknown report"));
 }
 
 const Definition* findByKey(const QString& key) {

@@ -57,8 +57,8 @@ struct Sources {
 // The report's query (for the map reports, the query of the cemetery's records).
 QString sql(Id id, qint32 cemeteryId);
 
-// Runs the report's query on cn and builds its table. A database failure throws DbError; a map file
-// that cannot be read throws std::runtime_error naming the file.
+// Runs the report's query on cn and builds its table. Failures throw DbError; one of a map file that
+// cannot be read names the file.
 Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format,
             const Sources& sources = {});
 

@@ -156,8 +156,9 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
   // The engine takes a file shorter than one page for a new, empty database, and would write its
   // tables into it; for us it is a damaged one, as is a plain file without the engine's header.
   const auto notADatabase = [&] {
-    return DbError(SQLITE_NOTADB, password.isEmpty() ? QStringLiteral("Not a valid password.")
-                                                     : QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
+    if (password.isEmpty())
+      return DbError(DbError::WrongPassword, SQLITE_NOTADB, QStringLiteral("Not a valid password."));
+    return DbError(SQLITE_NOTADB, QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
   };
   constexpr qint64 kSmallestPage = 512;
   if (QFileInfo(path).size() < kSmallestPage) throw notADatabase();
@@ -181,7 +182,8 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
   if (rc != SQLITE_OK) {
     QString msg = lastError(db, rc);
     sqlite3_close(db);
-    if (rc == SQLITE_NOTADB && password.isEmpty()) msg = QStringLiteral("Not a valid password.");
+    if (rc == SQLITE_NOTADB && password.isEmpty())
+      throw DbError(DbError::WrongPassword, rc, QStringLiteral("Not a valid password."));
     throw DbError(rc, msg);
   }
   const char* setup = mode == ShareMode::Exclusive
@@ -265,7 +267,8 @@ void Connection::execute(const QString& sql) {
 }
 
 void Connection::changePassword(const QString& newPassword, const QString& oldPassword) {
-  if (oldPassword != password_) throw DbError(SQLITE_AUTH, QStringLiteral("Not a valid password."));
+  if (oldPassword != password_)
+    throw DbError(DbError::WrongPassword, SQLITE_AUTH, QStringLiteral("Not a valid password."));
   if (newPassword == oldPassword) return;
   if (newPassword.isEmpty())
     throw DbError(SQLITE_MISUSE, QStringLiteral("Removing the database password is not supported."));
@@ -350,7 +353,7 @@ bool openProgramDatabase(Connection& cn, const QString& path) {
     cn.open(path, QString());
     keyed = true;
   } catch (const DbError& e) {
-    if (e.description() != QLatin1String("Not a valid password.")) throw;
+    if (e.code() != DbError::WrongPassword) throw;
     cn.open(path, QString::fromLatin1(kDatabasePassword));
   }
   if (keyed) {

@@ -21,7 +21,7 @@ class Connection {
   // Opens an existing file. An empty password opens it as a plain SQLite file. The open is
   // checked by reading the file's catalogue: a file with some other password, a plain file
   // opened with a password, or a damaged file fail with DbError.
-  // Without a password a file that carries one fails with the description "Not a valid password."
+  // Without a password a file that carries one fails with the code WrongPassword.
   void open(const QString& path, const QString& password, ShareMode mode = ShareMode::Default);
   // Creates a new, empty file with the password (fails when the file exists).
   void create(const QString& path, const QString& password);

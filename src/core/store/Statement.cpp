@@ -64,4 +64,5 @@ std::optional<Value> Statement::money(int col) const { return Schema::readMoney(
 static_assert(DbError::Error == SQLITE_ERROR && DbError::Busy == SQLITE_BUSY &&
               DbError::Locked == SQLITE_LOCKED && DbError::Corrupt == SQLITE_CORRUPT &&
               DbError::Full == SQLITE_FULL && DbError::Misuse == SQLITE_MISUSE &&
-              DbError::NotADatabase == SQLITE_NOTADB);
+              DbError::NotADatabase == SQLITE_NOTADB && DbError::IoErr == SQLITE_IOERR &&
+              DbError::CantOpen == SQLITE_CANTOPEN);

@@ -3,9 +3,9 @@
 #include <QApplication>
 #include <exception>
 
-// The program's application object. It is the last resort for a failure no command handled: the
-// failure is shown, the database is closed cleanly and the program ends, instead of ending with
-// a half-written database and no word to the user.
+// The program's application object. Commands catch their failures in guarded(); notify() is only
+// the last resort for one that escaped: it is logged, the database is closed cleanly and the
+// program ends, instead of going on after an exception crossed Qt's event code.
 class ZelApplication : public QApplication {
   Q_OBJECT
  public:
@@ -14,10 +14,11 @@ class ZelApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 
  signals:
-  // notify() caught a failure and closed the database: the program is to end with this code
-  // (main() ends it; test programs go on).
+  // notify() caught a failure that escaped its command and closed the database: the program is to
+  // end with this code (main() ends it; test programs go on).
   void failureEnds(int exitCode);
 };
 
-// Shows the failure, closes the shared record set and the connection, and gives the exit code.
+// For a failure that ended the start or the event loop: shows the failure, closes the shared record
+// sets and the connection, and gives the exit code.
 int lastResort(const std::exception& e);

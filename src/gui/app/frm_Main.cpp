@@ -26,6 +26,7 @@
 #include "gui/app/ToolbarIcons.h"
 #include "gui/app/frmSplash.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 
 namespace {
@@ -127,7 +128,7 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
     a->setObjectName(key);
     a->setIconText(a->text());  // the button keeps the mnemonic too
     a->setToolTip(QString::fromLatin1(b.text).remove(QLatin1Char('&')));
-    connect(a, &QAction::triggered, this, [this, key] { Toolbar1ButtonClick(key); });
+    connectCommand(a, &QAction::triggered, this, [this, key] { Toolbar1ButtonClick(key); });
     if (QWidget* button = Toolbar1->widgetForAction(a)) {
       button->setFocusPolicy(Qt::StrongFocus);
       button->installEventFilter(keys);
@@ -140,7 +141,7 @@ frm_Main::frm_Main(QWidget* parent) : QMainWindow(parent) {
 
   // F1 is the frame's own topic while its toolbar shows; a child window inside has its own F1.
   auto* helpKey = new QShortcut(QKeySequence::HelpContents, Toolbar1);
-  connect(helpKey, &QShortcut::activated, this, [this] { showHelpTopic(1); });
+  connectCommand(helpKey, &QShortcut::activated, this, [this] { showHelpTopic(1); });
   setContextMenuPolicy(Qt::NoContextMenu);
 
   StatusBar1 = new QStatusBar(this);
@@ -407,7 +408,10 @@ void frm_Main::storePlacement() {
               {QStringLiteral("height"), text(size().height() * twipsPerPixelY)}};
   }
   values.append({QStringLiteral("state"), QString::number(state)});
-  const QString error = ZEL2::writeSettings(settingsFile.isEmpty() ? ZEL2::userSettingsFile() : settingsFile,
-                                            QStringLiteral("window"), values);
-  if (!error.isEmpty()) messages().information(error);
+  try {
+    ZEL2::writeSettings(settingsFile.isEmpty() ? ZEL2::userSettingsFile() : settingsFile,
+                        QStringLiteral("window"), values);
+  } catch (const DbError& e) {
+    showFailure(e);
+  }
 }

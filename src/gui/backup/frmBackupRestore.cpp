@@ -21,7 +21,9 @@
 #include "core/program/Zel1.h"
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
+#include "core/store/DbError.h"
 #include "gui/backup/DrawProgress.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "ui_frmBackupRestore.h"
 
@@ -104,15 +106,15 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
   txtAutoFolder->setText(QDir::toNativeSeparators(AutoBackup::folder(auto_, ZEL1.DataPath)));
   showLastBackup();
 
-  connect(Option1, &QRadioButton::clicked, this, &frmBackupRestore::Option1Click);
-  connect(Option2, &QRadioButton::clicked, this, &frmBackupRestore::Option2Click);
-  connect(Drive1, &QComboBox::activated, this, &frmBackupRestore::Drive1Change);
-  connect(Command1, &QPushButton::clicked, this, &frmBackupRestore::Command1Click);
-  connect(Command2, &QPushButton::clicked, this, &frmBackupRestore::Command2Click);
-  connect(Command3, &QPushButton::clicked, this, &frmBackupRestore::Command3Click);
-  connect(cmdAutoFolder, &QPushButton::clicked, this, &frmBackupRestore::cmdAutoFolderClick);
-  connect(chkAutoBackup, &QCheckBox::toggled, this, &frmBackupRestore::saveAutoSettings);
-  connect(txtKeep, &QSpinBox::valueChanged, this, &frmBackupRestore::saveAutoSettings);
+  connectCommand(Option1, &QRadioButton::clicked, this, &frmBackupRestore::Option1Click);
+  connectCommand(Option2, &QRadioButton::clicked, this, &frmBackupRestore::Option2Click);
+  connectCommand(Drive1, &QComboBox::activated, this, &frmBackupRestore::Drive1Change);
+  connectCommand(Command1, &QPushButton::clicked, this, &frmBackupRestore::Command1Click);
+  connectCommand(Command2, &QPushButton::clicked, this, &frmBackupRestore::Command2Click);
+  connectCommand(Command3, &QPushButton::clicked, this, &frmBackupRestore::Command3Click);
+  connectCommand(cmdAutoFolder, &QPushButton::clicked, this, &frmBackupRestore::cmdAutoFolderClick);
+  connectCommand(chkAutoBackup, &QCheckBox::toggled, this, &frmBackupRestore::saveAutoSettings);
+  connectCommand(txtKeep, &QSpinBox::valueChanged, this, &frmBackupRestore::saveAutoSettings);
 
   Option1->setChecked(true);
   Option1Click();
@@ -216,8 +218,7 @@ void frmBackupRestore::saveAutoSettings() {
   auto_.enabled = chkAutoBackup->isChecked();
   auto_.keep = txtKeep->value();
   auto_.last = last;
-  const QString error = AutoBackup::save(auto_, ZEL1.DataPath, settingsFile_);
-  if (!error.isEmpty()) messages().information(error);
+  AutoBackup::save(auto_, ZEL1.DataPath, settingsFile_);
 }
 
 void frmBackupRestore::showLastBackup() {
@@ -352,8 +353,11 @@ void frmBackupRestore::backUpOnClose(QStatusBar* bar, const QString& settingsFil
   delete text;
   if (r.ok()) {
     settings.last = when;
-    const QString error = AutoBackup::save(settings, ZEL1.DataPath, settingsFile);
-    if (!error.isEmpty()) messages().information(error);
+    try {
+      AutoBackup::save(settings, ZEL1.DataPath, settingsFile);
+    } catch (const DbError& e) {
+      showFailure(e);
+    }
     if (!r.warnings.isEmpty())
       messages().information(QStringLiteral("The automatic backup %1 was made.\n\n").arg(r.archive) +
                              r.warnings.join(QStringLiteral("\n\n")));

@@ -10,6 +10,7 @@
 
 #include "core/program/Zel1.h"
 #include "core/store/RecordSet.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 
 namespace {
@@ -42,12 +43,12 @@ ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(pare
   setWindowTitle(table.caption);
   ui_.List1->viewport()->installEventFilter(this);
 
-  connect(ui_.Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
-  connect(ui_.Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
-  connect(ui_.Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
+  connectCommand(ui_.Command4, &QPushButton::clicked, this, [this] { Command4Click(); });
+  connectCommand(ui_.Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  connectCommand(ui_.Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
   addHelpKey(this, table_.helpTopic);
-  connect(ui_.Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
-  connect(ui_.List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
+  connectCommand(ui_.Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
+  connectCommand(ui_.List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
 }
 
 void ManagerDialog::finish() {

@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "gui/cemeteries/ManagerDialog.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 
 frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(parent) {
@@ -29,8 +30,8 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
     move(g.x() + (g.width() - width()) / 2, g.y() + (g.height() - height()) / 2);
   }
 
-  connect(ui_.Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
-  connect(ui_.Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  connectCommand(ui_.Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
+  connectCommand(ui_.Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
   addHelpKey(this, 4);
 }
 

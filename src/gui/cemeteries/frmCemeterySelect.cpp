@@ -8,6 +8,7 @@
 #include "core/program/Zel1.h"
 #include "core/store/DbError.h"
 #include "core/store/RecordSet.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "ui_frmCemeterySelect.h"
 
@@ -40,8 +41,8 @@ frmCemeterySelect::frmCemeterySelect(QWidget* parent)
   if (List1->count() > 0) List1->setCurrentRow(0);
   List1->setFocus();
 
-  connect(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
-  connect(Buttons, &QDialogButtonBox::accepted, this, [this] { List1DblClick(); });
+  connectCommand(List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
+  connectCommand(Buttons, &QDialogButtonBox::accepted, this, [this] { List1DblClick(); });
   connect(Buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 
 #include "core/import/DelimitedText.h"
+#include "core/store/DbError.h"
 
 namespace {
 
@@ -285,7 +286,12 @@ bool GridControl::loadTextFile(const QString& fileName, const QString& qualifier
   }
   if (lost > 20) notes << QStringLiteral("%1 items in all were not loaded.").arg(lost);
   if (extra.result) *extra.result = r;
-  const QString logError = DelimitedText::appendLog(logFile, notes);
+  QString logError;
+  try {
+    DelimitedText::appendLog(logFile, notes);
+  } catch (const DbError& e) {
+    logError = e.description();
+  }
   if (extra.logError) *extra.logError = r.logError.isEmpty() ? logError : r.logError;
   if (extra.error)
     *extra.error = !r.ok  ? r.error

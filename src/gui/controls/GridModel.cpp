@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/maps/MapFile.h"
+#include "core/store/DbError.h"
 
 namespace {
 
@@ -535,47 +536,55 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
   h.defaultFore = defFore_ & 0xFFFFFFu;
   for (const Row& row : rows_)
     for (const Cell& c : row) h.cellCount += kept(c) ? 1 : 0;
-  return MapFile::save(
-      path, h,
-      [&](const std::function<void(const MapCell&)>& put) {
-        MapCell mc;
-        for (int r = 0; r <= maxRows_; ++r)
-          for (const Cell& c : rows_[r]) {
-            if (!kept(c)) continue;
-            mc.row = r;
-            mc.col = c.col;
-            mc.text = c.text.raw();
-            mc.hasBack = !dataOnly && c.back;
-            mc.back = c.back & 0xFFFFFFu;
-            mc.hasFore = !dataOnly && c.fore;
-            mc.fore = c.fore & 0xFFFFFFu;
-            put(mc);
-          }
-      },
-      error);
+  try {
+    MapFile::save(path, h, [&](const std::function<void(const MapCell&)>& put) {
+      MapCell mc;
+      for (int r = 0; r <= maxRows_; ++r)
+        for (const Cell& c : rows_[r]) {
+          if (!kept(c)) continue;
+          mc.row = r;
+          mc.col = c.col;
+          mc.text = c.text.raw();
+          mc.hasBack = !dataOnly && c.back;
+          mc.back = c.back & 0xFFFFFFu;
+          mc.hasFore = !dataOnly && c.fore;
+          mc.fore = c.fore & 0xFFFFFFu;
+          put(mc);
+        }
+    });
+  } catch (const DbError& e) {
+    if (error) *error = e.description();
+    return false;
+  }
+  return true;
 }
 
 bool GridModel::loadFile(const QString& path, QString* error) {
   bool reset = false;
-  const bool ok = MapFile::load(
-      path,
-      [&](const MapFile::Header& h) {
-        beginResetModel();
-        reset = true;
-        maxRows_ = h.maxRows;
-        maxCols_ = h.maxCols;
-        rows_.assign(size_t(maxRows_) + 1, Row{});
-        defBack_ = 0xFF000000u | h.defaultBack;
-        defFore_ = 0xFF000000u | h.defaultFore;
-      },
-      [&](MapCell&& mc) {
-        Cell& c = cellRef(mc.row, mc.col);
-        c.text = mc.text;
-        c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
-        c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
-        if (c.plain()) prune(mc.row, mc.col);
-      },
-      error);
+  bool ok = true;
+  try {
+    MapFile::load(
+        path,
+        [&](const MapFile::Header& h) {
+          beginResetModel();
+          reset = true;
+          maxRows_ = h.maxRows;
+          maxCols_ = h.maxCols;
+          rows_.assign(size_t(maxRows_) + 1, Row{});
+          defBack_ = 0xFF000000u | h.defaultBack;
+          defFore_ = 0xFF000000u | h.defaultFore;
+        },
+        [&](MapCell&& mc) {
+          Cell& c = cellRef(mc.row, mc.col);
+          c.text = mc.text;
+          c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
+          c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
+          if (c.plain()) prune(mc.row, mc.col);
+        });
+  } catch (const DbError& e) {
+    if (error) *error = e.description();
+    ok = false;
+  }
   if (reset) {
     for (auto it = rowHeights_.begin(); it != rowHeights_.end();)
       it = it.key() > maxRows_ ? rowHeights_.erase(it) : ++it;

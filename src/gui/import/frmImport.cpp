@@ -14,7 +14,9 @@
 #include "core/import/DelimitedText.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
+#include "core/store/DbError.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/import/GridSource.h"
 #include "ui_frmImport.h"
@@ -68,10 +70,10 @@ frmImport::frmImport(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui
   ui_->status->addPermanentWidget(prgProgress);
   prgProgress->hide();
 
-  connect(mnuImport, &QAction::triggered, this, &frmImport::mnuImportClick);
-  connect(mnuImport2, &QAction::triggered, this, &frmImport::mnuImport2Click);
-  connect(mnuHelp, &QAction::triggered, this, &frmImport::mnuHelpClick);
-  connect(mnuClose, &QAction::triggered, this, &frmImport::mnuCloseClick);
+  connectCommand(mnuImport, &QAction::triggered, this, &frmImport::mnuImportClick);
+  connectCommand(mnuImport2, &QAction::triggered, this, &frmImport::mnuImport2Click);
+  connectCommand(mnuHelp, &QAction::triggered, this, &frmImport::mnuHelpClick);
+  connectCommand(mnuClose, &QAction::triggered, this, &frmImport::mnuCloseClick);
   // A choice in the mapping row marks at once what its column's field will not take.
   connect(Spread1->grid(), &QAbstractItemModel::dataChanged, this,
           [this](const QModelIndex& from, const QModelIndex& to) {
@@ -336,8 +338,11 @@ void frmImport::mnuImport2Click() {
     RecordImport::Check check = marked(plan.firstRow);
     RecordImport::review(source, plan, check);
     if (!check.clean() || !check.notes.empty()) {
-      const QString logError = DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
-      if (!logError.isEmpty()) messages().information(logError);
+      try {
+        DelimitedText::appendLog(ZEL1.dataFile(kLog), RecordImport::logLines(check));
+      } catch (const DbError& e) {
+        showFailure(e);
+      }
       if (messages().question(RecordImport::question(check), true) != MessageService::Answer::Yes) return;
     }
     const bool large = plan.records() >= kProgressRows;

@@ -25,6 +25,7 @@
 #include "gui/cemeteries/ManagerDialog.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/maps/MapColors.h"
 #include "gui/maps/PlaceLine.h"
@@ -50,22 +51,22 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
   ui_.Spread1->setMaxCols(500);
   static_assert(kFieldLimit == 10, "the typing limit of frmMapEdit.ui's section, lot and grave fields");
 
-  connect(ui_.Command1, &QPushButton::clicked, this, &frmMapEdit::Command1Click);
-  connect(ui_.mnu10, &QAction::triggered, this, [this] { zoom(3, 50, 25); });
-  connect(ui_.mnu25, &QAction::triggered, this, [this] { zoom(4, 100, 50); });
-  connect(ui_.mnu50, &QAction::triggered, this, [this] { zoom(5, 250, 125); });
-  connect(ui_.mnu100, &QAction::triggered, this, [this] { zoom(7, 500, 250); });
-  connect(ui_.mnu200, &QAction::triggered, this, [this] { zoom(10, 1000, 500); });
-  connect(ui_.mnuColIns, &QAction::triggered, this, &frmMapEdit::mnuColInsClick);
-  connect(ui_.mnuRowIns, &QAction::triggered, this, &frmMapEdit::mnuRowInsClick);
-  connect(ui_.mnuColDel, &QAction::triggered, this, &frmMapEdit::mnuColDelClick);
-  connect(ui_.mnuRowDel, &QAction::triggered, this, &frmMapEdit::mnuRowDelClick);
-  connect(ui_.mnuMaxCols, &QAction::triggered, this, &frmMapEdit::mnuMaxColsClick);
-  connect(ui_.mnuMaxRows, &QAction::triggered, this, &frmMapEdit::mnuMaxRowsClick);
-  connect(ui_.mnuHelp, &QAction::triggered, this, &frmMapEdit::mnuHelpClick);
-  connect(ui_.mnuClose, &QAction::triggered, this, &frmMapEdit::mnuCloseClick);
-  connect(ui_.Spread1, &GridControl::cellClicked, this, &frmMapEdit::Spread1Click);
-  connect(ui_.Spread1, &GridControl::keyPressed, this, &frmMapEdit::Spread1KeyUp);
+  connectCommand(ui_.Command1, &QPushButton::clicked, this, &frmMapEdit::Command1Click);
+  connectCommand(ui_.mnu10, &QAction::triggered, this, [this] { zoom(3, 50, 25); });
+  connectCommand(ui_.mnu25, &QAction::triggered, this, [this] { zoom(4, 100, 50); });
+  connectCommand(ui_.mnu50, &QAction::triggered, this, [this] { zoom(5, 250, 125); });
+  connectCommand(ui_.mnu100, &QAction::triggered, this, [this] { zoom(7, 500, 250); });
+  connectCommand(ui_.mnu200, &QAction::triggered, this, [this] { zoom(10, 1000, 500); });
+  connectCommand(ui_.mnuColIns, &QAction::triggered, this, &frmMapEdit::mnuColInsClick);
+  connectCommand(ui_.mnuRowIns, &QAction::triggered, this, &frmMapEdit::mnuRowInsClick);
+  connectCommand(ui_.mnuColDel, &QAction::triggered, this, &frmMapEdit::mnuColDelClick);
+  connectCommand(ui_.mnuRowDel, &QAction::triggered, this, &frmMapEdit::mnuRowDelClick);
+  connectCommand(ui_.mnuMaxCols, &QAction::triggered, this, &frmMapEdit::mnuMaxColsClick);
+  connectCommand(ui_.mnuMaxRows, &QAction::triggered, this, &frmMapEdit::mnuMaxRowsClick);
+  connectCommand(ui_.mnuHelp, &QAction::triggered, this, &frmMapEdit::mnuHelpClick);
+  connectCommand(ui_.mnuClose, &QAction::triggered, this, &frmMapEdit::mnuCloseClick);
+  connectCommand(ui_.Spread1, &GridControl::cellClicked, this, &frmMapEdit::Spread1Click);
+  connectCommand(ui_.Spread1, &GridControl::keyPressed, this, &frmMapEdit::Spread1KeyUp);
 
   FormLoad();
 }

@@ -19,6 +19,7 @@
 #include "core/store/RecordSet.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/maps/MapColors.h"
 #include "gui/maps/PlaceLine.h"
@@ -70,14 +71,14 @@ frmViewMap::frmViewMap(QWidget* parent) : QWidget(parent), ui_(std::make_unique<
   lblPlace = new PlaceLine(Spread1, this);
   legend->addWidget(lblPlace, 1);
 
-  connect(mnuZoom, &QAction::triggered, this, &frmViewMap::mnuZoomClick);
-  connect(mnuPrint, &QAction::triggered, this, &frmViewMap::mnuPrintClick);
-  connect(mnuHelp, &QAction::triggered, this, &frmViewMap::mnuHelpClick);
-  connect(mnuClose, &QAction::triggered, this, &frmViewMap::mnuCloseClick);
-  connect(Spread1, &GridControl::cellClicked, this, &frmViewMap::Spread1Click);
+  connectCommand(mnuZoom, &QAction::triggered, this, &frmViewMap::mnuZoomClick);
+  connectCommand(mnuPrint, &QAction::triggered, this, &frmViewMap::mnuPrintClick);
+  connectCommand(mnuHelp, &QAction::triggered, this, &frmViewMap::mnuHelpClick);
+  connectCommand(mnuClose, &QAction::triggered, this, &frmViewMap::mnuCloseClick);
+  connectCommand(Spread1, &GridControl::cellClicked, this, &frmViewMap::Spread1Click);
   // The arrow keys reach a grave as a click does.
-  connect(Spread1, &GridControl::keyPressed, this,
-          [this] { Spread1Click(Spread1->activeCol(), Spread1->activeRow()); });
+  connectCommand(Spread1, &GridControl::keyPressed, this,
+                 [this] { Spread1Click(Spread1->activeCol(), Spread1->activeRow()); });
 
   resize(900, 650);
   FormLoad();

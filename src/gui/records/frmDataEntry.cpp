@@ -10,6 +10,7 @@
 
 #include "core/program/Zel1.h"
 #include "gui/cemeteries/RecordAssign.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/controls/MoneyEdit.h"
 #include "gui/search/frmFind.h"
@@ -46,22 +47,22 @@ void frmDataEntry::connectCommands() {
       {ui_.mnuMapView, &frmDataEntry::mnuMapViewClick},   {ui_.mnuSave, &frmDataEntry::mnuSaveClick},
       {ui_.mnuRemove, &frmDataEntry::mnuRemoveClick},     {ui_.mnuClose, &frmDataEntry::mnuCloseClick},
       {ui_.mnuHelp, &frmDataEntry::mnuHelpClick}};
-  for (auto [action, handler] : commands) connect(action, &QAction::triggered, this, handler);
-  connect(ui_.txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
-  connect(ui_.txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
-  connect(ui_.txtIntermentDate, &DateEdit::left, this, &frmDataEntry::txtIntermentDateLeave);
-  connect(ui_.txtDateOfBirth, &DateEdit::left, this, &frmDataEntry::txtDateOfBirthLeave);
-  connect(ui_.txtDateOfDeath, &DateEdit::left, this, &frmDataEntry::txtDateOfDeathLeave);
-  connect(ui_.txtAge, &MaskedEdit::entered, this, &frmDataEntry::txtAgeEnter);
-  connect(ui_.txtAge, &MaskedEdit::left, this, &frmDataEntry::txtAgeLeave);
+  for (auto [action, handler] : commands) connectCommand(action, &QAction::triggered, this, handler);
+  connectCommand(ui_.txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
+  connectCommand(ui_.txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
+  connectCommand(ui_.txtIntermentDate, &DateEdit::left, this, &frmDataEntry::txtIntermentDateLeave);
+  connectCommand(ui_.txtDateOfBirth, &DateEdit::left, this, &frmDataEntry::txtDateOfBirthLeave);
+  connectCommand(ui_.txtDateOfDeath, &DateEdit::left, this, &frmDataEntry::txtDateOfDeathLeave);
+  connectCommand(ui_.txtAge, &MaskedEdit::entered, this, &frmDataEntry::txtAgeEnter);
+  connectCommand(ui_.txtAge, &MaskedEdit::left, this, &frmDataEntry::txtAgeLeave);
   for (DateEdit* d : {ui_.txtIntermentDate, ui_.txtDateOfBirth, ui_.txtDateOfDeath, ui_.txtPurchDate})
     connect(d, &DateEdit::invalidDate, this, [this, d] { dateHint(d); });
-  connect(ui_.Command1, &QPushButton::clicked, this, &frmDataEntry::Command1Click);
-  connect(ui_.Command2, &QPushButton::clicked, this, &frmDataEntry::Command2Click);
-  connect(ui_.Command3, &QPushButton::clicked, this, &frmDataEntry::Command3Click);
-  connect(ui_.mnuPrint, &QAction::triggered, this, [this] { printRecord(printedRecord()); });
-  connect(ui_.mnuExport, &QAction::triggered, this, [] { exportRecords(); });
-  connect(ui_.mnuImport, &QAction::triggered, this, &frmDataEntry::importWanted);
+  connectCommand(ui_.Command1, &QPushButton::clicked, this, &frmDataEntry::Command1Click);
+  connectCommand(ui_.Command2, &QPushButton::clicked, this, &frmDataEntry::Command2Click);
+  connectCommand(ui_.Command3, &QPushButton::clicked, this, &frmDataEntry::Command3Click);
+  connectCommand(ui_.mnuPrint, &QAction::triggered, this, [this] { printRecord(printedRecord()); });
+  connectCommand(ui_.mnuExport, &QAction::triggered, this, [] { exportRecords(); });
+  connectCommand(ui_.mnuImport, &QAction::triggered, this, [this] { emit importWanted(); });
   // Offered only when an import window is wired.
   ui_.mnuImport->setEnabled(false);
   connect(ui_.mnuFile, &QMenu::aboutToShow, this, [this] {
@@ -78,7 +79,7 @@ void frmDataEntry::connectCommands() {
   for (QAction* a : ui_.Toolbar1->actions())
     if (!a->isSeparator()) a->setIcon(style()->standardIcon(*icon++));
   // A button's key is its name after "Toolbar1_".
-  connect(ui_.Toolbar1, &QToolBar::actionTriggered, this,
+  connectCommand(ui_.Toolbar1, &QToolBar::actionTriggered, this,
           [this](QAction* a) { Toolbar1ButtonClick(a->objectName().mid(9)); });
 }
 

@@ -18,6 +18,7 @@
 #include "core/reports/ReportFiles.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
 #include "gui/controls/GridControl.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "render/ReportPages.h"
 #include "ui_frmReports.h"
@@ -67,25 +68,25 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent)
   help->setShortcut(QKeySequence::HelpContents);
   help->setShortcutContext(Qt::WidgetWithChildrenShortcut);
   addAction(help);
-  connect(help, &QAction::triggered, this, [] { messages().showHelp(11); });
+  connectCommand(help, &QAction::triggered, this, [] { messages().showHelp(11); });
 
-  connect(mnuCemeteryList, &QAction::triggered, this, &frmReports::mnuCemeteryListClick);
-  connect(mnuLotList, &QAction::triggered, this, &frmReports::mnuLotListClick);
-  connect(mnuLocationSort, &QAction::triggered, this, &frmReports::mnuLocationSortClick);
-  connect(mnuNameSort, &QAction::triggered, this, &frmReports::mnuNameSortClick);
-  connect(mnuDOBSort, &QAction::triggered, this, &frmReports::mnuDOBSortClick);
-  connect(mnuDODSort, &QAction::triggered, this, &frmReports::mnuDODSortClick);
-  connect(mnuAging, &QAction::triggered, this, &frmReports::mnuAgingClick);
-  connect(mnuAvailableGraves, &QAction::triggered, this, &frmReports::mnuAvailableGravesClick);
-  connect(mnuMapCheck, &QAction::triggered, this, &frmReports::mnuMapCheckClick);
-  connect(mnuAgedReceivables, &QAction::triggered, this, &frmReports::mnuAgedReceivablesClick);
-  connect(mnuPrint, &QAction::triggered, this, &frmReports::mnuPrintClick);
-  connect(mnuSaveAs, &QAction::triggered, this, &frmReports::mnuSaveAsClick);
+  connectCommand(mnuCemeteryList, &QAction::triggered, this, &frmReports::mnuCemeteryListClick);
+  connectCommand(mnuLotList, &QAction::triggered, this, &frmReports::mnuLotListClick);
+  connectCommand(mnuLocationSort, &QAction::triggered, this, &frmReports::mnuLocationSortClick);
+  connectCommand(mnuNameSort, &QAction::triggered, this, &frmReports::mnuNameSortClick);
+  connectCommand(mnuDOBSort, &QAction::triggered, this, &frmReports::mnuDOBSortClick);
+  connectCommand(mnuDODSort, &QAction::triggered, this, &frmReports::mnuDODSortClick);
+  connectCommand(mnuAging, &QAction::triggered, this, &frmReports::mnuAgingClick);
+  connectCommand(mnuAvailableGraves, &QAction::triggered, this, &frmReports::mnuAvailableGravesClick);
+  connectCommand(mnuMapCheck, &QAction::triggered, this, &frmReports::mnuMapCheckClick);
+  connectCommand(mnuAgedReceivables, &QAction::triggered, this, &frmReports::mnuAgedReceivablesClick);
+  connectCommand(mnuPrint, &QAction::triggered, this, &frmReports::mnuPrintClick);
+  connectCommand(mnuSaveAs, &QAction::triggered, this, &frmReports::mnuSaveAsClick);
   // Queued: the hand-over closes this window, which must not happen inside the grid's own handler.
-  connect(
+  connectCommand(
       Spread1, &QAbstractItemView::doubleClicked, this,
       [this](const QModelIndex& i) { Spread1DblClick(i.column() + 1, i.row() + 1); }, Qt::QueuedConnection);
-  connect(mnuClose, &QAction::triggered, this, &frmReports::mnuCloseClick);
+  connectCommand(mnuClose, &QAction::triggered, this, &frmReports::mnuCloseClick);
   resize(900, 600);
 }
 
@@ -229,10 +230,10 @@ void frmReports::mnuSaveAsClick() {
   }
   saveFolder_ = QFileInfo(file).absolutePath();
   saveFilter_ = asPdf ? pdf : csv;
-  QString error;
-  const bool saved = asPdf ? Report::savePdf(file, table_, pageTexts(), paper(), &error)
-                           : Report::saveCsv(file, table_, &error);
-  if (!saved) showFailure(std::runtime_error(error.toStdString()));
+  if (asPdf)
+    Report::savePdf(file, table_, pageTexts(), paper());
+  else
+    Report::saveCsv(file, table_);
 }
 
 void frmReports::Spread1DblClick(int /*col*/, int row) {

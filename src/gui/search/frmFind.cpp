@@ -7,6 +7,7 @@
 #include "core/program/Zel2.h"
 #include "core/store/DateValue.h"
 #include "core/store/RecordFields.h"
+#include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "ui_frmFind.h"
 
@@ -43,9 +44,9 @@ frmFind::frmFind(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::fr
         d->setDisplayFormat(ZEL1.DateDisplayFormat);
     });
   addHelpKey(this, 5);
-  connect(ui_->Command1, &QPushButton::clicked, this, &frmFind::Command1Click);
-  connect(ui_->Command2, &QPushButton::clicked, this, &frmFind::Command2Click);
-  connect(ui_->Command4, &QPushButton::clicked, this, &frmFind::Command4Click);
+  connectCommand(ui_->Command1, &QPushButton::clicked, this, &frmFind::Command1Click);
+  connectCommand(ui_->Command2, &QPushButton::clicked, this, &frmFind::Command2Click);
+  connectCommand(ui_->Command4, &QPushButton::clicked, this, &frmFind::Command4Click);
 
   // Form load: the cemetery list, nothing selected; the window centred on the screen.
   try {
