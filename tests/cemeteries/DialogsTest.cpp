@@ -1,8 +1,5 @@
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTest>
 
 #include "core/program/Zel1.h"

@@ -1,6 +1,5 @@
 #include <QApplication>
 #include <QFocusEvent>
-#include <QLineEdit>
 
 #include "core/program/Zel1.h"
 #include "gui/cemeteries/frmLotMgr.h"

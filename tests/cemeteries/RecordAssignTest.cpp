@@ -1,5 +1,4 @@
 #include <QComboBox>
-#include <QLineEdit>
 
 #include "core/program/Zel1.h"
 #include "gui/cemeteries/RecordAssign.h"

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "core/maps/MapFile.h"

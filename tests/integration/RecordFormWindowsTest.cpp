@@ -1,37 +1,23 @@
 // The record form inside the frame, with the real windows its commands open.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMdiArea>
-#include <QMdiSubWindow>
-#include <QMenu>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QToolBar>
 
 #include "core/maps/MapFile.h"
 #include "core/program/Zel1.h"
 #include "core/reports/PlaceReports.h"
-#include "gui/app/Startup.h"
 #include "gui/app/frm_Main.h"
 #include "gui/cemeteries/frmAddress.h"
-#include "gui/cemeteries/frmCemeteryMgr.h"
-#include "gui/cemeteries/frmLotMgr.h"
 #include "gui/controls/GridControl.h"
 #include "gui/controls/MaskedEdit.h"
 #include "gui/controls/MoneyEdit.h"
-#include "gui/import/frmImport.h"
 #include "gui/maps/MapColors.h"
 #include "gui/maps/frmViewMap.h"
 #include "gui/records/frmDataEntry.h"
 #include "gui/search/frmFind.h"
-#include "support/PdfPages.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
@@ -39,12 +25,6 @@
 #include "support/WindowDriver.h"
 
 namespace {
-
-// Right button on a manager's list entry: the manager's delete command.
-void rightPressRow(QListWidget* list, int row) {
-  clickRow(list, row);
-  rightPress(list, row);
-}
 
 class RecordFormWindows : public DataTest {
  protected:
@@ -96,73 +76,21 @@ class RecordFormWindows : public DataTest {
   frmDataEntry* form = nullptr;
 };
 
-TEST_F(RecordFormWindows, ManagersFillTheListsAndThenRefuseToDeleteWhatARecordUses) {
+// The managers opened from the form, the lists they fill and the ids the save stores: the road test.
+TEST_F(RecordFormWindows, ALaterPriceOfTheLotTypeDoesNotReplaceTheStoredOne) {
+  exec(QStringLiteral("insert into cemetery (name) values ('Oakwood')"));
+  exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', %1)")
+           .arg(sqlMoney("1250.75")));
   openForm();
-  msgs->expectModal(QStringLiteral("frmCemeteryMgr"), [](QDialog& d) {
-    auto& w = static_cast<frmCemeteryMgr&>(d);
-    QTest::keyClicks(w.fields().txtName, QStringLiteral("Oakwood"));
-    w.ui().Command2->click();
-    w.ui().Command1->click();
-    return w.result();
-  });
-  form->ui().Command1->click();
-  EXPECT_EQ(form->ui().txtCemetery->count(), 1);
-  EXPECT_EQ(form->ui().Combo1->findText(QStringLiteral("Oakwood")), 0);
-
-  msgs->expectModal(QStringLiteral("frmLotMgr"), [](QDialog& d) {
-    auto& w = static_cast<frmLotMgr&>(d);
-    QTest::keyClicks(w.fields().txtLotDesc, QStringLiteral("Single"));
-    QTest::keyClicks(w.fields().txtLotSize, QStringLiteral("4x8"));
-    w.fields().txtLotPrice->selectAll();
-    QTest::keyClicks(w.fields().txtLotPrice, QStringLiteral("1,250.75"));
-    w.ui().Command2->click();
-    w.ui().Command1->click();
-    return w.result();
-  });
-  form->ui().Command2->click();
-  EXPECT_EQ(form->ui().txtLotInfo->count(), 2);
-
-  // Choosing the lot type fills the purchase price; the record stores both ids.
-  choose(form->ui().txtCemetery, QStringLiteral("Oakwood"));
   choose(form->ui().txtLotInfo, QStringLiteral("Single, 4x8"));
-  EXPECT_EQ(form->ui().txtPurchPrice->text(), QStringLiteral("1,250.75"));
   placeAndSave(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("2"));
-  EXPECT_EQ(stored(QStringLiteral("cemeteryid")), scalar(QStringLiteral("select cemeteryid from cemetery")));
-  EXPECT_EQ(stored(QStringLiteral("lotid")),
-            scalar(QStringLiteral("select lotid from lots where lotdesc='Single'")));
   EXPECT_EQ(stored(QStringLiteral("purchprice")), QStringLiteral("1250.75"));
 
-  // A later price of the lot type does not replace the stored one when the record is shown.
   exec(QStringLiteral("update lots set lotprice=%1 where lotdesc='Single'").arg(sqlMoney("300")));
   form->ui().mnuGetFirst->trigger();
   EXPECT_EQ(form->ui().txtLotInfo->currentText(), QStringLiteral("Single, 4x8"));
   EXPECT_EQ(form->ui().txtPurchPrice->text(), QStringLiteral("1,250.75"));
   EXPECT_FALSE(ZEL1.RecordChanged);
-
-  // Both managers now refuse to delete what the record uses.
-  ScriptedMessages* m = msgs.get();
-  msgs->expectModal(QStringLiteral("frmCemeteryMgr"), [m](QDialog& d) {
-    auto& w = static_cast<frmCemeteryMgr&>(d);
-    m->expectInfo(QStringLiteral(
-        "You cannot delete the cemetery you selected because graves have been assigned to it. You must "
-        "first change or remove the graves associated with this cemetery before deletion."));
-    rightPressRow(w.ui().List1, 0);
-    w.ui().Command1->click();
-    return w.result();
-  });
-  form->ui().Command1->click();
-  msgs->expectModal(QStringLiteral("frmLotMgr"), [m](QDialog& d) {
-    auto& w = static_cast<frmLotMgr&>(d);
-    m->expectInfo(QStringLiteral(
-        "You cannot delete the lot type you selected because graves have been assigned to it. You must "
-        "first change or remove the graves associated with this lot type before deletion."));
-    rightPressRow(w.ui().List1, 1);  // "Single", after "Plain"
-    w.ui().Command1->click();
-    return w.result();
-  });
-  form->ui().Command2->click();
-  EXPECT_EQ(scalar(QStringLiteral("select count(*) from cemetery")), QStringLiteral("1"));
-  EXPECT_EQ(scalar(QStringLiteral("select count(*) from lots")), QStringLiteral("2"));
 }
 
 TEST_F(RecordFormWindows, AddressDialogEditsTheHiddenFieldsThatTheSaveStores) {
@@ -183,20 +111,7 @@ TEST_F(RecordFormWindows, AddressDialogEditsTheHiddenFieldsThatTheSaveStores) {
     w.ui().Command1->click();  // Save
     return w.result();
   });
-  ZEL1.RecordChanged = false;
   form->ui().Command3->click();
-  EXPECT_TRUE(ZEL1.RecordChanged);
-  EXPECT_EQ(form->ui().txtCity->text(), QStringLiteral("Troy"));
-
-  // Close hands nothing back.
-  msgs->expectModal(QStringLiteral("frmAddress"), [](QDialog& d) {
-    auto& w = static_cast<frmAddress&>(d);
-    w.ui().txtCity->setText(QStringLiteral("Elsewhere"));
-    w.ui().Command2->click();
-    return w.result();
-  });
-  form->ui().Command3->click();
-  EXPECT_EQ(form->ui().txtCity->text(), QStringLiteral("Troy"));
 
   placeAndSave(QStringLiteral("B"), QStringLiteral("2"), QStringLiteral("3"));
   const QStringList columns = {"owneraddress1", "owneraddress2", "ownercity",
@@ -212,73 +127,46 @@ TEST_F(RecordFormWindows, PrintsWhatTheFormShowsAndExportsTheStoredRecords) {
   placeAndSave(QStringLiteral("C"), QStringLiteral("3"), QStringLiteral("4"));
   type(form->ui().txtInterredLastName, QStringLiteral("Unsaved"));
 
+  // What Print puts on paper (the printout's own tests print it).
   const PrintedRecord r = form->printedRecord();
   EXPECT_EQ(r.cemetery, QStringLiteral("Oakwood"));
   EXPECT_EQ(r.value(QStringLiteral("interlastname")), QStringLiteral("Unsaved"));
   EXPECT_EQ(r.value(QStringLiteral("status")), form->ui().txtStatus->text());
 
-  QTemporaryDir dir;
-  const QString pdf = dir.filePath(QStringLiteral("record.pdf"));
-  msgs->expectPrinter(pdf);
-  form->ui().mnuPrint->trigger();
-  const QByteArray bytes = fileBytes(pdf);
-  EXPECT_TRUE(bytes.startsWith("%PDF-"));
-  EXPECT_EQ(pdfPageCount(bytes), 1);
-
   msgs->expectSaveFile(ZEL1.dataFile(QStringLiteral("zel.csv")))
       .expectFileWritten(QStringLiteral("Export complete. File named ") + ZEL1.DataPath +
                          QStringLiteral("zel.csv was created."));
   form->ui().mnuExport->trigger();
-  QFile csv(folder->file(QStringLiteral("zel.csv")));
-  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-  const QList<QByteArray> lines = csv.readAll().trimmed().split('\n');
+  const QList<QByteArray> lines = fileBytes(folder->file(QStringLiteral("zel.csv"))).trimmed().split('\n');
   ASSERT_EQ(lines.size(), 2);  // titles and the one record, as stored
   EXPECT_TRUE(lines[1].contains("\"Oakwood\""));
   EXPECT_TRUE(lines[1].contains("\"Stored\""));
-
-  // The import window opens beside the form.
-  emit form->ui().mnuFile->aboutToShow();
-  ASSERT_TRUE(form->ui().mnuImport->isEnabled());
-  form->ui().mnuImport->trigger();
-  settle();
-  auto* import = frame->findChild<frmImport*>();
-  ASSERT_TRUE(import);
-  EXPECT_TRUE(import->isVisible());
-  import->mnuCloseClick();
 }
 
 // The grave's letter is stored with a blank, as files written elsewhere hold some: the map, the form
-// and the reports all read it as the same state.
-TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {
+// and the reports all read it as the same state. (The viewer's click and Close on a plain record: the
+// road test.)
+TEST_F(RecordFormWindows, ALetterStoredWithABlankIsOneStateOnTheMapTheFormAndTheReports) {
   exec(QStringLiteral("insert into cemetery (cemeteryid, name) values (4, 'Elm Ridge')"));
   exec(QStringLiteral(
       "insert into zel (cemeteryid, csection, lot, grave, status, interlastname, interfirstname) "
       "values (4, 'A', '1', '1', ' B', 'Smith', 'Ann')"));
-  exec(
-      QStringLiteral("insert into zel (cemeteryid, csection, lot, grave, status, ownerlastname) "
-                     "values (4, 'A', '1', '2', 'S', 'Jones')"));
   {
     GridControl g;
     g.setMaxRows(4);
     g.setMaxCols(4);
     g.setBackColor(GridRange::all(), QColor(0, 128, 0));
     g.setText(1, 1, QStringLiteral("A,1,1"));
-    g.setText(1, 2, QStringLiteral("A,1,2"));
     g.setText(0, 0, QStringLiteral("6.0"));
     ASSERT_TRUE(g.saveToFile(MapFile::fileName(ZEL1.DataPath, 4), false));
   }
   openForm();
-  EXPECT_TRUE(form->ui().txtSection->text().isEmpty());
-
   form->ui().mnuMapView->trigger();  // one cemetery: no chooser
   settle();
   auto* viewer = frame->mdiArea->findChild<frmViewMap*>();
   ASSERT_NE(viewer, nullptr);
-  EXPECT_EQ(viewer->windowTitle(), QStringLiteral("Elm Ridge"));
-  EXPECT_TRUE(frame->Toolbar1->isHidden());
   EXPECT_EQ(viewer->Spread1->backColor(1, 1), MapColors::of(GraveState::State::Buried));
   emit viewer->Spread1->cellClicked(1, 1);
-  EXPECT_EQ(viewer->txtName->text(), QStringLiteral("Smith, Ann"));
   QStringList checked;
   for (const Report::Row& row : Report::mapCheck(ZEL1.cnData, {4, {}}, {ZEL1.DataPath}).rows)
     if (row.size() > 3) checked << row[3].text;
@@ -287,19 +175,8 @@ TEST_F(RecordFormWindows, MapViewerCloseShowsTheClickedGraveOnTheForm) {
 
   viewer->mnuClose->trigger();
   settle();
-  EXPECT_EQ(frame->mdiArea->findChild<frmViewMap*>(), nullptr);
-  EXPECT_TRUE(ZEL1.PendingQuery.isEmpty());
-  EXPECT_EQ(form->ui().txtSection->text(), QStringLiteral("A"));
-  EXPECT_EQ(form->ui().txtGrave->text(), QStringLiteral("1"));
   EXPECT_EQ(form->ui().txtInterredLastName->text(), QStringLiteral("Smith"));
   EXPECT_EQ(form->ui().txtStatus->text(), QStringLiteral("BURIED"));
-  EXPECT_EQ(form->ui().txtCemetery->currentText(), QStringLiteral("Elm Ridge"));
-
-  // Closing the form gives the frame its toolbar back.
-  form->ui().mnuClose->trigger();
-  settle();
-  EXPECT_EQ(frame->mdiArea->findChild<frmDataEntry*>(), nullptr);
-  EXPECT_FALSE(frame->Toolbar1->isHidden());
 }
 
 TEST_F(RecordFormWindows, FindMatchesNamesWhateverTheCaseOfAnyLetter) {

@@ -1,14 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 #include "core/maps/MapFile.h"
@@ -207,26 +204,24 @@ TEST_F(MapEditTest, NumberOfColumnsAndRowsGrowAndShrinkTheSheet) {
   const QString cut = QStringLiteral(
       "The part of the map that would be cut off holds drawn cells or place names, and they would be lost. "
       "Make the map smaller anyway?");
-  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("3"));
-  msgs.expectQuestion(cut, MessageService::Answer::No, true);
-  trigger(w, "mnuMaxRows");
-  EXPECT_EQ(g.maxRows(), 500);
-  EXPECT_EQ(g.text(10, 500), "A,1,1");
-  msgs.expectInput(QStringLiteral("How many columns would you like?"), QStringLiteral("499"));
-  msgs.expectQuestion(cut, MessageService::Answer::No, true);
-  trigger(w, "mnuMaxCols");
-  EXPECT_EQ(g.maxCols(), 502);
-  // Only unused space beyond: no question.
-  msgs.expectInput(QStringLiteral("How many columns would you like?"), QStringLiteral("500"));
-  trigger(w, "mnuMaxCols");
-  EXPECT_EQ(g.maxCols(), 500);
-  // Yes cuts.
-  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("3"));
-  msgs.expectQuestion(cut, MessageService::Answer::Yes, true);
-  trigger(w, "mnuMaxRows");
-  EXPECT_EQ(g.maxRows(), 3);
-  msgs.expectInput(QStringLiteral("How many rows would you like?"), QStringLiteral("20"));
-  trigger(w, "mnuMaxRows");
+  // Only unused space beyond asks nothing; Yes cuts.
+  using enum MessageService::Answer;
+  struct Step {
+    bool rows;
+    const char* answer;
+    std::optional<MessageService::Answer> cutAnswer;
+    int size;
+  };
+  for (const Step& s : {Step{true, "3", No, 500}, Step{false, "499", No, 502}, Step{false, "500", {}, 500},
+                        Step{true, "3", Yes, 3}, Step{true, "20", {}, 20}}) {
+    msgs.expectInput(s.rows ? QStringLiteral("How many rows would you like?")
+                            : QStringLiteral("How many columns would you like?"),
+                     QString::fromLatin1(s.answer));
+    if (s.cutAnswer) msgs.expectQuestion(cut, *s.cutAnswer, true);
+    trigger(w, s.rows ? "mnuMaxRows" : "mnuMaxCols");
+    EXPECT_EQ(s.rows ? g.maxRows() : g.maxCols(), s.size) << s.answer;
+    if (s.cutAnswer == No) EXPECT_EQ(g.text(10, 500), "A,1,1");
+  }
   EXPECT_EQ(g.text(10, 500), "") << "shrinking dropped the cell";
   EXPECT_EQ(g.backColor(10, 500), kGreen);
   EXPECT_EQ(g.backColor(2, 500), QColor(Qt::white));

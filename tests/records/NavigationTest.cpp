@@ -1,7 +1,5 @@
 // Stepping through records, the save question, finding and closing.
-#include <QCheckBox>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 

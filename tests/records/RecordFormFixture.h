@@ -1,9 +1,7 @@
 #pragma once
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDate>
-#include <QLineEdit>
 #include <QMdiArea>
 #include <QTest>
 #include <memory>

@@ -1,13 +1,7 @@
 // Loading, showing and clearing the record form; its menus and toolbar.
-#include <QMdiArea>
-#include <QMenuBar>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QStyleOptionFrame>
-#include <QTabWidget>
-#include <QToolBar>
 
 #include "RecordFormFixture.h"
 #include "gui/controls/MaskedEdit.h"

@@ -1,5 +1,4 @@
 // Saving and removing records through the form, checked in the database.
-#include <QRadioButton>
 
 #include "RecordFormFixture.h"
 #include "gui/controls/MaskedEdit.h"

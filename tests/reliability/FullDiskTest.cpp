@@ -7,9 +7,7 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include "core/backup/DataBackup.h"
 #include "core/export/ExportWriter.h"

@@ -95,33 +95,23 @@ TEST_F(DatabaseFileTest, KeyedFileOpensWithPasswordAndNormalSharing) {
   EXPECT_EQ(scalarOn(cn, QStringLiteral("PRAGMA user_version")), "7");
 }
 
-TEST_F(DatabaseFileTest, FileWithAnotherPasswordIsRefusedUntouched) {
+TEST_F(DatabaseFileTest, ForeignDamagedAndTruncatedFilesAreRefusedUntouched) {
   {
     Connection cn;
     cn.create(file, QStringLiteral("somebody else's"));
     Schema::create(cn);
   }
   expectRefusedUntouched();
-}
 
-TEST_F(DatabaseFileTest, DamagedFilesAreRefusedUntouched) {
-  // Random bytes.
+  // Random bytes, a plain header followed by them, and an empty file.
   QByteArray noise(8192, '\0');
   QRandomGenerator rng(42);
   for (char& c : noise) c = char(rng.bounded(256));
-  writeFile(file, noise);
-  expectRefusedUntouched();
+  for (const QByteArray& bytes : {noise, QByteArray("SQLite format 3\0", 16) + noise, QByteArray()}) {
+    writeFile(file, bytes);
+    expectRefusedUntouched();
+  }
 
-  // A plain header followed by garbage.
-  writeFile(file, QByteArray("SQLite format 3\0", 16) + noise);
-  expectRefusedUntouched();
-
-  // An empty file is no database either.
-  writeFile(file, QByteArray());
-  expectRefusedUntouched();
-}
-
-TEST_F(DatabaseFileTest, TruncatedFilesAreRefusedUntouched) {
   DataGen::Options o;
   o.records = 300;
   for (const QString& password : {kPassword, QString()}) {
