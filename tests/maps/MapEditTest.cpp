@@ -220,7 +220,9 @@ TEST_F(MapEditTest, NumberOfColumnsAndRowsGrowAndShrinkTheSheet) {
     if (s.cutAnswer) msgs.expectQuestion(cut, *s.cutAnswer, true);
     trigger(w, s.rows ? "mnuMaxRows" : "mnuMaxCols");
     EXPECT_EQ(s.rows ? g.maxRows() : g.maxCols(), s.size) << s.answer;
-    if (s.cutAnswer == No) EXPECT_EQ(g.text(10, 500), "A,1,1");
+    if (s.cutAnswer == No) {
+      EXPECT_EQ(g.text(10, 500), "A,1,1");
+    }
   }
   EXPECT_EQ(g.text(10, 500), "") << "shrinking dropped the cell";
   EXPECT_EQ(g.backColor(10, 500), kGreen);
