@@ -149,54 +149,54 @@ bool folderWritable(const QString& folder) {
   return probe.open();
 }
 
+namespace {
+
+// The failure of an open: a file that is no database, opened without a password, is one that
+// carries a password (the engine cannot tell the two apart).
+DbError openFailure(int rc, const QString& engineMessage, bool withoutPassword) {
+  if (rc == SQLITE_NOTADB && withoutPassword)
+    return DbError(DbError::WrongPassword, rc, QStringLiteral("Not a valid password."));
+  return DbError(rc, engineMessage.isEmpty() ? QString::fromUtf8(sqlite3_errstr(rc)) : engineMessage);
+}
+
+// Gives up a handle whose open failed, with the engine's words for it.
+[[noreturn]] void closeAndThrow(sqlite3* db, int rc, bool withoutPassword = false) {
+  const QString msg = lastError(db, rc);
+  sqlite3_close(db);
+  throw openFailure(rc, msg, withoutPassword);
+}
+
+}  // namespace
+
 void Connection::open(const QString& path, const QString& password, ShareMode mode) {
   close();
   if (!QFileInfo(path).isFile())
     throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not find file '%1'.").arg(path));
   // The engine takes a file shorter than one page for a new, empty database, and would write its
   // tables into it; for us it is a damaged one, as is a plain file without the engine's header.
-  const auto notADatabase = [&] {
-    if (password.isEmpty())
-      return DbError(DbError::WrongPassword, SQLITE_NOTADB, QStringLiteral("Not a valid password."));
-    return DbError(SQLITE_NOTADB, QString::fromUtf8(sqlite3_errstr(SQLITE_NOTADB)));
-  };
   constexpr qint64 kSmallestPage = 512;
-  if (QFileInfo(path).size() < kSmallestPage) throw notADatabase();
+  if (QFileInfo(path).size() < kSmallestPage) throw openFailure(SQLITE_NOTADB, {}, password.isEmpty());
   if (password.isEmpty()) {
     QFile f(path);
     if (f.open(QIODevice::ReadOnly) && f.read(16) != QByteArray("SQLite format 3\0", 16))
-      throw notADatabase();
+      throw openFailure(SQLITE_NOTADB, {}, password.isEmpty());
   }
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  if (rc != SQLITE_OK) {
-    QString msg = lastError(db, rc);
-    sqlite3_close(db);
-    throw DbError(rc, msg);
-  }
+  if (rc != SQLITE_OK) closeAndThrow(db, rc);
   sqlite3_busy_timeout(db, 2000);
   TextFold::install(db);
   applyKey(db, password);
   // Keying always succeeds; the first read tells whether the key (or its absence) fits.
   rc = sqlite3_exec(db, "select count(*) from sqlite_master", nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    QString msg = lastError(db, rc);
-    sqlite3_close(db);
-    if (rc == SQLITE_NOTADB && password.isEmpty())
-      throw DbError(DbError::WrongPassword, rc, QStringLiteral("Not a valid password."));
-    throw DbError(rc, msg);
-  }
+  if (rc != SQLITE_OK) closeAndThrow(db, rc, password.isEmpty());
   const char* setup = mode == ShareMode::Exclusive
                           ? "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768; "
                             "PRAGMA locking_mode=EXCLUSIVE;"
                             " BEGIN EXCLUSIVE; COMMIT;"
                           : "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768;";
   rc = sqlite3_exec(db, setup, nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    QString msg = lastError(db, rc);
-    sqlite3_close(db);
-    throw DbError(rc, msg);
-  }
+  if (rc != SQLITE_OK) closeAndThrow(db, rc);
   db_ = db;
   path_ = path;
   mode_ = mode;
@@ -210,22 +210,14 @@ void Connection::create(const QString& path, const QString& password) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
                            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  if (rc != SQLITE_OK) {
-    QString msg = lastError(db, rc);
-    sqlite3_close(db);
-    throw DbError(rc, msg);
-  }
+  if (rc != SQLITE_OK) closeAndThrow(db, rc);
   TextFold::install(db);
   applyKey(db, password);
   rc = sqlite3_exec(db,
                     "PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL; PRAGMA cache_size=-32768;"
                     " select count(*) from sqlite_master",
                     nullptr, nullptr, nullptr);
-  if (rc != SQLITE_OK) {
-    QString msg = lastError(db, rc);
-    sqlite3_close(db);
-    throw DbError(rc, msg);
-  }
+  if (rc != SQLITE_OK) closeAndThrow(db, rc);
   db_ = db;
   path_ = path;
   mode_ = ShareMode::Default;
