@@ -10,6 +10,7 @@
 #include "core/maps/MapKeys.h"
 #include "core/reports/CemeteryPlaces.h"
 #include "core/reports/PlaceReports.h"
+#include "core/reports/RightsOfBurial.h"
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
 #include "core/store/DbError.h"
@@ -71,6 +72,7 @@ const std::vector<Definition> kDefinitions = {
     {Id::AvailableGraves, "available-graves", "mnuAvailableGraves", "Available Graves", true, true},
     {Id::MapCheck, "map-check", "mnuMapCheck", "Map Check", true, true},
     {Id::AgedReceivables, "aged-receivables", "mnuAgedReceivables", "Aged Receivables", true, true},
+    {Id::RightsOfBurial, "rights-of-burial", "mnuRightsOfBurial", "Rights of Burial Register", true, true},
 };
 
 // Column positions of a query's result, looked up once by name.
@@ -154,6 +156,9 @@ QString sql(Id id, qint32 cemeteryId) {
     case Id::AvailableGraves:
     case Id::MapCheck:
       return Places::recordsSql(cemeteryId);
+    case Id::RightsOfBurial:
+      return QStringLiteral("select * from zel where cemeteryid=") + cemetery +
+             QStringLiteral(" order by csection collate places, lot collate places, grave collate places");
   }
   return {};
 }
@@ -211,6 +216,7 @@ Table layout(Id id, const Cemetery& cemetery) {
     case Id::AvailableGraves:
     case Id::MapCheck:
     case Id::AgedReceivables:
+    case Id::RightsOfBurial:
       break;  // built by their own builders
   }
 
@@ -294,6 +300,7 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
     t.datePattern = format.dateFormat;
     return t;
   }
+  if (id == Id::RightsOfBurial) return rightsOfBurial(cn, cemetery, format);
   if (id == Id::AgedReceivables)
     return agedReceivables(cn, cemetery, format, sources.today ? sources.today() : QDate::currentDate());
   Table t = layout(id, cemetery);
@@ -370,6 +377,7 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
     case Id::AvailableGraves:
     case Id::MapCheck:
     case Id::AgedReceivables:
+    case Id::RightsOfBurial:
       break;
   }
   rs.close();

@@ -23,7 +23,8 @@ enum class Id {
   Receivables,
   AvailableGraves,
   MapCheck,
-  AgedReceivables
+  AgedReceivables,
+  RightsOfBurial
 };
 
 struct Definition {

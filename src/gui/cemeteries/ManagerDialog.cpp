@@ -8,10 +8,13 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "core/history/History.h"
 #include "core/program/Zel1.h"
 #include "core/store/RecordSet.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/history/HistoryText.h"
+#include "gui/history/frmHistory.h"
 
 namespace {
 
@@ -48,6 +51,7 @@ ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(pare
   connectCommand(ui_.Command3, &QPushButton::clicked, this, [this] { Command3Click(); });
   addHelpKey(this, table_.helpTopic);
   connectCommand(ui_.Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
+  connectCommand(ui_.cmdHistory, &QPushButton::clicked, this, [this] { cmdHistoryClick(); });
   connectCommand(ui_.List1, &QListWidget::itemDoubleClicked, this, [this] { List1DblClick(); });
 }
 
@@ -215,6 +219,21 @@ void ManagerDialog::deleteEntry() {
   } catch (const DbError& e) {
     showFailure(e);
   }
+}
+
+void ManagerDialog::cmdHistoryClick() {
+  qint64 id = idField()->text().toLongLong();
+  QString name;
+  if (id > 0) {
+    for (int i = 0; i < ui_.List1->count(); ++i)
+      if (ui_.List1->item(i)->data(Qt::UserRole).toLongLong() == id) name = ui_.List1->item(i)->text();
+  } else if (const int i = selectedIndex(); i >= 0) {
+    id = ui_.List1->item(i)->data(Qt::UserRole).toLongLong();
+    name = ui_.List1->item(i)->text();
+  }
+  const QString title = id > 0 ? QStringLiteral("History of ") + (name.isEmpty() ? QString::number(id) : name)
+                               : table_.historyTitle;
+  frmHistory::show(title, HistoryText::lines(History::ofTable(ZEL1.cnData, table_.historyTable, id)), this);
 }
 
 void ManagerDialog::Command3Click() { messages().showHelp(table_.helpTopic); }

@@ -32,6 +32,8 @@ class ManagerDialog : public QDialog {
     QString inUseMessage;    // delete refused
     QString deleteQuestion;  // followed by two line feeds and the entry's text
     int helpTopic = 0;
+    QString historyTable;  // the table's name in the change history
+    QString historyTitle;  // the title of the history of every entry
   };
 
   // The frame's controls by name, for tests that drive the window as a user would.
@@ -41,6 +43,8 @@ class ManagerDialog : public QDialog {
   bool Command2Click();  // Save; false when refused or failed
   void Command3Click();  // Help
   void Command1Click();  // Close
+  // History: the entries of the entry open, else of the one selected, else of the whole table.
+  void cmdHistoryClick();
   void List1DblClick();
   void List1MouseDown(Qt::MouseButton button);
 

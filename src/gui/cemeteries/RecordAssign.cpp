@@ -80,8 +80,8 @@ void openLotManager(QWidget* parent) {
   messages().execModal(mgr);
 }
 
-bool Command3Click(OwnerAddress& address, QWidget* parent) {
-  std::optional<OwnerAddress> edited = frmAddress::edit(address, parent);
+bool Command3Click(OwnerAddress& address, QWidget* parent, qint64 recid, bool* erased) {
+  std::optional<OwnerAddress> edited = frmAddress::edit(address, parent, recid, erased);
   if (!edited || *edited == address) return false;
   address = *edited;
   ZEL1.RecordChanged = true;

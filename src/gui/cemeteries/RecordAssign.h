@@ -30,8 +30,10 @@ std::optional<Money> txtLotInfoClick(QComboBox* txtLotInfo);
 void openCemeteryManager(QWidget* parent = nullptr);
 void openLotManager(QWidget* parent = nullptr);
 // Command3 ("Address"): the owner address dialog on the form's six texts. Returns true when Save
-// changed them; the record is then marked changed so the edit is not lost by moving away.
-bool Command3Click(OwnerAddress& address, QWidget* parent = nullptr);
+// changed them; the record is then marked changed so the edit is not lost by moving away. recid is
+// the stored record (0 for a new one); erased tells when the dialog erased its stored values.
+bool Command3Click(OwnerAddress& address, QWidget* parent = nullptr, qint64 recid = 0,
+                   bool* erased = nullptr);
 
 // The cemetery whose map the record form's map command shows (settleCemetery with the record
 // form's message and the chooser over parent). True when ZEL1.CurrentCemeteryId names a cemetery

@@ -5,11 +5,14 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "core/history/History.h"
+#include "core/program/Zel1.h"
 #include "gui/cemeteries/ManagerDialog.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 
-frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(parent) {
+frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent, qint64 recid)
+    : QDialog(parent), recid_(recid) {
   ui_.setupUi(this);
   fitAddressWidths(fontMetrics(), ui_.txtState, ui_.txtZipCode);
 
@@ -32,6 +35,8 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent) : QDialog(p
 
   connectCommand(ui_.Command1, &QPushButton::clicked, this, [this] { Command1Click(); });
   connectCommand(ui_.Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
+  connectCommand(ui_.cmdErase, &QPushButton::clicked, this, [this] { cmdEraseClick(); });
+  ui_.cmdErase->setEnabled(recid_ > 0);
   addHelpKey(this, 4);
 }
 
@@ -44,8 +49,24 @@ void frmAddress::Command1Click() { accept(); }
 
 void frmAddress::Command2Click() { reject(); }
 
-std::optional<OwnerAddress> frmAddress::edit(const OwnerAddress& address, QWidget* parent) {
-  frmAddress dlg(address, parent);
-  if (messages().execModal(dlg) != QDialog::Accepted) return std::nullopt;
+void frmAddress::cmdEraseClick() {
+  if (recid_ <= 0) return;
+  if (messages().question(
+          QStringLiteral("This replaces the purchaser's stored address and phone, in this record "
+                         "and in all of its history, by a note of who erased them and "
+                         "when. It cannot be undone.\n\nDo you want to erase them?"),
+          true) != MessageService::Answer::Yes)
+    return;
+  History::eraseOwner(ZEL1.cnData, recid_);
+  erased_ = true;
+  reject();
+}
+
+std::optional<OwnerAddress> frmAddress::edit(const OwnerAddress& address, QWidget* parent, qint64 recid,
+                                             bool* erased) {
+  frmAddress dlg(address, parent, recid);
+  const int result = messages().execModal(dlg);
+  if (erased) *erased = dlg.erased();
+  if (result != QDialog::Accepted) return std::nullopt;
   return dlg.address();
 }

@@ -17,10 +17,13 @@ class frmAddress : public QDialog {
   Q_OBJECT
 
  public:
-  explicit frmAddress(const OwnerAddress& address, QWidget* parent = nullptr);
+  // recid: the stored record whose address this is, which Erase works on; 0 for a new record.
+  explicit frmAddress(const OwnerAddress& address, QWidget* parent = nullptr, qint64 recid = 0);
 
-  // Runs the dialog modally: the edited texts after Save, nothing after Close.
-  static std::optional<OwnerAddress> edit(const OwnerAddress& address, QWidget* parent = nullptr);
+  // Runs the dialog modally: the edited texts after Save, nothing after Close or an erasure (erased
+  // then tells so).
+  static std::optional<OwnerAddress> edit(const OwnerAddress& address, QWidget* parent = nullptr,
+                                          qint64 recid = 0, bool* erased = nullptr);
 
   OwnerAddress address() const;
 
@@ -29,7 +32,13 @@ class frmAddress : public QDialog {
 
   void Command1Click();
   void Command2Click();
+  // Erase: after a question, the stored address and phone of the record are erased, in the record
+  // and in its history; the dialog closes.
+  void cmdEraseClick();
+  bool erased() const { return erased_; }
 
  private:
   Ui::frmAddress ui_;
+  qint64 recid_ = 0;
+  bool erased_ = false;
 };

@@ -25,7 +25,9 @@ const ManagerDialog::Table& cemeteryTable() {
           "You cannot delete the cemetery you selected because graves have been assigned to it. You "
           "must first change or remove the graves associated with this cemetery before deletion."),
       QStringLiteral("Do you want to delete the following cemetery?"),
-      7};
+      7,
+      QStringLiteral("cemetery"),
+      QStringLiteral("History of Cemeteries")};
   return t;
 }
 

@@ -22,7 +22,9 @@ const ManagerDialog::Table& lotTable() {
           "You cannot delete the lot type you selected because graves have been assigned to it. You "
           "must first change or remove the graves associated with this lot type before deletion."),
       QStringLiteral("Do you want to delete the following lot type?"),
-      8};
+      8,
+      QStringLiteral("lots"),
+      QStringLiteral("History of Lot Types")};
   return t;
 }
 

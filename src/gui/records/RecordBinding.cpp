@@ -140,6 +140,14 @@ void RecordBinding::show(const RecordSet* rs) {
   keepShown();
 }
 
+void RecordBinding::showStored(const RecordSet& rs, const QStringList& columns) {
+  for (Bound& b : fields_) {
+    if (!columns.contains(b.field->column(), Qt::CaseInsensitive)) continue;
+    showValue(b, rs.field(QLatin1String(b.field->name)));
+    b.shown = current(b);
+  }
+}
+
 const RecordFields::Field* RecordBinding::numberOutOfRange(bool all) const {
   for (const Bound& b : fields_) {
     const QString text = current(b);

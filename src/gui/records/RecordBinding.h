@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <vector>
 
@@ -24,6 +25,9 @@ class RecordBinding {
   void show(const RecordSet* rs);
   // Remembers what every field shows now as the stored record (after a save).
   void keepShown();
+  // Shows some columns of the current row of a set as stored, leaving the other fields and their
+  // edits alone (after those columns were changed in the database behind the form).
+  void showStored(const RecordSet& rs, const QStringList& columns);
 
   QWidget* control(QAnyStringView column) const;
   // What a field holds, as text: its text, the chosen entry's id, or the sex letter (" " for none).

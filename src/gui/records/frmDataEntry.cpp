@@ -8,11 +8,15 @@
 #include <QStyle>
 #include <array>
 
+#include "core/history/History.h"
 #include "core/program/Zel1.h"
 #include "gui/cemeteries/RecordAssign.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/controls/MoneyEdit.h"
+#include "gui/history/HistoryText.h"
+#include "gui/history/frmHistory.h"
+#include "gui/history/frmRemovedRecords.h"
 #include "gui/search/frmFind.h"
 
 frmDataEntry::frmDataEntry(QWidget* parent) : QMainWindow(parent) {
@@ -46,7 +50,8 @@ void frmDataEntry::connectCommands() {
       {ui_.mnuGetPrev, &frmDataEntry::mnuGetPrevClick},   {ui_.mnuGetNext, &frmDataEntry::mnuGetNextClick},
       {ui_.mnuMapView, &frmDataEntry::mnuMapViewClick},   {ui_.mnuSave, &frmDataEntry::mnuSaveClick},
       {ui_.mnuRemove, &frmDataEntry::mnuRemoveClick},     {ui_.mnuClose, &frmDataEntry::mnuCloseClick},
-      {ui_.mnuHelp, &frmDataEntry::mnuHelpClick}};
+      {ui_.mnuHelp, &frmDataEntry::mnuHelpClick},         {ui_.mnuHistory, &frmDataEntry::mnuHistoryClick},
+      {ui_.mnuRemoved, &frmDataEntry::mnuRemovedClick}};
   for (auto [action, handler] : commands) connectCommand(action, &QAction::triggered, this, handler);
   connectCommand(ui_.txtCemetery, &QComboBox::activated, this, &frmDataEntry::markChanged);
   connectCommand(ui_.txtLotInfo, &QComboBox::activated, this, &frmDataEntry::txtLotInfoClick);
@@ -80,7 +85,7 @@ void frmDataEntry::connectCommands() {
     if (!a->isSeparator()) a->setIcon(style()->standardIcon(*icon++));
   // A button's key is its name after "Toolbar1_".
   connectCommand(ui_.Toolbar1, &QToolBar::actionTriggered, this,
-          [this](QAction* a) { Toolbar1ButtonClick(a->objectName().mid(9)); });
+                 [this](QAction* a) { Toolbar1ButtonClick(a->objectName().mid(9)); });
 }
 
 void frmDataEntry::markChanged() { ZEL1.RecordChanged = true; }
@@ -303,9 +308,40 @@ void frmDataEntry::editAddress() {
                                              ui_.txtState, ui_.txtZipCode, ui_.txtPhone};
   OwnerAddress a{fields[0]->text(), fields[1]->text(), fields[2]->text(),
                  fields[3]->text(), fields[4]->text(), fields[5]->text()};
-  if (!cemeteries::Command3Click(a, this)) return;
+  const qint64 recid = ui_.txtRecordNum->text().toLongLong();
+  bool erased = false;
+  if (!cemeteries::Command3Click(a, this, recid, &erased)) {
+    if (erased) showErased(recid);
+    return;
+  }
   const QString texts[] = {a.addr1, a.addr2, a.city, a.state, a.zipCode, a.phone};
   for (size_t i = 0; i < fields.size(); ++i) fields[i]->showText(texts[i]);
+}
+
+void frmDataEntry::showErased(qint64 recid) {
+  // The erased values are what is stored now; the form's other edits stay.
+  RecordSet rs(&ZEL1.cnData);
+  rs.open(QStringLiteral("select * from zel where recid=") + QString::number(recid));
+  if (!rs.eof()) record_->showStored(rs, History::ownerPersonalFields());
+}
+
+void frmDataEntry::mnuHistoryClick() {
+  const QString recid = ui_.txtRecordNum->text();
+  if (recid.isEmpty()) {
+    messages().information(QStringLiteral("This record has not been saved yet, so it has no history."));
+    return;
+  }
+  frmHistory::show(QStringLiteral("History of Record ") + recid,
+                   HistoryText::lines(History::ofRecord(ZEL1.cnData, recid.toLongLong())), this);
+}
+
+void frmDataEntry::mnuRemovedClick() {
+  // The record put back takes the form's place.
+  if (!leaveRecord()) return;
+  const qint64 recid = frmRemovedRecords::choose(this);
+  if (recid == 0) return;
+  clearForm();
+  runQuery(QStringLiteral("select * from zel where recid=") + QString::number(recid));
 }
 
 void frmDataEntry::txtLotInfoClick() {

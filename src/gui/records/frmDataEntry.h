@@ -33,6 +33,10 @@ class frmDataEntry : public QMainWindow {
   void mnuGetNextClick();
   void mnuSaveClick();
   void mnuRemoveClick();
+  // The record's history, newest first.
+  void mnuHistoryClick();
+  // The removed records; one put back is shown as the form's record.
+  void mnuRemovedClick();
   void mnuMapViewClick();
   void mnuCloseClick();
   void mnuHelpClick();
@@ -87,6 +91,8 @@ class frmDataEntry : public QMainWindow {
   void openFirstOrLast(bool last);
   void step(bool forward);
   void openRecords(const QString& sql);
+  // Shows the erased owner fields of a stored record as they are stored now.
+  void showErased(qint64 recid);
   void runQuery(const QString& sql);
   QString orderByText() const;
   bool navigationKey(int key);

@@ -46,6 +46,7 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent)
   mnuAvailableGraves = ui_->mnuAvailableGraves;
   mnuMapCheck = ui_->mnuMapCheck;
   mnuAgedReceivables = ui_->mnuAgedReceivables;
+  mnuRightsOfBurial = ui_->mnuRightsOfBurial;
   mnuPrint = ui_->mnuPrint;
   mnuSaveAs = ui_->mnuSaveAs;
   mnuClose = ui_->mnuClose;
@@ -80,6 +81,7 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent)
   connectCommand(mnuAvailableGraves, &QAction::triggered, this, &frmReports::mnuAvailableGravesClick);
   connectCommand(mnuMapCheck, &QAction::triggered, this, &frmReports::mnuMapCheckClick);
   connectCommand(mnuAgedReceivables, &QAction::triggered, this, &frmReports::mnuAgedReceivablesClick);
+  connectCommand(mnuRightsOfBurial, &QAction::triggered, this, &frmReports::mnuRightsOfBurialClick);
   connectCommand(mnuPrint, &QAction::triggered, this, &frmReports::mnuPrintClick);
   connectCommand(mnuSaveAs, &QAction::triggered, this, &frmReports::mnuSaveAsClick);
   // Queued: the hand-over closes this window, which must not happen inside the grid's own handler.

@@ -43,6 +43,7 @@ class frmReports : public QWidget {
   QAction* mnuAvailableGraves;
   QAction* mnuMapCheck;
   QAction* mnuAgedReceivables;
+  QAction* mnuRightsOfBurial;
   QAction* mnuPrint;
   QAction* mnuSaveAs;
   QAction* mnuClose;
@@ -61,6 +62,7 @@ class frmReports : public QWidget {
   void mnuAvailableGravesClick() { runReport(Report::Id::AvailableGraves); }
   void mnuMapCheckClick() { runReport(Report::Id::MapCheck); }
   void mnuAgedReceivablesClick() { runReport(Report::Id::AgedReceivables); }
+  void mnuRightsOfBurialClick() { runReport(Report::Id::RightsOfBurial); }
   void mnuPrintClick();
   void mnuSaveAsClick();
   void mnuCloseClick();
