@@ -1,47 +1,999 @@
 #include "core/history/History.h"
 
+#include <QCryptographicHash>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QSysInfo>
+#include <algorithm>
+#include <map>
+
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
+#include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
+#include "core/store/Statement.h"
 
 namespace History {
 
-QString kindName(Kind) { return {}; }
-Kind kindFromName(const QString&) { return Kind::Begins; }
-Contents contentsOf(const Entry&) { return {}; }
-QString contentsText(const Contents&) { return {}; }
-QString valueIn(const Contents&, const QString&) { return {}; }
-void createTable(Connection&) {}
-bool hasTable(Connection&) { return false; }
-QString currentUser() { return {}; }
-QString currentComputer() { return {}; }
-void setIdentityForTesting(const QString&, const QString&) {}
-qint64 append(Connection&, Entry) { return 0; }
-std::optional<Contents> readRow(Connection&, const QString&, qint64) { return std::nullopt; }
-void rowSaved(Connection&, const QString&, qint64, const std::optional<Contents>&) {}
-qint64 saveRow(Connection&, RecordSet& rs, const QString&) {
-  rs.update();
-  return 0;
+namespace {
+
+struct KindText {
+  Kind kind;
+  const char* name;
+};
+constexpr KindText kKinds[] = {
+    {Kind::Begins, "history begins"},
+    {Kind::RecordAdded, "record added"},
+    {Kind::RecordSaved, "record saved"},
+    {Kind::RecordRemoved, "record removed"},
+    {Kind::CemeteryAdded, "cemetery added"},
+    {Kind::CemeteryChanged, "cemetery changed"},
+    {Kind::CemeteryRemoved, "cemetery removed"},
+    {Kind::LotAdded, "lot type added"},
+    {Kind::LotChanged, "lot type changed"},
+    {Kind::LotRemoved, "lot type removed"},
+    {Kind::MapSaved, "map saved"},
+    {Kind::Imported, "import"},
+    {Kind::Restored, "restore"},
+    {Kind::Shared, "shared to a server"},
+    {Kind::OwnerErased, "owner's data erased"},
+};
+
+// Value hashes are cut to 16 bytes: enough to tell a changed value, half the size of each entry.
+constexpr int kValueHashBytes = 16;
+const char* const kErasedPrefix = "erased on ";
+
+QString testUser, testComputer;
+
+// The entries of one change share one time, and each change has a time after the one before: the
+// register groups a save's fields by it, and the entries read in the order written.
+int changeDepth = 0;
+QString changeTime;
+
+const char* const kColumns =
+    "id, written, username, computer, kind, recid, tablename, field, oldvalue, newvalue, detail, "
+    "oldhash, newhash, detailhash, hash";
+
+// Refuses every change of an entry but the erasure's: it sets the flag inside its own transaction
+// and may then replace values only, never a hash or who, when and what.
+const char* const kTableSql = R"sql(
+create table if not exists history (
+  id integer primary key autoincrement,
+  written text not null,
+  username text not null,
+  computer text not null,
+  kind text not null,
+  recid integer not null default 0,
+  tablename text not null default '',
+  field text not null default '',
+  oldvalue text,
+  newvalue text,
+  detail text,
+  oldhash blob,
+  newhash blob,
+  detailhash blob,
+  hash blob not null
+);
+create index if not exists history_row on history (tablename, recid);
+create table if not exists history_erasing (erasing integer);
+create trigger if not exists history_no_update before update on history
+  when not exists (select 1 from history_erasing)
+    or new.id is not old.id or new.written is not old.written or new.username is not old.username
+    or new.computer is not old.computer or new.kind is not old.kind or new.recid is not old.recid
+    or new.tablename is not old.tablename or new.field is not old.field
+    or new.oldhash is not old.oldhash or new.newhash is not old.newhash
+    or new.detailhash is not old.detailhash or new.hash is not old.hash
+begin select raise(abort, 'History entries cannot be changed.'); end;
+create trigger if not exists history_no_delete before delete on history
+begin select raise(abort, 'History entries cannot be removed.'); end;
+)sql";
+
+// One change: the caller's transaction is joined through a savepoint, so that a failure here
+// takes back this change only; otherwise a transaction of its own.
+class Change {
+ public:
+  explicit Change(Connection& cn) : cn_(cn), nested_(cn.inTransaction()) {
+    cn_.execute(nested_ ? QStringLiteral("SAVEPOINT history_change") : QStringLiteral("BEGIN IMMEDIATE"));
+    ++changeDepth;
+  }
+  ~Change() {
+    if (--changeDepth == 0) changeTime.clear();
+    if (done_) return;
+    if (!nested_) {
+      cn_.rollback();
+      return;
+    }
+    try {
+      cn_.execute(QStringLiteral("ROLLBACK TO history_change"));
+      cn_.execute(QStringLiteral("RELEASE history_change"));
+    } catch (const DbError&) {
+      // The caller's transaction fails as a whole then.
+    }
+  }
+  Change(const Change&) = delete;
+  Change& operator=(const Change&) = delete;
+  void commit() {
+    cn_.execute(nested_ ? QStringLiteral("RELEASE history_change") : QStringLiteral("COMMIT"));
+    done_ = true;
+  }
+
+ private:
+  Connection& cn_;
+  bool nested_;
+  bool done_ = false;
+};
+
+QString keyColumn(const QString& table) {
+  if (table == u"zel") return QStringLiteral("recid");
+  if (table == u"cemetery") return QStringLiteral("cemeteryid");
+  if (table == u"lots") return QStringLiteral("lotid");
+  throw DbError(DbError::Misuse, 0, QStringLiteral("No history is kept for table %1.").arg(table));
 }
-bool removeRow(Connection&, const QString&, qint64) { return false; }
-int updateRecords(Connection&, const QString&, const QString&) { return 0; }
-void mapSaved(Connection&, qint64, const QStringList&, const QByteArray&) {}
-void imported(Connection&, const QString&, int, const std::vector<qint64>&, bool) {}
-void keepAllRecords(Connection&) {}
-void restored(Connection&, const QString&, const QDateTime&) {}
-void shared(Connection&, const QString&) {}
-std::vector<Entry> ofRecord(Connection&, qint64) { return {}; }
-std::vector<Entry> ofTable(Connection&, const QString&, qint64) { return {}; }
-std::vector<Entry> entries(Connection&, const QDateTime&, qint64) { return {}; }
-QString Removed::place() const { return {}; }
-QString Removed::name() const { return {}; }
-std::vector<Removed> removedRecords(Connection&, const QString&) { return {}; }
-qint64 putBack(Connection&, qint64) { return 0; }
-std::vector<Purchaser> purchasers(Connection&, qint64) { return {}; }
-std::vector<GravePurchasers> rightsOfBurial(Connection&, qint64) { return {}; }
-Verdict verify(Connection&) { return {}; }
-QStringList ownerPersonalFields() { return {}; }
-QString erasedText(const QDate&, const QString&) { return {}; }
-int eraseOwner(Connection&, qint64) { return 0; }
+
+Kind addedKind(const QString& table) {
+  return table == u"zel" ? Kind::RecordAdded : table == u"cemetery" ? Kind::CemeteryAdded : Kind::LotAdded;
+}
+Kind changedKind(const QString& table) {
+  return table == u"zel"        ? Kind::RecordSaved
+         : table == u"cemetery" ? Kind::CemeteryChanged
+                                : Kind::LotChanged;
+}
+Kind removedKind(const QString& table) {
+  return table == u"zel"        ? Kind::RecordRemoved
+         : table == u"cemetery" ? Kind::CemeteryRemoved
+                                : Kind::LotRemoved;
+}
+
+bool holdsContents(Kind k) {
+  switch (k) {
+    case Kind::RecordAdded:
+    case Kind::RecordRemoved:
+    case Kind::CemeteryAdded:
+    case Kind::CemeteryRemoved:
+    case Kind::LotAdded:
+    case Kind::LotRemoved:
+      return true;
+    default:
+      return false;
+  }
+}
+
+QByteArray valueHash(const QString& v) {
+  if (v.isEmpty()) return {};
+  return QCryptographicHash::hash(v.toUtf8(), QCryptographicHash::Sha256).left(kValueHashBytes);
+}
+
+// Contents are hashed value by value, so that an erased value can stand in by its hash.
+QByteArray contentsHash(const Contents& c, const QHash<QString, QByteArray>& erased = {}) {
+  QCryptographicHash h(QCryptographicHash::Sha256);
+  for (const auto& [column, value] : c) {
+    h.addData(column.toUtf8());
+    h.addData(QByteArrayView("\0", 1));
+    const auto e = erased.constFind(column);
+    h.addData(e != erased.cend() && value.startsWith(QLatin1String(kErasedPrefix)) ? *e : valueHash(value));
+    h.addData(QByteArrayView("\0", 1));
+  }
+  return h.result().left(kValueHashBytes);
+}
+
+void addPart(QCryptographicHash& h, QByteArrayView bytes) {
+  const quint32 n = quint32(bytes.size());
+  const char len[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
+  h.addData(QByteArrayView(len, 4));
+  h.addData(bytes);
+}
+
+struct Stored {
+  Entry e;
+  QString written;  // the time as stored, which the hash covers
+  QByteArray oldHash, newHash, detailHash, hash;
+};
+
+QByteArray chainHash(const QByteArray& previous, const Stored& s) {
+  QCryptographicHash h(QCryptographicHash::Sha256);
+  addPart(h, previous);
+  addPart(h, QByteArray::number(s.e.id));
+  addPart(h, s.written.toUtf8());
+  addPart(h, s.e.user.toUtf8());
+  addPart(h, s.e.computer.toUtf8());
+  addPart(h, kindName(s.e.kind).toUtf8());
+  addPart(h, QByteArray::number(s.e.recordId));
+  addPart(h, s.e.table.toUtf8());
+  addPart(h, s.e.field.toUtf8());
+  addPart(h, s.oldHash);
+  addPart(h, s.newHash);
+  addPart(h, s.detailHash);
+  return h.result();
+}
+
+QByteArray blob(const Statement& st, int col) {
+  if (st.type(col) == Statement::Type::Null) return {};
+  return st.blob(col).toByteArray();
+}
+
+Stored readStored(const Statement& st) {
+  Stored s;
+  s.e.id = st.int64(0);
+  s.written = st.string(1);
+  s.e.time = QDateTime::fromString(s.written, Qt::ISODateWithMs);
+  s.e.user = st.string(2);
+  s.e.computer = st.string(3);
+  s.e.kind = kindFromName(st.string(4));
+  s.e.recordId = st.int64(5);
+  s.e.table = st.string(6);
+  s.e.field = st.string(7);
+  s.e.oldValue = st.string(8);
+  s.e.newValue = st.string(9);
+  s.e.detail = st.string(10);
+  s.oldHash = blob(st, 11);
+  s.newHash = blob(st, 12);
+  s.detailHash = blob(st, 13);
+  s.hash = blob(st, 14);
+  return s;
+}
+
+std::vector<Entry> query(Connection& cn, const QString& where, const std::vector<QByteArray>& texts,
+                         const std::vector<qint64>& numbers, const QString& order) {
+  std::vector<Entry> out;
+  if (!hasTable(cn)) return out;
+  Statement st(cn, QStringLiteral("select %1 from history %2 order by id %3")
+                       .arg(QLatin1String(kColumns), where, order)
+                       .toUtf8());
+  int pos = 1;
+  for (const QByteArray& t : texts) st.bindText(pos++, t);
+  for (qint64 n : numbers) st.bind(pos++, n);
+  while (st.next()) out.push_back(readStored(st).e);
+  return out;
+}
+
+QString utcText(const QDateTime& t) { return t.toUTC().toString(Qt::ISODateWithMs); }
+
+// Row ids added are listed as ranges: an import adds them one after the other.
+QString rangesText(std::vector<qint64> ids) {
+  std::sort(ids.begin(), ids.end());
+  QStringList parts;
+  for (size_t i = 0; i < ids.size();) {
+    size_t j = i;
+    while (j + 1 < ids.size() && ids[j + 1] == ids[j] + 1) ++j;
+    parts << (i == j ? QString::number(ids[i]) : QStringLiteral("%1-%2").arg(ids[i]).arg(ids[j]));
+    i = j + 1;
+  }
+  return parts.join(u',');
+}
+
+void setErasing(Connection& cn, bool on) {
+  cn.execute(on ? QStringLiteral("insert into history_erasing values (1)")
+                : QStringLiteral("delete from history_erasing"));
+}
+
+}  // namespace
+
+QString kindName(Kind kind) {
+  for (const KindText& k : kKinds)
+    if (k.kind == kind) return QString::fromLatin1(k.name);
+  return {};
+}
+
+Kind kindFromName(const QString& name) {
+  for (const KindText& k : kKinds)
+    if (name == QLatin1String(k.name)) return k.kind;
+  return Kind::Begins;
+}
+
+Contents contentsOf(const Entry& e) {
+  Contents c;
+  if (!holdsContents(e.kind)) return c;
+  const QJsonArray pairs = QJsonDocument::fromJson(e.detail.toUtf8()).array();
+  for (const QJsonValue& p : pairs) {
+    const QJsonArray pair = p.toArray();
+    c.emplace_back(pair.at(0).toString(), pair.at(1).toString());
+  }
+  return c;
+}
+
+QString contentsText(const Contents& c) {
+  QJsonArray pairs;
+  for (const auto& [column, value] : c) pairs.append(QJsonArray{column, value});
+  return QString::fromUtf8(QJsonDocument(pairs).toJson(QJsonDocument::Compact));
+}
+
+QString valueIn(const Contents& c, const QString& column) {
+  for (const auto& [name, value] : c)
+    if (name.compare(column, Qt::CaseInsensitive) == 0) return value;
+  return {};
+}
+
+void createTable(Connection& cn) {
+  if (hasTable(cn)) return;
+  cn.execute(QString::fromLatin1(kTableSql));
+  Entry e;
+  e.kind = Kind::Begins;
+  e.detail = QStringLiteral("history begins");
+  append(cn, e);
+}
+
+bool hasTable(Connection& cn) {
+  Statement st(cn, "select 1 from sqlite_master where type='table' and name='history'");
+  return st.next();
+}
+
+QString currentUser() {
+  if (!testUser.isEmpty()) return testUser;
+  for (const char* name : {"USER", "LOGNAME", "USERNAME"}) {
+    const QString u = qEnvironmentVariable(name);
+    if (!u.isEmpty()) return u;
+  }
+#ifdef Q_OS_UNIX
+  if (const passwd* pw = getpwuid(getuid()); pw && pw->pw_name) return QString::fromLocal8Bit(pw->pw_name);
+#endif
+  return QStringLiteral("unknown");
+}
+
+QString currentComputer() {
+  if (!testComputer.isEmpty()) return testComputer;
+  const QString host = QSysInfo::machineHostName();
+  return host.isEmpty() ? QStringLiteral("unknown") : host;
+}
+
+void setIdentityForTesting(const QString& user, const QString& computer) {
+  testUser = user;
+  testComputer = computer;
+}
+
+qint64 append(Connection& cn, Entry e) {
+  Stored s;
+  s.e = std::move(e);
+  QString lastWritten;
+  s.e.user = currentUser();
+  s.e.computer = currentComputer();
+  s.oldHash = valueHash(s.e.oldValue);
+  s.newHash = valueHash(s.e.newValue);
+  s.detailHash = holdsContents(s.e.kind) ? contentsHash(contentsOf(s.e)) : valueHash(s.e.detail);
+
+  QByteArray previous;
+  {
+    Statement last(cn, "select id, hash, written from history order by id desc limit 1");
+    if (last.next()) {
+      s.e.id = last.int64(0) + 1;
+      previous = blob(last, 1);
+      lastWritten = last.string(2);
+    } else {
+      Statement seq(cn, "select seq from sqlite_sequence where name='history'");
+      s.e.id = seq.next() ? seq.int64(0) + 1 : 1;
+    }
+  }
+  if (changeTime.isEmpty()) {
+    QDateTime now = QDateTime::currentDateTimeUtc();
+    const QDateTime before = QDateTime::fromString(lastWritten, Qt::ISODateWithMs);
+    if (before.isValid() && now <= before) now = before.addMSecs(1);
+    changeTime = utcText(now);
+  }
+  s.written = changeTime;
+  if (changeDepth == 0) changeTime.clear();
+  s.e.time = QDateTime::fromString(s.written, Qt::ISODateWithMs);
+  s.hash = chainHash(previous, s);
+
+  Statement ins(cn, QStringLiteral("insert into history (%1) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                        .arg(QLatin1String(kColumns))
+                        .toUtf8());
+  const QByteArray written = s.written.toUtf8(), user = s.e.user.toUtf8(), computer = s.e.computer.toUtf8(),
+                   kind = kindName(s.e.kind).toUtf8(), table = s.e.table.toUtf8(), field = s.e.field.toUtf8(),
+                   oldv = s.e.oldValue.toUtf8(), newv = s.e.newValue.toUtf8(), detail = s.e.detail.toUtf8();
+  ins.bind(1, s.e.id);
+  ins.bindText(2, written);
+  ins.bindText(3, user);
+  ins.bindText(4, computer);
+  ins.bindText(5, kind);
+  ins.bind(6, s.e.recordId);
+  ins.bindText(7, table);
+  ins.bindText(8, field);
+  const auto textOrNull = [&ins](int pos, const QByteArray& t) {
+    if (t.isEmpty())
+      ins.bindNull(pos);
+    else
+      ins.bindText(pos, t);
+  };
+  textOrNull(9, oldv);
+  textOrNull(10, newv);
+  textOrNull(11, detail);
+  const auto blobOrNull = [&ins](int pos, const QByteArray& b) {
+    if (b.isEmpty())
+      ins.bindNull(pos);
+    else
+      ins.bindBlob(pos, b);
+  };
+  blobOrNull(12, s.oldHash);
+  blobOrNull(13, s.newHash);
+  blobOrNull(14, s.detailHash);
+  ins.bindBlob(15, s.hash);
+  ins.next();
+  return s.e.id;
+}
+
+std::optional<Contents> readRow(Connection& cn, const QString& table, qint64 id) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select * from %1 where %2=%3").arg(table, keyColumn(table)).arg(id));
+  if (rs.eof()) return std::nullopt;
+  Contents c;
+  const QStringList names = rs.fieldNames();
+  for (int i = 0; i < names.size(); ++i) {
+    const Value v = rs.field(i);
+    if (!v.isNull()) c.emplace_back(names[i].toLower(), v.toString());
+  }
+  return c;
+}
+
+void rowSaved(Connection& cn, const QString& table, qint64 id, const std::optional<Contents>& before) {
+  const std::optional<Contents> after = readRow(cn, table, id);
+  if (!after) return;
+  Entry e;
+  e.recordId = id;
+  e.table = table;
+  if (!before) {
+    e.kind = addedKind(table);
+    e.detail = contentsText(*after);
+    append(cn, e);
+    return;
+  }
+  e.kind = changedKind(table);
+  for (const auto& [column, value] : *after) {
+    const QString old = valueIn(*before, column);
+    if (old == value) continue;
+    e.field = column;
+    e.oldValue = old;
+    e.newValue = value;
+    append(cn, e);
+  }
+}
+
+qint64 saveRow(Connection& cn, RecordSet& rs, const QString& table) {
+  const QString key = keyColumn(table);
+  const Value id = rs.field(key);
+  Change change(cn);
+  std::optional<Contents> before;
+  if (!id.isNull()) before = readRow(cn, table, id.toInt());
+  rs.update();
+  qint64 saved = id.toInt();
+  if (id.isNull()) {
+    Statement last(cn, QStringLiteral("select max(%1) from %2").arg(key, table).toUtf8());
+    saved = last.next() ? last.int64(0) : 0;
+  }
+  rowSaved(cn, table, saved, before);
+  change.commit();
+  return saved;
+}
+
+bool removeRow(Connection& cn, const QString& table, qint64 id) {
+  Change change(cn);
+  const std::optional<Contents> last = readRow(cn, table, id);
+  if (!last) return false;
+  Entry e;
+  e.kind = removedKind(table);
+  e.recordId = id;
+  e.table = table;
+  e.detail = contentsText(*last);
+  append(cn, e);
+  cn.execute(QStringLiteral("delete from %1 where %2=%3").arg(table, keyColumn(table)).arg(id));
+  change.commit();
+  return true;
+}
+
+int updateRecords(Connection& cn, const QString& setSql, const QString& whereSql) {
+  Change change(cn);
+  std::vector<std::pair<qint64, Contents>> before;
+  {
+    RecordSet ids(&cn);
+    ids.open(QStringLiteral("select recid from zel where ") + whereSql);
+    std::vector<qint64> list;
+    for (; !ids.eof(); ids.moveNext()) list.push_back(ids.field(0).toInt());
+    ids.close();
+    for (qint64 id : list)
+      if (auto row = readRow(cn, QStringLiteral("zel"), id)) before.emplace_back(id, std::move(*row));
+  }
+  cn.execute(QStringLiteral("update zel set %1 where %2").arg(setSql, whereSql));
+  int changed = 0;
+  for (const auto& [id, row] : before) {
+    const std::optional<Contents> after = readRow(cn, QStringLiteral("zel"), id);
+    if (after && *after != row) ++changed;
+    rowSaved(cn, QStringLiteral("zel"), id, row);
+  }
+  change.commit();
+  return changed;
+}
+
+void mapSaved(Connection& cn, qint64 cemeteryId, const QStringList& changedCells, const QByteArray& oldMap) {
+  Change change(cn);
+  Entry e;
+  e.kind = Kind::MapSaved;
+  e.recordId = cemeteryId;
+  e.table = QStringLiteral("cemetery");
+  e.detail = oldMap.isEmpty() ? changedCells.join(u'\n')
+                              : QStringLiteral("old map: ") + QString::fromLatin1(oldMap.toBase64());
+  append(cn, e);
+  change.commit();
+}
+
+void imported(Connection& cn, const QString& file, int rows, const std::vector<qint64>& added,
+              bool emptiedFirst) {
+  Change change(cn);
+  Entry e;
+  e.kind = Kind::Imported;
+  e.table = QStringLiteral("zel");
+  e.detail = QStringLiteral("file: %1\nrows: %2\nrecords added: %3\nemptied first: %4")
+                 .arg(file)
+                 .arg(rows)
+                 .arg(rangesText(added), emptiedFirst ? QStringLiteral("yes") : QStringLiteral("no"));
+  append(cn, e);
+  change.commit();
+}
+
+void imported(Connection& cn, const QString& file, int rows, qint64 firstAdded, qint64 lastAdded,
+              bool emptiedFirst) {
+  std::vector<qint64> ids;
+  if (firstAdded > 0)
+    for (qint64 id = firstAdded; id <= lastAdded; ++id) ids.push_back(id);
+  imported(cn, file, rows, ids, emptiedFirst);
+}
+
+void keepAllRecords(Connection& cn) {
+  Change change(cn);
+  std::vector<qint64> ids;
+  {
+    Statement st(cn, "select recid from zel order by recid");
+    while (st.next()) ids.push_back(st.int64(0));
+  }
+  Entry e;
+  e.kind = Kind::RecordRemoved;
+  e.table = QStringLiteral("zel");
+  for (qint64 id : ids) {
+    const std::optional<Contents> row = readRow(cn, e.table, id);
+    if (!row) continue;
+    e.recordId = id;
+    e.detail = contentsText(*row);
+    append(cn, e);
+  }
+  change.commit();
+}
+
+void restored(Connection& cn, const QString& archive, const QDateTime& archiveDate) {
+  Change change(cn);
+  createTable(cn);
+  Entry e;
+  e.kind = Kind::Restored;
+  e.detail = QStringLiteral("archive: %1\ntaken: %2").arg(archive, utcText(archiveDate));
+  append(cn, e);
+  change.commit();
+}
+
+void shared(Connection& cn, const QString& server) {
+  Change change(cn);
+  Entry e;
+  e.kind = Kind::Shared;
+  e.detail = QStringLiteral("server: %1").arg(server);
+  append(cn, e);
+  change.commit();
+}
+
+std::vector<Entry> ofRecord(Connection& cn, qint64 recid) {
+  return query(cn, QStringLiteral("where tablename='zel' and recid=?"), {}, {recid}, QStringLiteral("desc"));
+}
+
+std::vector<Entry> ofTable(Connection& cn, const QString& table, qint64 id) {
+  const QByteArray t = table.toUtf8();
+  if (id == 0) return query(cn, QStringLiteral("where tablename=?"), {t}, {}, QStringLiteral("desc"));
+  return query(cn, QStringLiteral("where tablename=? and recid=?"), {t}, {id}, QStringLiteral("desc"));
+}
+
+std::vector<Entry> entries(Connection& cn, const QDateTime& since, qint64 recid) {
+  QStringList where;
+  std::vector<QByteArray> texts;
+  std::vector<qint64> numbers;
+  if (since.isValid()) {
+    where << QStringLiteral("written>=?");
+    texts.push_back(utcText(since).toUtf8());
+  }
+  if (recid != 0) {
+    where << QStringLiteral("tablename='zel' and recid=?");
+    numbers.push_back(recid);
+  }
+  return query(cn,
+               where.isEmpty() ? QString() : QStringLiteral("where ") + where.join(QStringLiteral(" and ")),
+               texts, numbers, QStringLiteral("asc"));
+}
+
+QString Removed::place() const {
+  return QStringList{valueIn(contents, QStringLiteral("csection")), valueIn(contents, QStringLiteral("lot")),
+                     valueIn(contents, QStringLiteral("grave"))}
+      .join(QStringLiteral(" / "));
+}
+
+QString Removed::name() const {
+  const auto join = [this](const char* first, const char* last) {
+    return QStringList{valueIn(contents, QLatin1String(first)), valueIn(contents, QLatin1String(last))}
+        .join(u' ')
+        .trimmed();
+  };
+  const QString interred = join("interfirstname", "interlastname");
+  return interred.isEmpty() ? join("ownerfirstname", "ownerlastname") : interred;
+}
+
+std::vector<Removed> removedRecords(Connection& cn, const QString& find) {
+  std::vector<Removed> out;
+  const QString wanted = find.trimmed();
+  for (Entry& e : query(cn, QStringLiteral("where tablename='zel' and kind=?"),
+                        {kindName(Kind::RecordRemoved).toUtf8()}, {}, QStringLiteral("desc"))) {
+    Removed r{std::move(e), {}};
+    r.contents = contentsOf(r.entry);
+    if (!wanted.isEmpty()) {
+      bool match = false;
+      for (const char* column :
+           {"csection", "lot", "grave", "interfirstname", "interlastname", "ownerfirstname", "ownerlastname"})
+        match = match || valueIn(r.contents, QLatin1String(column)).contains(wanted, Qt::CaseInsensitive);
+      match = match || r.place().contains(wanted, Qt::CaseInsensitive) ||
+              r.name().contains(wanted, Qt::CaseInsensitive);
+      if (!match) continue;
+    }
+    out.push_back(std::move(r));
+  }
+  return out;
+}
+
+qint64 putBack(Connection& cn, qint64 removedEntryId) {
+  const std::vector<Entry> found = query(cn, QStringLiteral("where id=? and tablename='zel'"), {},
+                                         {removedEntryId}, QStringLiteral("asc"));
+  if (found.empty() || found.front().kind != Kind::RecordRemoved)
+    throw DbError(DbError::Misuse, 0,
+                  QStringLiteral("History entry %1 is no removed record.").arg(removedEntryId));
+  const Entry& removed = found.front();
+  const Contents contents = contentsOf(removed);
+
+  Change change(cn);
+  // Its place must be free: two records of one grave are refused as the record form refuses them.
+  {
+    RecordSet taken(&cn);
+    taken.open(QStringLiteral(
+                   "select recid from zel where cemeteryid=%1 and csection='%2' and lot='%3' and grave='%4'")
+                   .arg(valueIn(contents, QStringLiteral("cemeteryid")).toLongLong())
+                   .arg(valueIn(contents, QStringLiteral("csection")).replace(u'\'', QStringLiteral("''")),
+                        valueIn(contents, QStringLiteral("lot")).replace(u'\'', QStringLiteral("''")),
+                        valueIn(contents, QStringLiteral("grave")).replace(u'\'', QStringLiteral("''"))));
+    if (!taken.eof())
+      throw DbError(
+          DbError::Misuse, 0,
+          QStringLiteral("Record %1 holds the place %2 now: the removed record cannot be put back there.")
+              .arg(taken.field(0).toInt())
+              .arg(Removed{removed, contents}.place()));
+  }
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select * from zel where recid=0"), RecordSet::Cursor::Static);
+  rs.addNew();
+  for (const auto& [column, text] : contents) {
+    // A column the contents do not hold was Null, and stays so.
+    if (column == u"recid" || !rs.hasField(column)) continue;
+    const RecordFields::Field* f = RecordFields::find(column);
+    rs.assign(column, f && f->kind == RecordFields::Kind::Choice ? Value(text.toLongLong()) : Value(text));
+  }
+  rs.update();
+  Statement last(cn, "select max(recid) from zel");
+  const qint64 recid = last.next() ? last.int64(0) : 0;
+  const std::optional<Contents> now = readRow(cn, QStringLiteral("zel"), recid);
+  Entry e;
+  e.kind = Kind::RecordAdded;
+  e.recordId = recid;
+  e.table = QStringLiteral("zel");
+  e.newValue = QStringLiteral("put back from removed record %1 (history entry %2)")
+                   .arg(removed.recordId)
+                   .arg(removed.id);
+  e.detail = contentsText(now.value_or(Contents{}));
+  append(cn, e);
+  change.commit();
+  return recid;
+}
+
+namespace {
+
+struct PurchaseState {
+  QString first, last, date;
+  std::vector<Purchaser> list;
+  bool started = false;
+  // Applies one change: a new name starts a new purchaser; a date alone belongs to the one there.
+  void apply(const QString& f, const QString& l, const QString& d, const QDateTime& when) {
+    const bool named = !f.trimmed().isEmpty() || !l.trimmed().isEmpty();
+    const bool newName = f != first || l != last || !started;
+    first = f;
+    last = l;
+    date = d;
+    started = true;
+    if (!named) return;
+    if (newName || list.empty())
+      list.push_back({f, l, d, when});
+    else
+      list.back().purchaseDate = d;
+  }
+};
+
+// One pass over the purchaser fields' history of zel, grouped by record and save.
+std::map<qint64, PurchaseState> purchaseHistory(Connection& cn, qint64 recid) {
+  std::map<qint64, PurchaseState> states;
+  if (!hasTable(cn)) return states;
+  QString sql = QStringLiteral(
+      "select id, written, kind, recid, field, oldvalue, newvalue, detail from history where tablename='zel' "
+      "and "
+      "(kind='record added' or field in ('ownerfirstname','ownerlastname','purchdate'))");
+  if (recid) sql += QStringLiteral(" and recid=") + QString::number(recid);
+  sql += QStringLiteral(" order by id");
+  Statement st(cn, sql.toUtf8());
+  // A save writes its fields one after the other under one time: they are applied together.
+  struct Pending {
+    qint64 recid = 0;
+    QString written;
+    QHash<QString, std::pair<QString, QString>> fields;
+  } pending;
+  const auto flush = [&] {
+    if (pending.fields.isEmpty()) return;
+    PurchaseState& s = states[pending.recid];
+    const auto value = [&](const char* column, const QString& current, bool old) {
+      const auto it = pending.fields.constFind(QLatin1String(column));
+      if (it == pending.fields.cend()) return current;
+      return old ? it->first : it->second;
+    };
+    if (!s.started) {
+      // The record is older than its history: its first purchaser is what the first save replaced.
+      s.apply(value("ownerfirstname", {}, true), value("ownerlastname", {}, true),
+              value("purchdate", {}, true), QDateTime());
+    }
+    s.apply(value("ownerfirstname", s.first, false), value("ownerlastname", s.last, false),
+            value("purchdate", s.date, false), QDateTime::fromString(pending.written, Qt::ISODateWithMs));
+    pending.fields.clear();
+  };
+  while (st.next()) {
+    const qint64 id = st.int64(3);
+    const QString written = st.string(1);
+    if (st.string(2) == u"record added") {
+      flush();
+      Entry e;
+      e.kind = Kind::RecordAdded;
+      e.detail = st.string(7);
+      const Contents c = contentsOf(e);
+      PurchaseState& s = states[id];
+      s.started = false;
+      s.apply(valueIn(c, QStringLiteral("ownerfirstname")), valueIn(c, QStringLiteral("ownerlastname")),
+              valueIn(c, QStringLiteral("purchdate")), QDateTime::fromString(written, Qt::ISODateWithMs));
+      continue;
+    }
+    if (id != pending.recid || written != pending.written) flush();
+    pending.recid = id;
+    pending.written = written;
+    pending.fields.insert(st.string(4), {st.string(5), st.string(6)});
+  }
+  flush();
+  return states;
+}
+
+// The current purchaser closes the list: a record whose history shows none still has one.
+void closeWith(PurchaseState& s, const QString& first, const QString& last, const QString& date) {
+  if (!s.started || first != s.first || last != s.last || date != s.date)
+    s.apply(first, last, date, QDateTime());
+}
+
+}  // namespace
+
+std::vector<Purchaser> purchasers(Connection& cn, qint64 recid) {
+  std::map<qint64, PurchaseState> states = purchaseHistory(cn, recid);
+  PurchaseState& s = states[recid];
+  if (const std::optional<Contents> row = readRow(cn, QStringLiteral("zel"), recid))
+    closeWith(s, valueIn(*row, QStringLiteral("ownerfirstname")),
+              valueIn(*row, QStringLiteral("ownerlastname")), valueIn(*row, QStringLiteral("purchdate")));
+  return s.list;
+}
+
+std::vector<GravePurchasers> rightsOfBurial(Connection& cn, qint64 cemeteryId) {
+  std::map<qint64, PurchaseState> states = purchaseHistory(cn, 0);
+  std::vector<GravePurchasers> out;
+  RecordSet rs(&cn);
+  QString sql = QStringLiteral(
+      "select zel.recid, zel.cemeteryid, cemetery.name, zel.csection, zel.lot, zel.grave, "
+      "zel.ownerfirstname, "
+      "zel.ownerlastname, zel.purchdate from zel left join cemetery on cemetery.cemeteryid=zel.cemeteryid");
+  if (cemeteryId) sql += QStringLiteral(" where zel.cemeteryid=") + QString::number(cemeteryId);
+  sql += QStringLiteral(
+      " order by cemetery.name, zel.cemeteryid, zel.csection collate places, zel.lot collate places, "
+      "zel.grave "
+      "collate places");
+  rs.open(sql);
+  for (; !rs.eof(); rs.moveNext()) {
+    GravePurchasers g;
+    g.recid = rs.field(0).toInt();
+    g.cemeteryId = rs.field(1).toInt();
+    g.cemetery = rs.field(2).toString();
+    g.section = rs.field(3).toString();
+    g.lot = rs.field(4).toString();
+    g.grave = rs.field(5).toString();
+    PurchaseState& s = states[g.recid];
+    closeWith(s, rs.field(6).toString(), rs.field(7).toString(), rs.field(8).toString());
+    g.purchasers = s.list;
+    if (!g.purchasers.empty()) out.push_back(std::move(g));
+  }
+  return out;
+}
+
+Verdict verify(Connection& cn) {
+  Verdict v;
+  if (!hasTable(cn)) return v;
+  std::vector<Stored> all;
+  {
+    Statement st(cn,
+                 QStringLiteral("select %1 from history order by id").arg(QLatin1String(kColumns)).toUtf8());
+    while (st.next()) all.push_back(readStored(st));
+  }
+  // What the erasures replaced: entry id -> part ("old", "new", or a column of its contents) -> hash.
+  QHash<qint64, QHash<QString, QByteArray>> erased;
+  for (const Stored& s : all) {
+    if (s.e.kind != Kind::OwnerErased) continue;
+    const QJsonArray list =
+        QJsonDocument::fromJson(s.e.detail.toUtf8()).object().value(QLatin1String("erased")).toArray();
+    for (const QJsonValue& item : list) {
+      const QJsonArray a = item.toArray();
+      erased[qint64(a.at(0).toDouble())].insert(a.at(1).toString(),
+                                                QByteArray::fromHex(a.at(2).toString().toLatin1()));
+    }
+  }
+  const auto fail = [&v](const Stored& s, const QString& what) {
+    v.ok = false;
+    v.firstBad = s.e.id;
+    v.problem = QStringLiteral("Entry %1 (%2, %3) does not follow: %4")
+                    .arg(s.e.id)
+                    .arg(s.e.time.toString(Qt::ISODate), kindName(s.e.kind), what);
+  };
+  const auto valueFits = [&erased](const Stored& s, const char* part, const QString& value,
+                                   const QByteArray& hash) {
+    if (valueHash(value) == hash) return true;
+    const auto e = erased.constFind(s.e.id);
+    return e != erased.cend() && e->value(QLatin1String(part)) == hash &&
+           value.startsWith(QLatin1String(kErasedPrefix));
+  };
+  QByteArray previous;
+  qint64 expectedId = 0;
+  for (const Stored& s : all) {
+    ++v.entries;
+    if (expectedId && s.e.id != expectedId) {
+      fail(s, QStringLiteral("the entry before it (%1) is missing.").arg(expectedId));
+      return v;
+    }
+    expectedId = s.e.id + 1;
+    if (!valueFits(s, "old", s.e.oldValue, s.oldHash)) {
+      fail(s, QStringLiteral("its old value was changed."));
+      return v;
+    }
+    if (!valueFits(s, "new", s.e.newValue, s.newHash)) {
+      fail(s, QStringLiteral("its new value was changed."));
+      return v;
+    }
+    const QByteArray detail =
+        holdsContents(s.e.kind) ? contentsHash(contentsOf(s.e), erased.value(s.e.id)) : valueHash(s.e.detail);
+    if (detail != s.detailHash) {
+      fail(s, QStringLiteral("its detail was changed."));
+      return v;
+    }
+    if (chainHash(previous, s) != s.hash) {
+      fail(s, previous.isEmpty() && s.e.id != 1
+                  ? QStringLiteral("the entries before it are missing.")
+                  : QStringLiteral("it was changed, or the entry before it was."));
+      return v;
+    }
+    previous = s.hash;
+  }
+  return v;
+}
+
+QStringList ownerPersonalFields() {
+  // The owner's fields but the name, which the register of rights of burial keeps.
+  QStringList out;
+  for (const RecordFields::Field& f : RecordFields::all()) {
+    const QString c = f.column();
+    if (c.startsWith(u"owner") && c != u"ownerfirstname" && c != u"ownerlastname") out << c;
+  }
+  return out;
+}
+
+QString erasedText(const QDate& date, const QString& user) {
+  return QStringLiteral("erased on %1 by %2").arg(date.toString(Qt::ISODate), user);
+}
+
+int eraseOwner(Connection& cn, qint64 recid) {
+  const QStringList fields = ownerPersonalFields();
+  const QString text = erasedText(QDateTime::currentDateTimeUtc().date(), currentUser());
+  const auto personal = [&fields](const QString& column) {
+    return fields.contains(column, Qt::CaseInsensitive);
+  };
+  const auto erasable = [](const QString& value) {
+    return !value.isEmpty() && !value.startsWith(QLatin1String(kErasedPrefix));
+  };
+
+  Change change(cn);
+  QJsonArray record, list;
+  int count = 0;
+  const std::optional<Contents> row = readRow(cn, QStringLiteral("zel"), recid);
+  if (row) {
+    for (const auto& [column, value] : *row) {
+      if (!personal(column) || !erasable(value)) continue;
+      Statement up(cn, QStringLiteral("update zel set %1=? where recid=?").arg(column).toUtf8());
+      const QByteArray t = text.toUtf8();
+      up.bindText(1, t);
+      up.bind(2, recid);
+      up.next();
+      record.append(column);
+      ++count;
+    }
+  }
+  std::vector<Entry> own =
+      query(cn, QStringLiteral("where tablename='zel' and recid=?"), {}, {recid}, QStringLiteral("asc"));
+  if (!row && own.empty())
+    throw DbError(DbError::Misuse, 0,
+                  QStringLiteral("Record %1 does not exist and has no history.").arg(recid));
+  setErasing(cn, true);
+  for (const Entry& e : own) {
+    QString oldValue = e.oldValue, newValue = e.newValue, detail = e.detail;
+    bool changed = false;
+    if (e.kind == Kind::RecordSaved && personal(e.field)) {
+      if (erasable(oldValue)) {
+        list.append(
+            QJsonArray{e.id, QStringLiteral("old"), QString::fromLatin1(valueHash(oldValue).toHex())});
+        oldValue = text;
+        changed = true;
+      }
+      if (erasable(newValue)) {
+        list.append(
+            QJsonArray{e.id, QStringLiteral("new"), QString::fromLatin1(valueHash(newValue).toHex())});
+        newValue = text;
+        changed = true;
+      }
+    } else if (holdsContents(e.kind)) {
+      Contents c = contentsOf(e);
+      for (auto& [column, value] : c) {
+        if (!personal(column) || !erasable(value)) continue;
+        list.append(QJsonArray{e.id, column, QString::fromLatin1(valueHash(value).toHex())});
+        value = text;
+        changed = true;
+      }
+      if (changed) detail = contentsText(c);
+    }
+    if (!changed) continue;
+    Statement up(cn, "update history set oldvalue=?, newvalue=?, detail=? where id=?");
+    const QByteArray o = oldValue.toUtf8(), n = newValue.toUtf8(), d = detail.toUtf8();
+    const auto textOrNull = [&up](int pos, const QByteArray& t) {
+      if (t.isEmpty())
+        up.bindNull(pos);
+      else
+        up.bindText(pos, t);
+    };
+    textOrNull(1, o);
+    textOrNull(2, n);
+    textOrNull(3, d);
+    up.bind(4, e.id);
+    up.next();
+  }
+  setErasing(cn, false);
+  count += int(list.size());
+  Entry e;
+  e.kind = Kind::OwnerErased;
+  e.recordId = recid;
+  e.table = QStringLiteral("zel");
+  e.newValue = text;
+  e.detail = QString::fromUtf8(
+      QJsonDocument(QJsonObject{{QStringLiteral("record"), record}, {QStringLiteral("erased"), list}})
+          .toJson(QJsonDocument::Compact));
+  append(cn, e);
+  change.commit();
+  return count;
+}
 
 }  // namespace History

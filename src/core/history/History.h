@@ -61,7 +61,7 @@ struct Entry {
   QString detail;  // contents (see Contents) or the description of the whole change
 };
 
-// A row's columns and values as stored texts, in the table's column order.
+// A row's columns and values as stored texts, in the table's column order; a Null column is left out.
 using Contents = std::vector<std::pair<QString, QString>>;
 // The contents an entry's detail holds (record added / removed, cemetery or lot added / removed).
 Contents contentsOf(const Entry& e);
@@ -112,6 +112,10 @@ void mapSaved(Connection& cn, qint64 cemeteryId, const QStringList& changedCells
 // the table was emptied first (the records removed then are kept as removed entries by
 // keepAllRecords, called before the emptying).
 void imported(Connection& cn, const QString& file, int rows, const std::vector<qint64>& added,
+              bool emptiedFirst);
+// The same with the records added as a range of numbers (an import adds them one after the other);
+// firstAdded 0: none.
+void imported(Connection& cn, const QString& file, int rows, qint64 firstAdded, qint64 lastAdded,
               bool emptiedFirst);
 // Writes a "removed" entry for every record of zel (before an import empties the table).
 void keepAllRecords(Connection& cn);

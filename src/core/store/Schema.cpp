@@ -1,5 +1,6 @@
 #include "core/store/Schema.h"
 
+#include "core/history/History.h"
 #include "core/store/Connection.h"
 #include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
@@ -126,6 +127,7 @@ void upgrade(Connection& cn) {
       cn.execute(allMoneyTriggers());
     }
     cn.execute(QString::fromLatin1(kPlaceOrderIndexes));
+    History::createTable(cn);
     cn.execute(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
     cn.commit();
   } catch (...) {

@@ -26,8 +26,9 @@ namespace Schema {
 
 // Files whose user_version is below 1 were indexed before every letter was folded, and lack the
 // money triggers; below 2 they lack the indexes in the order of places (A,2 before A,10) that
-// the record form's first page reads. openProgramDatabase brings them up to date.
-inline constexpr int kVersion = 2;
+// the record form's first page reads; below 3 they lack the change history (they get it with an
+// entry "history begins"). openProgramDatabase brings them up to date.
+inline constexpr int kVersion = 3;
 
 // Creates the tables zel, cemetery and lots (and their indexes and triggers) when missing; a new
 // file is marked current.

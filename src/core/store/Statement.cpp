@@ -32,6 +32,10 @@ void Statement::bindText(int pos, QByteArrayView utf8) {
   sqlite3_bind_text(st_, pos, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_STATIC);
 }
 
+void Statement::bindBlob(int pos, QByteArrayView bytes) {
+  sqlite3_bind_blob(st_, pos, bytes.data() ? bytes.data() : "", int(bytes.size()), SQLITE_STATIC);
+}
+
 int Statement::columnCount() const { return sqlite3_column_count(st_); }
 const char* Statement::columnName(int col) const { return sqlite3_column_name(st_, col); }
 const char* Statement::declaredType(int col) const { return sqlite3_column_decltype(st_, col); }
@@ -56,6 +60,11 @@ double Statement::real(int col) const { return sqlite3_column_double(st_, col); 
 
 QByteArrayView Statement::text(int col) const {
   const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st_, col));
+  return QByteArrayView(p, sqlite3_column_bytes(st_, col));
+}
+
+QByteArrayView Statement::blob(int col) const {
+  const auto* p = static_cast<const char*>(sqlite3_column_blob(st_, col));
   return QByteArrayView(p, sqlite3_column_bytes(st_, col));
 }
 

@@ -33,6 +33,7 @@ class Statement {
   void bind(int pos, qint64 v);
   void bind(int pos, double v);
   void bindText(int pos, QByteArrayView utf8);
+  void bindBlob(int pos, QByteArrayView bytes);
 
   // Columns count from 0.
   int columnCount() const;
@@ -44,6 +45,7 @@ class Statement {
   double real(int col) const;
   QByteArrayView text(int col) const;
   QString string(int col) const { return QString::fromUtf8(text(col)); }
+  QByteArrayView blob(int col) const;
   // A money column's amount (Null for none); nothing when what is stored there is no amount.
   std::optional<Value> money(int col) const;
 
