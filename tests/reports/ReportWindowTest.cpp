@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QTest>
 
+#include "core/history/History.h"
 #include "core/program/Zel1.h"
 #include "gui/app/Startup.h"
 #include "gui/app/frm_Main.h"
@@ -458,3 +459,49 @@ TEST_F(ReportWindow, DoubleClickOnAMapCheckRowOpensTheRecordFormOnThatRecord) {
 }
 
 }  // namespace
+
+TEST_F(ReportWindow, RightsOfBurialRegisterFollowsAGraveWhosePurchaserChangedTwice) {
+  addCemeteries();
+  History::setIdentityForTesting(QStringLiteral("clerk"), QStringLiteral("office-pc"));
+  Connection& cn = ZEL1.cnData;
+  // Sold three times over: bought, transferred, transferred again.
+  const qint64 id = saveRow(cn, "zel", 0,
+                            {{"cemeteryid", 1},
+                             {"csection", "B"},
+                             {"lot", "2"},
+                             {"grave", "1"},
+                             {"ownerlastname", "Byrne"},
+                             {"ownerfirstname", "Ann"},
+                             {"purchdate", QDate(2001, 5, 1)}});
+  saveRow(cn, "zel", id,
+          {{"ownerlastname", "Walsh"}, {"ownerfirstname", "Tom"}, {"purchdate", QDate(2010, 6, 2)}});
+  saveRow(cn, "zel", id,
+          {{"ownerlastname", "Kelly"}, {"ownerfirstname", "Sue"}, {"purchdate", QDate(2020, 7, 3)}});
+  // Sold before the history began; never sold; sold in another cemetery.
+  exec(QStringLiteral(
+      "insert into zel (cemeteryid, csection, lot, grave, ownerlastname, ownerfirstname) values "
+      "(1, 'A', '10', '1', 'Early', 'Eve'), (2, 'A', '1', '1', 'Elsewhere', 'Ed')"));
+  saveRow(cn, "zel", 0,
+          {{"cemeteryid", 1}, {"csection", "A"}, {"lot", "1"}, {"grave", "1"}, {"interlastname", "Doe"}});
+  History::setIdentityForTesting({}, {});
+
+  msgs->expectModal(QStringLiteral("frmCemeterySelect"), chooser(QStringLiteral("Oak Hill")));
+  w->mnuRightsOfBurial->trigger();
+  const Report::Table& t = w->table();
+  EXPECT_EQ(t.title, "Rights of Burial Register for Oak Hill");
+  const QString today = QDate::currentDate().toString(QStringLiteral("MM-dd-yyyy"));
+  const QString rec = QString::number(id);
+  QList<QStringList> shown;
+  for (const Report::Row& r : t.rows) {
+    QStringList cells;
+    for (const Report::Cell& c : r) cells << c.text;
+    shown << cells;
+  }
+  EXPECT_EQ(shown, (QList<QStringList>{{scalar("select recid from zel where ownerlastname='Early'"), "A,10,1",
+                                        "Early, Eve", "", "before history"},
+                                       {rec, "B,2,1", "Byrne, Ann", "05-01-2001", today},
+                                       {rec, "B,2,1", "Walsh, Tom", "06-02-2010", today},
+                                       {rec, "B,2,1", "Kelly, Sue", "07-03-2020", today}}));
+  EXPECT_EQ(t.countLine[1].text, "Graves: 2");
+  EXPECT_EQ(t.recordColumn, 0);  // a double-click opens the grave's record
+}

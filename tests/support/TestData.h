@@ -10,6 +10,7 @@
 #include <ostream>
 #include <utility>
 
+#include "core/history/History.h"
 #include "core/store/Connection.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
@@ -96,3 +97,17 @@ inline const char* const kClerkRecordsSql =
     "select group_concat(r, ';') from (select interlastname || '|' || interfirstname || '|' || "
     "coalesce(deathdate, '') || '|' || purchprice || '|' || c.name as r from zel z join cemetery c "
     "on c.cemeteryid = z.cemeteryid order by recid)";
+
+// Adds (id 0) or changes a row of zel, cemetery or lots the way the windows save one, its history
+// entries and all. Returns its key.
+inline qint64 saveRow(Connection& cn, const char* table, qint64 id, Fields fields) {
+  const QString t = QLatin1String(table);
+  const QString key = t == u"zel"    ? QStringLiteral("recid")
+                      : t == u"lots" ? QStringLiteral("lotid")
+                                     : QStringLiteral("cemeteryid");
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select * from %1 where %2=%3").arg(t, key).arg(id), RecordSet::Cursor::Static);
+  if (id == 0) rs.addNew();
+  for (const auto& [name, value] : fields) rs.assign(QString::fromLatin1(name), value);
+  return History::saveRow(cn, rs, t);
+}

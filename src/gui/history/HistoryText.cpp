@@ -147,19 +147,28 @@ std::vector<HistoryLine> lines(const std::vector<History::Entry>& entries) {
       case History::Kind::RecordAdded:
       case History::Kind::CemeteryAdded:
       case History::Kind::LotAdded:
+        // A record put back says where it came from before its contents.
         l.newValue = contentsText(e.table, History::contentsOf(e));
+        if (!e.newValue.isEmpty()) l.newValue.prepend(e.newValue + u'\n');
         break;
       case History::Kind::RecordRemoved:
       case History::Kind::CemeteryRemoved:
       case History::Kind::LotRemoved:
         l.oldValue = contentsText(e.table, History::contentsOf(e));
         break;
+      case History::Kind::MapSaved:
+        // The old map's bytes are kept for reading back, not for reading here.
+        l.newValue = e.detail.startsWith(QLatin1String("old map: "))
+                         ? QStringLiteral("(the map as it was before is kept)")
+                         : e.detail;
+        break;
       default:
         if (!e.field.isEmpty()) {
           l.oldValue = shownValue(e.table, e.field, e.oldValue);
           l.newValue = shownValue(e.table, e.field, e.newValue);
         } else {
-          l.newValue = e.detail;  // what the whole change was: file, archive, cells
+          // What the whole change was: the file, the archive, the erasure's note.
+          l.newValue = e.newValue.isEmpty() ? e.detail : e.newValue;
         }
     }
     out.push_back(std::move(l));
