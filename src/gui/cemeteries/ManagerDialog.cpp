@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "core/history/History.h"
 #include "core/program/Zel1.h"
 #include "core/store/RecordSet.h"
 #include "gui/controls/Guarded.h"
@@ -125,6 +126,12 @@ void ManagerDialog::Command4Click() { newEntry(); }
 
 bool ManagerDialog::Command2Click() { return save(); }
 
+QString ManagerDialog::tableName() const {
+  return table_.idColumn.compare(QLatin1String("LotID"), Qt::CaseInsensitive) == 0
+             ? QStringLiteral("lots")
+             : QStringLiteral("cemetery");
+}
+
 bool ManagerDialog::save() {
   if (requiredEmpty()) {
     messages().information(table_.emptyMessage);
@@ -137,7 +144,7 @@ bool ManagerDialog::save() {
     rs.open(table_.rowSql + QString::number(id), RecordSet::Cursor::Static);
     if (idText.isEmpty()) rs.addNew();
     writeFields(rs);
-    rs.update();
+    History::saveRow(ZEL1.cnData, rs, tableName());
   } catch (const DbError& e) {
     showFailure(e);
     return false;
@@ -205,7 +212,7 @@ void ManagerDialog::deleteEntry() {
     } else if (messages().question(table_.deleteQuestion + QStringLiteral("\n\n") + name, true) ==
                MessageService::Answer::Yes) {
       rs.close();
-      ZEL1.cnData.execute(table_.deleteSql + QString::number(id));
+      History::removeRow(ZEL1.cnData, tableName(), id);
       QApplication::processEvents();
       fillList();
       // Edits of the entry just deleted have nowhere to go.
