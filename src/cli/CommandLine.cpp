@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include <QDate>
+
 #include "core/backup/AutoBackup.h"
 #include "core/import/RecordImport.h"
 #include "core/reports/Reports.h"
@@ -89,6 +91,24 @@ const std::vector<Command> kCommands = {
      "keeping their fields' defaults. --yes only confirms --empty-first. Dates are read in the order\n"
      "of the system's settings; a date column whose values fit only the other order is read that way\n"
      "and named. --dry-run changes nothing and exits as the import would."},
+    {"history",
+     "DIR [--record N] [--since DATE] [--format csv|text] [-o FILE] | DIR --erase-owner N --yes",
+     "list the change history, or erase a record owner's address and phone",
+     {"DIR"},
+     {{"record", "N", "only the entries of grave record N"},
+      {"since", "DATE", "only the entries from DATE on (yyyy-mm-dd, local time)"},
+      {"format", "FORMAT", "csv or text (default: by the extension of -o, else text)"},
+      kOutput,
+      {"erase-owner", "N",
+       "replace the owner's address and phone of record N and of its history (needs --yes)"},
+      kYes},
+     "Lists the entries of the change history, oldest first: when (local time), who, on which computer,\n"
+     "what kind of change, the table and row, the field, its old and new value and the details. The\n"
+     "program writes them in the same transaction as each change and never edits or deletes them;\n"
+     "check verifies that they follow each other.\n"
+     "--erase-owner replaces the purchaser's address and phone values of record N, in the record and\n"
+     "in every entry of its history, by \"erased on DATE by USER\", and records the erasure itself;\n"
+     "the check of the history still passes. The names stay. Refused while the program runs on DIR."},
 };
 
 QString reportList() {
@@ -160,6 +180,26 @@ void checkOptions(const Invocation& in) {
     throw UsageError(QStringLiteral("restore replaces the data files of %1; give --yes to go ahead")
                          .arg(in.arguments.value(1)),
                      c);
+  if (name == QLatin1String("history")) {
+    if (in.value("format") == QLatin1String("pdf"))
+      throw UsageError(QStringLiteral("--format must be csv or text, not \"pdf\""), c);
+    for (const char* number : {"record", "erase-owner"}) {
+      if (!in.has(number)) continue;
+      bool ok = false;
+      if (in.value(number).toLongLong(&ok) <= 0 || !ok)
+        throw UsageError(QStringLiteral("--%1 must be a record number, not \"%2\"")
+                             .arg(QLatin1String(number), in.value(number)),
+                         c);
+    }
+    if (in.has("since") && !QDate::fromString(in.value("since"), Qt::ISODate).isValid())
+      throw UsageError(
+          QStringLiteral("--since must be a date as yyyy-mm-dd, not \"%1\"").arg(in.value("since")), c);
+    if (in.has("erase-owner") && !in.has("yes"))
+      throw UsageError(
+          QStringLiteral("--erase-owner replaces personal data for good; give --yes to go ahead"), c);
+    if (in.has("erase-owner") && (in.has("record") || in.has("since") || in.has("format") || in.has("o")))
+      throw UsageError(QStringLiteral("--erase-owner lists nothing; it takes no listing options"), c);
+  }
   if (name == QLatin1String("import")) {
     if (!in.has("map")) throw UsageError(QStringLiteral("import needs --map"), c);
     if (in.has("empty-first") && !in.has("yes") && !in.has("dry-run"))

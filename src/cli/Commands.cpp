@@ -16,9 +16,11 @@
 #include "core/export/ExportWriter.h"
 #include "core/folder/DataFolderLock.h"
 #include "core/folder/DateGuard.h"
+#include "core/history/History.h"
 #include "core/import/DelimitedText.h"
 #include "core/import/RecordImport.h"
 #include "core/maps/MapFile.h"
+#include "core/program/CsvCell.h"
 #include "core/program/Zel2.h"
 #include "core/reports/ReportFiles.h"
 #include "core/reports/Reports.h"
@@ -530,6 +532,21 @@ int check(const Invocation& in) {
 
   if (usable) {
     try {
+      if (!History::hasTable(cn)) {
+        Console::print(
+            QStringLiteral("%1: no change history yet (the program starts it when it next opens the file)")
+                .arg(db));
+      } else if (const History::Verdict v = History::verify(cn); v.ok) {
+        Console::print(QStringLiteral("%1: the change history holds %2, each following the one before")
+                           .arg(db, plural(v.entries, "entry", "entries")));
+      } else {
+        problem(
+            QStringLiteral("%1: the change history was changed outside the program: %2").arg(db, v.problem));
+      }
+    } catch (const DbError& e) {
+      problem(db + QStringLiteral(": ") + e.description());
+    }
+    try {
       checkMaps(cn, dataPath, unreadable, problem, disagreement);
     } catch (const DbError& e) {
       problem(db + QStringLiteral(": ") + e.description());
@@ -544,6 +561,83 @@ int check(const Invocation& in) {
   Console::error(
       QStringLiteral("%1: %2 found").arg(dataPath, plural(problems + disagreements, "problem", "problems")));
   return problems ? 1 : kDisagreements;
+}
+
+// --- history ---
+
+QString csvLine(const QStringList& cells) {
+  QStringList out;
+  for (const QString& c : cells) {
+    const QString t = CsvCell::guard(c);
+    const bool quote = t.contains(u',') || t.contains(u'"') || t.contains(u'\n') || t.contains(u'\r');
+    out << (quote ? u'"' + QString(t).replace(u'"', QStringLiteral("\"\"")) + u'"' : t);
+  }
+  return out.join(u',') + u'\n';
+}
+
+int history(const Invocation& in) {
+  const QString dataPath = dataFolder(in.arguments[0]);
+  const QString db = dataPath + kDatabase;
+  if (in.has("erase-owner")) {
+    const auto lock = lockFolder(dataPath);
+    Connection cn;
+    openForWriting(cn, dataPath);
+    const qint64 recid = in.value("erase-owner").toLongLong();
+    int erased = 0;
+    try {
+      erased = History::eraseOwner(cn, recid);
+    } catch (const DbError& e) {
+      fail(db + QStringLiteral(": ") + e.description());
+    }
+    Console::note(QStringLiteral("%1: %2 of the owner of record %3 erased")
+                      .arg(db, plural(erased, "value", "values"))
+                      .arg(recid));
+    return 0;
+  }
+  Connection cn;
+  openForReading(cn, dataPath);
+  QDateTime since;
+  if (in.has("since")) since = QDateTime(QDate::fromString(in.value("since"), Qt::ISODate), QTime(0, 0));
+  std::vector<History::Entry> entries;
+  try {
+    entries = History::entries(cn, since, in.value("record").toLongLong());
+  } catch (const DbError& e) {
+    fail(db + QStringLiteral(": ") + e.description());
+  }
+  const QString target = in.value("o", kStandardOutput);
+  const bool csv = in.has("format") ? in.value("format") == QLatin1String("csv")
+                                    : target.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive);
+  QString text;
+  if (csv)
+    text = csvLine({QStringLiteral("Entry"), QStringLiteral("Time"), QStringLiteral("User"),
+                    QStringLiteral("Computer"), QStringLiteral("Change"), QStringLiteral("Table"),
+                    QStringLiteral("Row"), QStringLiteral("Field"), QStringLiteral("Old value"),
+                    QStringLiteral("New value"), QStringLiteral("Detail")});
+  for (const History::Entry& e : entries) {
+    const QString when = e.time.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const QString row = e.recordId ? QString::number(e.recordId) : QString();
+    if (csv) {
+      text += csvLine({QString::number(e.id), when, e.user, e.computer, History::kindName(e.kind), e.table,
+                       row, e.field, e.oldValue, e.newValue, e.detail});
+      continue;
+    }
+    QString line = QStringLiteral("%1  %2  %3@%4  %5")
+                       .arg(e.id)
+                       .arg(when, e.user, e.computer, History::kindName(e.kind));
+    if (!e.table.isEmpty() && e.recordId) line += QStringLiteral("  %1 %2").arg(e.table).arg(e.recordId);
+    if (!e.field.isEmpty())
+      line += QStringLiteral("  %1: \"%2\" -> \"%3\"").arg(e.field, e.oldValue, e.newValue);
+    else if (!e.newValue.isEmpty())
+      line += QStringLiteral("  ") + e.newValue;
+    if (!e.detail.isEmpty())
+      line += QStringLiteral("\n      ") + QString(e.detail).replace(u'\n', QStringLiteral("\n      "));
+    text += line + u'\n';
+  }
+  writeData(target, [&text](QIODevice& out) { return out.write(text.toUtf8()) >= 0; });
+  if (target != kStandardOutput)
+    Console::note(
+        QStringLiteral("%1 written to %2").arg(plural(qint64(entries.size()), "entry", "entries"), target));
+  return 0;
 }
 
 // --- import ---
@@ -593,6 +687,7 @@ int import(const Invocation& in) {
   plan.firstItems = loaded.firstItems;
   for (const auto& [row, items] : loaded.ragged) plan.ragged.push_back({row, items});
   plan.quotesKept = !format->quoted;
+  plan.fileName = QFileInfo(file).fileName();
   const RecordImport::TableSource source(table);
 
   // Cemeteries and lot types are looked up by name before anything is written.
@@ -701,6 +796,7 @@ int run(const Invocation& in) {
     if (name == QLatin1String("restore")) return restore(in);
     if (name == QLatin1String("check")) return check(in);
     if (name == QLatin1String("import")) return import(in);
+    if (name == QLatin1String("history")) return history(in);
   } catch (const Console::Failure& f) {
     Console::error(f.text);
     return 1;

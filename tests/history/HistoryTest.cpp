@@ -304,7 +304,7 @@ TEST(HistoryFile, ADatabaseFromBeforeTheHistoryStartsIt) {
   openProgramDatabase(cn, folder.file(QStringLiteral("zel.mdb")));
   const auto all = History::entries(cn);
   ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(all[0].detail, "history begins");
+  EXPECT_EQ(all[0].kind, Kind::Begins);
   EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from zel")), "12");
   // Opened again, it is current: no second beginning.
   cn.close();

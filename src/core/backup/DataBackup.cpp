@@ -15,6 +15,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "core/history/History.h"
 #include "core/maps/MapFile.h"
 #include "core/store/Connection.h"
 #include "core/store/Schema.h"
@@ -716,6 +717,16 @@ Result restore(const QString& archivePath, const QString& dataPath, const ZipArc
     if (!journal.safety.isEmpty()) {
       static const QRegularExpression kept(QStringLiteral("^zelbeforerestore([0-9]{14})\\.zip$"));
       rotate(dataPath, kept, kSafetyKeep, QFileInfo(journal.safety).fileName(), QDateTime::currentDateTime());
+    }
+    // The restored database's history goes on from the restore.
+    try {
+      Connection cn;
+      openProgramDatabase(cn, dataPath + kDatabase);
+      History::restored(cn, QFileInfo(archivePath).fileName(), written);
+    } catch (const DbError& e) {
+      out.warnings << QStringLiteral(
+                          "The restore could not be entered in the restored database's history: %1")
+                          .arg(e.description());
     }
     if (progress) progress(1.0);
     return out;

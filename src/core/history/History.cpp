@@ -1,12 +1,14 @@
 #include "core/history/History.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSet>
 #include <QSysInfo>
+#include <QTemporaryFile>
 #include <algorithm>
 #include <map>
 
@@ -15,6 +17,7 @@
 #include <unistd.h>
 #endif
 
+#include "core/maps/MapFile.h"
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
 #include "core/store/RecordFields.h"
@@ -316,7 +319,6 @@ void createTable(Connection& cn) {
   cn.execute(QString::fromLatin1(kTableSql));
   Entry e;
   e.kind = Kind::Begins;
-  e.detail = QStringLiteral("history begins");
   append(cn, e);
 }
 
@@ -541,6 +543,71 @@ void imported(Connection& cn, const QString& file, int rows, qint64 firstAdded, 
   if (firstAdded > 0)
     for (qint64 id = firstAdded; id <= lastAdded; ++id) ids.push_back(id);
   imported(cn, file, rows, ids, emptiedFirst);
+}
+
+void imported(Connection& cn, const QString& file, int rows, bool emptiedFirst) {
+  qint64 last = 0;
+  {
+    Statement st(cn, "select max(recid) from zel");
+    if (st.next()) last = st.int64(0);
+  }
+  if (rows > 0 && last >= rows)
+    imported(cn, file, rows, last - rows + 1, last, emptiedFirst);
+  else
+    imported(cn, file, rows, std::vector<qint64>{}, emptiedFirst);
+}
+
+namespace {
+
+// A cell as the history shows it: its text, and its colours when it has its own.
+QString cellText(const MapCell& c) {
+  QString t = c.text;
+  if (c.hasBack) t += QStringLiteral(" [back %1]").arg(c.back, 6, 16, QChar(u'0'));
+  if (c.hasFore) t += QStringLiteral(" [fore %1]").arg(c.fore, 6, 16, QChar(u'0'));
+  return t;
+}
+
+std::optional<MapSheetData> sheetOf(const QByteArray& bytes) {
+  MapSheetData sheet;
+  if (bytes.isEmpty()) return sheet;
+  QTemporaryFile f;
+  if (!f.open() || f.write(bytes) != bytes.size() || !f.flush()) return std::nullopt;
+  try {
+    MapFile::load(f.fileName(), sheet);
+  } catch (const DbError&) {
+    return std::nullopt;
+  }
+  return sheet;
+}
+
+}  // namespace
+
+void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const QByteArray& before) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly))
+    throw DbError(DbError::CantOpen, 0,
+                  QStringLiteral("The map file %1 cannot be read: %2").arg(path, f.errorString()));
+  const QByteArray after = f.readAll();
+  if (after == before) return;
+  const std::optional<MapSheetData> old = sheetOf(before), now = sheetOf(after);
+  if (!old || !now) {
+    mapSaved(cn, cemeteryId, {}, before.isEmpty() ? QByteArray("(none)") : before);
+    return;
+  }
+  QStringList lines;
+  if (old->maxRows != now->maxRows || old->maxCols != now->maxCols)
+    lines << QStringLiteral("size: %1 x %2 -> %3 x %4")
+                 .arg(old->maxRows)
+                 .arg(old->maxCols)
+                 .arg(now->maxRows)
+                 .arg(now->maxCols);
+  std::map<std::pair<qint32, qint32>, std::pair<QString, QString>> cells;
+  for (const MapCell& c : old->cells) cells[{c.row, c.col}].first = cellText(c);
+  for (const MapCell& c : now->cells) cells[{c.row, c.col}].second = cellText(c);
+  for (const auto& [at, texts] : cells)
+    if (texts.first != texts.second)
+      lines << QStringLiteral("%1,%2: %3 -> %4").arg(at.first).arg(at.second).arg(texts.first, texts.second);
+  mapSaved(cn, cemeteryId, lines);
 }
 
 void keepAllRecords(Connection& cn) {

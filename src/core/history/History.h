@@ -108,6 +108,9 @@ int updateRecords(Connection& cn, const QString& setSql, const QString& whereSql
 // the map before (when the cells cannot be compared), kept base64 in the detail.
 void mapSaved(Connection& cn, qint64 cemeteryId, const QStringList& changedCells,
               const QByteArray& oldMap = {});
+// A map file saved over its earlier bytes (empty: there was none): no entry when nothing changed;
+// else the changed cells, or the earlier bytes when they do not load as a map.
+void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const QByteArray& before);
 // Within the import's transaction: the file, the rows read, the record numbers added, and whether
 // the table was emptied first (the records removed then are kept as removed entries by
 // keepAllRecords, called before the emptying).
@@ -117,6 +120,8 @@ void imported(Connection& cn, const QString& file, int rows, const std::vector<q
 // firstAdded 0: none.
 void imported(Connection& cn, const QString& file, int rows, qint64 firstAdded, qint64 lastAdded,
               bool emptiedFirst);
+// The same for the last `rows` records of zel, which the import has just added.
+void imported(Connection& cn, const QString& file, int rows, bool emptiedFirst);
 // Writes a "removed" entry for every record of zel (before an import empties the table).
 void keepAllRecords(Connection& cn);
 // Into a database just restored and in place: the archive and the date its database was taken.

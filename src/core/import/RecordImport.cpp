@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 
+#include "core/history/History.h"
 #include "core/program/CsvCell.h"
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
@@ -546,7 +547,10 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
                        .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
                        .toUtf8());
   Transaction tx(cn);
-  if (emptyFirst) cn.execute(QStringLiteral("delete from zel"));
+  if (emptyFirst) {
+    History::keepAllRecords(cn);
+    cn.execute(QStringLiteral("delete from zel"));
+  }
   const int total = plan.records();
   // Building an index once over the added rows is several times quicker than keeping it up row by
   // row, unless the table already holds more rows than are added.
@@ -595,6 +599,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     if (progress && ++done % kProgressStep == 0) progress(kRowsShare * done / total);
   }
   for (const auto& [name, sql] : indexes) cn.execute(sql);
+  History::imported(cn, plan.fileName, total, emptyFirst);
   if (progress) progress(kRowsShare + (1 - kRowsShare) / 2);
   tx.commit();
   if (progress) progress(1);

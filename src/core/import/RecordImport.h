@@ -83,6 +83,7 @@ struct Plan {
   int firstItems = 0;
   std::vector<Ragged> ragged;
   bool quotesKept = false;  // the file's quotes are ordinary characters (tab-delimited)
+  QString fileName;         // named in the change history
   int records() const { return std::max(lastRow - firstRow + 1, 0); }
 };
 

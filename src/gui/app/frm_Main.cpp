@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "core/history/History.h"
 #include "core/program/Zel1.h"
 #include "core/program/Zel2.h"
 #include "core/store/DbError.h"
@@ -317,10 +318,10 @@ void frm_Main::FormActivate() {
   try {
     // Both statements or neither: a half-applied repair would be run again over newer edits.
     ZEL1.cnData.beginTransaction();
-    ZEL1.cnData.execute(QStringLiteral(
-        "update zel set status='S' where rtrim(ownerlastname)>'' or rtrim(ownerfirstname)>''"));
-    ZEL1.cnData.execute(QStringLiteral(
-        "update zel set status='B' where rtrim(interlastname)>'' or rtrim(interfirstname)>''"));
+    History::updateRecords(ZEL1.cnData, QStringLiteral("status='S'"),
+                           QStringLiteral("rtrim(ownerlastname)>'' or rtrim(ownerfirstname)>''"));
+    History::updateRecords(ZEL1.cnData, QStringLiteral("status='B'"),
+                           QStringLiteral("rtrim(interlastname)>'' or rtrim(interfirstname)>''"));
     ZEL1.cnData.commit();
   } catch (const DbError& e) {
     ZEL1.cnData.rollback();

@@ -129,6 +129,12 @@ void ManagerDialog::Command4Click() { newEntry(); }
 
 bool ManagerDialog::Command2Click() { return save(); }
 
+QString ManagerDialog::tableName() const {
+  return table_.idColumn.compare(QLatin1String("LotID"), Qt::CaseInsensitive) == 0
+             ? QStringLiteral("lots")
+             : QStringLiteral("cemetery");
+}
+
 bool ManagerDialog::save() {
   if (requiredEmpty()) {
     messages().information(table_.emptyMessage);
@@ -141,7 +147,7 @@ bool ManagerDialog::save() {
     rs.open(table_.rowSql + QString::number(id), RecordSet::Cursor::Static);
     if (idText.isEmpty()) rs.addNew();
     writeFields(rs);
-    rs.update();
+    History::saveRow(ZEL1.cnData, rs, tableName());
   } catch (const DbError& e) {
     showFailure(e);
     return false;
@@ -209,7 +215,7 @@ void ManagerDialog::deleteEntry() {
     } else if (messages().question(table_.deleteQuestion + QStringLiteral("\n\n") + name, true) ==
                MessageService::Answer::Yes) {
       rs.close();
-      ZEL1.cnData.execute(table_.deleteSql + QString::number(id));
+      History::removeRow(ZEL1.cnData, tableName(), id);
       QApplication::processEvents();
       fillList();
       // Edits of the entry just deleted have nowhere to go.

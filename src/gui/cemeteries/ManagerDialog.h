@@ -77,6 +77,8 @@ class ManagerDialog : public QDialog {
   bool newEntry();  // false when the save question's Save was refused
   bool askSaveFirst();
   bool save();
+  // The table the manager keeps: "cemetery" or "lots".
+  QString tableName() const;
   void openEntry(qint64 id);
   void deleteEntry();
   void selectId(qint64 id);

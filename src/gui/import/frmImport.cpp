@@ -246,6 +246,7 @@ RecordImport::Plan frmImport::plan(const RecordImport::Mapping& mapping, int fir
   p.firstItems = firstItems_;
   p.ragged = ragged_;
   p.quotesKept = quotesKept_;
+  p.fileName = QFileInfo(fileName_).fileName();
   for (RecordImport::Column& c : p.mapping)
     if (const auto it = dateOrders_.find(c.column); it != dateOrders_.end()) c.dateFormat = it->second;
   return p;

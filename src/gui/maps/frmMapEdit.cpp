@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "core/history/History.h"
 #include "core/maps/MapFile.h"
 #include "core/program/Zel1.h"
 #include "core/store/DbError.h"
@@ -294,8 +295,20 @@ bool frmMapEdit::keepUnreadable(const QString& file, const QString& error) {
 bool frmMapEdit::saveMap() {
   ui_.Spread1->setText(0, 0, QString::fromLatin1(kMapMarker));
   QString error;
-  if (ui_.Spread1->saveToFile(MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId), false, &error))
+  const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
+  QByteArray before;
+  if (QFile old(file); old.open(QIODevice::ReadOnly)) before = old.readAll();
+  if (ui_.Spread1->saveToFile(file, false, &error)) {
+    // The map is saved either way; an entry the history cannot take is said, not hidden.
+    if (ZEL1.cnData.isOpen()) {
+      try {
+        History::mapFileSaved(ZEL1.cnData, ZEL1.CurrentCemeteryId, file, before);
+      } catch (const DbError& e) {
+        showFailure(e);
+      }
+    }
     return true;
+  }
   // Closing now would lose the map: the editor stays open so the user can try again.
   messages().information(error);
   return false;

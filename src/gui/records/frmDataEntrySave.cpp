@@ -1,6 +1,7 @@
 // Field entry rules, the save question, save and remove of the record form.
 #include <QTimer>
 
+#include "core/history/History.h"
 #include "core/program/Zel1.h"
 #include "core/program/Zel2.h"
 #include "core/store/DateValue.h"
@@ -188,7 +189,7 @@ void frmDataEntry::writeRecord(bool isNew) {
       ui_.txtIntermentDate->hasValidDate(), ui_.txtInterredFirstName->text(), ui_.txtInterredLastName->text(),
       ui_.txtPurchDate->hasValidDate(), ui_.txtPurchaserFirstName->text(), ui_.txtPurchaserLastName->text());
   rs.assign(QStringLiteral("status"), state);
-  rs.update();
+  History::saveRow(ZEL1.cnData, rs, QStringLiteral("zel"));
   // The saved state shows at once: a burial just saved never reads as open.
   ui_.txtStatus->setText(GraveState::formText(GraveState::fromStored(state)));
   if (isNew) {
@@ -232,7 +233,7 @@ void frmDataEntry::mnuRemoveClick() {
           true) != MessageService::Answer::Yes)
     return;
   try {
-    ZEL1.cnData.execute(QStringLiteral("delete from zel where recid=") + ui_.txtRecordNum->text());
+    History::removeRow(ZEL1.cnData, QStringLiteral("zel"), ui_.txtRecordNum->text().toLongLong());
   } catch (const std::exception& e) {
     showFailure(e);
     return;
