@@ -18,6 +18,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -26,6 +27,7 @@
 #include <functional>
 #include <map>
 
+#include "core/history/History.h"
 #include "core/program/Zel1.h"
 #include "core/store/DateValue.h"
 #include "gui/app/HelpViewer.h"
@@ -40,6 +42,8 @@
 #include "gui/cemeteries/frmLotMgr.h"
 #include "gui/controls/GridControl.h"
 #include "gui/controls/MessageService.h"
+#include "gui/history/frmHistory.h"
+#include "gui/history/frmRemovedRecords.h"
 #include "gui/import/frmImport.h"
 #include "gui/maps/frmMapEdit.h"
 #include "gui/maps/frmViewMap.h"
@@ -224,6 +228,7 @@ class Tour {
     mapOfTheNewCemetery();
     newRecord();
     mapViewer();
+    history();
     otherRecordWindows();
     demoMaps();
     reports();
@@ -399,6 +404,39 @@ class Tour {
       pause();
     }
     picture(QStringLiteral("tutorial-record-back"), form_);
+  }
+
+  // The new record changed once more, and its history: the adding, then the changed fields.
+  void history() {
+    if (!form_) return;
+    type(form_->ui().txtRemarks, QStringLiteral("Headstone ordered"));
+    type(form_->ui().txtPaid, QStringLiteral("1350"));
+    form_->ui().txtSection->setFocus();
+    form_->ui().mnuSave->trigger();
+    pause();
+    msgs_.dialogs[QStringLiteral("frmHistory")].push_back([](QDialog& d) {
+      auto& w = static_cast<frmHistory&>(d);
+      w.List1->selectRow(w.List1->rowCount() - 1);  // the adding, its contents below
+      picture(QStringLiteral("history"), &w);
+      return int(QDialog::Rejected);
+    });
+    QTest::keyClick(form_->ui().txtSection, Qt::Key_H, Qt::ControlModifier);
+    // A demo burial removed, pictured in the list, and put back (under a new number) so that the
+    // later pictures show the demo as it was.
+    const QString burial = QStringLiteral("select max(recid) from zel where rtrim(interlastname)>''");
+    RecordSet rs(&ZEL1.cnData);
+    rs.open(burial);
+    const qint64 removed = rs.eof() ? 0 : rs.field(0).toInt();
+    rs.close();
+    if (removed == 0 || !History::removeRow(ZEL1.cnData, QStringLiteral("zel"), removed))
+      return fail(QStringLiteral("no demo burial to remove"));
+    msgs_.dialogs[QStringLiteral("frmRemovedRecords")].push_back([](QDialog& d) {
+      auto& w = static_cast<frmRemovedRecords&>(d);
+      picture(QStringLiteral("removed-records"), &w);
+      w.Command1->click();
+      return w.result();
+    });
+    form_->ui().mnuRemoved->trigger();
   }
 
   // Find, export and import, from the record form.

@@ -60,7 +60,7 @@ frmHistory::frmHistory(const QString& title, const std::vector<HistoryLine>& lin
   txtDetail = new QPlainTextEdit(this);
   txtDetail->setObjectName(QStringLiteral("txtDetail"));
   txtDetail->setReadOnly(true);
-  txtDetail->setMaximumHeight(fontMetrics().lineSpacing() * 6);
+  txtDetail->setMaximumHeight(fontMetrics().lineSpacing() * 9);
   layout->addWidget(txtDetail);
 
   auto* buttons = new QHBoxLayout;
@@ -85,8 +85,8 @@ void frmHistory::showDetail() {
   const HistoryLine& l = lines_[size_t(row)];
   QString text = l.when + QStringLiteral(", ") + l.user + QStringLiteral(" on ") + l.computer +
                  QStringLiteral(": ") + l.what;
-  if (!l.oldValue.isEmpty() || !l.newValue.isEmpty())
-    text += QStringLiteral("\nWas: ") + l.oldValue + QStringLiteral("\nNow: ") + l.newValue;
+  if (!l.oldValue.isEmpty()) text += QStringLiteral("\nWas: ") + l.oldValue;
+  if (!l.newValue.isEmpty()) text += QStringLiteral("\nNow: ") + l.newValue;
   txtDetail->setPlainText(text);
 }
 
