@@ -108,9 +108,12 @@ BENCHMARK_CAPTURE(BM_FindByInterredLastName, upper_case, "KOWALSKI")->Unit(bench
 BENCHMARK_CAPTURE(BM_FindByInterredLastName, accented, "ÉLOÏSE")->Unit(benchmark::kMillisecond);
 
 qint64 fileBytes(Connection& cn) {
-  RecordSet rs(&cn);
-  rs.open(QStringLiteral("select page_count*page_size from pragma_page_count, pragma_page_size"));
-  return rs.field(0).toInt();
+  const auto pragma = [&cn](const char* name) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("PRAGMA %1").arg(QLatin1String(name)));
+    return rs.field(0).toInt();
+  };
+  return pragma("page_count") * pragma("page_size");
 }
 
 // Saving a stored record after one field was changed, as the record form writes it: plainly (arg 0)
