@@ -7,6 +7,7 @@
 
 #include "BenchRecords.h"
 #include "DataGen.h"
+#include "core/history/History.h"
 #include "core/store/Connection.h"
 #include "core/store/RecordSet.h"
 
@@ -105,6 +106,37 @@ void BM_FindByInterredLastName(benchmark::State& state, const char* typed) {
 BENCHMARK_CAPTURE(BM_FindByInterredLastName, lower_case, "kowalski")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FindByInterredLastName, upper_case, "KOWALSKI")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_FindByInterredLastName, accented, "ÉLOÏSE")->Unit(benchmark::kMillisecond);
+
+qint64 fileBytes(Connection& cn) {
+  const auto pragma = [&cn](const char* name) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("PRAGMA %1").arg(QLatin1String(name)));
+    return rs.field(0).toInt();
+  };
+  return pragma("page_count") * pragma("page_size");
+}
+
+// Saving a stored record after one field was changed, as the record form writes it: plainly (arg 0)
+// and with its history entry in the same transaction (arg 1). bytes_per_field is what the file grew
+// by for each entry.
+void BM_SaveChangedField(benchmark::State& state) {
+  const bool withHistory = state.range(0) != 0;
+  Connection& cn = big().cn;
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select * from zel where recid=%1").arg(kRecords / 2), RecordSet::Cursor::Static);
+  const qint64 before = fileBytes(cn);
+  int n = withHistory ? 100000 : 200000;  // the same length of text every time
+  for (auto _ : state) {
+    rs.assign(QStringLiteral("remarks"), QStringLiteral("changed %1").arg(++n));
+    if (withHistory)
+      History::saveRow(cn, rs, QStringLiteral("zel"));
+    else
+      rs.update();
+  }
+  if (withHistory)
+    state.counters["bytes_per_field"] = double(fileBytes(cn) - before) / double(state.iterations());
+}
+BENCHMARK(BM_SaveChangedField)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(300);
 
 }  // namespace
 

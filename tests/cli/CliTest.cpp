@@ -12,6 +12,7 @@
 #include "core/export/ExportWriter.h"
 #include "core/folder/DataFolderLock.h"
 #include "core/folder/DateGuard.h"
+#include "core/history/History.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
 #include "core/reports/ReportFiles.h"
@@ -71,7 +72,10 @@ TEST(CliUsage, UsageErrorsExitTwoHelpAndVersionExitZero) {
                                           {"restore", "a.zip", "d"},
                                           {"import", "f.csv", "d"},
                                           {"import", "f.csv", "d", "--map", "1=Lot", "--empty-first"},
-                                          {"check", "d", "--yes=1"}};
+                                          {"check", "d", "--yes=1"},
+                                          {"history", "d", "--format", "pdf"},
+                                          {"history", "d", "--since", "12-07-2026"},
+                                          {"history", "d", "--erase-owner", "3"}};
   for (const QStringList& args : wrong) {
     const Outcome r = cli(args);
     EXPECT_EQ(r.code, 2) << args.join(' ').toStdString();
@@ -250,6 +254,41 @@ TEST_F(Cli, CheckPassesAHealthyFolderAndNamesEachProblem) {
   EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": it is damaged");
   QFile::remove(file("zel.mdb"));
   EXPECT_RUN(cli({"check", dir}), 1, file("zel.mdb") + ": no such file");
+}
+
+TEST_F(Cli, HistoryListsChangesEraseKeepsTheChainAndCheckNamesAnEntryChangedOutside) {
+  const QString id = scalar("select min(recid) from zel");
+  RecordSet rs(&ZEL1.cnData);
+  rs.open("select * from zel where recid=" + id, RecordSet::Cursor::Static);
+  rs.assign("owneraddress1", "12 Elm St");
+  rs.assign("ownerphone", "555 0100");
+  History::saveRow(ZEL1.cnData, rs, "zel");
+  rs.close();
+
+  Outcome r = cli({"history", dir, "--record", id});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("record saved  zel " + id.toUtf8() + "  ownerphone: \"\" -> \"555 0100\""))
+      << r.out.toStdString();
+  EXPECT_FALSE(r.out.contains("history begins"));
+  r = cli({"history", dir, "--format", "csv", "--since", "2000-01-01"});
+  EXPECT_TRUE(
+      r.out.startsWith("Entry,Time,User,Computer,Change,Table,Row,Field,Old value,New value,Detail\n"));
+  EXPECT_TRUE(r.out.contains(",record saved,zel," + id.toUtf8() + ",owneraddress1,,12 Elm St,"));
+  EXPECT_EQ(cli({"history", dir, "--since", "2999-01-01"}).out, "");
+
+  r = cli({"history", dir, "--erase-owner", id, "--yes"});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(scalar("select ownerphone from zel where recid=" + id).startsWith("erased on "));
+  r = cli({"history", dir, "--record", id});
+  EXPECT_FALSE(r.out.contains("555 0100") || r.out.contains("Elm St")) << r.out.toStdString();
+  EXPECT_TRUE(r.out.contains("owner's data erased"));
+  r = cli({"check", dir});
+  EXPECT_EQ(r.code, 0) << r.err.toStdString();
+  EXPECT_TRUE(r.out.contains("each following the one before"));
+
+  exec("drop trigger history_no_update");
+  exec("update history set username='someone' where id=2");
+  EXPECT_RUN(cli({"check", dir}), 1, "the change history was changed outside the program: Entry 2 ");
 }
 
 TEST_F(Cli, ImportDryRunChangesNothingAndTheImportIsAllOrNothing) {

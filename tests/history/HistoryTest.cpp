@@ -2,9 +2,14 @@
 // removed records put back, the refusals of the triggers, the hash chain and the erasure.
 #include <gtest/gtest.h>
 
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTimeZone>
 
+#include "core/backup/DataBackup.h"
 #include "core/history/History.h"
+#include "core/import/RecordImport.h"
+#include "core/maps/MapFile.h"
 #include "core/program/Zel1.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
@@ -116,6 +121,63 @@ TEST_F(HistoryTest, EveryChangeWritesItsEntries) {
   EXPECT_TRUE(tail[tail.size() - 2].detail.contains(u"2026-12-01T09:00"));
   EXPECT_EQ(tail.back().kind, Kind::Shared);
   EXPECT_EQ(kindsAfter(mark).size(), 10u);
+  EXPECT_TRUE(History::verify(cn).ok);
+}
+
+TEST_F(HistoryTest, ImportRestoreAndMapWriteTheirEntries) {
+  const qint64 kept = grave("A", "1", "1", {{"interlastname", "Byrne"}});
+  DelimitedText::Table table;
+  table.append(1, {u"F", u"1"});
+  table.append(2, {u"F", u"2"});
+  RecordImport::Plan plan;
+  QString error;
+  plan.mapping = RecordImport::parseMapping(QStringLiteral("1=cSection,2=Lot"), &error).value();
+  plan.firstRow = 1;
+  plan.lastRow = 2;
+  plan.dateFormat = QStringLiteral("mm-dd-yyyy");
+  plan.fileName = QStringLiteral("burials.csv");
+  ASSERT_EQ(RecordImport::write(cn, RecordImport::TableSource(table), plan, true), 2);
+  // The emptied table's records are kept as removed, then the import says what it did.
+  const auto all = History::entries(cn);
+  const qint64 last = scalar("select max(recid) from zel").toLongLong();
+  EXPECT_EQ(all.back().kind, Kind::Imported);
+  EXPECT_EQ(all.back().detail,
+            QStringLiteral("file: burials.csv\nrows: 2\nrecords added: %1-%2\nemptied first: yes")
+                .arg(last - 1)
+                .arg(last));
+  EXPECT_EQ(all[all.size() - 2].kind, Kind::RecordRemoved);
+  EXPECT_EQ(all[all.size() - 2].recordId, kept);
+
+  // A map: the changed cells; saved again unchanged, nothing.
+  const QString map = MapFile::fileName(folder->path(), qint32(cemetery));
+  MapSheetData sheet{10, 10, 0xFFFFFF, 0, {{0, 0, QStringLiteral("6.0")}, {2, 3, QStringLiteral("A,1,1")}}};
+  MapFile::save(map, sheet);
+  History::mapFileSaved(cn, cemetery, map, {});
+  const QByteArray first = fileBytes(map);
+  sheet.cells[1].text = QStringLiteral("A,1,2");
+  MapFile::save(map, sheet);
+  History::mapFileSaved(cn, cemetery, map, first);
+  History::mapFileSaved(cn, cemetery, map, fileBytes(map));
+  auto maps = History::ofTable(cn, QStringLiteral("cemetery"), cemetery);
+  ASSERT_EQ(maps[0].kind, Kind::MapSaved);
+  EXPECT_EQ(maps[0].detail, "2,3: A,1,1 -> A,1,2");
+  EXPECT_TRUE(maps[1].detail.contains(u"2,3:  -> A,1,1"));
+  EXPECT_EQ(maps[2].kind, Kind::CemeteryAdded);
+
+  // A restore: the restored database's own history goes on with the restore.
+  QTemporaryDir target;
+  const DataBackup::Result made = DataBackup::backup(
+      folder->path(), DataBackup::archiveName(target.path(), QDateTime::currentDateTime()));
+  ASSERT_TRUE(made.ok()) << made.reason.toStdString();
+  const qint64 before = lastId();
+  save(last, {{"grave", "9"}});
+  cn.close();
+  ASSERT_TRUE(DataBackup::restore(made.archive, folder->path()).ok());
+  openProgramDatabase(cn, folder->file(QStringLiteral("zel.mdb")));
+  const auto restored = History::entries(cn);
+  EXPECT_EQ(restored[restored.size() - 2].id, before);
+  EXPECT_EQ(restored.back().kind, Kind::Restored);
+  EXPECT_TRUE(restored.back().detail.startsWith("archive: " + QFileInfo(made.archive).fileName()));
   EXPECT_TRUE(History::verify(cn).ok);
 }
 

@@ -8,6 +8,14 @@ namespace {
 QString col(const QString& column, const QString& recid) {
   return scalar(QStringLiteral("select %1 from zel where recid=%2").arg(column, recid));
 }
+// The change history's entries after entry `after`: "kind field" each, oldest first.
+QString entriesAfter(const QString& after) {
+  return scalar(
+      QStringLiteral("select group_concat(trim(kind || ' ' || field), ', ') from (select * from history "
+                     "where id>%1 order by id)")
+          .arg(after));
+}
+QString lastEntry() { return scalar(QStringLiteral("select max(id) from history")); }
 }  // namespace
 
 TEST_F(RecordForm, ANewRecordIsStoredFieldByFieldAndSavedTwiceIsOneRow) {
@@ -139,6 +147,7 @@ TEST_F(RecordForm, APlaceCanHoldOnlyOneRecord) {
       "You are trying to save a record that already exists. You are not permitted to have duplicate "
       "entries.");
   open();
+  const QString mark = lastEntry();
 
   placeNew(QStringLiteral("c"), QStringLiteral("1"), QStringLiteral("1"));  // text compare ignores case
   msgs->expectInfo(dup);
@@ -161,6 +170,9 @@ TEST_F(RecordForm, APlaceCanHoldOnlyOneRecord) {
   form->mnuSaveClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel where csection='D''4'")), QStringLiteral("1"));
   EXPECT_FALSE(ZEL1.RecordChanged);
+  // The refused saves wrote no history; each save wrote the fields it changed (the state letter too).
+  EXPECT_EQ(entriesAfter(mark),
+            QStringLiteral("record saved remarks, record saved status, record saved csection"));
 }
 
 TEST_F(RecordForm, RemoveAsksAndClearsTheForm) {
@@ -187,6 +199,8 @@ TEST_F(RecordForm, RemoveAsksAndClearsTheForm) {
   form->mnuRemoveClick();
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("1"));
   EXPECT_EQ(scalar(QStringLiteral("select grave from zel")), QStringLiteral("2"));
+  EXPECT_EQ(scalar(QStringLiteral("select kind || ' ' || recid from history where id=") + lastEntry()),
+            QStringLiteral("record removed 1"));
   EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
   EXPECT_TRUE(form->ui().txtSection->text().isEmpty());
   // The set steps over the removed row.
@@ -199,6 +213,7 @@ TEST_F(RecordForm, ADatabaseFailureIsReportedAndTheEditsStay) {
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   open();
   placeNew(QStringLiteral("A"), QStringLiteral("1"), QStringLiteral("1"));
+  const QString mark = lastEntry();
   exec(QStringLiteral("alter table zel rename to zel_away"));
   msgs->expectInfo(QStringLiteral("*"));
   form->mnuSaveClick();
@@ -206,8 +221,10 @@ TEST_F(RecordForm, ADatabaseFailureIsReportedAndTheEditsStay) {
   EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
   EXPECT_EQ(form->ui().txtSection->text(), QStringLiteral("A"));
   exec(QStringLiteral("alter table zel_away rename to zel"));
+  EXPECT_EQ(entriesAfter(mark), QString());
   form->mnuSaveClick();
   EXPECT_FALSE(form->ui().txtRecordNum->text().isEmpty());
+  EXPECT_EQ(entriesAfter(mark), QStringLiteral("record added"));
 }
 
 TEST_F(RecordForm, AStoredDateIsErasedOnlyByEmptyingItsField) {

@@ -354,6 +354,19 @@ void step(int& number) {
   if (stepHook()) stepHook()(number);
 }
 
+// The restored database's history goes on from the restore. Empty, or what went wrong.
+QString enterRestore(const QString& dataPath, const QString& archive, const QDateTime& written) {
+  try {
+    Connection cn;
+    openProgramDatabase(cn, dataPath + kDatabase);
+    History::restored(cn, QFileInfo(archive).fileName(), written);
+  } catch (const DbError& e) {
+    return QStringLiteral("The restore could not be entered in the restored database's history: %1")
+        .arg(e.description());
+  }
+  return {};
+}
+
 }  // namespace
 
 namespace DataBackup {
@@ -525,6 +538,7 @@ Recovery finishRestore(const QString& dataPath) {
                      .arg(dataPath, j.archive);
       if (!j.safety.isEmpty())
         out.text += QStringLiteral(" The data it replaced are kept in %1.").arg(j.safety);
+      if (const QString p = enterRestore(dataPath, j.archive, {}); !p.isEmpty()) out.text += u' ' + p;
     } else {
       out.text = QStringLiteral(
                      "A restore of the data folder %1 from the archive %2 was interrupted. It has now been "
@@ -718,16 +732,7 @@ Result restore(const QString& archivePath, const QString& dataPath, const ZipArc
       static const QRegularExpression kept(QStringLiteral("^zelbeforerestore([0-9]{14})\\.zip$"));
       rotate(dataPath, kept, kSafetyKeep, QFileInfo(journal.safety).fileName(), QDateTime::currentDateTime());
     }
-    // The restored database's history goes on from the restore.
-    try {
-      Connection cn;
-      openProgramDatabase(cn, dataPath + kDatabase);
-      History::restored(cn, QFileInfo(archivePath).fileName(), written);
-    } catch (const DbError& e) {
-      out.warnings << QStringLiteral(
-                          "The restore could not be entered in the restored database's history: %1")
-                          .arg(e.description());
-    }
+    if (const QString p = enterRestore(dataPath, archivePath, written); !p.isEmpty()) out.warnings << p;
     if (progress) progress(1.0);
     return out;
   }

@@ -635,7 +635,8 @@ void restored(Connection& cn, const QString& archive, const QDateTime& archiveDa
   createTable(cn);
   Entry e;
   e.kind = Kind::Restored;
-  e.detail = QStringLiteral("archive: %1\ntaken: %2").arg(archive, utcText(archiveDate));
+  e.detail = QStringLiteral("archive: ") + archive;
+  if (archiveDate.isValid()) e.detail += QStringLiteral("\ntaken: ") + utcText(archiveDate);
   append(cn, e);
   change.commit();
 }
