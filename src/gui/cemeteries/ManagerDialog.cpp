@@ -239,7 +239,8 @@ void ManagerDialog::cmdHistoryClick() {
   }
   const QString title = id > 0 ? QStringLiteral("History of ") + (name.isEmpty() ? QString::number(id) : name)
                                : table_.historyTitle;
-  frmHistory::show(title, HistoryText::lines(History::ofTable(ZEL1.cnData, table_.historyTable, id)), this);
+  frmHistory::showEntries(title, HistoryText::lines(History::ofTable(ZEL1.cnData, table_.historyTable, id)),
+                          this);
 }
 
 void ManagerDialog::Command3Click() { messages().showHelp(table_.helpTopic); }

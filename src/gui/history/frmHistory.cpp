@@ -90,7 +90,7 @@ void frmHistory::showDetail() {
   txtDetail->setPlainText(text);
 }
 
-void frmHistory::show(const QString& title, const std::vector<HistoryLine>& lines, QWidget* parent) {
+void frmHistory::showEntries(const QString& title, const std::vector<HistoryLine>& lines, QWidget* parent) {
   frmHistory dlg(title, lines, parent);
   messages().execModal(dlg);
 }

@@ -29,7 +29,8 @@ class frmHistory : public QDialog {
   frmHistory(const QString& title, const std::vector<HistoryLine>& lines, QWidget* parent = nullptr);
 
   // Runs the list modally through the message service.
-  static void show(const QString& title, const std::vector<HistoryLine>& lines, QWidget* parent = nullptr);
+  static void showEntries(const QString& title, const std::vector<HistoryLine>& lines,
+                          QWidget* parent = nullptr);
 
   QLabel* lblCount = nullptr;
   QTableWidget* List1 = nullptr;

@@ -331,8 +331,8 @@ void frmDataEntry::mnuHistoryClick() {
     messages().information(QStringLiteral("This record has not been saved yet, so it has no history."));
     return;
   }
-  frmHistory::show(QStringLiteral("History of Record ") + recid,
-                   HistoryText::lines(History::ofRecord(ZEL1.cnData, recid.toLongLong())), this);
+  frmHistory::showEntries(QStringLiteral("History of Record ") + recid,
+                          HistoryText::lines(History::ofRecord(ZEL1.cnData, recid.toLongLong())), this);
 }
 
 void frmDataEntry::mnuRemovedClick() {
