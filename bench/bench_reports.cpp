@@ -19,6 +19,7 @@
 #include "BenchRecords.h"
 #include "BenchShell.h"
 #include "DataGen.h"
+#include "PeakMemory.h"
 #include "core/maps/MapFile.h"
 #include "core/program/Zel1.h"
 #include "core/store/Connection.h"
@@ -139,6 +140,7 @@ void buildAndShow(benchmark::State& state, const char* name, Report::Id id, cons
   setup().use(file);
   double total = 0;
   int rows = 0;
+  resetPeak();
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
@@ -156,6 +158,7 @@ void buildAndShow(benchmark::State& state, const char* name, Report::Id id, cons
     state.ResumeTiming();
   }
   state.counters["rows"] = rows;
+  state.counters["peak MB"] = double(peakKb()) / 1024;
   keep(state, name, total);
 }
 
