@@ -336,9 +336,9 @@ int report(const Invocation& in) {
                                   dataPath};
     writeData(target, [&](QIODevice& d) { return Report::writePdf(d, table, texts); });
   } else {
-    const QByteArray bytes =
-        format == QLatin1String("csv") ? Report::toCsv(table) : Report::toText(table).toUtf8();
-    writeData(target, [&](QIODevice& d) { return d.write(bytes) == bytes.size(); });
+    const bool csv = format == QLatin1String("csv");
+    writeData(target,
+              [&](QIODevice& d) { return csv ? Report::writeCsv(d, table) : Report::writeText(d, table); });
   }
   if (target != kStandardOutput) Console::note(QStringLiteral("%1 written to %2").arg(table.title, target));
   return 0;

@@ -1,5 +1,6 @@
 #include "core/reports/ReportFiles.h"
 
+#include <QBuffer>
 #include <QSaveFile>
 #include <QStringList>
 #include <algorithm>
@@ -50,21 +51,58 @@ void appendField(QByteArray& out, const QString& cell) {
 
 }  // namespace
 
-QByteArray toCsv(const Table& table) {
+namespace {
+
+// Bytes gathered in a buffer of this size are written out; a report of a million rows then never
+// stands in memory a second time.
+constexpr qsizetype kChunk = 256 * 1024;
+
+// Writes what a row writer appends, a chunk at a time; false once a write fails.
+class Chunks {
+ public:
+  explicit Chunks(QIODevice& out) : out_(out) { buffer_.reserve(kChunk + 4096); }
+  QByteArray& buffer() { return buffer_; }
+  bool rowDone() { return buffer_.size() < kChunk || flush(); }
+  bool flush() {
+    const bool ok = ok_ && (buffer_.isEmpty() || out_.write(buffer_) == buffer_.size());
+    buffer_.clear();
+    ok_ = ok;
+    return ok;
+  }
+
+ private:
+  QIODevice& out_;
+  QByteArray buffer_;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+bool writeCsv(QIODevice& out, const Table& table) {
   const std::vector<size_t> cols = shownColumns(table);
-  QByteArray out;
-  out.reserve(qsizetype(table.rows.size() + 4) * qsizetype(cols.size()) * 12);
+  Chunks chunks(out);
+  bool ok = true;
   forEachRow(table, [&](const Row& row) {
+    if (!ok) return;
+    QByteArray& b = chunks.buffer();
     for (size_t i = 0; i < cols.size(); ++i) {
-      if (i) out += ',';
-      appendField(out, cellAt(row, cols[i]).text);
+      if (i) b += ',';
+      appendField(b, cellAt(row, cols[i]).text);
     }
-    out += "\r\n";
+    b += "\r\n";
+    ok = chunks.rowDone();
   });
-  return out;
+  return ok && chunks.flush();
 }
 
-QString toText(const Table& table) {
+QByteArray toCsv(const Table& table) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  writeCsv(buffer, table);
+  return buffer.data();
+}
+
+bool writeText(QIODevice& out, const Table& table) {
   const std::vector<size_t> cols = shownColumns(table);
   std::vector<qsizetype> width(cols.size(), 0);
   forEachRow(table, [&](const Row& row) {
@@ -72,9 +110,12 @@ QString toText(const Table& table) {
       for (const QString& line : cellAt(row, cols[i]).text.split(u'\n'))
         width[i] = std::max(width[i], line.size());
   });
-  QString out = table.title + QStringLiteral("\n\n");
-  bool first = true;
+  Chunks chunks(out);
+  chunks.buffer() += (table.title + QStringLiteral("\n\n")).toUtf8();
+  bool first = true, ok = true;
   forEachRow(table, [&](const Row& row) {
+    if (!ok) return;
+    QByteArray& b = chunks.buffer();
     std::vector<QStringList> lines(cols.size());
     qsizetype height = 1;
     for (size_t i = 0; i < cols.size(); ++i) {
@@ -100,16 +141,26 @@ QString toText(const Table& table) {
         }
       }
       while (line.endsWith(u' ')) line.chop(1);
-      out += line + u'\n';
+      b += line.toUtf8();
+      b += '\n';
     }
     if (first) {  // a rule under the column headers
       QStringList rule;
       for (qsizetype w : width) rule << QString(w, u'-');
-      out += rule.join(QStringLiteral("  ")) + u'\n';
+      b += rule.join(QStringLiteral("  ")).toUtf8();
+      b += '\n';
       first = false;
     }
+    ok = chunks.rowDone();
   });
-  return out;
+  return ok && chunks.flush();
+}
+
+QString toText(const Table& table) {
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
+  writeText(buffer, table);
+  return QString::fromUtf8(buffer.data());
 }
 
 void saveFile(const QString& path, const std::function<bool(QIODevice&)>& write) {
@@ -130,10 +181,7 @@ void saveFile(const QString& path, const std::function<bool(QIODevice&)>& write)
 }
 
 void saveCsv(const QString& path, const Table& table) {
-  saveFile(path, [&table](QIODevice& d) {
-    const QByteArray bytes = toCsv(table);
-    return d.write(bytes) == bytes.size();
-  });
+  saveFile(path, [&table](QIODevice& d) { return writeCsv(d, table); });
 }
 
 }  // namespace Report

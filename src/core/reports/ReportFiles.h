@@ -13,11 +13,14 @@ class QIODevice;
 namespace Report {
 
 // Comma-separated, UTF-8, lines ending in CR LF. A cell holding a comma, a quote or a line break
-// is put in quotes with its quotes doubled, so a multi-line cell stays one field.
+// is put in quotes with its quotes doubled, so a multi-line cell stays one field. Written to out a
+// chunk at a time; false when a write failed.
+bool writeCsv(QIODevice& out, const Table& table);
 QByteArray toCsv(const Table& table);
 
 // Plain text in aligned columns under the title, numbers right-aligned; a multi-line cell takes as
-// many lines as it has.
+// many lines as it has. Written as writeCsv writes.
+bool writeText(QIODevice& out, const Table& table);
 QString toText(const Table& table);
 
 // Writes a file atomically: write fills the device and says whether all went well; only then does

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QSet>
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -96,10 +97,31 @@ QString trimmed(const RecordSet& rs, int col) { return rs.field(col).toString().
 
 Cell right(QString t) { return {std::move(t), Align::Right}; }
 
-// A date cell: empty unless the field holds a valid date.
-QString dateText(const Value& v, const QString& dateFormat) {
-  return v.isDate() ? DateValue::formatDisplay(v.toDate(), dateFormat) : QString();
-}
+// Texts that many rows share (dates, the sex) are kept once and shared: a million rows then hold
+// a few thousand dates rather than two million copies of them, and each is written once.
+class SharedTexts {
+ public:
+  explicit SharedTexts(const QString& dateFormat) : dateFormat_(dateFormat) {}
+  // A date cell: empty unless the field holds a valid date.
+  QString date(const Value& v) {
+    if (!v.isDate()) return {};
+    const QDate d = v.toDate();
+    auto it = dates_.constFind(d.toJulianDay());
+    if (it == dates_.constEnd())
+      it = dates_.insert(d.toJulianDay(), DateValue::formatDisplay(d, dateFormat_));
+    return *it;
+  }
+  QString text(const QString& s) {
+    auto it = texts_.constFind(s);
+    if (it == texts_.constEnd()) it = texts_.insert(s);
+    return *it;
+  }
+
+ private:
+  QString dateFormat_;
+  QHash<qint64, QString> dates_;
+  QSet<QString> texts_;
+};
 
 QString location(const RecordSet& rs, int section, int lot, int grave) {
   return MapKeys::recordKey(text(rs, section), text(rs, lot), text(rs, grave));
@@ -333,21 +355,21 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
     case Id::InterredByName:
     case Id::InterredByDob:
     case Id::InterredByDod: {
-      const QString& dates = t.datePattern;
+      SharedTexts shared(t.datePattern);
       const int key = f["recid"], section = f["csection"], lot = f["lot"], grave = f["grave"],
                 last = f["interlastname"], first = f["interfirstname"], birth = f["birthdate"],
                 death = f["deathdate"], sex = f["sex"];
       for (; !rs.eof(); rs.moveNext()) {
-        Cell dob{dateText(rs.field(birth), dates)};
-        Cell dod{dateText(rs.field(death), dates)};
-        if (!dob.text.isEmpty()) dob.align = Align::Right;
-        if (!dod.text.isEmpty()) dod.align = Align::Right;
-        t.rows.push_back({{text(rs, key)},
-                          {location(rs, section, lot, grave)},
-                          {trimmed(rs, last) + comma + trimmed(rs, first)},
-                          std::move(dob),
-                          std::move(dod),
-                          {text(rs, sex), Align::Centre}});
+        Row row(6);
+        row[0].text = text(rs, key);
+        row[1].text = location(rs, section, lot, grave);
+        row[2].text = trimmed(rs, last) + comma + trimmed(rs, first);
+        row[3].text = shared.date(rs.field(birth));
+        row[4].text = shared.date(rs.field(death));
+        for (Cell* date : {&row[3], &row[4]})
+          if (!date->text.isEmpty()) date->align = Align::Right;
+        row[5] = {shared.text(text(rs, sex)), Align::Centre};
+        t.rows.push_back(std::move(row));
       }
       break;
     }
@@ -356,6 +378,7 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
                 ownerLast = f["ownerlastname"], ownerFirst = f["ownerfirstname"], last = f["interlastname"],
                 first = f["interfirstname"], bought = f["purchdate"], price = f["purchprice"],
                 fee = f["burialfee"], paid = f["amtpaid"];
+      SharedTexts shared(format.dateFormat);
       for (; !rs.eof(); rs.moveNext()) {
         const Money p = shownMoney(rs.field(price).toMoney()), b = shownMoney(rs.field(fee).toMoney()),
                     a = shownMoney(rs.field(paid).toMoney());
@@ -366,7 +389,7 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
                           {location(rs, section, lot, grave)},
                           {trimmed(rs, ownerLast) + comma + trimmed(rs, ownerFirst) + u'\n' +
                            trimmed(rs, last) + comma + trimmed(rs, first)},
-                          {dateText(rs.field(bought), format.dateFormat)},
+                          {shared.date(rs.field(bought))},
                           right(moneyText(p, format)),
                           right(moneyText(b, format)),
                           right(moneyText(a, format)),

@@ -4,7 +4,6 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
-#include <QFontMetricsF>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -17,9 +16,9 @@
 #include "core/program/Zel1.h"
 #include "core/reports/ReportFiles.h"
 #include "gui/cemeteries/frmCemeterySelect.h"
-#include "gui/controls/GridControl.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/reports/ReportGrid.h"
 #include "render/ReportPages.h"
 #include "ui_frmReports.h"
 
@@ -54,9 +53,6 @@ frmReports::frmReports(const Report::Format& format, QWidget* parent)
   for (const Report::Definition& d : Report::definitions())
     if (auto* a = findChild<QAction*>(QLatin1String(d.menuName), Qt::FindDirectChildrenOnly))
       a->setText(QString::fromLatin1(d.caption));
-  Spread1->grid()->setUnit(GridModel::Unit::Chars);
-  Spread1->setMaxCols(8);
-  Spread1->setMaxRows(100);
   Spread1->setVisible(false);
   lblHint->setContentsMargins(8, 8, 8, 8);
   mnuPrint->setVisible(false);
@@ -122,54 +118,9 @@ void frmReports::showTable() {
   mnuPrint->setVisible(true);
   mnuSaveAs->setVisible(true);
 
-  GridControl& g = *Spread1;
-  {
-    GridModel::Batch batch(*g.grid());
-    const int cols = int(t.columns.size());
-    g.setMaxCols(cols);
-    for (int c = 1; c <= cols; ++c) {
-      g.setText(0, c, t.columns[size_t(c - 1)].header);
-      g.setTypeHAlign(GridRange::cell(0, c), int(t.columns[size_t(c - 1)].headerAlign));
-    }
-    // Amounts, numbers and dates are never cut: their columns grow to the widest of them.
-    const QFont plain = g.grid()->font(g.maxRows() + 1, g.maxCols() + 1);
-    QFont boldFont = plain;
-    boldFont.setBold(true);
-    const QFontMetricsF plainMetrics(plain, &g), boldMetrics(boldFont, &g);
-    const double digit = plainMetrics.horizontalAdvance(QLatin1Char('0'));
-    const std::vector<double> widths = Report::fittedWidths(t, [&](const Report::Cell& cell) {
-      double w = 0;
-      for (const QString& line : cell.text.split(u'\n'))
-        w = std::max(w, (cell.bold ? boldMetrics : plainMetrics).horizontalAdvance(line));
-      return w / digit;
-    });
-    for (int c = 1; c <= cols; ++c) {
-      const Report::Column& col = t.columns[size_t(c - 1)];
-      if (col.width || widths[size_t(c - 1)] != col.shownWidth()) g.setColWidth(c, widths[size_t(c - 1)]);
-    }
-    if (t.rowHeightFactor > 0) g.setRowHeight(-1, g.rowHeight(1) * t.rowHeightFactor);
-    g.setFontSize(GridRange{0, -1}, 8);
-    g.setFontBold(GridRange{0, -1}, true);
-
-    auto put = [&g](int row, int col, const Report::Cell& cell) {
-      if (cell.text.isEmpty()) return;  // a cell the report leaves empty is not touched
-      g.setText(row, col, cell.text);
-      if (cell.align != Report::Align::Left) g.setTypeHAlign(GridRange::cell(row, col), int(cell.align));
-      if (cell.bold) g.setFontBold(GridRange::cell(row, col), true);
-    };
-    for (const Report::Row& r : t.rows) {
-      // The sheet grows a hundred rows at a time and is cut back at the end.
-      if (g.maxRows() == g.dataRowCnt()) g.setMaxRows(g.maxRows() + 100);
-      const int row = g.dataRowCnt() + 1;
-      for (int c = 1; c <= int(r.size()); ++c) put(row, c, r[size_t(c - 1)]);
-    }
-    g.setMaxRows(g.dataRowCnt() + t.gap);
-    for (int c = 1; c <= int(t.countLine.size()); ++c) put(g.maxRows(), c, t.countLine[size_t(c - 1)]);
-  }
-  for (int c = 1; c <= int(t.columns.size()); ++c)
-    g.setColumnHidden(c - 1, t.columns[size_t(c - 1)].width == 0.0);
+  Spread1->showTable(&table_);
   lblHint->setVisible(false);
-  g.setVisible(true);
+  Spread1->setVisible(true);
   showing_ = true;
 }
 
@@ -258,10 +209,4 @@ void frmReports::mnuCloseClick() {
     sub->close();
   else
     close();
-}
-
-void frmReports::resizeEvent(QResizeEvent* e) {
-  QWidget::resizeEvent(e);
-  Spread1->setAutoSize(false);
-  Spread1->setAutoSize(true);
 }

@@ -7,7 +7,7 @@
 #include "core/reports/Reports.h"
 #include "render/ReportPages.h"
 
-class GridControl;
+class ReportGrid;
 class QAction;
 class QLabel;
 class QMenu;
@@ -16,8 +16,8 @@ namespace Ui {
 class frmReports;
 }
 
-// The report window: one report, picked from the menu, built into the grid straight from the
-// database; then it can be printed or saved. Choosing shows "&ReportType" and "C&lose", Showing
+// The report window: one report, picked from the menu, built from the database and shown in the
+// grid; then it can be printed or saved. Choosing shows "&ReportType" and "C&lose", Showing
 // "&Print", "Save &As..." and "C&lose": a second report needs the window opened again.
 class frmReports : public QWidget {
   Q_OBJECT
@@ -26,8 +26,8 @@ class frmReports : public QWidget {
   ~frmReports() override;
   QSize sizeHint() const override { return {900, 600}; }
 
-  GridControl* Spread1;
-  QLabel* lblHint;  // what to do, while no report is shown
+  ReportGrid* Spread1;  // shows table(), not a copy of it
+  QLabel* lblHint;      // what to do, while no report is shown
   QMenuBar* menuBar;
   QMenu* mnuReportsMenu;
   QAction* mnuReports;  // the "&ReportType" menu as a whole
@@ -77,9 +77,6 @@ class frmReports : public QWidget {
   bool showing() const { return showing_; }
   // The paper reports are printed and saved on: the default printer's, or the system's habit.
   static QPageSize paper();
-
- protected:
-  void resizeEvent(QResizeEvent* e) override;
 
  private:
   void showTable();
