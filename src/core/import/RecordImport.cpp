@@ -65,6 +65,20 @@ std::vector<std::pair<QString, QString>> zelIndexes(Connection& cn) {
   return list;
 }
 
+// The money check on inserted rows: its name and the statement that makes it. While it is in place
+// every insert runs as a statement of its own within the transaction, which copies each page it
+// touches aside (encrypted) in case the check refuses the row; that copying took most of the
+// import's time. The import binds amounts as integers only, which the check cannot refuse.
+std::optional<std::pair<QString, QString>> moneyCheck(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(
+      QStringLiteral("select name, sql from sqlite_master where type='trigger' and tbl_name='zel' and "
+                     "name='zel_money_insert'"));
+  if (rs.eof()) return std::nullopt;
+  return std::make_pair(rs.field(QStringLiteral("name")).toString(),
+                        rs.field(QStringLiteral("sql")).toString());
+}
+
 // Values are stored as the record form stores them: money as its scaled integer, dates as ISO text.
 // A text is bound from held, which keeps it until the statement has run.
 void bind(Statement& st, int pos, const Value& v, QByteArray& held) {
@@ -541,10 +555,6 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
             purchDate = indexOf(fields, "PurchDate"), ownerFirst = indexOf(fields, "OwnerFirstName"),
             ownerLast = indexOf(fields, "OwnerLastName");
 
-  Statement insert(cn,
-                   QStringLiteral("insert into zel (%1) values (%2)")
-                       .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
-                       .toUtf8());
   Transaction tx(cn);
   if (emptyFirst) cn.execute(QStringLiteral("delete from zel"));
   const int total = plan.records();
@@ -555,6 +565,13 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     indexes = zelIndexes(cn);
     for (const auto& [name, sql] : indexes) cn.execute(QStringLiteral("drop index \"%1\"").arg(name));
   }
+  const auto check = moneyCheck(cn);
+  if (check) cn.execute(QStringLiteral("drop trigger \"%1\"").arg(check->first));
+  // Prepared once the table's indexes and checks are as the rows will meet them.
+  Statement insert(cn,
+                   QStringLiteral("insert into zel (%1) values (%2)")
+                       .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
+                       .toUtf8());
   // The statement keeps its bindings from row to row: fields no column is mapped to are bound once.
   std::vector<Value> row = defaults;
   std::vector<QByteArray> held(row.size());
@@ -594,8 +611,10 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     // The rows take most of the time; rebuilding the indexes and the commit the rest.
     if (progress && ++done % kProgressStep == 0) progress(kRowsShare * done / total);
   }
+  if (check) cn.execute(check->second);
   for (const auto& [name, sql] : indexes) cn.execute(sql);
   if (progress) progress(kRowsShare + (1 - kRowsShare) / 2);
+  // Whatever else records this import belongs here, so that it commits or rolls back with the rows.
   tx.commit();
   if (progress) progress(1);
   return total;
