@@ -65,6 +65,35 @@ std::vector<std::pair<QString, QString>> zelIndexes(Connection& cn) {
   return list;
 }
 
+// A page cache large enough for the added rows while the import runs, the connection's own again
+// after it: each index built reads the whole table, and a page read again is decrypted again.
+class CacheForRun {
+ public:
+  CacheForRun(Connection& cn, qint64 records) : cn_(cn) {
+    constexpr qint64 kBytesPerRecord = 400, kMostKb = 512 * 1024;
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("PRAGMA cache_size"));
+    before_ = rs.eof() ? 0 : rs.field(0).toInt();
+    const qint64 kb = std::min(records * kBytesPerRecord / 1024, kMostKb);
+    // Negative: kibibytes; positive: pages (of 1 KiB at least).
+    if (before_ != 0 && kb > (before_ < 0 ? -before_ : before_))
+      cn.execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kb));
+  }
+  ~CacheForRun() {
+    try {
+      if (before_ != 0) cn_.execute(QStringLiteral("PRAGMA cache_size=%1").arg(before_));
+    } catch (const DbError&) {
+      // The larger cache stays: it costs memory, never data.
+    }
+  }
+  CacheForRun(const CacheForRun&) = delete;
+  CacheForRun& operator=(const CacheForRun&) = delete;
+
+ private:
+  Connection& cn_;
+  qint64 before_ = 0;
+};
+
 // The money check on inserted rows: its name and the statement that makes it. While it is in place
 // every insert runs as a statement of its own within the transaction, which copies each page it
 // touches aside (encrypted) in case the check refuses the row; that copying took most of the
@@ -555,9 +584,10 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
             purchDate = indexOf(fields, "PurchDate"), ownerFirst = indexOf(fields, "OwnerFirstName"),
             ownerLast = indexOf(fields, "OwnerLastName");
 
+  const int total = plan.records();
+  const CacheForRun cache(cn, total);
   Transaction tx(cn);
   if (emptyFirst) cn.execute(QStringLiteral("delete from zel"));
-  const int total = plan.records();
   // Building an index once over the added rows is several times quicker than keeping it up row by
   // row, unless the table already holds more rows than are added.
   std::vector<std::pair<QString, QString>> indexes;
