@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -174,6 +175,37 @@ TEST_F(Export, FailuresNameTheFileAndKeepTheEarlierExport) {
   // A data folder that does not exist.
   ZEL1.DataPath = ZEL1.DataPath + "missing/";
   EXPECT_TRUE(exportFails().startsWith("The export file " + csv() + " could not be written."));
+}
+
+TEST_F(Export, TwoReadersWriteTheLinesOfOne) {
+  const qint64 c = addRow("cemetery", {{"name", "Oak Hill"}});
+  ZEL1.cnData.beginTransaction();
+  // Sections stored in no order, read in the order of places (S2 before S10), with records alike in
+  // every sort key: the halves must join into the one order.
+  for (int i = 0; i < 300; ++i)
+    exec(QString("insert into zel (cemeteryid, csection, lot, grave, ownerlastname, purchprice, remarks) "
+                 "values (%1, 'S%2', '%3', '1', '%4', %5, 'r%6')")
+             .arg(c)
+             .arg(i * 37 % 30)
+             .arg(i % 3)
+             .arg(i % 2 ? "Smith" : "smith")
+             .arg(qint64(i) * -2500)
+             .arg(i));
+  ZEL1.cnData.commit();
+  const auto exported = [](qint64 splitFrom) {
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    const ExportWriter::Result r = ExportWriter::write(ZEL1.cnData, ZEL1.rsRecords, out, "out", splitFrom);
+    EXPECT_TRUE(r.ok) << r.error.toStdString();
+    EXPECT_EQ(r.records, 300);
+    return out.data();
+  };
+  const QByteArray one = exported(1000000);
+  EXPECT_EQ(exported(0), one);
+  EXPECT_FALSE(ZEL1.cnData.inTransaction());
+  // A record without a section sorts first, outside every range of sections.
+  exec("update zel set csection = null where remarks = 'r299'");
+  EXPECT_EQ(exported(0), exported(1000000));
 }
 
 TEST(ExportItems, NumbersDatesAndGuardedTexts) {

@@ -1,8 +1,15 @@
 #include "core/export/ExportWriter.h"
 
+#include <QFile>
 #include <QSaveFile>
+#include <atomic>
+#include <charconv>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <optional>
+#include <system_error>
+#include <thread>
 
 #include "core/program/CsvCell.h"
 #include "core/program/Zel1.h"
@@ -21,9 +28,11 @@ namespace {
 // The select list is the field table's; the joins and the order are the export's own.
 // Outer joins: a record without a lot type or cemetery (or whose one was removed) is exported with
 // an empty cell there, never left out.
-const char* kFromAndOrder =
+const char* kFrom =
     " FROM (ZEL LEFT JOIN Lots ON ZEL.LotID = Lots.LotID) LEFT JOIN Cemetery ON ZEL.CemeteryID = "
-    "Cemetery.CemeteryID ORDER BY ZEL.cSection COLLATE PLACES, ZEL.Lot COLLATE PLACES, ZEL.Grave COLLATE "
+    "Cemetery.CemeteryID";
+const char* kOrder =
+    " ORDER BY ZEL.cSection COLLATE PLACES, ZEL.Lot COLLATE PLACES, ZEL.Grave COLLATE "
     "PLACES, ZEL.OwnerLastName COLLATE NAMES, ZEL.OwnerFirstName COLLATE NAMES, ZEL.InterLastName COLLATE "
     "NAMES, ZEL.InterFirstName COLLATE NAMES";
 
@@ -71,11 +80,18 @@ QByteArray realText(double d) {
 
 }  // namespace
 
-QString query() {
+namespace {
+
+QString queryWhere(const char* where) {
   QStringList items;
   for (const RecordFields::Field* f : exported()) items << QString::fromLatin1(f->exportItem);
-  return QStringLiteral("SELECT ") + items.join(QStringLiteral(", ")) + QLatin1String(kFromAndOrder);
+  return QStringLiteral("SELECT ") + items.join(QStringLiteral(", ")) + QLatin1String(kFrom) +
+         QLatin1String(where) + QLatin1String(kOrder);
 }
+
+}  // namespace
+
+QString query() { return queryWhere(""); }
 
 const QStringList& titles() {
   static const QStringList t = [] {
@@ -195,22 +211,50 @@ void appendRawText(QByteArray& out, const char* p, qsizetype n) {
 }
 
 // A stored number other than money, plainly.
-QByteArray numberText(const Statement& st, int col) {
-  return st.type(col) == Statement::Type::Integer ? QByteArray::number(st.int64(col))
-                                                  : realText(st.real(col));
+void appendNumber(QByteArray& out, const Statement& st, int col) {
+  if (st.type(col) != Statement::Type::Integer) {
+    out.append(realText(st.real(col)));
+    return;
+  }
+  char digits[24];
+  const auto r = std::to_chars(digits, digits + sizeof digits, st.int64(col));
+  out.append(digits, r.ptr - digits);
+}
+
+// An amount from its stored ten-thousandths, as Money::toPlainString writes it ("12.5", "-0.25",
+// "7"), without making a Money and two strings for every cell.
+void appendAmount(QByteArray& out, qint64 scaled) {
+  const quint64 a = scaled < 0 ? quint64(0) - quint64(scaled) : quint64(scaled);
+  quint64 units = a / quint64(Money::kScale), fraction = a % quint64(Money::kScale);
+  int decimals = 4;
+  for (; decimals > 0 && fraction % 10 == 0; --decimals) fraction /= 10;
+  char text[32];
+  char* const end = text + sizeof text;
+  char* p = end;
+  for (int k = 0; k < decimals; ++k, fraction /= 10) *--p = char('0' + fraction % 10);
+  if (decimals > 0) *--p = '.';
+  do {
+    *--p = char('0' + units % 10);
+    units /= 10;
+  } while (units);
+  if (scaled < 0) *--p = '-';
+  out.append(p, end - p);
 }
 
 // One column of the current row, read as the store reads it (money columns hold scaled integers,
 // date columns ISO text) and written by the item rules.
 void appendColumn(QByteArray& out, const Statement& st, int col, Kind kind) {
   if (kind == Kind::Money) {
-    // Money has one reading in the file; anything else stored there is refused, never guessed.
-    const std::optional<Value> v = st.money(col);
-    if (!v) throw Schema::badMoney(QString::fromUtf8(st.columnName(col)), Value(st.string(col)));
-    if (v->isNull())
+    // Money has one reading in the file (Schema::fromStored); anything else stored there is refused,
+    // never guessed.
+    const Statement::Type type = st.type(col);
+    if (type == Statement::Type::Null) {
       out.append("#NULL#");
-    else
-      out.append(v->toMoney().toPlainString().toLatin1());
+      return;
+    }
+    if (type != Statement::Type::Integer || st.int64(col) < -Money::kMaxScaled)
+      throw Schema::badMoney(QString::fromUtf8(st.columnName(col)), Value(st.string(col)));
+    appendAmount(out, st.int64(col));
     return;
   }
   switch (st.type(col)) {
@@ -219,7 +263,7 @@ void appendColumn(QByteArray& out, const Statement& st, int col, Kind kind) {
       return;
     case Statement::Type::Integer:
     case Statement::Type::Real:
-      out.append(numberText(st, col));
+      appendNumber(out, st, col);
       return;
     default: {
       const QByteArrayView text = st.text(col);
@@ -240,22 +284,144 @@ void appendColumn(QByteArray& out, const Statement& st, int col, Kind kind) {
   }
 }
 
+constexpr qsizetype kChunk = 1 << 20;
+
+// Where each exported field stands among a query's columns, and how it is written.
+struct Layout {
+  std::vector<int> index;
+  std::vector<Kind> kinds;
+};
+
+Layout layoutOf(const Statement& stmt) {
+  // Look the fields up by name once; the rows are then read by position.
+  const std::vector<const RecordFields::Field*> fields = exported();
+  const int count = int(fields.size());
+  Layout l{std::vector<int>(size_t(count), -1), std::vector<Kind>(size_t(count))};
+  const int columns = stmt.columnCount();
+  for (size_t i = 0; i < size_t(count); ++i) {
+    const QByteArray name = fields[i]->exportField().toLatin1();
+    for (int c = 0; c < columns && l.index[i] < 0; ++c)
+      if (qstricmp(stmt.columnName(c), name.constData()) == 0) l.index[i] = c;
+    if (l.index[i] < 0)
+      throw DbError(DbError::Error, QStringLiteral("Item not found in this collection: %1").arg(name));
+    l.kinds[i] = fields[i]->kind == RecordFields::Kind::Choice ? Kind::Joined : kindOf(stmt, l.index[i]);
+  }
+  return l;
+}
+
+// Writes the rows of stmt into buffer, one line each; whenever the buffer holds a chunk, full()
+// takes it, and stops the rows by returning false. Returns the lines written.
+qint64 formatRows(Statement& stmt, QByteArray& buffer, const std::function<bool()>& full) {
+  const Layout layout = layoutOf(stmt);
+  const size_t count = layout.index.size();
+  qint64 lines = 0;
+  while (stmt.next()) {
+    for (size_t i = 0; i < count; ++i) {
+      if (i) buffer.append(',');
+      appendColumn(buffer, stmt, layout.index[i], layout.kinds[i]);
+    }
+    buffer.append("\r\n");
+    ++lines;
+    if (buffer.size() >= kChunk && !full()) break;
+  }
+  return lines;
+}
+
+// Two readers share the rows, split at a section: the first reads the sections that sort before it,
+// the second the rest, on a connection of its own. The orders of the two halves join into the order
+// of the whole, their rows coming through the same index as the whole's would.
+const char* kFirstHalf = " WHERE ZEL.cSection < ? COLLATE PLACES";
+const char* kSecondHalf = " WHERE ZEL.cSection >= ? COLLATE PLACES";
+constexpr int kSamples = 101;
+
+qint64 number(Connection& cn, const char* sql) {
+  Statement st(cn, sql);
+  return st.next() ? st.int64(0) : 0;
+}
+
+// The section where the second reader starts: the middle one of records sampled evenly over the
+// keys. Nothing when one reader reads everything: fewer records than splitFrom, or records without a
+// section (they sort first, and no range of sections holds them).
+std::optional<QByteArray> splitSection(Connection& cn, qint64 splitFrom) {
+  const qint64 first = number(cn, "SELECT min(recid) FROM zel"),
+               last = number(cn, "SELECT max(recid) FROM zel");
+  if (last - first + 1 < splitFrom || number(cn, "SELECT count(*) FROM zel WHERE cSection IS NULL") > 0)
+    return std::nullopt;
+  QStringList keys;
+  for (int i = 0; i < kSamples; ++i)
+    keys << QString::number(first + qint64(double(last - first) * (2 * i + 1) / (2 * kSamples)));
+  Statement st(cn, "SELECT cSection FROM zel WHERE recid IN (" + keys.join(u',').toLatin1() +
+                       ") ORDER BY cSection COLLATE PLACES");
+  std::vector<QByteArray> sections;
+  while (st.next()) sections.emplace_back(st.text(0).toByteArray());
+  if (sections.size() < 2) return std::nullopt;
+  return sections[sections.size() / 2];
+}
+
+// Whether a core stands idle for a second reader: the system's run queue over the last minute is
+// below the number of cores less one. On a busy machine the second reader only adds its own work
+// (its connection, its page reads and the hand-over of its lines), a fifth more in all.
+bool secondCoreFree() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  if (cores < 2) return false;
+  QFile f(QStringLiteral("/proc/loadavg"));
+  if (!f.open(QIODevice::ReadOnly)) return true;
+  bool ok = false;
+  const double load = f.readLine().split(' ').value(0).toDouble(&ok);
+  return !ok || load < double(cores) - 1;
+}
+
+// What the second reader made: its lines in chunks, or failed (the first reader then reads its
+// half after its own, so that a busy file or any failure is met, and reported, as one reader meets
+// it).
+struct SecondHalf {
+  std::vector<QByteArray> chunks;
+  qint64 lines = 0;
+  bool failed = false;
+  std::atomic<bool> stop{false};
+};
+
+void readSecondHalf(const Connection& cn, const QByteArray& section, SecondHalf& half) {
+  try {
+    Connection reader;
+    reader.openAlongside(cn);
+    Statement stmt(reader, reader.translate(queryWhere(kSecondHalf)).toUtf8());
+    stmt.bindText(1, section);
+    QByteArray buffer;
+    buffer.reserve(kChunk + 64 * 1024);
+    half.lines = formatRows(stmt, buffer, [&] {
+      half.chunks.push_back(std::move(buffer));
+      buffer = QByteArray();
+      buffer.reserve(kChunk + 64 * 1024);
+      return !half.stop;
+    });
+    half.chunks.push_back(std::move(buffer));
+    half.failed = half.stop;
+  } catch (...) {
+    half.failed = true;
+  }
+}
+
 // Writes the title line and one line per row to out; on failure error says why.
-bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result) {
+bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result, qint64 splitFrom) {
   QByteArray buffer;
-  constexpr qsizetype kChunk = 1 << 20;
   buffer.reserve(kChunk + 64 * 1024);
   // A short write (the disk just filled up) is followed by one more, which then fails with the
   // disk's own reason.
-  const auto flush = [&]() {
-    for (qsizetype done = 0; result.error.isEmpty() && done < buffer.size();) {
-      const qint64 n = out.write(buffer.constData() + done, buffer.size() - done);
+  const auto write = [&](const QByteArray& bytes) {
+    for (qsizetype done = 0; result.error.isEmpty() && done < bytes.size();) {
+      const qint64 n = out.write(bytes.constData() + done, bytes.size() - done);
       if (n <= 0)
         result.error = out.errorString();
       else
         done += n;
     }
+    return result.error.isEmpty();
+  };
+  const auto flush = [&] {
+    write(buffer);
     buffer.clear();
+    return result.error.isEmpty();
   };
 
   for (int i = 0; i < titles().size(); ++i) {
@@ -264,48 +430,64 @@ bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result) {
   }
   buffer.append("\r\n");
 
+  std::optional<QByteArray> section;  // where the second reader starts
+  SecondHalf half;
+  std::thread second;
+  bool began = false;
+  const auto endRead = [&] {
+    if (second.joinable()) {
+      half.stop = true;
+      second.join();
+    }
+    if (began) cn.rollback();
+  };
   try {
     if (rs.isOpen()) rs.close();
     if (!cn.isOpen()) throw DbError(DbError::Misuse, QStringLiteral("The database is not open."));
     // The rows are streamed straight from the engine: a record set would make values of every
     // field first, which costs more than the whole rest of the export.
-    Statement stmt(cn, cn.translate(query()).toUtf8());
-
-    // Look the fields up by name once; the rows are then read by position.
-    const std::vector<const RecordFields::Field*> fields = exported();
-    const int count = int(fields.size());
-    std::vector<int> index(count, -1);
-    std::vector<Kind> kinds(count);
-    const int columns = stmt.columnCount();
-    for (int i = 0; i < count; ++i) {
-      const QByteArray name = fields[i]->exportField().toLatin1();
-      for (int c = 0; c < columns && index[i] < 0; ++c)
-        if (qstricmp(stmt.columnName(c), name.constData()) == 0) index[i] = c;
-      if (index[i] < 0)
-        throw DbError(DbError::Error, QStringLiteral("Item not found in this collection: %1").arg(name));
-      kinds[i] = fields[i]->kind == RecordFields::Kind::Choice ? Kind::Joined : kindOf(stmt, index[i]);
-    }
-
-    while (result.error.isEmpty() && stmt.next()) {
-      for (int i = 0; i < count; ++i) {
-        if (i) buffer.append(',');
-        appendColumn(buffer, stmt, index[i], kinds[i]);
+    // A second reader needs a file the connection shares and no changes of its own yet uncommitted.
+    if (cn.mode() == Connection::ShareMode::Default && !cn.inTransaction()) {
+      // The read lock taken here keeps every writer out until both readers have read.
+      cn.execute(QStringLiteral("BEGIN"));
+      began = true;
+      if (splitFrom == 0 || secondCoreFree()) section = splitSection(cn, splitFrom);
+      if (section) {
+        try {
+          second = std::thread(readSecondHalf, std::cref(cn), std::cref(*section), std::ref(half));
+        } catch (const std::system_error&) {
+          half.failed = true;
+        }
       }
-      buffer.append("\r\n");
-      ++result.records;
-      if (buffer.size() >= kChunk) flush();
     }
+    const auto readHalf = [&](const char* where) {
+      Statement stmt(cn, cn.translate(queryWhere(where)).toUtf8());
+      if (section) stmt.bindText(1, *section);
+      result.records += formatRows(stmt, buffer, flush);
+    };
+    readHalf(section ? kFirstHalf : "");
+    if (section) {
+      half.stop = !result.error.isEmpty();
+      if (second.joinable()) second.join();
+      if (result.error.isEmpty() && half.failed) {
+        readHalf(kSecondHalf);
+      } else if (result.error.isEmpty() && flush()) {
+        for (const QByteArray& chunk : half.chunks) write(chunk);
+        result.records += half.lines;
+      }
+    }
+    endRead();
   } catch (const DbError& e) {
+    endRead();
     result.error = e.description();
     return false;
   }
   flush();
   return result.error.isEmpty();
 }
-
 }  // namespace
 
-Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
+Result write(Connection& cn, RecordSet& rs, const QString& fileName, qint64 splitFrom) {
   Result result;
   result.fileName = fileName;
   // Unbuffered, so that a failing write reports its own reason at once, not at the commit.
@@ -314,7 +496,7 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
     result.error = file.errorString();
     return result;
   }
-  if (!writeRows(cn, rs, file, result) || !file.commit()) {
+  if (!writeRows(cn, rs, file, result, splitFrom) || !file.commit()) {
     if (result.error.isEmpty()) result.error = file.errorString();
     file.cancelWriting();
     return result;
@@ -323,10 +505,10 @@ Result write(Connection& cn, RecordSet& rs, const QString& fileName) {
   return result;
 }
 
-Result write(Connection& cn, RecordSet& rs, QIODevice& out, const QString& name) {
+Result write(Connection& cn, RecordSet& rs, QIODevice& out, const QString& name, qint64 splitFrom) {
   Result result;
   result.fileName = name;
-  result.ok = writeRows(cn, rs, out, result);
+  result.ok = writeRows(cn, rs, out, result, splitFrom);
   return result;
 }
 

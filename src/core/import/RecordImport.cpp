@@ -66,6 +66,49 @@ std::vector<std::pair<QString, QString>> zelIndexes(Connection& cn) {
   return list;
 }
 
+// A page cache large enough for the added rows while the import runs, the connection's own again
+// after it: each index built reads the whole table, and a page read again is decrypted again.
+class CacheForRun {
+ public:
+  CacheForRun(Connection& cn, qint64 records) : cn_(cn) {
+    constexpr qint64 kBytesPerRecord = 400, kMostKb = 512 * 1024;
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("PRAGMA cache_size"));
+    before_ = rs.eof() ? 0 : rs.field(0).toInt();
+    const qint64 kb = std::min(records * kBytesPerRecord / 1024, kMostKb);
+    // Negative: kibibytes; positive: pages (of 1 KiB at least).
+    if (before_ != 0 && kb > (before_ < 0 ? -before_ : before_))
+      cn.execute(QStringLiteral("PRAGMA cache_size=-%1").arg(kb));
+  }
+  ~CacheForRun() {
+    try {
+      if (before_ != 0) cn_.execute(QStringLiteral("PRAGMA cache_size=%1").arg(before_));
+    } catch (const DbError&) {
+      // The larger cache stays: it costs memory, never data.
+    }
+  }
+  CacheForRun(const CacheForRun&) = delete;
+  CacheForRun& operator=(const CacheForRun&) = delete;
+
+ private:
+  Connection& cn_;
+  qint64 before_ = 0;
+};
+
+// The money check on inserted rows: its name and the statement that makes it. While it is in place
+// every insert runs as a statement of its own within the transaction, which copies each page it
+// touches aside (encrypted) in case the check refuses the row; that copying took most of the
+// import's time. The import binds amounts as integers only, which the check cannot refuse.
+std::optional<std::pair<QString, QString>> moneyCheck(Connection& cn) {
+  RecordSet rs(&cn);
+  rs.open(
+      QStringLiteral("select name, sql from sqlite_master where type='trigger' and tbl_name='zel' and "
+                     "name='zel_money_insert'"));
+  if (rs.eof()) return std::nullopt;
+  return std::make_pair(rs.field(QStringLiteral("name")).toString(),
+                        rs.field(QStringLiteral("sql")).toString());
+}
+
 // Values are stored as the record form stores them: money as its scaled integer, dates as ISO text.
 // A text is bound from held, which keeps it until the statement has run.
 void bind(Statement& st, int pos, const Value& v, QByteArray& held) {
@@ -542,16 +585,13 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
             purchDate = indexOf(fields, "PurchDate"), ownerFirst = indexOf(fields, "OwnerFirstName"),
             ownerLast = indexOf(fields, "OwnerLastName");
 
-  Statement insert(cn,
-                   QStringLiteral("insert into zel (%1) values (%2)")
-                       .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
-                       .toUtf8());
+  const int total = plan.records();
+  const CacheForRun cache(cn, total);
   Transaction tx(cn);
   if (emptyFirst) {
     History::keepAllRecords(cn);
     cn.execute(QStringLiteral("delete from zel"));
   }
-  const int total = plan.records();
   // Building an index once over the added rows is several times quicker than keeping it up row by
   // row, unless the table already holds more rows than are added.
   std::vector<std::pair<QString, QString>> indexes;
@@ -559,6 +599,13 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     indexes = zelIndexes(cn);
     for (const auto& [name, sql] : indexes) cn.execute(QStringLiteral("drop index \"%1\"").arg(name));
   }
+  const auto check = moneyCheck(cn);
+  if (check) cn.execute(QStringLiteral("drop trigger \"%1\"").arg(check->first));
+  // Prepared once the table's indexes and checks are as the rows will meet them.
+  Statement insert(cn,
+                   QStringLiteral("insert into zel (%1) values (%2)")
+                       .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
+                       .toUtf8());
   // The statement keeps its bindings from row to row: fields no column is mapped to are bound once.
   std::vector<Value> row = defaults;
   std::vector<QByteArray> held(row.size());
@@ -598,9 +645,11 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     // The rows take most of the time; rebuilding the indexes and the commit the rest.
     if (progress && ++done % kProgressStep == 0) progress(kRowsShare * done / total);
   }
+  if (check) cn.execute(check->second);
   for (const auto& [name, sql] : indexes) cn.execute(sql);
-  History::imported(cn, plan.fileName, total, emptyFirst);
   if (progress) progress(kRowsShare + (1 - kRowsShare) / 2);
+  // Whatever else records this import belongs here, so that it commits or rolls back with the rows.
+  History::imported(cn, plan.fileName, total, emptyFirst);
   tx.commit();
   if (progress) progress(1);
   return total;

@@ -112,7 +112,10 @@ void Connection::snapshotInto(const QString& copy, const QString& password) {
   sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
-void Connection::useFromOneThreadOnly() { sqlite3_config(SQLITE_CONFIG_SINGLETHREAD); }
+void Connection::useEachFromOneThread() {
+  sqlite3_config(SQLITE_CONFIG_MULTITHREAD);
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+}
 
 DbError Connection::error(int rc, const QString& engineMessage) const {
   const QString message = engineMessage.isEmpty() ? lastError(db_, rc) : engineMessage;

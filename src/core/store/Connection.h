@@ -23,6 +23,12 @@ class Connection {
   // opened with a password, or a damaged file fail with DbError.
   // Without a password a file that carries one fails with the code WrongPassword.
   void open(const QString& path, const QString& password, ShareMode mode = ShareMode::Default);
+  // Opens the file another open connection has open, with its password and normal sharing: a
+  // second reader beside it.
+  void openAlongside(const Connection& other) {
+    open(other.path_, other.password_);
+    dateFormat_ = other.dateFormat_;
+  }
   // Creates a new, empty file with the password (fails when the file exists).
   void create(const QString& path, const QString& password);
   // Closes the record sets open on this connection too: their statements would otherwise keep the
@@ -55,9 +61,9 @@ class Connection {
   // The database's own version number.
   int userVersion();
 
-  // For a process that opens its connections in one thread only, called before the first: the engine
-  // then locks nothing on each call.
-  static void useFromOneThreadOnly();
+  // For a process that uses each connection from one thread at a time, called before the first: the
+  // engine then locks nothing on each call of a connection, nor counts its memory.
+  static void useEachFromOneThread();
 
   sqlite3* handle() const { return db_; }
   [[noreturn]] void fail(int rc) const;

@@ -237,6 +237,7 @@ int collateNames(void*, int n1, const void* v1, int n2, const void* v2) {
   static const QCollator collator = [] {
     QCollator c{language};
     c.setCaseSensitivity(Qt::CaseInsensitive);
+    c.compare(u"a", u"b");  // sets itself up now, not in the first compare of two threads at once
     return c;
   }();
   // These languages order the plain letters, digits and spaces as ASCII does once case is folded
