@@ -79,6 +79,18 @@ void BM_GetFirstRecord(benchmark::State& state) {
 }
 BENCHMARK(BM_GetFirstRecord)->Unit(benchmark::kMillisecond)->Iterations(10);
 
+// "Get Last Record" with "Sort by Location": the set read from its other end.
+void BM_GetLastRecord(benchmark::State& state) {
+  frmDataEntry& f = *setup().form;
+  f.ui().Option1->setChecked(true);
+  for (auto _ : state) {
+    f.mnuGetLastClick();
+    if (failed(state)) return;
+  }
+  if (f.ui().txtRecordNum->text().isEmpty()) state.SkipWithError("no record shown");
+}
+BENCHMARK(BM_GetLastRecord)->Unit(benchmark::kMillisecond)->Iterations(10);
+
 // One Next step (1,000 of them after a First).
 void BM_GetNextRecord(benchmark::State& state) {
   frmDataEntry& f = *setup().form;

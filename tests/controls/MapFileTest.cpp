@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include "core/maps/MapFile.h"
@@ -106,6 +107,32 @@ TEST(MapFile, GivesBackExactlyWhatWasSaved) {
   ASSERT_TRUE(loaded.loadFromFile(name));
   EXPECT_EQ(loaded.text(2, 2), "A,1,1");
   EXPECT_EQ(loaded.backColor(7, 3), loaded.backColor(2, 2));
+}
+
+// Over a megabyte of cells: texts of every length, plain and not, across the pieces the file is
+// written and read in.
+TEST(MapFile, LargeSheetsComeBackWhole) {
+  QTemporaryDir dir;
+  const QString name = dir.filePath(QStringLiteral("large.dat"));
+  GridControl saved;
+  GridModel& m = *saved.grid();
+  m.setMaxRows(300);
+  m.setMaxCols(300);
+  {
+    GridModel::Batch batch(m);
+    for (int r = 1; r <= 300; ++r)
+      for (int c = 1; c <= 300; c += 1 + r % 3) {
+        const int n = (r * 7 + c) % 40;
+        m.setText(r, c,
+                  (c % 11 == 0 ? QStringLiteral("Łódź ") : QString()) + QString(n, QChar(u'a' + c % 26)));
+        if (c % 5 == 0) m.setBackColor(GridRange::cell(r, c), QColor(r % 256, c % 256, 7));
+      }
+  }
+  ASSERT_TRUE(saved.saveToFile(name, false));
+  ASSERT_GT(QFileInfo(name).size(), 1 << 20);
+  GridControl loaded;
+  ASSERT_TRUE(loaded.loadFromFile(name));
+  expectSame(m, *loaded.grid());
 }
 
 TEST(MapFile, DamagedForeignAndForgedFilesAreRefusedAndLeftAlone) {

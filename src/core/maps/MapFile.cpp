@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <cstring>
 
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
@@ -34,41 +35,64 @@ DbError damaged(const QString& path) {
                     DbError::Corrupt);
 }
 
+// Bytes one cell can take at least and at most: varint row and column, flags, varint length, the
+// text, two colours. Varints are read up to five bytes long.
+constexpr qint64 kMinCellBytes = 4;
+constexpr qint64 kMaxCellBytes = 5 + 5 + 1 + 5 + MapFile::kMaxTextBytes + 4 + 4;
+
+// Cells are encoded into a fixed buffer by pointer: per byte appends to a growing array cost more
+// than the encoding itself on a million cells.
 class Writer {
  public:
+  explicit Writer(qsizetype capacity) : buf_(capacity, Qt::Uninitialized) {}
   void u32(quint32 v) {
-    char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
-    buf_.append(b, 4);
+    char* p = buf_.data() + len_;
+    p[0] = char(v);
+    p[1] = char(v >> 8);
+    p[2] = char(v >> 16);
+    p[3] = char(v >> 24);
+    len_ += 4;
   }
   void varint(quint32 v) {
+    char* p = buf_.data();
     while (v >= 0x80) {
-      buf_.append(char((v & 0x7F) | 0x80));
+      p[len_++] = char((v & 0x7F) | 0x80);
       v >>= 7;
     }
-    buf_.append(char(v));
+    p[len_++] = char(v);
   }
-  void byte(quint8 v) { buf_.append(char(v)); }
-  // Returns the text's length in bytes.
+  void byte(quint8 v) { buf_.data()[len_++] = char(v); }
+  void bytes(QByteArrayView b) {
+    std::memcpy(buf_.data() + len_, b.data(), size_t(b.size()));
+    len_ += b.size();
+  }
+  // Returns the text's length in bytes; a text longer than a cell may hold is not written.
   qsizetype text(const QString& s) {
     // Plain ASCII, the usual case, is copied without a temporary.
     const QChar* p = s.constData();
     const qsizetype n = s.size();
-    bool ascii = true;
+    bool ascii = n <= MapFile::kMaxTextBytes;
     for (qsizetype i = 0; i < n && ascii; ++i) ascii = p[i].unicode() < 0x80;
     if (ascii) {
       varint(quint32(n));
-      for (qsizetype i = 0; i < n; ++i) buf_.append(char(p[i].unicode()));
+      char* d = buf_.data() + len_;
+      for (qsizetype i = 0; i < n; ++i) d[i] = char(p[i].unicode());
+      len_ += n;
       return n;
     }
     const QByteArray u = s.toUtf8();
+    if (u.size() > MapFile::kMaxTextBytes) return u.size();
     varint(quint32(u.size()));
-    buf_.append(u);
+    bytes(u);
     return u.size();
   }
-  QByteArray& buffer() { return buf_; }
+  QByteArrayView filled() const { return QByteArrayView(buf_.constData(), len_); }
+  qsizetype room() const { return buf_.size() - len_; }
+  void clear() { len_ = 0; }
 
  private:
   QByteArray buf_;
+  qsizetype len_ = 0;
 };
 
 // Reads the cells of a file in pieces of at most kChunk bytes, never past the checksum.
@@ -79,40 +103,45 @@ class Reader {
   bool ok() const { return ok_; }
   bool readFailed() const { return readFailed_; }
   bool atEnd() const { return left_ == 0 && pos_ == buf_.size(); }
-  quint32 u32() {
-    if (!need(4)) return 0;
-    const auto* u = reinterpret_cast<const uchar*>(buf_.constData() + pos_);
-    pos_ += 4;
-    return quint32(u[0]) | quint32(u[1]) << 8 | quint32(u[2]) << 16 | quint32(u[3]) << 24;
-  }
-  quint8 byte() {
-    if (!need(1)) return 0;
-    return quint8(buf_[pos_++]);
-  }
-  quint32 varint() {
-    quint32 v = 0;
-    for (int shift = 0; shift < 35; shift += 7) {
-      if (!need(1)) return 0;
-      const quint8 b = quint8(buf_[pos_++]);
-      // The fifth byte holds the top four bits; more would not fit and is not ours.
-      if (shift == 28 && b > 0x0F) return fail();
-      v |= quint32(b & 0x7F) << shift;
-      if (!(b & 0x80)) return v;
+  // The next cell, parsed from the buffer: it is filled once with as many bytes as a cell can take,
+  // so the fields are read by pointer. Checks the text (first pass) or decodes it into c.text, whose
+  // buffer is reused (most cells are short plain ASCII; a million would each cost an allocation).
+  bool cell(MapCell& c, quint8& flags, bool decode, bool check) {
+    const qint64 have = buf_.size() - pos_;
+    if (!ok_ ||
+        (have < kMaxCellBytes && left_ > 0 && !need(qsizetype(std::min(kMaxCellBytes, have + left_)))))
+      return false;
+    const auto* base = reinterpret_cast<const uchar*>(buf_.constData());
+    const uchar* p = base + pos_;
+    const uchar* const end = base + buf_.size();
+    quint32 row = 0, col = 0, n = 0;
+    if (!(p = varint(p, end, row)) || !(p = varint(p, end, col)) || p == end) return fail();
+    flags = *p++;
+    if (!(p = varint(p, end, n)) || n > quint32(MapFile::kMaxTextBytes) || quint32(end - p) < n)
+      return fail();
+    const uchar* text = p;
+    p += n;
+    c.row = qint32(row);
+    c.col = qint32(col);
+    c.hasBack = flags & HasBack;
+    c.hasFore = flags & HasFore;
+    if (end - p < 4 * (int(c.hasBack) + int(c.hasFore))) return fail();
+    c.back = c.hasBack ? u32(p) & 0xFFFFFFu : 0;
+    c.fore = c.hasFore ? u32(p) & 0xFFFFFFu : 0;
+    pos_ = p - base;
+    // Bytes that are not UTF-8 would read as replacement characters, longer than a cell holds.
+    if (check && !QByteArrayView(text, qsizetype(n)).isValidUtf8()) return fail();
+    if (!decode) return true;
+    quint32 i = 0;
+    while (i < n && text[i] < 0x80) ++i;
+    if (i < n) {
+      c.text = QString::fromUtf8(reinterpret_cast<const char*>(text), qsizetype(n));
+      return true;
     }
-    return fail();
-  }
-  // A text of at most kMaxTextBytes of UTF-8; decoded only when wanted. Bytes that are not UTF-8
-  // would read as replacement characters, longer than the text a cell may hold.
-  QString text(bool decode) {
-    const quint32 n = varint();
-    if (!ok_ || n > quint32(MapFile::kMaxTextBytes) || !need(qsizetype(n)) ||
-        !QByteArrayView(buf_.constData() + pos_, qsizetype(n)).isValidUtf8()) {
-      fail();
-      return QString();
-    }
-    QString s = decode ? QString::fromUtf8(buf_.constData() + pos_, qsizetype(n)) : QString();
-    pos_ += qsizetype(n);
-    return s;
+    c.text.resize(qsizetype(n));
+    QChar* d = c.text.data();
+    for (i = 0; i < n; ++i) d[i] = QChar(text[i]);
+    return true;
   }
 
  private:
@@ -139,9 +168,25 @@ class Reader {
     }
     return true;
   }
-  quint32 fail() {
+  bool fail() {
     ok_ = false;
-    return 0;
+    return false;
+  }
+  static const uchar* varint(const uchar* p, const uchar* end, quint32& v) {
+    for (int shift = 0; shift < 35; shift += 7) {
+      if (p == end) return nullptr;
+      const quint8 b = *p++;
+      // The fifth byte holds the top four bits; more would not fit and is not ours.
+      if (shift == 28 && b > 0x0F) return nullptr;
+      v |= quint32(b & 0x7F) << shift;
+      if (!(b & 0x80)) return p;
+    }
+    return nullptr;
+  }
+  static quint32 u32(const uchar*& p) {
+    const quint32 v = quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+    p += 4;
+    return v;
   }
   QIODevice& dev_;
   qint64 left_;
@@ -151,11 +196,6 @@ class Reader {
   bool ok_ = true;
   bool readFailed_ = false;
 };
-
-// Bytes one cell can take at least and at most: varint row and column, flags, varint length, the
-// text, two colours. Varints are read up to five bytes long.
-constexpr qint64 kMinCellBytes = 4;
-constexpr qint64 kMaxCellBytes = 5 + 5 + 1 + 5 + MapFile::kMaxTextBytes + 4 + 4;
 
 }  // namespace
 
@@ -177,8 +217,7 @@ void write(QIODevice& out, const Header& header, const CellWriter& cells) {
   QCryptographicHash hash(QCryptographicHash::Sha1);
   bool ok = true;
   bool tooLong = false;
-  Writer w;
-  w.buffer().reserve(1 << 20);
+  Writer w(1 << 20);
   // A device may take part of a write; the rest is written again, so a failure is one that also
   // reports its reason (a full disk says so only when nothing more fits).
   auto writeAll = [&](QByteArrayView bytes) {
@@ -190,11 +229,11 @@ void write(QIODevice& out, const Header& header, const CellWriter& cells) {
   };
   auto flush = [&] {
     if (!ok) return;
-    hash.addData(w.buffer());
-    writeAll(w.buffer());
-    w.buffer().resize(0);
+    hash.addData(w.filled());
+    writeAll(w.filled());
+    w.clear();
   };
-  w.buffer().append(kMagic);
+  w.bytes(kMagic);
   w.u32(kVersion);
   w.u32(quint32(header.maxRows));
   w.u32(quint32(header.maxCols));
@@ -211,7 +250,7 @@ void write(QIODevice& out, const Header& header, const CellWriter& cells) {
     if (w.text(c.text) > kMaxTextBytes) tooLong = true;
     if (c.hasBack) w.u32(c.back & 0xFFFFFFu);
     if (c.hasFore) w.u32(c.fore & 0xFFFFFFu);
-    if (w.buffer().size() >= (1 << 20) - 2 * kMaxTextBytes) flush();
+    if (w.room() < kMaxCellBytes) flush();
   });
   if (tooLong) throw fail(QStringLiteral("a cell holds a text longer than %1 bytes").arg(kMaxTextBytes));
   if (written != header.cellCount) throw fail(QStringLiteral("internal error"));
@@ -250,8 +289,10 @@ void save(const QString& path, const Header& header, const CellWriter& cells) {
       QStringLiteral("The map could not be saved to %1: %2.").arg(QDir::toNativeSeparators(path), reason));
 }
 
-void load(const QString& path, const std::function<void(const Header&)>& onHeader,
-          const std::function<void(MapCell&&)>& onCell) {
+namespace {
+
+void readFile(const QString& path, const std::function<void(const Header&)>& onHeader,
+              const std::function<void(MapCell&&)>& onCell, bool onePass) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
   const qint64 size = file.size();
@@ -286,36 +327,40 @@ void load(const QString& path, const std::function<void(const Header&)>& onHeade
 
   // Two passes over the cells: the first checks the structure and the checksum, so that a file
   // that is not sound (damaged, forged, or written by a faulty program) never reaches the sheet
-  // half-read; the second delivers the cells.
-  for (int pass = 0; pass < 2; ++pass) {
+  // half-read; the second delivers the cells. In one pass, both at once.
+  for (int pass = onePass ? 1 : 0; pass < 2; ++pass) {
+    const bool check = onePass || pass == 0, deliver = pass == 1;
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    if (pass == 0) hash.addData(head);
+    if (check) hash.addData(head);
     if (!file.seek(kHeaderLen)) throw unreadable(path, file.errorString());
-    Reader in(file, cellBytes, pass == 0 ? &hash : nullptr);
-    if (pass == 1) onHeader(h);
+    Reader in(file, cellBytes, check ? &hash : nullptr);
+    if (deliver) onHeader(h);
+    MapCell c;
     for (quint32 i = 0; i < h.cellCount; ++i) {
-      MapCell c;
-      c.row = qint32(in.varint());
-      c.col = qint32(in.varint());
-      const quint8 flags = in.byte();
-      c.text = in.text(pass == 1);
-      c.hasBack = flags & HasBack;
-      c.hasFore = flags & HasFore;
-      if (c.hasBack) c.back = in.u32() & 0xFFFFFFu;
-      if (c.hasFore) c.fore = in.u32() & 0xFFFFFFu;
-      if (pass == 1) {
-        onCell(std::move(c));
-        continue;
-      }
-      if (!in.ok() || c.row < 0 || c.col < 0 || c.row > h.maxRows || c.col > h.maxCols ||
-          (flags & ~(HasBack | HasFore)))
+      quint8 flags = 0;
+      // Checked again while delivering: the file may have changed since the first pass.
+      if (!in.cell(c, flags, deliver, check) || c.row < 0 || c.col < 0 || c.row > h.maxRows ||
+          c.col > h.maxCols || (flags & ~(HasBack | HasFore)))
         throw in.readFailed() ? unreadable(path, file.errorString()) : damaged(path);
+      if (deliver) onCell(std::move(c));
     }
-    if (pass == 1) break;
+    if (!check) break;
     if (!in.atEnd()) throw damaged(path);
     const QByteArray sum = file.read(kHashLen);
     if (sum != hash.result()) throw damaged(path);
   }
+}
+
+}  // namespace
+
+void load(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell) {
+  readFile(path, onHeader, onCell, false);
+}
+
+void read(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell) {
+  readFile(path, onHeader, onCell, true);
 }
 
 void save(const QString& path, const MapSheetData& sheet) {

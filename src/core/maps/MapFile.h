@@ -65,6 +65,11 @@ void write(QIODevice& out, const Header& header, const CellWriter& cells);
 void load(const QString& path, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell);
 
+// The same checks in one pass: cells are delivered as they are read, and a failure found later
+// throws after some were delivered. For a caller that keeps the cells apart until it returns.
+void read(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell);
+
 // The same for a sheet held in memory.
 void save(const QString& path, const MapSheetData& sheet);
 void load(const QString& path, MapSheetData& sheet);

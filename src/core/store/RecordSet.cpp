@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/store/DateValue.h"
+#include "core/store/KeyPages.h"
 #include "core/store/Schema.h"
 #include "core/store/sqlite.h"
 
@@ -68,10 +69,10 @@ void RecordSet::close() {
   keyIndex_ = -1;
   keyed_ = false;
   rows_.clear();
-  keys_.clear();
   pos_ = -1;
+  pages_.reset();
   current_.clear();
-  currentPos_ = -2;
+  currentRead_ = false;
   currentMissing_ = false;
   editMode_ = EditMode::None;
   pending_.clear();
@@ -191,14 +192,27 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
     prepare(QStringLiteral("select * from \"%1\" where \"%2\"=?").arg(table_, keyColumn_), &fetch_);
     setColumns(fetch_);
     keyIndex_ = indexOf(keyColumn_);
-    Stmt keys;
-    prepare(QStringLiteral("select \"%1\" from \"%2\"%3").arg(keyColumn_, table_, m.captured(2)), &keys.st);
-    int rc;
-    while ((rc = sqlite3_step(keys.st)) == SQLITE_ROW) keys_.push_back(sqlite3_column_int64(keys.st, 0));
-    if (stepFails(rc)) {
-      DbError e = cn_->error(rc);
+    try {
+      pages_ = KeyPages::paged(cn_, table_, keyColumn_, m.captured(2));
+    } catch (const DbError&) {
       close();
-      throw e;
+      throw;
+    }
+    if (!pages_) {
+      // An order the pages cannot follow: every key now, from the query as given (its order may
+      // name columns by number).
+      Stmt keys;
+      prepare(text, &keys.st);
+      std::vector<qint64> all;
+      int rc;
+      while ((rc = sqlite3_step(keys.st)) == SQLITE_ROW)
+        all.push_back(sqlite3_column_int64(keys.st, keyIndex_));
+      if (stepFails(rc)) {
+        DbError e = cn_->error(rc);
+        close();
+        throw e;
+      }
+      pages_ = KeyPages::whole(std::move(all));
     }
   } else {
     Stmt all;
@@ -219,40 +233,53 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
   }
   open_ = true;
   pos_ = 0;  // an empty set is at both BOF and EOF
+  if (keyed_) pages_->toEof();
   if (!isEmpty()) moveFirst();
 }
 
 int RecordSet::recordCount() const {
   if (!open_ || cursor_ == Cursor::ForwardOnly) return -1;
-  return keyed_ ? int(keys_.size()) : int(rows_.size());
+  return keyed_ ? pages_->count() : int(rows_.size());
 }
 
 bool RecordSet::isEmpty() const {
   if (!open_) return true;
   if (cursor_ == Cursor::ForwardOnly) return fwdEof_;
-  return recordCount() == 0;
+  return keyed_ ? pages_->isEmpty() : rows_.empty();
 }
 
 bool RecordSet::eof() const {
   requireOpen();
   if (cursor_ == Cursor::ForwardOnly) return fwdEof_;
-  return pos_ >= recordCount();
+  if (keyed_) return pages_->atEof() || pages_->isEmpty();
+  return pos_ >= int(rows_.size());
 }
 
 bool RecordSet::bof() const {
   requireOpen();
   if (cursor_ == Cursor::ForwardOnly) return fwdEof_;
-  return pos_ < 0 || recordCount() == 0;
+  if (keyed_) return pages_->atBof() || pages_->isEmpty();
+  return pos_ < 0 || rows_.empty();
 }
 
+bool RecordSet::atRow() const { return !eof() && !bof(); }
+
 void RecordSet::loadCurrent() const {
-  if (!keyed_ || currentPos_ == pos_) return;
-  currentPos_ = pos_;
+  if (!keyed_) return;
+  if (!atRow()) {
+    currentRead_ = false;
+    currentMissing_ = true;
+    current_.clear();
+    return;
+  }
+  const qint64 key = pages_->key();
+  if (currentRead_ && currentKey_ == key) return;
+  currentRead_ = true;
+  currentKey_ = key;
   currentMissing_ = true;
   current_.clear();
-  if (pos_ < 0 || pos_ >= int(keys_.size())) return;
   sqlite3_reset(fetch_);
-  sqlite3_bind_int64(fetch_, 1, keys_[pos_]);
+  sqlite3_bind_int64(fetch_, 1, key);
   int rc = sqlite3_step(fetch_);
   if (rc == SQLITE_ROW) {
     readRow(fetch_, current_);
@@ -266,21 +293,17 @@ void RecordSet::loadCurrent() const {
 
 void RecordSet::skipMissingForward() {
   if (!keyed_) return;
-  for (;;) {
-    if (pos_ >= int(keys_.size())) return;
+  for (; !pages_->atEof(); pages_->forward()) {
     loadCurrent();
     if (!currentMissing_) return;
-    ++pos_;
   }
 }
 
 void RecordSet::skipMissingBackward() {
   if (!keyed_) return;
-  for (;;) {
-    if (pos_ < 0) return;
+  for (; !pages_->atBof(); pages_->backward()) {
     loadCurrent();
     if (!currentMissing_) return;
-    --pos_;
   }
 }
 
@@ -295,7 +318,12 @@ void RecordSet::moveFirst() {
     fwdEof_ = rc != SQLITE_ROW;
     return;
   }
-  pos_ = recordCount() == 0 ? 0 : 0;
+  if (keyed_) {
+    pages_->toBof();
+    pages_->forward();
+  } else {
+    pos_ = 0;
+  }
   skipMissingForward();
 }
 
@@ -306,9 +334,14 @@ void RecordSet::moveLast() {
     while (!fwdEof_) moveNext();
     return;
   }
-  pos_ = recordCount() - 1;
-  skipMissingBackward();
-  if (pos_ < 0 && recordCount() == 0) pos_ = 0;
+  if (keyed_) {
+    pages_->toEof();
+    pages_->backward();
+    skipMissingBackward();
+    return;
+  }
+  pos_ = int(rows_.size()) - 1;
+  if (pos_ < 0) pos_ = 0;
 }
 
 void RecordSet::moveNext() {
@@ -321,9 +354,13 @@ void RecordSet::moveNext() {
     fwdEof_ = rc != SQLITE_ROW;
     return;
   }
-  if (pos_ >= recordCount()) throw noRowError();
-  ++pos_;
-  skipMissingForward();
+  if (eof()) throw noRowError();
+  if (keyed_) {
+    pages_->forward();
+    skipMissingForward();
+  } else {
+    ++pos_;
+  }
 }
 
 void RecordSet::movePrevious() {
@@ -331,9 +368,14 @@ void RecordSet::movePrevious() {
   cancelUpdate();
   if (cursor_ == Cursor::ForwardOnly)
     throw DbError(3219, QStringLiteral("Operation is not allowed in this context."));
-  if (pos_ < 0) throw noRowError();
-  --pos_;
-  skipMissingBackward();
+  if (keyed_) {
+    if (pages_->atBof()) throw noRowError();
+    pages_->backward();
+    skipMissingBackward();
+  } else {
+    if (pos_ < 0) throw noRowError();
+    --pos_;
+  }
 }
 
 int RecordSet::indexOf(const QString& name) const {
@@ -366,7 +408,7 @@ Value RecordSet::rawField(int i) const {
     // Decoded when asked for: a report reads a few of the many columns of each row.
     return decode(stmt_, i);
   }
-  if (pos_ < 0 || pos_ >= recordCount()) throw noRowError();
+  if (!atRow()) throw noRowError();
   if (keyed_) {
     loadCurrent();
     if (currentMissing_) throw noRowError();
@@ -538,11 +580,8 @@ void RecordSet::update() {
 
   // Bring the snapshot up to date with what was written; a new row goes to the end.
   if (keyed_) {
-    if (added) {
-      keys_.push_back(key);
-      pos_ = int(keys_.size()) - 1;
-    }
-    currentPos_ = -2;
+    if (added) pages_->add(key);
+    currentRead_ = false;
     loadCurrent();
     return;
   }

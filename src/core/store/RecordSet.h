@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/store/Connection.h"
+#include "core/store/KeyPages.h"
 #include "core/store/Value.h"
 
 struct sqlite3_stmt;
@@ -16,8 +17,9 @@ struct sqlite3_stmt;
 //  - ForwardOnly streams rows from the engine: move next only, read-only.
 //  - Static holds a snapshot of the rows in their order and can step both ways, change the current
 //    row and add rows (which appear at the end of the set). A "select * from <table> ..." keeps only
-//    the keys and reads each row when it becomes current, so large sets open quickly; rows deleted
-//    meanwhile are skipped over.
+//    the keys and reads each row when it becomes current; rows deleted meanwhile are skipped over.
+//    With an "order by" the keys are read in pages as the moves reach them, from the start forward
+//    and from the end backward (see KeyPages in RecordSet.cpp for which rows a pass shows).
 class RecordSet {
  public:
   enum class Cursor { ForwardOnly, Static, Default = ForwardOnly };
@@ -39,7 +41,8 @@ class RecordSet {
   void moveLast();
   void moveNext();
   void movePrevious();
-  int recordCount() const;  // static sets only; -1 for forward-only
+  // Static sets only; -1 for forward-only. Reads every key of a paged set: ask only when needed.
+  int recordCount() const;
 
   // Field of the current row by case-insensitive column name. An unknown name throws DbError, and
   // so does a money column whose stored value is not an amount (see Schema.h).
@@ -74,6 +77,7 @@ class RecordSet {
   std::optional<Value> convertText(const QString& text, ColKind kind) const;
   void skipMissingForward();
   void skipMissingBackward();
+  bool atRow() const;
   void requireOpen() const;
 
   Connection* cn_ = nullptr;
@@ -94,10 +98,11 @@ class RecordSet {
   int keyIndex_ = -1;
   bool keyed_ = false;
   std::vector<std::vector<Value>> rows_;  // full snapshot (not keyed)
-  std::vector<qint64> keys_;              // keyed snapshot
-  int pos_ = -1;                          // -1 = BOF, size = EOF
-  mutable std::vector<Value> current_;    // keyed: row at pos_
-  mutable int currentPos_ = -2;
+  int pos_ = -1;                          // rows: -1 = BOF, size = EOF
+  std::unique_ptr<KeyPages> pages_;       // keyed: the keys, read as the moves need them
+  mutable std::vector<Value> current_;    // keyed: the current row
+  mutable qint64 currentKey_ = 0;
+  mutable bool currentRead_ = false;
   mutable bool currentMissing_ = false;
   sqlite3_stmt* fetch_ = nullptr;
 

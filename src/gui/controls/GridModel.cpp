@@ -31,8 +31,9 @@ const GridModel::Cell* GridModel::find(int row, int col) const {
   return (it != r.end() && it->col == col) ? &*it : nullptr;
 }
 
-GridModel::Cell& GridModel::cellRef(int row, int col) {
-  Row& r = rows_[row];
+GridModel::Cell& GridModel::cellRef(int row, int col) { return cellIn(rows_[row], col); }
+
+GridModel::Cell& GridModel::cellIn(Row& r, int col) {
   if (r.empty() || r.back().col < col) {  // filling left to right is the common case
     r.push_back(Cell{});
     r.back().col = col;
@@ -45,8 +46,9 @@ GridModel::Cell& GridModel::cellRef(int row, int col) {
   return *r.insert(it, std::move(fresh));
 }
 
-void GridModel::prune(int row, int col) {
-  Row& r = rows_[row];
+void GridModel::prune(int row, int col) { pruneIn(rows_[row], col); }
+
+void GridModel::pruneIn(Row& r, int col) {
   auto it = std::lower_bound(r.begin(), r.end(), col, [](const Cell& c, int v) { return c.col < v; });
   if (it != r.end() && it->col == col && it->plain()) r.erase(it);
 }
@@ -560,39 +562,47 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
 }
 
 bool GridModel::loadFile(const QString& path, QString* error) {
-  bool reset = false;
-  bool ok = true;
+  // Read in one pass into a sheet of its own, which replaces this one only when the whole file
+  // checked out: a refused file leaves the sheet as it was.
+  MapFile::Header head;
+  std::vector<Row> rows;
+  int lastRow = -1;
   try {
-    MapFile::load(
+    MapFile::read(
         path,
         [&](const MapFile::Header& h) {
-          beginResetModel();
-          reset = true;
-          maxRows_ = h.maxRows;
-          maxCols_ = h.maxCols;
-          rows_.assign(size_t(maxRows_) + 1, Row{});
-          defBack_ = 0xFF000000u | h.defaultBack;
-          defFore_ = 0xFF000000u | h.defaultFore;
+          head = h;
+          rows.assign(size_t(h.maxRows) + 1, Row{});
         },
         [&](MapCell&& mc) {
-          Cell& c = cellRef(mc.row, mc.col);
+          Row& row = rows[size_t(mc.row)];
+          // Rows come whole and alike: a new row is given room for as many cells as the last one.
+          if (mc.row != lastRow) {
+            if (lastRow >= 0 && row.empty()) row.reserve(rows[size_t(lastRow)].size());
+            lastRow = mc.row;
+          }
+          Cell& c = cellIn(row, mc.col);
           c.text = mc.text;
           c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
           c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
-          if (c.plain()) prune(mc.row, mc.col);
+          if (c.plain()) pruneIn(row, mc.col);
         });
   } catch (const DbError& e) {
     if (error) *error = e.description();
-    ok = false;
+    return false;
   }
-  if (reset) {
-    for (auto it = rowHeights_.begin(); it != rowHeights_.end();)
-      it = it.key() > maxRows_ ? rowHeights_.erase(it) : ++it;
-    for (auto it = colWidths_.begin(); it != colWidths_.end();)
-      it = it.key() > maxCols_ ? colWidths_.erase(it) : ++it;
-    endResetModel();
-  }
-  return ok;
+  beginResetModel();
+  maxRows_ = head.maxRows;
+  maxCols_ = head.maxCols;
+  rows_ = std::move(rows);
+  defBack_ = 0xFF000000u | head.defaultBack;
+  defFore_ = 0xFF000000u | head.defaultFore;
+  for (auto it = rowHeights_.begin(); it != rowHeights_.end();)
+    it = it.key() > maxRows_ ? rowHeights_.erase(it) : ++it;
+  for (auto it = colWidths_.begin(); it != colWidths_.end();)
+    it = it.key() > maxCols_ ? colWidths_.erase(it) : ++it;
+  endResetModel();
+  return true;
 }
 
 // ---- model interface ----------------------------------------------------------------------------

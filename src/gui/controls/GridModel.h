@@ -189,6 +189,8 @@ class GridModel : public QAbstractTableModel {
   const Cell* find(int row, int col) const;
   Cell& cellRef(int row, int col);
   void prune(int row, int col);
+  static Cell& cellIn(Row& r, int col);
+  static void pruneIn(Row& r, int col);
   // Normalised bounds of a range; false when it is empty. A whole sheet is reported by wholeSheet.
   bool bounds(const GridRange& r, int& r1, int& c1, int& r2, int& c2) const;
   static bool isAll(const GridRange& r) { return r.row == -1 && r.col == -1; }
