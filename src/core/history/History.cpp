@@ -493,7 +493,7 @@ int updateRecords(Connection& cn, const QString& setSql, const QString& whereSql
   std::vector<std::pair<qint64, Contents>> before;
   {
     RecordSet ids(&cn);
-    ids.open(QStringLiteral("select recid from zel where ") + whereSql);
+    ids.open(QStringLiteral("select recid from zel where (%1) order by recid").arg(whereSql));
     std::vector<qint64> list;
     for (; !ids.eof(); ids.moveNext()) list.push_back(ids.field(0).toInt());
     ids.close();
