@@ -350,6 +350,10 @@ TEST_F(FrameTest, ActivationAppliesTheStateRepairOnce) {
   msgs.expectInfo(QStringLiteral("Patch Applied."));
   frame->FormActivate();
   EXPECT_EQ(states(), QStringLiteral("owner=S inter=B both=B blank=R"));
+  EXPECT_EQ(scalar(QStringLiteral(
+                "select group_concat(ifnull(oldvalue, '') || '>' || newvalue, ',') from (select * from "
+                "history where field='status' order by id)")),
+            QStringLiteral(" >S,>S,R>B,S>B"));
   EXPECT_FALSE(QFile::exists(marker));
   EXPECT_TRUE(endCodes.empty());
 

@@ -104,6 +104,12 @@ TEST_F(CemeteryMgrTest, CreateOpenChangeAndDeleteThroughTheWindow) {
   EXPECT_EQ(scalar("select count(*) from cemetery where cemeteryid=" + id), "0");
   EXPECT_EQ(listTexts(w.ui().List1), QStringList{"Beech Hill"});
   EXPECT_EQ(selectedRow(w.ui().List1), -1);
+  // Each step is in the change history, the removal with the last contents.
+  EXPECT_EQ(scalar("select group_concat(kind || ':' || field, ',') from (select * from history where "
+                   "tablename='cemetery' and recid=" +
+                   id + " order by id)"),
+            "cemetery added:,cemetery changed:name,cemetery changed:city,cemetery removed:");
+  EXPECT_TRUE(scalar("select detail from history where kind='cemetery removed'").contains("Ashford, Kent"));
 }
 
 TEST_F(CemeteryMgrTest, GravesKeepACemeteryAndStrayClicksDoNothing) {

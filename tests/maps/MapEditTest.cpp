@@ -353,6 +353,10 @@ TEST_F(MapEditTest, EveryWayOfClosingSavesTheWholeMapAndAFailedSaveKeepsTheEdito
   GridControl back;
   ASSERT_TRUE(back.loadFromFile(mapFile()));
   EXPECT_EQ(back.text(2, 2), "B,2,2");
+  // Two saves in the change history (the failed one wrote none), the last naming its one cell.
+  EXPECT_EQ(scalar("select count(*) from history where kind='map saved' and recid=3"), "2");
+  EXPECT_EQ(scalar("select detail from history where kind='map saved' order by id desc limit 1"),
+            "2,2: A,1,6 [back ffffff] -> B,2,2 [back ffffff]");
 }
 
 TEST_F(MapEditTest, UnreadableCaptionIsReportedAndTheMapStillEdited) {

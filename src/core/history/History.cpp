@@ -420,10 +420,9 @@ qint64 append(Connection& cn, Entry e) {
   return s.e.id;
 }
 
-std::optional<Contents> readRow(Connection& cn, const QString& table, qint64 id) {
-  RecordSet rs(&cn);
-  rs.open(QStringLiteral("select * from %1 where %2=%3").arg(table, keyColumn(table)).arg(id));
-  if (rs.eof()) return std::nullopt;
+namespace {
+
+Contents rowContents(const RecordSet& rs) {
   Contents c;
   const QStringList names = rs.fieldNames();
   for (int i = 0; i < names.size(); ++i) {
@@ -431,6 +430,15 @@ std::optional<Contents> readRow(Connection& cn, const QString& table, qint64 id)
     if (!v.isNull()) c.emplace_back(names[i].toLower(), v.toString());
   }
   return c;
+}
+
+}  // namespace
+
+std::optional<Contents> readRow(Connection& cn, const QString& table, qint64 id) {
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select * from %1 where %2=%3").arg(table, keyColumn(table)).arg(id));
+  if (rs.eof()) return std::nullopt;
+  return rowContents(rs);
 }
 
 void rowSaved(Connection& cn, const QString& table, qint64 id, const std::optional<Contents>& before) {
@@ -493,7 +501,7 @@ int updateRecords(Connection& cn, const QString& setSql, const QString& whereSql
   std::vector<std::pair<qint64, Contents>> before;
   {
     RecordSet ids(&cn);
-    ids.open(QStringLiteral("select recid from zel where ") + whereSql);
+    ids.open(QStringLiteral("select recid from zel where (%1) order by recid").arg(whereSql));
     std::vector<qint64> list;
     for (; !ids.eof(); ids.moveNext()) list.push_back(ids.field(0).toInt());
     ids.close();
@@ -612,21 +620,18 @@ void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const 
 
 void keepAllRecords(Connection& cn) {
   Change change(cn);
-  std::vector<qint64> ids;
-  {
-    Statement st(cn, "select recid from zel order by recid");
-    while (st.next()) ids.push_back(st.int64(0));
-  }
   Entry e;
   e.kind = Kind::RecordRemoved;
   e.table = QStringLiteral("zel");
-  for (qint64 id : ids) {
-    const std::optional<Contents> row = readRow(cn, e.table, id);
-    if (!row) continue;
-    e.recordId = id;
-    e.detail = contentsText(*row);
+  // One pass over the table: an import that empties it may remove many records.
+  RecordSet rs(&cn);
+  rs.open(QStringLiteral("select * from zel order by recid"));
+  for (; !rs.eof(); rs.moveNext()) {
+    e.recordId = rs.field(QStringLiteral("recid")).toInt();
+    e.detail = contentsText(rowContents(rs));
     append(cn, e);
   }
+  rs.close();
   change.commit();
 }
 
