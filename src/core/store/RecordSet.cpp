@@ -199,14 +199,20 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
       throw;
     }
     if (!pages_) {
-      // An order the pages cannot follow: every key now, from the query as given (its order may
-      // name columns by number).
+      // An order the pages cannot follow: every key now. An order is kept from the query as given
+      // (it may name columns by number); without one the keys alone are read, from an index where
+      // the filter has one.
+      static const QRegularExpression ordered(QStringLiteral("\\border\\s+by\\b"),
+                                              QRegularExpression::CaseInsensitiveOption);
+      const bool keysOnly = !m.captured(2).contains(ordered);
       Stmt keys;
-      prepare(text, &keys.st);
+      prepare(keysOnly ? QStringLiteral("select \"%1\" from \"%2\"%3").arg(keyColumn_, table_, m.captured(2))
+                       : text,
+              &keys.st);
       std::vector<qint64> all;
       int rc;
       while ((rc = sqlite3_step(keys.st)) == SQLITE_ROW)
-        all.push_back(sqlite3_column_int64(keys.st, keyIndex_));
+        all.push_back(sqlite3_column_int64(keys.st, keysOnly ? 0 : keyIndex_));
       if (stepFails(rc)) {
         DbError e = cn_->error(rc);
         close();
