@@ -14,6 +14,7 @@
 #include "gui/app/Startup.h"
 #include "gui/controls/GridControl.h"
 #include "gui/maps/frmViewMap.h"
+#include "support/FailingDevice.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
@@ -370,6 +371,14 @@ TEST(ReportFiles, AFailedSaveNamesTheFileAndLeavesWhatWasThere) {
   QFile after(file);
   ASSERT_TRUE(after.open(QIODevice::ReadOnly));
   EXPECT_EQ(after.readAll(), earlier);
+
+  // Rows are written a chunk at a time: a disk that fills up after the first chunks fails the write.
+  t.rows.assign(100000, Report::Row{{QStringLiteral("a row of some length")}});
+  for (auto write : {&Report::writeCsv, &Report::writeText}) {
+    FailingDevice full(300 * 1024);
+    EXPECT_FALSE(write(full, t));
+    EXPECT_EQ(full.size(), 300 * 1024);
+  }
 }
 
 }  // namespace
