@@ -364,13 +364,19 @@ TEST(HistoryFile, ADatabaseFromBeforeTheHistoryStartsIt) {
   folder.copyIn(QStringLiteral(ZEL_TEST_DATA_DIR "/zel341.mdb"), QStringLiteral("zel.mdb"));
   Connection cn;
   openProgramDatabase(cn, folder.file(QStringLiteral("zel.mdb")));
-  const auto all = History::entries(cn);
-  ASSERT_EQ(all.size(), 1u);
-  EXPECT_EQ(all[0].kind, Kind::Begins);
+  EXPECT_TRUE(History::entries(cn).empty());
   EXPECT_EQ(scalarOn(cn, QStringLiteral("select count(*) from zel")), "12");
+  History::restored(cn, QStringLiteral("a.zip"), QDateTime());
+  auto all = History::entries(cn);
+  ASSERT_EQ(all.size(), 2u);
+  EXPECT_EQ(all[0].kind, Kind::Begins);
+  EXPECT_EQ(all[1].kind, Kind::Restored);
   // Opened again, it is current: no second beginning.
   cn.close();
   openProgramDatabase(cn, folder.file(QStringLiteral("zel.mdb")));
-  EXPECT_EQ(History::entries(cn).size(), 1u);
+  History::restored(cn, QStringLiteral("b.zip"), QDateTime());
+  all = History::entries(cn);
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[2].kind, Kind::Restored);
   EXPECT_TRUE(History::verify(cn).ok);
 }

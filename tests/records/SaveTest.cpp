@@ -12,10 +12,10 @@ QString col(const QString& column, const QString& recid) {
 QString entriesAfter(const QString& after) {
   return scalar(
       QStringLiteral("select group_concat(trim(kind || ' ' || field), ', ') from (select * from history "
-                     "where id>%1 order by id)")
+                     "where id>%1 and kind<>'history begins' order by id)")
           .arg(after));
 }
-QString lastEntry() { return scalar(QStringLiteral("select max(id) from history")); }
+QString lastEntry() { return scalar(QStringLiteral("select coalesce(max(id), 0) from history")); }
 }  // namespace
 
 TEST_F(RecordForm, ANewRecordIsStoredFieldByFieldAndSavedTwiceIsOneRow) {

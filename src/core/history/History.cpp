@@ -67,37 +67,6 @@ const char* const kColumns =
 
 // Refuses every change of an entry but the erasure's: it sets the flag inside its own transaction
 // and may then replace values only, never a hash or who, when and what.
-const char* const kTableSql = R"sql(
-create table if not exists history (
-  id integer primary key autoincrement,
-  written text not null,
-  username text not null,
-  computer text not null,
-  kind text not null,
-  recid integer not null default 0,
-  tablename text not null default '',
-  field text not null default '',
-  oldvalue text,
-  newvalue text,
-  detail text,
-  oldhash blob,
-  newhash blob,
-  detailhash blob,
-  hash blob not null
-);
-create index if not exists history_row on history (tablename, recid);
-create table if not exists history_erasing (erasing integer);
-create trigger if not exists history_no_update before update on history
-  when not exists (select 1 from history_erasing)
-    or new.id is not old.id or new.written is not old.written or new.username is not old.username
-    or new.computer is not old.computer or new.kind is not old.kind or new.recid is not old.recid
-    or new.tablename is not old.tablename or new.field is not old.field
-    or new.oldhash is not old.oldhash or new.newhash is not old.newhash
-    or new.detailhash is not old.detailhash or new.hash is not old.hash
-begin select raise(abort, 'History entries cannot be changed.'); end;
-create trigger if not exists history_no_delete before delete on history
-begin select raise(abort, 'History entries cannot be removed.'); end;
-)sql";
 
 // One change: the caller's transaction is joined through a savepoint, so that a failure here
 // takes back this change only; otherwise a transaction of its own.
@@ -315,8 +284,9 @@ QString valueIn(const Contents& c, const QString& column) {
 }
 
 void createTable(Connection& cn) {
-  if (hasTable(cn)) return;
-  cn.execute(QString::fromLatin1(kTableSql));
+  if (!hasTable(cn)) return;
+  Statement any(cn, "select 1 from history limit 1");
+  if (any.next()) return;
   Entry e;
   e.kind = Kind::Begins;
   append(cn, e);
@@ -367,6 +337,12 @@ qint64 append(Connection& cn, Entry e) {
       s.e.id = last.int64(0) + 1;
       previous = blob(last, 1);
       lastWritten = last.string(2);
+    } else if (s.e.kind != Kind::Begins) {
+      // The table (made by the schema) is empty: the history of this database begins with this change.
+      Entry begins;
+      begins.kind = Kind::Begins;
+      append(cn, begins);
+      return append(cn, std::move(s.e));
     } else {
       Statement seq(cn, "select seq from sqlite_sequence where name='history'");
       s.e.id = seq.next() ? seq.int64(0) + 1 : 1;

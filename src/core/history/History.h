@@ -70,8 +70,8 @@ QString valueIn(const Contents& c, const QString& column);  // empty when not th
 
 // --- Table -----------------------------------------------------------------------------------
 
-// Creates the table, its triggers and the "history begins" entry when missing (Schema::upgrade
-// calls it inside its transaction).
+// The schema makes the table and its triggers; its first entry is "history begins", written with
+// the first change (or by this, for a table without entries).
 void createTable(Connection& cn);
 bool hasTable(Connection& cn);
 

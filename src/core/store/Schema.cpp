@@ -1,6 +1,5 @@
 #include "core/store/Schema.h"
 
-#include "core/history/History.h"
 #include "core/store/Connection.h"
 #include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
@@ -72,6 +71,40 @@ create index if not exists lots_desc on lots (lotdesc, lotsize);
 
 // The order in which the record form, the reports and the export list places: without these a
 // million records are sorted at every First.
+// The change history: entries are only ever added (the history code writes them, chained by
+// their hashes); the triggers refuse changing or removing one, except the erasure's value columns.
+const char* const kHistoryTable = R"sql(
+create table if not exists history (
+  id integer primary key autoincrement,
+  written text not null,
+  username text not null,
+  computer text not null,
+  kind text not null,
+  recid integer not null default 0,
+  tablename text not null default '',
+  field text not null default '',
+  oldvalue text,
+  newvalue text,
+  detail text,
+  oldhash blob,
+  newhash blob,
+  detailhash blob,
+  hash blob not null
+);
+create index if not exists history_row on history (tablename, recid);
+create table if not exists history_erasing (erasing integer);
+create trigger if not exists history_no_update before update on history
+  when not exists (select 1 from history_erasing)
+    or new.id is not old.id or new.written is not old.written or new.username is not old.username
+    or new.computer is not old.computer or new.kind is not old.kind or new.recid is not old.recid
+    or new.tablename is not old.tablename or new.field is not old.field
+    or new.oldhash is not old.oldhash or new.newhash is not old.newhash
+    or new.detailhash is not old.detailhash or new.hash is not old.hash
+begin select raise(abort, 'History entries cannot be changed.'); end;
+create trigger if not exists history_no_delete before delete on history
+begin select raise(abort, 'History entries cannot be removed.'); end;
+)sql";
+
 const char* kPlaceOrderIndexes = R"sql(
 create index if not exists zel_place_order on zel
   (cemeteryid, csection collate places, lot collate places, grave collate places);
@@ -127,7 +160,7 @@ void upgrade(Connection& cn) {
       cn.execute(allMoneyTriggers());
     }
     cn.execute(QString::fromLatin1(kPlaceOrderIndexes));
-    History::createTable(cn);
+    cn.execute(QString::fromLatin1(kHistoryTable));
     cn.execute(QStringLiteral("PRAGMA user_version=%1").arg(kVersion));
     cn.commit();
   } catch (...) {
