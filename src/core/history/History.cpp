@@ -320,81 +320,126 @@ void setIdentityForTesting(const QString& user, const QString& computer) {
   testComputer = computer;
 }
 
-qint64 append(Connection& cn, Entry e) {
-  Stored s;
-  s.e = std::move(e);
-  QString lastWritten;
-  s.e.user = currentUser();
-  s.e.computer = currentComputer();
-  s.oldHash = valueHash(s.e.oldValue);
-  s.newHash = valueHash(s.e.newValue);
-  s.detailHash = holdsContents(s.e.kind) ? contentsHash(contentsOf(s.e)) : valueHash(s.e.detail);
+namespace {
 
-  QByteArray previous;
-  {
-    Statement last(cn, "select id, hash, written from history order by id desc limit 1");
-    if (last.next()) {
-      s.e.id = last.int64(0) + 1;
-      previous = blob(last, 1);
-      lastWritten = last.string(2);
-    } else if (s.e.kind != Kind::Begins) {
+// Writes entries one after another: the chain's last id, hash and time are read once and then
+// followed here, and the insert is prepared once, so that an import emptying a large table can
+// keep each record it removes at little cost.
+class Appender {
+ public:
+  explicit Appender(Connection& cn)
+      : cn_(cn),
+        ins_(cn, QStringLiteral("insert into history (%1) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
+                     .arg(QLatin1String(kColumns))
+                     .toUtf8()),
+        user_(currentUser()),
+        computer_(currentComputer()) {}
+
+  // contents: the entry's contents when it holds some (its detail is their text), to spare reading
+  // them back from the detail.
+  qint64 add(Entry e, const Contents* contents = nullptr) {
+    if (!known_) readLast();
+    if (lastId_ == 0 && e.kind != Kind::Begins) {
       // The table (made by the schema) is empty: the history of this database begins with this change.
       Entry begins;
       begins.kind = Kind::Begins;
-      append(cn, begins);
-      return append(cn, std::move(s.e));
-    } else {
-      Statement seq(cn, "select seq from sqlite_sequence where name='history'");
-      s.e.id = seq.next() ? seq.int64(0) + 1 : 1;
+      add(begins);
     }
-  }
-  if (changeTime.isEmpty()) {
-    QDateTime now = QDateTime::currentDateTimeUtc();
-    const QDateTime before = QDateTime::fromString(lastWritten, Qt::ISODateWithMs);
-    if (before.isValid() && now <= before) now = before.addMSecs(1);
-    changeTime = utcText(now);
-  }
-  s.written = changeTime;
-  if (changeDepth == 0) changeTime.clear();
-  s.e.time = QDateTime::fromString(s.written, Qt::ISODateWithMs);
-  s.hash = chainHash(previous, s);
+    Stored s;
+    s.e = std::move(e);
+    s.e.user = user_;
+    s.e.computer = computer_;
+    s.oldHash = valueHash(s.e.oldValue);
+    s.newHash = valueHash(s.e.newValue);
+    if (holdsContents(s.e.kind))
+      s.detailHash = contentsHash(contents ? *contents : contentsOf(s.e));
+    else
+      s.detailHash = valueHash(s.e.detail);
+    s.e.id = lastId_ ? lastId_ + 1 : firstId();
 
-  Statement ins(cn, QStringLiteral("insert into history (%1) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")
-                        .arg(QLatin1String(kColumns))
-                        .toUtf8());
-  const QByteArray written = s.written.toUtf8(), user = s.e.user.toUtf8(), computer = s.e.computer.toUtf8(),
-                   kind = kindName(s.e.kind).toUtf8(), table = s.e.table.toUtf8(), field = s.e.field.toUtf8(),
-                   oldv = s.e.oldValue.toUtf8(), newv = s.e.newValue.toUtf8(), detail = s.e.detail.toUtf8();
-  ins.bind(1, s.e.id);
-  ins.bindText(2, written);
-  ins.bindText(3, user);
-  ins.bindText(4, computer);
-  ins.bindText(5, kind);
-  ins.bind(6, s.e.recordId);
-  ins.bindText(7, table);
-  ins.bindText(8, field);
-  const auto textOrNull = [&ins](int pos, const QByteArray& t) {
-    if (t.isEmpty())
-      ins.bindNull(pos);
-    else
-      ins.bindText(pos, t);
-  };
-  textOrNull(9, oldv);
-  textOrNull(10, newv);
-  textOrNull(11, detail);
-  const auto blobOrNull = [&ins](int pos, const QByteArray& b) {
-    if (b.isEmpty())
-      ins.bindNull(pos);
-    else
-      ins.bindBlob(pos, b);
-  };
-  blobOrNull(12, s.oldHash);
-  blobOrNull(13, s.newHash);
-  blobOrNull(14, s.detailHash);
-  ins.bindBlob(15, s.hash);
-  ins.next();
-  return s.e.id;
-}
+    if (changeTime.isEmpty()) {
+      QDateTime now = QDateTime::currentDateTimeUtc();
+      const QDateTime before = QDateTime::fromString(lastWritten_, Qt::ISODateWithMs);
+      if (before.isValid() && now <= before) now = before.addMSecs(1);
+      changeTime = utcText(now);
+    }
+    s.written = changeTime;
+    if (changeDepth == 0) changeTime.clear();
+    if (s.written != timeText_) {
+      timeText_ = s.written;
+      time_ = QDateTime::fromString(s.written, Qt::ISODateWithMs);
+    }
+    s.e.time = time_;
+    s.hash = chainHash(previous_, s);
+
+    const QByteArray written = s.written.toUtf8(), user = s.e.user.toUtf8(), computer = s.e.computer.toUtf8(),
+                     kind = kindName(s.e.kind).toUtf8(), table = s.e.table.toUtf8(),
+                     field = s.e.field.toUtf8(), oldv = s.e.oldValue.toUtf8(), newv = s.e.newValue.toUtf8(),
+                     detail = s.e.detail.toUtf8();
+    ins_.bind(1, s.e.id);
+    ins_.bindText(2, written);
+    ins_.bindText(3, user);
+    ins_.bindText(4, computer);
+    ins_.bindText(5, kind);
+    ins_.bind(6, s.e.recordId);
+    ins_.bindText(7, table);
+    ins_.bindText(8, field);
+    const auto textOrNull = [this](int pos, const QByteArray& t) {
+      if (t.isEmpty())
+        ins_.bindNull(pos);
+      else
+        ins_.bindText(pos, t);
+    };
+    textOrNull(9, oldv);
+    textOrNull(10, newv);
+    textOrNull(11, detail);
+    const auto blobOrNull = [this](int pos, const QByteArray& b) {
+      if (b.isEmpty())
+        ins_.bindNull(pos);
+      else
+        ins_.bindBlob(pos, b);
+    };
+    blobOrNull(12, s.oldHash);
+    blobOrNull(13, s.newHash);
+    blobOrNull(14, s.detailHash);
+    ins_.bindBlob(15, s.hash);
+    ins_.next();
+    ins_.reset();
+    lastId_ = s.e.id;
+    previous_ = s.hash;
+    lastWritten_ = s.written;
+    return s.e.id;
+  }
+
+ private:
+  void readLast() {
+    Statement last(cn_, "select id, hash, written from history order by id desc limit 1");
+    if (last.next()) {
+      lastId_ = last.int64(0);
+      previous_ = blob(last, 1);
+      lastWritten_ = last.string(2);
+    }
+    known_ = true;
+  }
+  // The first entry's id: after the largest the table ever held.
+  qint64 firstId() {
+    Statement seq(cn_, "select seq from sqlite_sequence where name='history'");
+    return seq.next() ? seq.int64(0) + 1 : 1;
+  }
+
+  Connection& cn_;
+  Statement ins_;
+  QString user_, computer_;
+  bool known_ = false;
+  qint64 lastId_ = 0;
+  QByteArray previous_;
+  QString lastWritten_, timeText_;
+  QDateTime time_;
+};
+
+}  // namespace
+
+qint64 append(Connection& cn, Entry e) { return Appender(cn).add(std::move(e)); }
 
 namespace {
 
@@ -602,10 +647,12 @@ void keepAllRecords(Connection& cn) {
   // One pass over the table: an import that empties it may remove many records.
   RecordSet rs(&cn);
   rs.open(QStringLiteral("select * from zel order by recid"));
+  Appender out(cn);
   for (; !rs.eof(); rs.moveNext()) {
     e.recordId = rs.field(QStringLiteral("recid")).toInt();
-    e.detail = contentsText(rowContents(rs));
-    append(cn, e);
+    const Contents c = rowContents(rs);
+    e.detail = contentsText(c);
+    out.add(e, &c);
   }
   rs.close();
   change.commit();
