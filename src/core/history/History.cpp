@@ -322,6 +322,20 @@ void setIdentityForTesting(const QString& user, const QString& computer) {
 
 namespace {
 
+// An empty value is stored as Null.
+void bindTextOrNull(Statement& st, int pos, const QByteArray& t) {
+  if (t.isEmpty())
+    st.bindNull(pos);
+  else
+    st.bindText(pos, t);
+}
+void bindBlobOrNull(Statement& st, int pos, const QByteArray& b) {
+  if (b.isEmpty())
+    st.bindNull(pos);
+  else
+    st.bindBlob(pos, b);
+}
+
 // Writes entries one after another: the chain's last id, hash and time are read once and then
 // followed here, and the insert is prepared once, so that an import emptying a large table can
 // keep each record it removes at little cost.
@@ -384,24 +398,12 @@ class Appender {
     ins_.bind(6, s.e.recordId);
     ins_.bindText(7, table);
     ins_.bindText(8, field);
-    const auto textOrNull = [this](int pos, const QByteArray& t) {
-      if (t.isEmpty())
-        ins_.bindNull(pos);
-      else
-        ins_.bindText(pos, t);
-    };
-    textOrNull(9, oldv);
-    textOrNull(10, newv);
-    textOrNull(11, detail);
-    const auto blobOrNull = [this](int pos, const QByteArray& b) {
-      if (b.isEmpty())
-        ins_.bindNull(pos);
-      else
-        ins_.bindBlob(pos, b);
-    };
-    blobOrNull(12, s.oldHash);
-    blobOrNull(13, s.newHash);
-    blobOrNull(14, s.detailHash);
+    bindTextOrNull(ins_, 9, oldv);
+    bindTextOrNull(ins_, 10, newv);
+    bindTextOrNull(ins_, 11, detail);
+    bindBlobOrNull(ins_, 12, s.oldHash);
+    bindBlobOrNull(ins_, 13, s.newHash);
+    bindBlobOrNull(ins_, 14, s.detailHash);
     ins_.bindBlob(15, s.hash);
     ins_.next();
     ins_.reset();
@@ -1065,15 +1067,9 @@ int eraseOwner(Connection& cn, qint64 recid) {
     if (!changed) continue;
     Statement up(cn, "update history set oldvalue=?, newvalue=?, detail=? where id=?");
     const QByteArray o = oldValue.toUtf8(), n = newValue.toUtf8(), d = detail.toUtf8();
-    const auto textOrNull = [&up](int pos, const QByteArray& t) {
-      if (t.isEmpty())
-        up.bindNull(pos);
-      else
-        up.bindText(pos, t);
-    };
-    textOrNull(1, o);
-    textOrNull(2, n);
-    textOrNull(3, d);
+    bindTextOrNull(up, 1, o);
+    bindTextOrNull(up, 2, n);
+    bindTextOrNull(up, 3, d);
     up.bind(4, e.id);
     up.next();
   }

@@ -1,6 +1,8 @@
 #include "gui/history/HistoryText.h"
 
 #include <QHash>
+#include <QHeaderView>
+#include <QTableWidget>
 
 #include "core/program/Zel1.h"
 #include "core/store/DateValue.h"
@@ -183,6 +185,15 @@ QString contentsText(const QString& table, const History::Contents& contents) {
     if (!shown.isEmpty()) out << caption(table, column) + QStringLiteral(": ") + shown;
   }
   return out.join(u'\n');
+}
+
+void setUpEntryList(QTableWidget* list) {
+  list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list->setSelectionMode(QAbstractItemView::SingleSelection);
+  list->setWordWrap(false);
+  list->verticalHeader()->setVisible(false);
+  list->horizontalHeader()->setStretchLastSection(true);
 }
 
 }  // namespace HistoryText

@@ -7,6 +7,8 @@
 #include "core/history/History.h"
 #include "gui/history/frmHistory.h"
 
+class QTableWidget;
+
 // History entries in the user's terms: local time in the date pattern of the record form, field
 // captions from the field table, values as the form and the managers show them.
 namespace HistoryText {
@@ -26,5 +28,7 @@ QString what(const History::Entry& e);
 std::vector<HistoryLine> lines(const std::vector<History::Entry>& entries);
 // A row's contents whole, one "Caption: value" line per column that holds something.
 QString contentsText(const QString& table, const History::Contents& contents);
+// A read-only list of entries, one row selected at a time, the last column taking the width left.
+void setUpEntryList(QTableWidget* list);
 
 }  // namespace HistoryText

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "gui/controls/MessageService.h"
+#include "gui/history/HistoryText.h"
 
 void centreOnScreen(QWidget* dialog) {
   QScreen* s = dialog->screen() ? dialog->screen() : QGuiApplication::primaryScreen();
@@ -37,12 +38,7 @@ frmHistory::frmHistory(const QString& title, const std::vector<HistoryLine>& lin
   List1->setHorizontalHeaderLabels({QStringLiteral("When"), QStringLiteral("User"),
                                     QStringLiteral("Computer"), QStringLiteral("Field"),
                                     QStringLiteral("Old Value"), QStringLiteral("New Value")});
-  List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  List1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  List1->setSelectionMode(QAbstractItemView::SingleSelection);
-  List1->setWordWrap(false);
-  List1->verticalHeader()->setVisible(false);
-  List1->horizontalHeader()->setStretchLastSection(true);
+  HistoryText::setUpEntryList(List1);
   for (int r = 0; r < int(lines.size()); ++r) {
     const HistoryLine& l = lines[size_t(r)];
     const QString texts[] = {l.when, l.user, l.computer, l.what, l.oldValue, l.newValue};

@@ -37,12 +37,7 @@ frmRemovedRecords::frmRemovedRecords(QWidget* parent) : QDialog(parent) {
   List1->setHorizontalHeaderLabels({QStringLiteral("Removed"), QStringLiteral("By"),
                                     QStringLiteral("Record #"), QStringLiteral("Place"),
                                     QStringLiteral("Name")});
-  List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  List1->setSelectionBehavior(QAbstractItemView::SelectRows);
-  List1->setSelectionMode(QAbstractItemView::SingleSelection);
-  List1->setWordWrap(false);
-  List1->verticalHeader()->setVisible(false);
-  List1->horizontalHeader()->setStretchLastSection(true);
+  HistoryText::setUpEntryList(List1);
   txtContents = new QPlainTextEdit(split);
   txtContents->setObjectName(QStringLiteral("txtContents"));
   txtContents->setReadOnly(true);
