@@ -145,8 +145,8 @@ TEST_F(HistoryTest, ImportRestoreAndMapWriteTheirEntries) {
             QStringLiteral("file: burials.csv\nrows: 2\nrecords added: %1-%2\nemptied first: yes")
                 .arg(last - 1)
                 .arg(last));
-  EXPECT_EQ(all[all.size() - 2].kind, Kind::RecordRemoved);
-  EXPECT_EQ(all[all.size() - 2].recordId, kept);
+  EXPECT_EQ(all[all.size() - 2].kind, Kind::RecordsRemoved);
+  EXPECT_EQ(History::removedRecords(cn).front().entry.recordId, kept);
 
   // A map: the changed cells; saved again unchanged, nothing.
   const QString map = MapFile::fileName(folder->path(), qint32(cemetery));
@@ -242,6 +242,71 @@ TEST_F(HistoryTest, RemovedRecordsComeBackWhole) {
   // Twice would make two records of one grave.
   EXPECT_THROW(History::putBack(cn, removedEntry), DbError);
   EXPECT_EQ(scalar("select count(*) from zel"), "1");
+}
+
+// The records an emptying import removes are kept beside one entry: read back, put back and erased
+// one by one, guarded as entries are, and covered by the chain.
+TEST_F(HistoryTest, AnImportThatEmptiesTheTableKeepsEachRecordWhole) {
+  const qint64 first = grave("E", "1", "1",
+                             {{"interlastname", "O'Hara"},
+                              {"owneraddress1", "1 Quay St"},
+                              {"ownerphone", "555 0101"},
+                              {"age", "81"},
+                              {"purchprice", "1234.5"},
+                              {"deathdate", QDate(1999, 7, 3)},
+                              {"remarks", "two\nlines, 'quoted'"}});
+  const qint64 second = grave("E", "1", "2", {{"ownerlastname", "Walsh"}});
+  const auto before = History::readRow(cn, QStringLiteral("zel"), first).value();
+  const qint64 mark = lastId();
+  DelimitedText::Table table;
+  table.append(1, {u"F", u"1"});
+  RecordImport::Plan plan;
+  plan.mapping = RecordImport::parseMapping(QStringLiteral("1=cSection,2=Lot")).value();
+  plan.firstRow = plan.lastRow = 1;
+  ASSERT_EQ(RecordImport::write(cn, RecordImport::TableSource(table), plan, true), 1);
+  ASSERT_EQ(kindsAfter(mark), (std::vector<Kind>{Kind::RecordsRemoved, Kind::Imported}));
+  const qint64 kept = mark + 1;
+
+  const auto found = History::removedRecords(cn, QStringLiteral("o'hara"));
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_EQ(found[0].entry.id, kept);
+  EXPECT_EQ(found[0].entry.recordId, first);
+  EXPECT_EQ(found[0].contents, before);
+  EXPECT_EQ(History::removedRecords(cn, QStringLiteral("E / 1 / 2")).front().entry.recordId, second);
+  const qint64 back = History::putBack(cn, kept, first);
+  auto after = History::readRow(cn, QStringLiteral("zel"), back).value();
+  after.front().second = before.front().second;  // recid
+  EXPECT_EQ(after, before);
+  EXPECT_THROW(History::putBack(cn, kept, back), DbError);
+
+  // The record's saved address and phone, and the two it was kept with.
+  EXPECT_EQ(History::eraseOwner(cn, first), 4);
+  const auto erased = History::removedRecords(cn, QStringLiteral("o'hara")).back().contents;
+  EXPECT_EQ(History::valueIn(erased, QStringLiteral("ownerphone")),
+            History::erasedText(QDateTime::currentDateTimeUtc().date(), QStringLiteral("clerk")));
+  EXPECT_EQ(History::valueIn(erased, QStringLiteral("interlastname")), "O'Hara");
+  EXPECT_EQ(History::eraseOwner(cn, first), 0);
+  History::Verdict v = History::verify(cn);
+  EXPECT_TRUE(v.ok) << v.problem.toStdString();
+
+  for (const char* sql : {"update history_rows set contents='x'", "update history_rows set recid=1",
+                          "delete from history_rows"}) {
+    SCOPED_TRACE(sql);
+    EXPECT_THROW(exec(QLatin1String(sql)), DbError);
+    exec("insert into history_erasing values (1)");
+    EXPECT_THROW(exec(QLatin1String(sql)), DbError);
+    exec("delete from history_erasing");
+  }
+  exec("drop trigger history_rows_no_update");
+  exec("update history_rows set contents=replace(contents, 'Walsh', 'Welsh')");
+  v = History::verify(cn);
+  EXPECT_EQ(v.firstBad, kept);
+  EXPECT_TRUE(v.problem.contains(u"removed records")) << v.problem.toStdString();
+  exec("update history_rows set contents=replace(contents, 'Welsh', 'Walsh')");
+  EXPECT_TRUE(History::verify(cn).ok);
+  // An erased value is taken only for one.
+  exec("update history_rows set personal=replace(personal, 'erased on', 'wiped on')");
+  EXPECT_EQ(History::verify(cn).firstBad, kept);
 }
 
 TEST_F(HistoryTest, TriggersRefuseEditsAndCheckNamesAnEntryChangedOutside) {

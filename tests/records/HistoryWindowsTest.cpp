@@ -157,6 +157,20 @@ TEST_F(HistoryWindows, RemovedRecordsAreFoundByPlaceOrNameAndPutBackAsNewRecords
   EXPECT_EQ(scalar("select count(*) from zel"), "2");
 }
 
+// A record an emptying import removed is told and put back as one removed alone.
+TEST_F(HistoryWindows, ARecordRemovedByAnEmptyingImportIsPutBack) {
+  const qint64 id = grave("C", {{"interlastname", "Quinn"}, {"purchprice", "250"}});
+  History::keepAllRecords(ZEL1.cnData);
+  exec(QStringLiteral("delete from zel"));
+  frmRemovedRecords removed;
+  type(removed.txtFind, QStringLiteral("quinn"));
+  ASSERT_EQ(rows(removed.List1, 2), QStringList{QStringLiteral("%1|C / 1 / 1|Quinn").arg(id)});
+  EXPECT_TRUE(removed.txtContents->toPlainText().contains("Purchase Price: 250.00"));
+  press(removed, "Command1");
+  EXPECT_GT(removed.putBackRecord(), id);
+  EXPECT_EQ(scalar(QStringLiteral("select interlastname || purchprice from zel")), "Quinn2500000");
+}
+
 TEST_F(HistoryWindows, ManagersShowTheirEntryOrTheirWholeTable) {
   save("cemetery", cemetery, {{"city", "Ashford"}});
   save("lots", lot, {{"lotprice", Value(Money::fromUnits(1975) + Money::fromScaled(5000))}});

@@ -1,5 +1,7 @@
 #include "core/history/History.h"
 
+#include <openssl/evp.h>
+
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
@@ -11,6 +13,8 @@
 #include <QTemporaryFile>
 #include <algorithm>
 #include <map>
+#include <memory>
+#include <new>
 
 #ifdef Q_OS_UNIX
 #include <pwd.h>
@@ -19,9 +23,11 @@
 
 #include "core/maps/MapFile.h"
 #include "core/store/Connection.h"
+#include "core/store/DateValue.h"
 #include "core/store/DbError.h"
 #include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
+#include "core/store/Schema.h"
 #include "core/store/Statement.h"
 
 namespace History {
@@ -37,6 +43,7 @@ constexpr KindText kKinds[] = {
     {Kind::RecordAdded, "record added"},
     {Kind::RecordSaved, "record saved"},
     {Kind::RecordRemoved, "record removed"},
+    {Kind::RecordsRemoved, "records removed"},
     {Kind::CemeteryAdded, "cemetery added"},
     {Kind::CemeteryChanged, "cemetery changed"},
     {Kind::CemeteryRemoved, "cemetery removed"},
@@ -156,7 +163,39 @@ QByteArray contentsHash(const Contents& c, const QHash<QString, QByteArray>& era
   return h.result().left(kValueHashBytes);
 }
 
-void addPart(QCryptographicHash& h, QByteArrayView bytes) {
+// SHA-256 on the processor's own instructions where it has them, several times quicker than
+// QCryptographicHash: the records an import removes are hashed row by row. Same digests.
+class Sha256 {
+ public:
+  Sha256() : ctx_(EVP_MD_CTX_new()) {
+    if (!ctx_) throw std::bad_alloc();
+    reset();
+  }
+  ~Sha256() { EVP_MD_CTX_free(ctx_); }
+  Sha256(const Sha256&) = delete;
+  Sha256& operator=(const Sha256&) = delete;
+  void reset() { EVP_DigestInit_ex(ctx_, EVP_sha256(), nullptr); }
+  void addData(QByteArrayView bytes) { EVP_DigestUpdate(ctx_, bytes.data(), size_t(bytes.size())); }
+  QByteArray result() {
+    unsigned char out[EVP_MAX_MD_SIZE];
+    unsigned int n = 0;
+    EVP_DigestFinal_ex(ctx_, out, &n);
+    return QByteArray(reinterpret_cast<const char*>(out), qsizetype(n));
+  }
+  // As valueHash, of bytes.
+  QByteArray valueHash(QByteArrayView bytes) {
+    if (bytes.isEmpty()) return {};
+    reset();
+    addData(bytes);
+    return result().left(kValueHashBytes);
+  }
+
+ private:
+  EVP_MD_CTX* ctx_;
+};
+
+template <class Hash>
+void addPart(Hash& h, QByteArrayView bytes) {
   const quint32 n = quint32(bytes.size());
   const char len[4] = {char(n >> 24), char(n >> 16), char(n >> 8), char(n)};
   h.addData(QByteArrayView(len, 4));
@@ -349,23 +388,32 @@ class Appender {
         user_(currentUser()),
         computer_(currentComputer()) {}
 
-  // contents: the entry's contents when it holds some (its detail is their text), to spare reading
-  // them back from the detail.
-  qint64 add(Entry e, const Contents* contents = nullptr) {
+  // The id the next entry gets.
+  qint64 nextId() {
     if (!known_) readLast();
-    if (lastId_ == 0 && e.kind != Kind::Begins) {
+    if (lastId_ == 0) {
       // The table (made by the schema) is empty: the history of this database begins with this change.
       Entry begins;
       begins.kind = Kind::Begins;
       add(begins);
     }
+    return lastId_ + 1;
+  }
+
+  // contents: the entry's contents when it holds some (its detail is their text), to spare reading
+  // them back from the detail. detailHash: the hash of what the entry holds, when the caller made it.
+  qint64 add(Entry e, const Contents* contents = nullptr, const QByteArray& detailHash = {}) {
+    if (!known_) readLast();
+    if (lastId_ == 0 && e.kind != Kind::Begins) nextId();
     Stored s;
     s.e = std::move(e);
     s.e.user = user_;
     s.e.computer = computer_;
     s.oldHash = valueHash(s.e.oldValue);
     s.newHash = valueHash(s.e.newValue);
-    if (holdsContents(s.e.kind))
+    if (!detailHash.isEmpty())
+      s.detailHash = detailHash;
+    else if (holdsContents(s.e.kind))
       s.detailHash = contentsHash(contents ? *contents : contentsOf(s.e));
     else
       s.detailHash = valueHash(s.e.detail);
@@ -641,22 +689,244 @@ void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const 
   mapSaved(cn, cemeteryId, lines);
 }
 
+namespace {
+
+// The records an emptying import removes are copied by the engine, in one statement, into
+// history_rows beside their "records removed" entry: each row as one text of SQL literals (quoted
+// texts and NULL), the owner's personal values in a text apart, so that an erasure can replace them
+// and keep their hash. They are read back into contents only when asked for.
+const char* const kKeptRows = R"sql(
+create table if not exists history_rows (
+  entry integer not null,
+  recid integer not null,
+  contents text not null,
+  personal text not null
+);
+create index if not exists history_rows_recid on history_rows (recid);
+create trigger if not exists history_rows_no_update before update on history_rows
+  when not exists (select 1 from history_erasing)
+    or new.rowid is not old.rowid or new.entry is not old.entry or new.recid is not old.recid
+    or new.contents is not old.contents
+begin select raise(abort, 'History entries cannot be changed.'); end;
+create trigger if not exists history_rows_no_delete before delete on history_rows
+begin select raise(abort, 'History entries cannot be removed.'); end;
+)sql";
+
+bool hasKeptRows(Connection& cn) {
+  Statement st(cn, "select 1 from sqlite_master where type='table' and name='history_rows'");
+  return st.next();
+}
+
+// The columns of the kept rows, in the table's order, as the entry's detail lists them.
+struct KeptColumn {
+  QString name;
+  QString kind;  // "text", "number", "money" or "date": how a stored value reads back
+  bool personal = false;
+};
+using KeptLayout = std::vector<KeptColumn>;
+
+KeptLayout zelLayout(Connection& cn) {
+  const QStringList personal = ownerPersonalFields();
+  Statement st(cn, "select * from zel limit 0");
+  KeptLayout out;
+  for (int i = 0; i < st.columnCount(); ++i) {
+    KeptColumn c{QString::fromUtf8(st.columnName(i)).toLower(), QStringLiteral("text"), false};
+    const char* declared = st.declaredType(i);
+    const QByteArray type = QByteArray(declared ? declared : "").toUpper();
+    if (Schema::isMoneyType(declared))
+      c.kind = QStringLiteral("money");
+    else if (type == "DATE" || type == "DATETIME")
+      c.kind = QStringLiteral("date");
+    else if (type == "DOUBLE" || type == "REAL" || type == "INTEGER")
+      c.kind = QStringLiteral("number");
+    c.personal = personal.contains(c.name, Qt::CaseInsensitive);
+    out.push_back(std::move(c));
+  }
+  return out;
+}
+
+QString keptDetail(const KeptLayout& layout, qint64 records) {
+  QStringList columns;
+  for (const KeptColumn& c : layout)
+    columns << c.name + u' ' + c.kind + (c.personal ? QStringLiteral(" personal") : QString());
+  return QStringLiteral("records: %1\ncolumns: %2").arg(records).arg(columns.join(u','));
+}
+
+KeptLayout keptLayout(const QString& detail) {
+  KeptLayout out;
+  for (const QString& line : detail.split(u'\n')) {
+    if (!line.startsWith(QLatin1String("columns: "))) continue;
+    for (const QString& column : line.mid(9).split(u',', Qt::SkipEmptyParts)) {
+      const QStringList words = column.split(u' ');
+      out.push_back({words.value(0), words.value(1), words.value(2) == u"personal"});
+    }
+  }
+  return out;
+}
+
+// One SQL literal: Null, a text (its quotes taken off) or a number as written.
+struct Literal {
+  enum class Type { Null, Text, Number } type = Type::Null;
+  QString text;
+};
+
+std::vector<Literal> literals(QStringView s) {
+  std::vector<Literal> out;
+  qsizetype i = 0;
+  while (i < s.size()) {
+    Literal v;
+    if (s[i] == u'\'') {
+      v.type = Literal::Type::Text;
+      for (++i; i < s.size(); ++i) {
+        if (s[i] == u'\'') {
+          if (i + 1 < s.size() && s[i + 1] == u'\'') {
+            v.text += u'\'';
+            ++i;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        v.text += s[i];
+      }
+    } else {
+      const qsizetype end = s.indexOf(u',', i);
+      const QStringView token = s.mid(i, end < 0 ? s.size() - i : end - i);
+      if (token != u"NULL") {
+        v.type = Literal::Type::Number;
+        v.text = token.toString();
+      }
+      i += token.size();
+    }
+    out.push_back(std::move(v));
+    ++i;  // the comma
+  }
+  return out;
+}
+
+QString quoted(const std::vector<Literal>& values) {
+  QStringList out;
+  for (const Literal& v : values) {
+    switch (v.type) {
+      case Literal::Type::Null:
+        out << QStringLiteral("NULL");
+        break;
+      case Literal::Type::Number:
+        out << v.text;
+        break;
+      case Literal::Type::Text:
+        out << u'\'' + QString(v.text).replace(u'\'', QStringLiteral("''")) + u'\'';
+        break;
+    }
+  }
+  return out.join(u',');
+}
+
+// A stored value as the record set would read it (see Value::toString).
+QString storedText(const QString& kind, const Literal& v) {
+  if (v.type == Literal::Type::Number) {
+    bool whole = false;
+    v.text.toLongLong(&whole);
+    return whole ? v.text : Value(v.text.toDouble()).toString();
+  }
+  // Kept as text: an amount is its scaled whole number, a number as the engine wrote it.
+  bool whole = false, real = false;
+  const qint64 n = v.text.toLongLong(&whole);
+  if (kind == u"money" && whole)
+    if (const std::optional<Value> m = Schema::fromStored(Value(n))) return m->toString();
+  if (kind == u"number" && !whole) {
+    const double d = v.text.toDouble(&real);
+    if (real) return Value(d).toString();
+  }
+  if (kind == u"date") {
+    bool hasTime = false;
+    const QDateTime dt = DateValue::fromIso(v.text, &hasTime);
+    if (dt.isValid()) return Value(dt, hasTime).toString();
+  }
+  return v.text;
+}
+
+// A kept row's contents, in the table's column order; a Null column is left out.
+Contents keptContents(const KeptLayout& layout, const QString& contents, const QString& personal) {
+  const std::vector<Literal> own = literals(contents), apart = literals(personal);
+  size_t o = 0, p = 0;
+  Contents out;
+  for (const KeptColumn& c : layout) {
+    const std::vector<Literal>& from = c.personal ? apart : own;
+    size_t& at = c.personal ? p : o;
+    if (at >= from.size()) continue;
+    const Literal& v = from[at++];
+    if (v.type != Literal::Type::Null) out.emplace_back(c.name, storedText(c.kind, v));
+  }
+  return out;
+}
+
+// The hash an entry keeping rows holds: over each row, in the order kept (its personal values by
+// their hash), then the entry's detail.
+void addKeptRow(Sha256& h, qint64 recid, QByteArrayView contents, const QByteArray& personalHash) {
+  addPart(h, QByteArray::number(recid));
+  addPart(h, contents);
+  addPart(h, personalHash);
+}
+QByteArray keptHash(Sha256& h, const QString& detail) {
+  addPart(h, detail.toUtf8());
+  return h.result().left(kValueHashBytes);
+}
+
+QString erasedRowPart(qint64 recid) { return QStringLiteral("row %1").arg(recid); }
+
+}  // namespace
+
 void keepAllRecords(Connection& cn) {
   Change change(cn);
-  Entry e;
-  e.kind = Kind::RecordRemoved;
-  e.table = QStringLiteral("zel");
-  // One pass over the table: an import that empties it may remove many records.
-  RecordSet rs(&cn);
-  rs.open(QStringLiteral("select * from zel order by recid"));
-  Appender out(cn);
-  for (; !rs.eof(); rs.moveNext()) {
-    e.recordId = rs.field(QStringLiteral("recid")).toInt();
-    const Contents c = rowContents(rs);
-    e.detail = contentsText(c);
-    out.add(e, &c);
+  {
+    Statement any(cn, "select 1 from zel limit 1");
+    if (!any.next()) {
+      change.commit();
+      return;
+    }
   }
-  rs.close();
+  cn.execute(QString::fromLatin1(kKeptRows));
+  const KeptLayout layout = zelLayout(cn);
+  Appender out(cn);
+  const qint64 id = out.nextId();
+  qint64 after = 0;
+  {
+    Statement last(cn, "select ifnull(max(rowid), 0) from history_rows");
+    if (last.next()) after = last.int64(0);
+  }
+  // One statement copies the table: no row passes through here on its way.
+  QStringList own, personal;
+  for (const KeptColumn& c : layout) (c.personal ? personal : own) << u'"' + c.name + u'"';
+  // One printf a row: every value a quoted text, or NULL.
+  const auto joined = [](const QStringList& l) {
+    return l.isEmpty() ? QStringLiteral("''")
+                       : QStringLiteral("printf('%1', %2)")
+                             .arg(QStringList(l.size(), QStringLiteral("%Q")).join(u','), l.join(u','));
+  };
+  {
+    Statement copy(cn,
+                   QStringLiteral("insert into history_rows (entry, recid, contents, personal) select %1, "
+                                  "recid, %2, %3 from zel order by recid")
+                       .arg(id)
+                       .arg(joined(own), joined(personal))
+                       .toUtf8());
+    copy.next();
+  }
+  // Hashed as read back: what is kept is what the chain covers.
+  Sha256 h, values;
+  qint64 records = 0;
+  {
+    Statement rows(cn, "select recid, contents, personal from history_rows where rowid>? order by rowid");
+    rows.bind(1, after);
+    for (; rows.next(); ++records) addKeptRow(h, rows.int64(0), rows.text(1), values.valueHash(rows.text(2)));
+  }
+  Entry e;
+  e.kind = Kind::RecordsRemoved;
+  e.table = QStringLiteral("zel");
+  e.newValue = QStringLiteral("%1 records removed, each kept whole").arg(records);
+  e.detail = keptDetail(layout, records);
+  out.add(e, nullptr, keptHash(h, e.detail));
   change.commit();
 }
 
@@ -726,32 +996,65 @@ QString Removed::name() const {
 std::vector<Removed> removedRecords(Connection& cn, const QString& find) {
   std::vector<Removed> out;
   const QString wanted = find.trimmed();
+  const auto matches = [&wanted](const Removed& r) {
+    if (wanted.isEmpty()) return true;
+    for (const char* column :
+         {"csection", "lot", "grave", "interfirstname", "interlastname", "ownerfirstname", "ownerlastname"})
+      if (valueIn(r.contents, QLatin1String(column)).contains(wanted, Qt::CaseInsensitive)) return true;
+    return r.place().contains(wanted, Qt::CaseInsensitive) || r.name().contains(wanted, Qt::CaseInsensitive);
+  };
   for (Entry& e : query(cn, QStringLiteral("where tablename='zel' and kind=?"),
                         {kindName(Kind::RecordRemoved).toUtf8()}, {}, QStringLiteral("desc"))) {
     Removed r{std::move(e), {}};
     r.contents = contentsOf(r.entry);
-    if (!wanted.isEmpty()) {
-      bool match = false;
-      for (const char* column :
-           {"csection", "lot", "grave", "interfirstname", "interlastname", "ownerfirstname", "ownerlastname"})
-        match = match || valueIn(r.contents, QLatin1String(column)).contains(wanted, Qt::CaseInsensitive);
-      match = match || r.place().contains(wanted, Qt::CaseInsensitive) ||
-              r.name().contains(wanted, Qt::CaseInsensitive);
-      if (!match) continue;
-    }
-    out.push_back(std::move(r));
+    if (matches(r)) out.push_back(std::move(r));
   }
+  if (!hasKeptRows(cn)) return out;
+  // The records of the imports that emptied the table, each told by its import's entry.
+  std::map<qint64, std::pair<Entry, KeptLayout>> imports;
+  for (Entry& e : query(cn, QStringLiteral("where tablename='zel' and kind=?"),
+                        {kindName(Kind::RecordsRemoved).toUtf8()}, {}, QStringLiteral("asc"))) {
+    KeptLayout layout = keptLayout(e.detail);
+    imports.emplace(e.id, std::make_pair(std::move(e), std::move(layout)));
+  }
+  Statement rows(cn, "select entry, recid, contents, personal from history_rows order by rowid");
+  while (rows.next()) {
+    const auto it = imports.find(rows.int64(0));
+    if (it == imports.end()) continue;
+    Removed r{it->second.first, keptContents(it->second.second, rows.string(2), rows.string(3))};
+    r.entry.recordId = rows.int64(1);
+    if (matches(r)) out.push_back(std::move(r));
+  }
+  std::stable_sort(out.begin(), out.end(),
+                   [](const Removed& a, const Removed& b) { return a.entry.id > b.entry.id; });
   return out;
 }
 
-qint64 putBack(Connection& cn, qint64 removedEntryId) {
-  const std::vector<Entry> found = query(cn, QStringLiteral("where id=? and tablename='zel'"), {},
-                                         {removedEntryId}, QStringLiteral("asc"));
-  if (found.empty() || found.front().kind != Kind::RecordRemoved)
-    throw DbError(DbError::Misuse, 0,
-                  QStringLiteral("History entry %1 is no removed record.").arg(removedEntryId));
-  const Entry& removed = found.front();
-  const Contents contents = contentsOf(removed);
+qint64 putBack(Connection& cn, qint64 removedEntryId, qint64 keptRecid) {
+  std::vector<Entry> found = query(cn, QStringLiteral("where id=? and tablename='zel'"), {}, {removedEntryId},
+                                   QStringLiteral("asc"));
+  const auto none = [&] {
+    return DbError(DbError::Misuse, 0,
+                   QStringLiteral("History entry %1 is no removed record.").arg(removedEntryId));
+  };
+  if (found.empty()) throw none();
+  Entry& removed = found.front();
+  Contents contents;
+  if (removed.kind == Kind::RecordRemoved) {
+    contents = contentsOf(removed);
+  } else if (removed.kind == Kind::RecordsRemoved && hasKeptRows(cn)) {
+    Statement row(cn, "select contents, personal from history_rows where recid=? and entry=?");
+    row.bind(1, keptRecid);
+    row.bind(2, removedEntryId);
+    if (!row.next())
+      throw DbError(
+          DbError::Misuse, 0,
+          QStringLiteral("History entry %1 holds no removed record %2.").arg(removedEntryId).arg(keptRecid));
+    contents = keptContents(keptLayout(removed.detail), row.string(0), row.string(1));
+    removed.recordId = keptRecid;
+  } else {
+    throw none();
+  }
 
   Change change(cn);
   // Its place must be free: two records of one grave are refused as the record form refuses them.
@@ -944,6 +1247,29 @@ Verdict verify(Connection& cn) {
                                                 QByteArray::fromHex(a.at(2).toString().toLatin1()));
     }
   }
+  // The rows kept beside "records removed" entries, hashed in the order kept; personal values an
+  // erasure replaced stand in by the hash it kept.
+  std::map<qint64, std::unique_ptr<Sha256>> kept;
+  if (hasKeptRows(cn)) {
+    Sha256 personal;
+    Statement st(cn, "select entry, recid, contents, personal from history_rows order by rowid");
+    while (st.next()) {
+      const qint64 entry = st.int64(0), recid = st.int64(1);
+      std::unique_ptr<Sha256>& h = kept[entry];
+      if (!h) h = std::make_unique<Sha256>();
+      QByteArray personalHash = personal.valueHash(st.text(3));
+      const auto e = erased.constFind(entry);
+      if (e != erased.cend() && e->contains(erasedRowPart(recid))) {
+        bool allErased = true;
+        for (const Literal& l : literals(st.string(3)))
+          allErased = allErased &&
+                      (l.type == Literal::Type::Null ||
+                       (l.type == Literal::Type::Text && l.text.startsWith(QLatin1String(kErasedPrefix))));
+        if (allErased) personalHash = e->value(erasedRowPart(recid));
+      }
+      addKeptRow(*h, recid, st.text(2), personalHash);
+    }
+  }
   const auto fail = [&v](const Stored& s, const QString& what) {
     v.ok = false;
     v.firstBad = s.e.id;
@@ -975,10 +1301,19 @@ Verdict verify(Connection& cn) {
       fail(s, QStringLiteral("its new value was changed."));
       return v;
     }
-    const QByteArray detail =
-        holdsContents(s.e.kind) ? contentsHash(contentsOf(s.e), erased.value(s.e.id)) : valueHash(s.e.detail);
+    QByteArray detail;
+    if (s.e.kind == Kind::RecordsRemoved) {
+      Sha256 none;
+      auto node = kept.extract(s.e.id);
+      detail = keptHash(node.empty() ? none : *node.mapped(), s.e.detail);
+    } else if (holdsContents(s.e.kind)) {
+      detail = contentsHash(contentsOf(s.e), erased.value(s.e.id));
+    } else {
+      detail = valueHash(s.e.detail);
+    }
     if (detail != s.detailHash) {
-      fail(s, QStringLiteral("its detail was changed."));
+      fail(s, s.e.kind == Kind::RecordsRemoved ? QStringLiteral("its removed records were changed.")
+                                               : QStringLiteral("its detail was changed."));
       return v;
     }
     if (chainHash(previous, s) != s.hash) {
@@ -988,6 +1323,11 @@ Verdict verify(Connection& cn) {
       return v;
     }
     previous = s.hash;
+  }
+  if (!kept.empty()) {
+    v.ok = false;
+    v.firstBad = kept.begin()->first;
+    v.problem = QStringLiteral("Removed records are kept for entry %1, which keeps none.").arg(v.firstBad);
   }
   return v;
 }
@@ -1034,10 +1374,40 @@ int eraseOwner(Connection& cn, qint64 recid) {
   }
   std::vector<Entry> own =
       query(cn, QStringLiteral("where tablename='zel' and recid=?"), {}, {recid}, QStringLiteral("asc"));
-  if (!row && own.empty())
+  // The record as an emptying import kept it: its personal values are replaced together, and the
+  // hash of what they were is kept.
+  struct KeptRow {
+    qint64 rowid, entry;
+    QString personal;
+  };
+  std::vector<KeptRow> kept;
+  if (hasKeptRows(cn)) {
+    Statement st(cn, "select rowid, entry, personal from history_rows where recid=? order by rowid");
+    st.bind(1, recid);
+    while (st.next()) kept.push_back({st.int64(0), st.int64(1), st.string(2)});
+  }
+  if (!row && own.empty() && kept.empty())
     throw DbError(DbError::Misuse, 0,
                   QStringLiteral("Record %1 does not exist and has no history.").arg(recid));
   setErasing(cn, true);
+  for (const KeptRow& k : kept) {
+    std::vector<Literal> values = literals(k.personal);
+    int erasedHere = 0;
+    for (Literal& v : values) {
+      if (v.type == Literal::Type::Null || !erasable(v.text)) continue;
+      v = {Literal::Type::Text, text};
+      ++erasedHere;
+    }
+    if (!erasedHere) continue;
+    list.append(
+        QJsonArray{k.entry, erasedRowPart(recid), QString::fromLatin1(valueHash(k.personal).toHex())});
+    count += erasedHere;
+    Statement up(cn, "update history_rows set personal=? where rowid=?");
+    const QByteArray p = quoted(values).toUtf8();
+    up.bindText(1, p);
+    up.bind(2, k.rowid);
+    up.next();
+  }
   for (const Entry& e : own) {
     QString oldValue = e.oldValue, newValue = e.newValue, detail = e.detail;
     bool changed = false;
@@ -1047,12 +1417,14 @@ int eraseOwner(Connection& cn, qint64 recid) {
             QJsonArray{e.id, QStringLiteral("old"), QString::fromLatin1(valueHash(oldValue).toHex())});
         oldValue = text;
         changed = true;
+        ++count;
       }
       if (erasable(newValue)) {
         list.append(
             QJsonArray{e.id, QStringLiteral("new"), QString::fromLatin1(valueHash(newValue).toHex())});
         newValue = text;
         changed = true;
+        ++count;
       }
     } else if (holdsContents(e.kind)) {
       Contents c = contentsOf(e);
@@ -1061,6 +1433,7 @@ int eraseOwner(Connection& cn, qint64 recid) {
         list.append(QJsonArray{e.id, column, QString::fromLatin1(valueHash(value).toHex())});
         value = text;
         changed = true;
+        ++count;
       }
       if (changed) detail = contentsText(c);
     }
@@ -1074,7 +1447,6 @@ int eraseOwner(Connection& cn, qint64 recid) {
     up.next();
   }
   setErasing(cn, false);
-  count += int(list.size());
   Entry e;
   e.kind = Kind::OwnerErased;
   e.recordId = recid;

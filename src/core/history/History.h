@@ -30,6 +30,8 @@ enum class Kind {
   RecordAdded,      // detail: the record's contents (see Contents)
   RecordSaved,      // one entry per changed field: field, old value, new value
   RecordRemoved,    // detail: the record's last contents
+  RecordsRemoved,   // the records an import removed by emptying the table, kept whole beside the
+                    // entry (removedRecords reads them); detail: their number and columns
   CemeteryAdded,    // table "cemetery"; detail: the contents
   CemeteryChanged,  // one entry per changed column
   CemeteryRemoved,  // detail: the last contents
@@ -122,7 +124,8 @@ void imported(Connection& cn, const QString& file, int rows, qint64 firstAdded, 
               bool emptiedFirst);
 // The same for the last `rows` records of zel, which the import has just added.
 void imported(Connection& cn, const QString& file, int rows, bool emptiedFirst);
-// Writes a "removed" entry for every record of zel (before an import empties the table).
+// Keeps every record of zel as removed (before an import empties the table): one "records removed"
+// entry, its records copied whole by the engine beside it.
 void keepAllRecords(Connection& cn);
 // Into a database just restored and in place: the archive and the date its database was taken.
 void restored(Connection& cn, const QString& archive, const QDateTime& archiveDate);
@@ -139,7 +142,8 @@ std::vector<Entry> ofTable(Connection& cn, const QString& table, qint64 id = 0);
 // Every entry, oldest first, optionally from a time on (UTC) and of one record (0: all).
 std::vector<Entry> entries(Connection& cn, const QDateTime& since = {}, qint64 recid = 0);
 
-// A removed record: its "removed" entry and its last contents whole.
+// A removed record: its "removed" entry and its last contents whole. For a record an emptying import
+// removed, the entry is its "records removed" entry told as this record's (recordId is its own).
 struct Removed {
   Entry entry;
   Contents contents;
@@ -151,7 +155,8 @@ struct Removed {
 std::vector<Removed> removedRecords(Connection& cn, const QString& find = {});
 // Puts a removed record back as a new record (a new record number; its place must be free, else
 // DbError naming it) with an "added" entry telling where it came from. Returns the new recid.
-qint64 putBack(Connection& cn, qint64 removedEntryId);
+// recid names the record of a "records removed" entry (Removed::entry.recordId).
+qint64 putBack(Connection& cn, qint64 removedEntryId, qint64 recid = 0);
 
 // The purchasers of one grave over time, oldest first: from the purchaser name and purchase date
 // fields' history (including the record's adding), ending with the current ones.

@@ -107,7 +107,7 @@ void frmRemovedRecords::Command1Click() {
   const History::Removed* x = selected();
   if (!x) return;
   try {
-    putBack_ = History::putBack(ZEL1.cnData, x->entry.id);
+    putBack_ = History::putBack(ZEL1.cnData, x->entry.id, x->entry.recordId);
   } catch (const std::exception& e) {
     // A place taken since, or a cemetery or lot type gone: the window stays for another choice.
     showFailure(e);
