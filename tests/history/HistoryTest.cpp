@@ -273,6 +273,7 @@ TEST_F(HistoryTest, AnImportThatEmptiesTheTableKeepsEachRecordWhole) {
   EXPECT_EQ(found[0].entry.recordId, first);
   EXPECT_EQ(found[0].contents, before);
   EXPECT_EQ(History::removedRecords(cn, QStringLiteral("E / 1 / 2")).front().entry.recordId, second);
+  EXPECT_EQ(History::contentsOf(History::ofRecord(cn, first).front()), before);
   const qint64 back = History::putBack(cn, kept, first);
   auto after = History::readRow(cn, QStringLiteral("zel"), back).value();
   after.front().second = before.front().second;  // recid

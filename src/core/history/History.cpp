@@ -950,8 +950,51 @@ void shared(Connection& cn, const QString& server) {
   change.commit();
 }
 
+namespace {
+
+// A record an emptying import removed, told in the record's own history as a "removed" entry with
+// its contents (under the import's entry id).
+std::vector<Entry> keptAsRemoved(Connection& cn, qint64 recid) {
+  std::vector<Entry> out;
+  if (!hasKeptRows(cn)) return out;
+  std::vector<std::pair<qint64, std::pair<QString, QString>>> rows;
+  {
+    Statement st(cn, "select entry, contents, personal from history_rows where recid=? order by rowid");
+    st.bind(1, recid);
+    while (st.next()) rows.push_back({st.int64(0), {st.string(1), st.string(2)}});
+  }
+  for (const auto& [entry, texts] : rows) {
+    std::vector<Entry> found =
+        query(cn, QStringLiteral("where kind=? and id=?"), {kindName(Kind::RecordsRemoved).toUtf8()}, {entry},
+              QStringLiteral("asc"));
+    if (found.empty()) continue;
+    Entry e = std::move(found.front());
+    e.kind = Kind::RecordRemoved;
+    e.recordId = recid;
+    e.newValue = QStringLiteral("removed by an import that emptied the table");
+    e.detail = contentsText(keptContents(keptLayout(e.detail), texts.first, texts.second));
+    out.push_back(std::move(e));
+  }
+  return out;
+}
+
+// The entries of a record with those of its kept rows, in the order of their ids.
+std::vector<Entry> withKept(Connection& cn, std::vector<Entry> entries, qint64 recid, bool newestFirst,
+                            const QDateTime& since = {}) {
+  for (Entry& e : keptAsRemoved(cn, recid))
+    if (!since.isValid() || e.time >= since) entries.push_back(std::move(e));
+  std::stable_sort(entries.begin(), entries.end(), [newestFirst](const Entry& a, const Entry& b) {
+    return newestFirst ? a.id > b.id : a.id < b.id;
+  });
+  return entries;
+}
+
+}  // namespace
+
 std::vector<Entry> ofRecord(Connection& cn, qint64 recid) {
-  return query(cn, QStringLiteral("where tablename='zel' and recid=?"), {}, {recid}, QStringLiteral("desc"));
+  return withKept(
+      cn, query(cn, QStringLiteral("where tablename='zel' and recid=?"), {}, {recid}, QStringLiteral("desc")),
+      recid, true);
 }
 
 std::vector<Entry> ofTable(Connection& cn, const QString& table, qint64 id) {
@@ -972,9 +1015,10 @@ std::vector<Entry> entries(Connection& cn, const QDateTime& since, qint64 recid)
     where << QStringLiteral("tablename='zel' and recid=?");
     numbers.push_back(recid);
   }
-  return query(cn,
-               where.isEmpty() ? QString() : QStringLiteral("where ") + where.join(QStringLiteral(" and ")),
-               texts, numbers, QStringLiteral("asc"));
+  std::vector<Entry> out =
+      query(cn, where.isEmpty() ? QString() : QStringLiteral("where ") + where.join(QStringLiteral(" and ")),
+            texts, numbers, QStringLiteral("asc"));
+  return recid ? withKept(cn, std::move(out), recid, false, since) : out;
 }
 
 QString Removed::place() const {
