@@ -898,11 +898,17 @@ void keepAllRecords(Connection& cn) {
   // One statement copies the table: no row passes through here on its way.
   QStringList own, personal;
   for (const KeptColumn& c : layout) (c.personal ? personal : own) << u'"' + c.name + u'"';
-  // One printf a row: every value a quoted text, or NULL.
+  // A printf a row (one per 60 columns, below the engine's limit of arguments): every value a quoted
+  // text, or NULL.
   const auto joined = [](const QStringList& l) {
-    return l.isEmpty() ? QStringLiteral("''")
-                       : QStringLiteral("printf('%1', %2)")
-                             .arg(QStringList(l.size(), QStringLiteral("%Q")).join(u','), l.join(u','));
+    if (l.isEmpty()) return QStringLiteral("''");
+    QStringList parts;
+    for (qsizetype i = 0; i < l.size(); i += 60) {
+      const QStringList chunk = l.mid(i, 60);
+      parts << QStringLiteral("printf('%1', %2)")
+                   .arg(QStringList(chunk.size(), QStringLiteral("%Q")).join(u','), chunk.join(u','));
+    }
+    return parts.join(QStringLiteral("||','||"));
   };
   {
     Statement copy(cn,
