@@ -1,14 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "core/store/DbError.h"
+#include "core/store/Engine.h"
 
 struct sqlite3;
 class RecordSet;
 
-// The one database connection: an SQLCipher file opened with or without the file's password.
+// The one database connection: an SQLCipher file opened with or without the file's password, or a
+// PostgreSQL server. Callers use both alike; what only a file has (its password, a snapshot into a
+// file, its folder) fails with Misuse on a server.
 class Connection {
  public:
   enum class ShareMode { Default, Exclusive };
@@ -25,10 +29,15 @@ class Connection {
   void open(const QString& path, const QString& password, ShareMode mode = ShareMode::Default);
   // Creates a new, empty file with the password (fails when the file exists).
   void create(const QString& path, const QString& password);
+  // Connects to a server by a libpq connection string or URI. It never carries a password: libpq
+  // finds one in ~/.pgpass, a service file or the environment. A server that cannot be reached or
+  // refuses the login fails with NotADatabase.
+  void openServer(const QString& connection);
   // Closes the record sets open on this connection too: their statements would otherwise keep the
   // file open (and locked) after the close.
   void close();
-  bool isOpen() const { return db_ != nullptr; }
+  bool isOpen() const { return engine_ != nullptr; }
+  bool isServer() const { return engine_ && engine_->kind() == Engine::Kind::Server; }
   const QString& path() const { return path_; }
   ShareMode mode() const { return mode_; }
 
@@ -54,11 +63,16 @@ class Connection {
   void snapshotInto(const QString& copy, const QString& password);
   // The database's own version number.
   int userVersion();
+  // The key of the row this connection inserted last.
+  qint64 lastInsertKey();
 
   // For a process that opens its connections in one thread only, called before the first: the engine
   // then locks nothing on each call.
   static void useFromOneThreadOnly();
 
+  // For the store's own classes: the engine that runs the statements (open connections only), and
+  // the file's handle (nullptr on a server).
+  Engine& engine() const;
   sqlite3* handle() const { return db_; }
   [[noreturn]] void fail(int rc) const;
   // The failure for an engine result code, in words the user can act on: a write refused because
@@ -74,6 +88,9 @@ class Connection {
 
   void changePassword(const QString& newPassword, const QString& oldPassword);
 
+  void requireFile(const char* what) const;
+
+  std::unique_ptr<Engine> engine_;
   sqlite3* db_ = nullptr;
   QString path_;
   QString password_;
