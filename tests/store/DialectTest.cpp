@@ -144,3 +144,15 @@ TEST_P(DialectTest, BalanceConditionIsExactOnMoney) {
   EXPECT_TRUE(owes("300", "0", "325"));  // overpaid is listed too
   EXPECT_TRUE(owes("0.0001", "0", "0"));
 }
+
+TEST_P(DialectTest, NullsSortFirstAndPatternsTakeBackslashesAsThemselves) {
+  add({{"csection", "A"}, {"deathdate", QDate(2001, 1, 1)}, {"interlastname", "C:\\x y"}});
+  add({{"csection", "B"}});
+  add({{"csection", "C"}, {"deathdate", QDate(1999, 1, 1)}, {"interlastname", "C:xy"}});
+  EXPECT_EQ(column("select csection from zel order by deathdate"), "B C A");
+  EXPECT_EQ(column("select csection from zel order by deathdate desc, csection"), "A C B");
+  EXPECT_EQ(column("select top 2 * from (select csection, deathdate from zel) order by deathdate"), "B C");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'c:\\x%'"), "A");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'c:\\\\x%'"), "");
+  EXPECT_EQ(column("select csection from zel order by interlastname collate nocase desc, csection"), "C A B");
+}

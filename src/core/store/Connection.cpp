@@ -10,6 +10,7 @@
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
 #include "core/store/ServerEngine.h"
+#include "core/store/ServerFolder.h"
 #include "core/store/SqliteEngine.h"
 #include "core/store/TextFold.h"
 #include "core/store/sqlite.h"
@@ -364,6 +365,11 @@ void encryptPlainFile(const QString& path, const QString& password) {
 }
 
 bool openProgramDatabase(Connection& cn, const QString& path) {
+  if (const QString server = serverOfFolder(QFileInfo(path).absolutePath()); !server.isEmpty()) {
+    cn.openServer(server);
+    if (!Schema::isComplete(cn)) Schema::create(cn);
+    return false;
+  }
   bool keyed = false;
   try {
     cn.open(path, QString());

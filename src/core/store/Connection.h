@@ -112,5 +112,6 @@ bool folderWritable(const QString& folder);
 // it now and stays locked exclusively for this run; a file that has it opens with normal sharing.
 // A writable file made by an earlier version is brought up to date (Schema::upgrade).
 // Anything else (damaged file, some other password) fails with DbError and writes nothing.
-// Returns true when the password was set by this open.
+// A folder with a zel.server (ServerFolder.h) opens its server instead, making the tables in an
+// empty database. Returns true when the password was set by this open.
 bool openProgramDatabase(Connection& cn, const QString& path);

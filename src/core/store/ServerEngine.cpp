@@ -2,10 +2,13 @@
 
 #include <libpq-fe.h>
 
+#include <QDir>
+#include <QFile>
 #include <optional>
 #include <vector>
 
 #include "core/store/Dialect.h"
+#include "core/store/ServerFolder.h"
 #include "core/store/ServerLink.h"
 
 namespace {
@@ -60,6 +63,19 @@ QByteArray numberParameters(QByteArrayView sql, int* count) {
   }
   *count = n;
   return out;
+}
+
+// A numeric's text as a whole number ("1500", "-2.000"): money and its sums, which the file holds
+// as integers.
+std::optional<qint64> wholeNumber(QByteArrayView text) {
+  const qsizetype point = text.indexOf('.');
+  if (point >= 0)
+    for (char c : text.sliced(point + 1))
+      if (c != '0') return std::nullopt;
+  bool ok = false;
+  const qint64 v = text.first(point >= 0 ? point : text.size()).toByteArray().toLongLong(&ok);
+  if (!ok) return std::nullopt;
+  return v;
 }
 
 class ServerStatement final : public EngineStatement {
@@ -117,12 +133,8 @@ class ServerStatement final : public EngineStatement {
       case kFloat4:
       case kFloat8:
         return ColumnType::Real;
-      case kNumeric: {
-        // Whole amounts (money and their sums) are integers, as in the file.
-        bool whole = false;
-        text(col).toByteArray().toLongLong(&whole);
-        return whole ? ColumnType::Integer : ColumnType::Real;
-      }
+      case kNumeric:
+        return wholeNumber(text(col)) ? ColumnType::Integer : ColumnType::Real;
       case kBytea:
         return ColumnType::Blob;
       default:
@@ -132,9 +144,8 @@ class ServerStatement final : public EngineStatement {
   qint64 int64(int col) const override {
     const QByteArrayView t = text(col);
     if (PQftype(result_.get(), col) == kBool) return t == "t";
-    bool ok = false;
-    const qint64 v = t.toByteArray().toLongLong(&ok);
-    return ok ? v : qint64(t.toByteArray().toDouble());
+    if (const std::optional<qint64> v = wholeNumber(t)) return *v;
+    return qint64(t.toByteArray().toDouble());
   }
   double real(int col) const override { return text(col).toByteArray().toDouble(); }
   QByteArrayView text(int col) const override {
@@ -248,4 +259,37 @@ const char* ServerEngine::declaredType(unsigned table, int column) {
     it = declared_.insert(key, word);
   }
   return it->constData();
+}
+
+QString serverOfFolder(const QString& folder) {
+  QFile file(QDir(folder).filePath(QString::fromLatin1(kServerFile)));
+  if (!file.exists()) return {};
+  if (!file.open(QIODevice::ReadOnly))
+    throw DbError(DbError::CantOpen, 0,
+                  QStringLiteral("%1 could not be read: %2").arg(file.fileName(), file.errorString()));
+  QString connection;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const QString text = QString::fromUtf8(line).trimmed();
+    if (text.isEmpty() || text.startsWith(u'#')) continue;
+    connection = text;
+    break;
+  }
+  char* problem = nullptr;
+  PQconninfoOption* options = PQconninfoParse(connection.toUtf8().constData(), &problem);
+  if (!options || connection.isEmpty()) {
+    const QString why = problem ? QString::fromUtf8(problem).trimmed() : QStringLiteral("it is empty");
+    PQfreemem(problem);
+    throw DbError(DbError::NotADatabase, 0,
+                  QStringLiteral("%1 holds no server address: %2").arg(file.fileName(), why));
+  }
+  bool password = false;
+  for (const PQconninfoOption* o = options; o->keyword; ++o)
+    if (qstrcmp(o->keyword, "password") == 0 && o->val && *o->val) password = true;
+  PQconninfoFree(options);
+  if (password)
+    throw DbError(DbError::Misuse, 0,
+                  QStringLiteral("%1 holds a password. Remove it: the password belongs in ~/.pgpass, a "
+                                 "service file or the environment, where only you can read it.")
+                      .arg(file.fileName()));
+  return connection;
 }
