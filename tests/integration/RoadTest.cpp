@@ -23,6 +23,7 @@
 #include "gui/maps/frmMapEdit.h"
 #include "gui/maps/frmViewMap.h"
 #include "gui/records/frmDataEntry.h"
+#include "gui/reports/ReportGrid.h"
 #include "gui/reports/frmReports.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"

@@ -99,12 +99,59 @@ create trigger if not exists history_no_delete before delete on history
 begin select raise(abort, 'History entries cannot be removed.'); end;
 )sql";
 
+// The same table on a server: its own types, and one trigger function refusing what the file's
+// triggers refuse.
+const char* const kServerTableSql = R"sql(
+create table if not exists history (
+  id bigint primary key,
+  written text not null,
+  username text not null,
+  computer text not null,
+  kind text not null,
+  recid bigint not null default 0,
+  tablename text not null default '',
+  field text not null default '',
+  oldvalue text,
+  newvalue text,
+  detail text,
+  oldhash bytea,
+  newhash bytea,
+  detailhash bytea,
+  hash bytea not null
+);
+create index if not exists history_row on history (tablename, recid);
+create table if not exists history_erasing (erasing integer);
+create or replace function history_guard() returns trigger language plpgsql as $$
+begin
+  if tg_op = 'DELETE' then
+    raise exception 'History entries cannot be removed.';
+  end if;
+  if not exists (select 1 from history_erasing)
+     or new.id is distinct from old.id or new.written is distinct from old.written
+     or new.username is distinct from old.username or new.computer is distinct from old.computer
+     or new.kind is distinct from old.kind or new.recid is distinct from old.recid
+     or new.tablename is distinct from old.tablename or new.field is distinct from old.field
+     or new.oldhash is distinct from old.oldhash or new.newhash is distinct from old.newhash
+     or new.detailhash is distinct from old.detailhash or new.hash is distinct from old.hash then
+    raise exception 'History entries cannot be changed.';
+  end if;
+  return new;
+end $$;
+create or replace trigger history_no_update before update on history
+  for each row execute function history_guard();
+create or replace trigger history_no_delete before delete on history
+  for each row execute function history_guard();
+)sql";
+
 // One change: the caller's transaction is joined through a savepoint, so that a failure here
 // takes back this change only; otherwise a transaction of its own.
 class Change {
  public:
   explicit Change(Connection& cn) : cn_(cn), nested_(cn.inTransaction()) {
-    cn_.execute(nested_ ? QStringLiteral("SAVEPOINT history_change") : QStringLiteral("BEGIN IMMEDIATE"));
+    if (nested_)
+      cn_.execute(QStringLiteral("SAVEPOINT history_change"));
+    else
+      cn_.beginTransaction();
     ++changeDepth;
   }
   ~Change() {
@@ -124,7 +171,10 @@ class Change {
   Change(const Change&) = delete;
   Change& operator=(const Change&) = delete;
   void commit() {
-    cn_.execute(nested_ ? QStringLiteral("RELEASE history_change") : QStringLiteral("COMMIT"));
+    if (nested_)
+      cn_.execute(QStringLiteral("RELEASE history_change"));
+    else
+      cn_.commit();
     done_ = true;
   }
 
@@ -316,16 +366,16 @@ QString valueIn(const Contents& c, const QString& column) {
 
 void createTable(Connection& cn) {
   if (hasTable(cn)) return;
-  cn.execute(QString::fromLatin1(kTableSql));
+  if (cn.isServer())
+    cn.engine().execute(QString::fromLatin1(kServerTableSql));
+  else
+    cn.execute(QString::fromLatin1(kTableSql));
   Entry e;
   e.kind = Kind::Begins;
   append(cn, e);
 }
 
-bool hasTable(Connection& cn) {
-  Statement st(cn, "select 1 from sqlite_master where type='table' and name='history'");
-  return st.next();
-}
+bool hasTable(Connection& cn) { return cn.engine().hasTable(QStringLiteral("history")); }
 
 QString currentUser() {
   if (!testUser.isEmpty()) return testUser;
@@ -367,9 +417,11 @@ qint64 append(Connection& cn, Entry e) {
       s.e.id = last.int64(0) + 1;
       previous = blob(last, 1);
       lastWritten = last.string(2);
-    } else {
+    } else if (!cn.isServer()) {
       Statement seq(cn, "select seq from sqlite_sequence where name='history'");
       s.e.id = seq.next() ? seq.int64(0) + 1 : 1;
+    } else {
+      s.e.id = 1;  // the server's table is never emptied: its rows refuse deletion
     }
   }
   if (changeTime.isEmpty()) {
