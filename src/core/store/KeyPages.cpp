@@ -112,7 +112,7 @@ QString KeyPages::after(const std::vector<Bound>& bound, bool reverse,
   }
   QStringList ways;
   for (size_t i = 0; i < n; ++i) {
-    // Nothing comes after a Null going down, nor after a value going down the nulls-first way up.
+    // Going down, nothing comes after a Null: the Nulls are last that way.
     if (down(i) && isNull(i)) continue;
     QStringList all;
     for (size_t j = 0; j < i; ++j) {
@@ -161,7 +161,9 @@ bool KeyPages::fetch(bool fromEnd, bool probe) {
   std::vector<Bound> last;
   int rows = 0;
   try {
-    const std::unique_ptr<EngineStatement> st = engine.prepare(cn_->translate(sql).toUtf8());
+    // The tail is in the file's dialect already; the server's own translation comes on top.
+    const QString text = engine.kind() == Engine::Kind::Server ? cn_->translate(sql) : sql;
+    const std::unique_ptr<EngineStatement> st = engine.prepare(text.toUtf8());
     for (size_t i = 0; i < params.size(); ++i) {
       const Bound& b = *params[i];
       const int pos = int(i) + 1;

@@ -309,6 +309,7 @@ QString serverOfFolder(const QString& folder) {
   if (!options || connection.isEmpty()) {
     const QString why = problem ? QString::fromUtf8(problem).trimmed() : QStringLiteral("it is empty");
     PQfreemem(problem);
+    if (options) PQconninfoFree(options);  // an empty text parses
     throw DbError(DbError::NotADatabase, 0,
                   QStringLiteral("%1 holds no server address: %2").arg(file.fileName(), why));
   }
