@@ -28,6 +28,7 @@
 #include "core/store/DbError.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerFolder.h"
 #include "render/ReportPages.h"
 
 namespace Cli {
@@ -72,8 +73,18 @@ QString openingProblem(const DbError& e, const QString& db) {
       .arg(e.description());
 }
 
+// The connection string of a folder whose records are on a server; empty for a database file.
+QString folderServer(const QString& dataPath) {
+  try {
+    return serverOfFolder(dataPath);
+  } catch (const DbError& e) {
+    fail(e.description());
+  }
+}
+
 QString existingDatabase(const QString& dataPath) {
   const QString db = dataPath + kDatabase;
+  if (!folderServer(dataPath).isEmpty()) return db;
   if (!QFileInfo(db).isFile())
     fail(QStringLiteral("%1: no such file; the folder holds no database (zelmora-cli init makes one)")
              .arg(db));
@@ -84,6 +95,14 @@ QString existingDatabase(const QString& dataPath) {
 // its password yet (it does so at its next start; a reading command leaves the file as it is).
 // Returns false for a file without the password.
 bool openForReading(Connection& cn, const QString& dataPath) {
+  if (const QString server = folderServer(dataPath); !server.isEmpty()) {
+    try {
+      cn.openServer(server);
+      return true;
+    } catch (const DbError& e) {
+      fail(dataPath + QString::fromLatin1(kServerFile) + QStringLiteral(": ") + e.description());
+    }
+  }
   const QString db = existingDatabase(dataPath);
   try {
     cn.open(db, password());
@@ -104,6 +123,8 @@ void openForWriting(Connection& cn, const QString& dataPath) {
   try {
     openProgramDatabase(cn, db);
   } catch (const DbError& e) {
+    if (!folderServer(dataPath).isEmpty())
+      fail(dataPath + QString::fromLatin1(kServerFile) + QStringLiteral(": ") + e.description());
     fail(db + QStringLiteral(": ") + openingProblem(e, db));
   }
 }
@@ -233,7 +254,7 @@ int exportRecords(const Invocation& in) {
   Connection cn;
   openForReading(cn, dataPath);
   // The rows stream through once: a small page cache spares the memory a large one would take.
-  cn.execute(QStringLiteral("PRAGMA cache_size=-2000"));
+  if (!cn.isServer()) cn.execute(QStringLiteral("PRAGMA cache_size=-2000"));
   RecordSet rs(&cn);
   const QString target = in.value("o", dataPath + QLatin1String(ExportWriter::kFileName));
   ExportWriter::Result r;

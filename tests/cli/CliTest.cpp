@@ -18,9 +18,11 @@
 #include "core/reports/ReportFiles.h"
 #include "core/reports/Reports.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerFolder.h"
 #include "support/PdfPages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/TestServer.h"
 
 namespace {
 
@@ -431,3 +433,42 @@ TEST(CliInit, InitMakesAnEmptyKeyedDatabaseWithTheHelpFileAndTheTutorial) {
 }
 
 }  // namespace
+
+TEST(CliServer, AFolderWithZelServerExportsAsTheSameRecordsInAFileDo) {
+  const auto fill = [](Connection& cn) {
+    const qint64 oak = addRow(cn, "cemetery", {{"name", "Oak Hill"}});
+    const qint64 single = addRow(cn, "lots", {{"lotdesc", "Single"}, {"lotprice", *Money::parse("1250.5")}});
+    addRow(cn, "zel",
+           {{"cemeteryid", oak},
+            {"lotid", single},
+            {"csection", "A"},
+            {"lot", "10"},
+            {"grave", "2"},
+            {"interlastname", "M\xc3\xbcller"},
+            {"deathdate", QDate(1921, 3, 15)},
+            {"purchprice", *Money::parse("1500.0001")}});
+    addRow(
+        cn, "zel",
+        {{"cemeteryid", oak}, {"csection", "a"}, {"lot", "2"}, {"ownerlastname", "O'Brien"}, {"age", 42.5}});
+    addRow(cn, "zel", {{"csection", "B"}, {"remarks", "=1+1, \"quoted\""}});
+    addRow(cn, "zel", {});
+  };
+  TestFolder file;
+  fill(ZEL1.cnData);
+  ZEL1.cnData.close();
+  const Outcome fromFile = cli({"export", file.path(), "-o", "-"});
+  EXPECT_EQ(fromFile.code, 0) << fromFile.err.toStdString();
+
+  TestFolder server(false);
+  ASSERT_EQ(TestServer::shared().problem(), QString());
+  writeFile(server.file(QString::fromLatin1(kServerFile)), TestServer::shared().newDatabase().toUtf8());
+  Connection cn;
+  openProgramDatabase(cn, server.file("zel.mdb"));
+  fill(cn);
+  cn.close();
+  const Outcome fromServer = cli({"export", server.path(), "-o", "-"});
+  EXPECT_EQ(fromServer.code, 0) << fromServer.err.toStdString();
+  EXPECT_EQ(fromServer.out.count('\n'), 5);
+  EXPECT_EQ(fromServer.out.toStdString(), fromFile.out.toStdString());
+  EXPECT_FALSE(QFile::exists(server.file("zel.mdb")));
+}

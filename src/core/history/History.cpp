@@ -73,7 +73,10 @@ const char* const kColumns =
 class Change {
  public:
   explicit Change(Connection& cn) : cn_(cn), nested_(cn.inTransaction()) {
-    cn_.execute(nested_ ? QStringLiteral("SAVEPOINT history_change") : QStringLiteral("BEGIN IMMEDIATE"));
+    if (nested_)
+      cn_.execute(QStringLiteral("SAVEPOINT history_change"));
+    else
+      cn_.beginTransaction();
     ++changeDepth;
   }
   ~Change() {
@@ -93,7 +96,10 @@ class Change {
   Change(const Change&) = delete;
   Change& operator=(const Change&) = delete;
   void commit() {
-    cn_.execute(nested_ ? QStringLiteral("RELEASE history_change") : QStringLiteral("COMMIT"));
+    if (nested_)
+      cn_.execute(QStringLiteral("RELEASE history_change"));
+    else
+      cn_.commit();
     done_ = true;
   }
 
@@ -292,10 +298,7 @@ void createTable(Connection& cn) {
   append(cn, e);
 }
 
-bool hasTable(Connection& cn) {
-  Statement st(cn, "select 1 from sqlite_master where type='table' and name='history'");
-  return st.next();
-}
+bool hasTable(Connection& cn) { return cn.engine().hasTable(QStringLiteral("history")); }
 
 QString currentUser() {
   if (!testUser.isEmpty()) return testUser;
@@ -425,6 +428,7 @@ class Appender {
   }
   // The first entry's id: after the largest the table ever held.
   qint64 firstId() {
+    if (cn_.isServer()) return 1;  // the server's table is never emptied: its rows refuse deletion
     Statement seq(cn_, "select seq from sqlite_sequence where name='history'");
     return seq.next() ? seq.int64(0) + 1 : 1;
   }

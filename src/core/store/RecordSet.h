@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "core/store/Connection.h"
+#include "core/store/Engine.h"
 #include "core/store/KeyPages.h"
 #include "core/store/Value.h"
-
-struct sqlite3_stmt;
 
 // A set of rows read through the connection by SQL text.
 //  - ForwardOnly streams rows from the engine: move next only, read-only.
@@ -69,11 +68,12 @@ class RecordSet {
   int indexOf(const QString& name) const;
   Value rawField(int index) const;
   void loadCurrent() const;
-  void readRow(sqlite3_stmt* st, std::vector<Value>& row) const;
-  void setColumns(sqlite3_stmt* st);
-  Value decode(sqlite3_stmt* st, int i) const;
-  Value decodeAs(sqlite3_stmt* st, int i, ColKind kind) const;
-  void bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) const;
+  void readRow(const EngineStatement& st, std::vector<Value>& row) const;
+  void setColumns(const EngineStatement& st);
+  Value decode(const EngineStatement& st, int i) const;
+  Value decodeAs(const EngineStatement& st, int i, ColKind kind) const;
+  void bindValue(EngineStatement& st, int pos, const Value& v, int col) const;
+  std::unique_ptr<EngineStatement> prepare(const QString& sql) const;
   std::optional<Value> convertText(const QString& text, ColKind kind) const;
   void skipMissingForward();
   void skipMissingBackward();
@@ -89,7 +89,7 @@ class RecordSet {
   std::vector<ColKind> kinds_;
 
   // Forward-only state.
-  sqlite3_stmt* stmt_ = nullptr;
+  std::unique_ptr<EngineStatement> stmt_;
   bool fwdEof_ = true;
 
   // Static state: either full rows or keys of one table.
@@ -104,7 +104,7 @@ class RecordSet {
   mutable qint64 currentKey_ = 0;
   mutable bool currentRead_ = false;
   mutable bool currentMissing_ = false;
-  sqlite3_stmt* fetch_ = nullptr;
+  std::unique_ptr<EngineStatement> fetch_;
 
   EditMode editMode_ = EditMode::None;
   std::vector<Value> pending_;

@@ -98,8 +98,16 @@ void ServerLink::execute(const QString& sql) {
   Result r(PQexec(cn_, sql.toUtf8().constData()));
   const ExecStatusType st = PQresultStatus(r.get());
   if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return;
-  throw DbError(codeFor(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)),
-                QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed());
+  throw failure(r.get());
+}
+
+DbError ServerLink::failure(const pg_result* result) {
+  if (!result)
+    return DbError(DbError::NotADatabase, QStringLiteral("The database server connection was lost."));
+  // The server's own sentence, without its "ERROR:" and the lines of context after it.
+  const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+  return DbError(codeFor(PQresultErrorField(result, PG_DIAG_SQLSTATE)),
+                 QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed());
 }
 
 ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>& params) {
@@ -118,9 +126,7 @@ ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>&
   Result r(PQexecParams(cn_, sql.toUtf8().constData(), int(values.size()), nullptr, values.data(), nullptr,
                         nullptr, 0));
   const ExecStatusType st = PQresultStatus(r.get());
-  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
-    throw DbError(codeFor(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)),
-                  QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed());
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw failure(r.get());
   Rows out;
   const int cols = PQnfields(r.get());
   for (int c = 0; c < cols; ++c) out.columns << QString::fromUtf8(PQfname(r.get(), c));

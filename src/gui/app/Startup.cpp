@@ -20,6 +20,7 @@
 #include "core/program/Zel2.h"
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
+#include "core/store/ServerFolder.h"
 #include "gui/app/frmSplash.h"
 #include "gui/app/frm_Main.h"
 #include "gui/controls/MessageService.h"
@@ -146,7 +147,8 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     if (!recovery.ok) return Outcome::Ended;
 
     const QString db = ZEL1.dataFile(QStringLiteral("zel.mdb"));
-    if (!QFileInfo::exists(db)) {
+    // A folder whose records are on a server is never seeded with the demo.
+    if (!QFileInfo::exists(db) && serverOfFolder(ZEL1.DataPath).isEmpty()) {
       const QString seed = ZEL1.dataFile(QStringLiteral("zeldemo.mdb"));
       if (QFileInfo::exists(seed)) {
         QFile from(seed);
