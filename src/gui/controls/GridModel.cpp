@@ -602,11 +602,12 @@ bool GridModel::loadFile(const QString& path, QString* error) {
             lastRow = mc.row;
           }
           Cell& c = cellIn(row, mc.col);
-          c.text = mc.text;
+          c.text.assignUtf8(mc.utf8);
           c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
           c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
           if (c.plain()) pruneIn(row, mc.col);
-        });
+        },
+        MapFile::Text::Bytes);
   } catch (const DbError& e) {
     if (error) *error = e.description();
     return false;

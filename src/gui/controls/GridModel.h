@@ -132,12 +132,12 @@ class GridModel : public QAbstractTableModel {
     QString combo;
     bool operator==(const Style&) const = default;
   };
-  // A cell's text. Up to 15 characters of Latin-1 (most map places and imported items) are kept in
+  // A cell's text. Up to 9 characters of Latin-1 (most map places and imported items) are kept in
   // the cell itself; any other text in one small heap block (length, then UTF-16). A large sheet
-  // holds a million of them: a heap block each would nearly double its memory and its load time.
+  // holds a million of them: a heap block each would double its memory and its load time.
   class CellText {
    public:
-    static constexpr qsizetype kInline = 15;
+    static constexpr qsizetype kInline = 9;
     CellText() = default;
     ~CellText() {
       if (heap()) std::free(block());
@@ -208,21 +208,29 @@ class GridModel : public QAbstractTableModel {
       std::memcpy(np + sizeof len, s.data(), 2 * size_t(len));
       clear();
       raw_[0] = kHeap;
-      std::memcpy(raw_ + 8, &np, sizeof np);
+      std::memcpy(raw_ + kAt, &np, sizeof np);
     }
-    // Latin-1 text known to fit the cell (at most kInline characters).
-    void assignShort(QLatin1StringView s) {
+    // Checked UTF-8, as a map file holds it: short ASCII is copied as it stands.
+    void assignUtf8(QByteArrayView b) {
+      const qsizetype n = b.size();
+      bool narrow = n <= kInline;
+      for (qsizetype i = 0; i < n && narrow; ++i) narrow = uchar(b[i]) < 0x80;
+      if (!narrow) {
+        assign(QString::fromUtf8(b));
+        return;
+      }
       clear();
-      std::memcpy(raw_ + 1, s.data(), size_t(s.size()));
-      raw_[0] = uchar(s.size());
+      if (n) std::memcpy(raw_ + 1, b.data(), size_t(n));
+      raw_[0] = uchar(n);
     }
 
    private:
-    static constexpr uchar kHeap = 0xFF;  // raw_[0]: 0 empty, 1..15 Latin-1 length, kHeap a block
+    static constexpr uchar kHeap = 0xFF;  // raw_[0]: 0 empty, 1..9 Latin-1 length, kHeap a block
+    static constexpr size_t kAt = 2;      // where a block's address is kept
     bool heap() const { return raw_[0] == kHeap; }
     char* block() const {
       char* p;
-      std::memcpy(&p, raw_ + 8, sizeof p);
+      std::memcpy(&p, raw_ + kAt, sizeof p);
       return p;
     }
     const QChar* utf16() const { return reinterpret_cast<const QChar*>(block() + sizeof(quint32)); }
@@ -242,16 +250,18 @@ class GridModel : public QAbstractTableModel {
       else
         std::memcpy(raw_, o.raw_, sizeof raw_);
     }
-    alignas(8) unsigned char raw_[16] = {};
+    unsigned char raw_[kInline + 1] = {};
+    static_assert(kAt + sizeof(char*) <= sizeof raw_);
   };
   struct Cell {
     CellText text;
-    quint32 back = 0;  // 0 = sheet default, else 0xFFRRGGBB
+    quint16 style = 0;  // 0 = sheet default
+    quint32 back = 0;   // 0 = sheet default, else 0xFFRRGGBB
     quint32 fore = 0;
     qint32 col = 0;
-    quint16 style = 0;  // 0 = sheet default
     bool plain() const { return text.isEmpty() && !back && !fore && !style; }
   };
+  static_assert(sizeof(Cell) == 24, "a million cells are held at once");
   using Row = std::vector<Cell>;
 
   const Cell* find(int row, int col) const;
