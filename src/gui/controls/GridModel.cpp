@@ -129,10 +129,30 @@ void GridModel::replaceBackColors(const QList<QColor>& keep, const QColor& to) {
   changed(0, 0, maxRows_, maxCols_);
 }
 
-void GridModel::forEachText(const std::function<void(int, int, const QString&)>& fn) const {
+void GridModel::forEachText(const std::function<void(int, int, QStringView)>& fn) const {
+  QChar buf[CellText::kInline];
   for (int r = 1; r <= maxRows_; ++r)
     for (const Cell& c : rows_[r])
-      if (c.col >= 1 && !c.text.isEmpty()) fn(r, c.col, c.text.raw());
+      if (c.col >= 1 && !c.text.isEmpty()) fn(r, c.col, c.text.view(buf));
+}
+
+void GridModel::colourTexts(const std::vector<std::pair<QColor, QColor>>& palette,
+                            const std::function<int(QStringView)>& pick) {
+  std::vector<std::pair<quint32, quint32>> packed;
+  for (const auto& [back, fore] : palette) packed.emplace_back(packColor(back), packColor(fore));
+  QChar buf[CellText::kInline];
+  bool any = false;
+  for (int r = 1; r <= maxRows_; ++r)
+    for (Cell& c : rows_[r]) {
+      if (c.col < 1 || c.text.isEmpty()) continue;
+      const int i = pick(c.text.view(buf));
+      if (i < 0 || i >= int(packed.size())) continue;
+      // As setBackColor does: the sheet's own colour is the default, not a colour of the cell's.
+      c.back = packed[size_t(i)].first == defBack_ ? 0 : packed[size_t(i)].first;
+      c.fore = packed[size_t(i)].second;
+      any = true;
+    }
+  if (any) changed(1, 1, maxRows_, maxCols_);
 }
 
 // ---- size ---------------------------------------------------------------------------------------
@@ -546,7 +566,7 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
           if (!kept(c)) continue;
           mc.row = r;
           mc.col = c.col;
-          mc.text = c.text.raw();
+          c.text.copyTo(mc.text);
           mc.hasBack = !dataOnly && c.back;
           mc.back = c.back & 0xFFFFFFu;
           mc.hasFore = !dataOnly && c.fore;
@@ -582,11 +602,12 @@ bool GridModel::loadFile(const QString& path, QString* error) {
             lastRow = mc.row;
           }
           Cell& c = cellIn(row, mc.col);
-          c.text = mc.text;
+          c.text.assignUtf8(mc.utf8);
           c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
           c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
           if (c.plain()) pruneIn(row, mc.col);
-        });
+        },
+        MapFile::Text::Bytes);
   } catch (const DbError& e) {
     if (error) *error = e.description();
     return false;

@@ -212,7 +212,7 @@ void frmImport::fitColumns() {
   // per cell keeps a file of a hundred thousand rows quick.
   std::vector<float> advance(0x10000, -1.0f);
   std::vector<double> widest(size_t(Spread1->maxCols()) + 1, 0.0);
-  m->forEachText([&](int, int col, const QString& text) {
+  m->forEachText([&](int, int col, QStringView text) {
     double w = 0;
     for (QChar ch : text) {
       float& a = advance[ch.unicode()];

@@ -137,15 +137,15 @@ void frmViewMap::FormActivate() {
   }
   if (states.size() == 0) return;
 
-  GridModel* g = Spread1->grid();
-  GridModel::Batch batch(*g);
-  // Only cells with a text can name a grave; the grid hands out just those.
-  g->forEachText([&](int r, int c, const QString& text) {
-    const GraveState::State s = states.state(text);
-    if (s == GraveState::State::Open) return;
-    const GridRange cell = GridRange::cell(r, c);
-    g->setBackColor(cell, MapColors::of(s));
-    g->setForeColor(cell, MapColors::textOf(s));
+  // One pass over the cells that hold a text, each looked up once and coloured in place; an open
+  // place keeps the colour the map gives it.
+  using GraveState::State;
+  std::vector<std::pair<QColor, QColor>> palette(GraveState::all().size());
+  for (const GraveState::Info& i : GraveState::all())
+    palette[size_t(i.state)] = {MapColors::of(i.state), MapColors::textOf(i.state)};
+  Spread1->grid()->colourTexts(palette, [&](QStringView text) {
+    const State s = states.state(text);
+    return s == State::Open ? -1 : int(s);
   });
 }
 
