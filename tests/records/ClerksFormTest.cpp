@@ -52,10 +52,10 @@ TEST_F(ServerRecordForm, ASaveOverAnotherClerksChangeNamesItAndTheClerkCancelsSa
   saveAnswering(MessageService::Answer::Cancel);
   const QString asked = msgs->last();
   EXPECT_TRUE(asked.startsWith(QLatin1String("Another clerk changed this record since it was shown")))
-      << asked;
-  EXPECT_TRUE(asked.contains(QLatin1String("Interred Last Name: \"Smith\", now \"Brown\""))) << asked;
-  EXPECT_TRUE(asked.contains(QLatin1String("Remarks: (empty), now \"theirs\""))) << asked;
-  EXPECT_FALSE(asked.contains(QLatin1String("Vault"))) << asked;
+      << asked.toStdString();
+  EXPECT_TRUE(asked.contains(QLatin1String("Interred Last Name: \"Smith\", now \"Brown\""))) << asked.toStdString();
+  EXPECT_TRUE(asked.contains(QLatin1String("Remarks: (empty), now \"theirs\""))) << asked.toStdString();
+  EXPECT_FALSE(asked.contains(QLatin1String("Vault"))) << asked.toStdString();
   EXPECT_EQ(form->ui().txtVault->text(), QStringLiteral("V1"));
   EXPECT_TRUE(ZEL1.RecordChanged);
   EXPECT_EQ(stored("coalesce(vault, '')"), QString());
