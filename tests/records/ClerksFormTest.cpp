@@ -2,8 +2,7 @@
 
 #include "RecordFormFixture.h"
 #include "core/store/Connection.h"
-#include "core/store/Schema.h"
-#include "support/TestServer.h"
+#include "support/Engines.h"
 
 namespace {
 
@@ -11,14 +10,7 @@ class ServerRecordForm : public RecordForm {
  protected:
   void SetUp() override {
     RecordForm::SetUp();
-    TestServer& server = TestServer::shared();
-    ASSERT_EQ(server.problem(), QString());
-    const QString db = server.newDatabase();
-    ZEL1.rsRecords.close();
-    ZEL1.cnData.close();
-    ZEL1.cnData.openServer(db);
-    Schema::create(ZEL1.cnData);
-    other.openServer(db);
+    other.openServer(openServerData());
     addCemetery(QStringLiteral("Oakwood"));
     addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
     open();
@@ -53,7 +45,8 @@ TEST_F(ServerRecordForm, ASaveOverAnotherClerksChangeNamesItAndTheClerkCancelsSa
   const QString asked = msgs->last();
   EXPECT_TRUE(asked.startsWith(QLatin1String("Another clerk changed this record since it was shown")))
       << asked.toStdString();
-  EXPECT_TRUE(asked.contains(QLatin1String("Interred Last Name: \"Smith\", now \"Brown\""))) << asked.toStdString();
+  EXPECT_TRUE(asked.contains(QLatin1String("Interred Last Name: \"Smith\", now \"Brown\"")))
+      << asked.toStdString();
   EXPECT_TRUE(asked.contains(QLatin1String("Remarks: (empty), now \"theirs\""))) << asked.toStdString();
   EXPECT_FALSE(asked.contains(QLatin1String("Vault"))) << asked.toStdString();
   EXPECT_EQ(form->ui().txtVault->text(), QStringLiteral("V1"));
