@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QSet>
 #include <memory>
+#include <optional>
 
 #include "cli/Console.h"
 #include "core/backup/AutoBackup.h"
@@ -29,6 +30,7 @@
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
 #include "core/store/ServerFolder.h"
+#include "core/store/ServerLock.h"
 #include "render/ReportPages.h"
 
 namespace Cli {
@@ -782,6 +784,9 @@ int import(const Invocation& in) {
   openForWriting(cn, dataPath);
   int added = 0;
   try {
+    // Emptying takes the records from under every clerk on the server: not while one is connected.
+    std::optional<ServerLock::Alone> alone;
+    if (emptyFirst) alone.emplace(cn, QStringLiteral("An import that empties the records first"));
     Console::Progress progress(QStringLiteral("Importing"));
     added = RecordImport::write(cn, source, plan, emptyFirst, [&progress](double f) { progress(f); });
   } catch (const DbError& e) {

@@ -19,6 +19,11 @@ class EngineTest : public DataTest, public ::testing::WithParamInterface<EngineK
   bool onServer() const { return GetParam() == EngineKind::Server; }
 };
 
+// Puts ZEL1.cnData (and the record set on it) on a new database of the test program's cluster, with
+// the program's tables; its connection string, for a second clerk's connection. Fails the test
+// when there is no server.
+QString openServerData();
+
 std::string engineName(const ::testing::TestParamInfo<EngineKind>& info);
 inline void PrintTo(EngineKind kind, std::ostream* os) {
   *os << (kind == EngineKind::File ? "File" : "Server");

@@ -22,6 +22,7 @@
 #include "core/store/DbError.h"
 #include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
+#include "core/store/ServerLock.h"
 #include "core/store/Statement.h"
 
 namespace History {
@@ -77,6 +78,13 @@ class Change {
       cn_.execute(QStringLiteral("SAVEPOINT history_change"));
     else
       cn_.beginTransaction();
+    // Clerks on a server write one change at a time: each entry follows the last one written.
+    try {
+      ServerLock::serializeChanges(cn_);
+    } catch (const DbError&) {
+      if (!nested_) cn_.rollback();
+      throw;
+    }
     ++changeDepth;
   }
   ~Change() {
@@ -498,11 +506,9 @@ qint64 saveRow(Connection& cn, RecordSet& rs, const QString& table) {
   std::optional<Contents> before;
   if (!id.isNull()) before = readRow(cn, table, id.toInt());
   rs.update();
-  qint64 saved = id.toInt();
-  if (id.isNull()) {
-    Statement last(cn, QStringLiteral("select max(%1) from %2").arg(key, table).toUtf8());
-    saved = last.next() ? last.int64(0) : 0;
-  }
+  // The number the engine gave the new row: with several clerks adding at once the largest number
+  // may be another's.
+  const qint64 saved = rs.savedKey();
   rowSaved(cn, table, saved, before);
   change.commit();
   return saved;
@@ -784,8 +790,7 @@ qint64 putBack(Connection& cn, qint64 removedEntryId) {
     rs.assign(column, f && f->kind == RecordFields::Kind::Choice ? Value(text.toLongLong()) : Value(text));
   }
   rs.update();
-  Statement last(cn, "select max(recid) from zel");
-  const qint64 recid = last.next() ? last.int64(0) : 0;
+  const qint64 recid = rs.savedKey();
   const std::optional<Contents> now = readRow(cn, QStringLiteral("zel"), recid);
   Entry e;
   e.kind = Kind::RecordAdded;

@@ -11,6 +11,7 @@
 #include "core/store/Schema.h"
 #include "core/store/ServerEngine.h"
 #include "core/store/ServerFolder.h"
+#include "core/store/ServerLock.h"
 #include "core/store/SqliteEngine.h"
 #include "core/store/TextFold.h"
 #include "core/store/sqlite.h"
@@ -370,6 +371,8 @@ void encryptPlainFile(const QString& path, const QString& password) {
 bool openProgramDatabase(Connection& cn, const QString& path) {
   if (const QString server = serverOfFolder(QFileInfo(path).absolutePath()); !server.isEmpty()) {
     cn.openServer(server);
+    // In place of the folder's lock file: every program and command on the records holds this.
+    ServerLock::holdShared(cn);
     if (!Schema::isComplete(cn)) Schema::create(cn);
     return false;
   }

@@ -52,6 +52,9 @@ void RecordSet::close() {
   current_.clear();
   currentRead_ = false;
   currentMissing_ = false;
+  versioned_ = false;
+  currentVersion_ = -1;
+  expected_.reset();
   editMode_ = EditMode::None;
   pending_.clear();
   touched_.clear();
@@ -158,8 +161,19 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
   if (m.hasMatch() && !keyColumn_.isEmpty()) {
     // Keys only: the rows are read one at a time as they become current.
     keyed_ = true;
-    fetch_ = prepare(QStringLiteral("select * from \"%1\" where \"%2\"=?").arg(table_, keyColumn_));
+    // On a server each row comes with its version: the row version's transaction number (xmin),
+    // which every change of the row replaces. It needs no column of its own, so nothing that lists
+    // a table's columns ever sees it.
+    versioned_ = cn_->isServer();
+    fetch_ =
+        prepare(QStringLiteral("select *%3 from \"%1\" where \"%2\"=?")
+                    .arg(table_, keyColumn_,
+                         versioned_ ? QStringLiteral(", xmin::text::bigint as zel_version") : QString()));
     setColumns(*fetch_);
+    if (versioned_) {
+      index_.remove(names_.takeLast().toLower());
+      kinds_.pop_back();
+    }
     keyIndex_ = indexOf(keyColumn_);
     try {
       // The pages make their SQL from the order as the file writes it; the server's translation
@@ -174,9 +188,9 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
         static const QRegularExpression ordered(QStringLiteral("\\border\\s+by\\b"),
                                                 QRegularExpression::CaseInsensitiveOption);
         const bool keysOnly = !m.captured(2).contains(ordered);
-        const std::unique_ptr<EngineStatement> keys =
-            prepare(keysOnly ? QStringLiteral("select \"%1\" from \"%2\"%3").arg(keyColumn_, table_, m.captured(2))
-                             : text);
+        const std::unique_ptr<EngineStatement> keys = prepare(
+            keysOnly ? QStringLiteral("select \"%1\" from \"%2\"%3").arg(keyColumn_, table_, m.captured(2))
+                     : text);
         std::vector<qint64> all;
         while (keys->step()) all.push_back(keys->int64(keysOnly ? 0 : keyIndex_));
         pages_ = KeyPages::whole(std::move(all));
@@ -251,6 +265,7 @@ void RecordSet::loadCurrent() const {
   fetch_->bindInt(1, key);
   if (fetch_->step()) {
     readRow(*fetch_, current_);
+    if (versioned_) currentVersion_ = fetch_->int64(int(names_.size()));
     currentMissing_ = false;
   }
   fetch_->reset();
@@ -378,6 +393,13 @@ Value RecordSet::rawField(int i) const {
   return rows_[pos_][i];
 }
 
+std::optional<qint64> RecordSet::version() const {
+  if (!versioned_ || !atRow()) return std::nullopt;
+  loadCurrent();
+  if (currentMissing_) return std::nullopt;
+  return currentVersion_;
+}
+
 void RecordSet::addNew() {
   requireOpen();
   if (cursor_ == Cursor::ForwardOnly || table_.isEmpty() || keyColumn_.isEmpty())
@@ -501,6 +523,11 @@ void RecordSet::update() {
     cols << QStringLiteral("\"%1\"").arg(names_[i]);
     idx.push_back(i);
   }
+  const bool server = cn_->isServer();
+  // The server says which row it wrote: the number it gave a new row, or that the row (of the
+  // version expected) was there to change.
+  const QString returning = server ? QStringLiteral(" returning \"%1\"").arg(keyColumn_) : QString();
+  std::optional<qint64> version;
   QString sql;
   if (editMode_ == EditMode::Add) {
     if (cols.isEmpty())
@@ -516,18 +543,43 @@ void RecordSet::update() {
     QStringList sets;
     for (const QString& c : cols) sets << c + QStringLiteral("=?");
     sql = QStringLiteral("update \"%1\" set %2 where \"%3\"=?").arg(table_, sets.join(u','), keyColumn_);
+    if (server) {
+      version = expected_;
+      if (!version && keyed_ && !currentMissing_ && currentRead_) version = currentVersion_;
+      if (version) sql += QStringLiteral(" and xmin=?::text::xid");
+    }
   }
+  sql += returning;
   const std::unique_ptr<EngineStatement> s = prepare(sql);
   int p = 1;
   for (int i : idx) bindValue(*s, p++, pending_[i], i);
   qint64 key = 0;
   if (editMode_ == EditMode::Edit) {
     key = pending_[keyIndex_].toInt();
-    s->bindInt(p, key);
+    s->bindInt(p++, key);
+    if (version) s->bindInt(p++, *version);
   }
-  s->step();
+  const bool wrote = s->step();
+  expected_.reset();
 
-  if (editMode_ == EditMode::Add) key = cn_->engine().lastInsertKey();
+  if (server && !wrote && editMode_ == EditMode::Edit) {
+    // Changed or removed by another clerk since it was read: the set shows the row as stored now.
+    cancelUpdate();
+    bool removed = true;
+    if (keyed_) {
+      currentRead_ = false;
+      loadCurrent();
+      removed = currentMissing_;
+    } else {
+      const std::unique_ptr<EngineStatement> f =
+          prepare(QStringLiteral("select 1 from \"%1\" where \"%2\"=?").arg(table_, keyColumn_));
+      f->bindInt(1, key);
+      removed = !f->step();
+    }
+    throw RowConflict(removed);
+  }
+  if (editMode_ == EditMode::Add) key = server ? s->int64(0) : cn_->engine().lastInsertKey();
+  savedKey_ = key;
   const bool added = editMode_ == EditMode::Add;
   cancelUpdate();
 

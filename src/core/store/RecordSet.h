@@ -60,6 +60,16 @@ class RecordSet {
   void update();
   void cancelUpdate();
   bool editing() const { return editMode_ != EditMode::None; }
+  // On a server, the version of the current row as it was read (keyed sets: "select * from <table>
+  // ..."); a server raises it with every change of the row. Nothing on the file, whose folder lock
+  // lets one program write.
+  std::optional<qint64> version() const;
+  // The next update() of the current row saves only over this version of it (what a window showed,
+  // read earlier than the set's row): changed or removed since, it throws RowConflict, and the set's
+  // current row is then the row as stored now. Without it an update saves over the version read.
+  void expectVersion(qint64 v) { expected_ = v; }
+  // The key of the row the last update() wrote: for an added row, the number the engine gave it.
+  qint64 savedKey() const { return savedKey_; }
 
  private:
   enum class EditMode { None, Edit, Add };
@@ -104,6 +114,10 @@ class RecordSet {
   mutable qint64 currentKey_ = 0;
   mutable bool currentRead_ = false;
   mutable bool currentMissing_ = false;
+  bool versioned_ = false;              // the fetch reads each row's version after its columns
+  mutable qint64 currentVersion_ = -1;  // keyed: the current row's version
+  std::optional<qint64> expected_;
+  qint64 savedKey_ = 0;
   std::unique_ptr<EngineStatement> fetch_;
 
   EditMode editMode_ = EditMode::None;

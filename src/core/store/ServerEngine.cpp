@@ -31,10 +31,10 @@ struct ResultFree {
 };
 using Result = std::unique_ptr<PGresult, ResultFree>;
 
-Result checked(PGresult* r) {
+Result checked(PGresult* r, const pg_conn* cn) {
   Result result(r);
   const ExecStatusType st = PQresultStatus(r);
-  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw ServerLink::failure(r);
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw ServerLink::failure(r, cn);
   return result;
 }
 
@@ -85,9 +85,9 @@ class ServerStatement final : public EngineStatement {
       : engine_(engine), link_(std::move(link)), name_("zel_s" + QByteArray::number(number)) {
     int count = 0;
     const QByteArray text = numberParameters(sql, &count);
-    checked(PQprepare(cn(), name_.constData(), text.constData(), count, nullptr));
+    checked(PQprepare(cn(), name_.constData(), text.constData(), count, nullptr), cn());
     prepared_ = true;
-    description_ = checked(PQdescribePrepared(cn(), name_.constData()));
+    description_ = checked(PQdescribePrepared(cn(), name_.constData()), cn());
     params_.resize(size_t(PQnparams(description_.get())));
     formats_.assign(params_.size(), 0);
   }
@@ -107,7 +107,8 @@ class ServerStatement final : public EngineStatement {
         lengths.push_back(p ? int(p->size()) : 0);
       }
       result_ = checked(PQexecPrepared(cn(), name_.constData(), int(values.size()), values.data(),
-                                       lengths.data(), formats_.data(), 0));
+                                       lengths.data(), formats_.data(), 0),
+                        cn());
       row_ = 0;
     } else if (row_ < PQntuples(result_.get())) {
       ++row_;

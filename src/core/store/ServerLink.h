@@ -40,8 +40,9 @@ class ServerLink {
 
   // For the store's server engine.
   pg_conn* handle() const { return cn_; }
-  // The failure a result reports, in the store's codes and the server's words.
-  static DbError failure(const pg_result* result);
+  // The failure a result reports, in the store's codes and the server's words. A change the
+  // connection's role has no right to make (NoRight) says so plainly, naming the role.
+  static DbError failure(const pg_result* result, const pg_conn* cn = nullptr);
 
  private:
   [[noreturn]] void fail(const QString& what) const;

@@ -133,8 +133,11 @@ Startup::Outcome Startup::run(frm_Main& frame) {
 
     // Another user's copy, or a command line changing the files, may be working on this folder. A
     // folder that cannot hold the lock (read-only) does not stop the start.
-    folderLock_ = std::make_unique<DataFolderLock>(ZEL1.DataPath);
-    if (folderLock_->claim() == DataFolderLock::State::InUse) {
+    // A folder whose records are on a server is shared by design: the server's own locks stand in
+    // for this one (see openProgramDatabase).
+    if (serverOfFolder(ZEL1.DataPath).isEmpty())
+      folderLock_ = std::make_unique<DataFolderLock>(ZEL1.DataPath);
+    if (folderLock_ && folderLock_->claim() == DataFolderLock::State::InUse) {
       messages().information(QString::fromLatin1(kFolderInUse).arg(ZEL1.DataPath, folderLock_->holder()));
       folderLock_.reset();
       return Outcome::Ended;

@@ -120,6 +120,24 @@ MessageService::Answer RealMessageService::questionWithCancel(const QString& tex
   }
 }
 
+MessageService::Answer RealMessageService::choice(const QString& text, const QString& yes,
+                                                  const QString& no) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parentWindow());
+  box.button(QMessageBox::Yes)->setText(yes);
+  box.button(QMessageBox::No)->setText(no);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
+  }
+}
+
 std::optional<QString> RealMessageService::inputBox(const QString& prompt, const QString& defaultText) {
   bool ok = false;
   QString t = QInputDialog::getText(parentWindow(), QString::fromLatin1(kAppTitle), prompt, QLineEdit::Normal,

@@ -10,11 +10,13 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "core/import/DelimitedText.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
 #include "core/store/DbError.h"
+#include "core/store/ServerLock.h"
 #include "gui/controls/GridControl.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
@@ -353,6 +355,9 @@ void frmImport::mnuImport2Click() {
       prgProgress->show();
     }
     const Busy busy(*this);
+    // Emptying takes the records from under every other clerk: not while one is connected.
+    std::optional<ServerLock::Alone> alone;
+    if (emptyFirst) alone.emplace(ZEL1.cnData, QStringLiteral("An import that empties the records first"));
     const int added = RecordImport::write(ZEL1.cnData, source, plan, emptyFirst, [&](double f) {
       if (large) progress(f);
     });
