@@ -20,6 +20,7 @@
 #include "BenchRecords.h"
 #include "DataGen.h"
 #include "core/export/ExportWriter.h"
+#include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
 #include "core/reports/Reports.h"
 #include "core/store/RecordSet.h"
@@ -96,7 +97,7 @@ bool failed(benchmark::State& state) {
 
 // Times each iteration of work; the server's mean is also given over the file's.
 template <class Work>
-void timed(benchmark::State& state, const std::string& name, Work work) {
+void timed(benchmark::State& state, const std::string& name, Work work, int arg = 0) {
   double total = 0;
   for (auto _ : state) {
     QElapsedTimer t;
@@ -106,7 +107,7 @@ void timed(benchmark::State& state, const std::string& name, Work work) {
     if (failed(state)) return;
   }
   const double mean = total / double(state.iterations());
-  if (state.range(0) == 0)
+  if (state.range(arg) == 0)
     setup().fileSeconds[name] = mean;
   else if (setup().fileSeconds[name] > 0)
     state.counters["x_file"] = mean / setup().fileSeconds[name];
@@ -218,6 +219,48 @@ void BM_Report(benchmark::State& state, Report::Id id) {
   });
 }
 
+// The file's export imported in one transaction, added to the records (/0/) or over them, emptying
+// first (/1/, which keeps every removed record in the history), on the file (/0) or the server (/1): the
+// file's statement per row against the server's inserts of 200 rows.
+void BM_EngineImport(benchmark::State& state) {
+  static const QString csv = [] {
+    setup().use(0);
+    RecordSet rs(&ZEL1.cnData);
+    const QString file = setup().dir.filePath(QStringLiteral("import.csv"));
+    ExportWriter::write(ZEL1.cnData, rs, file);
+    return file;
+  }();
+  setup().use(int(state.range(1)));
+  DelimitedText::Table table;
+  DelimitedText::Options options;
+  options.format = *DelimitedText::formatFor(csv);
+  const DelimitedText::Result loaded = DelimitedText::loadTable(csv, options, table);
+  QStringList names;
+  for (const QString& t : ExportWriter::titles())
+    names << (t == QLatin1String("Name")      ? QStringLiteral("Cemetery")
+              : t == QLatin1String("LotDesc") ? QStringLiteral("LotType")
+              : RecordImport::fieldFor(t)     ? t
+                                              : QString());
+  RecordImport::Plan plan;
+  plan.mapping = *RecordImport::mappingFromNames(names);
+  plan.firstRow = 2;
+  plan.lastRow = loaded.lastDataRow;
+  plan.dateFormat = ZEL1.DateDisplayFormat;
+  plan.names = RecordImport::names(ZEL1.cnData);
+  timed(
+      state, "import" + std::to_string(state.range(0)),
+      [&] {
+        try {
+          RecordImport::write(ZEL1.cnData, RecordImport::TableSource(table), plan, state.range(0) == 1);
+        } catch (const DbError& e) {
+          state.SkipWithError(qPrintable(e.description()));
+          return false;
+        }
+        return true;
+      },
+      1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,6 +289,15 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->Iterations(3)
         ->UseRealTime();
+  // Last: it renumbers every record.
+  benchmark::RegisterBenchmark("BM_EngineImport", BM_EngineImport)
+      ->Args({0, 0})
+      ->Args({1, 0})
+      ->Args({0, 1})
+      ->Args({1, 1})
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1)
+      ->UseRealTime();
   benchmark::Initialize(&argc, argv);
   setup();
   benchmark::RunSpecifiedBenchmarks();
