@@ -178,4 +178,6 @@ TEST_P(DialectTest, NullsSortFirstAndPatternsTakeBackslashesAsThemselves) {
   EXPECT_EQ(column("select csection from zel where interlastname like 'c:\\x%'"), "A");
   EXPECT_EQ(column("select csection from zel where interlastname like 'c:\\\\x%'"), "");
   EXPECT_EQ(column("select csection from zel order by interlastname collate nocase desc, csection"), "C A B");
+  EXPECT_EQ(column("select group_concat(recid) || '|' || group_concat(trim(csection || ' '), '; ') from zel"),
+            "1,2,3|A; B; C");
 }

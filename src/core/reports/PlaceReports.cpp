@@ -218,7 +218,7 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
     t.rows.push_back(std::move(row));
   };
   RecordSet rs(&cn);
-  rs.open(QStringLiteral("select lotid, lotdesc, lotsize from lots order by lotdesc, lotsize"));
+  rs.open(QStringLiteral("select lotid, lotdesc, lotsize from lots order by lotdesc, lotsize, lotid"));
   for (; !rs.eof(); rs.moveNext()) {
     const QString desc = rs.field(1).toString().trimmed(), size = rs.field(2).toString().trimmed();
     lotRow(size.isEmpty() ? desc : desc + QStringLiteral(" (") + size + u')',

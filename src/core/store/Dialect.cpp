@@ -159,6 +159,14 @@ QString translateForServer(const QString& sql, const QString& fmt) {
   // Per open parenthesis: whether it holds a select read FROM, which the server wants named.
   std::vector<bool> fromSelect;
   int subqueries = 0;
+  // group_concat(x[, separator]) is string_agg((x)::text, separator) there, at the depth of its
+  // parenthesis, with whether its separator has been reached.
+  struct Aggregate {
+    int depth;
+    bool separator = false;
+  };
+  std::vector<Aggregate> aggregates;
+  bool aggregateOpens = false;
   QString out;
   int depth = 0;
   const auto previousWord = [&](size_t i) {
@@ -189,6 +197,27 @@ QString translateForServer(const QString& sql, const QString& fmt) {
       const size_t k = nextSolid(t, i + 1);
       const Token before = previousWord(i);
       fromSelect.push_back((before.is("from") || before.is("join")) && k < t.size() && t[k].is("select"));
+      if (aggregateOpens) {
+        aggregateOpens = false;
+        aggregates.push_back({depth});
+        out += QStringLiteral("((");
+        continue;
+      }
+    }
+    if (!aggregates.empty() && aggregates.back().depth == depth && tok.text == u"," &&
+        !aggregates.back().separator) {
+      aggregates.back().separator = true;
+      out += QStringLiteral(")::text,");
+      continue;
+    }
+    if (tok.text == u")" && !aggregates.empty() && aggregates.back().depth == depth) {
+      out += aggregates.back().separator ? QString() : QStringLiteral(")::text, ','");
+      aggregates.pop_back();
+    }
+    if (tok.is("group_concat") && nextSolid(t, i + 1) < t.size() && t[nextSolid(t, i + 1)].text == u"(") {
+      aggregateOpens = true;
+      out += QStringLiteral("string_agg");
+      continue;
     }
     if (tok.text == u")") {
       --depth;

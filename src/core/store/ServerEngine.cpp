@@ -4,8 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <map>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/store/Dialect.h"
@@ -79,21 +82,84 @@ std::optional<qint64> wholeNumber(QByteArrayView text) {
   return v;
 }
 
+}  // namespace
+
+// Statements the server has prepared, kept by their SQL once the statement that used one is gone:
+// the record form opens the same few statements again on every move, and preparing one costs two
+// round trips (prepare, describe) and dropping it a third. A change of the tables drops them all.
+class ServerEngine::Prepared {
+ public:
+  struct Entry {
+    QByteArray name;
+    PGresult* description = nullptr;  // owned
+  };
+  ~Prepared() {
+    for (auto& [sql, e] : idle_) PQclear(e.description);
+  }
+  // Statements prepared before the last change of the tables are not kept.
+  int generation() const { return generation_; }
+  std::optional<Entry> take(const QByteArray& sql) {
+    const auto it = idle_.find(sql.toStdString());
+    if (it == idle_.end()) return std::nullopt;
+    Entry e = it->second;
+    idle_.erase(it);
+    return e;
+  }
+  void give(const QByteArray& sql, Entry e, int generation, pg_conn* cn) {
+    if (idle_.size() < kKept && generation == generation_) {
+      idle_.emplace(sql.toStdString(), e);
+      return;
+    }
+    PQclear(e.description);
+    if (PQtransactionStatus(cn) != PQTRANS_INERROR) PQclear(PQexec(cn, ("DEALLOCATE " + e.name).constData()));
+  }
+  void clear(pg_conn* cn) {
+    ++generation_;
+    QByteArray drop;
+    for (const auto& [sql, e] : idle_) {
+      drop += "DEALLOCATE " + e.name + ";";
+      PQclear(e.description);
+    }
+    idle_.clear();
+    // In a failed transaction the names stay taken until the connection closes: they are never used
+    // again.
+    if (!drop.isEmpty() && PQtransactionStatus(cn) != PQTRANS_INERROR) PQclear(PQexec(cn, drop.constData()));
+  }
+
+ private:
+  static constexpr size_t kKept = 64;
+  std::unordered_multimap<std::string, Entry> idle_;
+  int generation_ = 0;
+};
+
+namespace {
+
 class ServerStatement final : public EngineStatement {
  public:
-  ServerStatement(ServerEngine& engine, std::shared_ptr<ServerLink> link, QByteArrayView sql, int number)
-      : engine_(engine), link_(std::move(link)), name_("zel_s" + QByteArray::number(number)) {
-    int count = 0;
-    const QByteArray text = numberParameters(sql, &count);
-    checked(PQprepare(cn(), name_.constData(), text.constData(), count, nullptr), cn());
+  ServerStatement(ServerEngine& engine, std::shared_ptr<ServerLink> link,
+                  std::shared_ptr<ServerEngine::Prepared> prepared, QByteArrayView sql, int number)
+      : engine_(engine),
+        link_(std::move(link)),
+        pool_(std::move(prepared)),
+        sql_(sql.toByteArray()),
+        generation_(pool_->generation()) {
+    if (std::optional<ServerEngine::Prepared::Entry> e = pool_->take(sql_)) {
+      name_ = std::move(e->name);
+      description_.reset(e->description);
+    } else {
+      name_ = "zel_s" + QByteArray::number(number);
+      int count = 0;
+      const QByteArray text = numberParameters(sql, &count);
+      checked(PQprepare(cn(), name_.constData(), text.constData(), count, nullptr), cn());
+      description_ = checked(PQdescribePrepared(cn(), name_.constData()), cn());
+    }
     prepared_ = true;
-    description_ = checked(PQdescribePrepared(cn(), name_.constData()), cn());
     params_.resize(size_t(PQnparams(description_.get())));
     formats_.assign(params_.size(), 0);
   }
   ~ServerStatement() override {
-    if (prepared_ && PQstatus(cn()) == CONNECTION_OK && PQtransactionStatus(cn()) != PQTRANS_INERROR)
-      PQclear(PQexec(cn(), ("DEALLOCATE " + name_).constData()));
+    if (prepared_ && PQstatus(cn()) == CONNECTION_OK)
+      pool_->give(sql_, {name_, description_.release()}, generation_, cn());
   }
 
   bool step() override {
@@ -191,6 +257,9 @@ class ServerStatement final : public EngineStatement {
 
   ServerEngine& engine_;
   std::shared_ptr<ServerLink> link_;
+  std::shared_ptr<ServerEngine::Prepared> pool_;
+  QByteArray sql_;
+  int generation_;
   QByteArray name_;
   bool prepared_ = false;
   Result description_;
@@ -203,7 +272,8 @@ class ServerStatement final : public EngineStatement {
 
 }  // namespace
 
-ServerEngine::ServerEngine(const QString& connection) : link_(std::make_shared<ServerLink>()) {
+ServerEngine::ServerEngine(const QString& connection)
+    : link_(std::make_shared<ServerLink>()), prepared_(std::make_shared<Prepared>()) {
   link_->open(connection);
   // Dates and texts travel as the file holds them; a session's settings never change a result.
   link_->execute(QStringLiteral("set datestyle = 'ISO, YMD'; set extra_float_digits = 1"));
@@ -215,10 +285,19 @@ QString ServerEngine::translate(const QString& sql, const QString& fmt) const {
   return Dialect::translateForServer(sql, fmt);
 }
 
-void ServerEngine::execute(const QString& sql) { link_->execute(sql); }
+void ServerEngine::execute(const QString& sql) {
+  // A changed table may change what a kept statement returns.
+  static const QRegularExpression ddl(QStringLiteral("\\b(create|alter|drop)\\s"),
+                                      QRegularExpression::CaseInsensitiveOption);
+  if (ddl.match(sql).hasMatch()) {
+    prepared_->clear(link_->handle());
+    keys_.clear();
+  }
+  link_->execute(sql);
+}
 
 std::unique_ptr<EngineStatement> ServerEngine::prepare(QByteArrayView sql) {
-  return std::make_unique<ServerStatement>(*this, link_, sql, ++statements_);
+  return std::make_unique<ServerStatement>(*this, link_, prepared_, sql, ++statements_);
 }
 
 void ServerEngine::beginTransaction() { link_->execute(QStringLiteral("BEGIN")); }
@@ -237,6 +316,12 @@ qint64 ServerEngine::lastInsertKey() {
 }
 
 QString ServerEngine::keyColumn(const QString& table) {
+  // Asked on every open of a record set: the catalogue is read once per table.
+  if (const auto it = keys_.constFind(table.toLower()); it != keys_.constEnd()) return *it;
+  return keys_[table.toLower()] = readKeyColumn(table);
+}
+
+QString ServerEngine::readKeyColumn(const QString& table) {
   const ServerLink::Rows r = link_->query(
       QStringLiteral(
           "select a.attname, format_type(a.atttypid, a.atttypmod), array_length(i.indkey, 1) "

@@ -33,9 +33,14 @@ class ServerEngine final : public Engine {
   // The declared type, in the file's words, of a table's column (by the server's numbers).
   const char* declaredType(unsigned table, int column);
 
+  class Prepared;
+
  private:
   // Shared with the statements: the connection lasts until the last of them is gone.
   std::shared_ptr<ServerLink> link_;
+  QString readKeyColumn(const QString& table);
+  std::shared_ptr<Prepared> prepared_;  // statements kept for their SQL
+  QHash<QString, QString> keys_;        // keyColumn() by table
   QHash<quint64, QByteArray> declared_;
   int statements_ = 0;
 };
