@@ -16,6 +16,7 @@
 #include "core/store/Connection.h"
 #include "core/store/Schema.h"
 #include "core/store/ServerFolder.h"
+#include "core/store/Statement.h"
 #include "core/store/TableCopy.h"
 
 namespace OfficeShare {
@@ -53,6 +54,37 @@ bool writeServerFile(const QString& dataPath, const QString& server) {
   return f.write(text) == text.size() && f.commit() && ZipArchive::sync(dataPath);
 }
 
+// Where the server's copy differs from the file; sharedEntries: the entries the share itself added.
+QStringList differencesOf(Connection& file, Connection& srv, const std::vector<Map>& maps,
+                          qint64 sharedEntries) {
+  const QStringList tables = TableCopy::tables(file);
+  TableCopy::Summary copy = TableCopy::summarize(srv, tables);
+  if (const QString key = QStringLiteral("history: rows"); copy.contains(key))
+    copy[key] = QString::number(copy[key].toLongLong() - sharedEntries);
+  QStringList differences =
+      TableCopy::differences(TableCopy::summarize(file, tables), copy, QStringLiteral("in the file"),
+                             QStringLiteral("on the server"));
+  for (const Map& m : maps)
+    if (const QString h = MapRows::hashOf(srv, m.name); h != m.hash)
+      differences << QStringLiteral("the map %1: %2 bytes in the file, %3 on the server")
+                         .arg(m.name)
+                         .arg(m.bytes.size())
+                         .arg(h.isEmpty() ? QStringLiteral("missing") : QStringLiteral("other bytes"));
+  if (const qsizetype held = qsizetype(MapRows::names(srv).size()); held != qsizetype(maps.size()))
+    differences << QStringLiteral("maps: %1 in the folder, %2 on the server").arg(maps.size()).arg(held);
+  if (History::hasTable(file)) {
+    const History::Verdict before = History::verify(file), after = History::verify(srv);
+    if (before.ok != after.ok || before.entries + sharedEntries != after.entries)
+      differences << QStringLiteral(
+                         "the change history: %1 entries %2 in the file, %3 entries %4 on the server")
+                         .arg(before.entries)
+                         .arg(before.ok ? QStringLiteral("following each other") : QStringLiteral("broken"))
+                         .arg(after.entries - sharedEntries)
+                         .arg(after.ok ? QStringLiteral("following each other") : after.problem);
+  }
+  return differences;
+}
+
 // Copies and checks in the server's transaction; the differences found (none: committed).
 QStringList copyAndCheck(Connection& file, Connection& srv, const std::vector<Map>& maps,
                          const QString& server) {
@@ -64,30 +96,7 @@ QStringList copyAndCheck(Connection& file, Connection& srv, const std::vector<Ma
     MapRows::createTable(srv);
     TableCopy::copyAll(file, srv);
     for (const Map& m : maps) putMapBytes(srv, m.name, m.bytes);
-
-    const QStringList tables = TableCopy::tables(file);
-    QStringList differences =
-        TableCopy::differences(TableCopy::summarize(file, tables), TableCopy::summarize(srv, tables),
-                               QStringLiteral("in the file"), QStringLiteral("on the server"));
-    for (const Map& m : maps)
-      if (const QString h = MapRows::hashOf(srv, m.name); h != m.hash)
-        differences << QStringLiteral("the map %1: %2 bytes in the file, %3 on the server")
-                           .arg(m.name)
-                           .arg(m.bytes.size())
-                           .arg(h.isEmpty() ? QStringLiteral("missing") : QStringLiteral("other bytes"));
-    if (const qsizetype held = qsizetype(MapRows::names(srv).size()); held != qsizetype(maps.size()))
-      differences << QStringLiteral("maps: %1 in the folder, %2 on the server").arg(maps.size()).arg(held);
-    if (History::hasTable(file)) {
-      const History::Verdict before = History::verify(file), after = History::verify(srv);
-      if (before.ok != after.ok || before.entries != after.entries)
-        differences << QStringLiteral(
-                           "the change history: %1 entries %2 in the file, %3 entries %4 on the server")
-                           .arg(before.entries)
-                           .arg(before.ok ? QStringLiteral("following each other") : QStringLiteral("broken"))
-                           .arg(after.entries)
-                           .arg(after.ok ? QStringLiteral("following each other") : after.problem);
-    }
-    if (!differences.isEmpty()) {
+    if (QStringList differences = differencesOf(file, srv, maps, 0); !differences.isEmpty()) {
       srv.rollback();
       file.rollback();
       return differences;
@@ -101,6 +110,17 @@ QStringList copyAndCheck(Connection& file, Connection& srv, const std::vector<Ma
   }
   file.rollback();
   return {};
+}
+
+// A share of this very folder whose copy was committed before the run was killed: the server's last
+// entry is the share, and the server holds exactly the folder's data besides it.
+bool committedEarlier(Connection& file, Connection& srv, const std::vector<Map>& maps) {
+  if (!History::hasTable(srv) || !MapRows::hasTable(srv)) return false;
+  {
+    Statement last(srv, "select kind from history order by id desc limit 1");
+    if (!last.next() || History::kindFromName(last.string(0)) != History::Kind::Shared) return false;
+  }
+  return differencesOf(file, srv, maps, 1).isEmpty();
 }
 
 }  // namespace
@@ -141,21 +161,6 @@ Result share(const QString& dataPath, const QString& server) {
   if (const QString damage = DataBackup::integrityProblem(file); !damage.isEmpty())
     return refused(QStringLiteral("%1: %2, so it was not shared. Nothing was changed.").arg(db, damage));
 
-  Connection srv;
-  try {
-    srv.openServer(server);
-    QStringList held;
-    for (const char* t : {"zel", "cemetery", "lots", "history", "zelmaps"})
-      if (srv.engine().hasTable(QLatin1String(t))) held << QLatin1String(t);
-    if (!held.isEmpty())
-      return refused(QStringLiteral("The database %1 already holds the program's tables (%2): share copies a "
-                                    "data folder into an empty database only. Nothing was changed.")
-                         .arg(server, held.join(QStringLiteral(", "))));
-  } catch (const DbError& e) {
-    return refused(QStringLiteral("The server %1 cannot be reached: %2 Nothing was changed.")
-                       .arg(server, e.description()));
-  }
-
   Result out;
   std::vector<Map> maps;
   for (const QString& path : DataBackup::dataFiles(dataPath).mid(1)) {
@@ -175,6 +180,23 @@ Result share(const QString& dataPath, const QString& server) {
     maps.push_back(std::move(m));
   }
 
+  Connection srv;
+  bool resumed = false;
+  try {
+    srv.openServer(server);
+    QStringList held;
+    for (const char* t : {"zel", "cemetery", "lots", "history", "zelmaps"})
+      if (srv.engine().hasTable(QLatin1String(t))) held << QLatin1String(t);
+    resumed = !held.isEmpty() && committedEarlier(file, srv, maps);
+    if (!held.isEmpty() && !resumed)
+      return refused(QStringLiteral("The database %1 already holds the program's tables (%2): share copies a "
+                                    "data folder into an empty database only. Nothing was changed.")
+                         .arg(server, held.join(QStringLiteral(", "))));
+  } catch (const DbError& e) {
+    return refused(QStringLiteral("The server %1 cannot be reached: %2 Nothing was changed.")
+                       .arg(server, e.description()));
+  }
+
   // 1: the old files in a verified archive, before anything else changes.
   const QDateTime now = QDateTime::currentDateTime();
   const QString stamp = now.toString(QStringLiteral("yyyyMMddHHmmss"));
@@ -190,22 +212,30 @@ Result share(const QString& dataPath, const QString& server) {
   out.archive = archive;
   step(1);
 
-  // 2: the copy, checked before it is committed.
-  try {
-    const QStringList differences = copyAndCheck(file, srv, maps, server);
-    if (!differences.isEmpty()) {
+  // 2: the copy, checked before it is committed (or found committed by a run that was killed).
+  if (resumed) {
+    out.warnings << QStringLiteral(
+                        "An earlier share of %1 to the server %2 was interrupted after the records "
+                        "were copied and checked; it has now been completed.")
+                        .arg(dataPath, server);
+  } else {
+    try {
+      const QStringList differences = copyAndCheck(file, srv, maps, server);
+      if (!differences.isEmpty()) {
+        QFile::remove(archive);
+        Result r =
+            refused(QStringLiteral("The copy on the server %1 differs from the data folder, so it was not "
+                                   "kept and nothing was changed: %2.")
+                        .arg(server, differences.join(QStringLiteral("; "))));
+        r.differences = differences;
+        return r;
+      }
+    } catch (const DbError& e) {
       QFile::remove(archive);
-      Result r =
-          refused(QStringLiteral("The copy on the server %1 differs from the data folder, so it was not "
-                                 "kept and nothing was changed: %2.")
-                      .arg(server, differences.join(QStringLiteral("; "))));
-      r.differences = differences;
-      return r;
+      return refused(
+          QStringLiteral("The records could not be copied to the server %1: %2 Nothing was changed.")
+              .arg(server, e.description()));
     }
-  } catch (const DbError& e) {
-    QFile::remove(archive);
-    return refused(QStringLiteral("The records could not be copied to the server %1: %2 Nothing was changed.")
-                       .arg(server, e.description()));
   }
   file.close();
   srv.close();
