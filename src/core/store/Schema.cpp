@@ -153,7 +153,6 @@ create or replace trigger history_no_delete before delete on history
   for each row execute function history_guard();
 )sql";
 
-
 const char* kPlaceOrderIndexes = R"sql(
 create index if not exists zel_place_order on zel
   (cemeteryid, csection collate places, lot collate places, grave collate places);
@@ -273,7 +272,9 @@ QString serverMoneyTriggers() {
 
 void create(Connection& cn) {
   if (cn.isServer()) {
-    cn.beginTransaction();
+    // Joins the caller's transaction: a share makes the tables and copies the rows as one change.
+    const bool own = !cn.inTransaction();
+    if (own) cn.beginTransaction();
     try {
       cn.engine().execute(
           serverTypes() + zelTable(true) +
@@ -281,9 +282,9 @@ void create(Connection& cn) {
           serverMoneyTriggers());
       cn.engine().execute(QString::fromLatin1(kServerHistoryTable));
       cn.engine().setSchemaVersion(kVersion);
-      cn.commit();
+      if (own) cn.commit();
     } catch (...) {
-      cn.rollback();
+      if (own) cn.rollback();
       throw;
     }
     return;

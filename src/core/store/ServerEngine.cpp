@@ -390,14 +390,18 @@ QString serverOfFolder(const QString& folder) {
     connection = text;
     break;
   }
+  checkServerAddress(connection, file.fileName());
+  return connection;
+}
+
+void checkServerAddress(const QString& connection, const QString& where) {
   char* problem = nullptr;
   PQconninfoOption* options = PQconninfoParse(connection.toUtf8().constData(), &problem);
   if (!options || connection.isEmpty()) {
     const QString why = problem ? QString::fromUtf8(problem).trimmed() : QStringLiteral("it is empty");
     PQfreemem(problem);
     if (options) PQconninfoFree(options);  // an empty text parses
-    throw DbError(DbError::NotADatabase, 0,
-                  QStringLiteral("%1 holds no server address: %2").arg(file.fileName(), why));
+    throw DbError(DbError::NotADatabase, 0, QStringLiteral("%1 holds no server address: %2").arg(where, why));
   }
   bool password = false;
   for (const PQconninfoOption* o = options; o->keyword; ++o)
@@ -407,6 +411,5 @@ QString serverOfFolder(const QString& folder) {
     throw DbError(DbError::Misuse, 0,
                   QStringLiteral("%1 holds a password. Remove it: the password belongs in ~/.pgpass, a "
                                  "service file or the environment, where only you can read it.")
-                      .arg(file.fileName()));
-  return connection;
+                      .arg(where));
 }
