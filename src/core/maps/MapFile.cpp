@@ -291,10 +291,9 @@ void save(const QString& path, const Header& header, const CellWriter& cells) {
 
 namespace {
 
-void readFile(const QString& path, const std::function<void(const Header&)>& onHeader,
-              const std::function<void(MapCell&&)>& onCell, bool onePass) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
+// path names the map in failures; file is open for reading.
+void readDevice(QIODevice& file, const QString& path, const std::function<void(const Header&)>& onHeader,
+                const std::function<void(MapCell&&)>& onCell, bool onePass) {
   const qint64 size = file.size();
   if (size > maxFileSize())
     throw unreadable(path, QStringLiteral("it is larger than any map can be (%1 bytes)").arg(size));
@@ -351,6 +350,13 @@ void readFile(const QString& path, const std::function<void(const Header&)>& onH
   }
 }
 
+void readFile(const QString& path, const std::function<void(const Header&)>& onHeader,
+              const std::function<void(MapCell&&)>& onCell, bool onePass) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
+  readDevice(file, path, onHeader, onCell, onePass);
+}
+
 }  // namespace
 
 void load(const QString& path, const std::function<void(const Header&)>& onHeader,
@@ -361,6 +367,16 @@ void load(const QString& path, const std::function<void(const Header&)>& onHeade
 void read(const QString& path, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell) {
   readFile(path, onHeader, onCell, true);
+}
+
+void load(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell) {
+  readDevice(in, name, onHeader, onCell, false);
+}
+
+void read(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell) {
+  readDevice(in, name, onHeader, onCell, true);
 }
 
 void save(const QString& path, const MapSheetData& sheet) {

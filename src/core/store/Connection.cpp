@@ -370,7 +370,10 @@ void encryptPlainFile(const QString& path, const QString& password) {
 bool openProgramDatabase(Connection& cn, const QString& path) {
   if (const QString server = serverOfFolder(QFileInfo(path).absolutePath()); !server.isEmpty()) {
     cn.openServer(server);
-    if (!Schema::isComplete(cn)) Schema::create(cn);
+    if (!Schema::isComplete(cn))
+      Schema::create(cn);
+    else if (!cn.engine().hasTable(QStringLiteral("zelmaps")))
+      cn.engine().execute(QString::fromLatin1(Schema::kServerMapsTable));
     return false;
   }
   bool keyed = false;
