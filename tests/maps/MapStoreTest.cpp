@@ -6,6 +6,7 @@
 #include "core/history/History.h"
 #include "core/maps/MapStore.h"
 #include "core/program/Zel1.h"
+#include "core/reports/Reports.h"
 #include "core/store/Connection.h"
 #include "core/store/ServerFolder.h"
 #include "core/store/Statement.h"
@@ -148,6 +149,41 @@ TEST_P(MapStoreTest, ADamagedMapIsRefusedWithItsNameAndKeptAsideByTheEditor) {
   w->ui().Spread1->setText(1, 1, QStringLiteral("C,1,1"));
   EXPECT_TRUE(w->close());
   EXPECT_TRUE(textsOf(cn, kMap).contains("1,1=C,1,1"));
+}
+
+TEST_P(MapStoreTest, TheMapReportsReadTheStoredMap) {
+  Connection& cn = ZEL1.cnData;
+  MapSheetData s = sheetWith(QStringLiteral("A,1,1"));
+  s.cells[0].back = 0xFFFFFF;
+  s.cells[1].text = QStringLiteral("A,1,2");
+  ASSERT_TRUE(put(cn, kMap, s, 0).written);
+  for (const char* grave : {"1", "9"})
+    exec(QStringLiteral("insert into zel (cemeteryid, csection, lot, grave) values (3, 'A', '1', '%1')")
+             .arg(QLatin1String(grave)));
+  const auto build = [&] {
+    return Report::build(Report::Id::MapCheck, cn, {3, QStringLiteral("Oak Hill")},
+                         {QLocale::c(), QStringLiteral("mm-dd-yyyy")}, {ZEL1.DataPath});
+  };
+  QStringList rows;
+  for (const Report::Row& r : build().rows) {
+    QStringList cells;
+    for (const Report::Cell& c : r) cells << c.text;
+    rows << cells.join(u'|');
+  }
+  // The record at A,1,9 is the one place the map does not draw.
+  ASSERT_EQ(rows.size(), 1) << rows.join(u'\n').toStdString();
+  EXPECT_TRUE(
+      rows[0].endsWith(QStringLiteral("|Place not on the map|A,1,9|No cell of the map names this place")))
+      << rows[0].toStdString();
+
+  overwrite(kMap, QByteArray("not a map"));
+  try {
+    build();
+    ADD_FAILURE() << "a damaged map was reported on";
+  } catch (const DbError& e) {
+    EXPECT_TRUE(e.description().startsWith(
+        QStringLiteral("The map file %1 cannot be read").arg(MapStore::shownName(cn, ZEL1.DataPath, kMap))));
+  }
 }
 
 namespace {
