@@ -290,4 +290,15 @@ TEST_F(ServerMapTest, TheEditorSaysAnotherClerkSavedAndOffersToReloadOrKeepItsMa
   EXPECT_TRUE(w.close());
   EXPECT_EQ(textsOf(cn, kMap).first(), "1,1=C,3,3");
   EXPECT_TRUE(textsOf(cn, QStringLiteral("zelmap3.kept.dat")).contains("6,6=mine"));
+
+  // Removed meanwhile: reloading shows no map, and the next save makes it anew.
+  frmMapEdit again;
+  again.ui().Spread1->setText(7, 7, QStringLiteral("mine"));
+  exec(QStringLiteral("delete from zelmaps where name = 'zelmap3.dat'"));
+  msgs.expectQuestion(QStringLiteral("*"), MessageService::Answer::No);
+  EXPECT_FALSE(again.close());
+  EXPECT_EQ(again.ui().Spread1->text(1, 1), "");
+  EXPECT_EQ(again.ui().Spread1->text(7, 7), "");
+  EXPECT_TRUE(again.close());
+  EXPECT_EQ(MapStore::fetch(cn, ZEL1.DataPath, kMap)->version, 1);
 }

@@ -396,7 +396,14 @@ bool frmMapEdit::resolveConflict() {
   }
   if (answer == MessageService::Answer::No) {
     QString error;
-    if (!loadMap(&error)) messages().information(error);
+    if (!loadMap(&error)) {
+      messages().information(error);
+    } else if (version_ == 0) {
+      // Removed meanwhile: what is there now is no map at all.
+      GridModel::Batch batch(*ui_.Spread1->grid());
+      ui_.Spread1->grid()->clear();
+      ui_.Spread1->setBackColor(GridRange::all(), MapColors::green());
+    }
   }
   return false;
 }
