@@ -23,6 +23,7 @@
 #include "core/import/RecordImport.h"
 #include "core/maps/MapFile.h"
 #include "core/maps/MapRows.h"
+#include "core/maps/MapStore.h"
 #include "core/program/CsvCell.h"
 #include "core/program/Zel2.h"
 #include "core/reports/ReportFiles.h"
@@ -498,7 +499,7 @@ void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unre
         counts << n;
       }
     }
-    const bool hasMap = QFileInfo::exists(MapFile::fileName(maps, c.id));
+    const bool hasMap = MapStore::exists(cn, dataPath, MapStore::nameOf(c.id));
     if (kinds.isEmpty()) {
       Console::print(title + (hasMap ? QStringLiteral(": no disagreements")
                                      : QStringLiteral(": no map; its records agree with each other")));

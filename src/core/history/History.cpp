@@ -8,7 +8,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QSysInfo>
-#include <QTemporaryFile>
+#include <QBuffer>
 #include <algorithm>
 #include <map>
 
@@ -611,10 +611,19 @@ QString cellText(const MapCell& c) {
 std::optional<MapSheetData> sheetOf(const QByteArray& bytes) {
   MapSheetData sheet;
   if (bytes.isEmpty()) return sheet;
-  QTemporaryFile f;
-  if (!f.open() || f.write(bytes) != bytes.size() || !f.flush()) return std::nullopt;
+  QByteArray copy = bytes;
+  QBuffer in(&copy);
+  in.open(QIODevice::ReadOnly);
   try {
-    MapFile::load(f.fileName(), sheet);
+    MapFile::load(
+        in, QStringLiteral("map"),
+        [&](const MapFile::Header& h) {
+          sheet.maxRows = h.maxRows;
+          sheet.maxCols = h.maxCols;
+          sheet.defaultBack = h.defaultBack;
+          sheet.defaultFore = h.defaultFore;
+        },
+        [&](MapCell&& c) { sheet.cells.push_back(std::move(c)); });
   } catch (const DbError&) {
     return std::nullopt;
   }
@@ -628,7 +637,10 @@ void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const 
   if (!f.open(QIODevice::ReadOnly))
     throw DbError(DbError::CantOpen, 0,
                   QStringLiteral("The map file %1 cannot be read: %2").arg(path, f.errorString()));
-  const QByteArray after = f.readAll();
+  mapBytesSaved(cn, cemeteryId, before, f.readAll());
+}
+
+void mapBytesSaved(Connection& cn, qint64 cemeteryId, const QByteArray& before, const QByteArray& after) {
   if (after == before) return;
   const std::optional<MapSheetData> old = sheetOf(before), now = sheetOf(after);
   if (!old || !now) {

@@ -330,10 +330,10 @@ void save(const QString& path, const Header& header, const CellWriter& cells) {
 
 namespace {
 
-void readFile(const QString& path, const std::function<void(const Header&)>& onHeader,
-              const std::function<void(MapCell&&)>& onCell, bool onePass, bool bytes) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
+// path names the map in failures; file is open for reading. bytes: texts are handed over as their
+// checked bytes, not decoded.
+void readDevice(QIODevice& file, const QString& path, const std::function<void(const Header&)>& onHeader,
+                const std::function<void(MapCell&&)>& onCell, bool onePass, bool bytes) {
   const qint64 size = file.size();
   if (size > maxFileSize())
     throw unreadable(path, QStringLiteral("it is larger than any map can be (%1 bytes)").arg(size));
@@ -394,6 +394,13 @@ void readFile(const QString& path, const std::function<void(const Header&)>& onH
   }
 }
 
+void readFile(const QString& path, const std::function<void(const Header&)>& onHeader,
+              const std::function<void(MapCell&&)>& onCell, bool onePass, bool bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
+  readDevice(file, path, onHeader, onCell, onePass, bytes);
+}
+
 }  // namespace
 
 void load(const QString& path, const std::function<void(const Header&)>& onHeader,
@@ -404,6 +411,16 @@ void load(const QString& path, const std::function<void(const Header&)>& onHeade
 void read(const QString& path, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell, Text text) {
   readFile(path, onHeader, onCell, true, text == Text::Bytes);
+}
+
+void load(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell) {
+  readDevice(in, name, onHeader, onCell, false, false);
+}
+
+void read(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell) {
+  readDevice(in, name, onHeader, onCell, true, false);
 }
 
 void save(const QString& path, const MapSheetData& sheet) {

@@ -76,6 +76,13 @@ enum class Text { Decoded, Bytes };
 void read(const QString& path, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell, Text text = Text::Decoded);
 
+// The same from an open device holding a map's bytes (a map kept as a row on a server); name stands
+// for the file in failures.
+void load(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell);
+void read(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell);
+
 // The same for a sheet held in memory.
 void save(const QString& path, const MapSheetData& sheet);
 void load(const QString& path, MapSheetData& sheet);

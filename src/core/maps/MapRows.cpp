@@ -1,14 +1,13 @@
 #include "core/maps/MapRows.h"
 
 #include "core/store/Connection.h"
+#include "core/store/Schema.h"
 #include "core/store/Statement.h"
 
 namespace MapRows {
 
 void createTable(Connection& cn) {
-  cn.engine().execute(
-      QStringLiteral("create table if not exists zelmaps (name text primary key, bytes bytea not null, "
-                     "version bigint not null default 1)"));
+  cn.engine().execute(QString::fromLatin1(Schema::kServerMapsTable));
 }
 
 bool hasTable(Connection& cn) { return cn.engine().hasTable(QStringLiteral("zelmaps")); }

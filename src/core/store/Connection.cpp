@@ -373,7 +373,10 @@ bool openProgramDatabase(Connection& cn, const QString& path) {
     cn.openServer(server);
     // In place of the folder's lock file: every program and command on the records holds this.
     ServerLock::holdShared(cn);
-    if (!Schema::isComplete(cn)) Schema::create(cn);
+    if (!Schema::isComplete(cn))
+      Schema::create(cn);
+    else if (!cn.engine().hasTable(QStringLiteral("zelmaps")))
+      cn.engine().execute(QString::fromLatin1(Schema::kServerMapsTable));
     return false;
   }
   bool keyed = false;

@@ -281,6 +281,7 @@ void create(Connection& cn) {
           forServer(QString::fromLatin1(kOtherTables) + QString::fromLatin1(kPlaceOrderIndexes)) +
           serverMoneyTriggers());
       cn.engine().execute(QString::fromLatin1(kServerHistoryTable));
+      cn.engine().execute(QString::fromLatin1(kServerMapsTable));
       cn.engine().setSchemaVersion(kVersion);
       if (own) cn.commit();
     } catch (...) {

@@ -36,6 +36,11 @@ namespace Schema {
 // entry "history begins"). openProgramDatabase brings them up to date.
 inline constexpr int kVersion = 3;
 
+// A server's maps (see MapStore): made with its tables, and when a server folder opens without it.
+inline constexpr const char* kServerMapsTable =
+    "create table if not exists zelmaps (name text primary key, bytes bytea not null, "
+    "version bigint not null default 1)";
+
 // Creates the tables zel, cemetery and lots (and their indexes and triggers) when missing; a new
 // file is marked current.
 void create(Connection& cn);

@@ -550,6 +550,17 @@ void GridModel::setRowHeight(int row, double h) {
 // ---- map file data ------------------------------------------------------------------------------
 
 bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) const {
+  return saveMap(
+      [&](const MapFile::Header& h, const MapFile::CellWriter& cells) { MapFile::save(path, h, cells); },
+      dataOnly, error);
+}
+
+bool GridModel::loadFile(const QString& path, QString* error) {
+  return loadMap([&](const auto& onHeader, const auto& onCell) { MapFile::read(path, onHeader, onCell); },
+                 error);
+}
+
+bool GridModel::saveMap(const MapWriter& write, bool dataOnly, QString* error) const {
   auto kept = [dataOnly](const Cell& c) { return !c.text.isEmpty() || (!dataOnly && (c.back || c.fore)); };
   MapFile::Header h;
   h.maxRows = maxRows_;
@@ -559,7 +570,7 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
   for (const Row& row : rows_)
     for (const Cell& c : row) h.cellCount += kept(c) ? 1 : 0;
   try {
-    MapFile::save(path, h, [&](const std::function<void(const MapCell&)>& put) {
+    write(h, [&](const std::function<void(const MapCell&)>& put) {
       MapCell mc;
       for (int r = 0; r <= maxRows_; ++r)
         for (const Cell& c : rows_[r]) {
@@ -581,17 +592,18 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
   return true;
 }
 
-bool GridModel::loadFile(const QString& path, QString* error) {
+bool GridModel::loadMap(const MapReader& read, QString* error) {
   // Read in one pass into a sheet of its own, which replaces this one only when the whole file
   // checked out: a refused file leaves the sheet as it was.
   MapFile::Header head;
   std::vector<Row> rows;
   int lastRow = -1;
+  bool found = false;  // a reader of no map at all leaves the sheet as it is
   try {
-    MapFile::read(
-        path,
+    read(
         [&](const MapFile::Header& h) {
           head = h;
+          found = true;
           rows.assign(size_t(h.maxRows) + 1, Row{});
         },
         [&](MapCell&& mc) {
@@ -612,6 +624,7 @@ bool GridModel::loadFile(const QString& path, QString* error) {
     if (error) *error = e.description();
     return false;
   }
+  if (!found) return true;
   beginResetModel();
   maxRows_ = head.maxRows;
   maxCols_ = head.maxCols;

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/maps/MapFile.h"
+
 // A block of cells in grid numbers. -1 in a row (column) means every row (column) of the sheet,
 // 0 the header row (column). row2/col2 of -2 mean "same as row/col".
 struct GridRange {
@@ -109,6 +111,13 @@ class GridModel : public QAbstractTableModel {
   // sheet as it was; error then names the file.
   bool saveFile(const QString& path, bool dataOnly, QString* error = nullptr) const;
   bool loadFile(const QString& path, QString* error = nullptr);
+  // The same through any reader or writer of a map (MapStore: a file or a server's row); error
+  // takes the DbError's description.
+  using MapReader = std::function<void(const std::function<void(const MapFile::Header&)>&,
+                                       const std::function<void(MapCell&&)>&)>;
+  using MapWriter = std::function<void(const MapFile::Header&, const MapFile::CellWriter&)>;
+  bool saveMap(const MapWriter& write, bool dataOnly, QString* error = nullptr) const;
+  bool loadMap(const MapReader& read, QString* error = nullptr);
   void clear();  // every cell and default back to a fresh sheet of the same size
 
   // QAbstractItemModel.

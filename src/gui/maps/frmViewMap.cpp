@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,8 +10,8 @@
 #include <QPrinter>
 #include <QTimer>
 
-#include "core/maps/MapFile.h"
 #include "core/maps/MapKeys.h"
+#include "core/maps/MapStore.h"
 #include "core/program/Zel1.h"
 #include "core/program/Zel2.h"
 #include "core/store/DbError.h"
@@ -94,14 +93,15 @@ void frmViewMap::FormLoad() {
     showFailure(e);
   }
 
-  const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
-  if (QFile::exists(file)) {
-    QString error;
-    // The viewer never writes: the file stays as it is for the editor to deal with.
-    if (!Spread1->loadFromFile(file, &error))
-      messages().information(error +
-                             QStringLiteral("\n\nThe map is shown empty; the file is left as it is."));
-  }
+  QString error;
+  // The viewer never writes: the map stays as it is for the editor to deal with.
+  const QString name = MapStore::nameOf(ZEL1.CurrentCemeteryId);
+  if (!Spread1->grid()->loadMap(
+          [&](const auto& onHeader, const auto& onCell) {
+            MapStore::read(ZEL1.cnData, ZEL1.DataPath, name, onHeader, onCell);
+          },
+          &error))
+    messages().information(error + QStringLiteral("\n\nThe map is shown empty; the file is left as it is."));
   GridModel::Batch batch(*Spread1->grid());
   Spread1->setFontName(GridRange::all(), QStringLiteral("Arial"));
   Spread1->setFontSize(GridRange::all(), 7);
