@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QFile>
 
 #include "DataGen.h"
 #include "core/export/ExportWriter.h"
 #include "core/import/RecordImport.h"
+#include "core/maps/MapRows.h"
 #include "core/program/Zel1.h"
 #include "core/reports/Reports.h"
 #include "support/TestData.h"
@@ -59,6 +61,9 @@ class EnginesAgree : public DataTest {
     server.openServer(TestServer::shared().newDatabase());
     server.setDateDisplayFormat(ZEL1.cnData.dateDisplayFormat());
     Schema::create(server);
+    QFile map(folder->path() + QStringLiteral("zelmap1.dat"));
+    ASSERT_TRUE(map.open(QIODevice::ReadOnly));
+    putMapBytes(server, QStringLiteral("zelmap1.dat"), map.readAll());
     // The demo's records, with the places its map disagrees with.
     DataGen::Options o;
     o.disagreements = true;

@@ -7,6 +7,8 @@
 #include <QSet>
 
 #include "core/maps/MapFile.h"
+#include "core/maps/MapRows.h"
+#include "core/maps/MapStore.h"
 #include "core/program/Zel1.h"
 #include "core/reports/ReportFiles.h"
 #include "core/reports/Reports.h"
@@ -40,7 +42,14 @@ void writeMap(qint32 cemetery, int rows, int cols, std::initializer_list<MapCell
   sheet.defaultBack = kGreen;
   for (const MapCellSpec& c : cells)
     sheet.cells.push_back({c.row, c.col, QString::fromUtf8(c.text), true, c.back, false, 0});
-  MapFile::save(MapFile::fileName(ZEL1.DataPath, cemetery), sheet);
+  const QString file = MapFile::fileName(ZEL1.DataPath, cemetery);
+  MapFile::save(file, sheet);
+  if (ZEL1.cnData.isServer()) {
+    // A server keeps its maps as rows.
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    putMapBytes(ZEL1.cnData, MapStore::nameOf(cemetery), f.readAll());
+  }
 }
 
 // A record of a cemetery at a place; more columns and their SQL literals may follow.
@@ -184,12 +193,17 @@ TEST_P(PlaceReports, MapCheckListsEachKindOfDisagreementWithItsRecord) {
 }
 
 TEST_P(PlaceReports, ADamagedMapFileIsAFailureNamingIt) {
-  const QString file = MapFile::fileName(ZEL1.DataPath, 1);
-  QFile f(file);
-  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-  f.seek(20);
-  f.write("garbage");
-  f.close();
+  const QString name = MapStore::nameOf(1), file = MapStore::shownName(ZEL1.cnData, ZEL1.DataPath, name);
+  if (onServer()) {
+    QByteArray bytes = MapRows::bytes(ZEL1.cnData, name);
+    bytes.replace(20, 7, "garbage");
+    putMapBytes(ZEL1.cnData, name, bytes);
+  } else {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(20);
+    f.write("garbage");
+  }
   for (Id id : {Id::AvailableGraves, Id::MapCheck}) {
     try {
       build(id);

@@ -419,8 +419,8 @@ void load(QIODevice& in, const QString& name, const std::function<void(const Hea
 }
 
 void read(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
-          const std::function<void(MapCell&&)>& onCell) {
-  readDevice(in, name, onHeader, onCell, true, false);
+          const std::function<void(MapCell&&)>& onCell, Text text) {
+  readDevice(in, name, onHeader, onCell, true, text == Text::Bytes);
 }
 
 void save(const QString& path, const MapSheetData& sheet) {

@@ -81,7 +81,7 @@ void read(const QString& path, const std::function<void(const Header&)>& onHeade
 void load(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell);
 void read(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
-          const std::function<void(MapCell&&)>& onCell);
+          const std::function<void(MapCell&&)>& onCell, Text text = Text::Decoded);
 
 // The same for a sheet held in memory.
 void save(const QString& path, const MapSheetData& sheet);

@@ -32,12 +32,13 @@ auto inTransaction(Connection& cn, Fn&& fn) {
   }
 }
 
-using Reader = void (*)(QIODevice&, const QString&, const std::function<void(const MapFile::Header&)>&,
-                        const std::function<void(MapCell&&)>&);
-using FileReader = void (*)(const QString&, const std::function<void(const MapFile::Header&)>&,
-                            const std::function<void(MapCell&&)>&);
+using Reader =
+    std::function<void(QIODevice&, const QString&, const std::function<void(const MapFile::Header&)>&,
+                       const std::function<void(MapCell&&)>&)>;
+using FileReader = std::function<void(const QString&, const std::function<void(const MapFile::Header&)>&,
+                                      const std::function<void(MapCell&&)>&)>;
 
-qint64 readWith(Reader fromBytes, FileReader fromFile, Connection& cn, const QString& dataPath,
+qint64 readWith(const Reader& fromBytes, const FileReader& fromFile, Connection& cn, const QString& dataPath,
                 const QString& name, const std::function<void(const MapFile::Header&)>& onHeader,
                 const std::function<void(MapCell&&)>& onCell) {
   if (!cn.isServer()) {
@@ -109,13 +110,21 @@ std::optional<Stored> fetch(Connection& cn, const QString& dataPath, const QStri
 qint64 load(Connection& cn, const QString& dataPath, const QString& name,
             const std::function<void(const MapFile::Header&)>& onHeader,
             const std::function<void(MapCell&&)>& onCell) {
-  return readWith(&MapFile::load, &MapFile::load, cn, dataPath, name, onHeader, onCell);
+  return readWith(
+      [](QIODevice& in, const QString& n, const auto& h, const auto& c) { MapFile::load(in, n, h, c); },
+      [](const QString& path, const auto& h, const auto& c) { MapFile::load(path, h, c); }, cn, dataPath,
+      name, onHeader, onCell);
 }
 
 qint64 read(Connection& cn, const QString& dataPath, const QString& name,
             const std::function<void(const MapFile::Header&)>& onHeader,
-            const std::function<void(MapCell&&)>& onCell) {
-  return readWith(&MapFile::read, &MapFile::read, cn, dataPath, name, onHeader, onCell);
+            const std::function<void(MapCell&&)>& onCell, MapFile::Text text) {
+  return readWith(
+      [text](QIODevice& in, const QString& n, const auto& h, const auto& c) {
+        MapFile::read(in, n, h, c, text);
+      },
+      [text](const QString& path, const auto& h, const auto& c) { MapFile::read(path, h, c, text); }, cn,
+      dataPath, name, onHeader, onCell);
 }
 
 Saved save(Connection& cn, const QString& dataPath, const QString& name, const MapFile::Header& header,

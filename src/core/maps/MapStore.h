@@ -43,7 +43,7 @@ qint64 load(Connection& cn, const QString& dataPath, const QString& name,
             const std::function<void(MapCell&&)>& onCell);
 qint64 read(Connection& cn, const QString& dataPath, const QString& name,
             const std::function<void(const MapFile::Header&)>& onHeader,
-            const std::function<void(MapCell&&)>& onCell);
+            const std::function<void(MapCell&&)>& onCell, MapFile::Text text = MapFile::Text::Decoded);
 
 // Saving a map over the version it was read at (0: there was none).
 // - The file is written whole or not at all, as MapFile::save does; its version is not checked.

@@ -1,5 +1,6 @@
 #include "core/store/ServerLock.h"
 
+#include <QThread>
 #include <algorithm>
 
 #include "core/store/Connection.h"
@@ -38,7 +39,12 @@ int othersConnected(Connection& cn) {
 
 int tryExclusive(Connection& cn) {
   if (!cn.isServer()) return 0;
-  if (scalar(cn, QByteArray("select pg_try_advisory_lock(") + kDataSet + ")::int")) return 0;
+  // A program closed a moment ago lets go of its lock only when its server process has ended: a
+  // clerk who has just been asked to close is given a second before the refusal.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    if (scalar(cn, QByteArray("select pg_try_advisory_lock(") + kDataSet + ")::int")) return 0;
+    if (attempt < 9) QThread::msleep(100);
+  }
   // Held by someone who may have gone meanwhile: never report none.
   return std::max(1, othersConnected(cn));
 }

@@ -556,7 +556,8 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
 }
 
 bool GridModel::loadFile(const QString& path, QString* error) {
-  return loadMap([&](const auto& onHeader, const auto& onCell) { MapFile::read(path, onHeader, onCell); },
+  return loadMap([&](const auto& onHeader, const auto& onCell,
+                     MapFile::Text text) { MapFile::read(path, onHeader, onCell, text); },
                  error);
 }
 

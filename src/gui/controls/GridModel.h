@@ -114,7 +114,7 @@ class GridModel : public QAbstractTableModel {
   // The same through any reader or writer of a map (MapStore: a file or a server's row); error
   // takes the DbError's description.
   using MapReader = std::function<void(const std::function<void(const MapFile::Header&)>&,
-                                       const std::function<void(MapCell&&)>&)>;
+                                       const std::function<void(MapCell&&)>&, MapFile::Text)>;
   using MapWriter = std::function<void(const MapFile::Header&, const MapFile::CellWriter&)>;
   bool saveMap(const MapWriter& write, bool dataOnly, QString* error = nullptr) const;
   bool loadMap(const MapReader& read, QString* error = nullptr);

@@ -269,8 +269,8 @@ void frmMapEdit::mnuHelpClick() { messages().showHelp(9); }
 bool frmMapEdit::loadMap(QString* error) {
   version_ = 0;
   return ui_.Spread1->grid()->loadMap(
-      [this](const auto& onHeader, const auto& onCell) {
-        version_ = MapStore::read(ZEL1.cnData, ZEL1.DataPath, mapName(), onHeader, onCell);
+      [this](const auto& onHeader, const auto& onCell, MapFile::Text text) {
+        version_ = MapStore::read(ZEL1.cnData, ZEL1.DataPath, mapName(), onHeader, onCell, text);
       },
       error);
 }

@@ -97,8 +97,8 @@ void frmViewMap::FormLoad() {
   // The viewer never writes: the map stays as it is for the editor to deal with.
   const QString name = MapStore::nameOf(ZEL1.CurrentCemeteryId);
   if (!Spread1->grid()->loadMap(
-          [&](const auto& onHeader, const auto& onCell) {
-            MapStore::read(ZEL1.cnData, ZEL1.DataPath, name, onHeader, onCell);
+          [&](const auto& onHeader, const auto& onCell, MapFile::Text text) {
+            MapStore::read(ZEL1.cnData, ZEL1.DataPath, name, onHeader, onCell, text);
           },
           &error))
     messages().information(error + QStringLiteral("\n\nThe map is shown empty; the file is left as it is."));
