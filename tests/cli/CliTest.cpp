@@ -19,34 +19,13 @@
 #include "core/reports/Reports.h"
 #include "core/store/Schema.h"
 #include "core/store/ServerFolder.h"
+#include "support/CliRun.h"
 #include "support/PdfPages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestServer.h"
 
 namespace {
-
-struct Outcome {
-  int code = -1;
-  QByteArray out;
-  QString err;
-};
-
-// The command line as a user runs it: a process of its own, standard error not a terminal.
-Outcome cli(const QStringList& args) {
-  QProcess p;
-  p.start(QStringLiteral(ZEL_CLI), args);
-  p.waitForFinished(-1);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-          QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-#define EXPECT_RUN(run, expectedCode, errorPart)                                   \
-  do {                                                                             \
-    const Outcome& r_ = (run);                                                     \
-    EXPECT_EQ(r_.code, expectedCode) << r_.err.toStdString();                      \
-    EXPECT_TRUE(r_.err.contains(errorPart)) << "stderr: " << r_.err.toStdString(); \
-  } while (0)
 
 // A data folder with generated records of two cemeteries, open as ZEL1.cnData.
 class Cli : public DataTest {

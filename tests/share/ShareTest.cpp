@@ -13,32 +13,12 @@
 #include "core/share/OfficeShare.h"
 #include "core/store/ServerFolder.h"
 #include "core/store/Statement.h"
+#include "support/CliRun.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestServer.h"
 
 namespace {
-
-struct Outcome {
-  int code = -1;
-  QByteArray out;
-  QString err;
-};
-
-Outcome cli(const QStringList& args) {
-  QProcess p;
-  p.start(QStringLiteral(ZEL_CLI), args);
-  p.waitForFinished(-1);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-          QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-#define EXPECT_RUN(run, expectedCode, errorPart)                                   \
-  do {                                                                             \
-    const Outcome& r_ = (run);                                                     \
-    EXPECT_EQ(r_.code, expectedCode) << r_.err.toStdString();                      \
-    EXPECT_TRUE(r_.err.contains(errorPart)) << "stderr: " << r_.err.toStdString(); \
-  } while (0)
 
 QString serverDatabase() {
   EXPECT_EQ(TestServer::shared().problem(), QString());

@@ -1,7 +1,5 @@
 #include "core/store/ServerEngine.h"
 
-#include <libpq-fe.h>
-
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
@@ -14,25 +12,11 @@
 #include "core/store/Dialect.h"
 #include "core/store/ServerFolder.h"
 #include "core/store/ServerLink.h"
+#include "core/store/ServerTypes.h"
+
+using namespace ServerTypes;
 
 namespace {
-
-enum : Oid {
-  kBool = 16,
-  kBytea = 17,
-  kInt8 = 20,
-  kInt2 = 21,
-  kInt4 = 23,
-  kOid = 26,
-  kFloat4 = 700,
-  kFloat8 = 701,
-  kNumeric = 1700
-};
-
-struct ResultFree {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultFree>;
 
 Result checked(PGresult* r, const pg_conn* cn) {
   Result result(r);

@@ -1,33 +1,14 @@
 #include "core/store/ServerLink.h"
 
-#include <libpq-fe.h>
-
 #include <QDateTime>
 #include <memory>
 
 #include "core/store/DateValue.h"
+#include "core/store/ServerTypes.h"
+
+using namespace ServerTypes;
 
 namespace {
-
-// Type numbers of the server's built-in types (pg_type.oid, fixed across versions).
-enum : Oid {
-  kBool = 16,
-  kInt8 = 20,
-  kInt2 = 21,
-  kInt4 = 23,
-  kOid = 26,
-  kFloat4 = 700,
-  kFloat8 = 701,
-  kDate = 1082,
-  kTimestamp = 1114,
-  kTimestampTz = 1184,
-  kNumeric = 1700
-};
-
-struct ResultFree {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultFree>;
 
 // The store's code for a server's SQLSTATE.
 int codeFor(const char* state) {
