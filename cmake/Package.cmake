@@ -23,7 +23,7 @@ if(ZEL_DPKG_SHLIBDEPS)
 else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS
       "libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), \
-libsqlcipher0, libzip4, libstdc++6, libc6, qt6-qpa-plugins")
+libsqlcipher0, libssl3, libzip4, libstdc++6, libc6, qt6-qpa-plugins")
 endif()
 # Only fonts are recommended: Liberation stands in for Arial, so map cells show their places whole
 # at the first zoom. The tutorial also shows in the program's own help viewer, so the desktop

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QStringList>
 #include <array>
+#include <list>
 #include <vector>
 
 #include "core/store/Connection.h"
@@ -12,7 +13,7 @@
 #include "core/store/GraveState.h"
 #include "core/store/Money.h"
 #include "core/store/Schema.h"
-#include "core/store/sqlite.h"
+#include "core/store/Statement.h"
 
 namespace DataGen {
 
@@ -132,27 +133,23 @@ Place placeOf(int n) {
 // Prepared statement with positional binding helpers.
 class Insert {
  public:
-  Insert(Connection& cn, const char* sql) : cn_(cn) {
-    int rc = sqlite3_prepare_v2(cn.handle(), sql, -1, &st_, nullptr);
-    if (rc != SQLITE_OK) cn.fail(rc);
-  }
-  ~Insert() { sqlite3_finalize(st_); }
+  Insert(Connection& cn, const char* sql) : cn_(cn), st_(cn, sql) {}
   Insert& text(const QString& s) {
-    QByteArray b = s.toUtf8();
-    sqlite3_bind_text(st_, ++pos_, b.constData(), int(b.size()), SQLITE_TRANSIENT);
+    held_.push_back(s.toUtf8());
+    st_.bindText(++pos_, held_.back());
     return *this;
   }
   Insert& text(const char* s) { return text(QString::fromUtf8(s)); }
   Insert& integer(qint64 v) {
-    sqlite3_bind_int64(st_, ++pos_, v);
+    st_.bind(++pos_, v);
     return *this;
   }
   Insert& real(double v) {
-    sqlite3_bind_double(st_, ++pos_, v);
+    st_.bind(++pos_, v);
     return *this;
   }
   Insert& money(qint64 scaled) {
-    Schema::bindMoney(st_, ++pos_, Money::fromScaled(scaled));
+    st_.bind(++pos_, Schema::toStored(Money::fromScaled(scaled)));
     return *this;
   }
   Insert& date(const QDate& d) {
@@ -160,23 +157,21 @@ class Insert {
     return text(DateValue::toIso(d));
   }
   Insert& null() {
-    sqlite3_bind_null(st_, ++pos_);
+    st_.bindNull(++pos_);
     return *this;
   }
   qint64 run() {
-    if (pos_ != sqlite3_bind_parameter_count(st_))
-      throw DbError(SQLITE_RANGE, QStringLiteral("Generator bound %1 values").arg(pos_));
-    int rc = sqlite3_step(st_);
-    if (rc != SQLITE_DONE) cn_.fail(rc);
-    sqlite3_reset(st_);
-    sqlite3_clear_bindings(st_);
+    st_.next();
+    st_.reset();
+    held_.clear();
     pos_ = 0;
-    return sqlite3_last_insert_rowid(cn_.handle());
+    return cn_.lastInsertKey();
   }
 
  private:
   Connection& cn_;
-  sqlite3_stmt* st_ = nullptr;
+  Statement st_;
+  std::list<QByteArray> held_;  // bound texts stay alive until the row is written
   int pos_ = 0;
 };
 
@@ -419,7 +414,7 @@ void makeDatabase(const QString& path, const Options& o, const QString& password
   QFile::remove(path);
   if (!QFile::rename(tmp, path)) {
     QFile::remove(tmp);
-    throw DbError(SQLITE_CANTOPEN, QStringLiteral("Could not write '%1'.").arg(path));
+    throw DbError(DbError::CantOpen, QStringLiteral("Could not write '%1'.").arg(path));
   }
 }
 

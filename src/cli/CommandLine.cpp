@@ -15,14 +15,31 @@ const Option kYes{"yes", nullptr, "confirm the change (it replaces or deletes da
 
 const std::vector<Command> kCommands = {
     {"init",
-     "DIR",
+     "DIR [--server URL]",
      "make a new data folder: an empty database, the help file and the tutorial",
      {"DIR"},
-     {},
+     {{"server", "URL", "the folder of another computer for the records a server holds (see share)"}},
      "Makes DIR (and its missing parents) and puts into it a new database zel.mdb keyed with the\n"
      "program's password, holding the program's tables and no rows, with the help file zel6.hlp and\n"
      "the tutorial zl-tutor.html. A folder that already holds a zel.mdb is refused: init never\n"
-     "replaces a database."},
+     "replaces a database.\n"
+     "With --server the folder gets no zel.mdb but a file zel.server holding URL (a libpq connection\n"
+     "string or URI, never a password): the program and every command then work on the server's\n"
+     "records. The server must hold the program's tables already (zelmora-cli share puts them there)."},
+    {"share",
+     "DIR URL",
+     "move DIR's records and maps onto an empty PostgreSQL database, for several computers",
+     {"DIR", "URL"},
+     {},
+     "Copies every table of DIR's database (the change history exactly as stored) and its map files\n"
+     "into the empty database URL names (a libpq connection string or URI without a password: libpq\n"
+     "reads it from ~/.pgpass, a service file or the environment), in one transaction, and checks the\n"
+     "copy: the rows of each table, the sum of each money column, the bytes of each map. A database\n"
+     "that already holds the program's tables is refused. The old files are first kept in the\n"
+     "verified archive DIR/zelbeforeshare<...>.zip; then DIR/zel.server is written and zel.mdb and the\n"
+     "maps are moved aside as zel.mdb.moved-to-server-<...>, which nothing opens. A run killed on its\n"
+     "way leaves DIR working on its own database or on the server. Refused while the program runs on\n"
+     "DIR. On the other computers: zelmora-cli init DIR --server URL."},
     {"export",
      "DIR [-o FILE]",
      "write the export of every grave record, as the record form does",
@@ -51,7 +68,10 @@ const std::vector<Command> kCommands = {
      "With --keep the archive is named as an automatic backup of DIR (zelauto<...seconds>-<id>.zip) and\n"
      "the oldest automatic archives of DIR in the folder beyond N are removed once the new one is known\n"
      "to be good; archives dated in the future and all other files are left alone. The folder is made\n"
-     "when its parent exists."},
+     "when its parent exists.\n"
+     "For a folder whose records are on a server the archive is the same: the server's tables and maps,\n"
+     "read as one consistent state, in a keyed zel.mdb and map files, which restore puts into a folder\n"
+     "of its own."},
     {"restore",
      "ARCHIVE DIR --yes",
      "put the database and maps of an archive back into DIR",
@@ -61,7 +81,8 @@ const std::vector<Command> kCommands = {
      "the archive, they are extracted beside the data and checked (password, integrity, tables, every\n"
      "map loads) before the current files are replaced; any failure leaves DIR as it was. The replaced\n"
      "database and maps are kept in DIR/zelbeforerestore<...>.zip first. A restore killed on its way\n"
-     "is finished by the next start, restore or check --recover. Refused while the program runs on DIR."},
+     "is finished by the next start, restore or check --recover. Refused while the program runs on DIR,\n"
+     "and for a folder whose records are on a server."},
     {"check",
      "DIR [--recover]",
      "check the database, its password, the map files and the Map Check",
@@ -70,7 +91,10 @@ const std::vector<Command> kCommands = {
      "Checks that zel.mdb opens with the program's password and passes the integrity check, that every\n"
      "map file loads, and runs the Map Check report of every cemetery. One line per check goes to\n"
      "standard output, each problem to standard error. The exit status is 0 when all is well, 1 when\n"
-     "the database or a map file is missing or damaged, 3 when only the Map Check found disagreements."},
+     "the database or a map file is missing or damaged, 3 when only the Map Check found disagreements.\n"
+     "On a folder whose records are on a server the file checks do not apply: it checks that the server\n"
+     "answers and holds the program's tables, that every amount is a whole number of ten-thousandths,\n"
+     "the change history and that every map on the server loads."},
     {"import",
      "FILE DIR --map COLUMNS [--skip-first-row] [--empty-first --yes] [--accept-defaults] [--dry-run]",
      "add the rows of a .csv or .txt file as grave records, all or nothing",

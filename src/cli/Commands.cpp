@@ -8,7 +8,9 @@
 #include <QLocale>
 #include <QSaveFile>
 #include <QSet>
+#include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 #include "cli/Console.h"
 #include "core/backup/AutoBackup.h"
@@ -20,14 +22,21 @@
 #include "core/import/DelimitedText.h"
 #include "core/import/RecordImport.h"
 #include "core/maps/MapFile.h"
+#include "core/maps/MapRows.h"
+#include "core/maps/MapStore.h"
 #include "core/program/CsvCell.h"
 #include "core/program/Zel2.h"
 #include "core/reports/ReportFiles.h"
 #include "core/reports/Reports.h"
+#include "core/share/OfficeShare.h"
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
+#include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerFolder.h"
+#include "core/store/ServerLock.h"
+#include "core/store/Statement.h"
 #include "render/ReportPages.h"
 
 namespace Cli {
@@ -72,8 +81,18 @@ QString openingProblem(const DbError& e, const QString& db) {
       .arg(e.description());
 }
 
+// The connection string of a folder whose records are on a server; empty for a database file.
+QString folderServer(const QString& dataPath) {
+  try {
+    return serverOfFolder(dataPath);
+  } catch (const DbError& e) {
+    fail(e.description());
+  }
+}
+
 QString existingDatabase(const QString& dataPath) {
   const QString db = dataPath + kDatabase;
+  if (!folderServer(dataPath).isEmpty()) return db;
   if (!QFileInfo(db).isFile())
     fail(QStringLiteral("%1: no such file; the folder holds no database (zelmora-cli init makes one)")
              .arg(db));
@@ -84,6 +103,14 @@ QString existingDatabase(const QString& dataPath) {
 // its password yet (it does so at its next start; a reading command leaves the file as it is).
 // Returns false for a file without the password.
 bool openForReading(Connection& cn, const QString& dataPath) {
+  if (const QString server = folderServer(dataPath); !server.isEmpty()) {
+    try {
+      cn.openServer(server);
+      return true;
+    } catch (const DbError& e) {
+      fail(dataPath + QString::fromLatin1(kServerFile) + QStringLiteral(": ") + e.description());
+    }
+  }
   const QString db = existingDatabase(dataPath);
   try {
     cn.open(db, password());
@@ -104,6 +131,8 @@ void openForWriting(Connection& cn, const QString& dataPath) {
   try {
     openProgramDatabase(cn, db);
   } catch (const DbError& e) {
+    if (!folderServer(dataPath).isEmpty())
+      fail(dataPath + QString::fromLatin1(kServerFile) + QStringLiteral(": ") + e.description());
     fail(db + QStringLiteral(": ") + openingProblem(e, db));
   }
 }
@@ -177,6 +206,25 @@ int init(const Invocation& in) {
   if (dir.exists() && !dir.isDir()) fail(QStringLiteral("%1: not a folder").arg(in.arguments[0]));
   if (QFileInfo::exists(db) || QFileInfo(db).isSymLink())
     fail(QStringLiteral("%1: already exists; init never replaces a database").arg(db));
+  const QString serverFile = dataPath + QString::fromLatin1(kServerFile);
+  const QString server = in.value("server");
+  if (in.has("server")) {
+    if (QFileInfo::exists(serverFile))
+      fail(QStringLiteral("%1: already exists; the folder is made for a server already").arg(serverFile));
+    try {
+      checkServerAddress(server, QStringLiteral("--server"));
+      Connection cn;
+      cn.openServer(server);
+      if (const QStringList missing = OfficeShare::missingTables(cn); !missing.isEmpty())
+        fail(QStringLiteral(
+                 "%1: the database does not hold the program's tables (missing: %2); run zelmora-cli "
+                 "share DIR URL on the computer whose folder holds the records first. Nothing was "
+                 "made.")
+                 .arg(server, missing.join(QStringLiteral(", "))));
+    } catch (const DbError& e) {
+      fail(QStringLiteral("%1: %2 Nothing was made.").arg(server, e.description()));
+    }
+  }
   const QStringList documents{findDataFile(QStringLiteral("zel6.hlp")),
                               findDataFile(QStringLiteral("zl-tutor.html"))};
 
@@ -200,13 +248,15 @@ int init(const Invocation& in) {
   // Made under a name of its own, so that zel.mdb only ever names a whole database.
   const QString part = dataPath + QStringLiteral("zel.mdb.%1.new").arg(QCoreApplication::applicationPid());
   undo.files << part;
-  try {
-    Connection cn;
-    cn.create(part, password());
-    Schema::create(cn);
-    cn.close();
-  } catch (const DbError& e) {
-    fail(QStringLiteral("%1: the database cannot be made (%2)").arg(db, e.description()));
+  if (!in.has("server")) {
+    try {
+      Connection cn;
+      cn.create(part, password());
+      Schema::create(cn);
+      cn.close();
+    } catch (const DbError& e) {
+      fail(QStringLiteral("%1: the database cannot be made (%2)").arg(db, e.description()));
+    }
   }
   // The help file and the tutorial of this version replace older ones.
   for (const QString& from : documents) {
@@ -219,10 +269,36 @@ int init(const Invocation& in) {
         !target.commit())
       fail(QStringLiteral("%1: %2").arg(to, target.errorString()));
   }
+  if (in.has("server")) {
+    QSaveFile f(serverFile);
+    const QByteArray text = (server + u'\n').toUtf8();
+    if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size() || !f.commit())
+      fail(QStringLiteral("%1: %2").arg(serverFile, f.errorString()));
+    undo.done = true;
+    Console::note(
+        QStringLiteral("Made the data folder %1 for the records on the server %2").arg(dataPath, server));
+    return 0;
+  }
   if (QFileInfo::exists(db) || !QFile::rename(part, db))
     fail(QStringLiteral("%1: the database cannot be put in place").arg(db));
   undo.done = true;
   Console::note(QStringLiteral("Made the data folder %1").arg(dataPath));
+  return 0;
+}
+
+// --- share ---
+
+int share(const Invocation& in) {
+  const QString dataPath = dataFolder(in.arguments[0]);
+  const auto lock = lockFolder(dataPath);
+  const OfficeShare::Result r = OfficeShare::share(dataPath, in.arguments[1]);
+  for (const QString& w : r.warnings) Console::error(w);
+  if (!r.ok) {
+    for (const QString& d : r.differences) Console::error(QStringLiteral("differs: ") + d);
+    fail(r.text);
+  }
+  // Where the old files went is said even to a script: it is the only pointer to them.
+  Console::print(r.text);
   return 0;
 }
 
@@ -233,7 +309,7 @@ int exportRecords(const Invocation& in) {
   Connection cn;
   openForReading(cn, dataPath);
   // The rows stream through once: a small page cache spares the memory a large one would take.
-  cn.execute(QStringLiteral("PRAGMA cache_size=-2000"));
+  if (!cn.isServer()) cn.execute(QStringLiteral("PRAGMA cache_size=-2000"));
   RecordSet rs(&cn);
   const QString target = in.value("o", dataPath + QLatin1String(ExportWriter::kFileName));
   ExportWriter::Result r;
@@ -391,7 +467,8 @@ int restore(const Invocation& in) {
 // One line of the Map Check report's findings by kind: "Place not on the map 1, ...".
 void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unreadable,
                const std::function<void(const QString&)>& problem,
-               const std::function<void(const QString&)>& disagreement) {
+               const std::function<void(const QString&)>& disagreement, const QString& mapFolder = {}) {
+  const QString maps = mapFolder.isEmpty() ? dataPath : mapFolder;
   std::vector<Report::Cemetery> cemeteries;
   RecordSet rs(&cn);
   rs.open(QStringLiteral("select cemeteryid, name from cemetery order by name"));
@@ -405,7 +482,7 @@ void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unre
       problem(QStringLiteral("%1: not run, its map does not load").arg(title));
       continue;
     }
-    const Report::Table t = Report::build(Report::Id::MapCheck, cn, c, format, Report::Sources{dataPath});
+    const Report::Table t = Report::build(Report::Id::MapCheck, cn, c, format, Report::Sources{maps});
     // Every finding names a place; the report's notes ("no map", "no disagreements") do not.
     QStringList kinds;
     QList<int> counts;
@@ -422,7 +499,7 @@ void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unre
         counts << n;
       }
     }
-    const bool hasMap = QFileInfo::exists(MapFile::fileName(dataPath, c.id));
+    const bool hasMap = MapStore::exists(cn, dataPath, MapStore::nameOf(c.id));
     if (kinds.isEmpty()) {
       Console::print(title + (hasMap ? QStringLiteral(": no disagreements")
                                      : QStringLiteral(": no map; its records agree with each other")));
@@ -444,6 +521,86 @@ void checkMaps(Connection& cn, const QString& dataPath, const QSet<qint32>& unre
 // check's exit status when the files are sound but the Map Check found disagreements.
 constexpr int kDisagreements = 3;
 
+// The checks of a folder whose records are on a server: the server's own files are its business.
+void checkServer(const QString& dataPath, const QString& server,
+                 const std::function<void(const QString&)>& problem,
+                 const std::function<void(const QString&)>& disagreement) {
+  Console::print(QStringLiteral("%1%2: the records are on the server %3; the checks of a database file (its "
+                                "password, the integrity check, map files in the folder) do not apply")
+                     .arg(dataPath, QString::fromLatin1(kServerFile), server));
+  Connection cn;
+  try {
+    cn.openServer(server);
+  } catch (const DbError& e) {
+    problem(QStringLiteral("%1: the server cannot be reached: %2").arg(server, e.description()));
+    return;
+  }
+  try {
+    if (const QStringList missing = OfficeShare::missingTables(cn); !missing.isEmpty()) {
+      problem(QStringLiteral("%1: the database does not hold the program's tables (missing: %2)")
+                  .arg(server, missing.join(QStringLiteral(", "))));
+      return;
+    }
+    Console::print(QStringLiteral("%1: answers; %2, %3, %4")
+                       .arg(server, plural(count(cn, QStringLiteral("zel")), "record", "records"),
+                            plural(count(cn, QStringLiteral("cemetery")), "cemetery", "cemeteries"),
+                            plural(count(cn, QStringLiteral("lots")), "lot type", "lot types")));
+    QStringList odd;
+    for (const RecordFields::Field& f : RecordFields::all())
+      if (f.kind == RecordFields::Kind::Money)
+        odd << f.column() + QStringLiteral(" <> trunc(") + f.column() + u')';
+    Statement money(cn,
+                    QStringLiteral("select (select count(*) from zel where %1) + (select count(*) from lots "
+                                   "where lotprice <> trunc(lotprice))")
+                        .arg(odd.join(QStringLiteral(" or ")))
+                        .toUtf8());
+    if (const qint64 bad = money.next() ? money.int64(0) : 0; bad == 0)
+      Console::print(QStringLiteral("%1: every amount is a whole number of ten-thousandths").arg(server));
+    else
+      problem(QStringLiteral("%1: %2 amounts that are no whole number of ten-thousandths")
+                  .arg(server, plural(bad, "row holds", "rows hold")));
+    if (const History::Verdict v = History::verify(cn); v.ok)
+      Console::print(QStringLiteral("%1: the change history holds %2, each following the one before")
+                         .arg(server, plural(v.entries, "entry", "entries")));
+    else
+      problem(QStringLiteral("%1: the change history was changed outside the program: %2")
+                  .arg(server, v.problem));
+
+    // The maps are checked and compared from copies, as the file checks read the folder's.
+    QTemporaryDir copies;
+    QSet<qint32> unreadable;
+    const std::vector<QString> names = MapRows::hasTable(cn) ? MapRows::names(cn) : std::vector<QString>{};
+    if (names.empty()) Console::print(QStringLiteral("%1: holds no maps").arg(server));
+    for (const QString& name : names) {
+      const QString copy = QDir(copies.path()).filePath(name);
+      QFile out(copy);
+      const QByteArray bytes = MapRows::bytes(cn, name);
+      if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size()) {
+        problem(QStringLiteral("%1: %2").arg(copy, out.errorString()));
+        continue;
+      }
+      out.close();
+      MapFile::Header header;
+      try {
+        MapFile::load(
+            copy, [&header](const MapFile::Header& h) { header = h; }, [](MapCell&&) {});
+        Console::print(QStringLiteral("%1: the map %2 loads (%3 rows, %4 columns)")
+                           .arg(server, name)
+                           .arg(header.maxRows)
+                           .arg(header.maxCols));
+      } catch (const DbError& e) {
+        problem(QStringLiteral("%1: the map %2 does not load: %3").arg(server, name, e.description()));
+        unreadable.insert(QFileInfo(name).completeBaseName().mid(int(qstrlen("zelmap"))).toInt());
+      }
+    }
+    checkMaps(cn, dataPath, unreadable, problem, disagreement, copies.path() + u'/');
+  } catch (const DbError& e) {
+    problem(server + QStringLiteral(": ") + e.description());
+  } catch (const std::exception& e) {
+    problem(QString::fromLocal8Bit(e.what()));
+  }
+}
+
 int check(const Invocation& in) {
   const QString dataPath = dataFolder(in.arguments[0]);
   int problems = 0, disagreements = 0;
@@ -455,6 +612,16 @@ int check(const Invocation& in) {
     ++disagreements;
     Console::error(text);
   };
+  if (const QString server = folderServer(dataPath); !server.isEmpty()) {
+    checkServer(dataPath, server, problem, disagreement);
+    if (problems + disagreements == 0) {
+      Console::print(QStringLiteral("All is well."));
+      return 0;
+    }
+    Console::error(QStringLiteral("%1: %2 found")
+                       .arg(dataPath, plural(problems + disagreements, "problem", "problems")));
+    return problems ? 1 : kDisagreements;
+  }
 
   // A restore that was killed on its way: the database may be aside, not missing.
   if (const QString unfinished = DataBackup::unfinishedRestore(dataPath); !unfinished.isEmpty()) {
@@ -761,6 +928,9 @@ int import(const Invocation& in) {
   openForWriting(cn, dataPath);
   int added = 0;
   try {
+    // Emptying takes the records from under every clerk on the server: not while one is connected.
+    std::optional<ServerLock::Alone> alone;
+    if (emptyFirst) alone.emplace(cn, QStringLiteral("An import that empties the records first"));
     Console::Progress progress(QStringLiteral("Importing"));
     added = RecordImport::write(cn, source, plan, emptyFirst, [&progress](double f) { progress(f); });
   } catch (const DbError& e) {
@@ -790,6 +960,7 @@ int run(const Invocation& in) {
   const QString name = QLatin1String(in.command->name);
   try {
     if (name == QLatin1String("init")) return init(in);
+    if (name == QLatin1String("share")) return share(in);
     if (name == QLatin1String("export")) return exportRecords(in);
     if (name == QLatin1String("report")) return report(in);
     if (name == QLatin1String("backup")) return backup(in);

@@ -15,6 +15,7 @@
 #include "BackupFixture.h"
 #include "core/backup/AutoBackup.h"
 #include "core/backup/Volumes.h"
+#include "core/share/OfficeShare.h"
 #include "core/store/Schema.h"
 #include "gui/app/Startup.h"
 #include "gui/app/frm_Main.h"
@@ -22,6 +23,7 @@
 #include "gui/backup/frmBackupRestore.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestFrame.h"
+#include "support/TestServer.h"
 
 namespace {
 
@@ -192,6 +194,38 @@ TEST_F(BackupWindowTest, BackupThenRestoreAsksFirstAndKeepsTheReplacedData) {
     w.Command1->click();
   });
   EXPECT_TRUE(ZEL1.cnData.isOpen());
+}
+
+// On a folder whose records are on a server the window backs up the server's records and maps, and
+// refuses a restore into it, naming why; the program goes on with the server either way.
+TEST_F(BackupWindowTest, AServerFolderIsBackedUpAndARestoreIntoItIsRefused) {
+  ZEL1.cnData.close();
+  const QByteArray map2 = fileBytes(folder->file(QStringLiteral("zelmap2.dat")));
+  ASSERT_EQ(TestServer::shared().problem(), QString());
+  const OfficeShare::Result shared = OfficeShare::share(data(), TestServer::shared().newDatabase());
+  ASSERT_TRUE(shared.ok) << shared.text.toStdString();
+  openProgramDatabase(ZEL1.cnData, db());
+  ASSERT_TRUE(ZEL1.cnData.isServer());
+  const QString archive = target.filePath(QStringLiteral("zel202403051742.zip"));
+  run([&](frmBackupRestore& w) {
+    w.setTargetFolder(target.path());
+    msgs.expectInfo(kZipped + "\n\n" + archive);
+    w.Command1->click();
+  });
+  ASSERT_TRUE(ZEL1.cnData.isServer());
+  QTemporaryDir plain;
+  ASSERT_TRUE(DataBackup::restore(archive, plain.path() + u'/').ok());
+  EXPECT_EQ(recordsIn(plain.path() + u'/'), 1);
+  EXPECT_EQ(fileBytes(plain.filePath(QStringLiteral("zelmap2.dat"))), map2);
+  run([&](frmBackupRestore& w) {
+    w.Option2->click();
+    msgs.expectOpenFile(archive).expectInfo(QStringLiteral("*"));
+    w.Command1->click();
+  });
+  EXPECT_TRUE(msgs.log().back().text.startsWith(QStringLiteral("Unsuccessful.\n\nError # 529\n")))
+      << msgs.log().back().text.toStdString();
+  EXPECT_TRUE(ZEL1.cnData.isServer());
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("1"));
 }
 
 // A folder removed after it was chosen is refused by its name; the list's next folder is not used.

@@ -2,8 +2,10 @@
 #include <QFocusEvent>
 
 #include "core/program/Zel1.h"
+#include "core/store/Connection.h"
 #include "gui/cemeteries/frmLotMgr.h"
 #include "gui/controls/MoneyEdit.h"
+#include "support/Engines.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
@@ -120,6 +122,36 @@ TEST(MoneyFieldTest, AcceptsAmountsOfTheFieldOnly) {
   EXPECT_EQ(e.text(), "1,234.00");
   e.setAmount(std::nullopt);
   EXPECT_FALSE(e.amount().has_value());
+}
+
+}  // namespace
+
+namespace {
+
+class ServerLotMgrTest : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    other.openServer(openServerData());
+  }
+  Connection other;
+};
+
+TEST_F(ServerLotMgrTest, ASaveOverATypeAnotherClerkChangedMeanwhileIsRefusedKeepingWhatWasTyped) {
+  exec("insert into lots (lotdesc, lotsize) values ('Single', '4x8')");
+  ScriptedMessages msgs;
+  frmLotMgr w;
+  w.show();
+  doubleClickRow(w.ui().List1, 0);
+  other.execute(QStringLiteral("update lots set lotdesc = 'Single grave'"));
+  w.fields().txtLotSize->setText("5x9");
+  msgs.expectInfo(
+      "Another clerk changed this entry since it was shown: it was not saved. Open it again to see the "
+      "changes, "
+      "then make yours.");
+  press(w, "Command2");
+  EXPECT_EQ(scalar("select lotdesc || '/' || lotsize from lots"), "Single grave/4x8");
+  EXPECT_EQ(w.fields().txtLotSize->text(), "5x9");
 }
 
 }  // namespace

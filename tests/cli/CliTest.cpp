@@ -18,33 +18,14 @@
 #include "core/reports/ReportFiles.h"
 #include "core/reports/Reports.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerFolder.h"
+#include "support/CliRun.h"
 #include "support/PdfPages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
+#include "support/TestServer.h"
 
 namespace {
-
-struct Outcome {
-  int code = -1;
-  QByteArray out;
-  QString err;
-};
-
-// The command line as a user runs it: a process of its own, standard error not a terminal.
-Outcome cli(const QStringList& args) {
-  QProcess p;
-  p.start(QStringLiteral(ZEL_CLI), args);
-  p.waitForFinished(-1);
-  return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAllStandardOutput(),
-          QString::fromLocal8Bit(p.readAllStandardError())};
-}
-
-#define EXPECT_RUN(run, expectedCode, errorPart)                                   \
-  do {                                                                             \
-    const Outcome& r_ = (run);                                                     \
-    EXPECT_EQ(r_.code, expectedCode) << r_.err.toStdString();                      \
-    EXPECT_TRUE(r_.err.contains(errorPart)) << "stderr: " << r_.err.toStdString(); \
-  } while (0)
 
 // A data folder with generated records of two cemeteries, open as ZEL1.cnData.
 class Cli : public DataTest {
@@ -431,3 +412,42 @@ TEST(CliInit, InitMakesAnEmptyKeyedDatabaseWithTheHelpFileAndTheTutorial) {
 }
 
 }  // namespace
+
+TEST(CliServer, AFolderWithZelServerExportsAsTheSameRecordsInAFileDo) {
+  const auto fill = [](Connection& cn) {
+    const qint64 oak = addRow(cn, "cemetery", {{"name", "Oak Hill"}});
+    const qint64 single = addRow(cn, "lots", {{"lotdesc", "Single"}, {"lotprice", *Money::parse("1250.5")}});
+    addRow(cn, "zel",
+           {{"cemeteryid", oak},
+            {"lotid", single},
+            {"csection", "A"},
+            {"lot", "10"},
+            {"grave", "2"},
+            {"interlastname", "M\xc3\xbcller"},
+            {"deathdate", QDate(1921, 3, 15)},
+            {"purchprice", *Money::parse("1500.0001")}});
+    addRow(
+        cn, "zel",
+        {{"cemeteryid", oak}, {"csection", "a"}, {"lot", "2"}, {"ownerlastname", "O'Brien"}, {"age", 42.5}});
+    addRow(cn, "zel", {{"csection", "B"}, {"remarks", "=1+1, \"quoted\""}});
+    addRow(cn, "zel", {});
+  };
+  TestFolder file;
+  fill(ZEL1.cnData);
+  ZEL1.cnData.close();
+  const Outcome fromFile = cli({"export", file.path(), "-o", "-"});
+  EXPECT_EQ(fromFile.code, 0) << fromFile.err.toStdString();
+
+  TestFolder server(false);
+  ASSERT_EQ(TestServer::shared().problem(), QString());
+  writeFile(server.file(QString::fromLatin1(kServerFile)), TestServer::shared().newDatabase().toUtf8());
+  Connection cn;
+  openProgramDatabase(cn, server.file("zel.mdb"));
+  fill(cn);
+  cn.close();
+  const Outcome fromServer = cli({"export", server.path(), "-o", "-"});
+  EXPECT_EQ(fromServer.code, 0) << fromServer.err.toStdString();
+  EXPECT_EQ(fromServer.out.count('\n'), 5);
+  EXPECT_EQ(fromServer.out.toStdString(), fromFile.out.toStdString());
+  EXPECT_FALSE(QFile::exists(server.file("zel.mdb")));
+}

@@ -23,6 +23,11 @@ void fillMap(GridModel& m) {
   m.setText(2, 2, QStringLiteral("A,1,1"));
   m.setText(3, 5, QStringLiteral("O'Brien,12,3"));
   m.setText(1, 1, QStringLiteral("ünïcödé,\t,"));
+  // Short texts are kept inside the cell when they are Latin-1 and fit: both sides of each limit.
+  m.setText(4, 1, QStringLiteral("Ω,1,1"));
+  m.setText(4, 2, QStringLiteral("ÿ,9,1"));
+  m.setText(4, 3, QStringLiteral("123456789"));
+  m.setText(4, 4, QStringLiteral("1234567890"));
   m.setText(0, 0, QStringLiteral("6.0"));
 }
 

@@ -8,9 +8,9 @@
 #include "core/export/ExportWriter.h"
 #include "core/program/Zel1.h"
 #include "gui/records/RecordPrintout.h"
+#include "support/Engines.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
-#include "support/TestFolder.h"
 
 namespace {
 
@@ -21,7 +21,8 @@ qint64 addRow(const char* table, Fields values) {
 // The message names the file as it was written.
 QString completeMessage() { return "Export complete. File named " + ZEL1.DataPath + "zel.csv was created."; }
 
-class Export : public DataTest {
+template <class Base>
+class ExportOf : public Base {
  protected:
   QString csv() const { return ZEL1.dataFile("zel.csv"); }
   void exportOk() {
@@ -37,10 +38,14 @@ class Export : public DataTest {
     return m.log().size() == 2 ? m.log()[1].text : QString();
   }
 };
+using Export = ExportOf<DataTest>;
+// The same bytes from the file and from a server.
+class ExportOnEngines : public ExportOf<EngineTest> {};
+ZEL_ON_BOTH_ENGINES(ExportOnEngines);
 
 }  // namespace
 
-TEST_F(Export, WritesEveryRecordByTheItemRules) {
+TEST_P(ExportOnEngines, WritesEveryRecordByTheItemRules) {
   const qint64 oak = addRow("cemetery", {{"name", "Oak Hill"}});
   const qint64 mary = addRow("cemetery", {{"name", "Saint Mary's"}});
   const qint64 gone = addRow("cemetery", {{"name", "Closed"}});
@@ -113,7 +118,7 @@ TEST_F(Export, WritesEveryRecordByTheItemRules) {
   expectFile(fileBytes(csv()), "export.csv");
 }
 
-TEST_F(Export, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
+TEST_P(ExportOnEngines, EmptyDatabaseGivesTheTitleLineAndASecondExportReplacesTheFirst) {
   exportOk();
   expectFile(fileBytes(csv()), "export-empty.csv");
 

@@ -14,17 +14,20 @@
 #include "gui/controls/MaskedEdit.h"
 #include "gui/controls/MoneyEdit.h"
 #include "gui/records/frmDataEntry.h"
+#include "support/Engines.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
 #include "support/TestFrame.h"
 #include "support/WindowDriver.h"
 
-// A fresh database with the record form open on it, shown offscreen and active.
-class RecordForm : public DataTest {
+// A fresh database with the record form open on it, shown offscreen and active: the data folder's
+// file (DataTest), or the file or a server by the test's parameter (EngineTest).
+template <class Base>
+class RecordFormOf : public Base {
  protected:
   void SetUp() override {
-    DataTest::SetUp();
+    Base::SetUp();
     msgs = std::make_unique<ScriptedMessages>();
   }
   void TearDown() override {
@@ -32,7 +35,7 @@ class RecordForm : public DataTest {
     form.reset();
     frame.reset();
     msgs.reset();
-    DataTest::TearDown();
+    Base::TearDown();
   }
 
   static qint64 addCemetery(const QString& name) {
@@ -57,7 +60,7 @@ class RecordForm : public DataTest {
 
   // The form as the program opens it: "DataEdit" in a frame window of the given size.
   frmDataEntry& openInFrame(QSize size) {
-    frame = testFrame(folder->file(QStringLiteral("placement.ini")));
+    frame = testFrame(this->folder->file(QStringLiteral("placement.ini")));
     showActive(*frame, size);
     frame->toolbarAction(QStringLiteral("DataEdit"))->trigger();
     for (int i = 0; i < 5; ++i) QApplication::processEvents();
@@ -94,3 +97,5 @@ class RecordForm : public DataTest {
   std::unique_ptr<frmDataEntry> form;
   std::unique_ptr<frm_Main> frame;
 };
+
+using RecordForm = RecordFormOf<DataTest>;

@@ -18,7 +18,11 @@ QString entriesAfter(const QString& after) {
 QString lastEntry() { return scalar(QStringLiteral("select coalesce(max(id), 0) from history")); }
 }  // namespace
 
-TEST_F(RecordForm, ANewRecordIsStoredFieldByFieldAndSavedTwiceIsOneRow) {
+// Add, save and remove on the file and on a server alike.
+class Saving : public RecordFormOf<EngineTest> {};
+ZEL_ON_BOTH_ENGINES(Saving);
+
+TEST_P(Saving, ANewRecordIsStoredFieldByFieldAndSavedTwiceIsOneRow) {
   const qint64 cem = addCemetery(QStringLiteral("Oakwood"));
   const qint64 lot = addLot(QStringLiteral("Single"), QStringLiteral("'4x8'"), QStringLiteral("100"));
   open();
@@ -68,7 +72,7 @@ TEST_F(RecordForm, ANewRecordIsStoredFieldByFieldAndSavedTwiceIsOneRow) {
   EXPECT_EQ(col("certnum", id), QStringLiteral("C-1"));
 }
 
-TEST_F(RecordForm, StateLetterFollowsWhatIsFilledIn) {
+TEST_P(Saving, StateLetterFollowsWhatIsFilledIn) {
   addCemetery(QStringLiteral("Oakwood"));
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   open();
@@ -88,7 +92,7 @@ TEST_F(RecordForm, StateLetterFollowsWhatIsFilledIn) {
   }
 }
 
-TEST_F(RecordForm, SaveRefusesBadDatesAndMissingChoicesInOrder) {
+TEST_P(Saving, SaveRefusesBadDatesAndMissingChoicesInOrder) {
   addCemetery(QStringLiteral("Oakwood"));
   addCemetery(QStringLiteral("Maple"));
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
@@ -132,7 +136,7 @@ TEST_F(RecordForm, SaveRefusesBadDatesAndMissingChoicesInOrder) {
   EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("1"));
 }
 
-TEST_F(RecordForm, APlaceCanHoldOnlyOneRecord) {
+TEST_P(Saving, APlaceCanHoldOnlyOneRecord) {
   addCemetery(QStringLiteral("Oakwood"));
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   const qint64 cem = scalar(QStringLiteral("select cemeteryid from cemetery")).toLongLong();
@@ -175,7 +179,7 @@ TEST_F(RecordForm, APlaceCanHoldOnlyOneRecord) {
             QStringLiteral("record saved remarks, record saved status, record saved csection"));
 }
 
-TEST_F(RecordForm, RemoveAsksAndClearsTheForm) {
+TEST_P(Saving, RemoveAsksAndClearsTheForm) {
   addCemetery(QStringLiteral("Oakwood"));
   addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
   exec(QStringLiteral(

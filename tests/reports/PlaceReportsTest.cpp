@@ -7,6 +7,8 @@
 #include <QSet>
 
 #include "core/maps/MapFile.h"
+#include "core/maps/MapRows.h"
+#include "core/maps/MapStore.h"
 #include "core/program/Zel1.h"
 #include "core/reports/ReportFiles.h"
 #include "core/reports/Reports.h"
@@ -14,10 +16,10 @@
 #include "gui/app/Startup.h"
 #include "gui/controls/GridControl.h"
 #include "gui/maps/frmViewMap.h"
+#include "support/Engines.h"
 #include "support/FailingDevice.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
-#include "support/TestFolder.h"
 
 namespace {
 
@@ -40,7 +42,14 @@ void writeMap(qint32 cemetery, int rows, int cols, std::initializer_list<MapCell
   sheet.defaultBack = kGreen;
   for (const MapCellSpec& c : cells)
     sheet.cells.push_back({c.row, c.col, QString::fromUtf8(c.text), true, c.back, false, 0});
-  MapFile::save(MapFile::fileName(ZEL1.DataPath, cemetery), sheet);
+  const QString file = MapFile::fileName(ZEL1.DataPath, cemetery);
+  MapFile::save(file, sheet);
+  if (ZEL1.cnData.isServer()) {
+    // A server keeps its maps as rows.
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    putMapBytes(ZEL1.cnData, MapStore::nameOf(cemetery), f.readAll());
+  }
 }
 
 // A record of a cemetery at a place; more columns and their SQL literals may follow.
@@ -78,10 +87,11 @@ Lines lines(const Report::Table& t) {
 // state letter its data contradict), 9 and 10 (a place two records share; an open record without
 // a lot type), a burial lot without a place, and a record on no cell. Cemetery 2 agrees with its
 // map; cemetery 3 has none.
-class PlaceReports : public DataTest {
+// On the file and on a server.
+class PlaceReports : public EngineTest {
  protected:
   void SetUp() override {
-    DataTest::SetUp();
+    EngineTest::SetUp();
     exec(QStringLiteral(
         "insert into lots (lotid, lotdesc, lotsize) values (1, 'Single', '4x8'), (2, 'Double', "
         "'8x8'), (3, 'Niche', '')"));
@@ -117,8 +127,9 @@ class PlaceReports : public DataTest {
   }
   qint64 open = 0, sold = 0, wrong = 0, shared1 = 0, shared2 = 0, lost = 0;
 };
+ZEL_ON_BOTH_ENGINES(PlaceReports);
 
-TEST_F(PlaceReports, AvailableGravesCountsSpacesAndStatesPerSectionAndByLotType) {
+TEST_P(PlaceReports, AvailableGravesCountsSpacesAndStatesPerSectionAndByLotType) {
   const Report::Table t = build(Id::AvailableGraves);
   EXPECT_EQ(t.title, "Available Graves for Oak Hill");
   EXPECT_EQ(lines(t), (Lines{
@@ -147,7 +158,7 @@ TEST_F(PlaceReports, AvailableGravesCountsSpacesAndStatesPerSectionAndByLotType)
   EXPECT_EQ(line(none.countLine), "*Count: 2 records");
 }
 
-TEST_F(PlaceReports, MapCheckListsEachKindOfDisagreementWithItsRecord) {
+TEST_P(PlaceReports, MapCheckListsEachKindOfDisagreementWithItsRecord) {
   const Report::Table t = build(Id::MapCheck);
   EXPECT_EQ(t.title, "Map Check for Oak Hill");
   EXPECT_EQ(t.recordColumn, 0);
@@ -181,13 +192,18 @@ TEST_F(PlaceReports, MapCheckListsEachKindOfDisagreementWithItsRecord) {
   EXPECT_EQ(line(placeless.countLine), "|*Count: 2");
 }
 
-TEST_F(PlaceReports, ADamagedMapFileIsAFailureNamingIt) {
-  const QString file = MapFile::fileName(ZEL1.DataPath, 1);
-  QFile f(file);
-  ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-  f.seek(20);
-  f.write("garbage");
-  f.close();
+TEST_P(PlaceReports, ADamagedMapFileIsAFailureNamingIt) {
+  const QString name = MapStore::nameOf(1), file = MapStore::shownName(ZEL1.cnData, ZEL1.DataPath, name);
+  if (onServer()) {
+    QByteArray bytes = MapRows::bytes(ZEL1.cnData, name);
+    bytes.replace(20, 7, "garbage");
+    putMapBytes(ZEL1.cnData, name, bytes);
+  } else {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.seek(20);
+    f.write("garbage");
+  }
   for (Id id : {Id::AvailableGraves, Id::MapCheck}) {
     try {
       build(id);

@@ -3,8 +3,8 @@
 
 #include "core/program/Zel1.h"
 #include "core/reports/Reports.h"
+#include "support/Engines.h"
 #include "support/TestData.h"
-#include "support/TestFolder.h"
 
 namespace {
 
@@ -42,9 +42,11 @@ Report::Table build(Id id, const Report::Format& f = kFormat) {
   return Report::build(id, ZEL1.cnData, {1, QStringLiteral("Oak Hill")}, f);
 }
 
-class Reports : public DataTest {};
+// Each report on the file and on a server.
+class Reports : public EngineTest {};
+ZEL_ON_BOTH_ENGINES(Reports);
 
-TEST_F(Reports, ReceivablesListOwingRecordsByOwnerWithBalancesAndTotal) {
+TEST_P(Reports, ReceivablesListOwingRecordsByOwnerWithBalancesAndTotal) {
   owes("Smith", "100", "50.5", "100", QStringLiteral(", interlastname, interfirstname, purchdate"),
        QStringLiteral(", ' Doe ', 'Jane', '2020-03-07'"));
   owes("Adams", "100", "0", "125");                                                            // overpaid
@@ -78,7 +80,7 @@ TEST_F(Reports, ReceivablesListOwingRecordsByOwnerWithBalancesAndTotal) {
   EXPECT_EQ(german.countLine[7].text, "25,90");
 }
 
-TEST_F(Reports, ReceivablesTotalIsExactOverManySmallBalances) {
+TEST_P(Reports, ReceivablesTotalIsExactOverManySmallBalances) {
   exec(QStringLiteral("insert into zel (cemeteryid, ownerlastname, purchprice, burialfee, amtpaid) "
                       "with recursive n(i) as (select 1 union all select i + 1 from n where i < 10000) "
                       "select 1, 'Owner' || i, %1, 0, 0 from n")
@@ -89,7 +91,7 @@ TEST_F(Reports, ReceivablesTotalIsExactOverManySmallBalances) {
   EXPECT_EQ(t.countLine[7].text, "1000.00");
 }
 
-TEST_F(Reports, EmptyReportsHoldOnlyTheCountLineBelowTheirGap) {
+TEST_P(Reports, EmptyReportsHoldOnlyTheCountLineBelowTheirGap) {
   grave(QStringLiteral("interlastname, purchprice, burialfee, amtpaid"), QStringLiteral("'', 0, 0, 0"));
   grave(QStringLiteral("interfirstname"), QStringLiteral("'Nameless'"));  // Null last name
   for (const auto& [id, row] : {std::pair{Id::Receivables, 1}, std::pair{Id::InterredByLocation, 2},
@@ -103,7 +105,7 @@ TEST_F(Reports, EmptyReportsHoldOnlyTheCountLineBelowTheirGap) {
   EXPECT_EQ(build(Id::Receivables).countLine[7].text, ".00");
 }
 
-TEST_F(Reports, InterredListsListTheSameRecordsInFourOrders) {
+TEST_P(Reports, InterredListsListTheSameRecordsInFourOrders) {
   const QString cols =
       QStringLiteral("csection, lot, grave, interlastname, interfirstname, birthdate, deathdate, sex");
   grave(cols, QStringLiteral("'B', '2', '1', 'Zeller', 'Anna', '1921-03-07', '1970-01-02', 'F'"));
@@ -136,7 +138,7 @@ TEST_F(Reports, InterredListsListTheSameRecordsInFourOrders) {
   EXPECT_EQ(locations(Id::InterredByDod), (QStringList{"B,2,1 07-03-1921", "A,9,2 ", "A,10,1 30-06-1950"}));
 }
 
-TEST_F(Reports, CemeteryListShowsAddressBlocksOfTwoAndThreeLines) {
+TEST_P(Reports, CemeteryListShowsAddressBlocksOfTwoAndThreeLines) {
   exec(
       QStringLiteral("insert into cemetery (name, addr1, addr2, city, state, zipcode, phone) values "
                      "('Oak Hill', '1 Main St', 'PO Box 4', 'Springfield', 'IL', '62701', '555-0100'), "
@@ -154,7 +156,7 @@ TEST_F(Reports, CemeteryListShowsAddressBlocksOfTwoAndThreeLines) {
   EXPECT_EQ(t.countRow(), 4);
 }
 
-TEST_F(Reports, LotListShowsPricesInMoneyForm) {
+TEST_P(Reports, LotListShowsPricesInMoneyForm) {
   exec(QStringLiteral("insert into lots (lotdesc, lotsize, lotprice) values ('Single', '4x8', %1), "
                       "('Double', '8x8', %2), ('Single', '3x8', 0), ('Niche', NULL, NULL)")
            .arg(sqlMoney("1234.5"), sqlMoney("0.75")));

@@ -6,12 +6,12 @@
 #include "core/program/Zel1.h"
 #include "core/store/DateValue.h"
 #include "core/store/Dialect.h"
+#include "support/Engines.h"
 #include "support/TestData.h"
-#include "support/TestFolder.h"
 
 namespace {
 
-class DialectTest : public DataTest {
+class DialectTest : public EngineTest {
  protected:
   qint64 add(Fields fields) { return addRow(ZEL1.cnData, QStringLiteral("zel"), fields); }
   void setDateFormat(const char* f) {
@@ -54,7 +54,9 @@ TEST(DateValue, StoredAndShownFormsAgreeWithQtsPatterns) {
 
 }  // namespace
 
-TEST_F(DialectTest, DateLiteralsAreReadInTheDisplayOrder) {
+ZEL_ON_BOTH_ENGINES(DialectTest);
+
+TEST_P(DialectTest, DateLiteralsAreReadInTheDisplayOrder) {
   exec("insert into zel (csection, deathdate) values ('A', #03-04-2020#)");
   EXPECT_EQ(scalar("select deathdate from zel where csection='A'"), "2020-03-04");
   EXPECT_EQ(scalar("select csection from zel where deathdate=#3/4/2020#"), "A");
@@ -75,7 +77,7 @@ TEST_F(DialectTest, DateLiteralsAreReadInTheDisplayOrder) {
   EXPECT_EQ(scalar("select remarks from zel where remarks like '%#5%'"), "Plot #5, row #2");
 }
 
-TEST_F(DialectTest, SelectTopLimitsTheOrderedRows) {
+TEST_P(DialectTest, SelectTopLimitsTheOrderedRows) {
   for (const char* s : {"D", "B", "E", "A", "C"}) add({{"csection", s}, {"status", "B"}});
   EXPECT_EQ(column("select top 1 * from zel order by csection"),
             column("select recid from zel where csection='A'"));
@@ -84,7 +86,7 @@ TEST_F(DialectTest, SelectTopLimitsTheOrderedRows) {
   EXPECT_EQ(column("select csection from zel where csection='select top 1' order by csection"), "");
 }
 
-TEST_F(DialectTest, TextComparesOrdersAndMatchesRegardlessOfCase) {
+TEST_P(DialectTest, TextComparesOrdersAndMatchesRegardlessOfCase) {
   add({{"csection", "b"}, {"ownerlastname", "Smith"}, {"status", "B"}});
   add({{"csection", "A"}, {"ownerlastname", "SMITHERS"}, {"status", "s"}});
   add({{"csection", "C"}, {"ownerlastname", "Asmith"}, {"status", "R"}});
@@ -118,7 +120,7 @@ TEST_F(DialectTest, TextComparesOrdersAndMatchesRegardlessOfCase) {
   EXPECT_EQ(column("select csection from zel where status='B' order by csection"), "b é1");
 }
 
-TEST_F(DialectTest, PlacesSortByTheirNumbersAndNamesByLanguage) {
+TEST_P(DialectTest, PlacesSortByTheirNumbersAndNamesByLanguage) {
   for (const char* place : {"A,10", "a,2", "A,02b", "B", "A,1", "A,2a", "10", "9"})
     add({{"csection", place}});
   EXPECT_EQ(column("select csection from zel order by csection collate places"),
@@ -152,7 +154,7 @@ TEST_F(DialectTest, PlacesSortByTheirNumbersAndNamesByLanguage) {
         << sorted[i - 1].toStdString() << " before " << sorted[i].toStdString();
 }
 
-TEST_F(DialectTest, BalanceConditionIsExactOnMoney) {
+TEST_P(DialectTest, BalanceConditionIsExactOnMoney) {
   auto owes = [&](const char* price, const char* fee, const char* paid) {
     exec("delete from zel");
     add({{"purchprice", money(price)}, {"burialfee", money(fee)}, {"amtpaid", money(paid)}});
@@ -164,4 +166,18 @@ TEST_F(DialectTest, BalanceConditionIsExactOnMoney) {
   EXPECT_TRUE(owes("250.75", "0", "250.70"));
   EXPECT_TRUE(owes("300", "0", "325"));  // overpaid is listed too
   EXPECT_TRUE(owes("0.0001", "0", "0"));
+}
+
+TEST_P(DialectTest, NullsSortFirstAndPatternsTakeBackslashesAsThemselves) {
+  add({{"csection", "A"}, {"deathdate", QDate(2001, 1, 1)}, {"interlastname", "C:\\x y"}});
+  add({{"csection", "B"}});
+  add({{"csection", "C"}, {"deathdate", QDate(1999, 1, 1)}, {"interlastname", "C:xy"}});
+  EXPECT_EQ(column("select csection from zel order by deathdate"), "B C A");
+  EXPECT_EQ(column("select csection from zel order by deathdate desc, csection"), "A C B");
+  EXPECT_EQ(column("select top 2 * from (select csection, deathdate from zel) order by deathdate"), "B C");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'c:\\x%'"), "A");
+  EXPECT_EQ(column("select csection from zel where interlastname like 'c:\\\\x%'"), "");
+  EXPECT_EQ(column("select csection from zel order by interlastname collate nocase desc, csection"), "C A B");
+  EXPECT_EQ(column("select group_concat(recid) || '|' || group_concat(trim(csection || ' '), '; ') from zel"),
+            "1,2,3|A; B; C");
 }

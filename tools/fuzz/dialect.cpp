@@ -1,6 +1,6 @@
 // The SQL dialect: any text translates without harm; a text quoted for SQL is never touched, and a
 // #date# literal, whatever stands between its marks, becomes one SQL string literal that cannot end
-// early.
+// early. The server's translation of any text is harmless and leaves quoted texts alone.
 #include "core/store/Dialect.h"
 
 #include "FuzzTarget.h"
@@ -36,6 +36,12 @@ ZEL_FUZZ_TARGET(dialect) {
   const QString quoted = QStringLiteral("select * from zel where remarks='") + Dialect::sqlQuote(text) +
                          QStringLiteral("' order by recid");
   Fuzz::require(Dialect::translate(quoted, fmt) == quoted, "a quoted text is never changed");
+  // The server's translation of any text is harmless too, and leaves a quoted text as it is.
+  (void)Dialect::translateForServer(text, fmt);
+  Fuzz::require(Dialect::translateForServer(quoted, fmt) ==
+                    QStringLiteral("select * from zel where remarks='") + Dialect::sqlQuote(text) +
+                        QStringLiteral("' order by recid nulls first"),
+                "the server's translation never changes a quoted text");
 
   if (!text.contains(u'#')) {
     const QString prefix = QStringLiteral("select * from zel where interdate=");

@@ -17,9 +17,12 @@
 
 #include "core/history/History.h"
 #include "core/maps/MapFile.h"
+#include "core/maps/MapRows.h"
 #include "core/store/Connection.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerFolder.h"
 #include "core/store/Statement.h"
+#include "core/store/TableCopy.h"
 
 namespace {
 
@@ -141,9 +144,15 @@ DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePa
     return failed(FolderGone, QStringLiteral("The data folder %1 does not exist.").arg(dataPath),
                   archivePath);
   removeLeftovers(folder);
+  QString server;
+  try {
+    server = serverOfFolder(dataPath);
+  } catch (const DbError& e) {
+    return failed(DatabaseUnusable, e.description(), archivePath);
+  }
   const QStringList files = dataFiles(dataPath);
   const bool hasDatabase = QFileInfo(files.first()).isFile();
-  if (!hasDatabase && !keepAsItIs) {
+  if (!hasDatabase && !keepAsItIs && server.isEmpty()) {
     // An interrupted restore may hold it aside: say so rather than that there is none.
     const QString unfinished = unfinishedRestore(dataPath);
     return failed(NoDatabase,
@@ -170,7 +179,26 @@ DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePa
 
   std::vector<ZipArchive::Source> sources;
   QStringList damaged, warnings;
-  if (hasDatabase) {
+  if (!server.isEmpty()) {
+    // The records and the maps come from the server, as they were at one moment.
+    QStringList maps;
+    const QString snapshot = work + QLatin1Char('/') + kDatabase;
+    if (const QString problem = snapshotServer(server, snapshot, work, &maps); !problem.isEmpty())
+      return failed(
+          DatabaseUnusable,
+          QStringLiteral("The records on the server %1 cannot be backed up: %2").arg(server, problem),
+          archivePath);
+    sources.push_back({snapshot, false});
+    for (const QString& m : maps) {
+      const QString copy = work + QLatin1Char('/') + m;
+      if (const QString problem = mapProblem(copy); !problem.isEmpty()) {
+        damaged << m;
+        warnings << QStringLiteral("The map %1 on the server does not load, so it was archived as it is: %2")
+                        .arg(m, problem);
+      }
+      sources.push_back({copy, true});
+    }
+  } else if (hasDatabase) {
     bool busy = false, writeFailed = false;
     const QString snapshot = work + QLatin1Char('/') + kDatabase;
     QString problem = snapshotDatabase(files.first(), snapshot, &busy, &writeFailed);
@@ -205,7 +233,7 @@ DataBackup::Result makeArchive(const QString& dataPath, const QString& archivePa
     }
   }
   if (progress) progress(0.1);
-  for (const QString& map : files.mid(1)) {
+  for (const QString& map : server.isEmpty() ? files.mid(1) : QStringList()) {
     // The program replaces a map by renaming a new file over it: a copy taken first is one whole
     // version, which the archive then holds and is checked against however often the map is saved.
     const QString copy = work + QLatin1Char('/') + QFileInfo(map).fileName();
@@ -465,6 +493,43 @@ QString snapshotDatabase(const QString& db, const QString& copy, bool* busy, boo
   return QString();
 }
 
+QString snapshotServer(const QString& server, const QString& copy, const QString& mapFolder,
+                       QStringList* maps) {
+  removeAll(copy);
+  try {
+    Connection srv;
+    srv.openServer(server);
+    // One state of every table and map, whatever the other clerks save meanwhile.
+    srv.engine().execute(QStringLiteral("begin isolation level repeatable read, read only"));
+    {
+      Connection file;
+      file.create(copy, password());
+      Schema::create(file);
+      file.beginTransaction();
+      TableCopy::copyAll(srv, file, {QStringLiteral("zelmaps")});
+      file.commit();
+    }
+    if (MapRows::hasTable(srv)) {
+      for (const QString& name : MapRows::names(srv)) {
+        // Only names a restore takes back; anything else would make the archive unrestorable.
+        if (!isDataFileName(name) || name == kDatabase) continue;
+        QFile out(QDir(mapFolder).filePath(name));
+        const QByteArray bytes = MapRows::bytes(srv, name);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.flush())
+          return QStringLiteral("the map %1 cannot be written (%2)").arg(name, out.errorString());
+        if (maps) *maps << name;
+      }
+    }
+    srv.rollback();
+  } catch (const DbError& e) {
+    removeAll(copy);
+    return e.description();
+  }
+  if (!ZipArchive::sync(copy))
+    return QStringLiteral("the copy cannot be written to disk (%1)").arg(qt_error_string(errno));
+  return QString();
+}
+
 Result backup(const QString& dataPath, const QString& archivePath, const ZipArchive::Progress& progress) {
   return makeArchive(dataPath, archivePath, progress, false);
 }
@@ -558,6 +623,16 @@ Result restore(const QString& archivePath, const QString& dataPath, const ZipArc
   if (!QFileInfo(dataPath).isDir())
     return failed(FolderGone, QStringLiteral("The data folder %1 does not exist.").arg(dataPath),
                   archivePath);
+  // A server's records are not replaced from one computer's folder.
+  if (QFileInfo::exists(dataPath + QString::fromLatin1(kServerFile)))
+    return failed(
+        OnServer,
+        QStringLiteral("The data folder %1 keeps its records on a server (%2): an archive is restored "
+                       "into a folder with its own database only. Restore it into another folder; "
+                       "zelmora-cli share can then move that onto an empty server database. Nothing "
+                       "was changed.")
+            .arg(dataPath, QString::fromLatin1(kServerFile)),
+        archivePath);
   std::vector<ZipArchive::Entry> entries;
   if (int code = zip.list(archivePath, entries)) return failed(code, zip.reason(), archivePath);
   const QString comment = zip.comment();

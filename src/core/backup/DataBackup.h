@@ -25,6 +25,7 @@ enum Code {
   Busy = 526,              // another program is writing the database
   Declined = 527,          // the user chose not to restore
   FolderGone = 528,        // the chosen folder no longer exists
+  OnServer = 529,          // a restore into a folder whose records are on a server
 };
 
 struct Result {
@@ -54,8 +55,15 @@ bool isDataFileName(const QString& name);
 QString snapshotDatabase(const QString& db, const QString& copy, bool* busy = nullptr,
                          bool* writeFailed = nullptr);
 
-// Writes a verified archive of the data folder's files at archivePath. The database is a snapshot
-// (see snapshotDatabase); the archive is written under a temporary name in the same folder, read
+// The same for a folder whose records are on a server (zel.server): the server's tables, read as one
+// consistent state (a repeatable-read, read-only transaction), into a new keyed file copy, and its
+// maps into mapFolder; *maps gets their names. Empty on success, else the reason.
+QString snapshotServer(const QString& server, const QString& copy, const QString& mapFolder,
+                       QStringList* maps);
+
+// Writes a verified archive of the data folder's files at archivePath. A folder whose records are on
+// a server is archived the same way, from a snapshot of the server (see snapshotServer). The database is a
+// snapshot (see snapshotDatabase); the archive is written under a temporary name in the same folder, read
 // back and checked exactly as a restore checks it, and only then renamed to its name. A map that
 // does not load is archived as it is and named in a warning; it never stops the backup. A failure
 // leaves no archive and no temporary file behind.

@@ -25,7 +25,8 @@ namespace ExportWriter {
 
 namespace {
 
-// The select list is the field table's; the joins and the order are the export's own.
+// The select list is the field table's; the joins and the order are the export's own. The key ends
+// the order, so that records alike in every other item come in the same order on either engine.
 // Outer joins: a record without a lot type or cemetery (or whose one was removed) is exported with
 // an empty cell there, never left out.
 const char* kFrom =
@@ -34,7 +35,7 @@ const char* kFrom =
 const char* kOrder =
     " ORDER BY ZEL.cSection COLLATE PLACES, ZEL.Lot COLLATE PLACES, ZEL.Grave COLLATE "
     "PLACES, ZEL.OwnerLastName COLLATE NAMES, ZEL.OwnerFirstName COLLATE NAMES, ZEL.InterLastName COLLATE "
-    "NAMES, ZEL.InterFirstName COLLATE NAMES";
+    "NAMES, ZEL.InterFirstName COLLATE NAMES, ZEL.recid";
 
 std::vector<const RecordFields::Field*> exported() {
   std::vector<const RecordFields::Field*> list;
@@ -451,7 +452,8 @@ bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result, qi
       // The read lock taken here keeps every writer out until both readers have read.
       cn.execute(QStringLiteral("BEGIN"));
       began = true;
-      if (splitFrom == 0 || secondCoreFree()) section = splitSection(cn, splitFrom);
+      // A server reads the rows in one statement, from one snapshot, on its own cores.
+      if (!cn.isServer() && (splitFrom == 0 || secondCoreFree())) section = splitSection(cn, splitFrom);
       if (section) {
         try {
           second = std::thread(readSecondHalf, std::cref(cn), std::cref(*section), std::ref(half));

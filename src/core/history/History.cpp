@@ -2,6 +2,7 @@
 
 #include <openssl/evp.h>
 
+#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
@@ -10,7 +11,6 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QSysInfo>
-#include <QTemporaryFile>
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -28,6 +28,7 @@
 #include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerLock.h"
 #include "core/store/Statement.h"
 
 namespace History {
@@ -80,7 +81,17 @@ const char* const kColumns =
 class Change {
  public:
   explicit Change(Connection& cn) : cn_(cn), nested_(cn.inTransaction()) {
-    cn_.execute(nested_ ? QStringLiteral("SAVEPOINT history_change") : QStringLiteral("BEGIN IMMEDIATE"));
+    if (nested_)
+      cn_.execute(QStringLiteral("SAVEPOINT history_change"));
+    else
+      cn_.beginTransaction();
+    // Clerks on a server write one change at a time: each entry follows the last one written.
+    try {
+      ServerLock::serializeChanges(cn_);
+    } catch (const DbError&) {
+      if (!nested_) cn_.rollback();
+      throw;
+    }
     ++changeDepth;
   }
   ~Change() {
@@ -100,7 +111,10 @@ class Change {
   Change(const Change&) = delete;
   Change& operator=(const Change&) = delete;
   void commit() {
-    cn_.execute(nested_ ? QStringLiteral("RELEASE history_change") : QStringLiteral("COMMIT"));
+    if (nested_)
+      cn_.execute(QStringLiteral("RELEASE history_change"));
+    else
+      cn_.commit();
     done_ = true;
   }
 
@@ -331,10 +345,7 @@ void createTable(Connection& cn) {
   append(cn, e);
 }
 
-bool hasTable(Connection& cn) {
-  Statement st(cn, "select 1 from sqlite_master where type='table' and name='history'");
-  return st.next();
-}
+bool hasTable(Connection& cn) { return cn.engine().hasTable(QStringLiteral("history")); }
 
 QString currentUser() {
   if (!testUser.isEmpty()) return testUser;
@@ -473,6 +484,7 @@ class Appender {
   }
   // The first entry's id: after the largest the table ever held.
   qint64 firstId() {
+    if (cn_.isServer()) return 1;  // the server's table is never emptied: its rows refuse deletion
     Statement seq(cn_, "select seq from sqlite_sequence where name='history'");
     return seq.next() ? seq.int64(0) + 1 : 1;
   }
@@ -542,11 +554,9 @@ qint64 saveRow(Connection& cn, RecordSet& rs, const QString& table) {
   std::optional<Contents> before;
   if (!id.isNull()) before = readRow(cn, table, id.toInt());
   rs.update();
-  qint64 saved = id.toInt();
-  if (id.isNull()) {
-    Statement last(cn, QStringLiteral("select max(%1) from %2").arg(key, table).toUtf8());
-    saved = last.next() ? last.int64(0) : 0;
-  }
+  // The number the engine gave the new row: with several clerks adding at once the largest number
+  // may be another's.
+  const qint64 saved = rs.savedKey();
   rowSaved(cn, table, saved, before);
   change.commit();
   return saved;
@@ -649,10 +659,19 @@ QString cellText(const MapCell& c) {
 std::optional<MapSheetData> sheetOf(const QByteArray& bytes) {
   MapSheetData sheet;
   if (bytes.isEmpty()) return sheet;
-  QTemporaryFile f;
-  if (!f.open() || f.write(bytes) != bytes.size() || !f.flush()) return std::nullopt;
+  QByteArray copy = bytes;
+  QBuffer in(&copy);
+  in.open(QIODevice::ReadOnly);
   try {
-    MapFile::load(f.fileName(), sheet);
+    MapFile::load(
+        in, QStringLiteral("map"),
+        [&](const MapFile::Header& h) {
+          sheet.maxRows = h.maxRows;
+          sheet.maxCols = h.maxCols;
+          sheet.defaultBack = h.defaultBack;
+          sheet.defaultFore = h.defaultFore;
+        },
+        [&](MapCell&& c) { sheet.cells.push_back(std::move(c)); });
   } catch (const DbError&) {
     return std::nullopt;
   }
@@ -666,7 +685,10 @@ void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const 
   if (!f.open(QIODevice::ReadOnly))
     throw DbError(DbError::CantOpen, 0,
                   QStringLiteral("The map file %1 cannot be read: %2").arg(path, f.errorString()));
-  const QByteArray after = f.readAll();
+  mapBytesSaved(cn, cemeteryId, before, f.readAll());
+}
+
+void mapBytesSaved(Connection& cn, qint64 cemeteryId, const QByteArray& before, const QByteArray& after) {
   if (after == before) return;
   const std::optional<MapSheetData> old = sheetOf(before), now = sheetOf(after);
   if (!old || !now) {
@@ -692,30 +714,10 @@ void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const 
 namespace {
 
 // The records an emptying import removes are copied by the engine, in one statement, into
-// history_rows beside their "records removed" entry: each row as one text of SQL literals (quoted
-// texts and NULL), the owner's personal values in a text apart, so that an erasure can replace them
-// and keep their hash. They are read back into contents only when asked for.
-const char* const kKeptRows = R"sql(
-create table if not exists history_rows (
-  entry integer not null,
-  recid integer not null,
-  contents text not null,
-  personal text not null
-);
-create index if not exists history_rows_recid on history_rows (recid);
-create trigger if not exists history_rows_no_update before update on history_rows
-  when not exists (select 1 from history_erasing)
-    or new.rowid is not old.rowid or new.entry is not old.entry or new.recid is not old.recid
-    or new.contents is not old.contents
-begin select raise(abort, 'History entries cannot be changed.'); end;
-create trigger if not exists history_rows_no_delete before delete on history_rows
-begin select raise(abort, 'History entries cannot be removed.'); end;
-)sql";
-
-bool hasKeptRows(Connection& cn) {
-  Statement st(cn, "select 1 from sqlite_master where type='table' and name='history_rows'");
-  return st.next();
-}
+// history_rows (see Schema) beside their "records removed" entry: each row as one text of SQL
+// literals (quoted texts and NULL), the owner's personal values in a text apart, so that an erasure
+// can replace them and keep their hash. They are read back into contents only when asked for.
+bool hasKeptRows(Connection& cn) { return cn.engine().hasTable(QStringLiteral("history_rows")); }
 
 // The columns of the kept rows, in the table's order, as the entry's detail lists them.
 struct KeptColumn {
@@ -886,23 +888,29 @@ void keepAllRecords(Connection& cn) {
       return;
     }
   }
-  cn.execute(QString::fromLatin1(kKeptRows));
+  Schema::createKeptRows(cn);
   const KeptLayout layout = zelLayout(cn);
   Appender out(cn);
   const qint64 id = out.nextId();
   qint64 after = 0;
   {
-    Statement last(cn, "select ifnull(max(rowid), 0) from history_rows");
+    Statement last(cn, "select coalesce(max(id), 0) from history_rows");
     if (last.next()) after = last.int64(0);
   }
   // One statement copies the table: no row passes through here on its way.
   QStringList own, personal;
   for (const KeptColumn& c : layout) (c.personal ? personal : own) << u'"' + c.name + u'"';
-  // A printf a row (one per 60 columns, below the engine's limit of arguments): every value a quoted
-  // text, or NULL.
-  const auto joined = [](const QStringList& l) {
+  const auto joined = [server = cn.isServer()](const QStringList& l) {
     if (l.isEmpty()) return QStringLiteral("''");
     QStringList parts;
+    if (server) {
+      // Quoted as the file's %Q quotes: the quotes doubled, nothing else escaped.
+      for (const QString& c : l)
+        parts << QStringLiteral("coalesce('''' || replace(%1::text, '''', '''''') || '''', 'NULL')").arg(c);
+      return parts.join(QStringLiteral(" || ',' || "));
+    }
+    // A printf a row (one per 60 columns, below the engine's limit of arguments): every value a
+    // quoted text, or NULL.
     for (qsizetype i = 0; i < l.size(); i += 60) {
       const QStringList chunk = l.mid(i, 60);
       parts << QStringLiteral("printf('%1', %2)")
@@ -923,7 +931,7 @@ void keepAllRecords(Connection& cn) {
   Sha256 h, values;
   qint64 records = 0;
   {
-    Statement rows(cn, "select recid, contents, personal from history_rows where rowid>? order by rowid");
+    Statement rows(cn, "select recid, contents, personal from history_rows where id>? order by id");
     rows.bind(1, after);
     for (; rows.next(); ++records) addKeptRow(h, rows.int64(0), rows.text(1), values.valueHash(rows.text(2)));
   }
@@ -965,7 +973,7 @@ std::vector<Entry> keptAsRemoved(Connection& cn, qint64 recid) {
   if (!hasKeptRows(cn)) return out;
   std::vector<std::pair<qint64, std::pair<QString, QString>>> rows;
   {
-    Statement st(cn, "select entry, contents, personal from history_rows where recid=? order by rowid");
+    Statement st(cn, "select entry, contents, personal from history_rows where recid=? order by id");
     st.bind(1, recid);
     while (st.next()) rows.push_back({st.int64(0), {st.string(1), st.string(2)}});
   }
@@ -1067,7 +1075,7 @@ std::vector<Removed> removedRecords(Connection& cn, const QString& find) {
     KeptLayout layout = keptLayout(e.detail);
     imports.emplace(e.id, std::make_pair(std::move(e), std::move(layout)));
   }
-  Statement rows(cn, "select entry, recid, contents, personal from history_rows order by rowid");
+  Statement rows(cn, "select entry, recid, contents, personal from history_rows order by id");
   while (rows.next()) {
     const auto it = imports.find(rows.int64(0));
     if (it == imports.end()) continue;
@@ -1133,8 +1141,7 @@ qint64 putBack(Connection& cn, qint64 removedEntryId, qint64 keptRecid) {
     rs.assign(column, f && f->kind == RecordFields::Kind::Choice ? Value(text.toLongLong()) : Value(text));
   }
   rs.update();
-  Statement last(cn, "select max(recid) from zel");
-  const qint64 recid = last.next() ? last.int64(0) : 0;
+  const qint64 recid = rs.savedKey();
   const std::optional<Contents> now = readRow(cn, QStringLiteral("zel"), recid);
   Entry e;
   e.kind = Kind::RecordAdded;
@@ -1302,7 +1309,7 @@ Verdict verify(Connection& cn) {
   std::map<qint64, std::unique_ptr<Sha256>> kept;
   if (hasKeptRows(cn)) {
     Sha256 personal;
-    Statement st(cn, "select entry, recid, contents, personal from history_rows order by rowid");
+    Statement st(cn, "select entry, recid, contents, personal from history_rows order by id");
     while (st.next()) {
       const qint64 entry = st.int64(0), recid = st.int64(1);
       std::unique_ptr<Sha256>& h = kept[entry];
@@ -1427,12 +1434,12 @@ int eraseOwner(Connection& cn, qint64 recid) {
   // The record as an emptying import kept it: its personal values are replaced together, and the
   // hash of what they were is kept.
   struct KeptRow {
-    qint64 rowid, entry;
+    qint64 id, entry;
     QString personal;
   };
   std::vector<KeptRow> kept;
   if (hasKeptRows(cn)) {
-    Statement st(cn, "select rowid, entry, personal from history_rows where recid=? order by rowid");
+    Statement st(cn, "select id, entry, personal from history_rows where recid=? order by id");
     st.bind(1, recid);
     while (st.next()) kept.push_back({st.int64(0), st.int64(1), st.string(2)});
   }
@@ -1452,10 +1459,10 @@ int eraseOwner(Connection& cn, qint64 recid) {
     list.append(
         QJsonArray{k.entry, erasedRowPart(recid), QString::fromLatin1(valueHash(k.personal).toHex())});
     count += erasedHere;
-    Statement up(cn, "update history_rows set personal=? where rowid=?");
+    Statement up(cn, "update history_rows set personal=? where id=?");
     const QByteArray p = quoted(values).toUtf8();
     up.bindText(1, p);
-    up.bind(2, k.rowid);
+    up.bind(2, k.id);
     up.next();
   }
   for (const Entry& e : own) {

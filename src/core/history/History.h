@@ -113,6 +113,8 @@ void mapSaved(Connection& cn, qint64 cemeteryId, const QStringList& changedCells
 // A map file saved over its earlier bytes (empty: there was none): no entry when nothing changed;
 // else the changed cells, or the earlier bytes when they do not load as a map.
 void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const QByteArray& before);
+// The same for a map's bytes before and after (a map kept on a server).
+void mapBytesSaved(Connection& cn, qint64 cemeteryId, const QByteArray& before, const QByteArray& after);
 // Within the import's transaction: the file, the rows read, the record numbers added, and whether
 // the table was emptied first (the records removed then are kept as removed entries by
 // keepAllRecords, called before the emptying).

@@ -166,6 +166,121 @@ bool commasGroupThousands(QStringView t) {
   return true;
 }
 
+// The server takes the rows many at a time, in one insert of several rows: a round trip per row
+// would cost more than the insert itself. Fields no column is mapped to are bound once per
+// statement.
+class ServerRows {
+ public:
+  static constexpr int kRows = 200;
+
+  ServerRows(Connection& cn, const QString& insert, const QString& placeholders,
+             const std::vector<Value>& defaults, const std::vector<int>& varying)
+      : cn_(cn), insert_(insert), placeholders_(placeholders), defaults_(defaults), varying_(varying) {
+    pending_.reserve(kRows);
+  }
+
+  // Keeps a row; true when a batch is full and wants flush().
+  bool add(int sourceRow, const std::vector<Value>& row) {
+    if (pending_.empty()) first_ = sourceRow;
+    std::vector<Value>& kept = pending_.emplace_back();
+    kept.reserve(varying_.size());
+    for (int i : varying_) kept.push_back(row[size_t(i)]);
+    return int(pending_.size()) == kRows;
+  }
+
+  // Inserts the kept rows; the server's refusal when it refuses them.
+  std::optional<DbError> flush() {
+    lastRows_ = int(pending_.size());
+    lastFirst_ = first_;
+    if (pending_.empty()) return std::nullopt;
+    Prepared& p = lastRows_ == kRows ? full_ : rest_;
+    if (!p.st || p.rows != lastRows_) p = prepare(lastRows_);
+    const int columns = int(defaults_.size());
+    for (int k = 0; k < lastRows_; ++k)
+      for (size_t v = 0; v < varying_.size(); ++v) {
+        const size_t slot = size_t(k * columns + varying_[v]);
+        bind(*p.st, int(slot) + 1, pending_[size_t(k)][v], p.held[slot]);
+      }
+    pending_.clear();
+    try {
+      p.st->next();
+      p.st->reset();
+    } catch (const DbError& e) {
+      p.st.reset();  // made again if the connection goes on
+      return e;
+    }
+    return std::nullopt;
+  }
+  // The source rows of the last flush.
+  int lastRows() const { return lastRows_; }
+  int lastFirst() const { return lastFirst_; }
+
+ private:
+  struct Prepared {
+    std::unique_ptr<Statement> st;
+    int rows = 0;
+    std::vector<QByteArray> held;
+  };
+  Prepared prepare(int rows) {
+    Prepared p;
+    p.rows = rows;
+    p.st = std::make_unique<Statement>(cn_, (insert_ + QStringList(rows, placeholders_).join(u',')).toUtf8());
+    const size_t columns = defaults_.size();
+    p.held.resize(columns * size_t(rows));
+    for (int k = 0; k < rows; ++k)
+      for (size_t i = 0; i < columns; ++i)
+        bind(*p.st, int(size_t(k) * columns + i) + 1, defaults_[i], p.held[size_t(k) * columns + i]);
+    return p;
+  }
+
+  Connection& cn_;
+  QString insert_, placeholders_;
+  const std::vector<Value>& defaults_;
+  const std::vector<int>& varying_;
+  std::vector<std::vector<Value>> pending_;
+  int first_ = 0, lastFirst_ = 0, lastRows_ = 0;
+  Prepared full_, rest_;
+};
+
+// The server refused a batch, and with it the whole import. Which row it was is found after the
+// rollback, by adding the batch's rows one by one in a transaction of their own that is rolled back
+// too: the failing path pays for naming the row, the rows that go in do not.
+template <class ConvertRow, class RowFailed>
+DbError failureOf(Connection& cn, const ServerRows& batch, const DbError& e, const ConvertRow& convertRow,
+                  const std::vector<Value>& row, const RowFailed& rowFailed) {
+  const int first = batch.lastFirst(), last = first + batch.lastRows() - 1;
+  const DbError whole(e.number(),
+                      QStringLiteral("Rows %1 to %2 could not be added: %3. Nothing was imported.")
+                          .arg(first)
+                          .arg(last)
+                          .arg(e.description()));
+  try {
+    cn.rollback();
+    QStringList columns;
+    for (const Field& f : RecordFields::all())
+      if (f.kind != Kind::Key) columns << f.column();
+    Transaction tx(cn);
+    Statement one(cn,
+                  QStringLiteral("insert into zel (%1) values (%2)")
+                      .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
+                      .toUtf8());
+    std::vector<QByteArray> held(row.size());
+    for (int r = first; r <= last; ++r) {
+      convertRow(r, nullptr);
+      for (size_t i = 0; i < row.size(); ++i) bind(one, int(i) + 1, row[i], held[i]);
+      try {
+        one.next();
+        one.reset();
+      } catch (const DbError& rowError) {
+        return rowFailed(r, rowError);
+      }
+    }
+  } catch (const DbError&) {
+    // The server is gone or refuses more: the batch's own failure says enough.
+  }
+  return whole;
+}
+
 }  // namespace
 
 // Beyond the record's own fields: what the export writes of its cemetery, lot type and vault.
@@ -586,7 +701,11 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
             ownerLast = indexOf(fields, "OwnerLastName");
 
   const int total = plan.records();
-  const CacheForRun cache(cn, total);
+  const bool server = cn.isServer();
+  // The file's tuning: its page cache, its indexes built once, its money check. The server keeps
+  // its indexes (dropping one would lock out every other clerk) and checks money by the column's type.
+  std::optional<CacheForRun> cache;
+  if (!server) cache.emplace(cn, total);
   Transaction tx(cn);
   if (emptyFirst) {
     History::keepAllRecords(cn);
@@ -595,27 +714,19 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
   // Building an index once over the added rows is several times quicker than keeping it up row by
   // row, unless the table already holds more rows than are added.
   std::vector<std::pair<QString, QString>> indexes;
-  if (total > 0 && total >= (emptyFirst ? 0 : storedRecords(cn))) {
+  if (!server && total > 0 && total >= (emptyFirst ? 0 : storedRecords(cn))) {
     indexes = zelIndexes(cn);
     for (const auto& [name, sql] : indexes) cn.execute(QStringLiteral("drop index \"%1\"").arg(name));
   }
-  const auto check = moneyCheck(cn);
+  const auto check = server ? std::nullopt : moneyCheck(cn);
   if (check) cn.execute(QStringLiteral("drop trigger \"%1\"").arg(check->first));
-  // Prepared once the table's indexes and checks are as the rows will meet them.
-  Statement insert(cn,
-                   QStringLiteral("insert into zel (%1) values (%2)")
-                       .arg(columns.join(u','), QStringList(columns.size(), QStringLiteral("?")).join(u','))
-                       .toUtf8());
-  // The statement keeps its bindings from row to row: fields no column is mapped to are bound once.
-  std::vector<Value> row = defaults;
-  std::vector<QByteArray> held(row.size());
-  for (size_t i = 0; i < row.size(); ++i) bind(insert, int(i) + 1, row[i], held[i]);
   std::vector<int> varying = targets;
   varying.push_back(status);
   std::sort(varying.begin(), varying.end());
   varying.erase(std::unique(varying.begin(), varying.end()), varying.end());
-  int done = 0;
-  for (int r = plan.firstRow; r <= plan.lastRow; ++r) {
+  // One source row as a record: the defaults, the mapped cells, the state letter.
+  std::vector<Value> row = defaults;
+  const auto convertRow = [&](int r, Check* found) {
     for (int i : varying) row[size_t(i)] = defaults[size_t(i)];
     bool bad = false;
     for (size_t i = 0; i < plan.mapping.size(); ++i) {
@@ -623,27 +734,59 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
       const QString text = source.text(r, c.column);
       if (auto v = convert(*c.field, text, formats[i], &plan.names)) {
         if (!v->isNull() || c.field->kind != Kind::Choice) row[size_t(targets[i])] = *v;
-      } else if (problems) {
-        problems->problems.push_back({r, c.column, c.field, ownCopy(text), {}});
+      } else if (found) {
+        found->problems.push_back({r, c.column, c.field, ownCopy(text), {}});
         bad = true;
       }
     }
-    if (bad) ++problems->rows;
+    if (bad) ++found->rows;
     row[size_t(status)] =
         RecordFields::stateLetter(row[size_t(interDate)].isDate(), row[size_t(interFirst)].toString(),
                                   row[size_t(interLast)].toString(), row[size_t(purchDate)].isDate(),
                                   row[size_t(ownerFirst)].toString(), row[size_t(ownerLast)].toString());
-    for (int i : varying) bind(insert, i + 1, row[size_t(i)], held[size_t(i)]);
-    try {
-      insert.next();
-    } catch (const DbError& e) {
-      throw DbError(
-          e.number(),
-          QStringLiteral("Row %1 could not be added: %2. Nothing was imported.").arg(r).arg(e.description()));
-    }
-    insert.reset();
+  };
+  const auto rowFailed = [](int r, const DbError& e) {
+    return DbError(
+        e.number(),
+        QStringLiteral("Row %1 could not be added: %2. Nothing was imported.").arg(r).arg(e.description()));
+  };
+  const QString insertSql = QStringLiteral("insert into zel (%1) values ").arg(columns.join(u','));
+  const QString placeholders = u'(' + QStringList(columns.size(), QStringLiteral("?")).join(u',') + u')';
+  int done = 0;
+  const auto advance = [&](int rows) {
     // The rows take most of the time; rebuilding the indexes and the commit the rest.
-    if (progress && ++done % kProgressStep == 0) progress(kRowsShare * done / total);
+    for (int k = 0; k < rows; ++k)
+      if (progress && ++done % kProgressStep == 0) progress(kRowsShare * done / total);
+  };
+  if (server) {
+    ServerRows out(cn, insertSql, placeholders, defaults, varying);
+    for (int r = plan.firstRow; r <= plan.lastRow; ++r) {
+      convertRow(r, problems);
+      if (!out.add(r, row)) continue;
+      if (const std::optional<DbError> e = out.flush())
+        throw failureOf(cn, out, *e, convertRow, row, rowFailed);
+      advance(out.lastRows());
+    }
+    if (const std::optional<DbError> e = out.flush())
+      throw failureOf(cn, out, *e, convertRow, row, rowFailed);
+    advance(out.lastRows());
+  } else {
+    // Prepared once the table's indexes and checks are as the rows will meet them.
+    Statement insert(cn, (insertSql + placeholders).toUtf8());
+    // The statement keeps its bindings from row to row: fields no column is mapped to are bound once.
+    std::vector<QByteArray> held(row.size());
+    for (size_t i = 0; i < row.size(); ++i) bind(insert, int(i) + 1, row[i], held[i]);
+    for (int r = plan.firstRow; r <= plan.lastRow; ++r) {
+      convertRow(r, problems);
+      for (int i : varying) bind(insert, i + 1, row[size_t(i)], held[size_t(i)]);
+      try {
+        insert.next();
+      } catch (const DbError& e) {
+        throw rowFailed(r, e);
+      }
+      insert.reset();
+      advance(1);
+    }
   }
   if (check) cn.execute(check->second);
   for (const auto& [name, sql] : indexes) cn.execute(sql);

@@ -1,12 +1,14 @@
 #include "core/maps/MapFile.h"
 
+#include <openssl/evp.h>
+
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstring>
+#include <vector>
 
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
@@ -23,6 +25,31 @@ constexpr int kHashLen = 20;
 constexpr int kHeaderLen = 7 + 6 * 4;
 
 enum CellFlags : quint8 { HasBack = 1, HasFore = 2 };
+
+// SHA-1 from the cipher library the database already loads: several times quicker than Qt's own,
+// and the checksum is a large part of reading a large map.
+class Sha1 {
+ public:
+  Sha1() : ctx_(EVP_MD_CTX_new()) { ok_ = ctx_ && EVP_DigestInit_ex(ctx_, EVP_sha1(), nullptr) == 1; }
+  ~Sha1() { EVP_MD_CTX_free(ctx_); }
+  Sha1(const Sha1&) = delete;
+  Sha1& operator=(const Sha1&) = delete;
+  // False when the library could not start or take the data: no checksum can be trusted then.
+  bool ok() const { return ok_; }
+  void addData(QByteArrayView b) {
+    if (ok_ && !b.isEmpty()) ok_ = EVP_DigestUpdate(ctx_, b.data(), size_t(b.size())) == 1;
+  }
+  QByteArray result() {
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int n = 0;
+    if (ok_) ok_ = EVP_DigestFinal_ex(ctx_, md, &n) == 1 && n == unsigned(kHashLen);
+    return ok_ ? QByteArray(reinterpret_cast<const char*>(md), kHashLen) : QByteArray();
+  }
+
+ private:
+  EVP_MD_CTX* ctx_;
+  bool ok_ = false;
+};
 
 DbError unreadable(const QString& path, const QString& reason, DbError::Code code = DbError::CantOpen) {
   return DbError(
@@ -95,25 +122,30 @@ class Writer {
   qsizetype len_ = 0;
 };
 
-// Reads the cells of a file in pieces of at most kChunk bytes, never past the checksum.
+// What a pass does with a cell's text.
+enum class TextUse { Skip, Decode, Bytes };
+
+// Reads the cells of a file in pieces of at most kChunk bytes, never past the checksum, through one
+// buffer of fixed size: the bytes land in the same memory each time.
 class Reader {
  public:
-  Reader(QIODevice& dev, qint64 bodyLeft, QCryptographicHash* hash)
-      : dev_(dev), left_(bodyLeft), hash_(hash) {}
+  Reader(QIODevice& dev, qint64 bodyLeft, Sha1* hash)
+      : dev_(dev), left_(bodyLeft), hash_(hash), buf_(size_t(kChunk + kMaxCellBytes)) {}
   bool ok() const { return ok_; }
   bool readFailed() const { return readFailed_; }
-  bool atEnd() const { return left_ == 0 && pos_ == buf_.size(); }
+  bool atEnd() const { return left_ == 0 && pos_ == len_; }
   // The next cell, parsed from the buffer: it is filled once with as many bytes as a cell can take,
-  // so the fields are read by pointer. Checks the text (first pass) or decodes it into c.text, whose
-  // buffer is reused (most cells are short plain ASCII; a million would each cost an allocation).
-  bool cell(MapCell& c, quint8& flags, bool decode, bool check) {
-    const qint64 have = buf_.size() - pos_;
+  // so the fields are read by pointer. Checks the text (check), and decodes it into c.text, whose
+  // buffer is reused (most cells are short plain ASCII; a million would each cost an allocation),
+  // or points c.utf8 at its bytes.
+  bool cell(MapCell& c, quint8& flags, TextUse use, bool check) {
+    const qint64 have = len_ - pos_;
     if (!ok_ ||
         (have < kMaxCellBytes && left_ > 0 && !need(qsizetype(std::min(kMaxCellBytes, have + left_)))))
       return false;
-    const auto* base = reinterpret_cast<const uchar*>(buf_.constData());
+    const auto* base = reinterpret_cast<const uchar*>(buf_.data());
     const uchar* p = base + pos_;
-    const uchar* const end = base + buf_.size();
+    const uchar* const end = base + len_;
     quint32 row = 0, col = 0, n = 0;
     if (!(p = varint(p, end, row)) || !(p = varint(p, end, col)) || p == end) return fail();
     flags = *p++;
@@ -129,41 +161,44 @@ class Reader {
     c.back = c.hasBack ? u32(p) & 0xFFFFFFu : 0;
     c.fore = c.hasFore ? u32(p) & 0xFFFFFFu : 0;
     pos_ = p - base;
+    quint32 ascii = 0;
+    while (ascii < n && text[ascii] < 0x80) ++ascii;
     // Bytes that are not UTF-8 would read as replacement characters, longer than a cell holds.
-    if (check && !QByteArrayView(text, qsizetype(n)).isValidUtf8()) return fail();
-    if (!decode) return true;
-    quint32 i = 0;
-    while (i < n && text[i] < 0x80) ++i;
-    if (i < n) {
+    if (check && ascii < n && !QByteArrayView(text, qsizetype(n)).isValidUtf8()) return fail();
+    c.utf8 = {};
+    if (use == TextUse::Skip) return true;
+    if (use == TextUse::Bytes) {
+      c.utf8 = QByteArrayView(text, qsizetype(n));
+      return true;
+    }
+    if (ascii < n) {
       c.text = QString::fromUtf8(reinterpret_cast<const char*>(text), qsizetype(n));
       return true;
     }
     c.text.resize(qsizetype(n));
     QChar* d = c.text.data();
-    for (i = 0; i < n; ++i) d[i] = QChar(text[i]);
+    for (quint32 i = 0; i < n; ++i) d[i] = QChar(text[i]);
     return true;
   }
 
  private:
-  static constexpr qint64 kChunk = 256 * 1024;
+  static constexpr qint64 kChunk = 64 * 1024;
   bool need(qsizetype n) {
     if (!ok_) return false;
-    if (buf_.size() - pos_ >= n) return true;
-    buf_.remove(0, pos_);
+    if (len_ - pos_ >= n) return true;
+    std::memmove(buf_.data(), buf_.data() + pos_, size_t(len_ - pos_));
+    len_ -= pos_;
     pos_ = 0;
-    while (buf_.size() < n) {
-      const qint64 want = std::min(kChunk, left_);
+    while (len_ < n) {
+      const qint64 want = std::min(qint64(buf_.size()) - len_, left_);
       if (want <= 0) return fail();
-      const qsizetype had = buf_.size();
-      buf_.resize(had + qsizetype(want));
-      const qint64 got = dev_.read(buf_.data() + had, want);
+      const qint64 got = dev_.read(buf_.data() + len_, want);
       if (got <= 0) {
         readFailed_ = got < 0;
-        buf_.resize(had);
         return fail();
       }
-      buf_.resize(had + qsizetype(got));
-      if (hash_) hash_->addData(QByteArrayView(buf_.constData() + had, qsizetype(got)));
+      if (hash_) hash_->addData(QByteArrayView(buf_.data() + len_, qsizetype(got)));
+      len_ += qsizetype(got);
       left_ -= got;
     }
     return true;
@@ -190,9 +225,10 @@ class Reader {
   }
   QIODevice& dev_;
   qint64 left_;
-  QCryptographicHash* hash_;
-  QByteArray buf_;
+  Sha1* hash_;
+  std::vector<char> buf_;
   qsizetype pos_ = 0;
+  qsizetype len_ = 0;
   bool ok_ = true;
   bool readFailed_ = false;
 };
@@ -214,7 +250,8 @@ void write(QIODevice& out, const Header& header, const CellWriter& cells) {
     throw fail(QStringLiteral("the map has more than %1 rows or columns").arg(kMaxSize));
   if (header.cellCount > kMaxCells)
     throw fail(QStringLiteral("the map has more than %1 drawn cells").arg(kMaxCells));
-  QCryptographicHash hash(QCryptographicHash::Sha1);
+  Sha1 hash;
+  if (!hash.ok()) throw fail(QStringLiteral("its checksum cannot be computed"));
   bool ok = true;
   bool tooLong = false;
   Writer w(1 << 20);
@@ -255,7 +292,9 @@ void write(QIODevice& out, const Header& header, const CellWriter& cells) {
   if (tooLong) throw fail(QStringLiteral("a cell holds a text longer than %1 bytes").arg(kMaxTextBytes));
   if (written != header.cellCount) throw fail(QStringLiteral("internal error"));
   flush();
-  if (ok) writeAll(hash.result());
+  const QByteArray sum = hash.result();
+  if (ok && !hash.ok()) throw fail(QStringLiteral("its checksum cannot be computed"));
+  if (ok) writeAll(sum);
   if (!ok) throw fail(out.errorString());
 }
 
@@ -291,10 +330,10 @@ void save(const QString& path, const Header& header, const CellWriter& cells) {
 
 namespace {
 
-void readFile(const QString& path, const std::function<void(const Header&)>& onHeader,
-              const std::function<void(MapCell&&)>& onCell, bool onePass) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
+// path names the map in failures; file is open for reading. bytes: texts are handed over as their
+// checked bytes, not decoded.
+void readDevice(QIODevice& file, const QString& path, const std::function<void(const Header&)>& onHeader,
+                const std::function<void(MapCell&&)>& onCell, bool onePass, bool bytes) {
   const qint64 size = file.size();
   if (size > maxFileSize())
     throw unreadable(path, QStringLiteral("it is larger than any map can be (%1 bytes)").arg(size));
@@ -330,7 +369,8 @@ void readFile(const QString& path, const std::function<void(const Header&)>& onH
   // half-read; the second delivers the cells. In one pass, both at once.
   for (int pass = onePass ? 1 : 0; pass < 2; ++pass) {
     const bool check = onePass || pass == 0, deliver = pass == 1;
-    QCryptographicHash hash(QCryptographicHash::Sha1);
+    Sha1 hash;
+    if (check && !hash.ok()) throw unreadable(path, QStringLiteral("its checksum cannot be computed"));
     if (check) hash.addData(head);
     if (!file.seek(kHeaderLen)) throw unreadable(path, file.errorString());
     Reader in(file, cellBytes, check ? &hash : nullptr);
@@ -339,7 +379,8 @@ void readFile(const QString& path, const std::function<void(const Header&)>& onH
     for (quint32 i = 0; i < h.cellCount; ++i) {
       quint8 flags = 0;
       // Checked again while delivering: the file may have changed since the first pass.
-      if (!in.cell(c, flags, deliver, check) || c.row < 0 || c.col < 0 || c.row > h.maxRows ||
+      const TextUse use = !deliver ? TextUse::Skip : bytes ? TextUse::Bytes : TextUse::Decode;
+      if (!in.cell(c, flags, use, check) || c.row < 0 || c.col < 0 || c.row > h.maxRows ||
           c.col > h.maxCols || (flags & ~(HasBack | HasFore)))
         throw in.readFailed() ? unreadable(path, file.errorString()) : damaged(path);
       if (deliver) onCell(std::move(c));
@@ -347,20 +388,39 @@ void readFile(const QString& path, const std::function<void(const Header&)>& onH
     if (!check) break;
     if (!in.atEnd()) throw damaged(path);
     const QByteArray sum = file.read(kHashLen);
-    if (sum != hash.result()) throw damaged(path);
+    const QByteArray expected = hash.result();
+    if (!hash.ok()) throw unreadable(path, QStringLiteral("its checksum cannot be computed"));
+    if (sum != expected) throw damaged(path);
   }
+}
+
+void readFile(const QString& path, const std::function<void(const Header&)>& onHeader,
+              const std::function<void(MapCell&&)>& onCell, bool onePass, bool bytes) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) throw unreadable(path, file.errorString());
+  readDevice(file, path, onHeader, onCell, onePass, bytes);
 }
 
 }  // namespace
 
 void load(const QString& path, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell) {
-  readFile(path, onHeader, onCell, false);
+  readFile(path, onHeader, onCell, false, false);
 }
 
 void read(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell, Text text) {
+  readFile(path, onHeader, onCell, true, text == Text::Bytes);
+}
+
+void load(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell) {
-  readFile(path, onHeader, onCell, true);
+  readDevice(in, name, onHeader, onCell, false, false);
+}
+
+void read(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell, Text text) {
+  readDevice(in, name, onHeader, onCell, true, text == Text::Bytes);
 }
 
 void save(const QString& path, const MapSheetData& sheet) {

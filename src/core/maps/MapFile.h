@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -16,6 +17,9 @@ struct MapCell {
   quint32 back = 0;
   bool hasFore = false;
   quint32 fore = 0;
+  // The text's bytes as the file holds them (checked UTF-8) when read as Text::Bytes, text then
+  // staying empty: valid during the onCell call only.
+  QByteArrayView utf8 = {};
 };
 
 // The sheet as a whole: its size, the sheet-wide colours and every cell that differs from an empty
@@ -67,8 +71,17 @@ void load(const QString& path, const std::function<void(const Header&)>& onHeade
 
 // The same checks in one pass: cells are delivered as they are read, and a failure found later
 // throws after some were delivered. For a caller that keeps the cells apart until it returns.
+// Text::Bytes hands each text over undecoded, for a caller that keeps it in its own form.
+enum class Text { Decoded, Bytes };
 void read(const QString& path, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell, Text text = Text::Decoded);
+
+// The same from an open device holding a map's bytes (a map kept as a row on a server); name stands
+// for the file in failures.
+void load(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
           const std::function<void(MapCell&&)>& onCell);
+void read(QIODevice& in, const QString& name, const std::function<void(const Header&)>& onHeader,
+          const std::function<void(MapCell&&)>& onCell, Text text = Text::Decoded);
 
 // The same for a sheet held in memory.
 void save(const QString& path, const MapSheetData& sheet);

@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+#include <QStringView>
+#include <vector>
 
 #include "core/store/GraveState.h"
 #include "core/store/TextFold.h"
@@ -21,7 +23,15 @@ inline QString recordKey(const QString& section, const QString& lot, const QStri
 struct FoldedKey {
   QString text;
   friend bool operator==(const FoldedKey& a, const FoldedKey& b) { return TextFold::equal(a.text, b.text); }
-  friend size_t qHash(const FoldedKey& k, size_t seed = 0) { return TextFold::hash(k.text, seed); }
+  friend size_t qHash(const FoldedKey& k, size_t seed = 0) {
+    // The table picks buckets by the low bits; places differ in a few trailing digits, so the
+    // polynomial hash is mixed first (else neighbouring places crowd into runs of buckets).
+    quint64 h = TextFold::hash(k.text, seed);
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return size_t(h);
+  }
 };
 
 // Whether a cell text names a grave: only a text of exactly three comma-separated parts does.
@@ -29,25 +39,39 @@ inline bool namesGrave(const QString& trimmed) {
   return !trimmed.isEmpty() && trimmed.count(QLatin1Char(',')) == 2;
 }
 
-// Key to state; the first record of a key that is not open wins.
+// Key to state; the first record of a key that is not open wins. The keys are kept folded in one
+// block of characters and found through an open-addressed table of their hashes, so that a map's
+// million cells are looked up without an allocation each.
 class StateTable {
  public:
-  void add(const QString& section, const QString& lot, const QString& grave, const QString& status) {
-    const GraveState::State s = GraveState::fromStored(status);
-    if (s == GraveState::State::Open) return;
-    FoldedKey k{recordKey(section, lot, grave)};
-    if (!map_.contains(k)) map_.insert(std::move(k), s);
-  }
+  void add(const QString& section, const QString& lot, const QString& grave, const QString& status);
   // The state for a cell's text; open when no record belongs to it.
-  GraveState::State state(const QString& cellText) const {
-    const QString t = cellText.trimmed();
-    if (!namesGrave(t)) return GraveState::State::Open;
-    return map_.value(FoldedKey{t}, GraveState::State::Open);
-  }
-  int size() const { return int(map_.size()); }
+  GraveState::State state(QStringView cellText) const;
+  int size() const { return count_; }
 
  private:
-  QHash<FoldedKey, GraveState::State> map_;
+  struct Entry {
+    quint32 at;  // start of the key in chars_
+    quint32 len;
+    GraveState::State state;
+  };
+  // A slot holds the entry's number + 1 (0: free) in its low bits and bits of the key's hash above:
+  // the table stays small enough to be read from the processor's cache, and most cells that name
+  // no record are told apart without reading a key.
+  static constexpr int kIndexBits = 24;
+  static constexpr quint32 kIndexMask = (1u << kIndexBits) - 1;
+  // Folds text onto the end of out and returns the number of commas in it.
+  static int fold(QStringView text, std::vector<char16_t>& out);
+  static quint64 hashOf(const char16_t* p, size_t n);
+  // The slot of the key, or the free slot where it would go.
+  size_t find(const char16_t* p, size_t n, quint64 h) const;
+  void grow();
+
+  std::vector<char16_t> chars_;
+  std::vector<Entry> entries_;
+  std::vector<quint32> slots_;  // a power of two long, at most three quarters full
+  int count_ = 0;
+  mutable std::vector<char16_t> key_;  // the key being looked up
 };
 
 }  // namespace MapKeys

@@ -1,12 +1,12 @@
 #include "core/reports/CemeteryPlaces.h"
 
 #include <QDate>
-#include <QFile>
 #include <algorithm>
 #include <stdexcept>
 
 #include "core/maps/MapFile.h"
 #include "core/maps/MapKeys.h"
+#include "core/maps/MapStore.h"
 #include "core/store/Connection.h"
 #include "core/store/DateValue.h"
 #include "core/store/DbError.h"
@@ -63,16 +63,15 @@ std::vector<Record> records(Connection& cn, qint32 cemeteryId) {
   return out;
 }
 
-MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& onGrave,
+MapSummary readMap(Connection& cn, const QString& dataPath, qint32 cemeteryId,
+                   const std::function<void(GraveCell&&)>& onGrave,
                    const std::function<void(qint64 cells)>& onSize) {
   MapSummary sum;
-  if (!QFile::exists(path)) return sum;
-  sum.exists = true;
   constexpr quint32 kWhite = 0xFFFFFF;  // a burial lot
   MapFile::Header header;
   qint64 present = 0;
-  MapFile::load(
-      path,
+  sum.exists = MapStore::load(
+      cn, dataPath, MapStore::nameOf(cemeteryId),
       [&](const MapFile::Header& h) {
         header = h;
         if (onSize) onSize(h.cellCount);
@@ -85,7 +84,8 @@ MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& 
           onGrave({c.row, c.col, t});
         else if (t.isEmpty() && (c.hasBack ? c.back : header.defaultBack) == kWhite)
           ++sum.unlabelledLots;
-      });
+      }) > 0;
+  if (!sum.exists) return sum;
   // Cells the file leaves out are empty and in the sheet's own colour.
   if (header.defaultBack == kWhite) sum.unlabelledLots += qint64(header.maxRows) * header.maxCols - present;
   return sum;

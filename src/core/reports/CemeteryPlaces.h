@@ -44,9 +44,11 @@ struct MapSummary {
   qint64 unlabelledLots = 0;  // burial lot cells (white) with no text
 };
 
-// Reads the map file at path cell by cell; nothing when there is no file. onSize first learns how
-// many cells the file holds. A damaged file throws MapFile's failure naming it.
-MapSummary readMap(const QString& path, const std::function<void(GraveCell&&)>& onGrave,
+// Reads the cemetery's map (MapStore: the data folder's file or the server's row) cell by cell;
+// nothing when there is none. onSize first learns how many cells the map holds. A damaged map throws
+// MapFile's failure naming it.
+MapSummary readMap(Connection& cn, const QString& dataPath, qint32 cemeteryId,
+                   const std::function<void(GraveCell&&)>& onGrave,
                    const std::function<void(qint64 cells)>& onSize = {});
 
 }  // namespace Report::Places

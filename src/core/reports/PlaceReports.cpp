@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <array>
 
-#include "core/maps/MapFile.h"
 #include "core/reports/CemeteryPlaces.h"
 #include "core/store/RecordSet.h"
 
@@ -43,9 +42,6 @@ int comparePlaces(const QString& a, const QString& b) {
   return a.compare(b);  // the same but for case or zeros: a fixed order all the same
 }
 
-QString mapFileOf(const Sources& sources, const Cemetery& cemetery) {
-  return MapFile::fileName(sources.dataPath, cemetery.id);
-}
 
 // "Count: n", and what was counted where the rows count something else.
 Row countLine(size_t columns, size_t at, int n, const QString& what = {}) {
@@ -108,7 +104,7 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
   // placeAt as kNoRecord, so that each cell costs one lookup.
   constexpr int kNoRecord = -1;
   const MapSummary map = readMap(
-      mapFileOf(sources, cemetery),
+      cn, sources.dataPath, cemetery.id,
       [&](GraveCell&& c) {
         const qsizetype known = placeAt.size();
         int& at = placeAt[keyOf(c.place)];
@@ -218,7 +214,7 @@ Table availableGraves(Connection& cn, const Cemetery& cemetery, const Sources& s
     t.rows.push_back(std::move(row));
   };
   RecordSet rs(&cn);
-  rs.open(QStringLiteral("select lotid, lotdesc, lotsize from lots order by lotdesc, lotsize"));
+  rs.open(QStringLiteral("select lotid, lotdesc, lotsize from lots order by lotdesc, lotsize, lotid"));
   for (; !rs.eof(); rs.moveNext()) {
     const QString desc = rs.field(1).toString().trimmed(), size = rs.field(2).toString().trimmed();
     lotRow(size.isEmpty() ? desc : desc + QStringLiteral(" (") + size + u')',
@@ -259,7 +255,7 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
   QHash<MapKeys::FoldedKey, Seen> cells;
   std::vector<Twice> drawnTwice;
   const MapSummary map = readMap(
-      mapFileOf(sources, cemetery),
+      cn, sources.dataPath, cemetery.id,
       [&](GraveCell&& c) {
         auto it = cells.find(keyOf(c.place));
         if (it == cells.end()) {

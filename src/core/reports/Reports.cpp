@@ -153,34 +153,40 @@ const Definition* findByKey(const QString& key) {
   return nullptr;
 }
 
+// Every order ends with the key: records alike in the order's fields come in the order they were
+// added on either engine, not in whichever order a plan happens to read them.
 QString sql(Id id, qint32 cemeteryId) {
   const QString cemetery = QString::number(cemeteryId);
   const QString interred =
       QStringLiteral("select * from zel where interlastname>'' and cemeteryid=") + cemetery;
   switch (id) {
     case Id::CemeteryList:
-      return QStringLiteral("select * from cemetery order by name collate names");
+      return QStringLiteral("select * from cemetery order by name collate names, cemeteryid");
     case Id::LotList:
-      return QStringLiteral("select * from lots order by lotdesc, lotsize");
+      return QStringLiteral("select * from lots order by lotdesc, lotsize, lotid");
     case Id::InterredByLocation:
       return interred +
-             QStringLiteral(" order by csection collate places, lot collate places, grave collate places");
+             QStringLiteral(
+                 " order by csection collate places, lot collate places, grave collate places, recid");
     case Id::InterredByName:
-      return interred + QStringLiteral(" order by interlastname collate names, interfirstname collate names");
+      return interred +
+             QStringLiteral(" order by interlastname collate names, interfirstname collate names, recid");
     case Id::InterredByDob:
-      return interred + QStringLiteral(" order by birthdate");
+      return interred + QStringLiteral(" order by birthdate, recid");
     case Id::InterredByDod:
-      return interred + QStringLiteral(" order by deathdate");
+      return interred + QStringLiteral(" order by deathdate, recid");
     case Id::Receivables:
     case Id::AgedReceivables:
       return QStringLiteral("select * from zel where purchprice+burialfee<>amtpaid and cemeteryid=") +
-             cemetery + QStringLiteral(" order by ownerlastname collate names, ownerfirstname collate names");
+             cemetery +
+             QStringLiteral(" order by ownerlastname collate names, ownerfirstname collate names, recid");
     case Id::AvailableGraves:
     case Id::MapCheck:
       return Places::recordsSql(cemeteryId);
     case Id::RightsOfBurial:
       return QStringLiteral("select * from zel where cemeteryid=") + cemetery +
-             QStringLiteral(" order by csection collate places, lot collate places, grave collate places");
+             QStringLiteral(
+                 " order by csection collate places, lot collate places, grave collate places, recid");
   }
   return {};
 }

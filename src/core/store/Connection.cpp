@@ -9,6 +9,10 @@
 #include "core/store/Dialect.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerEngine.h"
+#include "core/store/ServerFolder.h"
+#include "core/store/ServerLock.h"
+#include "core/store/SqliteEngine.h"
 #include "core/store/TextFold.h"
 #include "core/store/sqlite.h"
 
@@ -29,9 +33,23 @@ QString lastError(sqlite3* db, int rc) {
 
 Connection::~Connection() { close(); }
 
+Engine& Connection::engine() const {
+  if (!engine_) throw DbError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+  return *engine_;
+}
+
+void Connection::requireFile(const char* what) const {
+  if (isServer())
+    throw DbError(DbError::Misuse, 0,
+                  QStringLiteral("%1 is not done on a database server.").arg(QLatin1String(what)));
+}
+
+qint64 Connection::lastInsertKey() { return engine().lastInsertKey(); }
+
 void Connection::fail(int rc) const { throw error(rc); }
 
 int Connection::userVersion() {
+  if (isServer()) return engine_->schemaVersion();
   sqlite3_stmt* st = nullptr;
   int rc = sqlite3_prepare_v2(db_, "PRAGMA main.user_version", -1, &st, nullptr);
   if (rc != SQLITE_OK) fail(rc);
@@ -43,6 +61,7 @@ int Connection::userVersion() {
 }
 
 void Connection::snapshotInto(const QString& copy, const QString& password) {
+  requireFile("A snapshot into a file");
   QFile::remove(copy);
   const auto failWith = [&](int rc, const QString& message) {
     sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -135,6 +154,7 @@ DbError Connection::error(int rc, const QString& engineMessage) const {
 }
 
 QString Connection::writeProblem() const {
+  if (isServer()) return engine_->writeProblem();
   if (!db_) return {};
   if (sqlite3_db_readonly(db_, "main") == 1)
     return QStringLiteral("The database file %1 is read-only: changes cannot be saved.")
@@ -204,6 +224,14 @@ void Connection::open(const QString& path, const QString& password, ShareMode mo
   path_ = path;
   mode_ = mode;
   password_ = password;
+  engine_ = std::make_unique<SqliteEngine>(*this);
+}
+
+void Connection::openServer(const QString& connection) {
+  close();
+  engine_ = std::make_unique<ServerEngine>(connection);
+  path_.clear();
+  password_.clear();
 }
 
 void Connection::create(const QString& path, const QString& password) {
@@ -225,21 +253,25 @@ void Connection::create(const QString& path, const QString& password) {
   path_ = path;
   mode_ = ShareMode::Default;
   password_ = password;
+  engine_ = std::make_unique<SqliteEngine>(*this);
 }
 
 void Connection::close() {
   for (RecordSet* rs : std::vector<RecordSet*>(sets_)) rs->close();
   sets_.clear();
+  engine_.reset();
   if (!db_) return;
   sqlite3_close_v2(db_);
   db_ = nullptr;
   mode_ = ShareMode::Default;
 }
 
-QString Connection::translate(const QString& sql) const { return Dialect::translate(sql, dateFormat_); }
+QString Connection::translate(const QString& sql) const {
+  return engine_ ? engine_->translate(sql, dateFormat_) : Dialect::translate(sql, dateFormat_);
+}
 
 void Connection::execute(const QString& sql) {
-  if (!db_) throw DbError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+  Engine& engine = this->engine();
   static const QRegularExpression alter(
       QStringLiteral("^\\s*alter\\s+database\\s+password\\s+([^\\s;]+)\\s+([^\\s;]+)\\s*;?\\s*$"),
       QRegularExpression::CaseInsensitiveOption);
@@ -248,17 +280,11 @@ void Connection::execute(const QString& sql) {
       QString w = m.captured(i);
       return w.compare(QLatin1String("NULL"), Qt::CaseInsensitive) == 0 ? QString() : w;
     };
+    requireFile("A database password");
     changePassword(word(1), word(2));
     return;
   }
-  QByteArray s = translate(sql).toUtf8();
-  char* err = nullptr;
-  int rc = sqlite3_exec(db_, s.constData(), nullptr, nullptr, &err);
-  if (rc != SQLITE_OK) {
-    QString msg = err ? QString::fromUtf8(err) : lastError(db_, rc);
-    sqlite3_free(err);
-    throw error(rc, msg);
-  }
+  engine.execute(translate(sql));
 }
 
 void Connection::changePassword(const QString& newPassword, const QString& oldPassword) {
@@ -285,12 +311,12 @@ void Connection::changePassword(const QString& newPassword, const QString& oldPa
   open(path, newPassword, mode);
 }
 
-void Connection::beginTransaction() { execute(QStringLiteral("BEGIN IMMEDIATE")); }
-void Connection::commit() { execute(QStringLiteral("COMMIT")); }
+void Connection::beginTransaction() { engine().beginTransaction(); }
+void Connection::commit() { engine().commit(); }
 void Connection::rollback() {
-  if (db_ && !sqlite3_get_autocommit(db_)) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (engine_) engine_->rollback();
 }
-bool Connection::inTransaction() const { return db_ && !sqlite3_get_autocommit(db_); }
+bool Connection::inTransaction() const { return engine_ && engine_->inTransaction(); }
 
 void encryptPlainFile(const QString& path, const QString& password) {
   const QString tmp = path + QStringLiteral(".keying");
@@ -343,6 +369,16 @@ void encryptPlainFile(const QString& path, const QString& password) {
 }
 
 bool openProgramDatabase(Connection& cn, const QString& path) {
+  if (const QString server = serverOfFolder(QFileInfo(path).absolutePath()); !server.isEmpty()) {
+    cn.openServer(server);
+    // In place of the folder's lock file: every program and command on the records holds this.
+    ServerLock::holdShared(cn);
+    if (!Schema::isComplete(cn))
+      Schema::create(cn);
+    else if (!cn.engine().hasTable(QStringLiteral("zelmaps")))
+      cn.engine().execute(QString::fromLatin1(Schema::kServerMapsTable));
+    return false;
+  }
   bool keyed = false;
   try {
     cn.open(path, QString());

@@ -1,14 +1,18 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 #include "core/store/DbError.h"
+#include "core/store/Engine.h"
 
 struct sqlite3;
 class RecordSet;
 
-// The one database connection: an SQLCipher file opened with or without the file's password.
+// The one database connection: an SQLCipher file opened with or without the file's password, or a
+// PostgreSQL server. Callers use both alike; what only a file has (its password, a snapshot into a
+// file, its folder) fails with Misuse on a server.
 class Connection {
  public:
   enum class ShareMode { Default, Exclusive };
@@ -31,10 +35,15 @@ class Connection {
   }
   // Creates a new, empty file with the password (fails when the file exists).
   void create(const QString& path, const QString& password);
+  // Connects to a server by a libpq connection string or URI. It never carries a password: libpq
+  // finds one in ~/.pgpass, a service file or the environment. A server that cannot be reached or
+  // refuses the login fails with NotADatabase.
+  void openServer(const QString& connection);
   // Closes the record sets open on this connection too: their statements would otherwise keep the
   // file open (and locked) after the close.
   void close();
-  bool isOpen() const { return db_ != nullptr; }
+  bool isOpen() const { return engine_ != nullptr; }
+  bool isServer() const { return engine_ && engine_->kind() == Engine::Kind::Server; }
   const QString& path() const { return path_; }
   ShareMode mode() const { return mode_; }
 
@@ -60,11 +69,16 @@ class Connection {
   void snapshotInto(const QString& copy, const QString& password);
   // The database's own version number.
   int userVersion();
+  // The key of the row this connection inserted last.
+  qint64 lastInsertKey();
 
   // For a process that uses each connection from one thread at a time, called before the first: the
   // engine then locks nothing on each call of a connection, nor counts its memory.
   static void useEachFromOneThread();
 
+  // For the store's own classes: the engine that runs the statements (open connections only), and
+  // the file's handle (nullptr on a server).
+  Engine& engine() const;
   sqlite3* handle() const { return db_; }
   [[noreturn]] void fail(int rc) const;
   // The failure for an engine result code, in words the user can act on: a write refused because
@@ -80,6 +94,9 @@ class Connection {
 
   void changePassword(const QString& newPassword, const QString& oldPassword);
 
+  void requireFile(const char* what) const;
+
+  std::unique_ptr<Engine> engine_;
   sqlite3* db_ = nullptr;
   QString path_;
   QString password_;
@@ -101,5 +118,6 @@ bool folderWritable(const QString& folder);
 // it now and stays locked exclusively for this run; a file that has it opens with normal sharing.
 // A writable file made by an earlier version is brought up to date (Schema::upgrade).
 // Anything else (damaged file, some other password) fails with DbError and writes nothing.
-// Returns true when the password was set by this open.
+// A folder with a zel.server (ServerFolder.h) opens its server instead, making the tables in an
+// empty database. Returns true when the password was set by this open.
 bool openProgramDatabase(Connection& cn, const QString& path);

@@ -26,6 +26,8 @@ class DbError : public std::runtime_error {
     NotADatabase = 26,
     // The program's own.
     WrongPassword = 0x100,  // a keyed file opened without its password, or a wrong old password
+    Conflict = 0x101,       // a row changed or removed by another clerk since it was read
+    NoRight = 0x102,        // the server's role may not do what was asked
   };
 
   // The code is the engine's primary code within the number.
@@ -43,4 +45,21 @@ class DbError : public std::runtime_error {
   Code code_;
   int number_;
   QString description_;
+};
+
+// A save refused because another clerk changed (or removed) the row since this one was read. The
+// set that refused it holds the row as it is stored now.
+class RowConflict : public DbError {
+ public:
+  explicit RowConflict(bool removed)
+      : DbError(Conflict, 0,
+                removed
+                    ? QStringLiteral("Another clerk removed this entry since it was shown: it was not saved.")
+                    : QStringLiteral("Another clerk changed this entry since it was shown: it was not saved. "
+                                     "Open it again to see the changes, then make yours.")),
+        removed_(removed) {}
+  bool removed() const { return removed_; }
+
+ private:
+  bool removed_;
 };

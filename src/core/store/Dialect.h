@@ -12,6 +12,12 @@ namespace Dialect {
 
 QString translate(const QString& sql, const QString& dateDisplayFormat);
 
+// The same texts for PostgreSQL, after translate(): "collate nocase" goes (text columns ignore case
+// for every letter there by their type), a LIKE pattern's backslashes stand for themselves as in
+// the file, group_concat is string_agg of texts (its separator ',' unless given), and every ORDER BY puts
+// Null first as the file does (ascending; last descending), the order the server's indexes are built in.
+QString translateForServer(const QString& sql, const QString& dateDisplayFormat);
+
 // Doubles every single quote so that the text can stand inside an SQL string literal.
 QString sqlQuote(const QString& text);
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "core/store/Connection.h"
-#include "core/store/sqlite.h"
 
 namespace {
 
@@ -40,17 +39,7 @@ std::optional<QString> topLevel(const QString& text) {
   return out;
 }
 
-void freeValues(std::vector<sqlite3_value*>& values) {
-  for (sqlite3_value* v : values) sqlite3_value_free(v);
-  values.clear();
-}
-
 }  // namespace
-
-KeyPages::~KeyPages() {
-  freeValues(headBound_);
-  freeValues(tailBound_);
-}
 
 std::unique_ptr<KeyPages> KeyPages::whole(std::vector<qint64> keys) {
   std::unique_ptr<KeyPages> p(new KeyPages);
@@ -105,38 +94,51 @@ std::unique_ptr<KeyPages> KeyPages::paged(Connection* cn, const QString& table, 
   return p;
 }
 
-// The condition "comes after the bound row" in the set's order, or in the reverse order, with the
-// bound's values as the parameters numbered from first on. Nulls sort first, as the engine sorts them.
-QString KeyPages::after(const std::vector<sqlite3_value*>& bound, bool reverse, int first) const {
-  QStringList ways, equal;
-  QString lead;
-  for (size_t i = 0; i <= terms_.size(); ++i) {
-    const bool isKey = i == terms_.size();
-    const QString e = isKey ? QStringLiteral("\"%1\"").arg(key_) : u'(' + terms_[i].expr + u')';
-    const QString arg = QStringLiteral("?%1").arg(first + int(i));
-    const bool down = (!isKey && terms_[i].desc) != reverse;
-    const bool null = sqlite3_value_type(bound[i]) == SQLITE_NULL;
-    QString step;
-    if (!down)
-      step = null ? e + QStringLiteral(" is not null") : e + u'>' + arg;
-    else if (!null)
-      step = QStringLiteral("(%1<%2 or %1 is null)").arg(e, arg);
-    if (!step.isEmpty()) ways << (QStringList(equal) << step).join(QStringLiteral(" and "));
-    if (i == 0 && !down && !null)
-      lead = e + QStringLiteral(">=") + arg + QStringLiteral(" and ");  // a range to seek
-    equal << (null ? e + QStringLiteral(" is null") : e + u'=' + arg);
+// The condition "comes after the bound row" in the set's order, or in the reverse order, with a
+// "?" for each of the bound's values, whose values are added to params in the order they stand.
+// Nulls sort first, as the file sorts them (the server's translation orders them so too).
+QString KeyPages::after(const std::vector<Bound>& bound, bool reverse,
+                        std::vector<const Bound*>& params) const {
+  const size_t n = terms_.size() + 1;
+  const auto expr = [&](size_t i) {
+    return i == terms_.size() ? QStringLiteral("\"%1\"").arg(key_) : u'(' + terms_[i].expr + u')';
+  };
+  const auto down = [&](size_t i) { return (i < terms_.size() && terms_[i].desc) != reverse; };
+  const auto isNull = [&](size_t i) { return bound[i].type == ColumnType::Null; };
+  QString out;
+  if (!down(0) && !isNull(0)) {
+    out = expr(0) + QStringLiteral(">=? and ");  // a range to seek
+    params.push_back(&bound[0]);
   }
-  if (ways.isEmpty()) return QStringLiteral("0");
-  return lead + u'(' + ways.join(QStringLiteral(" or ")) + u')';
+  QStringList ways;
+  for (size_t i = 0; i < n; ++i) {
+    // Going down, nothing comes after a Null: the Nulls are last that way.
+    if (down(i) && isNull(i)) continue;
+    QStringList all;
+    for (size_t j = 0; j < i; ++j) {
+      all << (isNull(j) ? expr(j) + QStringLiteral(" is null") : expr(j) + QStringLiteral("=?"));
+      if (!isNull(j)) params.push_back(&bound[j]);
+    }
+    if (!down(i)) {
+      all << (isNull(i) ? expr(i) + QStringLiteral(" is not null") : expr(i) + QStringLiteral(">?"));
+    } else {
+      all << QStringLiteral("(%1<? or %1 is null)").arg(expr(i));
+    }
+    if (!isNull(i)) params.push_back(&bound[i]);
+    ways << all.join(QStringLiteral(" and "));
+  }
+  if (ways.isEmpty()) return QStringLiteral("1=0");
+  return out + u'(' + ways.join(QStringLiteral(" or ")) + u')';
 }
 
 bool KeyPages::fetch(bool fromEnd, bool probe) {
   // The rows between both ends' bounds: the part not read yet.
   const int width = int(terms_.size()) + 1;
+  std::vector<const Bound*> params;
   QStringList where;
   if (!where_.isEmpty()) where << u'(' + where_ + u')';
-  if (!headBound_.empty()) where << after(headBound_, false, 1);
-  if (!tailBound_.empty()) where << after(tailBound_, true, 1 + width);
+  if (!headBound_.empty()) where << after(headBound_, false, params);
+  if (!tailBound_.empty()) where << after(tailBound_, true, params);
   QStringList columns{QStringLiteral("\"%1\"").arg(key_)}, order;
   for (const Term& t : terms_) {
     columns << t.expr;
@@ -149,41 +151,69 @@ bool KeyPages::fetch(bool fromEnd, bool probe) {
           .arg(columns.join(u','), table_,
                where.isEmpty() ? QString() : QStringLiteral(" where ") + where.join(QStringLiteral(" and ")),
                order.join(u','), QString::number(page));
-  sqlite3_stmt* st = nullptr;
-  const QByteArray text = sql.toUtf8();
-  if (int rc = sqlite3_prepare_v2(cn_->handle(), text.constData(), int(text.size()), &st, nullptr);
-      rc != SQLITE_OK) {
-    sqlite3_finalize(st);
-    if (probe) return false;
-    cn_->fail(rc);
-  }
-  struct Finalize {
-    sqlite3_stmt* st;
-    ~Finalize() { sqlite3_finalize(st); }
-  } finalize{st};
-  for (size_t i = 0; i < headBound_.size(); ++i) sqlite3_bind_value(st, int(i) + 1, headBound_[i]);
-  for (size_t i = 0; i < tailBound_.size(); ++i) sqlite3_bind_value(st, int(i) + 1 + width, tailBound_[i]);
-
-  ++pagesRead_;
+  Engine& engine = cn_->engine();
+  // A failed statement spoils the server's transaction: a probe inside one runs under a savepoint.
+  const bool savepoint = probe && engine.kind() == Engine::Kind::Server && engine.inTransaction();
+  if (savepoint) engine.execute(QStringLiteral("savepoint zel_pages"));
   std::vector<qint64>& keys = fromEnd ? tail_ : head_;
-  std::vector<sqlite3_value*>& bound = fromEnd ? tailBound_ : headBound_;
-  int rows = 0, rc;
-  while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-    const qint64 k = sqlite3_column_int64(st, 0);
+  std::vector<Bound>& bound = fromEnd ? tailBound_ : headBound_;
+  std::vector<qint64> read;
+  std::vector<Bound> last;
+  int rows = 0;
+  try {
+    // The tail is in the file's dialect already; the server's own translation comes on top.
+    const QString text = engine.kind() == Engine::Kind::Server ? cn_->translate(sql) : sql;
+    const std::unique_ptr<EngineStatement> st = engine.prepare(text.toUtf8());
+    for (size_t i = 0; i < params.size(); ++i) {
+      const Bound& b = *params[i];
+      const int pos = int(i) + 1;
+      switch (b.type) {
+        case ColumnType::Integer:
+          st->bindInt(pos, b.integer);
+          break;
+        case ColumnType::Real:
+          st->bindReal(pos, b.real);
+          break;
+        case ColumnType::Text:
+          st->bindText(pos, b.bytes, true);
+          break;
+        case ColumnType::Blob:
+          st->bindBlob(pos, b.bytes, true);
+          break;
+        case ColumnType::Null:
+          st->bindNull(pos);
+          break;
+      }
+    }
+    ++pagesRead_;
+    while (st->step()) {
+      read.push_back(st->int64(0));
+      if (++rows == page) {
+        for (int i = 1; i <= width; ++i) {
+          const int col = i % width;
+          Bound b;
+          b.type = st->type(col);
+          if (b.type == ColumnType::Integer) b.integer = st->int64(col);
+          if (b.type == ColumnType::Real) b.real = st->real(col);
+          if (b.type == ColumnType::Text) b.bytes = st->text(col).toByteArray();
+          if (b.type == ColumnType::Blob) b.bytes = st->blob(col).toByteArray();
+          last.push_back(std::move(b));
+        }
+      }
+    }
+  } catch (const DbError&) {
+    if (savepoint)
+      engine.execute(QStringLiteral("rollback to savepoint zel_pages; release savepoint zel_pages"));
+    if (probe) return false;
+    throw;
+  }
+  if (savepoint) engine.execute(QStringLiteral("release savepoint zel_pages"));
+  for (const qint64 k : read)
     if (!seen_.contains(k)) {
       seen_.insert(k);
       keys.push_back(k);
     }
-    if (++rows == page) {
-      freeValues(bound);
-      for (int i = 1; i <= width; ++i)
-        bound.push_back(sqlite3_value_dup(sqlite3_column_value(st, i % width)));
-    }
-  }
-  if (rc != SQLITE_DONE) {
-    if (probe) return false;
-    cn_->fail(rc);
-  }
+  if (!last.empty()) bound = std::move(last);
   // A short page has read everything between the two ends.
   if (rows < page) join();
   page = std::min(page * 2, kLargestPage);
@@ -198,8 +228,8 @@ void KeyPages::join() {
   }
   head_.insert(head_.end(), tail_.rbegin(), tail_.rend());
   tail_.clear();
-  freeValues(headBound_);
-  freeValues(tailBound_);
+  headBound_.clear();
+  tailBound_.clear();
   joined_ = true;
 }
 

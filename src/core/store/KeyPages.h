@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -7,8 +8,9 @@
 #include <optional>
 #include <vector>
 
+#include "core/store/Engine.h"
+
 class Connection;
-typedef struct Mem sqlite3_value;  // as the engine declares it
 
 // The keys of a static record set over one table, in the set's order, with a position among them.
 //
@@ -25,13 +27,14 @@ typedef struct Mem sqlite3_value;  // as the engine declares it
 // compound or grouped query) is read whole when the set opens, as one page.
 class KeyPages {
  public:
-  // The paged keys of "select * from <table><tail>" (tail: " where ... order by ..."), with the
-  // first page read; null when the order cannot be paged.
+  // The paged keys of "select * from <table><tail>" (tail: " where ... order by ...", in the file's
+  // dialect: the engine's own translation comes after the pages' SQL is made), with the first page
+  // read; null when the order cannot be paged.
   static std::unique_ptr<KeyPages> paged(Connection* cn, const QString& table, const QString& key,
                                          const QString& tail);
   // Keys read whole, in order.
   static std::unique_ptr<KeyPages> whole(std::vector<qint64> keys);
-  ~KeyPages();
+  ~KeyPages() = default;
   KeyPages(const KeyPages&) = delete;
   KeyPages& operator=(const KeyPages&) = delete;
 
@@ -57,21 +60,28 @@ class KeyPages {
     QString expr;
     bool desc = false;
   };
+  // An order value (or the key) of the row where a page ended, as the engine gave it.
+  struct Bound {
+    ColumnType type = ColumnType::Null;
+    qint64 integer = 0;
+    double real = 0;
+    QByteArray bytes;  // text or blob
+  };
   KeyPages() = default;
   // Reads the next page at one end; a probe returns false where the query fails, else it throws.
   bool fetch(bool fromEnd, bool probe);
   void join();
-  QString after(const std::vector<sqlite3_value*>& bound, bool reverse, int first) const;
+  QString after(const std::vector<Bound>& bound, bool reverse, std::vector<const Bound*>& params) const;
 
   Connection* cn_ = nullptr;
   QString table_, key_, where_;
   std::vector<Term> terms_;
-  std::vector<qint64> head_;                           // from the start, in order
-  std::vector<qint64> tail_;                           // from the end, last first
-  std::vector<qint64> added_;                          // added by the set, in order
-  QSet<qint64> seen_;                                  // every key above, so that no row shows twice
-  bool joined_ = true;                                 // the head holds every key of the query
-  std::vector<sqlite3_value*> headBound_, tailBound_;  // order values and key where each end stopped
+  std::vector<qint64> head_;                  // from the start, in order
+  std::vector<qint64> tail_;                  // from the end, last first
+  std::vector<qint64> added_;                 // added by the set, in order
+  QSet<qint64> seen_;                         // every key above, so that no row shows twice
+  bool joined_ = true;                        // the head holds every key of the query
+  std::vector<Bound> headBound_, tailBound_;  // order values and key where each end stopped
   int headPage_ = 256, tailPage_ = 256;
   int pagesRead_ = 0;
   Part part_ = Part::Bof;

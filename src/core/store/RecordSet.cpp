@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "core/store/DateValue.h"
+#include "core/store/Dialect.h"
 #include "core/store/KeyPages.h"
 #include "core/store/Schema.h"
-#include "core/store/sqlite.h"
 
 namespace {
 
@@ -20,27 +20,7 @@ DbError noRowError() {
                            "operation requires a current record."));
 }
 
-struct Stmt {
-  sqlite3_stmt* st = nullptr;
-  ~Stmt() { sqlite3_finalize(st); }
-};
-
-QString keyColumnOf(Connection* cn, const QString& table) {
-  Stmt s;
-  QByteArray q = QStringLiteral("PRAGMA table_info(\"%1\")").arg(table).toUtf8();
-  if (sqlite3_prepare_v2(cn->handle(), q.constData(), -1, &s.st, nullptr) != SQLITE_OK) return {};
-  QString key;
-  int pkCount = 0;
-  while (sqlite3_step(s.st) == SQLITE_ROW) {
-    if (sqlite3_column_int(s.st, 5) > 0) {
-      ++pkCount;
-      QString type = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.st, 2)));
-      if (type.compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0)
-        key = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.st, 1)));
-    }
-  }
-  return pkCount == 1 ? key : QString();
-}
+QString keyColumnOf(Connection* cn, const QString& table) { return cn->engine().keyColumn(table); }
 
 }  // namespace
 
@@ -55,10 +35,8 @@ void RecordSet::close() {
     std::erase(registered_->sets_, this);
     registered_ = nullptr;
   }
-  sqlite3_finalize(stmt_);
-  stmt_ = nullptr;
-  sqlite3_finalize(fetch_);
-  fetch_ = nullptr;
+  stmt_.reset();
+  fetch_.reset();
   open_ = false;
   names_.clear();
   index_.clear();
@@ -74,23 +52,30 @@ void RecordSet::close() {
   current_.clear();
   currentRead_ = false;
   currentMissing_ = false;
+  versioned_ = false;
+  currentVersion_ = -1;
+  expected_.reset();
   editMode_ = EditMode::None;
   pending_.clear();
   touched_.clear();
 }
 
-void RecordSet::setColumns(sqlite3_stmt* st) {
+std::unique_ptr<EngineStatement> RecordSet::prepare(const QString& sql) const {
+  return cn_->engine().prepare(sql.toUtf8());
+}
+
+void RecordSet::setColumns(const EngineStatement& st) {
   names_.clear();
   index_.clear();
   kinds_.clear();
-  int n = sqlite3_column_count(st);
+  int n = st.columnCount();
   for (int i = 0; i < n; ++i) {
-    QString name = QString::fromUtf8(sqlite3_column_name(st, i));
+    QString name = QString::fromUtf8(st.columnName(i));
     names_ << name;
     index_.insert(name.toLower(), i);  // first of equal names wins
-    QString decl = QString::fromUtf8(sqlite3_column_decltype(st, i)).toUpper();
+    QString decl = QString::fromUtf8(st.declaredType(i)).toUpper();
     ColKind kind = ColKind::Other;
-    if (Schema::isMoneyType(sqlite3_column_decltype(st, i)))
+    if (Schema::isMoneyType(st.declaredType(i)))
       kind = ColKind::Money;
     else if (decl == QLatin1String("DATE") || decl == QLatin1String("DATETIME"))
       kind = ColKind::Date;
@@ -103,22 +88,21 @@ void RecordSet::setColumns(sqlite3_stmt* st) {
   for (int i = n - 1; i >= 0; --i) index_.insert(names_[i].toLower(), i);
 }
 
-Value RecordSet::decode(sqlite3_stmt* st, int i) const { return decodeAs(st, i, kinds_[i]); }
+Value RecordSet::decode(const EngineStatement& st, int i) const { return decodeAs(st, i, kinds_[i]); }
 
-Value RecordSet::decodeAs(sqlite3_stmt* st, int i, ColKind kind) const {
+Value RecordSet::decodeAs(const EngineStatement& st, int i, ColKind kind) const {
   // A money column's value that is not an amount is kept as stored: field() refuses it.
   if (kind == ColKind::Money)
     if (std::optional<Value> m = Schema::readMoney(st, i)) return *m;
-  switch (sqlite3_column_type(st, i)) {
-    case SQLITE_NULL:
+  switch (st.type(i)) {
+    case ColumnType::Null:
       return {};
-    case SQLITE_INTEGER:
-      return qint64(sqlite3_column_int64(st, i));
-    case SQLITE_FLOAT:
-      return sqlite3_column_double(st, i);
+    case ColumnType::Integer:
+      return st.int64(i);
+    case ColumnType::Real:
+      return st.real(i);
     default: {
-      QString s = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                    sqlite3_column_bytes(st, i));
+      QString s = QString::fromUtf8(st.text(i));
       if (kind == ColKind::Date) {
         bool hasTime = false;
         QDateTime dt = DateValue::fromIso(s, &hasTime);
@@ -129,7 +113,7 @@ Value RecordSet::decodeAs(sqlite3_stmt* st, int i, ColKind kind) const {
   }
 }
 
-void RecordSet::readRow(sqlite3_stmt* st, std::vector<Value>& row) const {
+void RecordSet::readRow(const EngineStatement& st, std::vector<Value>& row) const {
   int n = int(names_.size());
   row.resize(n);
   for (int i = 0; i < n; ++i) row[i] = decode(st, i);
@@ -141,20 +125,8 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
   // Registered from here on, so that closing the connection also finalizes what a failed open left.
   registered_ = cn_;
   cn_->sets_.push_back(this);
-  sqlite3* db = cn_->handle();
   QString text = cn_->translate(sql).trimmed();
   cursor_ = cursor;
-
-  auto prepare = [&](const QString& q, sqlite3_stmt** out) {
-    QByteArray b = q.toUtf8();
-    int rc = sqlite3_prepare_v2(db, b.constData(), int(b.size()), out, nullptr);
-    if (rc != SQLITE_OK) {
-      sqlite3_finalize(*out);
-      *out = nullptr;
-      cn_->fail(rc);
-    }
-  };
-  auto stepFails = [&](int rc) { return rc != SQLITE_ROW && rc != SQLITE_DONE; };
 
   static const QRegularExpression single(
       QStringLiteral("^select\\s+\\*\\s+from\\s+(\\w+)(\\s+(?:where|order)\\b.*)?$"),
@@ -164,77 +136,82 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
       QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
 
   if (cursor == Cursor::ForwardOnly) {
-    prepare(text, &stmt_);
-    setColumns(stmt_);
+    stmt_ = prepare(text);
+    setColumns(*stmt_);
     open_ = true;
-    int rc = sqlite3_step(stmt_);
-    if (stepFails(rc)) {
-      DbError e = cn_->error(rc);
+    try {
+      fwdEof_ = !stmt_->step();
+    } catch (const DbError&) {
       close();
-      throw e;
+      throw;
     }
-    fwdEof_ = rc != SQLITE_ROW;
     return;
   }
 
+  // Table names as the server folds them; the file takes them in any case.
   auto m = single.match(text);
   if (m.hasMatch()) {
-    table_ = m.captured(1);
+    table_ = m.captured(1).toLower();
     keyColumn_ = keyColumnOf(cn_, table_);
   } else if (auto f = fromTable.match(text); f.hasMatch()) {
-    table_ = f.captured(1);
+    table_ = f.captured(1).toLower();
     keyColumn_ = keyColumnOf(cn_, table_);
   }
 
   if (m.hasMatch() && !keyColumn_.isEmpty()) {
     // Keys only: the rows are read one at a time as they become current.
     keyed_ = true;
-    prepare(QStringLiteral("select * from \"%1\" where \"%2\"=?").arg(table_, keyColumn_), &fetch_);
-    setColumns(fetch_);
+    // On a server each row comes with its version: the row version's transaction number (xmin),
+    // which every change of the row replaces. It needs no column of its own, so nothing that lists
+    // a table's columns ever sees it.
+    versioned_ = cn_->isServer();
+    fetch_ =
+        prepare(QStringLiteral("select *%3 from \"%1\" where \"%2\"=?")
+                    .arg(table_, keyColumn_,
+                         versioned_ ? QStringLiteral(", xmin::text::bigint as zel_version") : QString()));
+    setColumns(*fetch_);
+    if (versioned_) {
+      index_.remove(names_.takeLast().toLower());
+      kinds_.pop_back();
+    }
     keyIndex_ = indexOf(keyColumn_);
     try {
-      pages_ = KeyPages::paged(cn_, table_, keyColumn_, m.captured(2));
+      // The pages make their SQL from the order as the file writes it; the server's translation
+      // of the pages' SQL puts its Nulls where the file has them.
+      const QRegularExpressionMatch file =
+          cn_->isServer() ? single.match(Dialect::translate(sql, cn_->dateDisplayFormat()).trimmed()) : m;
+      if (file.hasMatch()) pages_ = KeyPages::paged(cn_, table_, keyColumn_, file.captured(2));
+      if (!pages_) {
+        // An order the pages cannot follow: every key now. An order is kept from the query as given
+        // (it may name columns by number); without one the keys alone are read, from an index where
+        // the filter has one.
+        static const QRegularExpression ordered(QStringLiteral("\\border\\s+by\\b"),
+                                                QRegularExpression::CaseInsensitiveOption);
+        const bool keysOnly = !m.captured(2).contains(ordered);
+        const std::unique_ptr<EngineStatement> keys = prepare(
+            keysOnly ? QStringLiteral("select \"%1\" from \"%2\"%3").arg(keyColumn_, table_, m.captured(2))
+                     : text);
+        std::vector<qint64> all;
+        while (keys->step()) all.push_back(keys->int64(keysOnly ? 0 : keyIndex_));
+        pages_ = KeyPages::whole(std::move(all));
+      }
     } catch (const DbError&) {
       close();
       throw;
     }
-    if (!pages_) {
-      // An order the pages cannot follow: every key now. An order is kept from the query as given
-      // (it may name columns by number); without one the keys alone are read, from an index where
-      // the filter has one.
-      static const QRegularExpression ordered(QStringLiteral("\\border\\s+by\\b"),
-                                              QRegularExpression::CaseInsensitiveOption);
-      const bool keysOnly = !m.captured(2).contains(ordered);
-      Stmt keys;
-      prepare(keysOnly ? QStringLiteral("select \"%1\" from \"%2\"%3").arg(keyColumn_, table_, m.captured(2))
-                       : text,
-              &keys.st);
-      std::vector<qint64> all;
-      int rc;
-      while ((rc = sqlite3_step(keys.st)) == SQLITE_ROW)
-        all.push_back(sqlite3_column_int64(keys.st, keysOnly ? 0 : keyIndex_));
-      if (stepFails(rc)) {
-        DbError e = cn_->error(rc);
-        close();
-        throw e;
-      }
-      pages_ = KeyPages::whole(std::move(all));
-    }
   } else {
-    Stmt all;
-    prepare(text, &all.st);
-    setColumns(all.st);
-    // Without its key in the select list the set can add rows but not edit them.
-    if (hasField(keyColumn_)) keyIndex_ = indexOf(keyColumn_);
-    int rc;
-    while ((rc = sqlite3_step(all.st)) == SQLITE_ROW) {
-      rows_.emplace_back();
-      readRow(all.st, rows_.back());
-    }
-    if (stepFails(rc)) {
-      DbError e = cn_->error(rc);
+    try {
+      const std::unique_ptr<EngineStatement> all = prepare(text);
+      setColumns(*all);
+      // Without its key in the select list the set can add rows but not edit them.
+      if (hasField(keyColumn_)) keyIndex_ = indexOf(keyColumn_);
+      while (all->step()) {
+        rows_.emplace_back();
+        readRow(*all, rows_.back());
+      }
+    } catch (const DbError&) {
       close();
-      throw e;
+      throw;
     }
   }
   open_ = true;
@@ -284,17 +261,14 @@ void RecordSet::loadCurrent() const {
   currentKey_ = key;
   currentMissing_ = true;
   current_.clear();
-  sqlite3_reset(fetch_);
-  sqlite3_bind_int64(fetch_, 1, key);
-  int rc = sqlite3_step(fetch_);
-  if (rc == SQLITE_ROW) {
-    readRow(fetch_, current_);
+  fetch_->reset();
+  fetch_->bindInt(1, key);
+  if (fetch_->step()) {
+    readRow(*fetch_, current_);
+    if (versioned_) currentVersion_ = fetch_->int64(int(names_.size()));
     currentMissing_ = false;
-  } else if (rc != SQLITE_DONE) {
-    sqlite3_reset(fetch_);
-    cn_->fail(rc);
   }
-  sqlite3_reset(fetch_);
+  fetch_->reset();
 }
 
 void RecordSet::skipMissingForward() {
@@ -318,10 +292,8 @@ void RecordSet::moveFirst() {
   cancelUpdate();
   if (cursor_ == Cursor::ForwardOnly) {
     // A stream cannot go back: run the query again from its first row.
-    sqlite3_reset(stmt_);
-    int rc = sqlite3_step(stmt_);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) cn_->fail(rc);
-    fwdEof_ = rc != SQLITE_ROW;
+    stmt_->reset();
+    fwdEof_ = !stmt_->step();
     return;
   }
   if (keyed_) {
@@ -355,9 +327,7 @@ void RecordSet::moveNext() {
   cancelUpdate();
   if (cursor_ == Cursor::ForwardOnly) {
     if (fwdEof_) throw noRowError();
-    int rc = sqlite3_step(stmt_);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) cn_->fail(rc);
-    fwdEof_ = rc != SQLITE_ROW;
+    fwdEof_ = !stmt_->step();
     return;
   }
   if (eof()) throw noRowError();
@@ -412,7 +382,7 @@ Value RecordSet::rawField(int i) const {
   if (cursor_ == Cursor::ForwardOnly) {
     if (fwdEof_) throw noRowError();
     // Decoded when asked for: a report reads a few of the many columns of each row.
-    return decode(stmt_, i);
+    return decode(*stmt_, i);
   }
   if (!atRow()) throw noRowError();
   if (keyed_) {
@@ -421,6 +391,13 @@ Value RecordSet::rawField(int i) const {
     return current_[i];
   }
   return rows_[pos_][i];
+}
+
+std::optional<qint64> RecordSet::version() const {
+  if (!versioned_ || !atRow()) return std::nullopt;
+  loadCurrent();
+  if (currentMissing_) return std::nullopt;
+  return currentVersion_;
 }
 
 void RecordSet::addNew() {
@@ -492,15 +469,12 @@ void RecordSet::cancelUpdate() {
   touched_.clear();
 }
 
-void RecordSet::bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) const {
+void RecordSet::bindValue(EngineStatement& st, int pos, const Value& v, int col) const {
   if (v.isNull()) {
-    sqlite3_bind_null(st, pos);
+    st.bindNull(pos);
     return;
   }
-  auto bindText = [&](const QString& s) {
-    QByteArray b = s.toUtf8();
-    sqlite3_bind_text(st, pos, b.constData(), int(b.size()), SQLITE_TRANSIENT);
-  };
+  auto bindText = [&](const QString& s) { st.bindText(pos, s.toUtf8()); };
   if (kinds_[col] == ColKind::Money) {
     if (v.type() == Value::Type::Money || v.type() == Value::Type::Integer || v.type() == Value::Type::Real ||
         v.type() == Value::Type::Text)
@@ -519,16 +493,16 @@ void RecordSet::bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) co
       if (dt.isValid())
         bindText(DateValue::toIso(dt, hasTime));
       else
-        sqlite3_bind_null(st, pos);
+        st.bindNull(pos);
     }
     return;
   }
   switch (v.type()) {
     case Value::Type::Integer:
-      sqlite3_bind_int64(st, pos, v.toInt());
+      st.bindInt(pos, v.toInt());
       break;
     case Value::Type::Real:
-      sqlite3_bind_double(st, pos, v.toDouble());
+      st.bindReal(pos, v.toDouble());
       break;
     case Value::Type::Money:
       bindText(v.toMoney().toPlainString());
@@ -542,7 +516,6 @@ void RecordSet::bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) co
 void RecordSet::update() {
   requireOpen();
   if (editMode_ == EditMode::None) return;
-  sqlite3* db = cn_->handle();
   QStringList cols;
   std::vector<int> idx;
   for (int i = 0; i < int(names_.size()); ++i) {
@@ -550,6 +523,11 @@ void RecordSet::update() {
     cols << QStringLiteral("\"%1\"").arg(names_[i]);
     idx.push_back(i);
   }
+  const bool server = cn_->isServer();
+  // The server says which row it wrote: the number it gave a new row, or that the row (of the
+  // version expected) was there to change.
+  const QString returning = server ? QStringLiteral(" returning \"%1\"").arg(keyColumn_) : QString();
+  std::optional<qint64> version;
   QString sql;
   if (editMode_ == EditMode::Add) {
     if (cols.isEmpty())
@@ -565,22 +543,43 @@ void RecordSet::update() {
     QStringList sets;
     for (const QString& c : cols) sets << c + QStringLiteral("=?");
     sql = QStringLiteral("update \"%1\" set %2 where \"%3\"=?").arg(table_, sets.join(u','), keyColumn_);
+    if (server) {
+      version = expected_;
+      if (!version && keyed_ && !currentMissing_ && currentRead_) version = currentVersion_;
+      if (version) sql += QStringLiteral(" and xmin=?::text::xid");
+    }
   }
-  Stmt s;
-  QByteArray b = sql.toUtf8();
-  int rc = sqlite3_prepare_v2(db, b.constData(), int(b.size()), &s.st, nullptr);
-  if (rc != SQLITE_OK) cn_->fail(rc);
+  sql += returning;
+  const std::unique_ptr<EngineStatement> s = prepare(sql);
   int p = 1;
-  for (int i : idx) bindValue(s.st, p++, pending_[i], i);
+  for (int i : idx) bindValue(*s, p++, pending_[i], i);
   qint64 key = 0;
   if (editMode_ == EditMode::Edit) {
     key = pending_[keyIndex_].toInt();
-    sqlite3_bind_int64(s.st, p, key);
+    s->bindInt(p++, key);
+    if (version) s->bindInt(p++, *version);
   }
-  rc = sqlite3_step(s.st);
-  if (rc != SQLITE_DONE) cn_->fail(rc);
+  const bool wrote = s->step();
+  expected_.reset();
 
-  if (editMode_ == EditMode::Add) key = sqlite3_last_insert_rowid(db);
+  if (server && !wrote && editMode_ == EditMode::Edit) {
+    // Changed or removed by another clerk since it was read: the set shows the row as stored now.
+    cancelUpdate();
+    bool removed = true;
+    if (keyed_) {
+      currentRead_ = false;
+      loadCurrent();
+      removed = currentMissing_;
+    } else {
+      const std::unique_ptr<EngineStatement> f =
+          prepare(QStringLiteral("select 1 from \"%1\" where \"%2\"=?").arg(table_, keyColumn_));
+      f->bindInt(1, key);
+      removed = !f->step();
+    }
+    throw RowConflict(removed);
+  }
+  if (editMode_ == EditMode::Add) key = server ? s->int64(0) : cn_->engine().lastInsertKey();
+  savedKey_ = key;
   const bool added = editMode_ == EditMode::Add;
   cancelUpdate();
 
@@ -591,18 +590,17 @@ void RecordSet::update() {
     loadCurrent();
     return;
   }
-  Stmt f;
-  QByteArray q = QStringLiteral("select * from \"%1\" where \"%2\"=?").arg(table_, keyColumn_).toUtf8();
-  if (sqlite3_prepare_v2(db, q.constData(), -1, &f.st, nullptr) != SQLITE_OK) return;
-  sqlite3_bind_int64(f.st, 1, key);
-  if (sqlite3_step(f.st) != SQLITE_ROW) return;
+  const std::unique_ptr<EngineStatement> f =
+      prepare(QStringLiteral("select * from \"%1\" where \"%2\"=?").arg(table_, keyColumn_));
+  f->bindInt(1, key);
+  if (!f->step()) return;
   std::vector<Value> row(names_.size());
   for (int i = 0; i < int(names_.size()); ++i) {
     // Match columns by name: the set may hold fewer or reordered columns.
     int c = -1;
-    for (int k = 0; k < sqlite3_column_count(f.st); ++k)
-      if (QString::fromUtf8(sqlite3_column_name(f.st, k)).compare(names_[i], Qt::CaseInsensitive) == 0) c = k;
-    row[i] = c >= 0 ? decodeAs(f.st, c, kinds_[i]) : Value();
+    for (int k = 0; k < f->columnCount(); ++k)
+      if (QString::fromUtf8(f->columnName(k)).compare(names_[i], Qt::CaseInsensitive) == 0) c = k;
+    row[i] = c >= 0 ? decodeAs(*f, c, kinds_[i]) : Value();
   }
   if (added) {
     rows_.push_back(std::move(row));

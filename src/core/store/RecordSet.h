@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "core/store/Connection.h"
+#include "core/store/Engine.h"
 #include "core/store/KeyPages.h"
 #include "core/store/Value.h"
-
-struct sqlite3_stmt;
 
 // A set of rows read through the connection by SQL text.
 //  - ForwardOnly streams rows from the engine: move next only, read-only.
@@ -61,6 +60,16 @@ class RecordSet {
   void update();
   void cancelUpdate();
   bool editing() const { return editMode_ != EditMode::None; }
+  // On a server, the version of the current row as it was read (keyed sets: "select * from <table>
+  // ..."); a server raises it with every change of the row. Nothing on the file, whose folder lock
+  // lets one program write.
+  std::optional<qint64> version() const;
+  // The next update() of the current row saves only over this version of it (what a window showed,
+  // read earlier than the set's row): changed or removed since, it throws RowConflict, and the set's
+  // current row is then the row as stored now. Without it an update saves over the version read.
+  void expectVersion(qint64 v) { expected_ = v; }
+  // The key of the row the last update() wrote: for an added row, the number the engine gave it.
+  qint64 savedKey() const { return savedKey_; }
 
  private:
   enum class EditMode { None, Edit, Add };
@@ -69,11 +78,12 @@ class RecordSet {
   int indexOf(const QString& name) const;
   Value rawField(int index) const;
   void loadCurrent() const;
-  void readRow(sqlite3_stmt* st, std::vector<Value>& row) const;
-  void setColumns(sqlite3_stmt* st);
-  Value decode(sqlite3_stmt* st, int i) const;
-  Value decodeAs(sqlite3_stmt* st, int i, ColKind kind) const;
-  void bindValue(sqlite3_stmt* st, int pos, const Value& v, int col) const;
+  void readRow(const EngineStatement& st, std::vector<Value>& row) const;
+  void setColumns(const EngineStatement& st);
+  Value decode(const EngineStatement& st, int i) const;
+  Value decodeAs(const EngineStatement& st, int i, ColKind kind) const;
+  void bindValue(EngineStatement& st, int pos, const Value& v, int col) const;
+  std::unique_ptr<EngineStatement> prepare(const QString& sql) const;
   std::optional<Value> convertText(const QString& text, ColKind kind) const;
   void skipMissingForward();
   void skipMissingBackward();
@@ -89,7 +99,7 @@ class RecordSet {
   std::vector<ColKind> kinds_;
 
   // Forward-only state.
-  sqlite3_stmt* stmt_ = nullptr;
+  std::unique_ptr<EngineStatement> stmt_;
   bool fwdEof_ = true;
 
   // Static state: either full rows or keys of one table.
@@ -104,7 +114,11 @@ class RecordSet {
   mutable qint64 currentKey_ = 0;
   mutable bool currentRead_ = false;
   mutable bool currentMissing_ = false;
-  sqlite3_stmt* fetch_ = nullptr;
+  bool versioned_ = false;              // the fetch reads each row's version after its columns
+  mutable qint64 currentVersion_ = -1;  // keyed: the current row's version
+  std::optional<qint64> expected_;
+  qint64 savedKey_ = 0;
+  std::unique_ptr<EngineStatement> fetch_;
 
   EditMode editMode_ = EditMode::None;
   std::vector<Value> pending_;

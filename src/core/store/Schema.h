@@ -8,7 +8,7 @@
 #include "core/store/Value.h"
 
 class Connection;
-struct sqlite3_stmt;
+class EngineStatement;
 
 // The tables of the program's database.
 //
@@ -22,6 +22,12 @@ struct sqlite3_stmt;
 //
 // Text. Text columns are "collate nocase"; the program's connections fold every letter for it
 // (TextFold), so comparisons, ordering, indexes and LIKE ignore case for all letters.
+//
+// On a server the same tables are made from the same field table: text columns are citext (every
+// letter folded by the server), money columns numeric (zel_money) refusing anything but whole
+// ten-thousandths in a trigger, dates ISO text as in the file (zel_date); the collations places
+// (numbers by value) and names (the language's order) are ICU's, and the indexes put Null first as
+// the file orders it. typeof() and group_concat() work as in the file.
 namespace Schema {
 
 // Files whose user_version is below 1 were indexed before every letter was folded, and lack the
@@ -30,6 +36,11 @@ namespace Schema {
 // entry "history begins"). openProgramDatabase brings them up to date.
 inline constexpr int kVersion = 3;
 
+// A server's maps (see MapStore): made with its tables, and when a server folder opens without it.
+inline constexpr const char* kServerMapsTable =
+    "create table if not exists zelmaps (name text primary key, bytes bytea not null, "
+    "version bigint not null default 1)";
+
 // Creates the tables zel, cemetery and lots (and their indexes and triggers) when missing; a new
 // file is marked current.
 void create(Connection& cn);
@@ -37,6 +48,10 @@ void create(Connection& cn);
 // folding collation, adds the money triggers and the indexes in the order of places. Does nothing
 // to a current file.
 void upgrade(Connection& cn);
+// The history's table of records kept whole (history_rows), made with the history table: made
+// when missing, within the caller's transaction; a file's table from before its rows were numbered
+// gets their numbers in the order they were kept.
+void createKeptRows(Connection& cn);
 // True when the three tables are present.
 bool isComplete(Connection& cn);
 
@@ -49,8 +64,8 @@ QString moneyLiteral(const Money& m);
 // else breaks the convention: nothing.
 std::optional<Value> fromStored(const Value& stored);
 // fromStored for a column of a statement's current row.
-std::optional<Value> readMoney(sqlite3_stmt* st, int col);
-void bindMoney(sqlite3_stmt* st, int pos, const Money& m);
+std::optional<Value> readMoney(const EngineStatement& st, int col);
+void bindMoney(EngineStatement& st, int pos, const Money& m);
 // The failure for a stored value that is not an amount, naming its column.
 DbError badMoney(const QString& column, const Value& stored);
 // An amount computed in SQL from money columns (sum(amtpaid), purchprice+burialfee) as read

@@ -1,33 +1,14 @@
 #include "core/store/ServerLink.h"
 
-#include <libpq-fe.h>
-
 #include <QDateTime>
 #include <memory>
 
 #include "core/store/DateValue.h"
+#include "core/store/ServerTypes.h"
+
+using namespace ServerTypes;
 
 namespace {
-
-// Type numbers of the server's built-in types (pg_type.oid, fixed across versions).
-enum : Oid {
-  kBool = 16,
-  kInt8 = 20,
-  kInt2 = 21,
-  kInt4 = 23,
-  kOid = 26,
-  kFloat4 = 700,
-  kFloat8 = 701,
-  kDate = 1082,
-  kTimestamp = 1114,
-  kTimestampTz = 1184,
-  kNumeric = 1700
-};
-
-struct ResultFree {
-  void operator()(PGresult* r) const { PQclear(r); }
-};
-using Result = std::unique_ptr<PGresult, ResultFree>;
 
 // The store's code for a server's SQLSTATE.
 int codeFor(const char* state) {
@@ -98,8 +79,27 @@ void ServerLink::execute(const QString& sql) {
   Result r(PQexec(cn_, sql.toUtf8().constData()));
   const ExecStatusType st = PQresultStatus(r.get());
   if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return;
-  throw DbError(codeFor(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)),
-                QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed());
+  throw failure(r.get(), cn_);
+}
+
+DbError ServerLink::failure(const pg_result* result, const pg_conn* cn) {
+  if (!result)
+    return DbError(DbError::NotADatabase, QStringLiteral("The database server connection was lost."));
+  // The server's own sentence, without its "ERROR:" and the lines of context after it.
+  const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+  if (qstrcmp(PQresultErrorField(result, PG_DIAG_SQLSTATE), "42501") == 0) {
+    // "permission denied for table zel": what was refused is named by the table.
+    QString what = QString::fromUtf8(primary ? primary : "");
+    const qsizetype at = what.indexOf(QLatin1String(" for "));
+    what = at >= 0 ? QStringLiteral("change the %1").arg(what.mid(at + 5)) : QStringLiteral("change them");
+    const QString role = cn ? QString::fromUtf8(PQuser(cn)) : QString();
+    return DbError(DbError::NoRight, 0,
+                   QStringLiteral("You may read these records but not change them: the server's role "
+                                  "\"%1\" has no right to %2.")
+                       .arg(role, what));
+  }
+  return DbError(codeFor(PQresultErrorField(result, PG_DIAG_SQLSTATE)),
+                 QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed());
 }
 
 ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>& params) {
@@ -118,9 +118,7 @@ ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>&
   Result r(PQexecParams(cn_, sql.toUtf8().constData(), int(values.size()), nullptr, values.data(), nullptr,
                         nullptr, 0));
   const ExecStatusType st = PQresultStatus(r.get());
-  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK)
-    throw DbError(codeFor(PQresultErrorField(r.get(), PG_DIAG_SQLSTATE)),
-                  QString::fromUtf8(PQresultErrorMessage(r.get())).trimmed());
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw failure(r.get(), cn_);
   Rows out;
   const int cols = PQnfields(r.get());
   for (int c = 0; c < cols; ++c) out.columns << QString::fromUtf8(PQfname(r.get(), c));

@@ -8,6 +8,7 @@
 #include "core/store/Value.h"
 
 struct pg_conn;
+struct pg_result;
 
 // A connection to a PostgreSQL server through libpq. Connection strings never carry a password: it
 // comes from libpq's own means (~/.pgpass, a service file, the environment). Failures throw
@@ -36,6 +37,12 @@ class ServerLink {
   // read by their type: integers, floating point and numeric, text, dates and timestamps, booleans
   // (as 0 and 1); NULL is Null.
   Rows query(const QString& sql, const std::vector<Value>& params = {});
+
+  // For the store's server engine.
+  pg_conn* handle() const { return cn_; }
+  // The failure a result reports, in the store's codes and the server's words. A change the
+  // connection's role has no right to make (NoRight) says so plainly, naming the role.
+  static DbError failure(const pg_result* result, const pg_conn* cn = nullptr);
 
  private:
   [[noreturn]] void fail(const QString& what) const;

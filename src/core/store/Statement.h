@@ -3,11 +3,12 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <memory>
 #include <optional>
 
+#include "core/store/Engine.h"
 #include "core/store/Value.h"
 
-struct sqlite3_stmt;
 class Connection;
 
 // One prepared statement of a connection, for work over many rows where a value per cell would
@@ -15,7 +16,7 @@ class Connection;
 // where the engine holds them: a text is valid until the next step. Failures throw DbError.
 class Statement {
  public:
-  enum class Type { Integer, Real, Text, Blob, Null };
+  using Type = ColumnType;
 
   // The SQL is taken as it stands, without the dialect's translation.
   Statement(Connection& cn, QByteArrayView sql);
@@ -24,32 +25,31 @@ class Statement {
   Statement& operator=(const Statement&) = delete;
 
   // Steps to the next row: false once there is none.
-  bool next();
+  bool next() { return st_->step(); }
   // Ready to run again, with the bindings kept.
-  void reset();
+  void reset() { st_->reset(); }
 
   // Parameters count from 1. A bound text must stay alive until the statement has run.
-  void bindNull(int pos);
-  void bind(int pos, qint64 v);
-  void bind(int pos, double v);
-  void bindText(int pos, QByteArrayView utf8);
-  void bindBlob(int pos, QByteArrayView bytes);
+  void bindNull(int pos) { st_->bindNull(pos); }
+  void bind(int pos, qint64 v) { st_->bindInt(pos, v); }
+  void bind(int pos, double v) { st_->bindReal(pos, v); }
+  void bindText(int pos, QByteArrayView utf8) { st_->bindText(pos, utf8, true); }
+  void bindBlob(int pos, QByteArrayView bytes) { st_->bindBlob(pos, bytes, true); }
 
   // Columns count from 0.
-  int columnCount() const;
-  const char* columnName(int col) const;
+  int columnCount() const { return st_->columnCount(); }
+  const char* columnName(int col) const { return st_->columnName(col); }
   // The type the column was declared with in its table; nullptr for an expression.
-  const char* declaredType(int col) const;
-  Type type(int col) const;
-  qint64 int64(int col) const;
-  double real(int col) const;
-  QByteArrayView text(int col) const;
+  const char* declaredType(int col) const { return st_->declaredType(col); }
+  Type type(int col) const { return st_->type(col); }
+  qint64 int64(int col) const { return st_->int64(col); }
+  double real(int col) const { return st_->real(col); }
+  QByteArrayView text(int col) const { return st_->text(col); }
   QString string(int col) const { return QString::fromUtf8(text(col)); }
-  QByteArrayView blob(int col) const;
+  QByteArrayView blob(int col) const { return st_->blob(col); }
   // A money column's amount (Null for none); nothing when what is stored there is no amount.
   std::optional<Value> money(int col) const;
 
  private:
-  Connection& cn_;
-  sqlite3_stmt* st_ = nullptr;
+  std::unique_ptr<EngineStatement> st_;
 };

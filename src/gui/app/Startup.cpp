@@ -20,6 +20,7 @@
 #include "core/program/Zel2.h"
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
+#include "core/store/ServerFolder.h"
 #include "gui/app/frmSplash.h"
 #include "gui/app/frm_Main.h"
 #include "gui/controls/MessageService.h"
@@ -132,8 +133,11 @@ Startup::Outcome Startup::run(frm_Main& frame) {
 
     // Another user's copy, or a command line changing the files, may be working on this folder. A
     // folder that cannot hold the lock (read-only) does not stop the start.
-    folderLock_ = std::make_unique<DataFolderLock>(ZEL1.DataPath);
-    if (folderLock_->claim() == DataFolderLock::State::InUse) {
+    // A folder whose records are on a server is shared by design: the server's own locks stand in
+    // for this one (see openProgramDatabase).
+    if (serverOfFolder(ZEL1.DataPath).isEmpty())
+      folderLock_ = std::make_unique<DataFolderLock>(ZEL1.DataPath);
+    if (folderLock_ && folderLock_->claim() == DataFolderLock::State::InUse) {
       messages().information(QString::fromLatin1(kFolderInUse).arg(ZEL1.DataPath, folderLock_->holder()));
       folderLock_.reset();
       return Outcome::Ended;
@@ -146,7 +150,8 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     if (!recovery.ok) return Outcome::Ended;
 
     const QString db = ZEL1.dataFile(QStringLiteral("zel.mdb"));
-    if (!QFileInfo::exists(db)) {
+    // A folder whose records are on a server is never seeded with the demo.
+    if (!QFileInfo::exists(db) && serverOfFolder(ZEL1.DataPath).isEmpty()) {
       const QString seed = ZEL1.dataFile(QStringLiteral("zeldemo.mdb"));
       if (QFileInfo::exists(seed)) {
         QFile from(seed);

@@ -145,7 +145,10 @@ bool ManagerDialog::save() {
   RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(table_.rowSql + QString::number(id), RecordSet::Cursor::Static);
-    if (idText.isEmpty()) rs.addNew();
+    if (idText.isEmpty())
+      rs.addNew();
+    else if (version_)
+      rs.expectVersion(*version_);
     writeFields(rs);
     History::saveRow(ZEL1.cnData, rs, tableName());
   } catch (const DbError& e) {
@@ -173,12 +176,14 @@ void ManagerDialog::openEntry(qint64 id) {
   RecordSet rs(&ZEL1.cnData);
   try {
     rs.open(table_.rowSql + idField()->text(), RecordSet::Cursor::Static);
+    version_.reset();
     if (rs.eof()) {
       // Gone since the list was filled.
       clearFields();
       fillList();
     } else {
       readFields(rs);
+      version_ = rs.version();
     }
   } catch (const DbError& e) {
     showFailure(e);

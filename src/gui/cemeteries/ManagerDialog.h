@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <optional>
 
 #include "ui_ManagerDialog.h"
 
@@ -87,6 +88,8 @@ class ManagerDialog : public QDialog {
   Ui::ManagerDialog ui_;
   Table table_;
   bool closing_ = false;
+  // The open entry's version on a server: a save goes over that version only.
+  std::optional<qint64> version_;
 };
 
 // Shows a text in a line field without cutting it to the field's typing limit: a longer stored

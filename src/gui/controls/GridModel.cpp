@@ -129,10 +129,30 @@ void GridModel::replaceBackColors(const QList<QColor>& keep, const QColor& to) {
   changed(0, 0, maxRows_, maxCols_);
 }
 
-void GridModel::forEachText(const std::function<void(int, int, const QString&)>& fn) const {
+void GridModel::forEachText(const std::function<void(int, int, QStringView)>& fn) const {
+  QChar buf[CellText::kInline];
   for (int r = 1; r <= maxRows_; ++r)
     for (const Cell& c : rows_[r])
-      if (c.col >= 1 && !c.text.isEmpty()) fn(r, c.col, c.text.raw());
+      if (c.col >= 1 && !c.text.isEmpty()) fn(r, c.col, c.text.view(buf));
+}
+
+void GridModel::colourTexts(const std::vector<std::pair<QColor, QColor>>& palette,
+                            const std::function<int(QStringView)>& pick) {
+  std::vector<std::pair<quint32, quint32>> packed;
+  for (const auto& [back, fore] : palette) packed.emplace_back(packColor(back), packColor(fore));
+  QChar buf[CellText::kInline];
+  bool any = false;
+  for (int r = 1; r <= maxRows_; ++r)
+    for (Cell& c : rows_[r]) {
+      if (c.col < 1 || c.text.isEmpty()) continue;
+      const int i = pick(c.text.view(buf));
+      if (i < 0 || i >= int(packed.size())) continue;
+      // As setBackColor does: the sheet's own colour is the default, not a colour of the cell's.
+      c.back = packed[size_t(i)].first == defBack_ ? 0 : packed[size_t(i)].first;
+      c.fore = packed[size_t(i)].second;
+      any = true;
+    }
+  if (any) changed(1, 1, maxRows_, maxCols_);
 }
 
 // ---- size ---------------------------------------------------------------------------------------
@@ -530,6 +550,18 @@ void GridModel::setRowHeight(int row, double h) {
 // ---- map file data ------------------------------------------------------------------------------
 
 bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) const {
+  return saveMap(
+      [&](const MapFile::Header& h, const MapFile::CellWriter& cells) { MapFile::save(path, h, cells); },
+      dataOnly, error);
+}
+
+bool GridModel::loadFile(const QString& path, QString* error) {
+  return loadMap([&](const auto& onHeader, const auto& onCell,
+                     MapFile::Text text) { MapFile::read(path, onHeader, onCell, text); },
+                 error);
+}
+
+bool GridModel::saveMap(const MapWriter& write, bool dataOnly, QString* error) const {
   auto kept = [dataOnly](const Cell& c) { return !c.text.isEmpty() || (!dataOnly && (c.back || c.fore)); };
   MapFile::Header h;
   h.maxRows = maxRows_;
@@ -539,14 +571,14 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
   for (const Row& row : rows_)
     for (const Cell& c : row) h.cellCount += kept(c) ? 1 : 0;
   try {
-    MapFile::save(path, h, [&](const std::function<void(const MapCell&)>& put) {
+    write(h, [&](const std::function<void(const MapCell&)>& put) {
       MapCell mc;
       for (int r = 0; r <= maxRows_; ++r)
         for (const Cell& c : rows_[r]) {
           if (!kept(c)) continue;
           mc.row = r;
           mc.col = c.col;
-          mc.text = c.text.raw();
+          c.text.copyTo(mc.text);
           mc.hasBack = !dataOnly && c.back;
           mc.back = c.back & 0xFFFFFFu;
           mc.hasFore = !dataOnly && c.fore;
@@ -561,17 +593,18 @@ bool GridModel::saveFile(const QString& path, bool dataOnly, QString* error) con
   return true;
 }
 
-bool GridModel::loadFile(const QString& path, QString* error) {
+bool GridModel::loadMap(const MapReader& read, QString* error) {
   // Read in one pass into a sheet of its own, which replaces this one only when the whole file
   // checked out: a refused file leaves the sheet as it was.
   MapFile::Header head;
   std::vector<Row> rows;
   int lastRow = -1;
+  bool found = false;  // a reader of no map at all leaves the sheet as it is
   try {
-    MapFile::read(
-        path,
+    read(
         [&](const MapFile::Header& h) {
           head = h;
+          found = true;
           rows.assign(size_t(h.maxRows) + 1, Row{});
         },
         [&](MapCell&& mc) {
@@ -582,15 +615,17 @@ bool GridModel::loadFile(const QString& path, QString* error) {
             lastRow = mc.row;
           }
           Cell& c = cellIn(row, mc.col);
-          c.text = mc.text;
+          c.text.assignUtf8(mc.utf8);
           c.back = mc.hasBack ? (0xFF000000u | mc.back) : 0;
           c.fore = mc.hasFore ? (0xFF000000u | mc.fore) : 0;
           if (c.plain()) pruneIn(row, mc.col);
-        });
+        },
+        MapFile::Text::Bytes);
   } catch (const DbError& e) {
     if (error) *error = e.description();
     return false;
   }
+  if (!found) return true;
   beginResetModel();
   maxRows_ = head.maxRows;
   maxCols_ = head.maxCols;

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/maps/MapFile.h"
+
 // A block of cells in grid numbers. -1 in a row (column) means every row (column) of the sheet,
 // 0 the header row (column). row2/col2 of -2 mean "same as row/col".
 struct GridRange {
@@ -87,9 +89,12 @@ class GridModel : public QAbstractTableModel {
 
   // Every data cell whose back colour is not one of keep gets the colour to.
   void replaceBackColors(const QList<QColor>& keep, const QColor& to);
-  // Every stored cell with a non-empty text, row by row. The text shares the cell's characters:
-  // it is valid during the call, and fn may change colours and formats but not texts.
-  void forEachText(const std::function<void(int row, int col, const QString& text)>& fn) const;
+  // Every stored cell with a non-empty text, row by row. The text is valid during the call only.
+  void forEachText(const std::function<void(int row, int col, QStringView text)>& fn) const;
+  // Colours every data cell with a text in one pass: pick names the pair of back and text colours
+  // of palette that the cell gets, or -1 to leave it as it is. Sends one change for the sheet.
+  void colourTexts(const std::vector<std::pair<QColor, QColor>>& palette,
+                   const std::function<int(QStringView text)>& pick);
   // Whole-sheet changes made inside a batch send one reset-free dataChanged at its end.
   class Batch {
    public:
@@ -106,6 +111,13 @@ class GridModel : public QAbstractTableModel {
   // sheet as it was; error then names the file.
   bool saveFile(const QString& path, bool dataOnly, QString* error = nullptr) const;
   bool loadFile(const QString& path, QString* error = nullptr);
+  // The same through any reader or writer of a map (MapStore: a file or a server's row); error
+  // takes the DbError's description.
+  using MapReader = std::function<void(const std::function<void(const MapFile::Header&)>&,
+                                       const std::function<void(MapCell&&)>&, MapFile::Text)>;
+  using MapWriter = std::function<void(const MapFile::Header&, const MapFile::CellWriter&)>;
+  bool saveMap(const MapWriter& write, bool dataOnly, QString* error = nullptr) const;
+  bool loadMap(const MapReader& read, QString* error = nullptr);
   void clear();  // every cell and default back to a fresh sheet of the same size
 
   // QAbstractItemModel.
@@ -129,61 +141,136 @@ class GridModel : public QAbstractTableModel {
     QString combo;
     bool operator==(const Style&) const = default;
   };
-  // A cell's text in one small heap block (length, then UTF-16), a third of a QString's cost; a
-  // large sheet holds a million of them.
+  // A cell's text. Up to 9 characters of Latin-1 (most map places and imported items) are kept in
+  // the cell itself; any other text in one small heap block (length, then UTF-16). A large sheet
+  // holds a million of them: a heap block each would double its memory and its load time.
   class CellText {
    public:
+    static constexpr qsizetype kInline = 9;
     CellText() = default;
-    ~CellText() { std::free(p_); }
-    CellText(const CellText& o) { assign(o.view()); }
-    CellText(CellText&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ~CellText() {
+      if (heap()) std::free(block());
+    }
+    CellText(const CellText& o) { copyFrom(o); }
+    CellText(CellText&& o) noexcept {
+      std::memcpy(raw_, o.raw_, sizeof raw_);
+      o.raw_[0] = 0;
+    }
     CellText& operator=(const CellText& o) {
-      if (this != &o) assign(o.view());
+      if (this != &o) {
+        CellText t(o);
+        swap(t);
+      }
       return *this;
     }
     CellText& operator=(CellText&& o) noexcept {
-      std::swap(p_, o.p_);
+      swap(o);
       return *this;
     }
     CellText& operator=(const QString& s) {
       assign(QStringView(s));
       return *this;
     }
-    bool isEmpty() const { return !p_; }
+    bool isEmpty() const { return raw_[0] == 0; }
     qsizetype size() const {
+      if (!heap()) return raw_[0];
       quint32 n = 0;
-      if (p_) std::memcpy(&n, p_, sizeof n);
+      std::memcpy(&n, block(), sizeof n);
       return qsizetype(n);
     }
-    QString toString() const { return p_ ? QString(data(), size()) : QString(); }
-    // Shares the cell's characters: valid only while the cell's text is unchanged.
-    QString raw() const { return p_ ? QString::fromRawData(data(), size()) : QString(); }
-    QStringView view() const { return p_ ? QStringView(data(), size()) : QStringView(); }
+    QString toString() const {
+      if (heap()) return QString(utf16(), size());
+      return QString::fromLatin1(reinterpret_cast<const char*>(raw_ + 1), raw_[0]);
+    }
+    // The characters, widened into buf (at least kInline long) when the cell keeps them as Latin-1:
+    // valid while the text and buf are unchanged.
+    QStringView view(QChar* buf) const {
+      if (heap()) return QStringView(utf16(), size());
+      const qsizetype n = raw_[0];
+      for (qsizetype i = 0; i < n; ++i) buf[i] = QChar(raw_[1 + i]);
+      return QStringView(buf, n);
+    }
+    // Copies the text into out, reusing out's buffer.
+    void copyTo(QString& out) const {
+      const qsizetype n = size();
+      out.resize(n);
+      QChar* d = out.data();
+      if (heap())
+        std::memcpy(d, utf16(), 2 * size_t(n));
+      else
+        for (qsizetype i = 0; i < n; ++i) d[i] = QChar(raw_[1 + i]);
+    }
     void assign(QStringView s) {
-      char* np = nullptr;
-      if (!s.isEmpty()) {
-        const quint32 n = quint32(s.size());
-        np = static_cast<char*>(std::malloc(sizeof n + 2 * size_t(n)));
-        if (!np) throw std::bad_alloc();
-        std::memcpy(np, &n, sizeof n);
-        std::memcpy(np + sizeof n, s.data(), 2 * size_t(n));
+      const qsizetype n = s.size();
+      bool narrow = n <= kInline;
+      for (qsizetype i = 0; i < n && narrow; ++i) narrow = s[i].unicode() < 0x100;
+      if (narrow) {
+        clear();
+        for (qsizetype i = 0; i < n; ++i) raw_[1 + i] = uchar(s[i].unicode());
+        raw_[0] = uchar(n);
+        return;
       }
-      std::free(p_);
-      p_ = np;
+      const quint32 len = quint32(n);
+      char* np = static_cast<char*>(std::malloc(sizeof len + 2 * size_t(len)));
+      if (!np) throw std::bad_alloc();
+      std::memcpy(np, &len, sizeof len);
+      std::memcpy(np + sizeof len, s.data(), 2 * size_t(len));
+      clear();
+      raw_[0] = kHeap;
+      std::memcpy(raw_ + kAt, &np, sizeof np);
+    }
+    // Checked UTF-8, as a map file holds it: short ASCII is copied as it stands.
+    void assignUtf8(QByteArrayView b) {
+      const qsizetype n = b.size();
+      bool narrow = n <= kInline;
+      for (qsizetype i = 0; i < n && narrow; ++i) narrow = uchar(b[i]) < 0x80;
+      if (!narrow) {
+        assign(QString::fromUtf8(b));
+        return;
+      }
+      clear();
+      if (n) std::memcpy(raw_ + 1, b.data(), size_t(n));
+      raw_[0] = uchar(n);
     }
 
    private:
-    const QChar* data() const { return reinterpret_cast<const QChar*>(p_ + sizeof(quint32)); }
-    char* p_ = nullptr;
+    static constexpr uchar kHeap = 0xFF;  // raw_[0]: 0 empty, 1..9 Latin-1 length, kHeap a block
+    static constexpr size_t kAt = 2;      // where a block's address is kept
+    bool heap() const { return raw_[0] == kHeap; }
+    char* block() const {
+      char* p;
+      std::memcpy(&p, raw_ + kAt, sizeof p);
+      return p;
+    }
+    const QChar* utf16() const { return reinterpret_cast<const QChar*>(block() + sizeof(quint32)); }
+    void clear() {
+      if (heap()) std::free(block());
+      raw_[0] = 0;
+    }
+    void swap(CellText& o) noexcept {
+      unsigned char t[sizeof raw_];
+      std::memcpy(t, raw_, sizeof raw_);
+      std::memcpy(raw_, o.raw_, sizeof raw_);
+      std::memcpy(o.raw_, t, sizeof raw_);
+    }
+    void copyFrom(const CellText& o) {
+      if (o.heap())
+        assign(QStringView(o.utf16(), o.size()));
+      else
+        std::memcpy(raw_, o.raw_, sizeof raw_);
+    }
+    unsigned char raw_[kInline + 1] = {};
+    static_assert(kAt + sizeof(char*) <= sizeof raw_);
   };
   struct Cell {
     CellText text;
-    quint32 back = 0;  // 0 = sheet default, else 0xFFRRGGBB
+    quint16 style = 0;  // 0 = sheet default
+    quint32 back = 0;   // 0 = sheet default, else 0xFFRRGGBB
     quint32 fore = 0;
     qint32 col = 0;
-    quint16 style = 0;  // 0 = sheet default
     bool plain() const { return text.isEmpty() && !back && !fore && !style; }
   };
+  static_assert(sizeof(Cell) == 24, "a million cells are held at once");
   using Row = std::vector<Cell>;
 
   const Cell* find(int row, int col) const;

@@ -105,19 +105,39 @@ MessageService::Answer RealMessageService::question(const QString& text, bool de
   return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
 }
 
+namespace {
+
+// A box of Yes, No and Cancel: closing it is Cancel.
+MessageService::Answer answerOf(QMessageBox& box) {
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return MessageService::Answer::Yes;
+    case QMessageBox::No:
+      return MessageService::Answer::No;
+    default:
+      return MessageService::Answer::Cancel;
+  }
+}
+
+}  // namespace
+
 MessageService::Answer RealMessageService::questionWithCancel(const QString& text) {
   QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parentWindow());
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::Cancel);
-  switch (box.exec()) {
-    case QMessageBox::Yes:
-      return Answer::Yes;
-    case QMessageBox::No:
-      return Answer::No;
-    default:
-      return Answer::Cancel;
-  }
+  return answerOf(box);
+}
+
+MessageService::Answer RealMessageService::choice(const QString& text, const QString& yes,
+                                                  const QString& no) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromLatin1(kAppTitle), text,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parentWindow());
+  box.button(QMessageBox::Yes)->setText(yes);
+  box.button(QMessageBox::No)->setText(no);
+  box.setDefaultButton(QMessageBox::Cancel);
+  box.setEscapeButton(QMessageBox::Cancel);
+  return answerOf(box);
 }
 
 std::optional<QString> RealMessageService::inputBox(const QString& prompt, const QString& defaultText) {

@@ -34,6 +34,11 @@ class MessageService {
   // Yes/No/Cancel box before leaving unsaved edits: No is the default, Escape answers Cancel (stay).
   // Services without a Cancel answer it as the Yes/No question.
   virtual Answer questionWithCancel(const QString& text) { return question(text, true); }
+  // The same box with its Yes and No buttons captioned for what they do ("Save Over", "Reload").
+  // Services without captions ask questionWithCancel.
+  virtual Answer choice(const QString& text, const QString& /*yes*/, const QString& /*no*/) {
+    return questionWithCancel(text);
+  }
   // Input box: the typed text, or nothing when cancelled.
   virtual std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) = 0;
   // File choice; an empty text when cancelled. selectedFilter, when given, receives the filter the
@@ -68,6 +73,7 @@ class RealMessageService : public MessageService {
   void typingHint(const QString& text) override;
   Answer question(const QString& text, bool defaultNo) override;
   Answer questionWithCancel(const QString& text) override;
+  Answer choice(const QString& text, const QString& yes, const QString& no) override;
   std::optional<QString> inputBox(const QString& prompt, const QString& defaultText) override;
   QString openFileName(const QString& caption, const QString& dir, const QString& filter) override;
   QString saveFileName(const QString& caption, const QString& dir, const QString& filter,

@@ -10,11 +10,13 @@
 #include <QStatusBar>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "core/import/DelimitedText.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
 #include "core/store/DbError.h"
+#include "core/store/ServerLock.h"
 #include "gui/controls/GridControl.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
@@ -212,7 +214,7 @@ void frmImport::fitColumns() {
   // per cell keeps a file of a hundred thousand rows quick.
   std::vector<float> advance(0x10000, -1.0f);
   std::vector<double> widest(size_t(Spread1->maxCols()) + 1, 0.0);
-  m->forEachText([&](int, int col, const QString& text) {
+  m->forEachText([&](int, int col, QStringView text) {
     double w = 0;
     for (QChar ch : text) {
       float& a = advance[ch.unicode()];
@@ -353,6 +355,9 @@ void frmImport::mnuImport2Click() {
       prgProgress->show();
     }
     const Busy busy(*this);
+    // Emptying takes the records from under every other clerk: not while one is connected.
+    std::optional<ServerLock::Alone> alone;
+    if (emptyFirst) alone.emplace(ZEL1.cnData, QStringLiteral("An import that empties the records first"));
     const int added = RecordImport::write(ZEL1.cnData, source, plan, emptyFirst, [&](double f) {
       if (large) progress(f);
     });

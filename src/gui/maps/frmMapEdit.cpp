@@ -20,6 +20,7 @@
 
 #include "core/history/History.h"
 #include "core/maps/MapFile.h"
+#include "core/maps/MapStore.h"
 #include "core/program/Zel1.h"
 #include "core/store/DbError.h"
 #include "core/store/Value.h"
@@ -91,13 +92,10 @@ void frmMapEdit::FormLoad() {
   ui_.Spread1->setBackColor(GridRange::all(), MapColors::green());
   QCoreApplication::processEvents();
 
-  const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
-  if (QFile::exists(file)) {
-    QString error;
-    if (!ui_.Spread1->loadFromFile(file, &error) && !keepUnreadable(file, error)) {
-      opened_ = false;
-      return;
-    }
+  QString error;
+  if (!loadMap(&error) && !keepUnreadable(error)) {
+    opened_ = false;
+    return;
   }
 
   ui_.Spread1->setFontName(GridRange::all(), QStringLiteral("Arial"));
@@ -268,49 +266,145 @@ void frmMapEdit::mnuMaxRowsClick() {
 
 void frmMapEdit::mnuHelpClick() { messages().showHelp(9); }
 
-bool frmMapEdit::keepUnreadable(const QString& file, const QString& error) {
+bool frmMapEdit::loadMap(QString* error) {
+  version_ = 0;
+  return ui_.Spread1->grid()->loadMap(
+      [this](const auto& onHeader, const auto& onCell, MapFile::Text text) {
+        version_ = MapStore::read(ZEL1.cnData, ZEL1.DataPath, mapName(), onHeader, onCell, text);
+      },
+      error);
+}
+
+QString frmMapEdit::mapName() const { return MapStore::nameOf(ZEL1.CurrentCemeteryId); }
+
+bool frmMapEdit::keepUnreadable(const QString& error) {
   // Saving would write over the unreadable bytes: they go aside first, or the editor stays shut.
-  const QFileInfo info(file);
-  QString beside;
-  for (int n = 1; beside.isEmpty() || QFileInfo::exists(beside); ++n)
-    beside = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() +
-             QStringLiteral(".unreadable") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) +
-             QStringLiteral(".dat");
-  const QString shown = QDir::toNativeSeparators(beside);
-  if (messages().question(error + QStringLiteral("\n\nStart a new map? The unreadable file is kept as ") +
-                              shown + QStringLiteral("."),
-                          true) != MessageService::Answer::Yes)
-    return false;
-  QFile f(file);
-  if (!f.rename(beside)) {
+  Connection& cn = ZEL1.cnData;
+  const QString& dir = ZEL1.DataPath;
+  const QString name = mapName();
+  try {
+    const std::optional<MapStore::Stored> stored = MapStore::fetch(cn, dir, name);
+    // A map that could not be fetched at all (a server out of reach) is no map to put aside.
+    if (!stored) {
+      messages().information(error);
+      return false;
+    }
+    const QString base = QFileInfo(name).completeBaseName();
+    QString beside;
+    for (int n = 1; beside.isEmpty() || MapStore::exists(cn, dir, beside); ++n)
+      beside = base + QStringLiteral(".unreadable") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) +
+               QStringLiteral(".dat");
+    const QString shown = QDir::toNativeSeparators(MapStore::shownName(cn, dir, beside));
+    if (messages().question(
+            error +
+                (cn.isServer() ? QStringLiteral("\n\nStart a new map? The unreadable map is kept as ")
+                               : QStringLiteral("\n\nStart a new map? The unreadable file is kept as ")) +
+                shown + QStringLiteral("."),
+            true) != MessageService::Answer::Yes)
+      return false;
+    if (MapStore::rename(cn, dir, name, beside, stored->version)) return true;
     messages().information(
-        QStringLiteral("The map file %1 could not be kept as %2: %3. The map editor is not "
-                       "opened.")
-            .arg(QDir::toNativeSeparators(file), shown, f.errorString()));
-    return false;
+        QStringLiteral("The map %1 was changed on another computer meanwhile. The map editor is not opened.")
+            .arg(MapStore::shownName(cn, dir, name)));
+  } catch (const DbError& e) {
+    messages().information(e.description() + QStringLiteral(" The map editor is not opened."));
   }
-  return true;
+  return false;
 }
 
 bool frmMapEdit::saveMap() {
   ui_.Spread1->setText(0, 0, QString::fromLatin1(kMapMarker));
   QString error;
-  const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
-  QByteArray before;
-  if (QFile old(file); old.open(QIODevice::ReadOnly)) before = old.readAll();
-  if (ui_.Spread1->saveToFile(file, false, &error)) {
-    // The map is saved either way; an entry the history cannot take is said, not hidden.
-    if (ZEL1.cnData.isOpen()) {
-      try {
-        History::mapFileSaved(ZEL1.cnData, ZEL1.CurrentCemeteryId, file, before);
-      } catch (const DbError& e) {
-        showFailure(e);
-      }
+  Connection& cn = ZEL1.cnData;
+  const QString name = mapName();
+  MapStore::Saved saved;
+  // The history's entry: on the server in the map's own transaction; on the file once the file is in
+  // place, where an entry the history cannot take is said, not hidden (the map is saved either way).
+  MapStore::AfterSave entry = [&](const QByteArray& before, const QByteArray& after) {
+    if (cn.isServer()) {
+      History::mapBytesSaved(cn, ZEL1.CurrentCemeteryId, before, after);
+      return;
     }
+    if (!cn.isOpen()) return;
+    try {
+      History::mapBytesSaved(cn, ZEL1.CurrentCemeteryId, before, after);
+    } catch (const DbError& e) {
+      showFailure(e);
+    }
+  };
+  const bool ok = ui_.Spread1->grid()->saveMap(
+      [&](const MapFile::Header& h, const MapFile::CellWriter& cells) {
+        saved = MapStore::save(cn, ZEL1.DataPath, name, h, cells, version_, entry);
+      },
+      false, &error);
+  if (!ok) {
+    // Closing now would lose the map: the editor stays open so the user can try again.
+    messages().information(error);
+    return false;
+  }
+  if (saved.written) {
+    version_ = saved.version;
     return true;
   }
-  // Closing now would lose the map: the editor stays open so the user can try again.
-  messages().information(error);
+  return resolveConflict();
+}
+
+bool frmMapEdit::resolveConflict() {
+  Connection& cn = ZEL1.cnData;
+  const QString name = mapName();
+  QString who;
+  try {
+    for (const History::Entry& e : History::ofTable(cn, QStringLiteral("cemetery"), ZEL1.CurrentCemeteryId))
+      if (e.kind == History::Kind::MapSaved) {
+        who = QStringLiteral(" (last saved by %1 on %2 at %3)")
+                  .arg(e.user, e.computer, QLocale().toString(e.time.toLocalTime(), QLocale::ShortFormat));
+        break;
+      }
+  } catch (const DbError&) {
+    // Who saved it is a help, not a condition: the message goes without it.
+  }
+  const auto answer = messages().questionWithCancel(
+      QStringLiteral("The map was saved or removed on another computer since this editor opened it%1. "
+                     "Your map is not saved over it.\n\nYes: keep your map under a new name and close; "
+                     "No: reload the map as it is now (your changes are lost); Cancel: go on editing.")
+          .arg(who));
+  if (answer == MessageService::Answer::Yes) {
+    QString error;
+    MapStore::Saved saved;
+    QString kept;
+    const QString base = QFileInfo(name).completeBaseName();
+    const bool ok = ui_.Spread1->grid()->saveMap(
+        [&](const MapFile::Header& h, const MapFile::CellWriter& cells) {
+          // A new name of the map's own, taken by nothing yet: a map written there meanwhile is not
+          // saved over either, the next name is tried.
+          for (int n = 1; !saved.written && n < 1000; ++n) {
+            kept = base + QStringLiteral(".kept") + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) +
+                   QStringLiteral(".dat");
+            if (!MapStore::exists(cn, ZEL1.DataPath, kept))
+              saved = MapStore::save(cn, ZEL1.DataPath, kept, h, cells, 0);
+          }
+        },
+        false, &error);
+    if (ok && saved.written) {
+      messages().information(
+          QStringLiteral("Your map is kept as %1.")
+              .arg(QDir::toNativeSeparators(MapStore::shownName(cn, ZEL1.DataPath, kept))));
+      return true;
+    }
+    messages().information(ok ? QStringLiteral("Your map could not be kept under a new name.") : error);
+    return false;
+  }
+  if (answer == MessageService::Answer::No) {
+    QString error;
+    if (!loadMap(&error)) {
+      messages().information(error);
+    } else if (version_ == 0) {
+      // Removed meanwhile: what is there now is no map at all.
+      GridModel::Batch batch(*ui_.Spread1->grid());
+      ui_.Spread1->grid()->clear();
+      ui_.Spread1->setBackColor(GridRange::all(), MapColors::green());
+    }
+  }
   return false;
 }
 

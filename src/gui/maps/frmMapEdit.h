@@ -45,12 +45,20 @@ class frmMapEdit : public QWidget {
   // keeps them.
   bool shrinkAllowed(int rows, int cols);
   void FormLoad();
-  // An unreadable map file: asks whether to start a new map with the file kept beside it.
-  bool keepUnreadable(const QString& file, const QString& error);
+  // Reads the cemetery's map into the sheet (nothing when there is none) and keeps its version.
+  bool loadMap(QString* error);
+  QString mapName() const;
+  // An unreadable map: asks whether to start a new map with the unreadable one kept beside it.
+  bool keepUnreadable(const QString& error);
+  // False when the map could not be saved, or was saved by another computer meanwhile.
   bool saveMap();
+  // Another computer saved the map since it was opened: says so and offers to save this one under a
+  // new name or to reload; never saves over it. False: the editor stays open.
+  bool resolveConflict();
   void showCell(int row, int col);
   void refit();
 
   Ui::frmMapEdit ui_;
   bool opened_ = true;
+  qint64 version_ = 0;  // of the map as read or last saved; 0: there was none
 };

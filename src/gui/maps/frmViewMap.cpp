@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,8 +10,8 @@
 #include <QPrinter>
 #include <QTimer>
 
-#include "core/maps/MapFile.h"
 #include "core/maps/MapKeys.h"
+#include "core/maps/MapStore.h"
 #include "core/program/Zel1.h"
 #include "core/program/Zel2.h"
 #include "core/store/DbError.h"
@@ -94,14 +93,15 @@ void frmViewMap::FormLoad() {
     showFailure(e);
   }
 
-  const QString file = MapFile::fileName(ZEL1.DataPath, ZEL1.CurrentCemeteryId);
-  if (QFile::exists(file)) {
-    QString error;
-    // The viewer never writes: the file stays as it is for the editor to deal with.
-    if (!Spread1->loadFromFile(file, &error))
-      messages().information(error +
-                             QStringLiteral("\n\nThe map is shown empty; the file is left as it is."));
-  }
+  QString error;
+  // The viewer never writes: the map stays as it is for the editor to deal with.
+  const QString name = MapStore::nameOf(ZEL1.CurrentCemeteryId);
+  if (!Spread1->grid()->loadMap(
+          [&](const auto& onHeader, const auto& onCell, MapFile::Text text) {
+            MapStore::read(ZEL1.cnData, ZEL1.DataPath, name, onHeader, onCell, text);
+          },
+          &error))
+    messages().information(error + QStringLiteral("\n\nThe map is shown empty; the file is left as it is."));
   GridModel::Batch batch(*Spread1->grid());
   Spread1->setFontName(GridRange::all(), QStringLiteral("Arial"));
   Spread1->setFontSize(GridRange::all(), 7);
@@ -137,15 +137,15 @@ void frmViewMap::FormActivate() {
   }
   if (states.size() == 0) return;
 
-  GridModel* g = Spread1->grid();
-  GridModel::Batch batch(*g);
-  // Only cells with a text can name a grave; the grid hands out just those.
-  g->forEachText([&](int r, int c, const QString& text) {
-    const GraveState::State s = states.state(text);
-    if (s == GraveState::State::Open) return;
-    const GridRange cell = GridRange::cell(r, c);
-    g->setBackColor(cell, MapColors::of(s));
-    g->setForeColor(cell, MapColors::textOf(s));
+  // One pass over the cells that hold a text, each looked up once and coloured in place; an open
+  // place keeps the colour the map gives it.
+  using GraveState::State;
+  std::vector<std::pair<QColor, QColor>> palette(GraveState::all().size());
+  for (const GraveState::Info& i : GraveState::all())
+    palette[size_t(i.state)] = {MapColors::of(i.state), MapColors::textOf(i.state)};
+  Spread1->grid()->colourTexts(palette, [&](QStringView text) {
+    const State s = states.state(text);
+    return s == State::Open ? -1 : int(s);
   });
 }
 

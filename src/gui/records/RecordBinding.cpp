@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <QStyleOptionFrame>
 
+#include "core/store/DateValue.h"
 #include "core/store/GraveState.h"
 #include "core/store/RecordSet.h"
 #include "gui/controls/DateEdit.h"
@@ -44,7 +45,7 @@ RecordBinding::RecordBinding(QWidget* form, const std::function<void()>& changed
   for (const RecordFields::Field& f : RecordFields::all()) {
     QWidget* w = form->findChild<QWidget*>(QLatin1String(f.control));
     Q_ASSERT_X(w, "RecordBinding", f.control);
-    fields_.push_back({&f, w, {}});
+    fields_.push_back({&f, w, {}, {}});
     if (auto* m = qobject_cast<MaskedEdit*>(w)) m->setLimit(f.length);
     auto* e = qobject_cast<QLineEdit*>(w);
     if (!e || e->isReadOnly()) continue;
@@ -136,16 +137,82 @@ void RecordBinding::showValue(const Bound& b, const Value& v) {
 }
 
 void RecordBinding::show(const RecordSet* rs) {
-  for (const Bound& b : fields_) showValue(b, rs ? rs->field(QLatin1String(b.field->name)) : Value());
+  for (Bound& b : fields_) {
+    b.stored = rs ? rs->field(QLatin1String(b.field->name)) : Value();
+    showValue(b, b.stored);
+  }
   keepShown();
 }
 
 void RecordBinding::showStored(const RecordSet& rs, const QStringList& columns) {
   for (Bound& b : fields_) {
     if (!columns.contains(b.field->column(), Qt::CaseInsensitive)) continue;
-    showValue(b, rs.field(QLatin1String(b.field->name)));
+    b.stored = rs.field(QLatin1String(b.field->name));
+    showValue(b, b.stored);
     b.shown = current(b);
   }
+}
+
+void RecordBinding::keepStored(const RecordSet& rs) {
+  for (Bound& b : fields_) b.stored = rs.field(QLatin1String(b.field->name));
+}
+
+namespace {
+
+// Values compared as stored: a date with its time of day, an amount to the ten-thousandth.
+QString storedText(const Value& v) {
+  if (v.isNull()) return {};
+  if (v.isDate()) return DateValue::toIso(v.toDateTime(), v.hasTime());
+  if (v.type() == Value::Type::Money) return v.toMoney().toPlainString();
+  return v.toString().trimmed();
+}
+
+}  // namespace
+
+QString RecordBinding::describe(const Bound& b, const Value& v) const {
+  QString text;
+  switch (b.field->kind) {
+    case Kind::Choice: {
+      const auto* box = static_cast<const QComboBox*>(b.control);
+      const std::optional<qint64> id = RecordFields::storedWhole(v);
+      const int i = id ? box->findData(*id) : -1;
+      text = i >= 0 ? box->itemText(i) : storedText(v);
+      break;
+    }
+    case Kind::Date:
+      text = v.isDate() ? DateValue::formatDisplay(v.toDate(),
+                                                   static_cast<const DateEdit*>(b.control)->displayFormat())
+                        : storedText(v);
+      break;
+    case Kind::Money:
+      text = v.type() == Value::Type::Money ? v.toMoney().toDisplayString() : storedText(v);
+      break;
+    case Kind::State:
+      text = GraveState::formText(GraveState::fromStored(v.toString()));
+      break;
+    default:
+      text = storedText(v);
+  }
+  return text.isEmpty() ? QStringLiteral("(empty)") : u'"' + text + u'"';
+}
+
+QStringList RecordBinding::changedSince(const RecordSet& rs, QStringList* columns) const {
+  QStringList lines;
+  for (const Bound& b : fields_) {
+    const Value now = rs.field(QLatin1String(b.field->name));
+    if (storedText(now) == storedText(b.stored)) continue;
+    // The state follows from the fields: it is never named alone.
+    if (b.field->kind != Kind::State) {
+      QString caption = QString::fromLatin1(b.field->caption).trimmed();
+      // The form's two name pairs have the same captions under different headings.
+      if (caption.endsWith(QLatin1String(" Name")))
+        caption.prepend(b.field->column().startsWith(QLatin1String("owner")) ? QStringLiteral("Purchaser ")
+                                                                             : QStringLiteral("Interred "));
+      lines << QStringLiteral("%1: %2, now %3").arg(caption, describe(b, b.stored), describe(b, now));
+    }
+    if (columns) *columns << b.field->column();
+  }
+  return lines;
 }
 
 const RecordFields::Field* RecordBinding::numberOutOfRange(bool all) const {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/store/RecordFields.h"
+#include "core/store/Value.h"
 
 class QRadioButton;
 class QWidget;
@@ -29,6 +30,12 @@ class RecordBinding {
   // edits alone (after those columns were changed in the database behind the form).
   void showStored(const RecordSet& rs, const QStringList& columns);
 
+  // The fields whose stored value in the set's current row differs from the one shown: a line each
+  // ("Owner Last Name: \"Smith\", now \"Jones\""), and their columns.
+  QStringList changedSince(const RecordSet& rs, QStringList* columns) const;
+  // Remembers the set's current row as the stored record, the fields left as they show.
+  void keepStored(const RecordSet& rs);
+
   QWidget* control(QAnyStringView column) const;
   // What a field holds, as text: its text, the chosen entry's id, or the sex letter (" " for none).
   QString current(const QWidget* control) const;
@@ -48,7 +55,9 @@ class RecordBinding {
     const RecordFields::Field* field;
     QWidget* control;
     QString shown;  // what the field showed when the record was shown or saved
+    Value stored;   // the value stored then
   };
+  QString describe(const Bound& b, const Value& v) const;
   const Bound& bound(const QWidget* control) const;
   QString current(const Bound& b) const;
   void showValue(const Bound& b, const Value& v);

@@ -98,6 +98,7 @@ void frmDataEntry::loadLotList() { cemeteries::fillLotTypeList(ui_.txtLotInfo); 
 
 void frmDataEntry::showRecord(const RecordSet* rs) {
   record_->show(rs);
+  shownVersion_ = rs ? rs->version() : std::nullopt;
   if (!rs && ui_.txtCemetery->count() == 1) {
     ui_.txtCemetery->setCurrentIndex(0);
     record_->keepShown();
@@ -321,8 +322,12 @@ void frmDataEntry::editAddress() {
 void frmDataEntry::showErased(qint64 recid) {
   // The erased values are what is stored now; the form's other edits stay.
   RecordSet rs(&ZEL1.cnData);
-  rs.open(QStringLiteral("select * from zel where recid=") + QString::number(recid));
-  if (!rs.eof()) record_->showStored(rs, History::ownerPersonalFields());
+  rs.open(QStringLiteral("select * from zel where recid=") + QString::number(recid),
+          RecordSet::Cursor::Static);
+  if (rs.eof()) return;
+  record_->showStored(rs, History::ownerPersonalFields());
+  // The erasure was this form's own change.
+  if (shownVersion_) shownVersion_ = rs.version();
 }
 
 void frmDataEntry::mnuHistoryClick() {

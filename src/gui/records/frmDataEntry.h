@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 
 #include "core/store/RecordFields.h"
 #include "gui/records/RecordBinding.h"
@@ -83,6 +84,9 @@ class frmDataEntry : public QMainWindow {
   bool leaveRecord();
   // The save; false when a check refused it or the database failed.
   bool save();
+  // A save refused because another clerk changed or removed the record since it was shown: the
+  // clerk reloads it, saves over it, or goes on editing. True when it was saved after all.
+  bool resolveConflict(bool removed);
   bool refuse(const QString& message, QWidget* field);
   void refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field);
   bool checkFields();
@@ -107,4 +111,6 @@ class frmDataEntry : public QMainWindow {
   std::unique_ptr<RecordBinding> record_;
   bool closed_ = false;
   bool suppressFocus_ = false;
+  // The shown record's version on a server: a save goes over that version only.
+  std::optional<qint64> shownVersion_;
 };

@@ -189,13 +189,15 @@ void frmDataEntry::writeRecord(bool isNew) {
       ui_.txtIntermentDate->hasValidDate(), ui_.txtInterredFirstName->text(), ui_.txtInterredLastName->text(),
       ui_.txtPurchDate->hasValidDate(), ui_.txtPurchaserFirstName->text(), ui_.txtPurchaserLastName->text());
   rs.assign(QStringLiteral("status"), state);
-  History::saveRow(ZEL1.cnData, rs, QStringLiteral("zel"));
+  if (!isNew && shownVersion_) rs.expectVersion(*shownVersion_);
+  const qint64 saved = History::saveRow(ZEL1.cnData, rs, QStringLiteral("zel"));
   // The saved state shows at once: a burial just saved never reads as open.
   ui_.txtStatus->setText(GraveState::formText(GraveState::fromStored(state)));
-  if (isNew) {
-    rs.moveLast();
-    ui_.txtRecordNum->setText(rs.field(QStringLiteral("recid")).toString());
-  }
+  // The number the database gave: with other clerks adding, the set's last row may be theirs.
+  if (isNew) ui_.txtRecordNum->setText(QString::number(saved));
+  // The set's row is the one just saved.
+  record_->keepStored(rs);
+  shownVersion_ = rs.version();
 }
 
 bool frmDataEntry::save() {
@@ -207,11 +209,14 @@ bool frmDataEntry::save() {
     if (!isNew && !onRecord(rs, ui_.txtRecordNum->text())) {
       openRecords(QStringLiteral("select * from zel where recid=") +
                   QString::number(ui_.txtRecordNum->text().toLongLong()));
+      if (rs.isEmpty() && ZEL1.cnData.isServer()) return resolveConflict(true);
       if (rs.isEmpty())
         return refuse(QStringLiteral("This record no longer exists in the database."), ui_.txtSection);
     }
     if (placeTaken(isNew)) return false;
     writeRecord(isNew);
+  } catch (const RowConflict& c) {
+    return resolveConflict(c.removed());
   } catch (const std::exception& e) {
     if (rs.isOpen()) rs.cancelUpdate();
     showFailure(e);
@@ -220,6 +225,46 @@ bool frmDataEntry::save() {
   ZEL1.RecordChanged = false;
   record_->keepShown();
   return true;
+}
+
+bool frmDataEntry::resolveConflict(bool removed) {
+  RecordSet& rs = ZEL1.rsRecords;
+  QStringList columns;
+  const QString choices = QStringLiteral(
+      "Your typed values are still on the form.\n\nSave Over: save them anyway. Reload: show the record "
+      "as it is stored now. Cancel: go on editing.");
+  const QString text =
+      removed
+          ? QStringLiteral(
+                "Another clerk removed this record since it was shown; it was not saved.\n\n"
+                "Save Over saves your values as a new record; Reload empties the form.\n\n") +
+                choices
+          : QStringLiteral("Another clerk changed this record since it was shown; it was not saved.\n\n") +
+                record_->changedSince(rs, &columns).join(u'\n') + QStringLiteral("\n\n") + choices;
+  switch (messages().choice(text, QStringLiteral("Save Over"), QStringLiteral("Reload"))) {
+    case MessageService::Answer::Yes:
+      if (removed) {
+        ui_.txtRecordNum->clear();
+      } else {
+        // The other clerk's values stay in the fields this clerk left alone; this clerk's edits go
+        // over the rest.
+        QStringList untouched;
+        for (const QString& c : columns)
+          if (QWidget* w = record_->control(c); w && !record_->edited(w)) untouched << c;
+        record_->showStored(rs, untouched);
+        record_->keepStored(rs);
+        shownVersion_ = rs.version();
+      }
+      return save();
+    case MessageService::Answer::No:
+      if (removed)
+        showRecord(nullptr);
+      else
+        showRecord(&rs);
+      return false;
+    default:
+      return false;
+  }
 }
 
 void frmDataEntry::mnuRemoveClick() {

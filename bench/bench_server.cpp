@@ -1,0 +1,309 @@
+// The same records on the file and on a PostgreSQL server, side by side: the record form's First,
+// Next and Save, the export (against psql's \copy of the same query) and every report. Each figure
+// is registered per engine (/0 the file, /1 the server); a server figure carries x_file, its time
+// over the file's, and the export x_copy, its time over \copy's.
+// The server is ZEL_BENCH_SERVER (a libpq connection string of an empty database) or, without it, a
+// throwaway cluster of this program's own (the tests' TestServer: fsync off).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRadioButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <map>
+#include <memory>
+
+#include "BenchRecords.h"
+#include "DataGen.h"
+#include "core/export/ExportWriter.h"
+#include "core/import/RecordImport.h"
+#include "core/program/Zel1.h"
+#include "core/reports/Reports.h"
+#include "core/store/RecordSet.h"
+#include "core/store/Schema.h"
+#include "gui/controls/MessageService.h"
+#include "gui/records/frmDataEntry.h"
+#include "support/ScriptedMessages.h"
+#include "support/TestServer.h"
+
+namespace {
+
+const int kRecords = benchRecords();
+
+struct Setup {
+  QTemporaryDir dir;
+  ScriptedMessages msgs{ScriptedMessages::Mode::Permissive};
+  std::unique_ptr<frmDataEntry> form;
+  QString server;
+  int engine = -1;
+  std::map<std::string, double> fileSeconds;  // the file's mean per benchmark, for x_file
+  double copySeconds = 0;
+
+  Setup() {
+    ZEL1.reset();
+    ZEL1.DataPath = dir.path() + u'/';
+    ZEL1.DateDisplayFormat = QStringLiteral("mm-dd-yyyy");
+    DataGen::Options o;
+    o.records = kRecords;
+    DataGen::makeDatabase(file(), o, QString::fromLatin1(kDatabasePassword));
+    server = qEnvironmentVariable("ZEL_BENCH_SERVER");
+    if (server.isEmpty()) {
+      if (!TestServer::shared().problem().isEmpty())
+        qFatal("bench_server: %s", qPrintable(TestServer::shared().problem()));
+      server = TestServer::shared().newDatabase();
+    }
+    Connection cn;
+    cn.openServer(server);
+    Schema::create(cn);
+    DataGen::fill(cn, o);
+    cn.execute(QStringLiteral("analyze"));
+  }
+  QString file() const { return dir.filePath(QStringLiteral("zel.mdb")); }
+
+  // The record form on the engine: 0 the file, 1 the server.
+  frmDataEntry& use(int e) {
+    if (e != engine) {
+      form.reset();
+      ZEL1.rsRecords.close();
+      ZEL1.cnData.close();
+      if (e == 0)
+        ZEL1.cnData.open(file(), QString::fromLatin1(kDatabasePassword));
+      else
+        ZEL1.cnData.openServer(server);
+      ZEL1.cnData.setDateDisplayFormat(ZEL1.DateDisplayFormat);
+      form = std::make_unique<frmDataEntry>();
+      form->resize(1000, 680);
+      form->show();
+      engine = e;
+    }
+    return *form;
+  }
+};
+
+Setup& setup() {
+  static Setup s;
+  return s;
+}
+
+bool failed(benchmark::State& state) {
+  if (setup().msgs.last().isEmpty()) return false;
+  state.SkipWithError(setup().msgs.last().toStdString().c_str());
+  return true;
+}
+
+// Times each iteration of work; the server's mean is also given over the file's.
+template <class Work>
+void timed(benchmark::State& state, const std::string& name, Work work, int arg = 0) {
+  double total = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    if (!work()) return;
+    total += double(t.nsecsElapsed()) / 1e9;
+    if (failed(state)) return;
+  }
+  const double mean = total / double(state.iterations());
+  if (state.range(arg) == 0)
+    setup().fileSeconds[name] = mean;
+  else if (setup().fileSeconds[name] > 0)
+    state.counters["x_file"] = mean / setup().fileSeconds[name];
+}
+
+// "Get First Record" with "Sort by Location" over every record.
+void BM_EngineFirst(benchmark::State& state) {
+  frmDataEntry& f = setup().use(int(state.range(0)));
+  f.ui().Option1->setChecked(true);
+  timed(state, "first", [&] {
+    f.mnuGetFirstClick();
+    return true;
+  });
+  if (f.ui().txtRecordNum->text().isEmpty()) state.SkipWithError("no record shown");
+}
+BENCHMARK(BM_EngineFirst)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+// One Next step (1,000 of them after a First).
+void BM_EngineNext(benchmark::State& state) {
+  frmDataEntry& f = setup().use(int(state.range(0)));
+  f.mnuGetFirstClick();
+  timed(state, "next", [&] {
+    f.mnuGetNextClick();
+    return true;
+  });
+}
+BENCHMARK(BM_EngineNext)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->Iterations(1000)->UseRealTime();
+
+// Saving a stored record after one field was changed.
+void BM_EngineSave(benchmark::State& state) {
+  frmDataEntry& f = setup().use(int(state.range(0)));
+  f.mnuGetFirstClick();
+  int n = 0;
+  timed(state, "save", [&] {
+    f.ui().txtRemarks->setText(QStringLiteral("changed %1").arg(++n));
+    f.mnuSaveClick();
+    return true;
+  });
+  if (ZEL1.RecordChanged) state.SkipWithError("record not saved");
+}
+BENCHMARK(BM_EngineSave)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50)->UseRealTime();
+
+void BM_Export(benchmark::State& state) {
+  setup().use(int(state.range(0)));
+  timed(state, "export", [&] {
+    const ExportWriter::Result r = ExportWriter::write();
+    if (!r.ok) state.SkipWithError(qPrintable(r.error));
+    return r.ok;
+  });
+}
+
+// The export's query through psql's \copy into a CSV file, on the server.
+void BM_PsqlCopy(benchmark::State& state) {
+  setup().use(1);
+  QString psql = QStandardPaths::findExecutable(QStringLiteral("psql"));
+  if (psql.isEmpty()) psql = QStringLiteral("/usr/lib/postgresql/15/bin/psql");
+  const QString out = setup().dir.filePath(QStringLiteral("copy.csv"));
+  const QString copy = QStringLiteral("\\copy (%1) to '%2' with (format csv, header)")
+                           .arg(ZEL1.cnData.translate(ExportWriter::query()), out);
+  double total = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(psql, {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-d"), setup().server,
+                   QStringLiteral("-c"), copy});
+    if (!p.waitForFinished(-1) || p.exitCode() != 0) {
+      state.SkipWithError(p.readAll().toStdString().c_str());
+      return;
+    }
+    total += double(t.nsecsElapsed()) / 1e9;
+  }
+  setup().copySeconds = total / double(state.iterations());
+  state.counters["MB"] = double(QFile(out).size()) / 1e6;
+}
+
+// The server's export is timed once more after \copy, so that it can be set beside it.
+void BM_ExportServerAgain(benchmark::State& state) {
+  setup().use(1);
+  double total = 0;
+  for (auto _ : state) {
+    QElapsedTimer t;
+    t.start();
+    const ExportWriter::Result r = ExportWriter::write();
+    if (!r.ok) {
+      state.SkipWithError(qPrintable(r.error));
+      return;
+    }
+    total += double(t.nsecsElapsed()) / 1e9;
+  }
+  if (setup().copySeconds > 0)
+    state.counters["x_copy"] = total / double(state.iterations()) / setup().copySeconds;
+}
+
+void BM_Report(benchmark::State& state, Report::Id id) {
+  setup().use(int(state.range(0)));
+  const Report::Format format{QLocale::c(), ZEL1.DateDisplayFormat};
+  const Report::Sources sources{ZEL1.DataPath};
+  timed(state, Report::definition(id).key, [&] {
+    try {
+      benchmark::DoNotOptimize(
+          Report::build(id, ZEL1.cnData, {1, QStringLiteral("Cemetery")}, format, sources));
+    } catch (const DbError& e) {
+      state.SkipWithError(qPrintable(e.description()));
+      return false;
+    }
+    return true;
+  });
+}
+
+// The file's export imported in one transaction, added to the records (/0/) or over them, emptying
+// first (/1/, which keeps every removed record in the history), on the file (/0) or the server (/1): the
+// file's statement per row against the server's inserts of 200 rows.
+void BM_EngineImport(benchmark::State& state) {
+  static const QString csv = [] {
+    setup().use(0);
+    RecordSet rs(&ZEL1.cnData);
+    const QString file = setup().dir.filePath(QStringLiteral("import.csv"));
+    ExportWriter::write(ZEL1.cnData, rs, file);
+    return file;
+  }();
+  setup().use(int(state.range(1)));
+  DelimitedText::Table table;
+  DelimitedText::Options options;
+  options.format = *DelimitedText::formatFor(csv);
+  const DelimitedText::Result loaded = DelimitedText::loadTable(csv, options, table);
+  QStringList names;
+  for (const QString& t : ExportWriter::titles())
+    names << (t == QLatin1String("Name")      ? QStringLiteral("Cemetery")
+              : t == QLatin1String("LotDesc") ? QStringLiteral("LotType")
+              : RecordImport::fieldFor(t)     ? t
+                                              : QString());
+  RecordImport::Plan plan;
+  plan.mapping = *RecordImport::mappingFromNames(names);
+  plan.firstRow = 2;
+  plan.lastRow = loaded.lastDataRow;
+  plan.dateFormat = ZEL1.DateDisplayFormat;
+  plan.names = RecordImport::names(ZEL1.cnData);
+  timed(
+      state, "import" + std::to_string(state.range(0)),
+      [&] {
+        try {
+          RecordImport::write(ZEL1.cnData, RecordImport::TableSource(table), plan, state.range(0) == 1);
+        } catch (const DbError& e) {
+          state.SkipWithError(qPrintable(e.description()));
+          return false;
+        }
+        return true;
+      },
+      1);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QStandardPaths::setTestModeEnabled(true);
+  takeRecordsFlag(&argc, argv);
+  QApplication app(argc, argv);
+  benchmark::RegisterBenchmark("BM_EngineExport", BM_Export)
+      ->Arg(0)
+      ->Arg(1)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(3)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("BM_PsqlCopy", BM_PsqlCopy)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(3)
+      ->UseRealTime();
+  benchmark::RegisterBenchmark("BM_ServerExportAgain", BM_ExportServerAgain)
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(3)
+      ->UseRealTime();
+  for (const Report::Definition& d : Report::definitions())
+    benchmark::RegisterBenchmark((std::string("BM_EngineReport_") + d.key).c_str(), BM_Report, d.id)
+        ->Arg(0)
+        ->Arg(1)
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(3)
+        ->UseRealTime();
+  // Last: it renumbers every record.
+  benchmark::RegisterBenchmark("BM_EngineImport", BM_EngineImport)
+      ->Args({0, 0})
+      ->Args({1, 0})
+      ->Args({0, 1})
+      ->Args({1, 1})
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1)
+      ->UseRealTime();
+  benchmark::Initialize(&argc, argv);
+  setup();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  setup().form.reset();
+  setMessageService(nullptr);
+  ZEL1.reset();
+  return 0;
+}

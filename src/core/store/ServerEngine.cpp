@@ -1,0 +1,399 @@
+#include "core/store/ServerEngine.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/store/Dialect.h"
+#include "core/store/ServerFolder.h"
+#include "core/store/ServerLink.h"
+#include "core/store/ServerTypes.h"
+
+using namespace ServerTypes;
+
+namespace {
+
+Result checked(PGresult* r, const pg_conn* cn) {
+  Result result(r);
+  const ExecStatusType st = PQresultStatus(r);
+  if (st != PGRES_COMMAND_OK && st != PGRES_TUPLES_OK) throw ServerLink::failure(r, cn);
+  return result;
+}
+
+// The SQL with its "?" parameters numbered as the server writes them ($1, $2 ...); quoted texts,
+// quoted names and comments are left as they are.
+QByteArray numberParameters(QByteArrayView sql, int* count) {
+  QByteArray out;
+  out.reserve(sql.size() + 16);
+  int n = 0;
+  for (qsizetype i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      qsizetype j = i + 1;
+      while (j < sql.size() && sql[j] != c) ++j;
+      out.append(sql.sliced(i, std::min(j + 1, sql.size()) - i));
+      i = j;
+    } else if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      qsizetype j = i;
+      while (j < sql.size() && sql[j] != '\n') ++j;
+      out.append(sql.sliced(i, j - i));
+      i = j - 1;
+    } else if (c == '?') {
+      out.append('$').append(QByteArray::number(++n));
+    } else {
+      out.append(c);
+    }
+  }
+  *count = n;
+  return out;
+}
+
+// A numeric's text as a whole number ("1500", "-2.000"): money and its sums, which the file holds
+// as integers.
+std::optional<qint64> wholeNumber(QByteArrayView text) {
+  const qsizetype point = text.indexOf('.');
+  if (point >= 0)
+    for (char c : text.sliced(point + 1))
+      if (c != '0') return std::nullopt;
+  bool ok = false;
+  const qint64 v = text.first(point >= 0 ? point : text.size()).toByteArray().toLongLong(&ok);
+  if (!ok) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+// Statements the server has prepared, kept by their SQL once the statement that used one is gone:
+// the record form opens the same few statements again on every move, and preparing one costs two
+// round trips (prepare, describe) and dropping it a third. A change of the tables drops them all.
+class ServerEngine::Prepared {
+ public:
+  struct Entry {
+    QByteArray name;
+    PGresult* description = nullptr;  // owned
+  };
+  ~Prepared() {
+    for (auto& [sql, e] : idle_) PQclear(e.description);
+  }
+  // Statements prepared before the last change of the tables are not kept.
+  int generation() const { return generation_; }
+  std::optional<Entry> take(const QByteArray& sql) {
+    const auto it = idle_.find(sql.toStdString());
+    if (it == idle_.end()) return std::nullopt;
+    Entry e = it->second;
+    idle_.erase(it);
+    return e;
+  }
+  void give(const QByteArray& sql, Entry e, int generation, pg_conn* cn) {
+    if (idle_.size() < kKept && generation == generation_) {
+      idle_.emplace(sql.toStdString(), e);
+      return;
+    }
+    PQclear(e.description);
+    if (PQtransactionStatus(cn) != PQTRANS_INERROR) PQclear(PQexec(cn, ("DEALLOCATE " + e.name).constData()));
+  }
+  void clear(pg_conn* cn) {
+    ++generation_;
+    QByteArray drop;
+    for (const auto& [sql, e] : idle_) {
+      drop += "DEALLOCATE " + e.name + ";";
+      PQclear(e.description);
+    }
+    idle_.clear();
+    // In a failed transaction the names stay taken until the connection closes: they are never used
+    // again.
+    if (!drop.isEmpty() && PQtransactionStatus(cn) != PQTRANS_INERROR) PQclear(PQexec(cn, drop.constData()));
+  }
+
+ private:
+  static constexpr size_t kKept = 64;
+  std::unordered_multimap<std::string, Entry> idle_;
+  int generation_ = 0;
+};
+
+namespace {
+
+class ServerStatement final : public EngineStatement {
+ public:
+  ServerStatement(ServerEngine& engine, std::shared_ptr<ServerLink> link,
+                  std::shared_ptr<ServerEngine::Prepared> prepared, QByteArrayView sql, int number)
+      : engine_(engine),
+        link_(std::move(link)),
+        pool_(std::move(prepared)),
+        sql_(sql.toByteArray()),
+        generation_(pool_->generation()) {
+    if (std::optional<ServerEngine::Prepared::Entry> e = pool_->take(sql_)) {
+      name_ = std::move(e->name);
+      description_.reset(e->description);
+    } else {
+      name_ = "zel_s" + QByteArray::number(number);
+      int count = 0;
+      const QByteArray text = numberParameters(sql, &count);
+      checked(PQprepare(cn(), name_.constData(), text.constData(), count, nullptr), cn());
+      description_ = checked(PQdescribePrepared(cn(), name_.constData()), cn());
+    }
+    prepared_ = true;
+    params_.resize(size_t(PQnparams(description_.get())));
+    formats_.assign(params_.size(), 0);
+  }
+  ~ServerStatement() override {
+    if (prepared_ && PQstatus(cn()) == CONNECTION_OK)
+      pool_->give(sql_, {name_, description_.release()}, generation_, cn());
+  }
+
+  bool step() override {
+    if (!result_) {
+      std::vector<const char*> values;
+      std::vector<int> lengths;
+      values.reserve(params_.size());
+      lengths.reserve(params_.size());
+      for (const auto& p : params_) {
+        values.push_back(p ? p->constData() : nullptr);
+        lengths.push_back(p ? int(p->size()) : 0);
+      }
+      result_ = checked(PQexecPrepared(cn(), name_.constData(), int(values.size()), values.data(),
+                                       lengths.data(), formats_.data(), 0),
+                        cn());
+      row_ = 0;
+    } else if (row_ < PQntuples(result_.get())) {
+      ++row_;
+    }
+    blobs_.clear();
+    return row_ < PQntuples(result_.get());
+  }
+  void reset() override {
+    result_.reset();
+    blobs_.clear();
+  }
+
+  void bindNull(int pos) override { param(pos).reset(); }
+  void bindInt(int pos, qint64 v) override { param(pos) = QByteArray::number(v); }
+  void bindReal(int pos, double v) override { param(pos) = QByteArray::number(v, 'g', 17); }
+  void bindText(int pos, QByteArrayView utf8, bool) override { param(pos) = utf8.toByteArray(); }
+  // Sent as binary: a bytea parameter takes the bytes as they are, with no escaping.
+  void bindBlob(int pos, QByteArrayView bytes, bool) override { param(pos, 1) = bytes.toByteArray(); }
+
+  int columnCount() const override { return PQnfields(description_.get()); }
+  const char* columnName(int col) const override { return PQfname(description_.get(), col); }
+  const char* declaredType(int col) const override {
+    const Oid table = PQftable(description_.get(), col);
+    if (table == InvalidOid) return nullptr;
+    return engine_.declaredType(table, PQftablecol(description_.get(), col));
+  }
+  ColumnType type(int col) const override {
+    if (PQgetisnull(result_.get(), row_, col)) return ColumnType::Null;
+    switch (PQftype(result_.get(), col)) {
+      case kBool:
+      case kInt2:
+      case kInt4:
+      case kInt8:
+      case kOid:
+        return ColumnType::Integer;
+      case kFloat4:
+      case kFloat8:
+        return ColumnType::Real;
+      case kNumeric:
+        return wholeNumber(text(col)) ? ColumnType::Integer : ColumnType::Real;
+      case kBytea:
+        return ColumnType::Blob;
+      default:
+        return ColumnType::Text;
+    }
+  }
+  qint64 int64(int col) const override {
+    const QByteArrayView t = text(col);
+    if (PQftype(result_.get(), col) == kBool) return t == "t";
+    if (const std::optional<qint64> v = wholeNumber(t)) return *v;
+    return qint64(t.toByteArray().toDouble());
+  }
+  double real(int col) const override { return text(col).toByteArray().toDouble(); }
+  QByteArrayView text(int col) const override {
+    return QByteArrayView(PQgetvalue(result_.get(), row_, col), PQgetlength(result_.get(), row_, col));
+  }
+  // A bytea comes as text in the server's hex form ("\\x0a1b"); decoded once per row and column.
+  QByteArrayView blob(int col) const override {
+    if (PQgetisnull(result_.get(), row_, col)) return {};
+    if (PQftype(result_.get(), col) != kBytea) return text(col);
+    auto it = blobs_.find(col);
+    if (it == blobs_.end()) {
+      const QByteArrayView t = text(col);
+      it = blobs_
+               .emplace(col, QByteArray::fromHex(t.startsWith("\\x") ? t.sliced(2).toByteArray()
+                                                                     : t.toByteArray()))
+               .first;
+    }
+    return it->second;
+  }
+
+ private:
+  pg_conn* cn() const { return link_->handle(); }
+  std::optional<QByteArray>& param(int pos, int format = 0) {
+    if (pos < 1 || pos > int(params_.size()))
+      throw DbError(DbError::Misuse, QStringLiteral("There is no parameter %1.").arg(pos));
+    formats_[size_t(pos - 1)] = format;
+    return params_[size_t(pos - 1)];
+  }
+
+  ServerEngine& engine_;
+  std::shared_ptr<ServerLink> link_;
+  std::shared_ptr<ServerEngine::Prepared> pool_;
+  QByteArray sql_;
+  int generation_;
+  QByteArray name_;
+  bool prepared_ = false;
+  Result description_;
+  Result result_;
+  int row_ = 0;
+  std::vector<std::optional<QByteArray>> params_;
+  std::vector<int> formats_;  // 0 text, 1 binary, per parameter
+  mutable std::map<int, QByteArray> blobs_;
+};
+
+}  // namespace
+
+ServerEngine::ServerEngine(const QString& connection)
+    : link_(std::make_shared<ServerLink>()), prepared_(std::make_shared<Prepared>()) {
+  link_->open(connection);
+  // Dates and texts travel as the file holds them; a session's settings never change a result.
+  link_->execute(QStringLiteral("set datestyle = 'ISO, YMD'; set extra_float_digits = 1"));
+}
+
+ServerEngine::~ServerEngine() = default;
+
+QString ServerEngine::translate(const QString& sql, const QString& fmt) const {
+  return Dialect::translateForServer(sql, fmt);
+}
+
+void ServerEngine::execute(const QString& sql) {
+  // A changed table may change what a kept statement returns.
+  static const QRegularExpression ddl(QStringLiteral("\\b(create|alter|drop)\\s"),
+                                      QRegularExpression::CaseInsensitiveOption);
+  if (ddl.match(sql).hasMatch()) {
+    prepared_->clear(link_->handle());
+    keys_.clear();
+  }
+  link_->execute(sql);
+}
+
+std::unique_ptr<EngineStatement> ServerEngine::prepare(QByteArrayView sql) {
+  return std::make_unique<ServerStatement>(*this, link_, prepared_, sql, ++statements_);
+}
+
+void ServerEngine::beginTransaction() { link_->execute(QStringLiteral("BEGIN")); }
+void ServerEngine::commit() { link_->execute(QStringLiteral("COMMIT")); }
+void ServerEngine::rollback() {
+  if (inTransaction()) link_->execute(QStringLiteral("ROLLBACK"));
+}
+bool ServerEngine::inTransaction() const {
+  const PGTransactionStatusType st = PQtransactionStatus(link_->handle());
+  return st == PQTRANS_INTRANS || st == PQTRANS_INERROR;
+}
+
+qint64 ServerEngine::lastInsertKey() {
+  const ServerLink::Rows r = link_->query(QStringLiteral("select lastval()"));
+  return r.rows.empty() ? 0 : r.rows[0][0].toInt();
+}
+
+QString ServerEngine::keyColumn(const QString& table) {
+  // Asked on every open of a record set: the catalogue is read once per table.
+  if (const auto it = keys_.constFind(table.toLower()); it != keys_.constEnd()) return *it;
+  return keys_[table.toLower()] = readKeyColumn(table);
+}
+
+QString ServerEngine::readKeyColumn(const QString& table) {
+  const ServerLink::Rows r = link_->query(
+      QStringLiteral(
+          "select a.attname, format_type(a.atttypid, a.atttypmod), array_length(i.indkey, 1) "
+          "from pg_index i join pg_attribute a on a.attrelid = i.indrelid and a.attnum = i.indkey[0] "
+          "where i.indrelid = to_regclass($1) and i.indisprimary"),
+      {Value(table.toLower())});
+  if (r.rows.size() != 1 || r.rows[0][2].toInt() != 1) return {};
+  const QString type = r.rows[0][1].toString();
+  return type == QLatin1String("bigint") || type == QLatin1String("integer") ? r.rows[0][0].toString()
+                                                                             : QString();
+}
+
+int ServerEngine::schemaVersion() {
+  if (!hasTable(QStringLiteral("zel_schema"))) return 0;
+  const ServerLink::Rows r = link_->query(QStringLiteral("select max(version) from zel_schema"));
+  return r.rows.empty() ? 0 : int(r.rows[0][0].toInt());
+}
+
+void ServerEngine::setSchemaVersion(int version) {
+  link_->execute(QStringLiteral("create table if not exists zel_schema (version integer not null); "
+                                "delete from zel_schema; insert into zel_schema values (%1)")
+                     .arg(version));
+}
+
+bool ServerEngine::hasTable(const QString& table) {
+  const ServerLink::Rows r =
+      link_->query(QStringLiteral("select to_regclass($1) is not null"), {Value(table.toLower())});
+  return !r.rows.empty() && r.rows[0][0].toInt() == 1;
+}
+
+const char* ServerEngine::declaredType(unsigned table, int column) {
+  const quint64 key = (quint64(table) << 16) | quint64(column & 0xFFFF);
+  auto it = declared_.constFind(key);
+  if (it == declared_.constEnd()) {
+    const ServerLink::Rows r =
+        link_->query(QStringLiteral("select format_type(atttypid, atttypmod) from pg_attribute "
+                                    "where attrelid = $1 and attnum = $2"),
+                     {Value(qint64(table)), Value(column)});
+    const QString type = r.rows.empty() ? QString() : r.rows[0][0].toString();
+    // The file's words for the schema's types: what RecordSet reads a column's kind from.
+    QByteArray word = "text";
+    if (type == QLatin1String("zel_money"))
+      word = "money";
+    else if (type == QLatin1String("zel_date"))
+      word = "date";
+    else if (type == QLatin1String("double precision") || type == QLatin1String("real"))
+      word = "double";
+    else if (type == QLatin1String("bigint") || type == QLatin1String("integer") ||
+             type == QLatin1String("smallint"))
+      word = "integer";
+    it = declared_.insert(key, word);
+  }
+  return it->constData();
+}
+
+QString serverOfFolder(const QString& folder) {
+  QFile file(QDir(folder).filePath(QString::fromLatin1(kServerFile)));
+  if (!file.exists()) return {};
+  if (!file.open(QIODevice::ReadOnly))
+    throw DbError(DbError::CantOpen, 0,
+                  QStringLiteral("%1 could not be read: %2").arg(file.fileName(), file.errorString()));
+  QString connection;
+  for (const QByteArray& line : file.readAll().split('\n')) {
+    const QString text = QString::fromUtf8(line).trimmed();
+    if (text.isEmpty() || text.startsWith(u'#')) continue;
+    connection = text;
+    break;
+  }
+  checkServerAddress(connection, file.fileName());
+  return connection;
+}
+
+void checkServerAddress(const QString& connection, const QString& where) {
+  char* problem = nullptr;
+  PQconninfoOption* options = PQconninfoParse(connection.toUtf8().constData(), &problem);
+  if (!options || connection.isEmpty()) {
+    const QString why = problem ? QString::fromUtf8(problem).trimmed() : QStringLiteral("it is empty");
+    PQfreemem(problem);
+    if (options) PQconninfoFree(options);  // an empty text parses
+    throw DbError(DbError::NotADatabase, 0, QStringLiteral("%1 holds no server address: %2").arg(where, why));
+  }
+  bool password = false;
+  for (const PQconninfoOption* o = options; o->keyword; ++o)
+    if (qstrcmp(o->keyword, "password") == 0 && o->val && *o->val) password = true;
+  PQconninfoFree(options);
+  if (password)
+    throw DbError(DbError::Misuse, 0,
+                  QStringLiteral("%1 holds a password. Remove it: the password belongs in ~/.pgpass, a "
+                                 "service file or the environment, where only you can read it.")
+                      .arg(where));
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QHash>
+#include <memory>
+
+#include "core/store/Engine.h"
+
+class ServerLink;
+
+// A PostgreSQL database behind a Connection, reached through libpq with a connection string that
+// carries no password. Statements are prepared on the server; a result is read whole.
+class ServerEngine final : public Engine {
+ public:
+  // Connects; fails with DbError (NotADatabase when the server cannot be reached or refuses).
+  explicit ServerEngine(const QString& connection);
+  ~ServerEngine() override;
+
+  Kind kind() const override { return Kind::Server; }
+  QString translate(const QString& sql, const QString& dateDisplayFormat) const override;
+  void execute(const QString& sql) override;
+  std::unique_ptr<EngineStatement> prepare(QByteArrayView sql) override;
+  void beginTransaction() override;
+  void commit() override;
+  void rollback() override;
+  bool inTransaction() const override;
+  qint64 lastInsertKey() override;
+  QString keyColumn(const QString& table) override;
+  int schemaVersion() override;
+  void setSchemaVersion(int version) override;
+  bool hasTable(const QString& table) override;
+  QString writeProblem() const override { return {}; }
+
+  // The declared type, in the file's words, of a table's column (by the server's numbers).
+  const char* declaredType(unsigned table, int column);
+
+  class Prepared;
+
+ private:
+  // Shared with the statements: the connection lasts until the last of them is gone.
+  std::shared_ptr<ServerLink> link_;
+  QString readKeyColumn(const QString& table);
+  std::shared_ptr<Prepared> prepared_;  // statements kept for their SQL
+  QHash<QString, QString> keys_;        // keyColumn() by table
+  QHash<quint64, QByteArray> declared_;
+  int statements_ = 0;
+};

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QProcess>
+
+#include "DataGen.h"
+#include "backup/BackupFixture.h"
+#include "core/history/History.h"
+#include "core/maps/MapRows.h"
+#include "core/program/Zel1.h"
+#include "core/share/OfficeShare.h"
+#include "core/store/ServerFolder.h"
+#include "core/store/Statement.h"
+#include "support/CliRun.h"
+#include "support/TestData.h"
+#include "support/TestFolder.h"
+#include "support/TestServer.h"
+
+namespace {
+
+QString serverDatabase() {
+  EXPECT_EQ(TestServer::shared().problem(), QString());
+  return TestServer::shared().newDatabase();
+}
+
+// A data folder as an office has it: records of two cemeteries, lot types with prices, a history of
+// changes and removals, two maps and a table of the office's own.
+class Share : public DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    DataGen::Options o;
+    o.records = 60;
+    Connection& cn = ZEL1.cnData;
+    DataGen::fill(cn, o);
+    History::updateRecords(cn, QStringLiteral("remarks='moved'"), QStringLiteral("recid<5"));
+    History::removeRow(cn, QStringLiteral("zel"), 7);
+    exec(QStringLiteral("create table notes (id integer primary key, body text, picture blob)"));
+    exec(QStringLiteral("insert into notes values (1, 'gate key at the office', x'00ff10')"));
+    historyEntries = scalar(QStringLiteral("select count(*) from history")).toLongLong();
+    cn.close();
+    writeMap(folder->file(QStringLiteral("zelmap1.dat")), QStringLiteral("A,1,1"));
+    writeMap(folder->file(QStringLiteral("zelmap2.dat")), QStringLiteral("B,2,2"));
+    dir = folder->path();
+    exported = exportOf(dir);
+    ASSERT_GT(exported.count('\n'), 50);
+  }
+  static QByteArray exportOf(const QString& folder) {
+    const Outcome r = cli({"export", folder, "-o", "-"});
+    EXPECT_EQ(r.code, 0) << r.err.toStdString();
+    return r.out;
+  }
+  QString dir;
+  QByteArray exported;
+  qint64 historyEntries = 0;
+};
+
+TEST_F(Share, TheServerFolderASecondComputerAndABackupOfItGiveTheSameExport) {
+  const QString url = serverDatabase();
+  const QByteArray map1 = fileBytes(dir + "zelmap1.dat");
+  const Outcome shared = cli({"share", dir, url});
+  ASSERT_EQ(shared.code, 0) << shared.err.toStdString();
+  EXPECT_TRUE(shared.out.contains("zelbeforeshare")) << shared.out.toStdString();
+  EXPECT_EQ(serverOfFolder(dir), url);
+  EXPECT_FALSE(QFile::exists(dir + "zel.mdb"));
+  EXPECT_FALSE(QFile::exists(dir + "zelmap1.dat"));
+  EXPECT_EQ(QDir(dir).entryList({"zel.mdb.moved-to-server-*"}).size(), 1);
+  ASSERT_EQ(QDir(dir).entryList({"zelbeforeshare*.zip"}).size(), 1);
+
+  EXPECT_EQ(exportOf(dir).toStdString(), exported.toStdString());
+  // The maps on the server are those the Map Check compares with (they disagree with the records).
+  const Outcome checked = cli({"check", dir});
+  EXPECT_RUN(checked, 3, "Place not on the map 28");
+  EXPECT_TRUE(checked.out.contains("the map zelmap2.dat loads")) << checked.out.toStdString();
+  EXPECT_TRUE(checked.out.contains("the change history holds")) << checked.out.toStdString();
+  {
+    Connection cn;
+    cn.openServer(url);
+    const History::Verdict v = History::verify(cn);
+    EXPECT_TRUE(v.ok) << v.problem.toStdString();
+    EXPECT_EQ(v.entries, historyEntries + 1);  // and the share itself
+    EXPECT_EQ(History::entries(cn).back().kind, History::Kind::Shared);
+    EXPECT_EQ(MapRows::bytes(cn, "zelmap1.dat"), map1);
+    Statement notes(cn, "select body, picture from notes");
+    ASSERT_TRUE(notes.next());
+    EXPECT_EQ(notes.string(0), QString("gate key at the office"));
+    EXPECT_EQ(notes.blob(1).toByteArray(), QByteArray("\x00\xff\x10", 3));
+    // New records are numbered after the highest the file ever gave.
+    EXPECT_EQ(addRow(cn, "zel", {{"csection", "N"}}), 61);
+    cn.execute(QStringLiteral("delete from zel where recid=61"));
+  }
+
+  TestFolder second(false);
+  EXPECT_RUN(cli({"init", second.path(), "--server", url}), 0, "");
+  EXPECT_EQ(exportOf(second.path()).toStdString(), exported.toStdString());
+
+  QTemporaryDir target;
+  const QString archive = target.filePath("office.zip");
+  EXPECT_RUN(cli({"backup", dir, archive}), 0, "");
+  EXPECT_RUN(cli({"restore", archive, dir, "--yes"}), 1, "on a server");
+  TestFolder plain(false);
+  EXPECT_RUN(cli({"restore", archive, plain.path(), "--yes"}), 0, "");
+  EXPECT_EQ(exportOf(plain.path()).toStdString(), exported.toStdString());
+  EXPECT_EQ(fileBytes(plain.file("zelmap1.dat")), map1);
+  EXPECT_RUN(cli({"check", plain.path()}), 3, "Place not on the map 28");
+}
+
+TEST_F(Share, APasswordADatabaseInUseAndAServerWithoutTheTablesAreRefused) {
+  const QMap<QString, QByteArray> before = snapshot(dir);
+  const QString url = serverDatabase();
+  EXPECT_RUN(cli({"share", dir, url + " password=secret"}), 1, "holds a password");
+  EXPECT_RUN(cli({"init", QDir(dir).filePath("second"), "--server", url}), 1, "run zelmora-cli share");
+  {
+    Connection cn;
+    cn.openServer(url);
+    Schema::create(cn);
+  }
+  EXPECT_RUN(cli({"share", dir, url}), 1, "already holds the program's tables");
+  EXPECT_EQ(snapshot(dir), before);
+}
+
+// A share killed after each of its steps (archive, copy committed, zel.server written, each file
+// moved aside) leaves a folder that opens, on its file or on the server, with the same records.
+TEST_F(Share, AShareKilledBetweenItsStepsLeavesAFolderThatOpens) {
+  for (int step = 1; step <= 6; ++step) {
+    SCOPED_TRACE(step);
+    QTemporaryDir copy;
+    const QString path = copy.path() + u'/';
+    for (const QString& name : QDir(dir).entryList({"zel*"}, QDir::Files))
+      QFile::copy(dir + name, path + name);
+    const QString url = serverDatabase();
+    const pid_t child = fork();
+    if (child == 0) {
+      OfficeShare::setStepHookForTesting([step](int reached) {
+        if (reached == step) _exit(2);
+      });
+      _exit(OfficeShare::share(path, url).ok ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+    EXPECT_EQ(serverOfFolder(path).isEmpty(), step < 3);
+    EXPECT_EQ(exportOf(path).toStdString(), exported.toStdString());
+    // A copy committed before the kill is taken up again by the next share of the folder.
+    if (step == 2) {
+      const Outcome again = cli({"share", path, url});
+      EXPECT_RUN(again, 0, "was interrupted after the records were copied");
+      EXPECT_EQ(exportOf(path).toStdString(), exported.toStdString());
+      EXPECT_RUN(cli({"check", path}), 3, "Place not on the map 28");
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,182 @@
+// Several clerks on one server database, each on a connection of its own.
+
+#include <gtest/gtest.h>
+
+#include "core/history/History.h"
+#include "core/store/Connection.h"
+#include "core/store/RecordFields.h"
+#include "core/store/RecordSet.h"
+#include "core/store/Schema.h"
+#include "core/store/ServerLock.h"
+#include "support/TestData.h"
+#include "support/TestServer.h"
+
+namespace {
+
+class Clerks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    TestServer& server = TestServer::shared();
+    ASSERT_EQ(server.problem(), QString());
+    database = server.newDatabase();
+    a.openServer(database);
+    Schema::create(a);
+    b.openServer(database);
+  }
+
+  // A record saved through the history, as the record form saves one; its number.
+  static qint64 add(Connection& cn, const QString& lastName) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("select * from zel where recid=0"), RecordSet::Cursor::Static);
+    rs.addNew();
+    rs.assign(QStringLiteral("interlastname"), lastName);
+    return History::saveRow(cn, rs, QStringLiteral("zel"));
+  }
+  static void openRecord(RecordSet& rs, qint64 id) {
+    rs.open(QStringLiteral("select * from zel where recid=%1").arg(id), RecordSet::Cursor::Static);
+  }
+  static void change(Connection& cn, qint64 id, const QString& column, const QString& value) {
+    RecordSet rs(&cn);
+    openRecord(rs, id);
+    rs.assign(column, value);
+    History::saveRow(cn, rs, QStringLiteral("zel"));
+  }
+
+  QString database;
+  Connection a, b;
+};
+
+}  // namespace
+
+TEST_F(Clerks, ASaveOverARecordChangedOrRemovedSinceItWasReadIsRefused) {
+  const qint64 id = add(a, QStringLiteral("Smith"));
+  RecordSet shown(&a);
+  openRecord(shown, id);
+  const std::optional<qint64> version = shown.version();
+  ASSERT_TRUE(version);
+  // The version is no column: nothing that lists the columns sees it.
+  EXPECT_FALSE(shown.hasField(QStringLiteral("zel_version")));
+  EXPECT_EQ(shown.fieldCount(), int(RecordFields::all().size()));
+
+  change(b, id, QStringLiteral("interlastname"), QStringLiteral("Brown"));
+  shown.assign(QStringLiteral("remarks"), QStringLiteral("mine"));
+  try {
+    History::saveRow(a, shown, QStringLiteral("zel"));
+    FAIL() << "saved over another clerk's change";
+  } catch (const RowConflict& c) {
+    EXPECT_FALSE(c.removed());
+  }
+  // Nothing of the refused save was written; the set holds the row as stored now.
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select remarks from zel")), QString());
+  EXPECT_EQ(shown.field(QStringLiteral("interlastname")).toString(), QStringLiteral("Brown"));
+  EXPECT_NE(shown.version(), version);
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select count(*) from history where field = 'remarks'")),
+            QStringLiteral("0"));
+
+  // Saved knowingly over the version now read: both changes stay.
+  shown.assign(QStringLiteral("remarks"), QStringLiteral("mine"));
+  History::saveRow(a, shown, QStringLiteral("zel"));
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select interlastname || '/' || remarks from zel")),
+            QStringLiteral("Brown/mine"));
+
+  // A window that read the row earlier than its set did says which version it showed.
+  RecordSet late(&a);
+  openRecord(late, id);
+  late.expectVersion(*version);
+  late.assign(QStringLiteral("remarks"), QStringLiteral("stale"));
+  EXPECT_THROW(late.update(), RowConflict);
+
+  History::removeRow(b, QStringLiteral("zel"), id);
+  shown.assign(QStringLiteral("remarks"), QStringLiteral("again"));
+  try {
+    shown.update();
+    FAIL() << "saved a removed record";
+  } catch (const RowConflict& c) {
+    EXPECT_TRUE(c.removed());
+  }
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select count(*) from zel")), QStringLiteral("0"));
+}
+
+TEST_F(Clerks, TwoAddingAtOnceGetNumbersOfTheirOwn) {
+  // A's row is added in a transaction still open while B adds and commits.
+  a.beginTransaction();
+  RecordSet ra(&a), rb(&b);
+  for (RecordSet* rs : {&ra, &rb})
+    rs->open(QStringLiteral("select * from zel where recid=0"), RecordSet::Cursor::Static);
+  ra.addNew();
+  ra.assign(QStringLiteral("interlastname"), QStringLiteral("A"));
+  ra.update();
+  rb.addNew();
+  rb.assign(QStringLiteral("interlastname"), QStringLiteral("B"));
+  rb.update();
+  a.commit();
+  ASSERT_NE(ra.savedKey(), rb.savedKey());
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select interlastname from zel where recid=%1").arg(ra.savedKey())),
+            QStringLiteral("A"));
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select interlastname from zel where recid=%1").arg(rb.savedKey())),
+            QStringLiteral("B"));
+
+  // Through the history each clerk's entry names the clerk's own record.
+  const qint64 x = add(a, QStringLiteral("X"));
+  const qint64 y = add(b, QStringLiteral("Y"));
+  EXPECT_NE(x, y);
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select recid from history where detail like '%Y%'")),
+            QString::number(y));
+}
+
+TEST_F(Clerks, TheRecordsAloneAreRefusedWhileOthersAreConnectedAndSaySoWithTheCount) {
+  ServerLock::holdShared(a);
+  ServerLock::holdShared(b);
+  Connection c;
+  c.openServer(database);
+  const auto alone = [&c] {
+    try {
+      ServerLock::Alone hold(c, QStringLiteral("An import that empties the records first"));
+      return QString();
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.code(), DbError::Busy);
+      return e.description();
+    }
+  };
+  EXPECT_EQ(
+      alone(),
+      QStringLiteral("An import that empties the records first needs the records alone, but 2 other clerks "
+                     "are connected to these records. Ask them to close the program, then try again. "
+                     "Nothing was changed."));
+  b.close();
+  EXPECT_TRUE(alone().contains(QLatin1String("but another clerk is connected")));
+  a.close();
+  EXPECT_EQ(alone(), QString());
+  {
+    // While one has them alone, nobody else starts on them.
+    ServerLock::Alone hold(c, QStringLiteral("A restore"));
+    a.openServer(database);
+    EXPECT_THROW(ServerLock::holdShared(a), DbError);
+  }
+  ServerLock::holdShared(a);
+}
+
+TEST_F(Clerks, AReadOnlyRoleBrowsesButASaveIsRefusedPlainly) {
+  const qint64 id = add(a, QStringLiteral("Smith"));
+  a.execute(
+      QStringLiteral("do $$ begin if not exists (select from pg_roles where rolname = 'zel_reader') then "
+                     "create role zel_reader login; end if; end $$; "
+                     "grant select on all tables in schema public to zel_reader"));
+  Connection reader;
+  reader.openServer(database + QStringLiteral(" user=zel_reader"));
+  ServerLock::holdShared(reader);
+  RecordSet rs(&reader);
+  openRecord(rs, id);
+  EXPECT_EQ(rs.field(QStringLiteral("interlastname")).toString(), QStringLiteral("Smith"));
+  rs.assign(QStringLiteral("remarks"), QStringLiteral("no"));
+  try {
+    History::saveRow(reader, rs, QStringLiteral("zel"));
+    FAIL() << "a reader saved";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.code(), DbError::NoRight);
+    EXPECT_EQ(e.description(),
+              QStringLiteral("You may read these records but not change them: the server's role "
+                             "\"zel_reader\" has no right to change the table zel."));
+  }
+  EXPECT_THROW(add(reader, QStringLiteral("New")), DbError);
+}
