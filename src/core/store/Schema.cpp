@@ -390,7 +390,8 @@ void upgrade(Connection& cn) {
 
 void createKeptRows(Connection& cn) {
   if (cn.isServer()) {
-    cn.engine().execute(QString::fromLatin1(kServerKeptRowsTable));
+    if (!cn.engine().hasTable(QStringLiteral("history_rows")))
+      cn.engine().execute(QString::fromLatin1(kServerKeptRowsTable));
     return;
   }
   if (keptRowsUnnumbered(cn))
