@@ -153,4 +153,54 @@ TEST_F(Share, AShareKilledBetweenItsStepsLeavesAFolderThatOpens) {
   }
 }
 
+// The records an emptying import kept go with the history onto the server and back into an archive,
+// and verify on either side; one of them is put back whole on the server.
+TEST_F(Share, TheRecordsAnEmptyingImportKeptGoToTheServerAndBack) {
+  History::Contents first;
+  {
+    Connection cn;
+    openProgramDatabase(cn, dir + "zel.mdb");
+    first = History::readRow(cn, "zel", 1).value();
+  }
+  const QString csv = QDir(dir).filePath("new.csv");
+  {
+    QFile f(csv);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("Z,1\nZ,2\n");
+  }
+  EXPECT_RUN(cli({"import", csv, dir, "--map", "1=cSection,2=Lot", "--empty-first", "--yes"}), 0, "");
+  const QString url = serverDatabase();
+  const Outcome shared = cli({"share", dir, url});
+  ASSERT_EQ(shared.code, 0) << shared.err.toStdString();
+  const Outcome checked = cli({"check", dir});
+  EXPECT_TRUE(checked.out.contains("the change history holds")) << checked.out.toStdString();
+  size_t removed = 0;
+  {
+    Connection cn;
+    cn.openServer(url);
+    const auto all = History::removedRecords(cn);
+    removed = all.size();
+    const auto one = std::find_if(all.begin(), all.end(), [](const History::Removed& r) {
+      return r.entry.kind == History::Kind::RecordsRemoved && r.entry.recordId == 1;
+    });
+    ASSERT_NE(one, all.end());
+    const qint64 back = History::putBack(cn, one->entry.id, 1);
+    auto after = History::readRow(cn, "zel", back).value();
+    after.front().second = first.front().second;  // recid
+    EXPECT_EQ(after, first);
+    const History::Verdict v = History::verify(cn);
+    EXPECT_TRUE(v.ok) << v.problem.toStdString();
+  }
+  QTemporaryDir target;
+  const QString archive = target.filePath("office.zip");
+  EXPECT_RUN(cli({"backup", dir, archive}), 0, "");
+  TestFolder plain(false);
+  EXPECT_RUN(cli({"restore", archive, plain.path(), "--yes"}), 0, "");
+  Connection file;
+  openProgramDatabase(file, plain.file("zel.mdb"));
+  const History::Verdict v = History::verify(file);
+  EXPECT_TRUE(v.ok) << v.problem.toStdString();
+  EXPECT_EQ(History::removedRecords(file).size(), removed);
+}
+
 }  // namespace
