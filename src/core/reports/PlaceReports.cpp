@@ -42,7 +42,6 @@ int comparePlaces(const QString& a, const QString& b) {
   return a.compare(b);  // the same but for case or zeros: a fixed order all the same
 }
 
-
 // "Count: n", and what was counted where the rows count something else.
 Row countLine(size_t columns, size_t at, int n, const QString& what = {}) {
   Row r(columns);
@@ -257,16 +256,18 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
   const MapSummary map = readMap(
       cn, sources.dataPath, cemetery.id,
       [&](GraveCell&& c) {
-        auto it = cells.find(keyOf(c.place));
-        if (it == cells.end()) {
-          cells.insert(keyOf(c.place), {c.row, c.col});
+        // One lookup per cell: a new place is the entry that grew the table.
+        const qsizetype known = cells.size();
+        Seen& seen = cells[keyOf(c.place)];
+        if (cells.size() != known) {
+          seen = {c.row, c.col};
           return;
         }
-        if (it->twice < 0) {
-          it->twice = int(drawnTwice.size());
-          drawnTwice.push_back({c.place, {at(it->row, it->col)}});
+        if (seen.twice < 0) {
+          seen.twice = int(drawnTwice.size());
+          drawnTwice.push_back({c.place, {at(seen.row, seen.col)}});
         }
-        drawnTwice[size_t(it->twice)].at << at(c.row, c.col);
+        drawnTwice[size_t(seen.twice)].at << at(c.row, c.col);
       },
       [&cells](qint64 n) { cells.reserve(n); });
 
