@@ -110,7 +110,8 @@ TEST_P(Reports, InterredListsListTheSameRecordsInFourOrders) {
       QStringLiteral("csection, lot, grave, interlastname, interfirstname, birthdate, deathdate, sex");
   grave(cols, QStringLiteral("'B', '2', '1', 'Zeller', 'Anna', '1921-03-07', '1970-01-02', 'F'"));
   grave(cols, QStringLiteral("'A', '10', '1', 'Abbot', '', '1950-06-30', 'unknown', 'M'"));
-  grave(cols, QStringLiteral("'A', '9', '2', 'Miller', 'Ed', NULL, '1980-05-05', ' '"));
+  // A name padded with a no-break space, a date with a time of day.
+  grave(cols, QStringLiteral("'A', '9', '2', 'Miller\u00a0', 'Ed', '1949-06-23 10:30', '1980-05-05', ' '"));
   grave(cols, QStringLiteral("'C', '1', '1', '', 'Nobody', NULL, NULL, 'U'"));  // no interred last name
   exec(QStringLiteral("insert into zel (cemeteryid, interlastname) values (2, 'Elsewhere')"));
 
@@ -120,7 +121,7 @@ TEST_P(Reports, InterredListsListTheSameRecordsInFourOrders) {
   EXPECT_EQ(byName.title, "Interred List for Oak Hill");
   ASSERT_EQ(byName.count(), 3);
   EXPECT_EQ(cells(byName.rows[0]), (QStringList{"A,10,1", "Abbot, ", ">06-30-1950", "", "^M"}));
-  EXPECT_EQ(cells(byName.rows[1]), (QStringList{"A,9,2", "Miller, Ed", "", ">05-05-1980", "^ "}));
+  EXPECT_EQ(cells(byName.rows[1]), (QStringList{"A,9,2", "Miller, Ed", ">06-23-1949", ">05-05-1980", "^ "}));
   EXPECT_EQ(cells(byName.rows[2]),
             (QStringList{"B,2,1", "Zeller, Anna", ">03-07-1921", ">01-02-1970", "^F"}));
   EXPECT_EQ(byName.countRow(), 5);  // one empty row between
@@ -133,9 +134,11 @@ TEST_P(Reports, InterredListsListTheSameRecordsInFourOrders) {
     return out;
   };
   EXPECT_EQ(locations(Id::InterredByLocation),
-            (QStringList{"A,9,2 ", "A,10,1 30-06-1950", "B,2,1 07-03-1921"}));
-  EXPECT_EQ(locations(Id::InterredByDob), (QStringList{"A,9,2 ", "B,2,1 07-03-1921", "A,10,1 30-06-1950"}));
-  EXPECT_EQ(locations(Id::InterredByDod), (QStringList{"B,2,1 07-03-1921", "A,9,2 ", "A,10,1 30-06-1950"}));
+            (QStringList{"A,9,2 23-06-1949", "A,10,1 30-06-1950", "B,2,1 07-03-1921"}));
+  EXPECT_EQ(locations(Id::InterredByDob),
+            (QStringList{"B,2,1 07-03-1921", "A,9,2 23-06-1949", "A,10,1 30-06-1950"}));
+  EXPECT_EQ(locations(Id::InterredByDod),
+            (QStringList{"B,2,1 07-03-1921", "A,9,2 23-06-1949", "A,10,1 30-06-1950"}));
 }
 
 TEST_P(Reports, CemeteryListShowsAddressBlocksOfTwoAndThreeLines) {

@@ -109,6 +109,21 @@ std::optional<std::pair<QString, QString>> moneyCheck(Connection& cn) {
                         rs.field(QStringLiteral("sql")).toString());
 }
 
+// The text as UTF-8 in held. Plain ASCII, most cells, is copied into held's own buffer: a new array
+// for each of a million rows' cells costs more than the copy.
+void utf8Into(QStringView s, QByteArray& held) {
+  const qsizetype n = s.size();
+  const char16_t* p = s.utf16();
+  for (qsizetype i = 0; i < n; ++i)
+    if (p[i] >= 0x80) {
+      held = s.toUtf8();
+      return;
+    }
+  held.resize(n);
+  char* d = held.data();
+  for (qsizetype i = 0; i < n; ++i) d[i] = char(p[i]);
+}
+
 // Values are stored as the record form stores them: money as its scaled integer, dates as ISO text.
 // A text is bound from held, which keeps it until the statement has run.
 void bind(Statement& st, int pos, const Value& v, QByteArray& held) {
@@ -127,7 +142,7 @@ void bind(Statement& st, int pos, const Value& v, QByteArray& held) {
       return;
     case Value::Type::Date:
     case Value::Type::Text:
-      held = (v.isDate() ? DateValue::toIso(v.toDateTime(), v.hasTime()) : v.toString()).toUtf8();
+      utf8Into(v.isDate() ? DateValue::toIso(v.toDateTime(), v.hasTime()) : v.toString(), held);
       st.bindText(pos, held);
       return;
   }

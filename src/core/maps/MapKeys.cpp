@@ -4,7 +4,10 @@
 
 namespace MapKeys {
 
-int StateTable::fold(QStringView text, std::vector<char16_t>& out) {
+namespace {
+
+// Folds text onto the end of out and returns the number of commas in it.
+int fold(QStringView text, std::vector<char16_t>& out) {
   int commas = 0;
   const char16_t* p = text.utf16();
   const char16_t* const end = p + text.size();
@@ -28,7 +31,7 @@ int StateTable::fold(QStringView text, std::vector<char16_t>& out) {
   return commas;
 }
 
-quint64 StateTable::hashOf(const char16_t* p, size_t n) {
+quint64 hashOf(const char16_t* p, size_t n) {
   quint64 h = 0xcbf29ce484222325ULL;
   for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 0x100000001b3ULL;
   // Places differ in a few trailing digits: mixed, they spread over the whole table.
@@ -38,7 +41,9 @@ quint64 StateTable::hashOf(const char16_t* p, size_t n) {
   return h;
 }
 
-size_t StateTable::find(const char16_t* p, size_t n, quint64 h) const {
+}  // namespace
+
+size_t PlaceIndex::slotOf(const char16_t* p, size_t n, quint64 h) const {
   const size_t mask = slots_.size() - 1;
   const quint32 tag = quint32(h >> 32) & ~kIndexMask;
   for (size_t i = size_t(h) & mask;; i = (i + 1) & mask) {
@@ -50,8 +55,8 @@ size_t StateTable::find(const char16_t* p, size_t n, quint64 h) const {
   }
 }
 
-void StateTable::grow() {
-  std::vector<quint32> old(std::max<size_t>(1024, 2 * slots_.size()));
+void PlaceIndex::grow(size_t size) {
+  std::vector<quint32> old(std::max<size_t>(1024, size));
   old.swap(slots_);
   const size_t mask = slots_.size() - 1;
   for (quint32 s : old) {
@@ -63,41 +68,80 @@ void StateTable::grow() {
   }
 }
 
+void PlaceIndex::reserve(qint64 places) {
+  const size_t want = size_t(std::clamp<qint64>(places, 0, kIndexMask));
+  size_t size = 1024;
+  while (3 * size < 4 * want) size *= 2;
+  if (size > slots_.size()) grow(size);
+  entries_.reserve(want);
+}
+
+int PlaceIndex::settle(size_t at, bool* added) {
+  if (added) *added = false;
+  const size_t n = chars_.size() - at;
+  // Past the table's reach a place is not kept, as a map cannot hold that many anyway.
+  if (chars_.size() > 0xFFFFFFFFu || entries_.size() >= kIndexMask) {
+    chars_.resize(at);
+    return -1;
+  }
+  if (4 * (entries_.size() + 1) > 3 * slots_.size()) grow(2 * slots_.size());
+  const quint64 h = hashOf(chars_.data() + at, n);
+  quint32& s = slots_[slotOf(chars_.data() + at, n, h)];
+  if (s) {  // known already
+    chars_.resize(at);
+    return int((s & kIndexMask) - 1);
+  }
+  entries_.push_back(Entry{quint32(at), quint32(n)});
+  s = (quint32(h >> 32) & ~kIndexMask) | quint32(entries_.size());
+  if (added) *added = true;
+  return int(entries_.size() - 1);
+}
+
+int PlaceIndex::add(QStringView section, QStringView lot, QStringView grave, bool* added) {
+  const size_t at = chars_.size();
+  int commas = fold(section.trimmed(), chars_);
+  chars_.push_back(u',');
+  commas += fold(lot.trimmed(), chars_);
+  chars_.push_back(u',');
+  commas += fold(grave.trimmed(), chars_);
+  if (commas != 0) {
+    chars_.resize(at);
+    if (added) *added = false;
+    return -1;
+  }
+  return settle(at, added);
+}
+
+int PlaceIndex::add(QStringView place, bool* added) {
+  const size_t at = chars_.size();
+  if (fold(place.trimmed(), chars_) != 2) {
+    chars_.resize(at);
+    if (added) *added = false;
+    return -1;
+  }
+  return settle(at, added);
+}
+
+int PlaceIndex::find(QStringView place) const {
+  if (slots_.empty()) return -1;
+  key_.clear();
+  if (fold(place.trimmed(), key_) != 2) return -1;
+  const quint32 s = slots_[slotOf(key_.data(), key_.size(), hashOf(key_.data(), key_.size()))];
+  return s ? int((s & kIndexMask) - 1) : -1;
+}
+
 void StateTable::add(const QString& section, const QString& lot, const QString& grave,
                      const QString& status) {
   const GraveState::State state = GraveState::fromStored(status);
   if (state == GraveState::State::Open) return;
-  const size_t at = chars_.size();
-  int commas = fold(QStringView(section).trimmed(), chars_);
-  chars_.push_back(u',');
-  commas += fold(QStringView(lot).trimmed(), chars_);
-  chars_.push_back(u',');
-  commas += fold(QStringView(grave).trimmed(), chars_);
-  const size_t n = chars_.size() - at;
-  // A part holding a comma makes a key that no cell names (a cell's place has exactly three
-  // parts); past the table's reach a place stays open, as a map cannot hold that many anyway.
-  if (commas != 0 || chars_.size() > 0xFFFFFFFFu || entries_.size() >= kIndexMask) {
-    chars_.resize(at);
-    return;
-  }
-  if (4 * (entries_.size() + 1) > 3 * slots_.size()) grow();
-  const quint64 h = hashOf(chars_.data() + at, n);
-  quint32& s = slots_[find(chars_.data() + at, n, h)];
-  if (s) {  // the place has its state already
-    chars_.resize(at);
-    return;
-  }
-  entries_.push_back(Entry{quint32(at), quint32(n), state});
-  s = (quint32(h >> 32) & ~kIndexMask) | quint32(entries_.size());
-  ++count_;
+  bool added = false;
+  places_.add(section, lot, grave, &added);
+  if (added) states_.push_back(state);  // a place met before keeps its first state
 }
 
 GraveState::State StateTable::state(QStringView cellText) const {
-  if (slots_.empty()) return GraveState::State::Open;
-  key_.clear();
-  if (fold(cellText.trimmed(), key_) != 2) return GraveState::State::Open;
-  const quint32 s = slots_[find(key_.data(), key_.size(), hashOf(key_.data(), key_.size()))];
-  return s ? entries_[(s & kIndexMask) - 1].state : GraveState::State::Open;
+  const int i = places_.find(cellText);
+  return i < 0 ? GraveState::State::Open : states_[size_t(i)];
 }
 
 }  // namespace MapKeys

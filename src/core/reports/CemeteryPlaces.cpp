@@ -70,21 +70,23 @@ MapSummary readMap(Connection& cn, const QString& dataPath, qint32 cemeteryId,
   constexpr quint32 kWhite = 0xFFFFFF;  // a burial lot
   MapFile::Header header;
   qint64 present = 0;
-  sum.exists = MapStore::load(
-      cn, dataPath, MapStore::nameOf(cemeteryId),
-      [&](const MapFile::Header& h) {
-        header = h;
-        if (onSize) onSize(h.cellCount);
-      },
-      [&](MapCell&& c) {
-        if (c.row < 1 || c.col < 1) return;  // headers and the format marker
-        ++present;
-        const QString t = c.text.trimmed();
-        if (MapKeys::namesGrave(t))
-          onGrave({c.row, c.col, t});
-        else if (t.isEmpty() && (c.hasBack ? c.back : header.defaultBack) == kWhite)
-          ++sum.unlabelledLots;
-      }) > 0;
+  // One pass: a report is built from what it gathered only after the whole map checked out, so cells
+  // delivered before a failure further on are dropped with the report.
+  sum.exists = MapStore::read(
+                   cn, dataPath, MapStore::nameOf(cemeteryId),
+                   [&](const MapFile::Header& h) {
+                     header = h;
+                     if (onSize) onSize(h.cellCount);
+                   },
+                   [&](MapCell&& c) {
+                     if (c.row < 1 || c.col < 1) return;  // headers and the format marker
+                     ++present;
+                     const QString t = c.text.trimmed();
+                     if (MapKeys::namesGrave(t))
+                       onGrave({c.row, c.col, t});
+                     else if (t.isEmpty() && (c.hasBack ? c.back : header.defaultBack) == kWhite)
+                       ++sum.unlabelledLots;
+                   }) > 0;
   if (!sum.exists) return sum;
   // Cells the file leaves out are empty and in the sheet's own colour.
   if (header.defaultBack == kWhite) sum.unlabelledLots += qint64(header.maxRows) * header.maxCols - present;

@@ -46,7 +46,8 @@ struct MapSummary {
 
 // Reads the cemetery's map (MapStore: the data folder's file or the server's row) cell by cell;
 // nothing when there is none. onSize first learns how many cells the map holds. A damaged map throws
-// MapFile's failure naming it.
+// MapFile's failure naming it, possibly after some cells were delivered: the caller keeps nothing of
+// them then.
 MapSummary readMap(Connection& cn, const QString& dataPath, qint32 cemeteryId,
                    const std::function<void(GraveCell&&)>& onGrave,
                    const std::function<void(qint64 cells)>& onSize = {});

@@ -42,7 +42,6 @@ int comparePlaces(const QString& a, const QString& b) {
   return a.compare(b);  // the same but for case or zeros: a fixed order all the same
 }
 
-
 // "Count: n", and what was counted where the rows count something else.
 Row countLine(size_t columns, size_t at, int n, const QString& what = {}) {
   Row r(columns);
@@ -242,7 +241,8 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
   QHash<MapKeys::FoldedKey, std::vector<const Record*>> byPlace;
   for (const Record& r : recs) byPlace[keyOf(r.place)].push_back(&r);
 
-  // Cells by place; a place met again collects every position it is drawn at.
+  // Cells by place, numbered as the map names them first; a place met again collects every position
+  // it is drawn at.
   struct Seen {
     int row = 0, col = 0;
     int twice = -1;  // index into drawnTwice
@@ -252,23 +252,30 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
     QStringList at;
   };
   auto at = [](int row, int col) { return QStringLiteral("row %1, column %2").arg(row).arg(col); };
-  QHash<MapKeys::FoldedKey, Seen> cells;
+  MapKeys::PlaceIndex drawn;
+  std::vector<Seen> seen;
   std::vector<Twice> drawnTwice;
   const MapSummary map = readMap(
       cn, sources.dataPath, cemetery.id,
       [&](GraveCell&& c) {
-        auto it = cells.find(keyOf(c.place));
-        if (it == cells.end()) {
-          cells.insert(keyOf(c.place), {c.row, c.col});
+        bool added = false;
+        const int i = drawn.add(c.place, &added);
+        if (i < 0) return;
+        if (added) {
+          seen.push_back({c.row, c.col});
           return;
         }
-        if (it->twice < 0) {
-          it->twice = int(drawnTwice.size());
-          drawnTwice.push_back({c.place, {at(it->row, it->col)}});
+        Seen& s = seen[size_t(i)];
+        if (s.twice < 0) {
+          s.twice = int(drawnTwice.size());
+          drawnTwice.push_back({c.place, {at(s.row, s.col)}});
         }
-        drawnTwice[size_t(it->twice)].at << at(c.row, c.col);
+        drawnTwice[size_t(s.twice)].at << at(c.row, c.col);
       },
-      [&cells](qint64 n) { cells.reserve(n); });
+      [&](qint64 n) {
+        drawn.reserve(n);
+        seen.reserve(size_t(n));
+      });
 
   enum Kind { NotOnMap, DrawnTwice, Shared, WrongState };
   const QString kinds[] = {
@@ -292,7 +299,7 @@ Table mapCheck(Connection& cn, const Cemetery& cemetery, const Sources& sources)
                              .arg(GraveState::formText(r.state), GraveState::formText(r.saved))});
       continue;
     }
-    if (map.exists && !cells.contains(keyOf(r.place)))
+    if (map.exists && drawn.find(r.place) < 0)
       found.push_back({NotOnMap, r.id, r.place, QStringLiteral("No cell of the map names this place")});
     const std::vector<const Record*>& same = byPlace[keyOf(r.place)];
     if (same.size() > 1) {

@@ -16,6 +16,7 @@
 #include "core/store/DateValue.h"
 #include "core/store/DbError.h"
 #include "core/store/RecordSet.h"
+#include "core/store/Statement.h"
 
 namespace Report {
 
@@ -320,6 +321,67 @@ Table agedReceivables(Connection& cn, const Cemetery& cemetery, const Format& fo
   return t;
 }
 
+// The interred lists, read straight from the engine's columns: a million rows each made into
+// values first would cost more than the query itself. Texts are trimmed as the record form trims
+// them, dates shown as the record form shows a stored date.
+void interredRows(Table& t, Connection& cn, const QString& query) {
+  Statement st(cn, cn.translate(query).toUtf8());
+  const auto column = [&st](const char* name) {
+    for (int i = 0; i < st.columnCount(); ++i)
+      if (qstricmp(st.columnName(i), name) == 0) return i;
+    throw DbError(3265, QStringLiteral("Item cannot be found."));
+  };
+  const int key = column("recid"), section = column("csection"), lot = column("lot"), grave = column("grave"),
+            last = column("interlastname"), first = column("interfirstname"), birth = column("birthdate"),
+            death = column("deathdate"), sex = column("sex");
+  // Plain ASCII without spaces at either end, the usual text, is taken as it stands.
+  const auto trimmed = [&st](int i) {
+    const QByteArrayView b = st.text(i);
+    const auto plainEnd = [](char c) { return uchar(c) > ' ' && uchar(c) < 0x80; };
+    if (b.isEmpty() || (plainEnd(b.front()) && plainEnd(b.back()))) return QString::fromUtf8(b);
+    return QString::fromUtf8(b).trimmed();
+  };
+  QHash<qint64, QString> dates;
+  QHash<QByteArray, QString> sexes;
+  const auto date = [&](int i) -> QString {
+    if (st.type(i) != Statement::Type::Text) return {};
+    const QByteArrayView b = st.text(i);
+    QDate d;
+    int n[3] = {0, 0, 0}, part = 0;
+    bool stored = b.size() == 10 && b[4] == '-' && b[7] == '-';
+    for (int k = 0; k < 10 && stored; ++k) {
+      if (k == 4 || k == 7)
+        ++part;
+      else if (b[k] >= '0' && b[k] <= '9')
+        n[part] = n[part] * 10 + (b[k] - '0');
+      else
+        stored = false;
+    }
+    d = stored ? QDate(n[0], n[1], n[2]) : DateValue::fromIso(QString::fromUtf8(b)).date();
+    if (!d.isValid()) return {};
+    auto it = dates.constFind(d.toJulianDay());
+    if (it == dates.constEnd())
+      it = dates.insert(d.toJulianDay(), DateValue::formatDisplay(d, t.datePattern));
+    return *it;
+  };
+  const QString comma = QStringLiteral(", ");
+  while (st.next()) {
+    Row row(6);
+    row[0].text = st.type(key) == Statement::Type::Integer ? QString::number(st.int64(key)) : st.string(key);
+    row[1].text = MapKeys::recordKey(trimmed(section), trimmed(lot), trimmed(grave));
+    row[2].text = trimmed(last) + comma + trimmed(first);
+    row[3].text = date(birth);
+    row[4].text = date(death);
+    for (Cell* d : {&row[3], &row[4]})
+      if (!d->text.isEmpty()) d->align = Align::Right;
+    const QByteArray s = st.text(sex).toByteArray();
+    auto it = sexes.constFind(s);
+    if (it == sexes.constEnd()) it = sexes.insert(s, QString::fromUtf8(s));
+    row[5] = {*it, Align::Centre};
+    t.rows.push_back(std::move(row));
+  }
+}
+
 }  // namespace
 
 Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& format, const Sources& sources) {
@@ -333,6 +395,13 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
     return agedReceivables(cn, cemetery, format, sources.today ? sources.today() : QDate::currentDate());
   Table t = layout(id, cemetery);
   t.datePattern = id == Id::InterredByName ? QStringLiteral("mm-dd-yyyy") : format.dateFormat;
+  if (id == Id::InterredByLocation || id == Id::InterredByName || id == Id::InterredByDob ||
+      id == Id::InterredByDod) {
+    interredRows(t, cn, sql(id, cemetery.id));
+    t.countLine.resize(t.columns.size());
+    t.countLine[1] = {QStringLiteral("Count: ") + QString::number(t.count()), Align::Left, true};
+    return t;
+  }
   Money total;
   RecordSet rs(&cn);
   rs.open(sql(id, cemetery.id), RecordSet::Cursor::ForwardOnly);
@@ -354,28 +423,6 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
                           {text(rs, desc)},
                           {text(rs, size)},
                           p.isNull() ? Cell{} : right(moneyText(p.toMoney(), format))});
-      }
-      break;
-    }
-    case Id::InterredByLocation:
-    case Id::InterredByName:
-    case Id::InterredByDob:
-    case Id::InterredByDod: {
-      SharedTexts shared(t.datePattern);
-      const int key = f["recid"], section = f["csection"], lot = f["lot"], grave = f["grave"],
-                last = f["interlastname"], first = f["interfirstname"], birth = f["birthdate"],
-                death = f["deathdate"], sex = f["sex"];
-      for (; !rs.eof(); rs.moveNext()) {
-        Row row(6);
-        row[0].text = text(rs, key);
-        row[1].text = location(rs, section, lot, grave);
-        row[2].text = trimmed(rs, last) + comma + trimmed(rs, first);
-        row[3].text = shared.date(rs.field(birth));
-        row[4].text = shared.date(rs.field(death));
-        for (Cell* date : {&row[3], &row[4]})
-          if (!date->text.isEmpty()) date->align = Align::Right;
-        row[5] = {shared.text(text(rs, sex)), Align::Centre};
-        t.rows.push_back(std::move(row));
       }
       break;
     }
@@ -403,6 +450,10 @@ Table build(Id id, Connection& cn, const Cemetery& cemetery, const Format& forma
       }
       break;
     }
+    case Id::InterredByLocation:
+    case Id::InterredByName:
+    case Id::InterredByDob:
+    case Id::InterredByDod:
     case Id::AvailableGraves:
     case Id::MapCheck:
     case Id::AgedReceivables:

@@ -169,10 +169,10 @@ namespace {
 
 inline bool isDigit(char32_t c) { return c >= '0' && c <= '9'; }
 
-// Compares a and b, digit runs by their value and everything else as it is; 2 when the order
+// Compares a and b, digit runs by their value and everything else as f gives it; 2 when the order
 // cannot be told without the equal-looking texts' bytes.
-template <typename Char>
-int naturalOrder(const Char* a, size_t na, const Char* b, size_t nb) {
+template <typename Char, typename Fold>
+int naturalOrder(const Char* a, size_t na, const Char* b, size_t nb, Fold f) {
   size_t i = 0, j = 0;
   while (i < na && j < nb) {
     if (isDigit(a[i]) && isDigit(b[j])) {
@@ -186,7 +186,8 @@ int naturalOrder(const Char* a, size_t na, const Char* b, size_t nb) {
         if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
       continue;
     }
-    if (a[i] != b[j]) return a[i] < b[j] ? -1 : 1;
+    const auto ca = f(a[i]), cb = f(b[j]);
+    if (ca != cb) return ca < cb ? -1 : 1;
     ++i;
     ++j;
   }
@@ -198,24 +199,21 @@ int naturalOrder(const Char* a, size_t na, const Char* b, size_t nb) {
 int collateNatural(void*, int n1, const void* v1, int n2, const void* v2) {
   const auto* p1 = static_cast<const unsigned char*>(v1);
   const auto* p2 = static_cast<const unsigned char*>(v2);
-  // Places are mostly plain ASCII, compared here without decoding: a sort compares millions of times.
-  thread_local std::vector<unsigned char> fa, fb;
+  // Places are mostly plain ASCII, compared here as they stand, folded letter by letter: a sort
+  // compares millions of times.
   bool ascii = true;
   for (int k = 0; k < n1 && ascii; ++k) ascii = p1[k] < 0x80;
   for (int k = 0; k < n2 && ascii; ++k) ascii = p2[k] < 0x80;
+  int r = 2;
   if (ascii) {
-    fa.resize(size_t(n1));
-    fb.resize(size_t(n2));
-    for (int k = 0; k < n1; ++k) fa[size_t(k)] = (unsigned char)foldAscii(p1[k]);
-    for (int k = 0; k < n2; ++k) fb[size_t(k)] = (unsigned char)foldAscii(p2[k]);
-    const int r = naturalOrder(fa.data(), fa.size(), fb.data(), fb.size());
-    return r != 2 ? r : collate(nullptr, n1, v1, n2, v2);  // "01" and "1": still one order
+    r = naturalOrder(p1, size_t(n1), p2, size_t(n2), [](unsigned char c) { return foldAscii(c); });
+  } else {
+    thread_local std::vector<char32_t> a, b;
+    decodeAll(p1, n1, a, true);
+    decodeAll(p2, n2, b, true);
+    r = naturalOrder(a.data(), a.size(), b.data(), b.size(), [](char32_t c) { return c; });
   }
-  thread_local std::vector<char32_t> a, b;
-  decodeAll(p1, n1, a, true);
-  decodeAll(p2, n2, b, true);
-  const int r = naturalOrder(a.data(), a.size(), b.data(), b.size());
-  return r != 2 ? r : collate(nullptr, n1, v1, n2, v2);
+  return r != 2 ? r : collate(nullptr, n1, v1, n2, v2);  // "01" and "1": still one order
 }
 
 // Names: the user's language's order ("Négatif" between "Nay" and "Novak"), case aside.
