@@ -320,9 +320,6 @@ TEST_P(RecordImportTest, TheHistoryNamesTheNumbersTheRecordsGotEvenWithAClerkAdd
   const QString numbers = onServer() ? "2-1001,1003-2002" : "2-2001";
   EXPECT_EQ(History::entries(ZEL1.cnData).back().detail,
             "file: many.csv\nrows: 2000\nrecords added: " + numbers + "\nemptied first: no");
-  if (onServer()) {
-    EXPECT_EQ(scalar("select recid from zel where csection = 'X'"), "1002");
-  }
 }
 
 }  // namespace
