@@ -7,7 +7,7 @@
 
 #include "core/program/Zel1.h"
 
-QString readOnlyReason() { return ZEL1.cnData.isOpen() ? ZEL1.cnData.writeProblem() : QString(); }
+QString readOnlyReason() { return ZEL1.cnData.isServer() ? ZEL1.cnData.writeProblem() : QString(); }
 
 void showReadOnly(QWidget* window, const QList<QWidget*>& fields) {
   const QString mark = QStringLiteral(" (read only)");

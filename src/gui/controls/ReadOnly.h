@@ -5,9 +5,10 @@
 
 class QWidget;
 
-// Why the records cannot be changed over ZEL1.cnData: a server role that may only read them, or a
-// file or folder that cannot be written. Empty when they can (and while nothing is open). Windows
-// that change records open read-only then, rather than refuse every change one by one.
+// Why the records on a server cannot be changed over ZEL1.cnData: its role may only read them. Empty
+// when they can, on a file, and while nothing is open. Windows that change records open read-only
+// then, rather than refuse every change one by one. (A file that cannot be written is a fault to
+// mend: the start-up says so, and each change that fails says it again.)
 QString readOnlyReason();
 
 // A window opened read-only: " (read only)" after its title, and each field shows its value but
