@@ -451,3 +451,24 @@ TEST(CliServer, AFolderWithZelServerExportsAsTheSameRecordsInAFileDo) {
   EXPECT_EQ(fromServer.out.toStdString(), fromFile.out.toStdString());
   EXPECT_FALSE(QFile::exists(server.file("zel.mdb")));
 }
+
+TEST(CliServer, AnImportThatEmptiesTheRecordsFirstWaitsUntilNoOtherClerkIsConnected) {
+  TestFolder folder(false);
+  writeFile(folder.file(QString::fromLatin1(kServerFile)), TestServer::shared().newDatabase().toUtf8());
+  Connection a, b;
+  openProgramDatabase(a, folder.file("zel.mdb"));
+  openProgramDatabase(b, folder.file("zel.mdb"));
+  addRow(a, "cemetery", {{"name", "Oak Hill"}});
+  addRow(a, "lots", {{"lotdesc", "Single"}});
+  addRow(a, "zel", {{"csection", "OLD"}});
+  writeFile(folder.file("new.csv"), "NEW\n");
+  const QStringList import{"import",     folder.file("new.csv"), folder.path(), "--map",
+                           "1=cSection", "--empty-first",        "--yes"};
+  EXPECT_RUN(cli(import), 1, "needs the records alone, but 2 other clerks are connected to these records.");
+  EXPECT_EQ(scalarOn(a, "select string_agg(csection, ',') from zel"), "OLD");
+  b.close();
+  a.close();
+  EXPECT_RUN(cli(import), 0, "");
+  openProgramDatabase(a, folder.file("zel.mdb"));
+  EXPECT_EQ(scalarOn(a, "select string_agg(csection, ',') from zel"), "NEW");
+}

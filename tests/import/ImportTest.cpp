@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <utility>
+
+#include "core/history/History.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
 #include "core/store/DbError.h"
@@ -294,6 +297,29 @@ TEST_P(RecordImportTest, AFailureInTheMiddleRollsBackTheEmptyingToo) {
   EXPECT_EQ(scalar("select count(*) from zel where csection = 'm'"), "700") << "text ignores case";
   EXPECT_EQ(scalar(schema), before);
   EXPECT_THROW(exec("insert into zel (purchprice) values (1.5)"), DbError) << "the money check is back";
+}
+
+TEST_P(RecordImportTest, TheHistoryNamesTheNumbersTheRecordsGotEvenWithAClerkAddingMeanwhile) {
+  // On a server another clerk adds a record while the import is half done: it takes a number
+  // between the imported ones.
+  Connection other;
+  if (onServer()) {
+    other.openServer(openServerData());
+    exec("insert into cemetery (name) values ('Zion')");
+    exec("insert into lots (lotdesc) values ('Single')");
+    exec("insert into zel (csection) values ('OLD')");
+  }
+  Plan plan = planOf("1=cSection", 1, 2000);
+  plan.fileName = "many.csv";
+  bool added = false;
+  RecordImport::write(ZEL1.cnData, TableSource(tableOf(QList<QStringList>(2000, {"I"}))), plan, false,
+                      [&](double) {
+                        if (!other.isOpen() || std::exchange(added, true)) return;
+                        other.execute("insert into zel (csection) values ('X')");
+                      });
+  const QString numbers = onServer() ? "2-1001,1003-2002" : "2-2001";
+  EXPECT_EQ(History::entries(ZEL1.cnData).back().detail,
+            "file: many.csv\nrows: 2000\nrecords added: " + numbers + "\nemptied first: no");
 }
 
 }  // namespace

@@ -1,7 +1,14 @@
 // The record form on a server while another clerk changes the same record.
 
+#include <QPushButton>
+#include <QRadioButton>
+#include <tuple>
+
 #include "RecordFormFixture.h"
 #include "core/store/Connection.h"
+#include "gui/backup/frmBackupRestore.h"
+#include "gui/cemeteries/frmAddress.h"
+#include "gui/maps/frmMapEdit.h"
 #include "support/Engines.h"
 
 namespace {
@@ -10,7 +17,8 @@ class ServerRecordForm : public RecordForm {
  protected:
   void SetUp() override {
     RecordForm::SetUp();
-    other.openServer(openServerData());
+    database = openServerData();
+    other.openServer(database);
     addCemetery(QStringLiteral("Oakwood"));
     addLot(QStringLiteral("Single"), QStringLiteral("NULL"), QStringLiteral("NULL"));
     open();
@@ -33,6 +41,7 @@ class ServerRecordForm : public RecordForm {
   }
 
   Connection other;
+  QString database;
   QString id;
 };
 
@@ -83,4 +92,74 @@ TEST_F(ServerRecordForm, ARecordRemovedMeanwhileIsSavedOverAsANewRecord) {
   EXPECT_EQ(scalar(QStringLiteral("select interlastname || '/' || remarks from zel where recid=") + now),
             QStringLiteral("Smith/kept"));
   EXPECT_FALSE(ZEL1.RecordChanged);
+}
+
+TEST_F(ServerRecordForm, ARemoveOfARecordChangedMeanwhileNamesTheChangesAndOneRemovedMeanwhileMovesOn) {
+  const auto remove = [this](std::optional<MessageService::Answer> reload) {
+    msgs->expectQuestion(QStringLiteral("*"), MessageService::Answer::Yes);  // sure?
+    if (reload) msgs->expectQuestion(QStringLiteral("*"), *reload);
+    form->mnuRemoveClick();
+  };
+  other.execute(QStringLiteral("update zel set remarks='theirs' where recid=") + id);
+  remove(MessageService::Answer::No);
+  EXPECT_EQ(msgs->last(), QStringLiteral("Another clerk changed this record since it was shown; it was not "
+                                         "removed.\n\nRemarks: (empty), now \"theirs\"\n\nReload the record "
+                                         "as it is stored now? You can remove it then."));
+  EXPECT_EQ(stored("remarks"), QStringLiteral("theirs"));
+  // Reloaded, the record as stored now is shown, and then it goes.
+  remove(MessageService::Answer::Yes);
+  EXPECT_EQ(form->ui().txtRemarks->text(), QStringLiteral("theirs"));
+  remove(std::nullopt);
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zel")), QStringLiteral("0"));
+
+  // Removed by the other clerk first: said once, and the form is empty for a new record.
+  placeNew(QStringLiteral("B"), QStringLiteral("1"), QStringLiteral("1"));
+  form->mnuSaveClick();
+  other.execute(QStringLiteral("delete from zel"));
+  msgs->expectQuestion(QStringLiteral("*"), MessageService::Answer::Yes);
+  msgs->expectInfo(QStringLiteral("Another clerk removed this record already."));
+  form->mnuRemoveClick();
+  EXPECT_TRUE(form->ui().txtRecordNum->text().isEmpty());
+}
+
+TEST_F(ServerRecordForm, ARoleThatMayOnlyReadBrowsesEveryWindowButNoneOffersAChange) {
+  exec(QStringLiteral(
+      "do $$ begin if not exists (select from pg_roles where rolname = 'zel_reader') then create role "
+      "zel_reader login; end if; end $$; grant select on all tables in schema public to zel_reader"));
+  ZEL1.CurrentCemeteryId = qint32(scalar(QStringLiteral("select max(cemeteryid) from cemetery")).toInt());
+  form.reset();
+  ZEL1.cnData.close();
+  ZEL1.cnData.openServer(database + QStringLiteral(" user=zel_reader"));
+  const Ui::frmDataEntry& ui = open().ui();
+  EXPECT_TRUE(form->windowTitle().endsWith(QLatin1String(" (read only)")));
+  for (QAction* a : {ui.mnuNew, ui.mnuSave, ui.mnuRemove, ui.mnuImport, ui.Toolbar1_Save})
+    EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+  EXPECT_FALSE(ui.txtCemetery->isEnabled());
+  // Browsing shows the record; typing takes nothing, so leaving it asks nothing.
+  ui.mnuGetFirst->trigger();
+  EXPECT_EQ(ui.txtInterredLastName->text(), QStringLiteral("Smith"));
+  QTest::keyClicks(ui.txtRemarks, QStringLiteral("x"));
+  EXPECT_EQ(ui.txtRemarks->text(), QString());
+
+  // The managers and the address dialog show their entries, without New, Save or Erase.
+  using Case = std::tuple<QPushButton*, const char*, const char*>;
+  for (const Case& c :
+       {Case{ui.Command1, "frmCemeteryMgr", "Command2"}, Case{ui.Command2, "frmLotMgr", "Command4"},
+        Case{ui.Command3, "frmAddress", "cmdErase"}}) {
+    const char* off = std::get<2>(c);
+    msgs->expectModal(QLatin1String(std::get<1>(c)), [off](QDialog& d) {
+      EXPECT_TRUE(d.windowTitle().endsWith(QLatin1String(" (read only)"))) << d.objectName().toStdString();
+      EXPECT_FALSE(d.findChild<QPushButton*>(QLatin1String(off))->isEnabled()) << off;
+      return int(QDialog::Rejected);
+    });
+    std::get<0>(c)->click();
+  }
+  // The map editor sets no cells and saves nothing when it closes; a restore is not offered.
+  {
+    frmMapEdit map;
+    EXPECT_FALSE(map.ui().Command1->isEnabled());
+    EXPECT_TRUE(map.close());
+  }
+  EXPECT_EQ(scalar(QStringLiteral("select count(*) from zelmaps")), QStringLiteral("0"));
+  EXPECT_FALSE(frmBackupRestore(nullptr, folder->file(QStringLiteral("placement.ini"))).Option2->isEnabled());
 }

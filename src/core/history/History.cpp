@@ -281,7 +281,7 @@ std::vector<Entry> query(Connection& cn, const QString& where, const std::vector
 
 QString utcText(const QDateTime& t) { return t.toUTC().toString(Qt::ISODateWithMs); }
 
-// Row ids added are listed as ranges: an import adds them one after the other.
+// Row ids added are listed as ranges of numbers that follow each other.
 QString rangesText(std::vector<qint64> ids) {
   std::sort(ids.begin(), ids.end());
   QStringList parts;
@@ -562,7 +562,7 @@ qint64 saveRow(Connection& cn, RecordSet& rs, const QString& table) {
   return saved;
 }
 
-bool removeRow(Connection& cn, const QString& table, qint64 id) {
+bool removeRow(Connection& cn, const QString& table, qint64 id, std::optional<qint64> version) {
   Change change(cn);
   const std::optional<Contents> last = readRow(cn, table, id);
   if (!last) return false;
@@ -572,7 +572,15 @@ bool removeRow(Connection& cn, const QString& table, qint64 id) {
   e.table = table;
   e.detail = contentsText(*last);
   append(cn, e);
-  cn.execute(QStringLiteral("delete from %1 where %2=%3").arg(table, keyColumn(table)).arg(id));
+  if (version) {
+    RecordSet rs(&cn);
+    rs.open(QStringLiteral("select * from %1 where %2=%3").arg(table, keyColumn(table)).arg(id),
+            RecordSet::Cursor::Static);
+    rs.expectVersion(*version);
+    rs.deleteCurrent();
+  } else {
+    cn.execute(QStringLiteral("delete from %1 where %2=%3").arg(table, keyColumn(table)).arg(id));
+  }
   change.commit();
   return true;
 }
@@ -624,26 +632,6 @@ void imported(Connection& cn, const QString& file, int rows, const std::vector<q
                  .arg(rangesText(added), emptiedFirst ? QStringLiteral("yes") : QStringLiteral("no"));
   append(cn, e);
   change.commit();
-}
-
-void imported(Connection& cn, const QString& file, int rows, qint64 firstAdded, qint64 lastAdded,
-              bool emptiedFirst) {
-  std::vector<qint64> ids;
-  if (firstAdded > 0)
-    for (qint64 id = firstAdded; id <= lastAdded; ++id) ids.push_back(id);
-  imported(cn, file, rows, ids, emptiedFirst);
-}
-
-void imported(Connection& cn, const QString& file, int rows, bool emptiedFirst) {
-  qint64 last = 0;
-  {
-    Statement st(cn, "select max(recid) from zel");
-    if (st.next()) last = st.int64(0);
-  }
-  if (rows > 0 && last >= rows)
-    imported(cn, file, rows, last - rows + 1, last, emptiedFirst);
-  else
-    imported(cn, file, rows, std::vector<qint64>{}, emptiedFirst);
 }
 
 namespace {

@@ -100,8 +100,9 @@ void rowSaved(Connection& cn, const QString& table, qint64 id, const std::option
 // the row's id.
 qint64 saveRow(Connection& cn, RecordSet& rs, const QString& table);
 // Deletes a row (zel, cemetery or lots) and writes its "removed" entry with its last contents, in one
-// transaction. False when the row did not exist.
-bool removeRow(Connection& cn, const QString& table, qint64 id);
+// transaction. False when the row did not exist. With a version (RecordSet::version) only that
+// version of the row: one changed since throws RowConflict, and nothing is removed.
+bool removeRow(Connection& cn, const QString& table, qint64 id, std::optional<qint64> version = {});
 // Runs an UPDATE of table zel (where is the SQL after "where") and writes one entry per changed
 // field of each row it changes, in one transaction. Returns the rows changed.
 int updateRecords(Connection& cn, const QString& setSql, const QString& whereSql);
@@ -115,17 +116,12 @@ void mapSaved(Connection& cn, qint64 cemeteryId, const QStringList& changedCells
 void mapFileSaved(Connection& cn, qint64 cemeteryId, const QString& path, const QByteArray& before);
 // The same for a map's bytes before and after (a map kept on a server).
 void mapBytesSaved(Connection& cn, qint64 cemeteryId, const QByteArray& before, const QByteArray& after);
-// Within the import's transaction: the file, the rows read, the record numbers added, and whether
-// the table was emptied first (the records removed then are kept as removed entries by
-// keepAllRecords, called before the emptying).
+// Within the import's transaction: the file, the rows read, the record numbers added as the engine
+// gave them (written as ranges, "1001-1500,1502-1600": on a server another clerk may add records in
+// between), and whether the table was emptied first (the records removed then are kept as removed
+// entries by keepAllRecords, called before the emptying).
 void imported(Connection& cn, const QString& file, int rows, const std::vector<qint64>& added,
               bool emptiedFirst);
-// The same with the records added as a range of numbers (an import adds them one after the other);
-// firstAdded 0: none.
-void imported(Connection& cn, const QString& file, int rows, qint64 firstAdded, qint64 lastAdded,
-              bool emptiedFirst);
-// The same for the last `rows` records of zel, which the import has just added.
-void imported(Connection& cn, const QString& file, int rows, bool emptiedFirst);
 // Keeps every record of zel as removed (before an import empties the table): one "records removed"
 // entry, its records copied whole by the engine beside it.
 void keepAllRecords(Connection& cn);

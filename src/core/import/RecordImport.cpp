@@ -218,7 +218,7 @@ class ServerRows {
       }
     pending_.clear();
     try {
-      p.st->next();
+      for (bool row = p.st->next(); row; row = p.st->next()) added_.push_back(p.st->int64(0));
       p.st->reset();
     } catch (const DbError& e) {
       p.st.reset();  // made again if the connection goes on
@@ -229,6 +229,9 @@ class ServerRows {
   // The source rows of the last flush.
   int lastRows() const { return lastRows_; }
   int lastFirst() const { return lastFirst_; }
+  // The numbers the server gave the rows, as they came: another clerk adding meanwhile takes some
+  // numbers in between.
+  std::vector<qint64>& added() { return added_; }
 
  private:
   struct Prepared {
@@ -239,7 +242,9 @@ class ServerRows {
   Prepared prepare(int rows) {
     Prepared p;
     p.rows = rows;
-    p.st = std::make_unique<Statement>(cn_, (insert_ + QStringList(rows, placeholders_).join(u',')).toUtf8());
+    p.st = std::make_unique<Statement>(
+        cn_, (insert_ + QStringList(rows, placeholders_).join(u',') + QStringLiteral(" returning recid"))
+                 .toUtf8());
     const size_t columns = defaults_.size();
     p.held.resize(columns * size_t(rows));
     for (int k = 0; k < rows; ++k)
@@ -255,6 +260,7 @@ class ServerRows {
   std::vector<std::vector<Value>> pending_;
   int first_ = 0, lastFirst_ = 0, lastRows_ = 0;
   Prepared full_, rest_;
+  std::vector<qint64> added_;
 };
 
 // The server refused a batch, and with it the whole import. Which row it was is found after the
@@ -768,6 +774,8 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
   const QString insertSql = QStringLiteral("insert into zel (%1) values ").arg(columns.join(u','));
   const QString placeholders = u'(' + QStringList(columns.size(), QStringLiteral("?")).join(u',') + u')';
   int done = 0;
+  std::vector<qint64> added;
+  added.reserve(size_t(total));
   const auto advance = [&](int rows) {
     // The rows take most of the time; rebuilding the indexes and the commit the rest.
     for (int k = 0; k < rows; ++k)
@@ -785,6 +793,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
     if (const std::optional<DbError> e = out.flush())
       throw failureOf(cn, out, *e, convertRow, row, rowFailed);
     advance(out.lastRows());
+    added = std::move(out.added());
   } else {
     // Prepared once the table's indexes and checks are as the rows will meet them.
     Statement insert(cn, (insertSql + placeholders).toUtf8());
@@ -799,6 +808,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
       } catch (const DbError& e) {
         throw rowFailed(r, e);
       }
+      added.push_back(cn.lastInsertKey());
       insert.reset();
       advance(1);
     }
@@ -807,7 +817,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
   for (const auto& [name, sql] : indexes) cn.execute(sql);
   if (progress) progress(kRowsShare + (1 - kRowsShare) / 2);
   // Whatever else records this import belongs here, so that it commits or rolls back with the rows.
-  History::imported(cn, plan.fileName, total, emptyFirst);
+  History::imported(cn, plan.fileName, total, added, emptyFirst);
   tx.commit();
   if (progress) progress(1);
   return total;

@@ -463,6 +463,28 @@ void RecordSet::assign(const QString& name, const Value& given) {
   touched_[i] = true;
 }
 
+void RecordSet::deleteCurrent() {
+  requireOpen();
+  if (!keyed_) throw DbError(DbError::Misuse, QStringLiteral("Only a row read by its key can be deleted."));
+  if (!atRow()) throw RowConflict(true);
+  loadCurrent();
+  const qint64 key = currentKey_;
+  std::optional<qint64> version = expected_;
+  expected_.reset();
+  if (!version && versioned_ && !currentMissing_) version = currentVersion_;
+  const bool server = cn_->isServer();
+  QString sql = QStringLiteral("delete from \"%1\" where \"%2\"=?").arg(table_, keyColumn_);
+  if (server && version) sql += QStringLiteral(" and xmin=?::text::xid");
+  if (server) sql += QStringLiteral(" returning \"%1\"").arg(keyColumn_);
+  const std::unique_ptr<EngineStatement> s = prepare(sql);
+  s->bindInt(1, key);
+  if (server && version) s->bindInt(2, *version);
+  const bool deleted = s->step();
+  currentRead_ = false;
+  loadCurrent();
+  if (server && !deleted) throw RowConflict(currentMissing_);
+}
+
 void RecordSet::cancelUpdate() {
   editMode_ = EditMode::None;
   pending_.clear();

@@ -68,6 +68,10 @@ class RecordSet {
   // read earlier than the set's row): changed or removed since, it throws RowConflict, and the set's
   // current row is then the row as stored now. Without it an update saves over the version read.
   void expectVersion(qint64 v) { expected_ = v; }
+  // Deletes the current row of a keyed set ("select * from <table> where ..."). On a server only the
+  // version expected (expectVersion) or else read: changed since, it throws RowConflict and the
+  // current row is then the row as stored now; gone already, RowConflict too (removed()).
+  void deleteCurrent();
   // The key of the row the last update() wrote: for an added row, the number the engine gave it.
   qint64 savedKey() const { return savedKey_; }
 

@@ -330,6 +330,23 @@ void ServerEngine::setSchemaVersion(int version) {
                      .arg(version));
 }
 
+QString ServerEngine::writeProblem() const {
+  if (writeProblem_) return *writeProblem_;
+  try {
+    const ServerLink::Rows r = link_->query(QStringLiteral(
+        "select has_table_privilege('zel', 'INSERT') and has_table_privilege('zel', 'UPDATE') and "
+        "has_table_privilege('zel', 'DELETE') where to_regclass('zel') is not null"));
+    if (r.rows.empty()) return {};
+    writeProblem_ = r.rows[0][0].toInt()
+                        ? QString()
+                        : ServerLink::noRightText(link_->handle(), QStringLiteral("change the table zel"));
+  } catch (const DbError&) {
+    // Not known now: a save says it when it is refused.
+    return {};
+  }
+  return *writeProblem_;
+}
+
 bool ServerEngine::hasTable(const QString& table) {
   const ServerLink::Rows r =
       link_->query(QStringLiteral("select to_regclass($1) is not null"), {Value(table.toLower())});

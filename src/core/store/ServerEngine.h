@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <memory>
+#include <optional>
 
 #include "core/store/Engine.h"
 
@@ -28,7 +29,9 @@ class ServerEngine final : public Engine {
   int schemaVersion() override;
   void setSchemaVersion(int version) override;
   bool hasTable(const QString& table) override;
-  QString writeProblem() const override { return {}; }
+  // A role that may not add, change and remove records reads them only: the refusal a save would
+  // meet, said before any is tried. Asked once the tables exist.
+  QString writeProblem() const override;
 
   // The declared type, in the file's words, of a table's column (by the server's numbers).
   const char* declaredType(unsigned table, int column);
@@ -42,5 +45,6 @@ class ServerEngine final : public Engine {
   std::shared_ptr<Prepared> prepared_;  // statements kept for their SQL
   QHash<QString, QString> keys_;        // keyColumn() by table
   QHash<quint64, QByteArray> declared_;
+  mutable std::optional<QString> writeProblem_;
   int statements_ = 0;
 };

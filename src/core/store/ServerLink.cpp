@@ -92,14 +92,16 @@ DbError ServerLink::failure(const pg_result* result, const pg_conn* cn) {
     QString what = QString::fromUtf8(primary ? primary : "");
     const qsizetype at = what.indexOf(QLatin1String(" for "));
     what = at >= 0 ? QStringLiteral("change the %1").arg(what.mid(at + 5)) : QStringLiteral("change them");
-    const QString role = cn ? QString::fromUtf8(PQuser(cn)) : QString();
-    return DbError(DbError::NoRight, 0,
-                   QStringLiteral("You may read these records but not change them: the server's role "
-                                  "\"%1\" has no right to %2.")
-                       .arg(role, what));
+    return DbError(DbError::NoRight, 0, noRightText(cn, what));
   }
   return DbError(codeFor(PQresultErrorField(result, PG_DIAG_SQLSTATE)),
                  QString::fromUtf8(primary ? primary : PQresultErrorMessage(result)).trimmed());
+}
+
+QString ServerLink::noRightText(const pg_conn* cn, const QString& what) {
+  return QStringLiteral(
+             "You may read these records but not change them: the server's role \"%1\" has no right to %2.")
+      .arg(cn ? QString::fromUtf8(PQuser(cn)) : QString(), what);
 }
 
 ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>& params) {

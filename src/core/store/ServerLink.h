@@ -43,6 +43,8 @@ class ServerLink {
   // The failure a result reports, in the store's codes and the server's words. A change the
   // connection's role has no right to make (NoRight) says so plainly, naming the role.
   static DbError failure(const pg_result* result, const pg_conn* cn = nullptr);
+  // "You may read these records but not change them: the server's role ... has no right to <what>."
+  static QString noRightText(const pg_conn* cn, const QString& what);
 
  private:
   [[noreturn]] void fail(const QString& what) const;

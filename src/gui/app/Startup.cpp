@@ -189,7 +189,13 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     frame.setWindowTitle(QStringLiteral("Zelmora v.") + ZEL2::versionText());
     frame.StatusPanel1->setText(ZEL1.DataPath);
     if (frame.splash) frame.splash->close();
-    if (!readOnly.isEmpty()) messages().information(readOnly);
+    if (!readOnly.isEmpty() && ZEL1.cnData.isServer()) {
+      // A role that may only read: said once, where it stays in sight; the windows open read-only.
+      frame.setWindowTitle(frame.windowTitle() + QStringLiteral(" (read only)"));
+      frame.StatusPanel1->setText(ZEL1.DataPath + QStringLiteral("  ") + readOnly);
+    } else if (!readOnly.isEmpty()) {
+      messages().information(readOnly);
+    }
 
     DateGuard::run(options_.datePattern.value_or(DateGuard::systemShortDatePattern()));
     if (ZEL1.cnData.mode() != Connection::ShareMode::Exclusive)

@@ -29,6 +29,7 @@
 #include "gui/cemeteries/frmCemeterySelect.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/controls/ReadOnly.h"
 
 namespace {
 
@@ -313,7 +314,9 @@ void frm_Main::FormActivate() {
     return;
   }
   const QString marker = ZEL1.dataFile(QStringLiteral("fixdates.dat"));
-  if (patchedThisRun_ || !QFile::exists(marker) || !ZEL1.cnData.isOpen()) return;
+  // Records that may only be read wait for a run that may change them.
+  if (patchedThisRun_ || !QFile::exists(marker) || !ZEL1.cnData.isOpen() || !readOnlyReason().isEmpty())
+    return;
   patchedThisRun_ = true;
   try {
     // Both statements or neither: a half-applied repair would be run again over newer edits.

@@ -25,6 +25,7 @@
 #include "gui/backup/DrawProgress.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/controls/ReadOnly.h"
 #include "ui_frmBackupRestore.h"
 
 namespace {
@@ -123,6 +124,9 @@ frmBackupRestore::frmBackupRestore(QWidget* parent, const QString& settingsFile)
     fraAutoBackup->hide();  // there is nothing to back up
     Option2->setChecked(true);
     Option2Click();
+  } else if (!readOnlyReason().isEmpty()) {
+    // Backing up reads the records; a restore would replace them.
+    showReadOnly(this, {Option2});
   }
 }
 

@@ -13,6 +13,7 @@
 #include "core/store/RecordSet.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/controls/ReadOnly.h"
 #include "gui/history/HistoryText.h"
 #include "gui/history/frmHistory.h"
 
@@ -56,6 +57,15 @@ ManagerDialog::ManagerDialog(const Table& table, QWidget* parent) : QDialog(pare
 }
 
 void ManagerDialog::finish() {
+  if (!readOnlyReason().isEmpty()) {
+    // The entries can be opened and read, their history too; nothing is added, saved or deleted.
+    readOnly_ = true;
+    QList<QWidget*> fields;
+    for (QWidget* w : fieldsArea()->findChildren<QWidget*>()) fields << w;
+    showReadOnly(this, fields);
+    ui_.Command4->setEnabled(false);
+    ui_.Command2->setEnabled(false);
+  }
   adjustSize();
   centre();
   fillList();
@@ -106,7 +116,7 @@ void ManagerDialog::fillList() {
 }
 
 bool ManagerDialog::askSaveFirst() {
-  if (!ZEL1.ManagerChanged) return true;
+  if (!ZEL1.ManagerChanged || readOnly_) return true;
   // Cancel (and Escape) stays with the edits; No alone lets them go.
   const MessageService::Answer answer = messages().questionWithCancel(kSaveFirst);
   if (answer == MessageService::Answer::Cancel) return false;
@@ -204,7 +214,7 @@ bool ManagerDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void ManagerDialog::List1MouseDown(Qt::MouseButton button) {
-  if (button != Qt::RightButton || selectedIndex() < 0) return;
+  if (button != Qt::RightButton || selectedIndex() < 0 || readOnly_) return;
   deleteEntry();
 }
 

@@ -88,6 +88,7 @@ class ManagerDialog : public QDialog {
   Ui::ManagerDialog ui_;
   Table table_;
   bool closing_ = false;
+  bool readOnly_ = false;
   // The open entry's version on a server: a save goes over that version only.
   std::optional<qint64> version_;
 };

@@ -10,6 +10,7 @@
 #include "gui/cemeteries/ManagerDialog.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/controls/ReadOnly.h"
 
 frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent, qint64 recid)
     : QDialog(parent), recid_(recid) {
@@ -37,6 +38,11 @@ frmAddress::frmAddress(const OwnerAddress& address, QWidget* parent, qint64 reci
   connectCommand(ui_.Command2, &QPushButton::clicked, this, [this] { Command2Click(); });
   connectCommand(ui_.cmdErase, &QPushButton::clicked, this, [this] { cmdEraseClick(); });
   ui_.cmdErase->setEnabled(recid_ > 0);
+  if (!readOnlyReason().isEmpty()) {
+    showReadOnly(this, {ui_.txtAddr1, ui_.txtAddr2, ui_.txtCity, ui_.txtState, ui_.txtZipCode, ui_.txtPhone});
+    ui_.Command1->setEnabled(false);
+    ui_.cmdErase->setEnabled(false);
+  }
   addHelpKey(this, 4);
 }
 

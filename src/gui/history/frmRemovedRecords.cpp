@@ -13,6 +13,7 @@
 #include "core/program/Zel1.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/controls/ReadOnly.h"
 #include "gui/history/HistoryText.h"
 #include "gui/history/frmHistory.h"
 
@@ -56,6 +57,9 @@ frmRemovedRecords::frmRemovedRecords(QWidget* parent) : QDialog(parent) {
   buttons->addWidget(Command1);
   buttons->addWidget(Command2);
   layout->addLayout(buttons);
+  // Removed records can be read; putting one back is a change.
+  readOnly_ = !readOnlyReason().isEmpty();
+  if (readOnly_) showReadOnly(this, {});
 
   connectCommand(txtFind, &QLineEdit::textChanged, this, [this] { txtFindChange(); });
   connect(List1, &QTableWidget::itemSelectionChanged, this, [this] { showContents(); });
@@ -99,7 +103,7 @@ const History::Removed* frmRemovedRecords::selected() const {
 
 void frmRemovedRecords::showContents() {
   const History::Removed* x = selected();
-  Command1->setEnabled(x != nullptr);
+  Command1->setEnabled(x != nullptr && !readOnly_);
   txtContents->setPlainText(x ? HistoryText::contentsText(QStringLiteral("zel"), x->contents) : QString());
 }
 

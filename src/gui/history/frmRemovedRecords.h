@@ -38,4 +38,5 @@ class frmRemovedRecords : public QDialog {
 
   std::vector<History::Removed> removed_;
   qint64 putBack_ = 0;
+  bool readOnly_ = false;
 };

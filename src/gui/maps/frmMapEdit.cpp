@@ -29,6 +29,7 @@
 #include "gui/controls/GridControl.h"
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
+#include "gui/controls/ReadOnly.h"
 #include "gui/maps/MapColors.h"
 #include "gui/maps/PlaceLine.h"
 
@@ -70,7 +71,14 @@ frmMapEdit::frmMapEdit(QWidget* parent) : QWidget(parent) {
   connectCommand(ui_.Spread1, &GridControl::cellClicked, this, &frmMapEdit::Spread1Click);
   connectCommand(ui_.Spread1, &GridControl::keyPressed, this, &frmMapEdit::Spread1KeyUp);
 
+  readOnly_ = !readOnlyReason().isEmpty();
   FormLoad();
+  if (readOnly_) {
+    // The map is shown as stored: nothing sets cells, and closing saves nothing.
+    showReadOnly(this, {ui_.Option1, ui_.Option2, ui_.Option3, ui_.txtSection, ui_.txtLot, ui_.txtGrave,
+                        ui_.Command1, ui_.Check1, ui_.Option4, ui_.Option5});
+    for (QAction* a : ui_.mnuRowCol->actions()) a->setEnabled(false);
+  }
 }
 
 frmMapEdit* frmMapEdit::open(QWidget* parent) {
@@ -93,7 +101,8 @@ void frmMapEdit::FormLoad() {
   QCoreApplication::processEvents();
 
   QString error;
-  if (!loadMap(&error) && !keepUnreadable(error)) {
+  // A map that does not load is not replaced by a new one over records that may only be read.
+  if (!loadMap(&error) && (readOnly_ ? (messages().information(error), true) : !keepUnreadable(error))) {
     opened_ = false;
     return;
   }
@@ -409,7 +418,7 @@ bool frmMapEdit::resolveConflict() {
 }
 
 void frmMapEdit::closeEvent(QCloseEvent* e) {
-  if (opened_ && !saveMap()) {
+  if (opened_ && !readOnly_ && !saveMap()) {
     e->ignore();
     return;
   }

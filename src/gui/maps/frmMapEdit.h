@@ -60,5 +60,6 @@ class frmMapEdit : public QWidget {
 
   Ui::frmMapEdit ui_;
   bool opened_ = true;
+  bool readOnly_ = false;
   qint64 version_ = 0;  // of the map as read or last saved; 0: there was none
 };

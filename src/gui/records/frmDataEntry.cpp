@@ -14,6 +14,7 @@
 #include "gui/controls/Guarded.h"
 #include "gui/controls/MessageService.h"
 #include "gui/controls/MoneyEdit.h"
+#include "gui/controls/ReadOnly.h"
 #include "gui/history/HistoryText.h"
 #include "gui/history/frmHistory.h"
 #include "gui/history/frmRemovedRecords.h"
@@ -39,6 +40,19 @@ frmDataEntry::frmDataEntry(QWidget* parent) : QMainWindow(parent) {
   loadCemeteryLists();
   loadLotList();
   clearForm();
+  if (!readOnlyReason().isEmpty()) openReadOnly();
+}
+
+void frmDataEntry::openReadOnly() {
+  readOnly_ = true;
+  // The fields of the record; finding, ordering and stepping through the records stay.
+  QList<QWidget*> fields{ui_.txtCemetery, ui_.txtLotInfo, ui_.txtMale, ui_.txtFemale, ui_.txtUnknown};
+  for (QLineEdit* e : ui_.centralwidget->findChildren<QLineEdit*>())
+    if (!ui_.fraNavigation->isAncestorOf(e)) fields << e;
+  showReadOnly(this, fields);
+  for (QAction* a :
+       {ui_.mnuNew, ui_.mnuSave, ui_.mnuRemove, ui_.mnuImport, ui_.Toolbar1_New, ui_.Toolbar1_Save})
+    a->setEnabled(false);
 }
 
 frmDataEntry::~frmDataEntry() = default;
@@ -71,7 +85,8 @@ void frmDataEntry::connectCommands() {
   // Offered only when an import window is wired.
   ui_.mnuImport->setEnabled(false);
   connect(ui_.mnuFile, &QMenu::aboutToShow, this, [this] {
-    ui_.mnuImport->setEnabled(isSignalConnected(QMetaMethod::fromSignal(&frmDataEntry::importWanted)));
+    ui_.mnuImport->setEnabled(!readOnly_ &&
+                              isSignalConnected(QMetaMethod::fromSignal(&frmDataEntry::importWanted)));
   });
 
   // Icons in the toolbar's order.
@@ -88,7 +103,10 @@ void frmDataEntry::connectCommands() {
                  [this](QAction* a) { Toolbar1ButtonClick(a->objectName().mid(9)); });
 }
 
-void frmDataEntry::markChanged() { ZEL1.RecordChanged = true; }
+void frmDataEntry::markChanged() {
+  // A read-only form has nothing to save: no question before it leaves a record.
+  if (!readOnly_) ZEL1.RecordChanged = true;
+}
 
 void frmDataEntry::loadCemeteryLists() { cemeteries::fillCemeteryLists(ui_.txtCemetery, ui_.Combo1); }
 

@@ -62,6 +62,8 @@ class frmDataEntry : public QMainWindow {
   void editAddress();
   // The shown values, for the printout (unsaved edits print as they stand).
   PrintedRecord printedRecord() const;
+  // Opened over records this connection may only read: nothing on it changes them.
+  bool isReadOnly() const { return readOnly_; }
 
  signals:
   // Windows that the frame shows beside the form.
@@ -77,6 +79,7 @@ class frmDataEntry : public QMainWindow {
 
  private:
   void connectCommands();
+  void openReadOnly();
   void markChanged();
   void showRecord(const RecordSet* rs);
   void clearForm();
@@ -87,6 +90,12 @@ class frmDataEntry : public QMainWindow {
   // A save refused because another clerk changed or removed the record since it was shown: the
   // clerk reloads it, saves over it, or goes on editing. True when it was saved after all.
   bool resolveConflict(bool removed);
+  // "Another clerk changed this record since it was shown; it was not saved." and what changed, a
+  // line each (RecordBinding::changedSince).
+  QString changedText(const RecordSet& rs, const QString& notDone, QStringList* columns) const;
+  // A remove refused because the record changed since it was shown: says what changed and offers
+  // to show it as stored now.
+  void removeConflict(qint64 recid);
   bool refuse(const QString& message, QWidget* field);
   void refuseOnLeave(const std::optional<RecordFields::DateRefusal>& refusal, QWidget* field);
   bool checkFields();
@@ -111,6 +120,7 @@ class frmDataEntry : public QMainWindow {
   std::unique_ptr<RecordBinding> record_;
   bool closed_ = false;
   bool suppressFocus_ = false;
+  bool readOnly_ = false;
   // The shown record's version on a server: a save goes over that version only.
   std::optional<qint64> shownVersion_;
 };

@@ -234,13 +234,11 @@ bool frmDataEntry::resolveConflict(bool removed) {
       "Your typed values are still on the form.\n\nSave Over: save them anyway. Reload: show the record "
       "as it is stored now. Cancel: go on editing.");
   const QString text =
-      removed
-          ? QStringLiteral(
-                "Another clerk removed this record since it was shown; it was not saved.\n\n"
-                "Save Over saves your values as a new record; Reload empties the form.\n\n") +
-                choices
-          : QStringLiteral("Another clerk changed this record since it was shown; it was not saved.\n\n") +
-                record_->changedSince(rs, &columns).join(u'\n') + QStringLiteral("\n\n") + choices;
+      removed ? QStringLiteral(
+                    "Another clerk removed this record since it was shown; it was not saved.\n\n"
+                    "Save Over saves your values as a new record; Reload empties the form.\n\n") +
+                    choices
+              : changedText(rs, QStringLiteral("saved"), &columns) + QStringLiteral("\n\n") + choices;
   switch (messages().choice(text, QStringLiteral("Save Over"), QStringLiteral("Reload"))) {
     case MessageService::Answer::Yes:
       if (removed) {
@@ -277,11 +275,41 @@ void frmDataEntry::mnuRemoveClick() {
                          "want to remove this record?"),
           true) != MessageService::Answer::Yes)
     return;
+  const qint64 recid = ui_.txtRecordNum->text().toLongLong();
+  // On a server only the version shown goes; one removed meanwhile is said once, and the form moves on.
+  const QString gone = QStringLiteral("Another clerk removed this record already.");
   try {
-    History::removeRow(ZEL1.cnData, QStringLiteral("zel"), ui_.txtRecordNum->text().toLongLong());
+    if (!History::removeRow(ZEL1.cnData, QStringLiteral("zel"), recid, shownVersion_) &&
+        ZEL1.cnData.isServer())
+      messages().information(gone);
+  } catch (const RowConflict& c) {
+    if (!c.removed()) return removeConflict(recid);
+    messages().information(gone);
   } catch (const std::exception& e) {
     showFailure(e);
     return;
   }
   clearForm();
+}
+
+QString frmDataEntry::changedText(const RecordSet& rs, const QString& notDone, QStringList* columns) const {
+  return QStringLiteral("Another clerk changed this record since it was shown; it was not %1.\n\n")
+             .arg(notDone) +
+         record_->changedSince(rs, columns).join(u'\n');
+}
+
+void frmDataEntry::removeConflict(qint64 recid) {
+  // The record as stored now, beside the navigation's set: the clerk looks before removing it.
+  RecordSet now(&ZEL1.cnData);
+  now.open(QStringLiteral("select * from zel where recid=") + QString::number(recid),
+           RecordSet::Cursor::Static);
+  if (now.eof()) {
+    messages().information(QStringLiteral("Another clerk removed this record already."));
+    return clearForm();
+  }
+  QStringList columns;
+  const QString text = changedText(now, QStringLiteral("removed"), &columns) +
+                       QStringLiteral("\n\nReload the record as it is stored now? You can remove it then.");
+  // Reloading drops the form's own edits: then No is the safe default.
+  if (messages().question(text, ZEL1.RecordChanged) == MessageService::Answer::Yes) showRecord(&now);
 }
