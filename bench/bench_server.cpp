@@ -14,11 +14,13 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <ctime>
 #include <map>
 #include <memory>
 
 #include "BenchRecords.h"
 #include "DataGen.h"
+#include "PeakMemory.h"
 #include "core/export/ExportWriter.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
@@ -150,13 +152,36 @@ void BM_EngineSave(benchmark::State& state) {
 }
 BENCHMARK(BM_EngineSave)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50)->UseRealTime();
 
+double processSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// One export into zel.csv; adds the rise of the process's resident memory over the export and the
+// program's own processor time (the server's is not counted).
+bool exportOnce(benchmark::State& state, double* peakRiseMb, double* cpuSeconds) {
+  const long before = rssKb();
+  resetPeak();
+  const double cpu = processSeconds();
+  const ExportWriter::Result r = ExportWriter::write();
+  *cpuSeconds += processSeconds() - cpu;
+  *peakRiseMb = std::max(*peakRiseMb, double(peakKb() - before) / 1024.0);
+  if (!r.ok) state.SkipWithError(qPrintable(r.error));
+  return r.ok;
+}
+
+void exportCounters(benchmark::State& state, double peakRiseMb, double cpuSeconds) {
+  state.counters["peak_rise_MB"] = peakRiseMb;
+  state.counters["cpu_ms"] =
+      cpuSeconds * 1000.0 / double(std::max<benchmark::IterationCount>(1, state.iterations()));
+}
+
 void BM_Export(benchmark::State& state) {
   setup().use(int(state.range(0)));
-  timed(state, "export", [&] {
-    const ExportWriter::Result r = ExportWriter::write();
-    if (!r.ok) state.SkipWithError(qPrintable(r.error));
-    return r.ok;
-  });
+  double peak = 0, cpu = 0;
+  timed(state, "export", [&] { return exportOnce(state, &peak, &cpu); });
+  exportCounters(state, peak, cpu);
 }
 
 // The export's query through psql's \copy into a CSV file, on the server.
@@ -188,17 +213,14 @@ void BM_PsqlCopy(benchmark::State& state) {
 // The server's export is timed once more after \copy, so that it can be set beside it.
 void BM_ExportServerAgain(benchmark::State& state) {
   setup().use(1);
-  double total = 0;
+  double total = 0, peak = 0, cpu = 0;
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
-    const ExportWriter::Result r = ExportWriter::write();
-    if (!r.ok) {
-      state.SkipWithError(qPrintable(r.error));
-      return;
-    }
+    if (!exportOnce(state, &peak, &cpu)) return;
     total += double(t.nsecsElapsed()) / 1e9;
   }
+  exportCounters(state, peak, cpu);
   if (setup().copySeconds > 0)
     state.counters["x_copy"] = total / double(state.iterations()) / setup().copySeconds;
 }
