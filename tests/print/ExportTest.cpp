@@ -10,6 +10,7 @@
 #include "core/program/Zel1.h"
 #include "gui/records/RecordPrintout.h"
 #include "support/Engines.h"
+#include "support/FailingDevice.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 
@@ -230,6 +231,12 @@ TEST_F(Export, ServerRowsAsTheyComeKeepOddTextsAndFailWhenCutOff) {
   const QByteArray earlier = fileBytes(csv());
   EXPECT_TRUE(earlier.contains(",\"A\",") && earlier.contains(ExportWriter::item(Value(odd))));
   EXPECT_EQ(earlier.count("\r\n"), 20002);  // the titles and every row
+
+  // A device that fills up stops the rows half-way; the connection is ready for the next export.
+  FailingDevice full(1000);
+  EXPECT_EQ(ExportWriter::write(ZEL1.cnData, ZEL1.rsRecords, full).error, "No space left on device");
+  exportOk();
+  EXPECT_EQ(fileBytes(csv()), earlier);
 
   // A device whose first write ends the export's server process from a second connection.
   struct Cutting : QIODevice {
