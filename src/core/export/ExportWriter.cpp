@@ -452,7 +452,7 @@ bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result, qi
       // The read lock taken here keeps every writer out until both readers have read.
       cn.execute(QStringLiteral("BEGIN"));
       began = true;
-      // A server reads the rows in one statement, from one snapshot, on its own processes.
+      // A server reads the rows in one statement, from one snapshot, on its own cores.
       if (!cn.isServer() && (splitFrom == 0 || secondCoreFree())) section = splitSection(cn, splitFrom);
       if (section) {
         try {
