@@ -5,6 +5,8 @@
 // The server is ZEL_BENCH_SERVER (a libpq connection string of an empty database) or, without it, a
 // throwaway cluster of this program's own (the tests' TestServer: fsync off).
 #include <benchmark/benchmark.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -14,17 +16,20 @@
 #include <QRadioButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <ctime>
 #include <map>
 #include <memory>
 
 #include "BenchRecords.h"
 #include "DataGen.h"
+#include "PeakMemory.h"
 #include "core/export/ExportWriter.h"
 #include "core/import/RecordImport.h"
 #include "core/program/Zel1.h"
 #include "core/reports/Reports.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
+#include "core/store/Statement.h"
 #include "gui/controls/MessageService.h"
 #include "gui/records/frmDataEntry.h"
 #include "support/ScriptedMessages.h"
@@ -150,13 +155,62 @@ void BM_EngineSave(benchmark::State& state) {
 }
 BENCHMARK(BM_EngineSave)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(50)->UseRealTime();
 
+// The processor time of the children waited for so far (psql).
+double childrenSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+double processSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// The processor time of the server process behind ZEL1.cnData so far (0 on the file).
+double backendSeconds() {
+  if (!ZEL1.cnData.isServer()) return 0;
+  Statement st(ZEL1.cnData, "select pg_backend_pid()");
+  if (!st.next()) return 0;
+  QFile f(QStringLiteral("/proc/%1/stat").arg(st.int64(0)));
+  if (!f.open(QIODevice::ReadOnly)) return 0;
+  // utime and stime, the 14th and 15th fields, after the command's closing parenthesis.
+  const QList<QByteArray> fields = f.readAll().split(')').last().trimmed().split(' ');
+  return double(fields.value(11).toLongLong() + fields.value(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+}
+
+struct ExportFigures {
+  double peakRiseMb = 0, cpuSeconds = 0, serverSeconds = 0;
+};
+
+// One export into zel.csv; adds the rise of the process's resident memory over the export, the
+// program's own processor time and its server process's.
+bool exportOnce(benchmark::State& state, ExportFigures& figures) {
+  const long before = rssKb();
+  resetPeak();
+  const double cpu = processSeconds(), server = backendSeconds();
+  const ExportWriter::Result r = ExportWriter::write();
+  figures.cpuSeconds += processSeconds() - cpu;
+  figures.serverSeconds += backendSeconds() - server;
+  figures.peakRiseMb = std::max(figures.peakRiseMb, double(peakKb() - before) / 1024.0);
+  if (!r.ok) state.SkipWithError(qPrintable(r.error));
+  return r.ok;
+}
+
+void exportCounters(benchmark::State& state, const ExportFigures& figures) {
+  const double n = double(std::max<benchmark::IterationCount>(1, state.iterations()));
+  state.counters["peak_rise_MB"] = figures.peakRiseMb;
+  state.counters["cpu_ms"] = figures.cpuSeconds * 1000.0 / n;
+  if (ZEL1.cnData.isServer()) state.counters["server_cpu_ms"] = figures.serverSeconds * 1000.0 / n;
+}
+
 void BM_Export(benchmark::State& state) {
   setup().use(int(state.range(0)));
-  timed(state, "export", [&] {
-    const ExportWriter::Result r = ExportWriter::write();
-    if (!r.ok) state.SkipWithError(qPrintable(r.error));
-    return r.ok;
-  });
+  ExportFigures figures;
+  timed(state, "export", [&] { return exportOnce(state, figures); });
+  exportCounters(state, figures);
 }
 
 // The export's query through psql's \copy into a CSV file, on the server.
@@ -167,10 +221,11 @@ void BM_PsqlCopy(benchmark::State& state) {
   const QString out = setup().dir.filePath(QStringLiteral("copy.csv"));
   const QString copy = QStringLiteral("\\copy (%1) to '%2' with (format csv, header)")
                            .arg(ZEL1.cnData.translate(ExportWriter::query()), out);
-  double total = 0;
+  double total = 0, cpu = 0;
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
+    const double children = childrenSeconds();
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(psql, {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-d"), setup().server,
@@ -180,25 +235,25 @@ void BM_PsqlCopy(benchmark::State& state) {
       return;
     }
     total += double(t.nsecsElapsed()) / 1e9;
+    cpu += childrenSeconds() - children;
   }
   setup().copySeconds = total / double(state.iterations());
   state.counters["MB"] = double(QFile(out).size()) / 1e6;
+  state.counters["psql_cpu_ms"] = cpu * 1000.0 / double(state.iterations());
 }
 
 // The server's export is timed once more after \copy, so that it can be set beside it.
 void BM_ExportServerAgain(benchmark::State& state) {
   setup().use(1);
   double total = 0;
+  ExportFigures figures;
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
-    const ExportWriter::Result r = ExportWriter::write();
-    if (!r.ok) {
-      state.SkipWithError(qPrintable(r.error));
-      return;
-    }
+    if (!exportOnce(state, figures)) return;
     total += double(t.nsecsElapsed()) / 1e9;
   }
+  exportCounters(state, figures);
   if (setup().copySeconds > 0)
     state.counters["x_copy"] = total / double(state.iterations()) / setup().copySeconds;
 }

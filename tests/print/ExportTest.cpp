@@ -4,11 +4,13 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <functional>
 
 #include "core/export/ExportWriter.h"
 #include "core/program/Zel1.h"
 #include "gui/records/RecordPrintout.h"
 #include "support/Engines.h"
+#include "support/FailingDevice.h"
 #include "support/ScriptedMessages.h"
 #include "support/TestData.h"
 
@@ -211,6 +213,56 @@ TEST_F(Export, TwoReadersWriteTheLinesOfOne) {
   // A record without a section sorts first, outside every range of sections.
   exec("update zel set csection = null where remarks = 'r299'");
   EXPECT_EQ(exported(0), exported(1000000));
+}
+
+// A server's rows are read as they come: odd characters come through as stored, and rows cut off in
+// the middle (the server process ended by another connection) fail the export, never read as a
+// shorter one; the earlier file is kept.
+TEST_F(Export, ServerRowsAsTheyComeKeepOddTextsAndFailWhenCutOff) {
+  const QString database = openServerData();
+  const QString odd = QString::fromUtf8("tab\there \\N \"q\" line\nend\r\\ \x01\x08\x0b\x0c Łódź 東京");
+  addRow("zel", {{"csection", "A"}, {"remarks", odd}});
+  // Far more than the first chunk of the file and what the connection buffers: the server is still
+  // sending when the first chunk is written.
+  ZEL1.cnData.engine().execute(
+      "insert into zel (csection, lot, remarks) select 'B', g::text, repeat('x', 400) "
+      "from generate_series(1, 20000) g");
+  exportOk();
+  const QByteArray earlier = fileBytes(csv());
+  EXPECT_TRUE(earlier.contains(",\"A\",") && earlier.contains(ExportWriter::item(Value(odd))));
+  EXPECT_EQ(earlier.count("\r\n"), 20002);  // the titles and every row
+
+  // A device that fills up stops the rows half-way; the connection is ready for the next export.
+  FailingDevice full(1000);
+  EXPECT_EQ(ExportWriter::write(ZEL1.cnData, ZEL1.rsRecords, full).error, "No space left on device");
+  exportOk();
+  EXPECT_EQ(fileBytes(csv()), earlier);
+
+  // A device whose first write ends the export's server process from a second connection.
+  struct Cutting : QIODevice {
+    std::function<void()> cut;
+    qint64 written = 0;
+    qint64 writeData(const char*, qint64 len) override {
+      if (written == 0) cut();
+      written += len;
+      return len;
+    }
+    qint64 readData(char*, qint64) override { return -1; }
+  } out;
+  Connection admin;
+  admin.openServer(database);
+  const QString pid = scalarOn(ZEL1.cnData, "select pg_backend_pid()");
+  out.cut = [&] { scalarOn(admin, "select pg_terminate_backend(" + pid + ")"); };
+  out.open(QIODevice::WriteOnly);
+  const ExportWriter::Result r = ExportWriter::write(ZEL1.cnData, ZEL1.rsRecords, out);
+  EXPECT_FALSE(r.ok);
+  EXPECT_FALSE(r.error.isEmpty());
+  EXPECT_LT(out.written, earlier.size());
+
+  // The lost connection's next export fails too, and keeps the earlier file as it was.
+  EXPECT_TRUE(exportFails().startsWith("The export file " + csv() + " could not be written."));
+  EXPECT_EQ(fileBytes(csv()), earlier);
+  EXPECT_EQ(QDir(ZEL1.DataPath).entryList({"zel.csv*"}, QDir::Files).size(), 1);
 }
 
 TEST(ExportItems, NumbersDatesAndGuardedTexts) {

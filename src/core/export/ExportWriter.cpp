@@ -463,7 +463,10 @@ bool writeRows(Connection& cn, RecordSet& rs, QIODevice& out, Result& result, qi
       }
     }
     const auto readHalf = [&](const char* where) {
-      Statement stmt(cn, cn.translate(queryWhere(where)).toUtf8());
+      // One reader of everything takes the rows as they come: a server's result would otherwise be
+      // held whole before its first line is written.
+      Statement stmt(cn, cn.translate(queryWhere(where)).toUtf8(),
+                     section ? Statement::Rows::Default : Statement::Rows::Streamed);
       if (section) stmt.bindText(1, *section);
       result.records += formatRows(stmt, buffer, flush);
     };

@@ -53,6 +53,10 @@ class Engine {
   // Runs statements that return no rows (several may be separated by semicolons), as given.
   virtual void execute(const QString& sql) = 0;
   virtual std::unique_ptr<EngineStatement> prepare(QByteArrayView sql) = 0;
+  // A statement for reading a large result once from start to end (the export): its rows come as
+  // they are made, a few at a time, from one snapshot, so that memory stays the same however many
+  // there are. It takes no parameters. The file steps row by row anyway.
+  virtual std::unique_ptr<EngineStatement> prepareStreamed(QByteArrayView sql) { return prepare(sql); }
 
   virtual void beginTransaction() = 0;
   virtual void commit() = 0;

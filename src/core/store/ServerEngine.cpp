@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <charconv>
+#include <cstring>
 #include <map>
 #include <optional>
 #include <string>
@@ -60,10 +62,45 @@ std::optional<qint64> wholeNumber(QByteArrayView text) {
   if (point >= 0)
     for (char c : text.sliced(point + 1))
       if (c != '0') return std::nullopt;
-  bool ok = false;
-  const qint64 v = text.first(point >= 0 ? point : text.size()).toByteArray().toLongLong(&ok);
-  if (!ok) return std::nullopt;
+  const char* const end = text.data() + (point >= 0 ? point : text.size());
+  qint64 v = 0;
+  const auto r = std::from_chars(text.data(), end, v);
+  if (r.ec != std::errc() || r.ptr != end) return std::nullopt;
   return v;
+}
+
+// A value that is not Null as the file would hold it, by the server's type of its column.
+ColumnType typeOf(Oid type, QByteArrayView text) {
+  switch (type) {
+    case kBool:
+    case kInt2:
+    case kInt4:
+    case kInt8:
+    case kOid:
+      return ColumnType::Integer;
+    case kFloat4:
+    case kFloat8:
+      return ColumnType::Real;
+    case kNumeric:
+      return wholeNumber(text) ? ColumnType::Integer : ColumnType::Real;
+    case kBytea:
+      return ColumnType::Blob;
+    default:
+      return ColumnType::Text;
+  }
+}
+
+qint64 int64Of(Oid type, QByteArrayView text) {
+  if (type == kBool) return text == "t";
+  if (const std::optional<qint64> v = wholeNumber(text)) return *v;
+  return qint64(text.toByteArray().toDouble());
+}
+
+double realOf(QByteArrayView text) { return text.toByteArray().toDouble(); }
+
+// A bytea comes as text in the server's hex form ("\\x0a1b").
+QByteArray bytesOf(QByteArrayView text) {
+  return QByteArray::fromHex(text.startsWith("\\x") ? text.sliced(2).toByteArray() : text.toByteArray());
 }
 
 }  // namespace
@@ -187,46 +224,19 @@ class ServerStatement final : public EngineStatement {
   }
   ColumnType type(int col) const override {
     if (PQgetisnull(result_.get(), row_, col)) return ColumnType::Null;
-    switch (PQftype(result_.get(), col)) {
-      case kBool:
-      case kInt2:
-      case kInt4:
-      case kInt8:
-      case kOid:
-        return ColumnType::Integer;
-      case kFloat4:
-      case kFloat8:
-        return ColumnType::Real;
-      case kNumeric:
-        return wholeNumber(text(col)) ? ColumnType::Integer : ColumnType::Real;
-      case kBytea:
-        return ColumnType::Blob;
-      default:
-        return ColumnType::Text;
-    }
+    return typeOf(PQftype(result_.get(), col), text(col));
   }
-  qint64 int64(int col) const override {
-    const QByteArrayView t = text(col);
-    if (PQftype(result_.get(), col) == kBool) return t == "t";
-    if (const std::optional<qint64> v = wholeNumber(t)) return *v;
-    return qint64(t.toByteArray().toDouble());
-  }
-  double real(int col) const override { return text(col).toByteArray().toDouble(); }
+  qint64 int64(int col) const override { return int64Of(PQftype(result_.get(), col), text(col)); }
+  double real(int col) const override { return realOf(text(col)); }
   QByteArrayView text(int col) const override {
     return QByteArrayView(PQgetvalue(result_.get(), row_, col), PQgetlength(result_.get(), row_, col));
   }
-  // A bytea comes as text in the server's hex form ("\\x0a1b"); decoded once per row and column.
+  // Decoded once per row and column.
   QByteArrayView blob(int col) const override {
     if (PQgetisnull(result_.get(), row_, col)) return {};
     if (PQftype(result_.get(), col) != kBytea) return text(col);
     auto it = blobs_.find(col);
-    if (it == blobs_.end()) {
-      const QByteArrayView t = text(col);
-      it = blobs_
-               .emplace(col, QByteArray::fromHex(t.startsWith("\\x") ? t.sliced(2).toByteArray()
-                                                                     : t.toByteArray()))
-               .first;
-    }
+    if (it == blobs_.end()) it = blobs_.emplace(col, bytesOf(text(col))).first;
     return it->second;
   }
 
@@ -252,6 +262,189 @@ class ServerStatement final : public EngineStatement {
   std::vector<std::optional<QByteArray>> params_;
   std::vector<int> formats_;  // 0 text, 1 binary, per parameter
   mutable std::map<int, QByteArray> blobs_;
+};
+
+// The rows of one query as COPY writes them in its text form: a line per row, the columns apart by
+// tabs, Null as \N, and a backslash before a tab, a line end or a backslash within a value. The
+// server makes each value with the same output function as a result's, so that the values read the
+// same as ServerStatement's; only a line is held at a time.
+class ServerStream final : public EngineStatement {
+ public:
+  ServerStream(ServerEngine& engine, std::shared_ptr<ServerLink> link, QByteArrayView sql)
+      : link_(std::move(link)), sql_(sql.toByteArray()) {
+    int count = 0;
+    numberParameters(sql, &count);
+    if (count > 0)
+      throw DbError(DbError::Misuse, QStringLiteral("A statement read as a stream takes no parameters."));
+    // The columns' names and types from the query described (it does not run).
+    checked(PQprepare(cn(), "", sql_.constData(), 0, nullptr), cn());
+    description_ = checked(PQdescribePrepared(cn(), ""), cn());
+    columns_ = PQnfields(description_.get());
+    // Asked now: the catalogue cannot be read while the rows come.
+    for (int c = 0; c < columns_; ++c) {
+      const Oid table = PQftable(description_.get(), c);
+      declared_.push_back(
+          table == InvalidOid ? nullptr : engine.declaredType(table, PQftablecol(description_.get(), c)));
+    }
+  }
+  ~ServerStream() override { stop(); }
+
+  bool step() override {
+    if (done_) return false;
+    if (!copying_) {
+      const Result started(PQexec(cn(), "COPY (" + sql_ + ") TO STDOUT"));
+      if (PQresultStatus(started.get()) != PGRES_COPY_OUT) throw ServerLink::failure(started.get(), cn());
+      copying_ = true;
+    }
+    freeLine();
+    const int n = PQgetCopyData(cn(), &line_, 0);
+    if (n > 0) {
+      split(n);
+      return true;
+    }
+    copying_ = false;
+    done_ = true;
+    finish(n == -2);
+    return false;
+  }
+  void reset() override {
+    stop();
+    done_ = false;
+  }
+
+  void bindNull(int) override { noParameters(); }
+  void bindInt(int, qint64) override { noParameters(); }
+  void bindReal(int, double) override { noParameters(); }
+  void bindText(int, QByteArrayView, bool) override { noParameters(); }
+  void bindBlob(int, QByteArrayView, bool) override { noParameters(); }
+
+  int columnCount() const override { return columns_; }
+  const char* columnName(int col) const override { return PQfname(description_.get(), col); }
+  const char* declaredType(int col) const override { return declared_.at(size_t(col)); }
+  ColumnType type(int col) const override {
+    if (fields_[size_t(col)].size < 0) return ColumnType::Null;
+    return typeOf(PQftype(description_.get(), col), text(col));
+  }
+  qint64 int64(int col) const override { return int64Of(PQftype(description_.get(), col), text(col)); }
+  double real(int col) const override { return realOf(text(col)); }
+  QByteArrayView text(int col) const override {
+    const Field& f = fields_[size_t(col)];
+    return f.size < 0 ? QByteArrayView() : QByteArrayView(f.data, f.size);
+  }
+  QByteArrayView blob(int col) const override {
+    if (PQftype(description_.get(), col) != kBytea) return text(col);
+    blob_ = bytesOf(text(col));
+    return blob_;
+  }
+
+ private:
+  struct Field {
+    const char* data;
+    qsizetype size;  // -1 for Null
+  };
+
+  pg_conn* cn() const { return link_->handle(); }
+  [[noreturn]] static void noParameters() {
+    throw DbError(DbError::Misuse, QStringLiteral("A statement read as a stream takes no parameters."));
+  }
+  void freeLine() {
+    if (line_) PQfreemem(line_);
+    line_ = nullptr;
+  }
+
+  // The line's values, each unescaped where it stands (never longer than its text).
+  void split(int n) {
+    char* end = line_ + n;
+    if (end[-1] == '\n') --end;
+    fields_.clear();
+    for (char* p = line_;;) {
+      char* tab = static_cast<char*>(std::memchr(p, '\t', size_t(end - p)));
+      if (!tab) tab = end;
+      fields_.push_back(field(p, tab));
+      if (tab == end) break;
+      p = tab + 1;
+    }
+    if (int(fields_.size()) != columns_)
+      throw DbError(DbError::Error, QStringLiteral("The database server sent a row of %1 columns for %2.")
+                                        .arg(fields_.size())
+                                        .arg(columns_));
+  }
+  static Field field(char* p, char* end) {
+    if (end - p == 2 && p[0] == '\\' && p[1] == 'N') return {nullptr, -1};
+    char* q = static_cast<char*>(std::memchr(p, '\\', size_t(end - p)));
+    if (!q) return {p, end - p};
+    char* out = q;
+    for (; q < end; ++q) {
+      if (*q != '\\' || q + 1 == end) {
+        *out++ = *q;
+        continue;
+      }
+      switch (*++q) {
+        case 'b':
+          *out++ = '\b';
+          break;
+        case 'f':
+          *out++ = '\f';
+          break;
+        case 'n':
+          *out++ = '\n';
+          break;
+        case 'r':
+          *out++ = '\r';
+          break;
+        case 't':
+          *out++ = '\t';
+          break;
+        case 'v':
+          *out++ = '\v';
+          break;
+        default:
+          *out++ = *q;
+      }
+    }
+    return {p, out - p};
+  }
+
+  // After the last line: the copy's own result tells whether every row came. A copy that broke off
+  // (the server stopped it, the connection was lost) fails, never reads as a shorter result.
+  void finish(bool broken) {
+    std::optional<DbError> failed;
+    while (PGresult* r = PQgetResult(cn())) {
+      const Result result(r);
+      const ExecStatusType st = PQresultStatus(r);
+      if (st != PGRES_COMMAND_OK && !failed) failed = ServerLink::failure(r, cn());
+      if (st == PGRES_COPY_OUT) break;
+    }
+    if (!failed && broken)
+      failed = DbError(DbError::NotADatabase, QStringLiteral("The database server connection was lost: %1")
+                                                  .arg(QString::fromUtf8(PQerrorMessage(cn())).trimmed()));
+    if (failed) throw *failed;
+  }
+  // Reads a copy stopped half-way to its end, so that the connection can run the next statement.
+  void stop() {
+    freeLine();
+    fields_.clear();
+    if (!copying_) return;
+    copying_ = false;
+    char* line = nullptr;
+    while (PQgetCopyData(cn(), &line, 0) > 0) PQfreemem(line);
+    while (PGresult* r = PQgetResult(cn())) {
+      const bool again = PQresultStatus(r) == PGRES_COPY_OUT;
+      PQclear(r);
+      if (again) break;
+    }
+  }
+
+  std::shared_ptr<ServerLink> link_;
+  QByteArray sql_;
+  Result description_;
+  int columns_ = 0;
+  std::vector<const char*> declared_;
+  bool copying_ = false;
+  bool done_ = false;
+  char* line_ = nullptr;  // libpq's, freed on the next step
+  std::vector<Field> fields_;
+  mutable QByteArray blob_;
 };
 
 }  // namespace
@@ -282,6 +475,10 @@ void ServerEngine::execute(const QString& sql) {
 
 std::unique_ptr<EngineStatement> ServerEngine::prepare(QByteArrayView sql) {
   return std::make_unique<ServerStatement>(*this, link_, prepared_, sql, ++statements_);
+}
+
+std::unique_ptr<EngineStatement> ServerEngine::prepareStreamed(QByteArrayView sql) {
+  return std::make_unique<ServerStream>(*this, link_, sql);
 }
 
 void ServerEngine::beginTransaction() { link_->execute(QStringLiteral("BEGIN")); }

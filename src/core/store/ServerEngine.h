@@ -9,7 +9,8 @@
 class ServerLink;
 
 // A PostgreSQL database behind a Connection, reached through libpq with a connection string that
-// carries no password. Statements are prepared on the server; a result is read whole.
+// carries no password. Statements are prepared on the server; a result is read whole, or streamed
+// (prepareStreamed).
 class ServerEngine final : public Engine {
  public:
   // Connects; fails with DbError (NotADatabase when the server cannot be reached or refuses).
@@ -20,6 +21,8 @@ class ServerEngine final : public Engine {
   QString translate(const QString& sql, const QString& dateDisplayFormat) const override;
   void execute(const QString& sql) override;
   std::unique_ptr<EngineStatement> prepare(QByteArrayView sql) override;
+  // The rows of COPY (sql) TO STDOUT: one statement, one snapshot, read a row at a time.
+  std::unique_ptr<EngineStatement> prepareStreamed(QByteArrayView sql) override;
   void beginTransaction() override;
   void commit() override;
   void rollback() override;

@@ -4,7 +4,8 @@
 #include "core/store/Schema.h"
 #include "core/store/sqlite.h"
 
-Statement::Statement(Connection& cn, QByteArrayView sql) : st_(cn.engine().prepare(sql)) {}
+Statement::Statement(Connection& cn, QByteArrayView sql, Rows rows)
+    : st_(rows == Rows::Streamed ? cn.engine().prepareStreamed(sql) : cn.engine().prepare(sql)) {}
 
 Statement::~Statement() = default;
 

@@ -18,8 +18,12 @@ class Statement {
  public:
   using Type = ColumnType;
 
+  // How the rows are read: as the engine reads them best, or streamed (Engine::prepareStreamed, no
+  // parameters) for a result read once that may be larger than memory.
+  enum class Rows { Default, Streamed };
+
   // The SQL is taken as it stands, without the dialect's translation.
-  Statement(Connection& cn, QByteArrayView sql);
+  Statement(Connection& cn, QByteArrayView sql, Rows rows = Rows::Default);
   ~Statement();
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
