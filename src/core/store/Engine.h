@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "core/store/DbError.h"
 
@@ -53,6 +54,10 @@ class Engine {
   // Runs statements that return no rows (several may be separated by semicolons), as given.
   virtual void execute(const QString& sql) = 0;
   virtual std::unique_ptr<EngineStatement> prepare(QByteArrayView sql) = 0;
+  // Runs statements of this engine, bound and not run since their last reset, as early as it can:
+  // a server runs them all in one wait, each as it would run alone (a failure comes from the
+  // failed one's step()). Their rows are read with step() as usual. The file runs each at its step.
+  virtual void runTogether(const std::vector<EngineStatement*>& statements) { (void)statements; }
 
   virtual void beginTransaction() = 0;
   virtual void commit() = 0;

@@ -19,6 +19,7 @@ class ServerEngine final : public Engine {
   QString translate(const QString& sql, const QString& dateDisplayFormat) const override;
   void execute(const QString& sql) override;
   std::unique_ptr<EngineStatement> prepare(QByteArrayView sql) override;
+  void runTogether(const std::vector<EngineStatement*>& statements) override;
   void beginTransaction() override;
   void commit() override;
   void rollback() override;
@@ -32,6 +33,8 @@ class ServerEngine final : public Engine {
 
   // The declared type, in the file's words, of a table's column (by the server's numbers).
   const char* declaredType(unsigned table, int column);
+  // The times the connection has waited for the server so far.
+  qint64 roundTrips() const;
 
   class Prepared;
 
