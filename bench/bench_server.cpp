@@ -30,6 +30,7 @@
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
 #include "core/store/Statement.h"
+#include "core/store/ServerEngine.h"
 #include "gui/controls/MessageService.h"
 #include "gui/records/frmDataEntry.h"
 #include "support/ScriptedMessages.h"
@@ -100,10 +101,18 @@ bool failed(benchmark::State& state) {
   return true;
 }
 
-// Times each iteration of work; the server's mean is also given over the file's.
+// The times the server's connection has waited for the server; 0 on the file.
+qint64 roundTrips() {
+  const auto* server = dynamic_cast<const ServerEngine*>(&ZEL1.cnData.engine());
+  return server ? server->roundTrips() : 0;
+}
+
+// Times each iteration of work; the server's mean is also given over the file's, with its round
+// trips per iteration.
 template <class Work>
 void timed(benchmark::State& state, const std::string& name, Work work, int arg = 0) {
   double total = 0;
+  const qint64 trips = roundTrips();
   for (auto _ : state) {
     QElapsedTimer t;
     t.start();
@@ -116,6 +125,8 @@ void timed(benchmark::State& state, const std::string& name, Work work, int arg 
     setup().fileSeconds[name] = mean;
   else if (setup().fileSeconds[name] > 0)
     state.counters["x_file"] = mean / setup().fileSeconds[name];
+  if (state.range(arg) != 0)
+    state.counters["trips"] = double(roundTrips() - trips) / double(state.iterations());
 }
 
 // "Get First Record" with "Sort by Location" over every record.

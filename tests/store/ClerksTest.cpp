@@ -7,6 +7,7 @@
 #include "core/store/RecordFields.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
+#include "core/store/ServerEngine.h"
 #include "core/store/ServerLock.h"
 #include "support/TestData.h"
 #include "support/TestServer.h"
@@ -179,4 +180,43 @@ TEST_F(Clerks, AReadOnlyRoleBrowsesButASaveIsRefusedPlainly) {
                              "\"zel_reader\" has no right to change the table zel."));
   }
   EXPECT_THROW(add(reader, QStringLiteral("New")), DbError);
+}
+
+// The record form's First waits for the server once: the first page of keys and the first record
+// come together, and what the connection has learnt (key columns, column types, prepared
+// statements) is not asked again. The record so read is the record as stored at that moment.
+TEST_F(Clerks, FirstWaitsOnceForTheFirstPageAndItsRecord) {
+  for (const char* name : {"C", "A", "B"}) {
+    const qint64 id = add(a, QString::fromLatin1(name));
+    change(a, id, QStringLiteral("csection"), QString::fromLatin1(name));
+  }
+  const auto trips = [&] { return static_cast<ServerEngine&>(b.engine()).roundTrips(); };
+  const QString first = QStringLiteral(
+      "select * from zel order by csection collate places, lot collate places, "
+      "grave collate places");
+  RecordSet rs(&b);
+  qint64 before = trips();
+  rs.open(first, RecordSet::Cursor::Static);
+  // The key column, the table's column types, three statements prepared, the page with its record.
+  EXPECT_LE(trips() - before, 6);
+
+  const qint64 firstId =
+      scalarOn(a, QStringLiteral("select recid from zel where csection = 'A'")).toLongLong();
+  change(a, firstId, QStringLiteral("remarks"), QStringLiteral("changed"));
+  before = trips();
+  rs.open(first, RecordSet::Cursor::Static);
+  rs.moveFirst();
+  EXPECT_EQ(rs.field(QStringLiteral("interlastname")).toString(), QStringLiteral("A"));
+  EXPECT_EQ(rs.field(QStringLiteral("remarks")).toString(), QStringLiteral("changed"));
+  EXPECT_EQ(trips() - before, 1);
+  rs.moveNext();
+  EXPECT_EQ(rs.field(QStringLiteral("interlastname")).toString(), QStringLiteral("B"));
+  EXPECT_EQ(trips() - before, 2);
+
+  // The version read with the first record is the one stored: a save over it goes through.
+  rs.moveFirst();
+  rs.assign(QStringLiteral("remarks"), QStringLiteral("mine"));
+  EXPECT_NO_THROW(History::saveRow(b, rs, QStringLiteral("zel")));
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select remarks from zel where csection = 'A'")),
+            QStringLiteral("mine"));
 }

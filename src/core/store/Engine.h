@@ -4,6 +4,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <memory>
+#include <vector>
 
 #include "core/store/DbError.h"
 
@@ -57,6 +58,10 @@ class Engine {
   // they are made, a few at a time, from one snapshot, so that memory stays the same however many
   // there are. It takes no parameters. The file steps row by row anyway.
   virtual std::unique_ptr<EngineStatement> prepareStreamed(QByteArrayView sql) { return prepare(sql); }
+  // Runs statements of this engine, bound and not run since their last reset, as early as it can:
+  // a server runs them all in one wait, each as it would run alone (a failure comes from the
+  // failed one's step()). Their rows are read with step() as usual. The file runs each at its step.
+  virtual void runTogether(const std::vector<EngineStatement*>& statements) { (void)statements; }
 
   virtual void beginTransaction() = 0;
   virtual void commit() = 0;

@@ -2,6 +2,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <utility>
 
 #include "core/store/Connection.h"
 
@@ -48,7 +49,7 @@ std::unique_ptr<KeyPages> KeyPages::whole(std::vector<qint64> keys) {
 }
 
 std::unique_ptr<KeyPages> KeyPages::paged(Connection* cn, const QString& table, const QString& key,
-                                          const QString& tail) {
+                                          const QString& tail, const QString& firstRow) {
   const std::optional<QString> bare = topLevel(tail);
   if (!bare) return nullptr;
   static const QRegularExpression orderBy(QStringLiteral("\\border\\s+by\\b"),
@@ -90,6 +91,7 @@ std::unique_ptr<KeyPages> KeyPages::paged(Connection* cn, const QString& table, 
     start = i + 1;
   }
   p->joined_ = false;
+  p->firstColumns_ = firstRow;
   if (!p->fetch(false, true)) return nullptr;
   return p;
 }
@@ -146,11 +148,14 @@ bool KeyPages::fetch(bool fromEnd, bool probe) {
   }
   order << QStringLiteral("\"%1\"").arg(key_) + (fromEnd ? QStringLiteral(" desc") : QStringLiteral(" asc"));
   int& page = fromEnd ? tailPage_ : headPage_;
-  const QString sql =
-      QStringLiteral("select %1 from \"%2\"%3 order by %4 limit %5")
-          .arg(columns.join(u','), table_,
+  const QString from =
+      QStringLiteral(" from \"%1\"%2 order by %3 limit ")
+          .arg(table_,
                where.isEmpty() ? QString() : QStringLiteral(" where ") + where.join(QStringLiteral(" and ")),
-               order.join(u','), QString::number(page));
+               order.join(u','));
+  const QString sql = QStringLiteral("select ") + columns.join(u',') + from + QString::number(page);
+  // The first row's columns only with the first page from the start, which has no bounds yet.
+  const QString firstRow = !fromEnd && params.empty() ? std::exchange(firstColumns_, QString()) : QString();
   Engine& engine = cn_->engine();
   // A failed statement spoils the server's transaction: a probe inside one runs under a savepoint.
   const bool savepoint = probe && engine.kind() == Engine::Kind::Server && engine.inTransaction();
@@ -162,8 +167,10 @@ bool KeyPages::fetch(bool fromEnd, bool probe) {
   int rows = 0;
   try {
     // The tail is in the file's dialect already; the server's own translation comes on top.
-    const QString text = engine.kind() == Engine::Kind::Server ? cn_->translate(sql) : sql;
-    const std::unique_ptr<EngineStatement> st = engine.prepare(text.toUtf8());
+    const auto text = [&](const QString& s) {
+      return (engine.kind() == Engine::Kind::Server ? cn_->translate(s) : s).toUtf8();
+    };
+    const std::unique_ptr<EngineStatement> st = engine.prepare(text(sql));
     for (size_t i = 0; i < params.size(); ++i) {
       const Bound& b = *params[i];
       const int pos = int(i) + 1;
@@ -185,7 +192,13 @@ bool KeyPages::fetch(bool fromEnd, bool probe) {
           break;
       }
     }
+    std::unique_ptr<EngineStatement> first;
+    if (!firstRow.isEmpty()) {
+      first = engine.prepare(text(QStringLiteral("select ") + firstRow + from + u'1'));
+      engine.runTogether({st.get(), first.get()});
+    }
     ++pagesRead_;
+    if (first && first->step()) firstRow_ = std::move(first);
     while (st->step()) {
       read.push_back(st->int64(0));
       if (++rows == page) {

@@ -29,9 +29,10 @@ class KeyPages {
  public:
   // The paged keys of "select * from <table><tail>" (tail: " where ... order by ...", in the file's
   // dialect: the engine's own translation comes after the pages' SQL is made), with the first page
-  // read; null when the order cannot be paged.
+  // read; null when the order cannot be paged. With firstRow (a select list) the set's first row is
+  // read along with the first page, in the same wait for a server: see takeFirstRow().
   static std::unique_ptr<KeyPages> paged(Connection* cn, const QString& table, const QString& key,
-                                         const QString& tail);
+                                         const QString& tail, const QString& firstRow = {});
   // Keys read whole, in order.
   static std::unique_ptr<KeyPages> whole(std::vector<qint64> keys);
   ~KeyPages() = default;
@@ -53,6 +54,10 @@ class KeyPages {
 
   // The number of page reads so far (for tests of what a move reads).
   int pagesRead() const { return pagesRead_; }
+  // The statement that read the first row's columns, at that row; null when the set is empty or the
+  // row was not asked for. Read at nearly the same moment as the page: a change in between may
+  // make it another row than the first key.
+  std::unique_ptr<EngineStatement> takeFirstRow() { return std::move(firstRow_); }
 
  private:
   enum class Part { Bof, Head, Tail, Added, Eof };
@@ -84,6 +89,8 @@ class KeyPages {
   std::vector<Bound> headBound_, tailBound_;  // order values and key where each end stopped
   int headPage_ = 256, tailPage_ = 256;
   int pagesRead_ = 0;
+  QString firstColumns_;  // asked for along with the next page from the start
+  std::unique_ptr<EngineStatement> firstRow_;
   Part part_ = Part::Bof;
   qsizetype index_ = 0;
 };

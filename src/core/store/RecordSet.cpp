@@ -165,10 +165,9 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
     // which every change of the row replaces. It needs no column of its own, so nothing that lists
     // a table's columns ever sees it.
     versioned_ = cn_->isServer();
-    fetch_ =
-        prepare(QStringLiteral("select *%3 from \"%1\" where \"%2\"=?")
-                    .arg(table_, keyColumn_,
-                         versioned_ ? QStringLiteral(", xmin::text::bigint as zel_version") : QString()));
+    const QString columns =
+        versioned_ ? QStringLiteral("*, xmin::text::bigint as zel_version") : QStringLiteral("*");
+    fetch_ = prepare(QStringLiteral("select %3 from \"%1\" where \"%2\"=?").arg(table_, keyColumn_, columns));
     setColumns(*fetch_);
     if (versioned_) {
       index_.remove(names_.takeLast().toLower());
@@ -180,7 +179,16 @@ void RecordSet::open(const QString& sql, Cursor cursor) {
       // of the pages' SQL puts its Nulls where the file has them.
       const QRegularExpressionMatch file =
           cn_->isServer() ? single.match(Dialect::translate(sql, cn_->dateDisplayFormat()).trimmed()) : m;
-      if (file.hasMatch()) pages_ = KeyPages::paged(cn_, table_, keyColumn_, file.captured(2));
+      // A server reads the first row with the first page, in one wait: the open shows it next.
+      if (file.hasMatch())
+        pages_ = KeyPages::paged(cn_, table_, keyColumn_, file.captured(2), versioned_ ? columns : QString());
+      if (const std::unique_ptr<EngineStatement> first = pages_ ? pages_->takeFirstRow() : nullptr) {
+        currentRead_ = true;
+        currentKey_ = first->int64(keyIndex_);
+        readRow(*first, current_);
+        currentVersion_ = first->int64(int(names_.size()));
+        currentMissing_ = false;
+      }
       if (!pages_) {
         // An order the pages cannot follow: every key now. An order is kept from the query as given
         // (it may name columns by number); without one the keys alone are read, from an index where

@@ -126,15 +126,19 @@ class ServerEngine::Prepared {
     idle_.erase(it);
     return e;
   }
-  void give(const QByteArray& sql, Entry e, int generation, pg_conn* cn) {
+  void give(const QByteArray& sql, Entry e, int generation, ServerLink& link) {
     if (idle_.size() < kKept && generation == generation_) {
       idle_.emplace(sql.toStdString(), e);
       return;
     }
     PQclear(e.description);
-    if (PQtransactionStatus(cn) != PQTRANS_INERROR) PQclear(PQexec(cn, ("DEALLOCATE " + e.name).constData()));
+    if (PQtransactionStatus(link.handle()) != PQTRANS_INERROR) {
+      link.countTrip();
+      PQclear(PQexec(link.handle(), ("DEALLOCATE " + e.name).constData()));
+    }
   }
-  void clear(pg_conn* cn) {
+  void clear(ServerLink& link) {
+    pg_conn* cn = link.handle();
     ++generation_;
     QByteArray drop;
     for (const auto& [sql, e] : idle_) {
@@ -144,7 +148,10 @@ class ServerEngine::Prepared {
     idle_.clear();
     // In a failed transaction the names stay taken until the connection closes: they are never used
     // again.
-    if (!drop.isEmpty() && PQtransactionStatus(cn) != PQTRANS_INERROR) PQclear(PQexec(cn, drop.constData()));
+    if (!drop.isEmpty() && PQtransactionStatus(cn) != PQTRANS_INERROR) {
+      link.countTrip();
+      PQclear(PQexec(cn, drop.constData()));
+    }
   }
 
  private:
@@ -171,8 +178,12 @@ class ServerStatement final : public EngineStatement {
       name_ = "zel_s" + QByteArray::number(number);
       int count = 0;
       const QByteArray text = numberParameters(sql, &count);
-      checked(PQprepare(cn(), name_.constData(), text.constData(), count, nullptr), cn());
-      description_ = checked(PQdescribePrepared(cn(), name_.constData()), cn());
+      // Prepared and described in one wait.
+      std::vector<ServerLink::Answer> answers = link_->pipeline(
+          {[&](pg_conn* c) { return PQsendPrepare(c, name_.constData(), text.constData(), count, nullptr); },
+           [&](pg_conn* c) { return PQsendDescribePrepared(c, name_.constData()); }});
+      checked(answers[0].release(), cn());
+      description_ = checked(answers[1].release(), cn());
     }
     prepared_ = true;
     params_.resize(size_t(PQnparams(description_.get())));
@@ -180,22 +191,19 @@ class ServerStatement final : public EngineStatement {
   }
   ~ServerStatement() override {
     if (prepared_ && PQstatus(cn()) == CONNECTION_OK)
-      pool_->give(sql_, {name_, description_.release()}, generation_, cn());
+      pool_->give(sql_, {name_, description_.release()}, generation_, *link_);
   }
 
   bool step() override {
-    if (!result_) {
-      std::vector<const char*> values;
-      std::vector<int> lengths;
-      values.reserve(params_.size());
-      lengths.reserve(params_.size());
-      for (const auto& p : params_) {
-        values.push_back(p ? p->constData() : nullptr);
-        lengths.push_back(p ? int(p->size()) : 0);
+    if (!result_ || ran_) {
+      if (!ran_) {
+        link_->countTrip();
+        const Bindings b = bindings();
+        result_.reset(PQexecPrepared(cn(), name_.constData(), int(b.values.size()), b.values.data(),
+                                     b.lengths.data(), formats_.data(), 0));
       }
-      result_ = checked(PQexecPrepared(cn(), name_.constData(), int(values.size()), values.data(),
-                                       lengths.data(), formats_.data(), 0),
-                        cn());
+      ran_ = false;
+      result_ = checked(result_.release(), cn());
       row_ = 0;
     } else if (row_ < PQntuples(result_.get())) {
       ++row_;
@@ -205,6 +213,19 @@ class ServerStatement final : public EngineStatement {
   }
   void reset() override {
     result_.reset();
+    ran_ = false;
+    blobs_.clear();
+  }
+  // Sends the statement with its bindings, for a pipeline.
+  int send(pg_conn* c) const {
+    const Bindings b = bindings();
+    return PQsendQueryPrepared(c, name_.constData(), int(b.values.size()), b.values.data(), b.lengths.data(),
+                               formats_.data(), 0);
+  }
+  // The answer of a run along with others: the next step() reads it as its own (or fails with it).
+  void ran(ServerLink::Answer answer) {
+    result_.reset(answer.release());
+    ran_ = true;
     blobs_.clear();
   }
 
@@ -242,6 +263,20 @@ class ServerStatement final : public EngineStatement {
 
  private:
   pg_conn* cn() const { return link_->handle(); }
+  struct Bindings {
+    std::vector<const char*> values;
+    std::vector<int> lengths;
+  };
+  Bindings bindings() const {
+    Bindings b;
+    b.values.reserve(params_.size());
+    b.lengths.reserve(params_.size());
+    for (const auto& p : params_) {
+      b.values.push_back(p ? p->constData() : nullptr);
+      b.lengths.push_back(p ? int(p->size()) : 0);
+    }
+    return b;
+  }
   std::optional<QByteArray>& param(int pos, int format = 0) {
     if (pos < 1 || pos > int(params_.size()))
       throw DbError(DbError::Misuse, QStringLiteral("There is no parameter %1.").arg(pos));
@@ -258,6 +293,7 @@ class ServerStatement final : public EngineStatement {
   bool prepared_ = false;
   Result description_;
   Result result_;
+  bool ran_ = false;  // result_ is an answer not read yet (or null for a lost connection)
   int row_ = 0;
   std::vector<std::optional<QByteArray>> params_;
   std::vector<int> formats_;  // 0 text, 1 binary, per parameter
@@ -467,8 +503,9 @@ void ServerEngine::execute(const QString& sql) {
   static const QRegularExpression ddl(QStringLiteral("\\b(create|alter|drop)\\s"),
                                       QRegularExpression::CaseInsensitiveOption);
   if (ddl.match(sql).hasMatch()) {
-    prepared_->clear(link_->handle());
+    prepared_->clear(*link_);
     keys_.clear();
+    declared_.clear();
   }
   link_->execute(sql);
 }
@@ -480,6 +517,17 @@ std::unique_ptr<EngineStatement> ServerEngine::prepare(QByteArrayView sql) {
 std::unique_ptr<EngineStatement> ServerEngine::prepareStreamed(QByteArrayView sql) {
   return std::make_unique<ServerStream>(*this, link_, sql);
 }
+
+void ServerEngine::runTogether(const std::vector<EngineStatement*>& statements) {
+  std::vector<ServerLink::Send> sends;
+  for (EngineStatement* st : statements)
+    sends.push_back([st](pg_conn* c) { return static_cast<ServerStatement*>(st)->send(c); });
+  std::vector<ServerLink::Answer> answers = link_->pipeline(sends);
+  for (size_t i = 0; i < statements.size(); ++i)
+    static_cast<ServerStatement*>(statements[i])->ran(std::move(answers[i]));
+}
+
+qint64 ServerEngine::roundTrips() const { return link_->roundTrips(); }
 
 void ServerEngine::beginTransaction() { link_->execute(QStringLiteral("BEGIN")); }
 void ServerEngine::commit() { link_->execute(QStringLiteral("COMMIT")); }
@@ -551,26 +599,31 @@ bool ServerEngine::hasTable(const QString& table) {
 }
 
 const char* ServerEngine::declaredType(unsigned table, int column) {
-  const quint64 key = (quint64(table) << 16) | quint64(column & 0xFFFF);
-  auto it = declared_.constFind(key);
+  const auto keyOf = [table](qint64 c) { return (quint64(table) << 16) | quint64(c & 0xFFFF); };
+  auto it = declared_.constFind(keyOf(column));
   if (it == declared_.constEnd()) {
+    // Every column of the table in one question: a record set asks for each of its columns.
     const ServerLink::Rows r =
-        link_->query(QStringLiteral("select format_type(atttypid, atttypmod) from pg_attribute "
-                                    "where attrelid = $1 and attnum = $2"),
-                     {Value(qint64(table)), Value(column)});
-    const QString type = r.rows.empty() ? QString() : r.rows[0][0].toString();
-    // The file's words for the schema's types: what RecordSet reads a column's kind from.
-    QByteArray word = "text";
-    if (type == QLatin1String("zel_money"))
-      word = "money";
-    else if (type == QLatin1String("zel_date"))
-      word = "date";
-    else if (type == QLatin1String("double precision") || type == QLatin1String("real"))
-      word = "double";
-    else if (type == QLatin1String("bigint") || type == QLatin1String("integer") ||
-             type == QLatin1String("smallint"))
-      word = "integer";
-    it = declared_.insert(key, word);
+        link_->query(QStringLiteral("select attnum, format_type(atttypid, atttypmod) from pg_attribute "
+                                    "where attrelid = $1 and attnum > 0 and not attisdropped"),
+                     {Value(qint64(table))});
+    for (const std::vector<Value>& row : r.rows) {
+      const QString type = row[1].toString();
+      // The file's words for the schema's types: what RecordSet reads a column's kind from.
+      QByteArray word = "text";
+      if (type == QLatin1String("zel_money"))
+        word = "money";
+      else if (type == QLatin1String("zel_date"))
+        word = "date";
+      else if (type == QLatin1String("double precision") || type == QLatin1String("real"))
+        word = "double";
+      else if (type == QLatin1String("bigint") || type == QLatin1String("integer") ||
+               type == QLatin1String("smallint"))
+        word = "integer";
+      declared_.insert(keyOf(row[0].toInt()), word);
+    }
+    it = declared_.constFind(keyOf(column));
+    if (it == declared_.constEnd()) it = declared_.insert(keyOf(column), "text");
   }
   return it->constData();
 }

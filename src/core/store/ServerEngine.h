@@ -23,6 +23,7 @@ class ServerEngine final : public Engine {
   std::unique_ptr<EngineStatement> prepare(QByteArrayView sql) override;
   // The rows of COPY (sql) TO STDOUT: one statement, one snapshot, read a row at a time.
   std::unique_ptr<EngineStatement> prepareStreamed(QByteArrayView sql) override;
+  void runTogether(const std::vector<EngineStatement*>& statements) override;
   void beginTransaction() override;
   void commit() override;
   void rollback() override;
@@ -38,6 +39,8 @@ class ServerEngine final : public Engine {
 
   // The declared type, in the file's words, of a table's column (by the server's numbers).
   const char* declaredType(unsigned table, int column);
+  // The times the connection has waited for the server so far.
+  qint64 roundTrips() const;
 
   class Prepared;
 

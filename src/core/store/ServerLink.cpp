@@ -76,6 +76,7 @@ void ServerLink::fail(const QString& what) const { throw DbError(DbError::Error,
 
 void ServerLink::execute(const QString& sql) {
   if (!cn_) fail(QStringLiteral("The database server is not connected."));
+  ++trips_;
   Result r(PQexec(cn_, sql.toUtf8().constData()));
   const ExecStatusType st = PQresultStatus(r.get());
   if (st == PGRES_COMMAND_OK || st == PGRES_TUPLES_OK) return;
@@ -117,6 +118,7 @@ ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>&
     held.push_back((v.isDate() ? DateValue::toIso(v.toDateTime(), v.hasTime()) : v.toString()).toUtf8());
     values.push_back(held.back().constData());
   }
+  ++trips_;
   Result r(PQexecParams(cn_, sql.toUtf8().constData(), int(values.size()), nullptr, values.data(), nullptr,
                         nullptr, 0));
   const ExecStatusType st = PQresultStatus(r.get());
@@ -132,5 +134,32 @@ ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>&
     for (int c = 0; c < cols; ++c) row.push_back(cell(r.get(), i, c));
     out.rows.push_back(std::move(row));
   }
+  return out;
+}
+
+std::vector<ServerLink::Answer> ServerLink::pipeline(const std::vector<Send>& sends) {
+  if (!cn_) fail(QStringLiteral("The database server is not connected."));
+  std::vector<Answer> out;
+  if (PQenterPipelineMode(cn_) != 1) throw failure(nullptr);
+  ++trips_;
+  size_t sent = 0;
+  for (const Send& send : sends) {
+    if (send(cn_) != 1 || PQpipelineSync(cn_) != 1) break;
+    ++sent;
+  }
+  for (size_t i = 0; i < sent; ++i) {
+    // A request's results end with a null; its sync follows.
+    PGresult* last = nullptr;
+    while (PGresult* r = PQgetResult(cn_)) {
+      PQclear(last);
+      last = r;
+    }
+    out.emplace_back(last, PQclear);
+    Result sync(PQgetResult(cn_));
+    if (PQresultStatus(sync.get()) != PGRES_PIPELINE_SYNC) break;
+  }
+  // A connection lost on the way leaves no pipeline to end: the requests not answered fail.
+  PQexitPipelineMode(cn_);
+  while (out.size() < sends.size()) out.emplace_back(nullptr, PQclear);
   return out;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "core/store/DbError.h"
@@ -38,6 +40,17 @@ class ServerLink {
   // (as 0 and 1); NULL is Null.
   Rows query(const QString& sql, const std::vector<Value>& params = {});
 
+  // Sends each request (a libpq PQsend... call) followed by a sync, all at once, and returns each
+  // one's last result (null where the connection failed): one wait for the server however many
+  // there are. Each request runs, or fails, as it would on its own.
+  using Send = std::function<int(pg_conn*)>;
+  using Answer = std::unique_ptr<pg_result, void (*)(pg_result*)>;
+  std::vector<Answer> pipeline(const std::vector<Send>& sends);
+
+  // The times this connection has waited for the server's answer: a pipeline counts once.
+  qint64 roundTrips() const { return trips_; }
+  void countTrip() { ++trips_; }
+
   // For the store's server engine.
   pg_conn* handle() const { return cn_; }
   // The failure a result reports, in the store's codes and the server's words. A change the
@@ -49,4 +62,5 @@ class ServerLink {
  private:
   [[noreturn]] void fail(const QString& what) const;
   pg_conn* cn_ = nullptr;
+  qint64 trips_ = 0;
 };
