@@ -310,8 +310,7 @@ class ServerStream final : public EngineStatement {
       : link_(std::move(link)), sql_(sql.toByteArray()) {
     int count = 0;
     numberParameters(sql, &count);
-    if (count > 0)
-      throw DbError(DbError::Misuse, QStringLiteral("A statement read as a stream takes no parameters."));
+    if (count > 0) noParameters();
     // The columns' names and types from the query described (it does not run).
     checked(PQprepare(cn(), "", sql_.constData(), 0, nullptr), cn());
     description_ = checked(PQdescribePrepared(cn(), ""), cn());
