@@ -3,6 +3,7 @@
 // triggers, the hash chain and the erasure.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimeZone>
@@ -12,6 +13,7 @@
 #include "core/import/RecordImport.h"
 #include "core/maps/MapFile.h"
 #include "core/program/Zel1.h"
+#include "core/store/Schema.h"
 #include "support/Engines.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
@@ -474,4 +476,39 @@ TEST(HistoryFile, ADatabaseFromBeforeTheHistoryStartsIt) {
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[2].kind, Kind::Restored);
   EXPECT_TRUE(History::verify(cn).ok);
+}
+
+// An erased address leaves no copy in the file's bytes, also on the pages an emptying import freed
+// (unzeroed) when it kept the records it removed. The file is not encrypted here, so its bytes read.
+TEST(HistoryFile, AnErasedAddressLeavesNoCopyInTheFile) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("plain.mdb"));
+  Connection cn;
+  cn.create(path, QString());
+  Schema::create(cn);
+  cn.execute(QStringLiteral("insert into cemetery (name) values ('Oak Hill')"));
+  cn.execute(QStringLiteral("insert into lots (lotdesc) values ('Single')"));
+  DelimitedText::Table table;
+  for (int i = 1; i <= 300; ++i)
+    table.append(i, {u"A", QString::number(i), QStringLiteral("%1 Quay-Street").arg(i, 4, 10, QChar(u'0'))});
+  RecordImport::Plan plan;
+  plan.mapping = RecordImport::parseMapping(QStringLiteral("1=cSection,2=Lot,3=OwnerAddress1")).value();
+  plan.firstRow = 1;
+  plan.lastRow = 300;
+  ASSERT_EQ(RecordImport::write(cn, RecordImport::TableSource(table), plan, false), 300);
+  plan.lastRow = 1;
+  ASSERT_EQ(RecordImport::write(cn, RecordImport::TableSource(table), plan, true), 1);
+  const qint64 id =
+      scalarOn(cn, QStringLiteral("select recid from history_rows where personal like '%0017 Quay-Street%'"))
+          .toLongLong();
+  ASSERT_GT(id, 0);
+  EXPECT_EQ(History::eraseOwner(cn, id), 1);
+  const History::Verdict v = History::verify(cn);
+  EXPECT_TRUE(v.ok) << v.problem.toStdString();
+  cn.close();
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+  const QByteArray bytes = f.readAll();
+  EXPECT_FALSE(bytes.contains("0017 Quay-Street"));
+  EXPECT_TRUE(bytes.contains("0018 Quay-Street"));  // kept, not erased
 }

@@ -119,12 +119,12 @@ void mapBytesSaved(Connection& cn, qint64 cemeteryId, const QByteArray& before, 
 // Within the import's transaction: the file, the rows read, the record numbers added as the engine
 // gave them (written as ranges, "1001-1500,1502-1600": on a server another clerk may add records in
 // between), and whether the table was emptied first (the records removed then are kept as removed
-// entries by keepAllRecords, called before the emptying).
+// entries by removeAllRecords, which empties the table).
 void imported(Connection& cn, const QString& file, int rows, const std::vector<qint64>& added,
               bool emptiedFirst);
-// Keeps every record of zel as removed (before an import empties the table): one "records removed"
-// entry, its records copied whole by the engine beside it.
-void keepAllRecords(Connection& cn);
+// Empties zel for an import, keeping every record as removed: one "records removed" entry, its
+// records copied whole by the engine beside it.
+void removeAllRecords(Connection& cn);
 // Into a database just restored and in place: the archive and the date its database was taken.
 void restored(Connection& cn, const QString& archive, const QDateTime& archiveDate);
 // The database shared to a server (its address or name).

@@ -728,10 +728,7 @@ int write(Connection& cn, const Source& source, const Plan& plan, bool emptyFirs
   std::optional<CacheForRun> cache;
   if (!server) cache.emplace(cn, total);
   Transaction tx(cn);
-  if (emptyFirst) {
-    History::keepAllRecords(cn);
-    cn.execute(QStringLiteral("delete from zel"));
-  }
+  if (emptyFirst) History::removeAllRecords(cn);
   // Building an index once over the added rows is several times quicker than keeping it up row by
   // row, unless the table already holds more rows than are added.
   std::vector<std::pair<QString, QString>> indexes;
