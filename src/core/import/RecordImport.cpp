@@ -91,6 +91,7 @@ class CacheForRun {
   void fitTable() {
     // The indexes of table zel take about three pages for every four of the table's (measured at
     // 100,000 and 1,000,000 records); the engine keeps some 300 bytes of its own beside each page.
+    // Holding only the table, the later builds re-read and decrypt what the earlier ones pushed out.
     constexpr qint64 kIndexPagesPer4 = 3, kPageExtra = 300;
     raiseTo(pragma("page_count") * (4 + kIndexPagesPer4) / 4 * (pageSize_ + kPageExtra) / 1024);
   }
@@ -98,7 +99,7 @@ class CacheForRun {
  private:
   static constexpr qint64 kBytesPerRecord = 400;
   // A bound that leaves an office computer of 4 GB room for the program and the file's rows.
-  static constexpr qint64 kMostKb = 640 * 1024;
+  static constexpr qint64 kMostKb = 512 * 1024;
 
   qint64 pragma(const char* name) {
     RecordSet rs(&cn_);
