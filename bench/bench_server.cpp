@@ -132,7 +132,8 @@ bool failed(benchmark::State& state) {
 
 // The times the server's connection has waited for the server; 0 on the file or a closed one.
 qint64 roundTrips() {
-  const auto* server = ZEL1.cnData.isOpen() ? dynamic_cast<const ServerEngine*>(&ZEL1.cnData.engine()) : nullptr;
+  const auto* server =
+      ZEL1.cnData.isOpen() ? dynamic_cast<const ServerEngine*>(&ZEL1.cnData.engine()) : nullptr;
   return server ? server->roundTrips() : 0;
 }
 

@@ -256,7 +256,8 @@ TEST_F(Clerks, AWarmUpThatCannotRunIsSilentAndLeavesTheConnectionAsItWas) {
     const QString pid = scalarOn(c, QStringLiteral("select pg_backend_pid()"));
     if (warmFirst) warmUpServer(c, QStringLiteral("zel"), first);
     scalarOn(a, QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
-    while (scalarOn(a, QStringLiteral("select count(*) from pg_stat_activity where pid = %1").arg(pid)) != "0")
+    while (scalarOn(a, QStringLiteral("select count(*) from pg_stat_activity where pid = %1").arg(pid)) !=
+           "0")
       QThread::msleep(10);
     if (!warmFirst) EXPECT_NO_THROW(warmUpServer(c, QStringLiteral("zel"), first));
     try {

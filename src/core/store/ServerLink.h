@@ -89,6 +89,6 @@ class ServerLink {
   void dropAside() const;
   pg_conn* cn_ = nullptr;
   qint64 trips_ = 0;
-  mutable bool aside_ = false;  // an answer sent aside is not read yet
+  mutable bool aside_ = false;           // an answer sent aside is not read yet
   mutable std::optional<DbError> lost_;  // the connection broke while it came
 };
