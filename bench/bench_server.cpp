@@ -137,18 +137,20 @@ qint64 roundTrips() {
   return server ? server->roundTrips() : 0;
 }
 
-// Times each iteration of work, after an untimed step before it; the server's mean is also given
-// over the file's, with its round trips per iteration. The file's figure is kept by the benchmark's
-// name and its number arg.
+// Times each iteration of work, after an untimed step before it (its mean in ms); the server's mean
+// is also given over the file's, with its round trips per iteration. The file's figure is kept by the
+// benchmark's name and its number arg.
 template <class Work>
 void timed(benchmark::State& state, const std::string& name, Work work, int arg = 0,
            const std::function<void()>& before = {}) {
   double total = 0;
   qint64 trips = 0;
   for (auto _ : state) {
-    state.PauseTiming();
-    if (before) before();
-    state.ResumeTiming();
+    if (before) {
+      state.PauseTiming();
+      before();
+      state.ResumeTiming();
+    }
     const qint64 start = roundTrips();
     QElapsedTimer t;
     t.start();
@@ -158,6 +160,8 @@ void timed(benchmark::State& state, const std::string& name, Work work, int arg 
     if (failed(state)) return;
   }
   const double mean = total / double(state.iterations());
+  // The work's own time, without the benchmark's loop and the untimed step around it.
+  state.counters["ms"] = mean * 1000.0;
   if (state.range(arg) == 0)
     setup().fileSeconds[name] = mean;
   else if (setup().fileSeconds[name] > 0)
