@@ -202,13 +202,13 @@ void BM_EngineFirst(benchmark::State& state) {
 }
 BENCHMARK(BM_EngineFirst)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
 
-// The processor time (ms) a server process has used so far, to the nanosecond (0 for none); the
-// number of ZEL1.cnData's, asked once per connection before anything is timed (0 on the file).
+// The processor time (ms) server process pid has used so far, to the nanosecond; 0 for no pid.
 double backendRunMs(qint64 pid) {
   QFile f(QStringLiteral("/proc/%1/schedstat").arg(pid));
   if (pid <= 0 || !f.open(QIODevice::ReadOnly)) return 0;
   return f.readAll().split(' ').value(0).toDouble() / 1e6;
 }
+// The number of the server process behind ZEL1.cnData (0 on the file), asked before anything timed.
 qint64 backendPid() {
   if (!ZEL1.cnData.isServer()) return 0;
   Statement st(ZEL1.cnData, "select pg_backend_pid()");
