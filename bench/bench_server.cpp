@@ -1,7 +1,10 @@
-// The same records on the file and on a PostgreSQL server, side by side: the record form's First,
-// Next and Save, the export (against psql's \copy of the same query) and every report. Each figure
-// is registered per engine (/0 the file, /1 the server); a server figure carries x_file, its time
-// over the file's, and the export x_copy, its time over \copy's.
+// The same records on the file and on a PostgreSQL server, side by side: opening the database, the
+// record form's First (on a connection already used, and on a new one), Next and Save, the export
+// (against psql's \copy of the same query) and every report. Each figure is registered per engine
+// (/0 the file, /1 the server); a server figure carries x_file, its time over the file's, and trips,
+// its round trips; the export carries x_copy, its time over \copy's. The database opens as the
+// program's start opens it (Startup): with the server's warm-up of the form's first read, except
+// where a benchmark's second number is 0.
 // The server is ZEL_BENCH_SERVER (a libpq connection string of an empty database) or, without it, a
 // throwaway cluster of this program's own (the tests' TestServer: fsync off).
 #include <benchmark/benchmark.h>
@@ -17,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <memory>
 
@@ -29,8 +33,9 @@
 #include "core/reports/Reports.h"
 #include "core/store/RecordSet.h"
 #include "core/store/Schema.h"
-#include "core/store/Statement.h"
 #include "core/store/ServerEngine.h"
+#include "core/store/ServerFolder.h"
+#include "core/store/Statement.h"
 #include "gui/controls/MessageService.h"
 #include "gui/records/frmDataEntry.h"
 #include "support/ScriptedMessages.h"
@@ -42,6 +47,7 @@ const int kRecords = benchRecords();
 
 struct Setup {
   QTemporaryDir dir;
+  QTemporaryDir serverDir;  // a data folder whose zel.server names the server
   ScriptedMessages msgs{ScriptedMessages::Mode::Permissive};
   std::unique_ptr<frmDataEntry> form;
   QString server;
@@ -62,29 +68,52 @@ struct Setup {
         qFatal("bench_server: %s", qPrintable(TestServer::shared().problem()));
       server = TestServer::shared().newDatabase();
     }
-    Connection cn;
-    cn.openServer(server);
-    Schema::create(cn);
-    DataGen::fill(cn, o);
-    cn.execute(QStringLiteral("analyze"));
+    QFile address(serverDir.filePath(QString::fromLatin1(kServerFile)));
+    if (!address.open(QIODevice::WriteOnly) || address.write(server.toUtf8() + '\n') < 0)
+      qFatal("bench_server: %s", qPrintable(address.errorString()));
+    address.close();
+    {
+      Connection cn;
+      cn.openServer(server);
+      Schema::create(cn);
+      DataGen::fill(cn, o);
+      cn.execute(QStringLiteral("analyze"));
+    }
+    // Whatever a first open brings up to date is done before anything is timed.
+    for (int e : {0, 1}) {
+      open(e, false);
+      close();
+    }
   }
   QString file() const { return dir.filePath(QStringLiteral("zel.mdb")); }
 
-  // The record form on the engine: 0 the file, 1 the server.
+  void close() {
+    form.reset();
+    ZEL1.rsRecords.close();
+    ZEL1.cnData.close();
+    engine = -1;
+  }
+  // Opens the engine's database (0 the file, 1 the server) as the program's start does.
+  void open(int e, bool warmUp = true) {
+    openProgramDatabase(ZEL1.cnData, e == 0 ? file() : serverDir.filePath(QStringLiteral("zel.mdb")));
+    ZEL1.cnData.setDateDisplayFormat(ZEL1.DateDisplayFormat);
+    ZEL1.cnData.writeProblem();
+    if (warmUp) warmUpServer(ZEL1.cnData, QStringLiteral("zel"), frmDataEntry::firstQuery());
+    engine = e;
+  }
+  frmDataEntry& newForm() {
+    form = std::make_unique<frmDataEntry>();
+    form->resize(1000, 680);
+    form->show();
+    form->ui().Option1->setChecked(true);
+    return *form;
+  }
+  // The record form on the engine, opened once.
   frmDataEntry& use(int e) {
     if (e != engine) {
-      form.reset();
-      ZEL1.rsRecords.close();
-      ZEL1.cnData.close();
-      if (e == 0)
-        ZEL1.cnData.open(file(), QString::fromLatin1(kDatabasePassword));
-      else
-        ZEL1.cnData.openServer(server);
-      ZEL1.cnData.setDateDisplayFormat(ZEL1.DateDisplayFormat);
-      form = std::make_unique<frmDataEntry>();
-      form->resize(1000, 680);
-      form->show();
-      engine = e;
+      close();
+      open(e);
+      newForm();
     }
     return *form;
   }
@@ -101,38 +130,70 @@ bool failed(benchmark::State& state) {
   return true;
 }
 
-// The times the server's connection has waited for the server; 0 on the file.
+// The times the server's connection has waited for the server; 0 on the file or a closed one.
 qint64 roundTrips() {
-  const auto* server = dynamic_cast<const ServerEngine*>(&ZEL1.cnData.engine());
+  const auto* server =
+      ZEL1.cnData.isOpen() ? dynamic_cast<const ServerEngine*>(&ZEL1.cnData.engine()) : nullptr;
   return server ? server->roundTrips() : 0;
 }
 
-// Times each iteration of work; the server's mean is also given over the file's, with its round
-// trips per iteration.
+// Times each iteration of work, after an untimed step before it (its mean in ms); the server's mean
+// is also given over the file's, with its round trips per iteration. The file's figure is kept by the
+// benchmark's name and its number arg.
 template <class Work>
-void timed(benchmark::State& state, const std::string& name, Work work, int arg = 0) {
+void timed(benchmark::State& state, const std::string& name, Work work, int arg = 0,
+           const std::function<void()>& before = {}) {
   double total = 0;
-  const qint64 trips = roundTrips();
+  qint64 trips = 0;
   for (auto _ : state) {
+    if (before) {
+      state.PauseTiming();
+      before();
+      state.ResumeTiming();
+    }
+    const qint64 start = roundTrips();
     QElapsedTimer t;
     t.start();
     if (!work()) return;
     total += double(t.nsecsElapsed()) / 1e9;
+    trips += roundTrips() - start;
     if (failed(state)) return;
   }
   const double mean = total / double(state.iterations());
+  // The work's own time, without the benchmark's loop and the untimed step around it.
+  state.counters["ms"] = mean * 1000.0;
   if (state.range(arg) == 0)
     setup().fileSeconds[name] = mean;
   else if (setup().fileSeconds[name] > 0)
     state.counters["x_file"] = mean / setup().fileSeconds[name];
-  if (state.range(arg) != 0)
-    state.counters["trips"] = double(roundTrips() - trips) / double(state.iterations());
+  if (state.range(arg) != 0) state.counters["trips"] = double(trips) / double(state.iterations());
 }
 
-// "Get First Record" with "Sort by Location" over every record.
+// Opening the database as the program's start does (second number: with the server's warm-up).
+void BM_EngineOpen(benchmark::State& state) {
+  const int e = int(state.range(0));
+  timed(
+      state, "open",
+      [&] {
+        setup().open(e, state.range(1) != 0);
+        return true;
+      },
+      0, [] { setup().close(); });
+  setup().close();
+}
+BENCHMARK(BM_EngineOpen)
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
+
+// "Get First Record" with "Sort by Location" over every record, on a connection that has read
+// records before.
 void BM_EngineFirst(benchmark::State& state) {
   frmDataEntry& f = setup().use(int(state.range(0)));
-  f.ui().Option1->setChecked(true);
+  f.mnuGetFirstClick();
   timed(state, "first", [&] {
     f.mnuGetFirstClick();
     return true;
@@ -140,6 +201,61 @@ void BM_EngineFirst(benchmark::State& state) {
   if (f.ui().txtRecordNum->text().isEmpty()) state.SkipWithError("no record shown");
 }
 BENCHMARK(BM_EngineFirst)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(10)->UseRealTime();
+
+// The processor time (ms) server process pid has used so far, to the nanosecond; 0 for no pid.
+double backendRunMs(qint64 pid) {
+  QFile f(QStringLiteral("/proc/%1/schedstat").arg(pid));
+  if (pid <= 0 || !f.open(QIODevice::ReadOnly)) return 0;
+  return f.readAll().split(' ').value(0).toDouble() / 1e6;
+}
+// The number of the server process behind ZEL1.cnData (0 on the file), asked before anything timed.
+qint64 backendPid() {
+  if (!ZEL1.cnData.isServer()) return 0;
+  Statement st(ZEL1.cnData, "select pg_backend_pid()");
+  return st.next() ? st.int64(0) : 0;
+}
+
+// The same First on a database just opened (the file newly opened, the server a new connection)
+// and a record form just made, as a clerk's first First after the start (second number: with the
+// server's warm-up). window_ms is the form's making, which reads the cemetery and lot type lists: a
+// warm-up not done by then is waited for there. server_cpu_ms is the server process's processor
+// time during the First.
+void BM_EngineFirstNew(benchmark::State& state) {
+  const int e = int(state.range(0));
+  frmDataEntry* f = nullptr;
+  double window = 0, serverMs = 0;
+  qint64 pid = 0;
+  timed(
+      state, "first_new",
+      [&] {
+        const double server = backendRunMs(pid);
+        f->mnuGetFirstClick();
+        serverMs += backendRunMs(pid) - server;
+        return true;
+      },
+      0,
+      [&] {
+        setup().close();
+        setup().open(e, state.range(1) != 0);
+        QElapsedTimer t;
+        t.start();
+        f = &setup().newForm();
+        window += double(t.nsecsElapsed()) / 1e6;
+        pid = backendPid();
+      });
+  const double n = double(std::max<benchmark::IterationCount>(1, state.iterations()));
+  state.counters["window_ms"] = window / n;
+  if (e != 0) state.counters["server_cpu_ms"] = serverMs / n;
+  if (f && f->ui().txtRecordNum->text().isEmpty()) state.SkipWithError("no record shown");
+  setup().close();
+}
+BENCHMARK(BM_EngineFirstNew)
+    ->Args({0, 1})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10)
+    ->UseRealTime();
 
 // One Next step (1,000 of them after a First).
 void BM_EngineNext(benchmark::State& state) {

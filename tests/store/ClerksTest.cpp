@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QThread>
+
 #include "core/history/History.h"
 #include "core/store/Connection.h"
 #include "core/store/RecordFields.h"
@@ -184,7 +186,9 @@ TEST_F(Clerks, AReadOnlyRoleBrowsesButASaveIsRefusedPlainly) {
 
 // The record form's First waits for the server once: the first page of keys and the first record
 // come together, and what the connection has learnt (key columns, column types, prepared
-// statements) is not asked again. The record so read is the record as stored at that moment.
+// statements) is not asked again. The record so read is the record as stored at that moment, with
+// or without a warm-up of the read sent before (one round trip of its own, read by the next
+// request without another).
 TEST_F(Clerks, FirstWaitsOnceForTheFirstPageAndItsRecord) {
   for (const char* name : {"C", "A", "B"}) {
     const qint64 id = add(a, QString::fromLatin1(name));
@@ -196,12 +200,17 @@ TEST_F(Clerks, FirstWaitsOnceForTheFirstPageAndItsRecord) {
       "grave collate places");
   RecordSet rs(&b);
   qint64 before = trips();
+  warmUpServer(b, QStringLiteral("zel"), first);
+  EXPECT_EQ(trips() - before, 1);
+  before = trips();
   rs.open(first, RecordSet::Cursor::Static);
   // The key column, the table's column types, three statements prepared, the page with its record.
   EXPECT_LE(trips() - before, 6);
+  EXPECT_EQ(rs.field(QStringLiteral("interlastname")).toString(), QStringLiteral("A"));
 
   const qint64 firstId =
       scalarOn(a, QStringLiteral("select recid from zel where csection = 'A'")).toLongLong();
+  warmUpServer(b, QStringLiteral("zel"), first);
   change(a, firstId, QStringLiteral("remarks"), QStringLiteral("changed"));
   before = trips();
   rs.open(first, RecordSet::Cursor::Static);
@@ -219,4 +228,43 @@ TEST_F(Clerks, FirstWaitsOnceForTheFirstPageAndItsRecord) {
   EXPECT_NO_THROW(History::saveRow(b, rs, QStringLiteral("zel")));
   EXPECT_EQ(scalarOn(a, QStringLiteral("select remarks from zel where csection = 'A'")),
             QStringLiteral("mine"));
+}
+
+// A warm-up whose read cannot run is silent and leaves the connection as it was: in a database
+// without the tables yet (the start makes them next), inside a transaction (where a failure would
+// spoil it), and on a connection whose server process has gone, where the next request reports it.
+TEST_F(Clerks, AWarmUpThatCannotRunIsSilentAndLeavesTheConnectionAsItWas) {
+  const QString first = QStringLiteral("select * from zel order by csection collate places");
+  Connection empty;
+  empty.openServer(TestServer::shared().newDatabase());
+  warmUpServer(empty, QStringLiteral("zel"), first);
+  ASSERT_NO_THROW(Schema::create(empty));
+  EXPECT_TRUE(Schema::isComplete(empty));
+
+  b.beginTransaction();
+  warmUpServer(b, QStringLiteral("nosuch"), QStringLiteral("select * from nosuch"));
+  b.execute(QStringLiteral("insert into cemetery (name) values ('Kept')"));
+  b.commit();
+  EXPECT_EQ(scalarOn(a, QStringLiteral("select count(*) from cemetery where name = 'Kept'")),
+            QStringLiteral("1"));
+
+  // The server process ends before the warm-up is sent, or after (while it runs or once it ran).
+  for (const bool warmFirst : {false, true}) {
+    SCOPED_TRACE(warmFirst ? "warmed, then ended" : "ended, then warmed");
+    Connection c;
+    c.openServer(database);
+    const QString pid = scalarOn(c, QStringLiteral("select pg_backend_pid()"));
+    if (warmFirst) warmUpServer(c, QStringLiteral("zel"), first);
+    scalarOn(a, QStringLiteral("select pg_terminate_backend(%1)").arg(pid));
+    while (scalarOn(a, QStringLiteral("select count(*) from pg_stat_activity where pid = %1").arg(pid)) !=
+           "0")
+      QThread::msleep(10);
+    if (!warmFirst) EXPECT_NO_THROW(warmUpServer(c, QStringLiteral("zel"), first));
+    try {
+      scalarOn(c, QStringLiteral("select count(*) from zel"));
+      ADD_FAILURE() << "a query on a lost connection gave a result";
+    } catch (const DbError& e) {
+      EXPECT_FALSE(e.description().isEmpty());
+    }
+  }
 }

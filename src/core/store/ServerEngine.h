@@ -6,6 +6,7 @@
 
 #include "core/store/Engine.h"
 
+class Connection;
 class ServerLink;
 
 // A PostgreSQL database behind a Connection, reached through libpq with a connection string that
@@ -37,6 +38,12 @@ class ServerEngine final : public Engine {
   // meet, said before any is tried. Asked once the tables exist.
   QString writeProblem() const override;
 
+  // Starts the server's first-time work for a read of table (select, in this engine's dialect, of
+  // which only the first row is asked) without waiting for it: the catalogue a first query of the
+  // table loads and its first plan. The connection's next request reads the answer first and drops
+  // it; a failure of the warm-up is silent (see ServerLink::sendAside).
+  void warmUp(const QString& table, const QString& select);
+
   // The declared type, in the file's words, of a table's column (by the server's numbers).
   const char* declaredType(unsigned table, int column);
   // The times the connection has waited for the server so far.
@@ -54,3 +61,9 @@ class ServerEngine final : public Engine {
   mutable std::optional<QString> writeProblem_;
   int statements_ = 0;
 };
+
+// Starts a read the program is about to make of table (select: in the program's dialect, without a
+// limit) on cn's server and does not wait for it: the server does the work a first query of the
+// table costs it once per connection (its catalogue, the first plan) while the program goes on.
+// Nothing is read; it changes no result, and a failure of it is silent. Nothing on a file.
+void warmUpServer(Connection& cn, const QString& table, const QString& select);

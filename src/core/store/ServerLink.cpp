@@ -68,14 +68,37 @@ void ServerLink::open(const QString& connection) {
 }
 
 void ServerLink::close() {
+  // An answer still on its way is left to the server: it ends the statement when it finds the
+  // connection gone.
   if (cn_) PQfinish(cn_);
   cn_ = nullptr;
+  aside_ = false;
+  lost_.reset();
+}
+
+void ServerLink::sendAside(const QByteArray& sql) {
+  settle();
+  if (!cn_ || PQstatus(cn_) != CONNECTION_OK || PQtransactionStatus(cn_) != PQTRANS_IDLE) return;
+  aside_ = PQsendQuery(cn_, sql.constData()) == 1;
+  if (aside_) ++trips_;
+}
+
+void ServerLink::dropAside() const {
+  aside_ = false;
+  // Every result up to the end of the text: a statement that failed ends it early. A connection that
+  // broke meanwhile gives its failure here; it is kept for the next request.
+  while (PGresult* r = PQgetResult(cn_)) {
+    const Result result(r);
+    if (PQstatus(cn_) == CONNECTION_BAD && !lost_ && PQresultStatus(r) == PGRES_FATAL_ERROR)
+      lost_ = failure(r, cn_);
+  }
 }
 
 void ServerLink::fail(const QString& what) const { throw DbError(DbError::Error, what); }
 
 void ServerLink::execute(const QString& sql) {
   if (!cn_) fail(QStringLiteral("The database server is not connected."));
+  ready();
   ++trips_;
   Result r(PQexec(cn_, sql.toUtf8().constData()));
   const ExecStatusType st = PQresultStatus(r.get());
@@ -107,6 +130,7 @@ QString ServerLink::noRightText(const pg_conn* cn, const QString& what) {
 
 ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>& params) {
   if (!cn_) fail(QStringLiteral("The database server is not connected."));
+  ready();
   std::vector<QByteArray> held;
   held.reserve(params.size());
   std::vector<const char*> values;
@@ -139,6 +163,7 @@ ServerLink::Rows ServerLink::query(const QString& sql, const std::vector<Value>&
 
 std::vector<ServerLink::Answer> ServerLink::pipeline(const std::vector<Send>& sends) {
   if (!cn_) fail(QStringLiteral("The database server is not connected."));
+  ready();
   std::vector<Answer> out;
   if (PQenterPipelineMode(cn_) != 1) throw failure(nullptr);
   ++trips_;

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/store/DbError.h"
@@ -47,12 +48,32 @@ class ServerLink {
   using Answer = std::unique_ptr<pg_result, void (*)(pg_result*)>;
   std::vector<Answer> pipeline(const std::vector<Send>& sends);
 
+  // Sends statements (one text, several apart by semicolons) whose answer no one waits for: it is
+  // read and dropped before the connection's next request, whatever that answer is. A failure of
+  // theirs is no one's; a connection lost on the way is reported by the next request, as it would
+  // have been without them. Sent only on an idle connection outside a transaction, once at a time.
+  // Counted as one round trip.
+  void sendAside(const QByteArray& sql);
+
   // The times this connection has waited for the server's answer: a pipeline counts once.
   qint64 roundTrips() const { return trips_; }
   void countTrip() { ++trips_; }
 
-  // For the store's server engine.
-  pg_conn* handle() const { return cn_; }
+  // For the store's server engine: the connection, with an answer sent aside read.
+  pg_conn* handle() const {
+    settle();
+    return cn_;
+  }
+  // Before a request of the engine's own: as handle(), and where the connection broke while the
+  // answer sent aside came, that failure is the request's, as it would have been without it.
+  void ready() {
+    settle();
+    if (lost_) {
+      const DbError e = *lost_;
+      lost_.reset();
+      throw e;
+    }
+  }
   // The failure a result reports, in the store's codes and the server's words. A change the
   // connection's role has no right to make (NoRight) says so plainly, naming the role.
   static DbError failure(const pg_result* result, const pg_conn* cn = nullptr);
@@ -61,6 +82,13 @@ class ServerLink {
 
  private:
   [[noreturn]] void fail(const QString& what) const;
+  // Reads and drops the answer of what was sent aside, if any.
+  void settle() const {
+    if (aside_) dropAside();
+  }
+  void dropAside() const;
   pg_conn* cn_ = nullptr;
   qint64 trips_ = 0;
+  mutable bool aside_ = false;           // an answer sent aside is not read yet
+  mutable std::optional<DbError> lost_;  // the connection broke while it came
 };

@@ -20,10 +20,12 @@
 #include "core/program/Zel2.h"
 #include "core/store/Connection.h"
 #include "core/store/DbError.h"
+#include "core/store/ServerEngine.h"
 #include "core/store/ServerFolder.h"
 #include "gui/app/frmSplash.h"
 #include "gui/app/frm_Main.h"
 #include "gui/controls/MessageService.h"
+#include "gui/records/frmDataEntry.h"
 
 namespace {
 
@@ -184,6 +186,9 @@ Startup::Outcome Startup::run(frm_Main& frame) {
     openProgramDatabase(ZEL1.cnData, db);
     // One warning now rather than a failure at every save.
     const QString readOnly = ZEL1.cnData.writeProblem();
+    // A server's first read of the records costs it milliseconds of catalogue work, once per
+    // connection: started now, without waiting, it is done while the windows are built.
+    warmUpServer(ZEL1.cnData, QStringLiteral("zel"), frmDataEntry::firstQuery());
 
     ZEL1.MapZoom = 500;
     frame.setWindowTitle(QStringLiteral("Zelmora v.") + ZEL2::versionText());

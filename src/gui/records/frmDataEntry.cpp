@@ -149,6 +149,10 @@ void frmDataEntry::focusField(QWidget* field) {
 
 // ---- Navigation and opening ----
 
+namespace {
+constexpr const char* kPlaceOrder = "csection collate places, lot collate places, grave collate places";
+}  // namespace
+
 QString frmDataEntry::orderByText() const {
   // Names in the user's language's order, places with their numbers by value.
   if (ui_.Option2->isChecked())
@@ -157,8 +161,10 @@ QString frmDataEntry::orderByText() const {
     return QStringLiteral("ownerlastname collate names, ownerfirstname collate names");
   if (ui_.Option4->isChecked()) return QStringLiteral("deathdate");
   if (ui_.Option5->isChecked()) return QStringLiteral("birthdate");
-  return QStringLiteral("csection collate places, lot collate places, grave collate places");
+  return QString::fromLatin1(kPlaceOrder);
 }
+
+QString frmDataEntry::firstQuery() { return QStringLiteral("select * from zel order by ") + kPlaceOrder; }
 
 void frmDataEntry::openRecords(const QString& sql) {
   if (ZEL1.rsRecords.isOpen()) ZEL1.rsRecords.close();

@@ -16,6 +16,8 @@
 class frmDataEntry : public QMainWindow {
   Q_OBJECT
  public:
+  // What First reads in the form's first order (by location), for a warm-up of the connection.
+  static QString firstQuery();
   explicit frmDataEntry(QWidget* parent = nullptr);
   ~frmDataEntry() override;
 
