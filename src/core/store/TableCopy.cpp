@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/store/Connection.h"
+#include "core/store/ServerEngine.h"
 #include "core/store/Statement.h"
 
 namespace TableCopy {
@@ -18,6 +19,11 @@ struct Column {
   QString name;
   QString kind;
 };
+
+std::function<void(const QString&, qint64)>& rowHook() {
+  static std::function<void(const QString&, qint64)> hook;
+  return hook;
+}
 
 QByteArray quoted(const QString& name) {
   return '"' + QString(name).replace(u'"', QStringLiteral("\"\"")).toUtf8() + '"';
@@ -147,32 +153,56 @@ void copyTable(Connection& from, Connection& to, const QString& table) {
     names << quoted(c.name);
     marks << "?";
   }
-  Statement read(from, "select " + names.join(", ") + " from " + quoted(table));
-  Statement write(
-      to, "insert into " + quoted(table) + " (" + names.join(", ") + ") values (" + marks.join(", ") + ")");
-  while (read.next()) {
+  // A server's table is fetched a batch at a time; the file steps row by row anyway.
+  const QByteArray select = "select " + names.join(", ") + " from " + quoted(table);
+  auto* server = dynamic_cast<ServerEngine*>(&from.engine());
+  const std::unique_ptr<EngineStatement> read =
+      server ? server->prepareBatched(select) : from.engine().prepare(select);
+  // A server takes the rows a few hundred to a wait (each bound value is copied); the file's
+  // statement binds the read values where they stand, so it runs each row at once.
+  const QByteArray insert =
+      "insert into " + quoted(table) + " (" + names.join(", ") + ") values (" + marks.join(", ") + ")";
+  const size_t together = to.isServer() ? 128 : 1;
+  std::vector<std::unique_ptr<EngineStatement>> writes;
+  size_t bound = 0;
+  const auto run = [&] {
+    if (bound == 0) return;
+    std::vector<EngineStatement*> batch;
+    for (size_t i = 0; i < bound; ++i) batch.push_back(writes[i].get());
+    to.engine().runTogether(batch);
+    for (EngineStatement* w : batch) {
+      w->step();
+      w->reset();
+    }
+    bound = 0;
+  };
+  qint64 rows = 0;
+  while (read->step()) {
+    if (bound == writes.size()) writes.push_back(to.engine().prepare(insert));
+    EngineStatement& write = *writes[bound++];
     for (int i = 0; i < int(source.size()); ++i) {
-      switch (read.type(i)) {
+      switch (read->type(i)) {
         case ColumnType::Null:
           write.bindNull(i + 1);
           break;
         case ColumnType::Integer:
-          write.bind(i + 1, read.int64(i));
+          write.bindInt(i + 1, read->int64(i));
           break;
         case ColumnType::Real:
-          write.bind(i + 1, read.real(i));
+          write.bindReal(i + 1, read->real(i));
           break;
         case ColumnType::Blob:
-          write.bindBlob(i + 1, read.blob(i));
+          write.bindBlob(i + 1, read->blob(i), true);
           break;
         case ColumnType::Text:
-          write.bindText(i + 1, read.text(i));
+          write.bindText(i + 1, read->text(i), true);
           break;
       }
     }
-    write.next();
-    write.reset();
+    if (bound == together) run();
+    if (rowHook()) rowHook()(table, ++rows);
   }
+  run();
   if (const QString key = to.engine().keyColumn(table); !key.isEmpty())
     continueNumbers(to, table, key, lastNumber(from, table, key));
 }
@@ -204,6 +234,10 @@ void copyAll(Connection& from, Connection& to, const QStringList& skip) {
                     QStringLiteral("The table %1 could not be copied: %2").arg(table, e.description()));
     }
   }
+}
+
+void setRowHookForTesting(std::function<void(const QString& table, qint64 rows)> hook) {
+  rowHook() = std::move(hook);
 }
 
 Summary summarize(Connection& cn, const QStringList& tables) {
