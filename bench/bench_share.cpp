@@ -1,0 +1,97 @@
+// A data folder of grave records (100,000 unless --records says) moved onto a server (share) and the
+// backup of that server folder, each run once, with its processor time and the rise of the
+// process's peak resident memory over it: a copy holds a batch of rows, never a whole table. The
+// server is ZEL_BENCH_SERVER (a libpq connection string of an empty database) or, without it, a
+// throwaway cluster of this program's own (the tests' TestServer).
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <ctime>
+
+#include "BenchRecords.h"
+#include "DataGen.h"
+#include "PeakMemory.h"
+#include "core/backup/DataBackup.h"
+#include "core/share/OfficeShare.h"
+#include "core/store/Connection.h"
+#include "support/TestServer.h"
+
+namespace {
+
+const int kRecords = benchRecords();
+QTemporaryDir* g_dir = nullptr;
+QString g_data;  // the data folder, on the server after BM_Share
+
+double processSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Runs work once per iteration with the processor time and the peak's rise over the memory in use
+// before it as counters.
+template <typename Work>
+void measured(benchmark::State& state, Work work) {
+  double cpu = 0, rise = 0;
+  for (auto _ : state) {
+    const long before = rssKb();
+    resetPeak();
+    const double start = processSeconds();
+    const QString problem = work();
+    cpu += processSeconds() - start;
+    rise = std::max(rise, double(peakKb() - before) / 1024.0);
+    if (!problem.isEmpty()) {
+      state.SkipWithError(qPrintable(problem));
+      return;
+    }
+  }
+  state.counters["cpu_s"] = cpu / double(std::max<benchmark::IterationCount>(1, state.iterations()));
+  state.counters["peak_rise_MB"] = rise;
+}
+
+void BM_Share(benchmark::State& state) {
+  QString server = qEnvironmentVariable("ZEL_BENCH_SERVER");
+  if (server.isEmpty()) {
+    if (!TestServer::shared().problem().isEmpty()) qFatal("bench_share: %s", qPrintable(TestServer::shared().problem()));
+    server = TestServer::shared().newDatabase();
+  }
+  measured(state, [&] {
+    const OfficeShare::Result r = OfficeShare::share(g_data, server);
+    return r.ok ? QString() : r.text;
+  });
+}
+BENCHMARK(BM_Share)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+void BM_ServerFolderBackup(benchmark::State& state) {
+  int n = 0;
+  measured(state, [&] {
+    const DataBackup::Result r =
+        DataBackup::backup(g_data, g_dir->filePath(QStringLiteral("backup%1.zip").arg(++n)));
+    return r.ok() ? QString() : r.reason;
+  });
+}
+BENCHMARK(BM_ServerFolderBackup)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  takeRecordsFlag(&argc, argv);
+  QCoreApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  g_dir = new QTemporaryDir;
+  g_data = g_dir->filePath(QStringLiteral("data/"));
+  QDir().mkpath(g_data);
+  DataGen::Options o;
+  o.records = kRecords;
+  DataGen::makeDatabase(g_data + QStringLiteral("zel.mdb"), o, QString::fromLatin1(kDatabasePassword));
+  std::printf("data folder: %d records, %.1f MB\n", kRecords,
+              double(QFileInfo(g_data + QStringLiteral("zel.mdb")).size()) / 1e6);
+  benchmark::RunSpecifiedBenchmarks();
+  delete g_dir;
+  benchmark::Shutdown();
+  return 0;
+}
