@@ -107,8 +107,8 @@ TEST_F(Share, TheServerFolderASecondComputerAndABackupOfItGiveTheSameExport) {
     EXPECT_EQ(MapRows::bytes(cn, "zelmap1.dat"), map1);
     EXPECT_EQ(cells(cn, "select * from notes order by id"), notes);
     // New records are numbered after the highest the file ever gave.
-    EXPECT_EQ(addRow(cn, "zel", {{"csection", "N"}}), 61);
-    cn.execute(QStringLiteral("delete from zel where recid=61"));
+    EXPECT_EQ(addRow(cn, "zel", {{"csection", "N"}}), 2161);
+    cn.execute(QStringLiteral("delete from zel where recid=2161"));
   }
 
   TestFolder second(false);
@@ -129,8 +129,9 @@ TEST_F(Share, TheServerFolderASecondComputerAndABackupOfItGiveTheSameExport) {
   cn.openServer(url);
   EXPECT_EQ(cells(restored, "select * from notes order by id"), notes);
   const QStringList tables = TableCopy::tables(restored);
-  EXPECT_EQ(TableCopy::differences(TableCopy::summarize(cn, tables), TableCopy::summarize(restored, tables),
-                                   "on the server", "restored"),
+  TableCopy::Summary back = TableCopy::summarize(restored, tables);
+  back["history: rows"] = QString::number(back["history: rows"].toLongLong() - 1);  // the restore's own
+  EXPECT_EQ(TableCopy::differences(TableCopy::summarize(cn, tables), back, "on the server", "restored"),
             QStringList());
 }
 
