@@ -158,51 +158,34 @@ void copyTable(Connection& from, Connection& to, const QString& table) {
   auto* server = dynamic_cast<ServerEngine*>(&from.engine());
   const std::unique_ptr<EngineStatement> read =
       server ? server->prepareBatched(select) : from.engine().prepare(select);
-  // A server takes the rows a few hundred to a wait (each bound value is copied); the file's
-  // statement binds the read values where they stand, so it runs each row at once.
-  const QByteArray insert =
-      "insert into " + quoted(table) + " (" + names.join(", ") + ") values (" + marks.join(", ") + ")";
-  const size_t together = to.isServer() ? 128 : 1;
-  std::vector<std::unique_ptr<EngineStatement>> writes;
-  size_t bound = 0;
-  const auto run = [&] {
-    if (bound == 0) return;
-    std::vector<EngineStatement*> batch;
-    for (size_t i = 0; i < bound; ++i) batch.push_back(writes[i].get());
-    to.engine().runTogether(batch);
-    for (EngineStatement* w : batch) {
-      w->step();
-      w->reset();
-    }
-    bound = 0;
-  };
+  // Each row is written as it is read: no table is held on either side.
+  Statement write(
+      to, "insert into " + quoted(table) + " (" + names.join(", ") + ") values (" + marks.join(", ") + ")");
   qint64 rows = 0;
   while (read->step()) {
-    if (bound == writes.size()) writes.push_back(to.engine().prepare(insert));
-    EngineStatement& write = *writes[bound++];
     for (int i = 0; i < int(source.size()); ++i) {
       switch (read->type(i)) {
         case ColumnType::Null:
           write.bindNull(i + 1);
           break;
         case ColumnType::Integer:
-          write.bindInt(i + 1, read->int64(i));
+          write.bind(i + 1, read->int64(i));
           break;
         case ColumnType::Real:
-          write.bindReal(i + 1, read->real(i));
+          write.bind(i + 1, read->real(i));
           break;
         case ColumnType::Blob:
-          write.bindBlob(i + 1, read->blob(i), true);
+          write.bindBlob(i + 1, read->blob(i));
           break;
         case ColumnType::Text:
-          write.bindText(i + 1, read->text(i), true);
+          write.bindText(i + 1, read->text(i));
           break;
       }
     }
-    if (bound == together) run();
+    write.next();
+    write.reset();
     if (rowHook()) rowHook()(table, ++rows);
   }
-  run();
   if (const QString key = to.engine().keyColumn(table); !key.isEmpty())
     continueNumbers(to, table, key, lastNumber(from, table, key));
 }
