@@ -13,6 +13,7 @@
 #include "core/share/OfficeShare.h"
 #include "core/store/ServerFolder.h"
 #include "core/store/Statement.h"
+#include "core/store/TableCopy.h"
 #include "support/CliRun.h"
 #include "support/TestData.h"
 #include "support/TestFolder.h"
@@ -23,6 +24,16 @@ namespace {
 QString serverDatabase() {
   EXPECT_EQ(TestServer::shared().problem(), QString());
   return TestServer::shared().newDatabase();
+}
+
+// Every value of a query's rows with its type, as the engine gives it.
+QStringList cells(Connection& cn, const QByteArray& sql) {
+  QStringList out;
+  Statement st(cn, sql);
+  while (st.next())
+    for (int c = 0; c < st.columnCount(); ++c)
+      out << QStringLiteral("%1:%2").arg(int(st.type(c))).arg(QString::fromLatin1(st.blob(c).toByteArray().toHex()));
+  return out;
 }
 
 // A data folder as an office has it: records of two cemeteries, lot types with prices, a history of
@@ -38,7 +49,17 @@ class Share : public DataTest {
     History::updateRecords(cn, QStringLiteral("remarks='moved'"), QStringLiteral("recid<5"));
     History::removeRow(cn, QStringLiteral("zel"), 7);
     exec(QStringLiteral("create table notes (id integer primary key, body text, picture blob)"));
-    exec(QStringLiteral("insert into notes values (1, 'gate key at the office', x'00ff10')"));
+    exec(QStringLiteral("insert into notes values (1, 'gate key at the office', x'00ff10'), (2, null, null), "
+                        "(3, 'tab' || char(9) || '\\N' || char(10), x'')"));
+    // More records than a server gives a copy at once, with awkward texts, empty and missing
+    // values, amounts and dates.
+    exec(QStringLiteral(
+        "with recursive n(i) as (select 1 union all select i + 1 from n where i < 2100) "
+        "insert into zel (csection, lot, remarks, purchprice, burialfee, deathdate) select 'Q', i, "
+        "case i % 4 when 0 then null when 1 then '' when 2 then 'tab' || char(9) || '\\N \"q\"' || char(13, 10) "
+        "|| 'Łódź 東京' else 'r' || i end, case when i % 3 = 0 then null else i * 12345 end, -i, "
+        "case when i % 5 = 0 then null else '2001-02-03' end from n"));
+    notes = cells(cn, "select * from notes order by id");
     historyEntries = scalar(QStringLiteral("select count(*) from history")).toLongLong();
     cn.close();
     writeMap(folder->file(QStringLiteral("zelmap1.dat")), QStringLiteral("A,1,1"));
@@ -54,6 +75,7 @@ class Share : public DataTest {
   }
   QString dir;
   QByteArray exported;
+  QStringList notes;
   qint64 historyEntries = 0;
 };
 
@@ -83,13 +105,10 @@ TEST_F(Share, TheServerFolderASecondComputerAndABackupOfItGiveTheSameExport) {
     EXPECT_EQ(v.entries, historyEntries + 1);  // and the share itself
     EXPECT_EQ(History::entries(cn).back().kind, History::Kind::Shared);
     EXPECT_EQ(MapRows::bytes(cn, "zelmap1.dat"), map1);
-    Statement notes(cn, "select body, picture from notes");
-    ASSERT_TRUE(notes.next());
-    EXPECT_EQ(notes.string(0), QString("gate key at the office"));
-    EXPECT_EQ(notes.blob(1).toByteArray(), QByteArray("\x00\xff\x10", 3));
+    EXPECT_EQ(cells(cn, "select * from notes order by id"), notes);
     // New records are numbered after the highest the file ever gave.
-    EXPECT_EQ(addRow(cn, "zel", {{"csection", "N"}}), 61);
-    cn.execute(QStringLiteral("delete from zel where recid=61"));
+    EXPECT_EQ(addRow(cn, "zel", {{"csection", "N"}}), 2161);
+    cn.execute(QStringLiteral("delete from zel where recid=2161"));
   }
 
   TestFolder second(false);
@@ -105,6 +124,59 @@ TEST_F(Share, TheServerFolderASecondComputerAndABackupOfItGiveTheSameExport) {
   EXPECT_EQ(exportOf(plain.path()).toStdString(), exported.toStdString());
   EXPECT_EQ(fileBytes(plain.file("zelmap1.dat")), map1);
   EXPECT_RUN(cli({"check", plain.path()}), 3, "Place not on the map 28");
+  Connection restored, cn;
+  openProgramDatabase(restored, plain.file("zel.mdb"));
+  cn.openServer(url);
+  EXPECT_EQ(cells(restored, "select * from notes order by id"), notes);
+  const QStringList tables = TableCopy::tables(restored);
+  TableCopy::Summary back = TableCopy::summarize(restored, tables);
+  back["history: rows"] = QString::number(back["history: rows"].toLongLong() - 1);  // the restore's own
+  EXPECT_EQ(TableCopy::differences(TableCopy::summarize(cn, tables), back, "on the server", "restored"),
+            QStringList());
+}
+
+// The share's or the backup's connection ended by the server half-way through the records (a first
+// batch of them read) fails the copy, never makes a shorter one: the server keeps no tables, the
+// folder is as it was, an earlier archive stays.
+TEST_F(Share, AConnectionEndedHalfWayThroughTheCopyFailsItAndChangesNothing) {
+  const QString url = serverDatabase();
+  Connection admin;
+  admin.openServer(url);
+  struct Hook {
+    explicit Hook(Connection& admin) {
+      TableCopy::setRowHookForTesting([&admin](const QString& table, qint64 rows) {
+        if (table == "zel" && rows == 1)
+          scalarOn(admin,
+                   "select pg_terminate_backend(pid, 60000) from pg_stat_activity where datname = "
+                   "current_database() and pid <> pg_backend_pid()");
+      });
+    }
+    ~Hook() { TableCopy::setRowHookForTesting({}); }
+  };
+  const QMap<QString, QByteArray> before = snapshot(dir);
+  {
+    Hook hook(admin);
+    const OfficeShare::Result r = OfficeShare::share(dir, url);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.text.contains("The table zel could not be copied")) << r.text.toStdString();
+  }
+  EXPECT_EQ(snapshot(dir), before);
+  EXPECT_EQ(OfficeShare::missingTables(admin).size(), 4);
+
+  const Outcome shared = cli({"share", dir, url});
+  ASSERT_EQ(shared.code, 0) << shared.err.toStdString();
+  QTemporaryDir target;
+  const QString archive = target.filePath("office.zip");
+  EXPECT_RUN(cli({"backup", dir, archive}), 0, "");
+  const QMap<QString, QByteArray> archived = snapshot(target.path());
+  {
+    Hook hook(admin);
+    const DataBackup::Result r = DataBackup::backup(dir, archive);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.reason.contains("The table zel could not be copied")) << r.reason.toStdString();
+  }
+  EXPECT_EQ(snapshot(target.path()), archived);
+  EXPECT_EQ(exportOf(dir).toStdString(), exported.toStdString());
 }
 
 TEST_F(Share, APasswordADatabaseInUseAndAServerWithoutTheTablesAreRefused) {

@@ -120,6 +120,25 @@ QByteArray bytesOf(QByteArrayView text) {
   return QByteArray::fromHex(text.startsWith("\\x") ? text.sliced(2).toByteArray() : text.toByteArray());
 }
 
+// A value of a row of a result in text form, as the file would hold it.
+QByteArrayView textAt(const PGresult* r, int row, int col) {
+  return QByteArrayView(PQgetvalue(r, row, col), PQgetlength(r, row, col));
+}
+ColumnType typeAt(const PGresult* r, int row, int col) {
+  if (PQgetisnull(r, row, col)) return ColumnType::Null;
+  return typeOf(PQftype(r, col), textAt(r, row, col));
+}
+qint64 int64At(const PGresult* r, int row, int col) { return int64Of(PQftype(r, col), textAt(r, row, col)); }
+// A bytea decoded once per row and column into blobs (cleared on every step): the bytes of each
+// column stay valid until the next step, as a bound value may need.
+QByteArrayView blobAt(const PGresult* r, int row, int col, std::map<int, QByteArray>& blobs) {
+  if (PQgetisnull(r, row, col)) return {};
+  if (PQftype(r, col) != kBytea) return textAt(r, row, col);
+  auto it = blobs.find(col);
+  if (it == blobs.end()) it = blobs.emplace(col, bytesOf(textAt(r, row, col))).first;
+  return it->second;
+}
+
 }  // namespace
 
 // Statements the server has prepared, kept by their SQL once the statement that used one is gone:
@@ -261,23 +280,11 @@ class ServerStatement final : public EngineStatement {
     if (table == InvalidOid) return nullptr;
     return engine_.declaredType(table, PQftablecol(description_.get(), col));
   }
-  ColumnType type(int col) const override {
-    if (PQgetisnull(result_.get(), row_, col)) return ColumnType::Null;
-    return typeOf(PQftype(result_.get(), col), text(col));
-  }
-  qint64 int64(int col) const override { return int64Of(PQftype(result_.get(), col), text(col)); }
+  ColumnType type(int col) const override { return typeAt(result_.get(), row_, col); }
+  qint64 int64(int col) const override { return int64At(result_.get(), row_, col); }
   double real(int col) const override { return realOf(text(col)); }
-  QByteArrayView text(int col) const override {
-    return QByteArrayView(PQgetvalue(result_.get(), row_, col), PQgetlength(result_.get(), row_, col));
-  }
-  // Decoded once per row and column.
-  QByteArrayView blob(int col) const override {
-    if (PQgetisnull(result_.get(), row_, col)) return {};
-    if (PQftype(result_.get(), col) != kBytea) return text(col);
-    auto it = blobs_.find(col);
-    if (it == blobs_.end()) it = blobs_.emplace(col, bytesOf(text(col))).first;
-    return it->second;
-  }
+  QByteArrayView text(int col) const override { return textAt(result_.get(), row_, col); }
+  QByteArrayView blob(int col) const override { return blobAt(result_.get(), row_, col, blobs_); }
 
  private:
   pg_conn* cn() const { return link_->handle(); }
@@ -501,6 +508,106 @@ class ServerStream final : public EngineStatement {
   mutable QByteArray blob_;
 };
 
+// The rows of one query through a cursor of the transaction the connection is in, fetched a batch
+// at a time: the values of a result read whole (ServerStatement's), with one batch held, from the
+// transaction's snapshot. Between batches the connection is free for other statements. A batch that
+// fails (the connection lost, the server stopped) fails the step; a short batch is the last.
+class ServerCursor final : public EngineStatement {
+ public:
+  static constexpr int kBatch = 2000;
+
+  ServerCursor(ServerEngine& engine, std::shared_ptr<ServerLink> link, QByteArrayView sql, int number)
+      : engine_(engine), link_(std::move(link)), sql_(sql.toByteArray()), name_("zel_c" + QByteArray::number(number)) {
+    int count = 0;
+    numberParameters(sql, &count);
+    if (count > 0) noParameters();
+    // The columns' names and types from the query described (it does not run).
+    link_->countTrip();
+    checked(PQprepare(cn(), "", sql_.constData(), 0, nullptr), cn());
+    link_->countTrip();
+    description_ = checked(PQdescribePrepared(cn(), ""), cn());
+  }
+  ~ServerCursor() override { close(); }
+
+  bool step() override {
+    blobs_.clear();
+    if (!open_) {
+      if (done_) return false;
+      link_->countTrip();
+      checked(PQexec(cn(), "DECLARE " + name_ + " NO SCROLL CURSOR FOR " + sql_), cn());
+      open_ = true;
+      fetch();
+    }
+    while (++row_ >= PQntuples(result_.get())) {
+      if (PQntuples(result_.get()) < kBatch) {
+        close();
+        done_ = true;
+        row_ = PQntuples(result_.get());
+        return false;
+      }
+      fetch();
+    }
+    return true;
+  }
+  void reset() override {
+    close();
+    result_.reset();
+    blobs_.clear();
+    done_ = false;
+  }
+
+  void bindNull(int) override { noParameters(); }
+  void bindInt(int, qint64) override { noParameters(); }
+  void bindReal(int, double) override { noParameters(); }
+  void bindText(int, QByteArrayView, bool) override { noParameters(); }
+  void bindBlob(int, QByteArrayView, bool) override { noParameters(); }
+
+  int columnCount() const override { return PQnfields(description_.get()); }
+  const char* columnName(int col) const override { return PQfname(description_.get(), col); }
+  const char* declaredType(int col) const override {
+    const Oid table = PQftable(description_.get(), col);
+    if (table == InvalidOid) return nullptr;
+    return engine_.declaredType(table, PQftablecol(description_.get(), col));
+  }
+  ColumnType type(int col) const override { return typeAt(result_.get(), row_, col); }
+  qint64 int64(int col) const override { return int64At(result_.get(), row_, col); }
+  double real(int col) const override { return realOf(text(col)); }
+  QByteArrayView text(int col) const override { return textAt(result_.get(), row_, col); }
+  QByteArrayView blob(int col) const override { return blobAt(result_.get(), row_, col, blobs_); }
+
+ private:
+  pg_conn* cn() const { return link_->handle(); }
+  [[noreturn]] static void noParameters() {
+    throw DbError(DbError::Misuse, QStringLiteral("A statement read in batches takes no parameters."));
+  }
+  void fetch() {
+    result_.reset();  // the batch before goes first: only one is held
+    link_->countTrip();
+    result_ = checked(PQexec(cn(), "FETCH FORWARD " + QByteArray::number(kBatch) + " FROM " + name_), cn());
+    row_ = -1;
+  }
+  // A cursor read to its end, or left half-way, is closed; in a failed transaction it is gone already.
+  void close() {
+    if (!open_) return;
+    open_ = false;
+    if (PQstatus(cn()) == CONNECTION_OK && PQtransactionStatus(cn()) == PQTRANS_INTRANS) {
+      link_->countTrip();
+      PQclear(PQexec(cn(), ("CLOSE " + name_).constData()));
+    }
+  }
+
+  ServerEngine& engine_;
+  std::shared_ptr<ServerLink> link_;
+  QByteArray sql_;
+  QByteArray name_;
+  Result description_;
+  Result result_;  // the batch being read
+  int row_ = 0;
+  bool open_ = false;  // declared and not closed
+  bool done_ = false;  // read to the end: no rows until a reset
+  mutable std::map<int, QByteArray> blobs_;
+};
+
 }  // namespace
 
 ServerEngine::ServerEngine(const QString& connection)
@@ -534,6 +641,10 @@ std::unique_ptr<EngineStatement> ServerEngine::prepare(QByteArrayView sql) {
 
 std::unique_ptr<EngineStatement> ServerEngine::prepareStreamed(QByteArrayView sql) {
   return std::make_unique<ServerStream>(*this, link_, sql);
+}
+
+std::unique_ptr<EngineStatement> ServerEngine::prepareBatched(QByteArrayView sql) {
+  return std::make_unique<ServerCursor>(*this, link_, sql, ++statements_);
 }
 
 void ServerEngine::runTogether(const std::vector<EngineStatement*>& statements) {

@@ -10,8 +10,8 @@ class Connection;
 class ServerLink;
 
 // A PostgreSQL database behind a Connection, reached through libpq with a connection string that
-// carries no password. Statements are prepared on the server; a result is read whole, or streamed
-// (prepareStreamed).
+// carries no password. Statements are prepared on the server; a result is read whole, streamed
+// (prepareStreamed) or fetched in batches (prepareBatched).
 class ServerEngine final : public Engine {
  public:
   // Connects; fails with DbError (NotADatabase when the server cannot be reached or refuses).
@@ -24,6 +24,11 @@ class ServerEngine final : public Engine {
   std::unique_ptr<EngineStatement> prepare(QByteArrayView sql) override;
   // The rows of COPY (sql) TO STDOUT: one statement, one snapshot, read a row at a time.
   std::unique_ptr<EngineStatement> prepareStreamed(QByteArrayView sql) override;
+  // A statement for reading a large result once from start to end with the values prepare()'s give
+  // (a copy that keeps every value as stored): a cursor of the transaction the connection is in
+  // (outside one it fails), fetched a batch of rows at a time, so that memory stays the same however
+  // many there are. It takes no parameters.
+  std::unique_ptr<EngineStatement> prepareBatched(QByteArrayView sql);
   void runTogether(const std::vector<EngineStatement*>& statements) override;
   void beginTransaction() override;
   void commit() override;

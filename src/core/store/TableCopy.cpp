@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/store/Connection.h"
+#include "core/store/ServerEngine.h"
 #include "core/store/Statement.h"
 
 namespace TableCopy {
@@ -18,6 +19,11 @@ struct Column {
   QString name;
   QString kind;
 };
+
+std::function<void(const QString&, qint64)>& rowHook() {
+  static std::function<void(const QString&, qint64)> hook;
+  return hook;
+}
 
 QByteArray quoted(const QString& name) {
   return '"' + QString(name).replace(u'"', QStringLiteral("\"\"")).toUtf8() + '"';
@@ -147,31 +153,38 @@ void copyTable(Connection& from, Connection& to, const QString& table) {
     names << quoted(c.name);
     marks << "?";
   }
-  Statement read(from, "select " + names.join(", ") + " from " + quoted(table));
+  // A server's table is fetched a batch at a time; the file steps row by row anyway.
+  const QByteArray select = "select " + names.join(", ") + " from " + quoted(table);
+  auto* server = dynamic_cast<ServerEngine*>(&from.engine());
+  const std::unique_ptr<EngineStatement> read =
+      server ? server->prepareBatched(select) : from.engine().prepare(select);
+  // Each row is written as it is read: no table is held on either side.
   Statement write(
       to, "insert into " + quoted(table) + " (" + names.join(", ") + ") values (" + marks.join(", ") + ")");
-  while (read.next()) {
+  qint64 rows = 0;
+  while (read->step()) {
     for (int i = 0; i < int(source.size()); ++i) {
-      switch (read.type(i)) {
+      switch (read->type(i)) {
         case ColumnType::Null:
           write.bindNull(i + 1);
           break;
         case ColumnType::Integer:
-          write.bind(i + 1, read.int64(i));
+          write.bind(i + 1, read->int64(i));
           break;
         case ColumnType::Real:
-          write.bind(i + 1, read.real(i));
+          write.bind(i + 1, read->real(i));
           break;
         case ColumnType::Blob:
-          write.bindBlob(i + 1, read.blob(i));
+          write.bindBlob(i + 1, read->blob(i));
           break;
         case ColumnType::Text:
-          write.bindText(i + 1, read.text(i));
+          write.bindText(i + 1, read->text(i));
           break;
       }
     }
     write.next();
     write.reset();
+    if (rowHook()) rowHook()(table, ++rows);
   }
   if (const QString key = to.engine().keyColumn(table); !key.isEmpty())
     continueNumbers(to, table, key, lastNumber(from, table, key));
@@ -204,6 +217,10 @@ void copyAll(Connection& from, Connection& to, const QStringList& skip) {
                     QStringLiteral("The table %1 could not be copied: %2").arg(table, e.description()));
     }
   }
+}
+
+void setRowHookForTesting(std::function<void(const QString& table, qint64 rows)> hook) {
+  rowHook() = std::move(hook);
 }
 
 Summary summarize(Connection& cn, const QStringList& tables) {

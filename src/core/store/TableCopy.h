@@ -3,6 +3,7 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class Connection;
 
@@ -20,7 +21,12 @@ QStringList tables(Connection& cn);
 // each table are added as they are, keys included, and the numbers new rows get continue after the
 // source's (a number used once is never given again). Both sides are in the caller's transactions;
 // failures throw DbError naming the table.
+// A server's rows are read a batch at a time (ServerEngine::prepareBatched), so that a table larger
+// than memory is copied all the same; a server source must be in a transaction.
 void copyAll(Connection& from, Connection& to, const QStringList& skip = {});
+// Called after each row copied with its table and the rows of it copied so far; for the tests, which
+// end a connection half-way through a copy.
+void setRowHookForTesting(std::function<void(const QString& table, qint64 rows)> hook);
 
 // What a copy is checked by: the rows of each table and the sum of each money column, as texts
 // ("zel: rows" -> "120", "zel.purchprice: sum" -> "1500000").
