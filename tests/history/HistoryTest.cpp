@@ -478,8 +478,9 @@ TEST(HistoryFile, ADatabaseFromBeforeTheHistoryStartsIt) {
   EXPECT_TRUE(History::verify(cn).ok);
 }
 
-// An erased address leaves no copy in the file's bytes, also on the pages an emptying import freed
-// (unzeroed) when it kept the records it removed. The file is not encrypted here, so its bytes read.
+// An erased address leaves no copy in the file's bytes: not in the record, its history or the
+// records an emptying import kept, nor on the pages that import freed (the file deletes securely).
+// The file is not encrypted here, so its bytes can be read.
 TEST(HistoryFile, AnErasedAddressLeavesNoCopyInTheFile) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("plain.mdb"));

@@ -705,56 +705,6 @@ namespace {
 // history_rows (see Schema) beside their "records removed" entry: each row as one text of SQL
 // literals (quoted texts and NULL), the owner's personal values in a text apart, so that an erasure
 // can replace them and keep their hash. They are read back into contents only when asked for.
-// The file's secure deletion for a scope, put back after it whatever happens: "1" zeroes every
-// page as it is freed or taken, "fast" only the space of pages written anyway.
-class SecureDelete {
- public:
-  SecureDelete(Connection& cn, const char* mode) : cn_(cn) {
-    Statement now(cn, "PRAGMA secure_delete");
-    before_ = now.next() ? now.int64(0) : 1;
-    cn.execute(QStringLiteral("PRAGMA secure_delete=%1").arg(QLatin1String(mode)));
-  }
-  ~SecureDelete() {
-    try {
-      cn_.execute(before_ == 2 ? QStringLiteral("PRAGMA secure_delete=fast")
-                               : QStringLiteral("PRAGMA secure_delete=%1").arg(before_));
-    } catch (const DbError&) {
-      // Only a closed connection refuses it, and that takes the setting with it.
-    }
-  }
-  SecureDelete(const SecureDelete&) = delete;
-  SecureDelete& operator=(const SecureDelete&) = delete;
-
- private:
-  Connection& cn_;
-  qint64 before_ = 1;
-};
-
-// Overwrites every free page of the file with zeros, in the caller's transaction: pages freed by an
-// emptying import still hold the records it kept, and so possibly a value just erased. A table of
-// zeros takes every free page (each row a leaf cell and a few overflow pages), then is dropped with
-// secure deletion on.
-void zeroFreePages(Connection& cn) {
-  if (cn.isServer()) return;
-  const auto pragma = [&cn](const char* sql) {
-    Statement st(cn, sql);
-    return st.next() ? st.int64(0) : 0;
-  };
-  if (pragma("PRAGMA freelist_count") == 0) return;
-  SecureDelete zeroing(cn, "1");
-  const qint64 pageSize = pragma("PRAGMA page_size");
-  cn.execute(QStringLiteral("create table history_zeroing (b blob)"));
-  for (qint64 free; (free = pragma("PRAGMA freelist_count")) > 0;) {
-    Statement fill(cn,
-                   "with recursive n(i) as (select 1 union all select i + 1 from n where i < ?) "
-                   "insert into history_zeroing select zeroblob(?) from n");
-    fill.bind(1, std::max<qint64>(1, free / 4));
-    fill.bind(2, 3 * pageSize);
-    fill.next();
-  }
-  cn.execute(QStringLiteral("drop table history_zeroing"));
-}
-
 bool hasKeptRows(Connection& cn) { return cn.engine().hasTable(QStringLiteral("history_rows")); }
 
 // The columns of the kept rows, in the table's order, as the entry's detail lists them.
@@ -979,14 +929,7 @@ void removeAllRecords(Connection& cn) {
   e.newValue = QStringLiteral("%1 records removed, each kept whole").arg(records);
   e.detail = keptDetail(layout, records);
   out.add(e, nullptr, keptHash(h, e.detail));
-  {
-    // Every value on the pages this delete frees was kept above, so zeroing them would hide nothing:
-    // they are freed as they are, in a fifth of the time. An erasure zeroes whatever free pages are
-    // left (eraseOwner).
-    std::optional<SecureDelete> unzeroed;
-    if (!cn.isServer()) unzeroed.emplace(cn, "fast");
-    cn.execute(QStringLiteral("delete from zel"));
-  }
+  cn.execute(QStringLiteral("delete from zel"));
   change.commit();
 }
 
@@ -1560,7 +1503,6 @@ int eraseOwner(Connection& cn, qint64 recid) {
       QJsonDocument(QJsonObject{{QStringLiteral("record"), record}, {QStringLiteral("erased"), list}})
           .toJson(QJsonDocument::Compact));
   append(cn, e);
-  zeroFreePages(cn);
   change.commit();
   return count;
 }
