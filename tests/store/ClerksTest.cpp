@@ -259,7 +259,9 @@ TEST_F(Clerks, AWarmUpThatCannotRunIsSilentAndLeavesTheConnectionAsItWas) {
     while (scalarOn(a, QStringLiteral("select count(*) from pg_stat_activity where pid = %1").arg(pid)) !=
            "0")
       QThread::msleep(10);
-    if (!warmFirst) EXPECT_NO_THROW(warmUpServer(c, QStringLiteral("zel"), first));
+    if (!warmFirst) {
+      EXPECT_NO_THROW(warmUpServer(c, QStringLiteral("zel"), first));
+    }
     try {
       scalarOn(c, QStringLiteral("select count(*) from zel"));
       ADD_FAILURE() << "a query on a lost connection gave a result";
