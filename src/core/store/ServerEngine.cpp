@@ -198,12 +198,41 @@ class ServerEngine::Prepared {
 
 namespace {
 
-class ServerStatement final : public EngineStatement {
+// The values of a row of a result read whole, as the server's text gives them: what a prepared
+// statement and a cursor's batches are read by.
+class ResultRows : public EngineStatement {
+ public:
+  int columnCount() const override { return PQnfields(description_.get()); }
+  const char* columnName(int col) const override { return PQfname(description_.get(), col); }
+  const char* declaredType(int col) const override {
+    const Oid table = PQftable(description_.get(), col);
+    if (table == InvalidOid) return nullptr;
+    return engine_.declaredType(table, PQftablecol(description_.get(), col));
+  }
+  ColumnType type(int col) const override { return typeAt(result_.get(), row_, col); }
+  qint64 int64(int col) const override { return int64At(result_.get(), row_, col); }
+  double real(int col) const override { return realOf(text(col)); }
+  QByteArrayView text(int col) const override { return textAt(result_.get(), row_, col); }
+  QByteArrayView blob(int col) const override { return blobAt(result_.get(), row_, col, blobs_); }
+
+ protected:
+  pg_conn* cn() const { return link_->handle(); }
+  ResultRows(ServerEngine& engine, std::shared_ptr<ServerLink> link)
+      : engine_(engine), link_(std::move(link)) {}
+
+  ServerEngine& engine_;
+  std::shared_ptr<ServerLink> link_;
+  Result description_;
+  Result result_;
+  int row_ = 0;
+  mutable std::map<int, QByteArray> blobs_;
+};
+
+class ServerStatement final : public ResultRows {
  public:
   ServerStatement(ServerEngine& engine, std::shared_ptr<ServerLink> link,
                   std::shared_ptr<ServerEngine::Prepared> prepared, QByteArrayView sql, int number)
-      : engine_(engine),
-        link_(std::move(link)),
+      : ResultRows(engine, std::move(link)),
         pool_(std::move(prepared)),
         sql_(sql.toByteArray()),
         generation_(pool_->generation()) {
@@ -273,21 +302,7 @@ class ServerStatement final : public EngineStatement {
   // Sent as binary: a bytea parameter takes the bytes as they are, with no escaping.
   void bindBlob(int pos, QByteArrayView bytes, bool) override { param(pos, 1) = bytes.toByteArray(); }
 
-  int columnCount() const override { return PQnfields(description_.get()); }
-  const char* columnName(int col) const override { return PQfname(description_.get(), col); }
-  const char* declaredType(int col) const override {
-    const Oid table = PQftable(description_.get(), col);
-    if (table == InvalidOid) return nullptr;
-    return engine_.declaredType(table, PQftablecol(description_.get(), col));
-  }
-  ColumnType type(int col) const override { return typeAt(result_.get(), row_, col); }
-  qint64 int64(int col) const override { return int64At(result_.get(), row_, col); }
-  double real(int col) const override { return realOf(text(col)); }
-  QByteArrayView text(int col) const override { return textAt(result_.get(), row_, col); }
-  QByteArrayView blob(int col) const override { return blobAt(result_.get(), row_, col, blobs_); }
-
  private:
-  pg_conn* cn() const { return link_->handle(); }
   struct Bindings {
     std::vector<const char*> values;
     std::vector<int> lengths;
@@ -309,20 +324,14 @@ class ServerStatement final : public EngineStatement {
     return params_[size_t(pos - 1)];
   }
 
-  ServerEngine& engine_;
-  std::shared_ptr<ServerLink> link_;
   std::shared_ptr<ServerEngine::Prepared> pool_;
   QByteArray sql_;
   int generation_;
   QByteArray name_;
   bool prepared_ = false;
-  Result description_;
-  Result result_;
   bool ran_ = false;  // result_ is an answer not read yet (or null for a lost connection)
-  int row_ = 0;
   std::vector<std::optional<QByteArray>> params_;
   std::vector<int> formats_;  // 0 text, 1 binary, per parameter
-  mutable std::map<int, QByteArray> blobs_;
 };
 
 // The rows of one query as COPY writes them in its text form: a line per row, the columns apart by
@@ -509,15 +518,17 @@ class ServerStream final : public EngineStatement {
 };
 
 // The rows of one query through a cursor of the transaction the connection is in, fetched a batch
-// at a time: the values of a result read whole (ServerStatement's), with one batch held, from the
+// at a time: the values of a result read whole (ResultRows), with one batch held, from the
 // transaction's snapshot. Between batches the connection is free for other statements. A batch that
 // fails (the connection lost, the server stopped) fails the step; a short batch is the last.
-class ServerCursor final : public EngineStatement {
+class ServerCursor final : public ResultRows {
  public:
   static constexpr int kBatch = 2000;
 
   ServerCursor(ServerEngine& engine, std::shared_ptr<ServerLink> link, QByteArrayView sql, int number)
-      : engine_(engine), link_(std::move(link)), sql_(sql.toByteArray()), name_("zel_c" + QByteArray::number(number)) {
+      : ResultRows(engine, std::move(link)),
+        sql_(sql.toByteArray()),
+        name_("zel_c" + QByteArray::number(number)) {
     int count = 0;
     numberParameters(sql, &count);
     if (count > 0) noParameters();
@@ -562,21 +573,7 @@ class ServerCursor final : public EngineStatement {
   void bindText(int, QByteArrayView, bool) override { noParameters(); }
   void bindBlob(int, QByteArrayView, bool) override { noParameters(); }
 
-  int columnCount() const override { return PQnfields(description_.get()); }
-  const char* columnName(int col) const override { return PQfname(description_.get(), col); }
-  const char* declaredType(int col) const override {
-    const Oid table = PQftable(description_.get(), col);
-    if (table == InvalidOid) return nullptr;
-    return engine_.declaredType(table, PQftablecol(description_.get(), col));
-  }
-  ColumnType type(int col) const override { return typeAt(result_.get(), row_, col); }
-  qint64 int64(int col) const override { return int64At(result_.get(), row_, col); }
-  double real(int col) const override { return realOf(text(col)); }
-  QByteArrayView text(int col) const override { return textAt(result_.get(), row_, col); }
-  QByteArrayView blob(int col) const override { return blobAt(result_.get(), row_, col, blobs_); }
-
  private:
-  pg_conn* cn() const { return link_->handle(); }
   [[noreturn]] static void noParameters() {
     throw DbError(DbError::Misuse, QStringLiteral("A statement read in batches takes no parameters."));
   }
@@ -596,16 +593,10 @@ class ServerCursor final : public EngineStatement {
     }
   }
 
-  ServerEngine& engine_;
-  std::shared_ptr<ServerLink> link_;
   QByteArray sql_;
   QByteArray name_;
-  Result description_;
-  Result result_;  // the batch being read
-  int row_ = 0;
   bool open_ = false;  // declared and not closed
   bool done_ = false;  // read to the end: no rows until a reset
-  mutable std::map<int, QByteArray> blobs_;
 };
 
 }  // namespace
